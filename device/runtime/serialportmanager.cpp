@@ -1,0 +1,635 @@
+#include "serialportmanager.h"
+#include "serialportmanager_p.h"
+
+#include "localizationhelper.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDebug>
+#include <QPointer>
+
+namespace Orvane {
+namespace Tavrix {
+namespace Runtime {
+
+using Common::LocalizationHelper;
+
+namespace {
+
+QPointer<SerialPortManager> g_instance;
+
+// Text collected from the device is bounded; the tail may still hold the start of a token.
+constexpr int MaxRxText = 64 * 1024;
+constexpr int KeptRxTail = 4 * 1024;
+
+QString tr_(const char* text)
+{
+    return LocalizationHelper::runtimeString(QString::fromLatin1(text));
+}
+
+} // namespace
+
+SerialPortManager::SerialPortManager(QObject* parent)
+    : QObject(parent)
+    , d(new SerialPortManagerPrivate)
+{
+}
+
+SerialPortManager::~SerialPortManager()
+{
+    shutdownDiscovery();
+    if (d->m_port && d->m_port->isOpen())
+        d->m_port->close();
+    delete d;
+}
+
+SerialPortManager* SerialPortManager::instance()
+{
+    if (g_instance)
+        return g_instance;
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return nullptr;
+    auto* manager = new SerialPortManager(app);
+    if (!manager->initialize()) {
+        manager->setParent(nullptr);
+        delete manager;
+        return nullptr;
+    }
+    g_instance = manager;
+    return manager;
+}
+
+bool SerialPortManager::openSerialPort()
+{
+    if (!d->m_port)
+        return false;
+    if (!d->m_port->open(QIODevice::ReadWrite)) {
+        qDebug().noquote() << QStringLiteral("Cannot open '%1': %2").arg(d->m_activePort, d->m_port->errorString());
+        return false;
+    }
+    d->m_port->flush();
+    d->m_port->blockSignals(false);
+    return true;
+}
+
+void SerialPortManager::closeSerialPort()
+{
+    if (d->m_delayTimer && d->m_delayTimer->isActive())
+        d->m_delayTimer->stop();
+    if (d->m_transferTimer && d->m_transferTimer->isActive())
+        d->m_transferTimer->stop();
+    if (!d->m_port)
+        return;
+    d->m_port->blockSignals(true);
+    if (d->m_port->isOpen())
+        d->m_port->close();
+}
+
+QString SerialPortManager::activePort() const { return d->m_activePort; }
+bool SerialPortManager::isSerialPortOpen() const { return d->m_port && d->m_port->isOpen(); }
+bool SerialPortManager::isBusy() const { return d->m_busy; }
+int SerialPortManager::currentOperation() const { return d->m_operation; }
+
+void SerialPortManager::resetAllStatus()
+{
+    if (d->m_delayTimer)
+        d->m_delayTimer->stop();
+    if (d->m_transferTimer)
+        d->m_transferTimer->stop();
+    d->m_rxText.clear();
+    d->m_transferMode = 0;
+    d->m_busy = false;
+    d->m_commitPending = false;
+    d->m_txStarted = false;
+}
+
+bool SerialPortManager::setActivePort(const QString& portName)
+{
+    if (!d->m_devicePorts.contains(portName) || !d->m_devices.contains(portName))
+        return false;
+    closeSerialPort();
+    if (portName != d->m_activePort) {
+        d->m_activePort = portName;
+        d->m_port->setPortName(portName);
+    }
+    return true;
+}
+
+QStringList SerialPortManager::connectedPorts() const
+{
+    return d->m_serialDevices.keys();
+}
+
+QMap<QString, QString> SerialPortManager::deviceInformation(const QString& portName) const
+{
+    if (!d->m_devicePorts.contains(portName))
+        return QMap<QString, QString>();
+    return d->m_devices.value(portName);
+}
+
+QMap<QString, QVariant> SerialPortManager::serialDeviceInformation(const QString& portName) const
+{
+    if (!d->m_devicePorts.contains(portName))
+        return QMap<QString, QVariant>();
+    return d->m_serialDevices.value(portName);
+}
+
+// ---------------------------------------------------------------------------
+// Command writing
+
+bool SerialPortManager::writeCommand(const QByteArray& command, int operation, bool flush)
+{
+    if (d->m_busy || !isSerialPortOpen())
+        return false;
+    d->m_busy = true;
+    if (operation >= 0)
+        d->m_operation = operation;
+    if (flush)
+        d->m_port->flush();
+    d->m_port->write(command);
+    d->m_port->flush();
+    d->m_busy = false;
+    return true;
+}
+
+void SerialPortManager::writeRaw(const QByteArray& bytes)
+{
+    if (!isSerialPortOpen())
+        return;
+    d->m_port->write(bytes);
+    d->m_port->flush();
+}
+
+void SerialPortManager::startWatchdog(int msecs)
+{
+    d->m_transferTimer->start(msecs);
+}
+
+void SerialPortManager::stopWatchdog()
+{
+    if (d->m_transferTimer->isActive())
+        d->m_transferTimer->stop();
+}
+
+void SerialPortManager::changeDeviceMode(int mode, int afterChangeMode)
+{
+    if (mode != 1 && mode != 2) {
+        d->m_operation = afterChangeMode;
+        return;
+    }
+    writeCommand(QStringLiteral("#MODE<%1>#").arg(mode).toLatin1(), afterChangeMode);
+}
+
+void SerialPortManager::remoteReboot() { writeCommand("#BOOT#", -1); }
+void SerialPortManager::remoteWarmBoot() { writeCommand("#UNIX<reboot>#", WarmReboot); }
+void SerialPortManager::remoteFsSync() { writeCommand("#SYNC#", -1); }
+void SerialPortManager::reportOn() { writeCommand("#REPT<ON>#", ReportOn); }
+void SerialPortManager::reportOff() { writeCommand("#REPT<OFF>#", ReportOff); }
+void SerialPortManager::remoteZipLogFile() { writeCommand("#LOGZ#", -1); }
+
+void SerialPortManager::remoteSetBacklight(int val)
+{
+    writeCommand(QStringLiteral("#BKLT<%1>#").arg(val).toLatin1(), SetBacklight);
+}
+
+void SerialPortManager::remoteWriteIOConfig(int idx, int in_out, int val)
+{
+    QString direction = QStringLiteral("UNU");
+    if (in_out == 1)
+        direction = QStringLiteral("IN");
+    else if (in_out == 2)
+        direction = QStringLiteral("OUT");
+    QString level;
+    if (in_out == 2)
+        level = val == 1 ? QStringLiteral("<HI>") : QStringLiteral("<LO>");
+    const QString command = QStringLiteral("#DIGC<%1><%2>%3#").arg(idx, 2, 10, QLatin1Char('0')).arg(direction, level);
+    writeCommand(command.toLatin1(), -1);
+}
+
+void SerialPortManager::remoteWritePWMConfig(int idx, int val)
+{
+    writeCommand(QStringLiteral("#PWMC<%1><%2>#").arg(idx, 2, 10, QLatin1Char('0')).arg(val).toLatin1(), -1);
+}
+
+void SerialPortManager::remoteWriteAlmConfig(int idx, int val)
+{
+    const QString level = val == 1 ? QStringLiteral("HI") : QStringLiteral("LO");
+    writeCommand(QStringLiteral("#ALMC<%1><%2>#").arg(idx + 1, 2, 10, QLatin1Char('0')).arg(level).toLatin1(), -1);
+}
+
+void SerialPortManager::remoteRs485DirectionPinConfig(int val)
+{
+    writeCommand(QStringLiteral("#DRPN<%1>#").arg(val).toLatin1(), -1);
+}
+
+void SerialPortManager::remoteBatteryLowCheckConfig(bool enable)
+{
+    writeCommand(enable ? QByteArray("#CHBT<1>#") : QByteArray("#CHBT<0>#"), BatteryLowCheck);
+}
+
+void SerialPortManager::remoteSaveConfig() { writeCommand("#SVCF#", -1); }
+void SerialPortManager::remoteEnableCalTouchScreen() { writeCommand("#TCAL#", StartTouchCalibration); }
+
+void SerialPortManager::remoteSetScreenOrientation(int orientation)
+{
+    writeCommand(QStringLiteral("#DORI<%1>#").arg(orientation).toLatin1(), SetOrientation);
+}
+
+void SerialPortManager::remoteSetSerialNumber(const QString& serial)
+{
+    if (d->m_busy || !isSerialPortOpen())
+        return;
+    d->m_busy = true;
+    d->m_operation = SetSerialNumber;
+    d->m_port->flush();
+    d->m_port->write(QStringLiteral("#SSNO<%1>#").arg(serial).toLatin1());
+    d->m_port->flush();
+    d->m_port->write("#SVCF#");
+    d->m_port->flush();
+    d->m_busy = false;
+}
+
+void SerialPortManager::remoteSetDeviceName()
+{
+    writeCommand(QStringLiteral("#SNAM<%1>#").arg(d->m_newDeviceName).toLatin1(), SetDeviceName);
+}
+
+void SerialPortManager::remoteBackupFile(const QString& fromFile, const QString& toFile)
+{
+    Q_UNUSED(toFile)
+    writeCommand(QStringLiteral("#GETF<%1>#").arg(fromFile).toLatin1(), -1, false);
+}
+
+void SerialPortManager::remoteMoveCalibrationFile()
+{
+    writeCommand("#UNIX<mv ./tmp/cal_list.txt /home/DuDov_ODU/cal_list.txt>#", InstallCalibrationFile, false);
+}
+
+void SerialPortManager::setTotalFileSize(int totalSize)
+{
+    if (totalSize < -1)
+        return;
+    if (totalSize == -1)
+        totalSize = d->m_fileContent.size();
+    writeRaw(QStringLiteral("#FINF<%1>#").arg(totalSize).toLatin1());
+}
+
+void SerialPortManager::remoteShowDeviceInformation()
+{
+    writeCommand("#SINF#", ShowDeviceInformation);
+}
+
+void SerialPortManager::projectFilesAction(int job)
+{
+    QByteArray command;
+    int operation = 0;
+    switch (job) {
+    case 1: command = "#UNIX<mkdir ./qml/project>#"; operation = CreateProjectFolder; break;
+    case 2: command = "#UNIX<mkdir ./tmp/project>#"; operation = CreateStagingFolder; break;
+    case 3: command = "#UNIX<rm -r ./qml/project>#"; operation = RemoveProjectFolder; break;
+    case 4: command = "#UNIX<rm -r ./tmp/project>#"; operation = RemoveStagingFolder; break;
+    case 5: command = "#UNIX<ls -r ./qml/project>#"; operation = VerifyProjectFolder; break;
+    case 6: command = "#UNIX<ls -r ./tmp/project>#"; operation = VerifyStagingFolder; break;
+    case 7: command = "#UNIX<mv tmp/project qml>#"; operation = InstallProjectFolder; break;
+    case 8: command = "#UNIX<mv tmp/config.txrc qml/config.txrc>#"; operation = InstallProjectConfig; break;
+    case 9: command = "#UNIX<mv tmp/canConfig.txrc qml/canConfig.txrc>#"; operation = InstallCanConfig; break;
+    case 215: command = "#UNIX<ls qml/dataLogging.txdb>#"; operation = CheckDataLog; break;
+    case 216: command = "#UNIX<rm qml/dataLogging.txdb>#"; operation = DeleteDataLog; break;
+    default: return;
+    }
+    writeCommand(command, operation);
+}
+
+void SerialPortManager::updateLogFilesAction(int job)
+{
+    QByteArray command;
+    int operation = 0;
+    switch (job) {
+    case 10: command = "#UNIX<rm qml/dataLoggingBk.txdb>#"; operation = DeleteDataLogBackup; break;
+    case 11: command = "#UNIX<mv tmp/dataLogging.txdb qml/dataLogging.txdb>#"; operation = InstallDataLog; break;
+    case 12: command = "#UNIX<ls -r ./qml>#"; operation = ListQmlFolder; break;
+    case 13: command = "#UNIX<ls -r ./tmp>#"; operation = ListTmpFolder; break;
+    case 515: command = "#UNIX<mv qml/dataLogging.txdb qml/dataLoggingBk.txdb>#"; operation = BackupDataLog; break;
+    default: return;
+    }
+    writeCommand(command, operation);
+}
+
+void SerialPortManager::getRetrieveProjFileLst()
+{
+    writeCommand("#GPFL#", ListProjectFiles);
+}
+
+int SerialPortManager::parseFileSizeReply(const QString& text)
+{
+    QString t = text.trimmed();
+    t.remove(QLatin1Char('<'));
+    t.remove(QLatin1Char('>'));
+    const int colon = t.indexOf(QLatin1Char(':'));
+    if (colon < 0)
+        return -1;
+    bool ok = false;
+    const int value = t.mid(colon + 1).trimmed().toInt(&ok, 10);
+    return ok ? value : -1;
+}
+
+// ---------------------------------------------------------------------------
+// Receive dispatcher
+
+void SerialPortManager::onReadyRead()
+{
+    if (!d->m_port)
+        return;
+    if (d->m_transferMode == 2) {
+        const QByteArray data = d->m_port->readAll();
+        if (!data.isEmpty())
+            processRxPacket(data);
+        return;
+    }
+    if (d->m_transferMode == 1) {
+        // One byte per notification; the rest is picked up by the loop below so nothing waits
+        // for a further readyRead that may never come.
+        char byte = 0;
+        while (d->m_transferMode == 1 && d->m_port->bytesAvailable() > 0 && d->m_port->getChar(&byte))
+            processTxReply(byte);
+        if (d->m_transferMode == 1 || d->m_port->bytesAvailable() == 0)
+            return;
+    }
+    d->m_rxText += QString::fromLatin1(d->m_port->readAll());
+    dispatchText();
+}
+
+void SerialPortManager::dispatchText()
+{
+    if (d->m_rxText.trimmed().isEmpty())
+        return;
+    const QString& text = d->m_rxText;
+    const int op = d->m_operation;
+    auto has = [&text](const char* token) { return text.contains(QLatin1String(token)); };
+    bool keep = false;
+
+    if (has("<ZIPL:ERR>")) {
+        emit retrieveDataLogStatusChange(509);
+    } else if (has("<ZIPL:ACK>")) {
+        emit retrieveDataLogStatusChange(503);
+    } else if (has("#TCAL#")) {
+        emit configureStateChange(5);
+    } else if (has("<CHBT:NOR>")) {
+        emit configureStateChange(44);
+    } else if (has("<SNAM:NOR>")) {
+        emit configureStateChange(38);
+    } else if (has("<MACW:ACK>")) {
+        emit configureStateChange(46);
+    } else if (has("<SNAM:ERR>")) {
+        emit configureStateChange(39);
+    } else if (has("<MACW:ERR>")) {
+        emit configureStateChange(47);
+    } else if (has("<MODE_ACK>")) {
+        switch (op) {
+        case UploadModeChange: emit uploadProjectFileStatusChange(205); break;
+        case RetrieveLogModeChange: emit retrieveDataLogStatusChange(501); break;
+        case UpdateLogModeChange: emit updateDataLogStatusChange(514); break;
+        case SplashModeChange: emit configureStateChange(40); break;
+        case FontModeChange: emit deviceFontStatusChange(308, 0, QString()); break;
+        case CalibrationBackupModeChange: emit configureStateChange(41); break;
+        case CalibrationRestoreModeChange: emit configureStateChange(42); break;
+        default: break;
+        }
+    } else if (has("<SVCF:NOR>")) {
+        if (op == UploadSaveConfig)
+            emit uploadProjectFileStatusChange(227);
+        else if (op == ConfigureSaveConfig)
+            emit configureStateChange(20);
+    } else if (has("<SVCF:ERR>")) {
+        if (op == UploadSaveConfig)
+            emit uploadProjectFileStatusChange(228);
+        else
+            emit configureStateChange(21);
+    } else if (has("<GFFS_")) {
+        keep = true;
+        if (has(">"))
+            keep = !processGetInstFontsList();
+    } else if (has("<DTIM:NOR>")) {
+        emit configureStateChange(7);
+    } else if (has("<DTIM:ERR>")) {
+        emit configureStateChange(8);
+    } else if (has("<GETF:")) {
+        keep = true;
+        const int start = text.indexOf(QLatin1String("<GETF:"));
+        const int end = text.indexOf(QLatin1Char('>'), start);
+        if (end >= 0) {
+            keep = false;
+            d->m_fileSize = parseFileSizeReply(text.mid(start, end - start + 1));
+            if (op == FetchCalibrationFile)
+                emit configureStateChange(16);
+            else if (op == FetchProjectFile)
+                emit retrieveProjectFileStatusChange(402);
+            else if (op == FetchDataLog)
+                emit retrieveDataLogStatusChange(504);
+        }
+    } else if (has("<RMFS_ACK>")) {
+        if (d->m_fontIndex == d->m_fontList.size())
+            emit deviceFontStatusChange(306, 0, QString());
+        else
+            emit deviceFontStatusChange(304, 0, QString());
+    } else if (has("<RMFS_NAK>")) {
+        emit deviceFontStatusChange(305, 0, QString());
+    } else if (has("<UNIX:NOR>")) {
+        switch (op) {
+        case InstallCalibrationFile: emit configureStateChange(13); break;
+        case VerifyStagingFolder: emit uploadProjectFileStatusChange(206); break;
+        case VerifyProjectFolder: emit uploadProjectFileStatusChange(221); break;
+        case RemoveStagingFolder: emit uploadProjectFileStatusChange(208); break;
+        case RemoveProjectFolder: emit uploadProjectFileStatusChange(223); break;
+        case CreateStagingFolder: emit uploadProjectFileStatusChange(200); break;
+        case CreateProjectFolder: emit uploadProjectFileStatusChange(211); break;
+        case InstallProjectFolder: emit uploadProjectFileStatusChange(213); break;
+        case InstallProjectConfig: emit uploadProjectFileStatusChange(d->m_canConfigPending ? 231 : 215); break;
+        case CheckDataLog: emit uploadProjectFileStatusChange(216); break;
+        case DeleteDataLog: emit uploadProjectFileStatusChange(226); break;
+        case RestoreSplash: emit configureStateChange(32); break;
+        case InstallSplash: emit configureStateChange(35); break;
+        case BackupDataLog: emit updateDataLogStatusChange(510); break;
+        case DeleteDataLogBackup: emit updateDataLogStatusChange(517); break;
+        case ListQmlFolder: emit updateDataLogStatusChange(522); break;
+        case ListTmpFolder: emit updateDataLogStatusChange(519); break;
+        case InstallDataLog: emit updateDataLogStatusChange(516); break;
+        case InstallCanConfig: emit uploadProjectFileStatusChange(215); break;
+        default: break;
+        }
+    } else if (has("<UNIX:ERR>")) {
+        switch (op) {
+        case InstallCalibrationFile: emit configureStateChange(14); break;
+        case VerifyStagingFolder: emit uploadProjectFileStatusChange(210); break;
+        case VerifyProjectFolder: emit uploadProjectFileStatusChange(225); break;
+        case RemoveStagingFolder: emit uploadProjectFileStatusChange(207); break;
+        case RemoveProjectFolder: emit uploadProjectFileStatusChange(222); break;
+        case CreateStagingFolder: emit uploadProjectFileStatusChange(209); break;
+        case CreateProjectFolder: emit uploadProjectFileStatusChange(224); break;
+        case InstallProjectFolder: emit uploadProjectFileStatusChange(212); break;
+        case InstallProjectConfig: emit uploadProjectFileStatusChange(214); break;
+        case CheckDataLog: emit uploadProjectFileStatusChange(226); break;
+        case DeleteDataLog: emit uploadProjectFileStatusChange(217); break;
+        case RestoreSplash: emit configureStateChange(33); break;
+        case InstallSplash: emit configureStateChange(36); break;
+        case InstallCanConfig: emit uploadProjectFileStatusChange(232); break;
+        default: break;
+        }
+    } else if (has("<RTLD:NOR>")) {
+        emit upgradeDeviceStatusChange(101);
+    } else if (has("<RTLD:ERR>")) {
+        emit upgradeDeviceStatusChange(103);
+    } else if (has("<RTLD:ACK>")) {
+        emit upgradeDeviceStatusChange(102);
+    } else if (has("<LOAD:ACK>")) {
+        switch (op) {
+        case SendCalibrationFile: emit configureStateChange(26); break;
+        case SendSplashImage: emit configureStateChange(27); break;
+        case SendProjectFile: emit uploadProjectFileStatusChange(203); break;
+        case SendDataLog: emit updateDataLogStatusChange(513); break;
+        case SendFontFile: emit deviceFontStatusChange(309, 0, QString()); break;
+        default: break;
+        }
+    } else if (has("<SYNC:NOR>")) {
+        switch (op) {
+        case UpgradeFinished: emit upgradeDeviceStatusChange(104); break;
+        case UploadSync: emit uploadProjectFileStatusChange(229); break;
+        case ConfigureSync:
+        case SetClock:
+        case SetDeviceName:
+        case BatteryLowCheck: emit configureStateChange(23); break;
+        case FontSync: emit deviceFontStatusChange(313, 0, QString()); break;
+        default: break;
+        }
+    } else if (has("<SYNC:ERR>")) {
+        if (op == ConfigureSync)
+            emit configureStateChange(24);
+        else if (op == FontSync)
+            emit deviceFontStatusChange(314, 0, QString());
+    } else if (has("<BOOT:NOR>")) {
+        qDebug() << "Boot ACK";
+        switch (op) {
+        case UploadReboot: emit uploadProjectFileStatusChange(230); break;
+        case ConfigureReboot: emit configureStateChange(25); break;
+        case FontReboot: emit deviceFontStatusChange(316, 0, QString()); break;
+        case RetrieveProjectReboot: emit retrieveProjectFileStatusChange(405); break;
+        case RetrieveLogReboot: emit retrieveDataLogStatusChange(507); break;
+        case UpdateLogReboot: emit updateDataLogStatusChange(523); break;
+        default: break;
+        }
+    } else if (has("<GPFL_")) {
+        keep = true;
+        if (has(">"))
+            keep = !processRetrieveProjFileLst();
+    } else {
+        keep = true;
+        // Nothing recognised yet: keep a bounded tail for tokens still arriving.
+        if (d->m_rxText.size() > MaxRxText)
+            d->m_rxText = d->m_rxText.right(KeptRxTail);
+    }
+
+    if (!keep)
+        d->m_rxText.clear();
+    else if (d->m_rxText.size() > MaxRxText)
+        d->m_rxText = d->m_rxText.right(KeptRxTail);
+}
+
+// ---------------------------------------------------------------------------
+// Watchdog
+
+QString SerialPortManager::timeoutText(int operation)
+{
+    switch (operation) {
+    case 1: return tr_("The operation timed out while fetching the calibration file from the device.");
+    case 2: return tr_("The connection timed out while retrieving project files from the device.");
+    case 3:
+    case 11: return tr_("The connection timed out while retrieving data log from the device.");
+    case 4: return tr_("The operation timed out while transferring the calibration file to the device.");
+    case 5: return tr_("The operation timed out while transferring the splash screen image.");
+    case 6: return tr_("The operation timed out while upgrading the device software.");
+    case 7:
+    case 10:
+    case 12: return tr_("The operation timed out while uploading project files.");
+    case 9: return tr_("The connection timed out while uploading the selected fonts to the device.");
+    case 13:
+    case 14: return tr_("The operation timed out while saving the device configuration.");
+    case 15: return tr_("The operation timed out while restoring the calibration.");
+    case 16:
+    case 30: return tr_("The operation timed out while verifying the temporary folder.");
+    case 17: return tr_("The operation timed out while verifying the project folder.");
+    case 18: return tr_("The operation timed out while removing the temporary project folder.");
+    case 19: return tr_("The operation timed out while removing the old project folder.");
+    case 20: return tr_("The operation timed out while creating the temporary folder.");
+    case 21: return tr_("The operation timed out while creating the project folder.");
+    case 22: return tr_("The operation timed out while installing the project file.");
+    case 23:
+    case 64: return tr_("The operation timed out while installing the default screen.");
+    case 24: return tr_("The operation timed out while checking the data log file.");
+    case 25: return tr_("The operation timed out while removing data log file.");
+    case 27: return tr_("The operation timed out while installing the splash screen.");
+    case 32: return tr_("The operation timed out while moving updated log from temp folder.");
+    case 34:
+    case 35: return tr_("The operation timed out while waiting to commit the changes.");
+    case 36: return tr_("The connection timed out while installing the uploaded fonts on the device.");
+    case 45: return tr_("The operation timed out while setting the device clock.");
+    case 46: return tr_("The operation timed out while setting device name.");
+    case 48: return tr_("The operation timed out while sending request to remove the selected fonts from the device.");
+    case 49: return tr_("The connection timed out while retrieving project files information from the device.");
+    case 50: return tr_("The operation timed out while setting the touch screen calibration.");
+    case 59: return tr_("The operation timed out while configure splash screen to the device.");
+    case 60: return tr_("The operation timed out while upload fonts to the device.");
+    case 61: return tr_("The operation timed out while backup calibration file from the device.");
+    case 62: return tr_("The operation timed out while restore calibration file to the device.");
+    case 63: return tr_("The operation timed out while configure battery low check to the device.");
+    default: return QString();
+    }
+}
+
+void SerialPortManager::onTransferTimeOut()
+{
+    abortOperation(QString());
+}
+
+void SerialPortManager::abortOperation(const QString& failure)
+{
+    resetAllStatus();
+    const int op = d->m_operation;
+    if (op == WarmReboot)
+        return;
+    // A running configuration must not be replayed by a late reply.
+    d->m_configJobs.clear();
+    d->m_configJobIndex = 0;
+
+    if (!connectedPorts().contains(d->m_activePort)) {
+        closeSerialPort();
+        d->m_operation = 0;
+        if (op == ListFonts) {
+            emit notifyInstalledFonts(d->m_fontList, true);
+            return;
+        }
+        static const QList<int> silent = { 8, 26, 28, 29, 31, 33, 37, 38, 39, 40, 41, 42, 51, 52, 53, 54, 55, 56, 57, 58 };
+        if (!silent.contains(op))
+            emit progressError(tr_("The connection to the device was lost."), true);
+        return;
+    }
+
+    if (op == ListFonts) {
+        emit notifyInstalledFonts(d->m_fontList, true);
+    } else {
+        const QString text = failure.isEmpty() ? timeoutText(op) : failure;
+        if (!text.isEmpty())
+            emit progressError(text, true);
+    }
+    if (op == SendCalibrationFile || op == SendSplashImage || op == SendSoftwarePackage || op == SendProjectFile
+        || op == UpdateLogModeChange)
+        writeRaw(QByteArray("\x18\x18", 2));
+    d->m_busy = false;
+    remoteWarmBoot();
+    closeSerialPort();
+    d->m_operation = 0;
+}
+
+} // namespace Runtime
+} // namespace Tavrix
+} // namespace Orvane

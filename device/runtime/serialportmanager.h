@@ -1,0 +1,239 @@
+#ifndef SERIALPORTMANAGER_H
+#define SERIALPORTMANAGER_H
+
+#include "device_global.h"
+
+#include <QByteArray>
+#include <QMap>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+namespace Orvane {
+namespace Tavrix {
+namespace Common {
+class CalibrationInfo;
+class ConfigurationInfo;
+}
+namespace Runtime {
+
+class SerialPortManagerPrivate;
+
+// Owns the one serial connection to the devices: discovery, the command
+// protocol, the packet transfer and every long device operation.
+class DEVICE_EXPORT SerialPortManager : public QObject
+{
+    Q_OBJECT
+public:
+    // Operation codes recorded before a command that expects a reply.
+    enum Operation {
+        NoOperation = 0,
+        FetchCalibrationFile = 1, FetchProjectFile = 2, FetchDataLog = 3,
+        SendCalibrationFile = 4, SendSplashImage = 5, SendSoftwarePackage = 6, SendProjectFile = 7,
+        SendDataLog = 8, SendFontFile = 9,
+        UploadModeChange = 10, RetrieveLogModeChange = 11, UpdateLogModeChange = 12,
+        UploadSaveConfig = 13, ConfigureSaveConfig = 14, InstallCalibrationFile = 15,
+        VerifyStagingFolder = 16, VerifyProjectFolder = 17, RemoveStagingFolder = 18, RemoveProjectFolder = 19,
+        CreateStagingFolder = 20, CreateProjectFolder = 21, InstallProjectFolder = 22, InstallProjectConfig = 23,
+        CheckDataLog = 24, DeleteDataLog = 25, RestoreSplash = 26, InstallSplash = 27,
+        BackupDataLog = 28, DeleteDataLogBackup = 29, ListQmlFolder = 30, ListTmpFolder = 31, InstallDataLog = 32,
+        UpgradeFinished = 33, UploadSync = 34, ConfigureSync = 35, FontSync = 36,
+        UploadReboot = 37, ConfigureReboot = 38, FontReboot = 39, RetrieveProjectReboot = 40,
+        RetrieveLogReboot = 41, UpdateLogReboot = 42,
+        SetClock = 45, SetDeviceName = 46, ListFonts = 47, RemoveFonts = 48, ListProjectFiles = 49,
+        StartTouchCalibration = 50, WarmReboot = 51, ReportOn = 52, ReportOff = 53, SetOrientation = 54,
+        SetSerialNumber = 55, ShowDeviceInformation = 56, SetBacklight = 58,
+        SplashModeChange = 59, FontModeChange = 60, CalibrationBackupModeChange = 61,
+        CalibrationRestoreModeChange = 62, BatteryLowCheck = 63, InstallCanConfig = 64
+    };
+    Q_ENUM(Operation)
+
+    ~SerialPortManager() override;
+
+    static SerialPortManager* instance();
+
+    bool openSerialPort();
+    void closeSerialPort();
+    QString activePort() const;
+    bool isSerialPortOpen() const;
+    bool isBusy() const;
+    int currentOperation() const;
+    void resetAllStatus();
+    bool setActivePort(const QString& portName);
+    QStringList connectedPorts() const;
+    QMap<QString, QString> deviceInformation(const QString& portName) const;
+    QMap<QString, QVariant> serialDeviceInformation(const QString& portName) const;
+
+    // Transfer content of the next packet send.
+    void setTransferFile(const QByteArray& fileContent, const QString& remotePath);
+    void setTransferFile(const QString& localFilePath, const QString& remotePath);
+
+    static quint16 crc16(const char* data, int length);
+    static QString timeoutText(int operation);
+    static int getLocalMinuteOffset();
+    static int parseFileSizeReply(const QString& text);
+    static QMap<QString, QString> parseHardwareDescription(const QString& reply);
+    static bool isCompleteDeviceInformation(const QMap<QString, QString>& info);
+
+public slots:
+    // Single commands.
+    void remoteReboot();
+    void remoteWarmBoot();
+    void remoteFsSync();
+    void reportOn();
+    void reportOff();
+    void remoteZipLogFile();
+    void remoteSetBacklight(int val);
+    void remoteWriteIOConfig(int idx, int in_out, int val);
+    void remoteWritePWMConfig(int idx, int val);
+    void remoteWriteAlmConfig(int idx, int val);
+    void remoteRs485DirectionPinConfig(int val);
+    void remoteBatteryLowCheckConfig(bool enable);
+    void remoteSaveConfig();
+    void remoteEnableCalTouchScreen();
+    void remoteSetScreenOrientation(int orientation);
+    void remoteSetRealTimeClock(bool useDefault = true, int offset = 0);
+    void remoteSetSerialNumber(const QString& serial);
+    void remoteSetDeviceName();
+    void remoteBackupFile(const QString& fromFile, const QString& toFile);
+    void remoteRestoreFile(const QString& localFilePath, const QString& remotePath);
+    void remoteMoveCalibrationFile();
+    void remoteRestoreSplashScreen();
+    void remoteMoveSplashScreen();
+    void remoteUploadSplashScreenFile();
+    void setTotalFileSize(int totalSize);
+    void remoteShowDeviceInformation();
+    void projectFilesAction(int job);
+    void updateLogFilesAction(int job);
+    void getRetrieveProjFileLst();
+
+    // Device record updates.
+    void updateTimeZone(const QString& portName, int timeZone);
+    void updateBrightness(const QString& portName, int brightness);
+
+    // Long operations.
+    void uploadProject(const QStringList& projectFiles, const Orvane::Tavrix::Common::ConfigurationInfo& projectConfig, int totalSize = 0);
+    void upgradeDeviceSoftware(const QByteArray& packageContent);
+    bool retrieveProjectFiles(const QString& destination);
+    bool retrieveDataLogFile(const QString& destination);
+    void updateLogFile(const QString& localDatabasePath);
+    void configureDevice(Orvane::Tavrix::Common::CalibrationInfo* calibrationInfo);
+    void getInstalledFonts();
+    void manageFonts(const QMap<QString, qint64>& fontsToAdd, const QStringList& fontsToRemove);
+
+signals:
+    void serialDeviceDiscovered(const QMap<QString, QVariant>& info);
+    void serialDeviceRemoved(const QMap<QString, QVariant>& info);
+    void deviceConnected(const QMap<QString, QString>& info);
+    void deviceDisconnected(const QMap<QString, QString>& info);
+    void messageReceived(const QString& message);
+    void broadcastMessage(const QString& type, const QString& title, const QString& content);
+
+    void progressUpdated(int abstractValue);
+    void progressError(const QString& error, bool needReboot);
+    void progressMessage(const QString& message);
+    void progressFinished(bool needReboot);
+    void currentFileChanged(const QString& file);
+    void transferedFileSize(int size);
+
+    void initializeRetrieve(const QString& message, int filesCount);
+    void initializeLogRetrieve(const QString& message, int filesCount);
+    void sendingFileInitiated(const QString& message, int fileSize);
+    void sentFile(const QString& message, int fileNumber);
+    void retrievedProjectFiles();
+    void retrievedDataLogFile();
+    void retrieveProjectError();
+    void retrieveDataLogError();
+    void retrieveDataLogNoFile();
+
+    void configureStateChange(int state);
+    void projectConfigurationStarted();
+    void projectConfigurationFinished();
+    void timeZoneUpdated(int zone);
+    void notifyInstalledFonts(const QStringList& fonts, bool isError);
+    void deviceFontStatusChange(int status, int idx, const QString& fontName);
+    void upgradeDeviceStatusChange(int status);
+    void uploadProjectFileStatusChange(int status);
+    void retrieveProjectFileStatusChange(int status);
+    void retrieveDataLogStatusChange(int status);
+    void updateDataLogStatusChange(int status);
+
+protected:
+    explicit SerialPortManager(QObject* parent = nullptr);
+    bool initialize();
+    void createScanner(const QString& portName, bool bootUp);
+    void removeSerialDevice(const QString& portName);
+
+private slots:
+    void onReadyRead();
+    void onPortError(QSerialPort::SerialPortError error);
+    void onDelayTransferStart();
+    void onTransferTimeOut();
+
+    void onSerialDeviceDiscovered(const QMap<QString, QVariant>& info);
+    void onSerialDeviceRemoved(const QMap<QString, QVariant>& info);
+    void onDeviceConnected(const QMap<QString, QString>& info);
+    void onDeviceBootedUp();
+    void onScannerError(int lastError);
+
+    void onProcessUploadFile(int status);
+    void onUpgradeDeviceStatusChange(int status);
+    void onRetrieveProjectFileStatusChange(int status);
+    void onRetrieveDataLogStatusChange(int status);
+    void onProcessUpdateLogFile(int status);
+    void onConfigureStateChange(int state);
+    void onDeviceFontStatusChange(int status, int idx, const QString& fontName);
+
+private:
+    // Command writing under the busy rule.
+    bool writeCommand(const QByteArray& command, int operation, bool flush = true);
+    void writeRaw(const QByteArray& bytes);
+    void changeDeviceMode(int mode, int afterChangeMode);
+    void abortOperation(const QString& failure);
+    void shutdownDiscovery();
+    void startWatchdog(int msecs);
+    void stopWatchdog();
+    void dispatchText();
+
+    // Packet engine.
+    void prepareSend();
+    void txPacket(int mode = 0);
+    void processTxReply(char rxData);
+    void processRxPacket(const QByteArray& chunk);
+    void endSendAsFailure();
+    void rxError();
+
+    // Upload sequence.
+    void uploadNextFile();
+    void applyProjectSettings();
+
+    // Retrieval sequences.
+    bool processRetrieveProjFileLst();
+
+    // Configuration sequence.
+    void failConfiguration(const QString& text);
+    void finishConfiguration();
+    QString calibrationBackupPath() const;
+
+    // Font sequence.
+    void getInstalledFontsStart();
+    void setRemoveFontsStart();
+    void uploadFontFileStart();
+    void uploadFontFile();
+    bool processGetInstFontsList();
+
+    // Splash and calibration helpers.
+    QString activeModel() const;
+    QString activeSoftwareVersion() const;
+
+    SerialPortManagerPrivate* d;
+    friend class SerialPortManagerPrivate;
+};
+
+} // namespace Runtime
+} // namespace Tavrix
+} // namespace Orvane
+
+#endif // SERIALPORTMANAGER_H

@@ -1,0 +1,368 @@
+// Device discovery: port enumeration, one scanner thread per device port, and the device records.
+#include "serialportmanager.h"
+#include "serialportmanager_p.h"
+
+#include "localizationhelper.h"
+#include "portenumerator.h"
+#include "serialdevicescanner.h"
+#include "texthelper.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QThread>
+#include <QTimer>
+
+namespace Orvane {
+namespace Tavrix {
+namespace Runtime {
+
+using Common::LocalizationHelper;
+using Common::TextHelper;
+
+namespace {
+
+void applyLineSettings(QSerialPort* port)
+{
+    port->setBaudRate(QSerialPort::Baud115200);
+    port->setDataBits(QSerialPort::Data8);
+    port->setParity(QSerialPort::NoParity);
+    port->setStopBits(QSerialPort::OneStop);
+    port->setFlowControl(QSerialPort::HardwareControl);
+}
+
+QString applicationVersion()
+{
+    const QString version = QCoreApplication::applicationVersion();
+    return version.isEmpty() ? QStringLiteral(DOVREL_VERSION) : version;
+}
+
+} // namespace
+
+bool SerialPortManager::initialize()
+{
+    qRegisterMetaType<QMap<QString, QString>>("QMap<QString,QString>");
+    qRegisterMetaType<QMap<QString, QVariant>>("QMap<QString,QVariant>");
+
+    d->m_enumerator = new PortEnumerator(this);
+    if (!d->m_enumerator->setUpNotifications())
+        qDebug() << "Setup Notification Failed...";
+
+    d->m_designerVersions.insert(QStringLiteral("2.0.0.2552"), QStringLiteral("1.0.0.0"));
+
+    for (const auto& info : PortEnumerator::getPorts()) {
+        if (!PortEnumerator::isDevicePort(info))
+            continue;
+        const QString portName = info.value(QStringLiteral("portName")).toString();
+        if (d->m_devicePorts.contains(portName))
+            continue;
+        d->m_devicePorts << portName;
+        d->m_serialDevices.insert(portName, info);
+        createScanner(portName, true);
+    }
+
+    d->m_port = new QSerialPort(this);
+    applyLineSettings(d->m_port);
+    d->m_port->blockSignals(true);
+    connect(d->m_enumerator, &PortEnumerator::deviceDiscovered, this, &SerialPortManager::onSerialDeviceDiscovered);
+    connect(d->m_enumerator, &PortEnumerator::deviceRemoved, this, &SerialPortManager::onSerialDeviceRemoved);
+    connect(d->m_port, &QSerialPort::readyRead, this, &SerialPortManager::onReadyRead);
+    connect(d->m_port, &QSerialPort::errorOccurred, this, &SerialPortManager::onPortError);
+
+    d->m_delayTimer = new QTimer(this);
+    d->m_delayTimer->setSingleShot(true);
+    d->m_transferTimer = new QTimer(this);
+    d->m_transferTimer->setSingleShot(true);
+    connect(d->m_delayTimer, &QTimer::timeout, this, &SerialPortManager::onDelayTransferStart);
+    connect(d->m_transferTimer, &QTimer::timeout, this, &SerialPortManager::onTransferTimeOut);
+
+    connect(this, &SerialPortManager::uploadProjectFileStatusChange, this, &SerialPortManager::onProcessUploadFile);
+    connect(this, &SerialPortManager::upgradeDeviceStatusChange, this, &SerialPortManager::onUpgradeDeviceStatusChange);
+    connect(this, &SerialPortManager::retrieveProjectFileStatusChange, this, &SerialPortManager::onRetrieveProjectFileStatusChange);
+    connect(this, &SerialPortManager::retrieveDataLogStatusChange, this, &SerialPortManager::onRetrieveDataLogStatusChange);
+    connect(this, &SerialPortManager::updateDataLogStatusChange, this, &SerialPortManager::onProcessUpdateLogFile);
+    connect(this, &SerialPortManager::configureStateChange, this, &SerialPortManager::onConfigureStateChange);
+    connect(this, &SerialPortManager::deviceFontStatusChange, this, &SerialPortManager::onDeviceFontStatusChange);
+    return true;
+}
+
+void SerialPortManager::onPortError(QSerialPort::SerialPortError error)
+{
+    if (error != QSerialPort::ResourceError)
+        return;
+    // The device went away under an open port: close at once (the port would repeat the
+    // error in a busy loop) and let the port list confirm the unplug.
+    closeSerialPort();
+    if (d->m_enumerator)
+        QTimer::singleShot(0, d->m_enumerator, &PortEnumerator::pollNow);
+}
+
+void SerialPortManager::createScanner(const QString& portName, bool bootUp)
+{
+    auto* port = new QSerialPort;
+    port->setPortName(portName);
+    applyLineSettings(port);
+    auto* bootTimer = new QTimer;
+    bootTimer->setSingleShot(true);
+    auto* scanTimer = new QTimer;
+    scanTimer->setSingleShot(true);
+    auto* scanner = new SerialDeviceScanner(port, bootTimer, scanTimer, bootUp);
+    auto* thread = new QThread;
+    thread->setObjectName(QStringLiteral("Scanner %1").arg(portName));
+
+    // The port is used only from the scanner's thread.
+    scanner->moveToThread(thread);
+    port->moveToThread(thread);
+    bootTimer->moveToThread(thread);
+    scanTimer->moveToThread(thread);
+
+    connect(scanner, &SerialDeviceScanner::scanError, this, &SerialPortManager::onScannerError, Qt::QueuedConnection);
+    connect(scanner, &SerialDeviceScanner::deviceConnected, this, &SerialPortManager::onDeviceConnected, Qt::QueuedConnection);
+    connect(scanner, &SerialDeviceScanner::deviceBootedUp, this, &SerialPortManager::onDeviceBootedUp, Qt::QueuedConnection);
+    connect(port, &QSerialPort::readyRead, scanner, &SerialDeviceScanner::onReadyRead);
+    connect(bootTimer, &QTimer::timeout, scanner, &SerialDeviceScanner::onBootUpTimerFired);
+    connect(scanTimer, &QTimer::timeout, scanner, &SerialDeviceScanner::onScanTimerFired);
+    connect(scanner, &SerialDeviceScanner::startBootTimer, bootTimer, qOverload<int>(&QTimer::start));
+    connect(scanner, &SerialDeviceScanner::startScanTimer, scanTimer, qOverload<int>(&QTimer::start));
+    connect(scanner, &SerialDeviceScanner::stopBootTimer, bootTimer, &QTimer::stop);
+    connect(scanner, &SerialDeviceScanner::stopScanTimer, scanTimer, &QTimer::stop);
+    connect(scanner, &SerialDeviceScanner::scanStopped, thread, &QThread::quit);
+    connect(thread, &QThread::finished, scanner, &QObject::deleteLater);
+    connect(thread, &QThread::finished, port, &QObject::deleteLater);
+    connect(thread, &QThread::finished, bootTimer, &QObject::deleteLater);
+    connect(thread, &QThread::finished, scanTimer, &QObject::deleteLater);
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+
+    d->m_scanners.append({ portName, scanner, thread });
+    thread->start();
+    QMetaObject::invokeMethod(scanner, "starScan", Qt::QueuedConnection);
+}
+
+namespace {
+void stopScannerQueued(SerialDeviceScanner* scanner)
+{
+    if (scanner)
+        QMetaObject::invokeMethod(scanner, "stopScan", Qt::QueuedConnection);
+}
+} // namespace
+
+void SerialPortManager::shutdownDiscovery()
+{
+    // Called from the destructor: the event loop may be gone, so stop and join each worker here.
+    const auto scanners = d->m_scanners;
+    d->m_scanners.clear();
+    for (const auto& record : scanners) {
+        if (record.scanner && record.thread && record.thread->isRunning())
+            QMetaObject::invokeMethod(record.scanner, "stopScan", Qt::BlockingQueuedConnection);
+    }
+    for (const auto& record : scanners) {
+        if (record.thread) {
+            record.thread->quit();
+            record.thread->wait(5000);
+        }
+    }
+    // deleteLater of objects living in finished threads would never run now.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void SerialPortManager::onSerialDeviceDiscovered(const QMap<QString, QVariant>& info)
+{
+    if (!PortEnumerator::isDevicePort(info))
+        return;
+    const QString portName = info.value(QStringLiteral("portName")).toString();
+    if (!d->m_devicePorts.contains(portName))
+        d->m_devicePorts << portName;
+    d->m_serialDevices.insert(portName, info);
+    qDebug().noquote() << QStringLiteral("Found device at '%1'").arg(portName);
+    createScanner(portName, false);
+    emit serialDeviceDiscovered(info);
+}
+
+void SerialPortManager::onSerialDeviceRemoved(const QMap<QString, QVariant>& info)
+{
+    if (!PortEnumerator::isDevicePort(info))
+        return;
+    const QString portName = info.value(QStringLiteral("portName")).toString();
+    if (portName == d->m_activePort)
+        closeSerialPort();
+    if (!d->m_devicePorts.contains(portName))
+        return;
+
+    const QMap<QString, QVariant> serialRecord = d->m_serialDevices.take(portName);
+    const QMap<QString, QString> deviceRecord = d->m_devices.take(portName);
+    const QString model = deviceRecord.value(QStringLiteral("model"));
+    const QString serial = deviceRecord.value(QStringLiteral("serial"));
+    if (!serialRecord.isEmpty() && !deviceRecord.isEmpty())
+        qDebug().noquote() << QStringLiteral("Device %1 (SN: %2) at '%3' disconnected").arg(model, serial, portName);
+    else if (!deviceRecord.isEmpty())
+        qDebug().noquote() << QStringLiteral("Device %1 (SN: %2) disconnected").arg(model, serial);
+    else
+        qDebug().noquote() << QStringLiteral("Device at '%1' disconnected").arg(portName);
+    removeSerialDevice(portName);
+
+    for (int i = d->m_scanners.size() - 1; i >= 0; --i) {
+        if (d->m_scanners.at(i).portName == portName) {
+            stopScannerQueued(d->m_scanners.at(i).scanner);
+            d->m_scanners.removeAt(i);
+        }
+    }
+
+    if (!serialRecord.isEmpty())
+        emit serialDeviceRemoved(serialRecord);
+    if (!deviceRecord.isEmpty())
+        emit deviceDisconnected(deviceRecord);
+
+    // A running operation ends through its time-out path, which reports the lost device.
+    if (d->m_operation != 0 && portName == d->m_activePort) {
+        d->m_transferTimer->stop();
+        d->m_transferTimer->start(1);
+    }
+}
+
+void SerialPortManager::removeSerialDevice(const QString& portName)
+{
+    d->m_devicePorts.removeAll(portName);
+    d->m_devices.remove(portName);
+    d->m_serialDevices.remove(portName);
+}
+
+void SerialPortManager::onDeviceConnected(const QMap<QString, QString>& info)
+{
+    auto* scanner = qobject_cast<SerialDeviceScanner*>(sender());
+    if (!scanner)
+        return;
+    const QString portName = scanner->portName();
+
+    int result = 0;
+    const QString designer = info.value(QStringLiteral("minDesignerVer"));
+    if (designer.isEmpty()) {
+        result = 1;
+    } else if (d->m_designerVersions.contains(designer)
+               && TextHelper::versionCompare(d->m_designerVersions.value(designer), applicationVersion()) > 0) {
+        result = 2;
+    }
+
+    if (result != 2) {
+        d->m_devices.insert(portName, info);
+        qDebug().noquote() << QStringLiteral("Device %1 (SN: %2) Name: %4 connected at '%3'")
+                                  .arg(info.value(QStringLiteral("model")), info.value(QStringLiteral("serial")), portName,
+                                       info.value(QStringLiteral("deviceName")));
+    }
+
+    for (int i = d->m_scanners.size() - 1; i >= 0; --i) {
+        if (d->m_scanners.at(i).scanner == scanner)
+            d->m_scanners.removeAt(i);
+    }
+    stopScannerQueued(scanner);
+
+    if (result == 0) {
+        emit deviceConnected(info);
+    } else if (result == 1) {
+        emit broadcastMessage(QStringLiteral("warning"), LocalizationHelper::runtimeString(QStringLiteral("Unrecognized Device")),
+                              LocalizationHelper::runtimeString(QStringLiteral("Please upgrade the device software to at least version 1.0.0.1435 to use the device.")));
+        emit deviceConnected(info);
+    } else {
+        emit broadcastMessage(QStringLiteral("warning"), LocalizationHelper::runtimeString(QStringLiteral("Outdated Designer Application")),
+                              LocalizationHelper::runtimeString(QStringLiteral("Please upgrade Kavendi to at least version %1 to use the device."))
+                                  .arg(d->m_designerVersions.value(designer)));
+    }
+}
+
+void SerialPortManager::onDeviceBootedUp()
+{
+    auto* scanner = qobject_cast<SerialDeviceScanner*>(sender());
+    if (scanner)
+        qDebug().noquote() << QStringLiteral("Device at '%1' is ready for communication").arg(scanner->portName());
+}
+
+void SerialPortManager::onScannerError(int lastError)
+{
+    auto* scanner = qobject_cast<SerialDeviceScanner*>(sender());
+    if (!scanner)
+        return;
+    const QString portName = scanner->portName();
+    if (lastError == -5) {
+        // The scanner's port reported the device gone; confirm with the port list.
+        if (d->m_enumerator)
+            d->m_enumerator->pollNow();
+        return;
+    }
+    if (lastError != -1 && lastError != -4)
+        return;
+    removeSerialDevice(portName);
+    qDebug().noquote() << QStringLiteral("Error scanning device at port '%1', error: %2").arg(portName).arg(lastError);
+    for (int i = d->m_scanners.size() - 1; i >= 0; --i) {
+        if (d->m_scanners.at(i).scanner == scanner)
+            d->m_scanners.removeAt(i);
+    }
+    stopScannerQueued(scanner);
+}
+
+QMap<QString, QString> SerialPortManager::parseHardwareDescription(const QString& reply)
+{
+    static const QList<QPair<QString, QString>> prefixes = {
+        { QStringLiteral("SER_NO:"), QStringLiteral("serial") },
+        { QStringLiteral("MODELS:"), QStringLiteral("model") },
+        { QStringLiteral("FIRMWD:"), QStringLiteral("firmware") },
+        { QStringLiteral("DEVAPP:"), QStringLiteral("deviceAppVer") },
+        { QStringLiteral("DESAPP:"), QStringLiteral("minDesignerVer") },
+        { QStringLiteral("ADCCHN:"), QStringLiteral("analogInputs") },
+        { QStringLiteral("LCDVER:"), QStringLiteral("screenHeight") },
+        { QStringLiteral("LCDHOR:"), QStringLiteral("screenWidth") },
+        { QStringLiteral("LCDBBP:"), QStringLiteral("colorDepth") },
+        { QStringLiteral("ALM_CH:"), QStringLiteral("alarmOutputs") },
+        { QStringLiteral("PHYADD:"), QStringLiteral("physicalAddress") },
+        { QStringLiteral("PWM_CH:"), QStringLiteral("pwmOutputs") },
+        { QStringLiteral("DIO_CH:"), QStringLiteral("digitalIOs") },
+        { QStringLiteral("BKLT:"), QStringLiteral("backlight") },
+        { QStringLiteral("LOTIZO:"), QStringLiteral("timezone") },
+        { QStringLiteral("DEVNAM:"), QStringLiteral("deviceName") },
+    };
+    QMap<QString, QString> info;
+    static const QRegularExpression separators(QStringLiteral("[<>]"));
+    for (const QString& raw : reply.split(separators, Qt::SkipEmptyParts)) {
+        const QString piece = raw.trimmed();
+        const int colon = piece.indexOf(QLatin1Char(':'));
+        if (colon <= 0 || colon == piece.size() - 1)
+            continue;
+        const QString value = piece.mid(colon + 1).trimmed();
+        if (value.isEmpty())
+            continue;
+        for (const auto& prefix : prefixes) {
+            if (piece.startsWith(prefix.first)) {
+                info.insert(prefix.second, value);
+                break;
+            }
+        }
+    }
+    return info;
+}
+
+bool SerialPortManager::isCompleteDeviceInformation(const QMap<QString, QString>& info)
+{
+    static const QStringList base = {
+        QStringLiteral("alarmOutputs"), QStringLiteral("analogInputs"), QStringLiteral("backlight"), QStringLiteral("colorDepth"),
+        QStringLiteral("deviceAppVer"), QStringLiteral("digitalIOs"), QStringLiteral("firmware"), QStringLiteral("model"),
+        QStringLiteral("port"), QStringLiteral("pwmOutputs"), QStringLiteral("screenHeight"), QStringLiteral("screenWidth"),
+        QStringLiteral("serial"), QStringLiteral("timezone")
+    };
+    QStringList keys = base;
+    const QStringList extras = { QStringLiteral("minDesignerVer"), QStringLiteral("deviceName"), QStringLiteral("physicalAddress") };
+    QList<QStringList> sets;
+    sets << keys;
+    for (const QString& extra : extras) {
+        keys << extra;
+        sets << keys;
+    }
+    QStringList present = info.keys();
+    present.sort();
+    for (QStringList set : sets) {
+        set.sort();
+        if (set == present)
+            return true;
+    }
+    return false;
+}
+
+} // namespace Runtime
+} // namespace Tavrix
+} // namespace Orvane

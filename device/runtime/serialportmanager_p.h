@@ -1,0 +1,102 @@
+#ifndef SERIALPORTMANAGER_P_H
+#define SERIALPORTMANAGER_P_H
+
+#include "configurationinfo.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QPointer>
+#include <QSerialPort>
+#include <QString>
+#include <QStringList>
+#include <QThread>
+#include <QTimer>
+#include <QVariant>
+
+namespace Orvane {
+namespace Tavrix {
+namespace Runtime {
+
+class PortEnumerator;
+class SerialDeviceScanner;
+
+class SerialPortManagerPrivate
+{
+public:
+    // Core.
+    QSerialPort* m_port = nullptr;
+    QString m_activePort;
+    bool m_busy = false;
+    int m_operation = 0;
+    QString m_rxText;
+    int m_transferMode = 0; // 0 text, 1 packet send, 2 packet receive
+    QByteArray m_fileContent;
+    QString m_remotePath;
+    int m_fileSize = 0;
+    QTimer* m_delayTimer = nullptr;
+    QTimer* m_transferTimer = nullptr;
+
+    // Packet engine.
+    int m_blockNumber = 0;
+    int m_blockCount = 0;
+    int m_blocksSent = 0;
+    int m_bytesLeft = 0;
+    bool m_txStarted = false;
+    int m_rxBlockLength = 0;
+    QByteArray m_rxPacket;
+    int m_rxErrorCount = 0;
+    int m_rxLastBlock = -1;     // block number of the last accepted packet (duplicate detection)
+    QByteArray m_lastPacket;    // last packet written, resent unchanged on NAK
+
+    // Discovery.
+    PortEnumerator* m_enumerator = nullptr;
+    QStringList m_devicePorts;
+    QMap<QString, QMap<QString, QVariant>> m_serialDevices;
+    QMap<QString, QMap<QString, QString>> m_devices;
+    struct ScannerRecord
+    {
+        QString portName;
+        QPointer<SerialDeviceScanner> scanner;
+        QPointer<QThread> thread;
+    };
+    QList<ScannerRecord> m_scanners;
+    QMap<QString, QString> m_designerVersions;
+
+    // Upload sequence.
+    QStringList m_uploadFiles;
+    int m_uploadIndex = 0;
+    Common::ConfigurationInfo m_projectConfig;
+    bool m_canConfigPending = false;
+
+    // Retrieval sequences.
+    QString m_retrieveDir;
+    QString m_localFilePath;
+    QString m_logFilePath;
+    int m_fileNumber = 0;
+    QStringList m_projectFiles;
+    int m_listEntryIndex = 0;
+
+    // Configuration sequence.
+    QList<int> m_configJobs;
+    int m_configJobIndex = 0;
+    int m_configStep = 0;
+    bool m_commitPending = false;
+    bool m_configRunning = false;
+    QString m_newDeviceName;
+    int m_timeZone = 0;
+    bool m_batteryLowCheck = true;
+    QByteArray m_splashData;
+
+    // Font sequence.
+    QStringList m_fontList;
+    int m_fontIndex = 0;
+    QMap<QString, qint64> m_fontsToAdd;
+    bool m_hasFontsToAdd = false;
+};
+
+} // namespace Runtime
+} // namespace Tavrix
+} // namespace Orvane
+
+#endif // SERIALPORTMANAGER_P_H
