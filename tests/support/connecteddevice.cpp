@@ -1,0 +1,82 @@
+#include "connecteddevice.h"
+
+#include "serialportmanager.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QTest>
+
+using Orvane::Tavrix::Runtime::SerialPortManager;
+
+ConnectedDevice::ConnectedDevice() = default;
+
+ConnectedDevice::~ConnectedDevice()
+{
+    m_emulator.stop();
+    if (!m_port.isEmpty()) {
+        waitForRemoval(5000);
+        removeVirtualPort(m_port);
+    }
+}
+
+void ConnectedDevice::addVirtualPort(const QString& path)
+{
+    QStringList ports = qEnvironmentVariable("DOVREL_VIRTUAL_PORTS").split(QDir::listSeparator(), Qt::SkipEmptyParts);
+    if (!ports.contains(path))
+        ports << path;
+    qputenv("DOVREL_VIRTUAL_PORTS", ports.join(QDir::listSeparator()).toLocal8Bit());
+}
+
+void ConnectedDevice::removeVirtualPort(const QString& path)
+{
+    QStringList ports = qEnvironmentVariable("DOVREL_VIRTUAL_PORTS").split(QDir::listSeparator(), Qt::SkipEmptyParts);
+    ports.removeAll(path);
+    qputenv("DOVREL_VIRTUAL_PORTS", ports.join(QDir::listSeparator()).toLocal8Bit());
+}
+
+bool ConnectedDevice::start(const QStringList& emulatorArgs, bool makeActive, int timeoutMs)
+{
+    SerialPortManager* manager = SerialPortManager::instance();
+    if (!manager)
+        return false;
+    QSignalSpy connected(manager, &SerialPortManager::deviceConnected);
+    if (!m_emulator.start(emulatorArgs))
+        return false;
+    m_port = m_emulator.portPath();
+    addVirtualPort(m_port);
+
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        for (const QList<QVariant>& args : std::as_const(connected)) {
+            const auto info = args.at(0).value<QMap<QString, QString>>();
+            if (info.value(QStringLiteral("port")) == m_port)
+                return makeActive ? manager->setActivePort(m_port) : true;
+        }
+        connected.wait(200);
+    }
+    return false;
+}
+
+QMap<QString, QString> ConnectedDevice::info() const
+{
+    return SerialPortManager::instance()->deviceInformation(m_port);
+}
+
+void ConnectedDevice::unplug()
+{
+    m_emulator.unplug();
+}
+
+bool ConnectedDevice::waitForRemoval(int timeoutMs)
+{
+    SerialPortManager* manager = SerialPortManager::instance();
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        if (!manager->connectedPorts().contains(m_port))
+            return true;
+        QTest::qWait(50);
+    }
+    return !manager->connectedPorts().contains(m_port);
+}

@@ -1,0 +1,39 @@
+#ifndef CONNECTEDDEVICE_H
+#define CONNECTEDDEVICE_H
+
+#include "emulator.h"
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+// An emulated device that the real SerialPortManager has discovered and identified.
+// Its port is made known to discovery through DOVREL_VIRTUAL_PORTS.
+class ConnectedDevice
+{
+public:
+    ConnectedDevice();
+    ~ConnectedDevice();
+
+    // Starts the emulator with the given extra arguments and waits until the
+    // manager announces the device; makes it the active port when asked.
+    bool start(const QStringList& emulatorArgs = {}, bool makeActive = true, int timeoutMs = 20000);
+
+    DeviceEmulator& emulator() { return m_emulator; }
+    QString port() const { return m_port; }
+    QMap<QString, QString> info() const;
+
+    // Pulls the cable: the emulator is killed and its port path disappears.
+    void unplug();
+    // Waits until the manager has forgotten the port.
+    bool waitForRemoval(int timeoutMs = 10000);
+
+    static void addVirtualPort(const QString& path);
+    static void removeVirtualPort(const QString& path);
+
+private:
+    DeviceEmulator m_emulator;
+    QString m_port;
+};
+
+#endif // CONNECTEDDEVICE_H
