@@ -611,6 +611,7 @@ void SerialPortManager::abortOperation(const QString& failure)
         static const QList<int> silent = { 8, 26, 28, 29, 31, 33, 37, 38, 39, 40, 41, 42, 51, 52, 53, 54, 55, 56, 57, 58 };
         if (!silent.contains(op))
             emit progressError(tr_("The connection to the device was lost."), true);
+        endProjectRetrievalOnAbort(op);
         return;
     }
 
@@ -620,6 +621,7 @@ void SerialPortManager::abortOperation(const QString& failure)
         const QString text = failure.isEmpty() ? timeoutText(op) : failure;
         if (!text.isEmpty())
             emit progressError(text, true);
+        endProjectRetrievalOnAbort(op);
     }
     if (op == SendCalibrationFile || op == SendSplashImage || op == SendSoftwarePackage || op == SendProjectFile
         || op == UpdateLogModeChange)
