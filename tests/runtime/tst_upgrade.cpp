@@ -65,7 +65,7 @@ void TestUpgrade::largePackageIsSentWhole()
     const QString digest = QString::fromLatin1(QCryptographicHash::hash(package, QCryptographicHash::Md5).toHex());
 
     ConnectedDevice device;
-    QVERIFY(device.start());
+    QVERIFY(device.start({ QStringLiteral("--populate") }));
     SerialPortManager* manager = SerialPortManager::instance();
     QSignalSpy finished(manager, &SerialPortManager::progressFinished);
     QSignalSpy error(manager, &SerialPortManager::progressError);
@@ -99,7 +99,7 @@ void TestUpgrade::largePackageIsSentWhole()
 void TestUpgrade::digestIsLowerCaseMd5()
 {
     ConnectedDevice device;
-    QVERIFY(device.start());
+    QVERIFY(device.start({ QStringLiteral("--populate") }));
     SerialPortManager* manager = SerialPortManager::instance();
     QSignalSpy finished(manager, &SerialPortManager::progressFinished);
     QSignalSpy updated(manager, &SerialPortManager::progressUpdated);
@@ -116,7 +116,7 @@ void TestUpgrade::digestIsLowerCaseMd5()
 void TestUpgrade::checksumMismatchIsReported()
 {
     ConnectedDevice device;
-    QVERIFY(device.start({ QStringLiteral("--fault"), QStringLiteral("error:RTLD") }));
+    QVERIFY(device.start({ QStringLiteral("--populate"), QStringLiteral("--fault"), QStringLiteral("error:RTLD") }));
     SerialPortManager* manager = SerialPortManager::instance();
     QSignalSpy finished(manager, &SerialPortManager::progressFinished);
     QSignalSpy error(manager, &SerialPortManager::progressError);
@@ -135,7 +135,7 @@ void TestUpgrade::checksumMismatchIsReported()
 void TestUpgrade::emptyPackageOrOpenPortWritesNothing()
 {
     ConnectedDevice device;
-    QVERIFY(device.start());
+    QVERIFY(device.start({ QStringLiteral("--populate") }));
     SerialPortManager* manager = SerialPortManager::instance();
     const QStringList before = sequenceCommands(device);
 
@@ -153,7 +153,7 @@ void TestUpgrade::emptyPackageOrOpenPortWritesNothing()
 void TestUpgrade::missingStartByteTimesOut()
 {
     ConnectedDevice device;
-    QVERIFY(device.start({ QStringLiteral("--fault"), QStringLiteral("no-c") }));
+    QVERIFY(device.start({ QStringLiteral("--populate"), QStringLiteral("--fault"), QStringLiteral("no-c") }));
     SerialPortManager* manager = SerialPortManager::instance();
     QSignalSpy error(manager, &SerialPortManager::progressError);
 

@@ -152,7 +152,7 @@ void TestUpload::uploadReplacesProjectAndAppliesSettings()
                                                     E::InputType, E::OutputType, E::UnusedType, E::InputType }));
 
     ConnectedDevice device;
-    QVERIFY(device.start());
+    QVERIFY(device.start({ QStringLiteral("--populate") }));
     const QString root = device.emulator().rootPath();
     QVERIFY(QFileInfo::exists(root + QStringLiteral("/qml/dataLogging.txdb")));
     QVERIFY(!QFileInfo::exists(root + QStringLiteral("/tmp/project")));
