@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -14,6 +15,25 @@
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace {
+
+// The identifying scanner releases the port (and its lock file) a moment after the
+// device is announced; an operation started at once could not open it.
+bool startDevice(ConnectedDevice& device, const QStringList& args = {})
+{
+    if (!device.start(args))
+        return false;
+    SerialPortManager* manager = SerialPortManager::instance();
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 10000) {
+        if (manager->openSerialPort()) {
+            manager->closeSerialPort();
+            return true;
+        }
+        QTest::qWait(50);
+    }
+    return false;
+}
 
 bool writeFile(const QString& path, const QByteArray& content)
 {
@@ -114,7 +134,7 @@ void TestDataLog::retrievalStoresZip()
     if (!fault.isEmpty())
         args << QStringLiteral("--fault") << fault;
     ConnectedDevice device;
-    QVERIFY(device.start(args));
+    QVERIFY(startDevice(device, args));
     SerialPortManager* manager = SerialPortManager::instance();
     QSignalSpy done(manager, &SerialPortManager::retrievedDataLogFile);
     QSignalSpy noFile(manager, &SerialPortManager::retrieveDataLogNoFile);
@@ -168,7 +188,7 @@ void TestDataLog::noDataLog()
     if (!fault.isEmpty())
         args << QStringLiteral("--fault") << fault;
     ConnectedDevice device;
-    QVERIFY(device.start(args));
+    QVERIFY(startDevice(device, args));
     SerialPortManager* manager = SerialPortManager::instance();
     QSignalSpy done(manager, &SerialPortManager::retrievedDataLogFile);
     QSignalSpy noFile(manager, &SerialPortManager::retrieveDataLogNoFile);
@@ -208,7 +228,7 @@ void TestDataLog::updateReplacesDatabase()
     QVERIFY(writeFile(source, edited));
 
     ConnectedDevice device;
-    QVERIFY(device.start({ QStringLiteral("--root"), root }));
+    QVERIFY(startDevice(device, { QStringLiteral("--root"), root }));
     SerialPortManager* manager = SerialPortManager::instance();
     QSignalSpy error(manager, &SerialPortManager::progressError);
     QSignalSpy updated(manager, &SerialPortManager::progressUpdated);
@@ -244,7 +264,7 @@ void TestDataLog::updateWithEmptyDatabaseSendsNothing()
     QVERIFY(writeFile(source, QByteArray()));
 
     ConnectedDevice device;
-    QVERIFY(device.start({ QStringLiteral("--root"), root }));
+    QVERIFY(startDevice(device, { QStringLiteral("--root"), root }));
     SerialPortManager* manager = SerialPortManager::instance();
     QSignalSpy error(manager, &SerialPortManager::progressError);
 

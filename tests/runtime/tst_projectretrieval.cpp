@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -16,6 +17,25 @@
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace {
+
+// The identifying scanner releases the port (and its lock file) a moment after the
+// device is announced; an operation started at once could not open it.
+bool startDevice(ConnectedDevice& device, const QStringList& args = {})
+{
+    if (!device.start(args))
+        return false;
+    SerialPortManager* manager = SerialPortManager::instance();
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 10000) {
+        if (manager->openSerialPort()) {
+            manager->closeSerialPort();
+            return true;
+        }
+        QTest::qWait(50);
+    }
+    return false;
+}
 
 bool writeFile(const QString& path, const QByteArray& content)
 {
@@ -103,7 +123,7 @@ void TestProjectRetrieval::onlyNonQmlFilesAreFetched()
     QVERIFY(QDir().mkpath(destination));
 
     ConnectedDevice device;
-    QVERIFY(device.start({ QStringLiteral("--root"), root }));
+    QVERIFY(startDevice(device, { QStringLiteral("--root"), root }));
     SerialPortManager* manager = SerialPortManager::instance();
     QSignalSpy done(manager, &SerialPortManager::retrievedProjectFiles);
     QSignalSpy failed(manager, &SerialPortManager::retrieveProjectError);
@@ -149,7 +169,7 @@ void TestProjectRetrieval::subFoldersAndSplitListWork()
     QVERIFY(writeFile(existing, "an older copy"));
 
     ConnectedDevice device;
-    QVERIFY(device.start({ QStringLiteral("--root"), root, QStringLiteral("--throttle"), QStringLiteral("2000") }));
+    QVERIFY(startDevice(device, { QStringLiteral("--root"), root, QStringLiteral("--throttle"), QStringLiteral("2000") }));
     SerialPortManager* manager = SerialPortManager::instance();
     QSignalSpy done(manager, &SerialPortManager::retrievedProjectFiles);
     QSignalSpy failed(manager, &SerialPortManager::retrieveProjectError);
@@ -190,7 +210,7 @@ void TestProjectRetrieval::listWithNothingToFetchFinishes()
     QVERIFY(QDir().mkpath(destination));
 
     ConnectedDevice device;
-    QVERIFY(device.start({ QStringLiteral("--root"), root }));
+    QVERIFY(startDevice(device, { QStringLiteral("--root"), root }));
     SerialPortManager* manager = SerialPortManager::instance();
     QSignalSpy done(manager, &SerialPortManager::retrievedProjectFiles);
     QSignalSpy failed(manager, &SerialPortManager::retrieveProjectError);
@@ -225,7 +245,7 @@ void TestProjectRetrieval::unsafeNamesAreRefused()
     const QString entry = QStringLiteral("<GPFL_0:%1:%2>").arg(name.size()).arg(escaped);
 
     ConnectedDevice device;
-    QVERIFY(device.start({ QStringLiteral("--root"), root, QStringLiteral("--fault"), QStringLiteral("garbage:GPFL:") + entry }));
+    QVERIFY(startDevice(device, { QStringLiteral("--root"), root, QStringLiteral("--fault"), QStringLiteral("garbage:GPFL:") + entry }));
     SerialPortManager* manager = SerialPortManager::instance();
     QSignalSpy done(manager, &SerialPortManager::retrievedProjectFiles);
     QSignalSpy failed(manager, &SerialPortManager::retrieveProjectError);
@@ -249,7 +269,7 @@ void TestProjectRetrieval::malformedEntryEndsWithError()
     QVERIFY(QDir().mkpath(destination));
 
     ConnectedDevice device;
-    QVERIFY(device.start({ QStringLiteral("--root"), root, QStringLiteral("--fault"),
+    QVERIFY(startDevice(device, { QStringLiteral("--root"), root, QStringLiteral("--fault"),
                            QStringLiteral("garbage:GPFL:<GPFL_0:5:other.png>") }));
     SerialPortManager* manager = SerialPortManager::instance();
     QSignalSpy done(manager, &SerialPortManager::retrievedProjectFiles);
@@ -273,7 +293,7 @@ void TestProjectRetrieval::emptyFileOnDeviceEndsWithError()
     QVERIFY(QDir().mkpath(destination));
 
     ConnectedDevice device;
-    QVERIFY(device.start({ QStringLiteral("--root"), root }));
+    QVERIFY(startDevice(device, { QStringLiteral("--root"), root }));
     SerialPortManager* manager = SerialPortManager::instance();
     QSignalSpy done(manager, &SerialPortManager::retrievedProjectFiles);
     QSignalSpy failed(manager, &SerialPortManager::retrieveProjectError);
@@ -295,7 +315,7 @@ void TestProjectRetrieval::listWithoutEndTimesOut()
     QVERIFY(QDir().mkpath(destination));
 
     ConnectedDevice device;
-    QVERIFY(device.start({ QStringLiteral("--fault"), QStringLiteral("silent:GPFL") }));
+    QVERIFY(startDevice(device, { QStringLiteral("--fault"), QStringLiteral("silent:GPFL") }));
     SerialPortManager* manager = SerialPortManager::instance();
     QSignalSpy failed(manager, &SerialPortManager::retrieveProjectError);
     QSignalSpy error(manager, &SerialPortManager::progressError);

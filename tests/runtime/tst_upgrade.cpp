@@ -5,12 +5,32 @@
 
 #include <QCryptographicHash>
 #include <QRandomGenerator>
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QtTest>
 
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace {
+
+// The identifying scanner releases the port (and its lock file) a moment after the
+// device is announced; an operation started at once could not open it.
+bool startDevice(ConnectedDevice& device, const QStringList& args = {})
+{
+    if (!device.start(args))
+        return false;
+    SerialPortManager* manager = SerialPortManager::instance();
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 10000) {
+        if (manager->openSerialPort()) {
+            manager->closeSerialPort();
+            return true;
+        }
+        QTest::qWait(50);
+    }
+    return false;
+}
 
 QByteArray randomBytes(int size, quint32 seed)
 {
@@ -65,7 +85,7 @@ void TestUpgrade::largePackageIsSentWhole()
     const QString digest = QString::fromLatin1(QCryptographicHash::hash(package, QCryptographicHash::Md5).toHex());
 
     ConnectedDevice device;
-    QVERIFY(device.start({ QStringLiteral("--populate") }));
+    QVERIFY(startDevice(device, { QStringLiteral("--populate") }));
     SerialPortManager* manager = SerialPortManager::instance();
     QSignalSpy finished(manager, &SerialPortManager::progressFinished);
     QSignalSpy error(manager, &SerialPortManager::progressError);
@@ -99,7 +119,7 @@ void TestUpgrade::largePackageIsSentWhole()
 void TestUpgrade::digestIsLowerCaseMd5()
 {
     ConnectedDevice device;
-    QVERIFY(device.start({ QStringLiteral("--populate") }));
+    QVERIFY(startDevice(device, { QStringLiteral("--populate") }));
     SerialPortManager* manager = SerialPortManager::instance();
     QSignalSpy finished(manager, &SerialPortManager::progressFinished);
     QSignalSpy updated(manager, &SerialPortManager::progressUpdated);
@@ -116,7 +136,7 @@ void TestUpgrade::digestIsLowerCaseMd5()
 void TestUpgrade::checksumMismatchIsReported()
 {
     ConnectedDevice device;
-    QVERIFY(device.start({ QStringLiteral("--populate"), QStringLiteral("--fault"), QStringLiteral("error:RTLD") }));
+    QVERIFY(startDevice(device, { QStringLiteral("--populate"), QStringLiteral("--fault"), QStringLiteral("error:RTLD") }));
     SerialPortManager* manager = SerialPortManager::instance();
     QSignalSpy finished(manager, &SerialPortManager::progressFinished);
     QSignalSpy error(manager, &SerialPortManager::progressError);
@@ -135,7 +155,7 @@ void TestUpgrade::checksumMismatchIsReported()
 void TestUpgrade::emptyPackageOrOpenPortWritesNothing()
 {
     ConnectedDevice device;
-    QVERIFY(device.start({ QStringLiteral("--populate") }));
+    QVERIFY(startDevice(device, { QStringLiteral("--populate") }));
     SerialPortManager* manager = SerialPortManager::instance();
     const QStringList before = sequenceCommands(device);
 
@@ -153,7 +173,7 @@ void TestUpgrade::emptyPackageOrOpenPortWritesNothing()
 void TestUpgrade::missingStartByteTimesOut()
 {
     ConnectedDevice device;
-    QVERIFY(device.start({ QStringLiteral("--populate"), QStringLiteral("--fault"), QStringLiteral("no-c") }));
+    QVERIFY(startDevice(device, { QStringLiteral("--populate"), QStringLiteral("--fault"), QStringLiteral("no-c") }));
     SerialPortManager* manager = SerialPortManager::instance();
     QSignalSpy error(manager, &SerialPortManager::progressError);
 

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -20,6 +21,25 @@ using Orvane::Tavrix::Common::EnumHelper;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace {
+
+// The identifying scanner releases the port (and its lock file) a moment after the
+// device is announced; an operation started at once could not open it.
+bool startDevice(ConnectedDevice& device, const QStringList& args = {})
+{
+    if (!device.start(args))
+        return false;
+    SerialPortManager* manager = SerialPortManager::instance();
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 10000) {
+        if (manager->openSerialPort()) {
+            manager->closeSerialPort();
+            return true;
+        }
+        QTest::qWait(50);
+    }
+    return false;
+}
 
 bool writeFile(const QString& path, const QByteArray& content)
 {
@@ -152,7 +172,7 @@ void TestUpload::uploadReplacesProjectAndAppliesSettings()
                                                     E::InputType, E::OutputType, E::UnusedType, E::InputType }));
 
     ConnectedDevice device;
-    QVERIFY(device.start({ QStringLiteral("--populate") }));
+    QVERIFY(startDevice(device, { QStringLiteral("--populate") }));
     const QString root = device.emulator().rootPath();
     QVERIFY(QFileInfo::exists(root + QStringLiteral("/qml/dataLogging.txdb")));
     QVERIFY(!QFileInfo::exists(root + QStringLiteral("/tmp/project")));
@@ -254,7 +274,7 @@ void TestUpload::uploadWithStagingFolderCanConfigAndNoProject()
                                                     E::UnusedType, E::UnusedType, E::UnusedType, E::InputType }));
 
     ConnectedDevice device;
-    QVERIFY(device.start({ QStringLiteral("--root"), root }));
+    QVERIFY(startDevice(device, { QStringLiteral("--root"), root }));
     SerialPortManager* manager = SerialPortManager::instance();
     QSignalSpy finished(manager, &SerialPortManager::progressFinished);
     QSignalSpy error(manager, &SerialPortManager::progressError);
@@ -364,7 +384,7 @@ void TestUpload::refusalEndsUploadWithoutReboot()
     }
 
     ConnectedDevice device;
-    QVERIFY(device.start({ QStringLiteral("--root"), root, QStringLiteral("--fault"), QStringLiteral("error:") + fault }));
+    QVERIFY(startDevice(device, { QStringLiteral("--root"), root, QStringLiteral("--fault"), QStringLiteral("error:") + fault }));
     SerialPortManager* manager = SerialPortManager::instance();
     QSignalSpy finished(manager, &SerialPortManager::progressFinished);
     QSignalSpy error(manager, &SerialPortManager::progressError);
@@ -413,7 +433,7 @@ void TestUpload::unusableFileFailsBeforeDeviceIsTouched()
         QVERIFY(writeFile(bad, QByteArray()));
 
     ConnectedDevice device;
-    QVERIFY(device.start());
+    QVERIFY(startDevice(device));
     const QStringList before = sequenceCommands(device);
     SerialPortManager* manager = SerialPortManager::instance();
     QSignalSpy error(manager, &SerialPortManager::progressError);
@@ -437,7 +457,7 @@ void TestUpload::silentDeviceTimesOutAndReboots()
     QVERIFY(writeFile(file, "Item { }"));
 
     ConnectedDevice device;
-    QVERIFY(device.start({ QStringLiteral("--fault"), QStringLiteral("silent:LOAD") }));
+    QVERIFY(startDevice(device, { QStringLiteral("--populate"), QStringLiteral("--fault"), QStringLiteral("silent:LOAD") }));
     SerialPortManager* manager = SerialPortManager::instance();
     QSignalSpy error(manager, &SerialPortManager::progressError);
 
@@ -462,7 +482,7 @@ void TestUpload::unplugDuringTransferReportsLostDevice()
     QVERIFY(writeFile(second, randomBytes(3000, 5)));
 
     ConnectedDevice device;
-    QVERIFY(device.start({ QStringLiteral("--fault"), QStringLiteral("unplug:LOAD<project/b.png") }));
+    QVERIFY(startDevice(device, { QStringLiteral("--populate"), QStringLiteral("--fault"), QStringLiteral("unplug:LOAD<project/b.png") }));
     SerialPortManager* manager = SerialPortManager::instance();
     QSignalSpy error(manager, &SerialPortManager::progressError);
     QSignalSpy finished(manager, &SerialPortManager::progressFinished);
