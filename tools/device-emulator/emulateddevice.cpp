@@ -107,9 +107,9 @@ void EmulatedDevice::flushGarbage()
 {
     if (m_garbage.isEmpty())
         return;
-    sendRaw(m_garbage);
     m_transcript->write(QStringLiteral("fault"), {{QStringLiteral("kind"), QStringLiteral("garbage")},
                                                   {QStringLiteral("text"), QString::fromLatin1(m_garbage)}});
+    sendRaw(m_garbage);
     m_garbage.clear();
 }
 
@@ -118,8 +118,9 @@ void EmulatedDevice::reply(const QByteArray& text)
     if (m_unplugged)
         return;
     flushGarbage();
-    sendRaw(text);
+    // Transcript first: a test that saw the bytes may read the transcript at once.
     m_transcript->write(QStringLiteral("reply"), {{QStringLiteral("text"), QString::fromLatin1(text)}});
+    sendRaw(text);
     log(QStringLiteral("-> %1").arg(QString::fromLatin1(text)));
 }
 
@@ -291,11 +292,11 @@ void EmulatedDevice::execute(const QByteArray& command)
     } else if (code == "MODE") {
         reply(forceError ? "<MODE:ERR>" : "<MODE_ACK>");
     } else if (code == "BOOT") {
-        reply(forceError ? "<BOOT:ERR>" : "<BOOT:NOR>");
-        if (!forceError) {
+        if (!forceError)
             m_transcript->write(QStringLiteral("reboot"), {{QStringLiteral("command"), text}});
+        reply(forceError ? "<BOOT:ERR>" : "<BOOT:NOR>");
+        if (!forceError)
             simulateReboot();
-        }
     } else if (code == "SYNC") {
         QStringList installed;
         const bool ok = !forceError && m_files->installWaitingFonts(&installed);
@@ -629,7 +630,6 @@ void EmulatedDevice::handleReceiveBytes(const QByteArray& bytes)
         const char head = m_rxBuffer.at(0);
         if (head == EOT) {
             m_rxBuffer.remove(0, 1);
-            sendRaw(QByteArray(1, ACK));
             const QByteArray rest = m_rxBuffer;
             m_rxBuffer.clear();
             finishReceive();
@@ -743,6 +743,7 @@ void EmulatedDevice::finishReceive()
         bool stored = false;
         if (match)
             stored = m_files->writeFile(m_transferPath, m_transferData);
+        sendRaw(QByteArray(1, ACK));
         m_transcript->write(stored ? QStringLiteral("file-received") : QStringLiteral("transfer-failed"),
                             {{QStringLiteral("name"), name},
                              {QStringLiteral("size"), int(m_transferData.size())},
@@ -765,6 +766,8 @@ void EmulatedDevice::finishReceive()
         event.insert(QStringLiteral("reason"), QStringLiteral("cannot store the file"));
         m_transcript->write(QStringLiteral("transfer-failed"), event);
     }
+    // Stored and recorded before the sender hears that the transfer is over.
+    sendRaw(QByteArray(1, ACK));
 }
 
 void EmulatedDevice::failTransfer(const QString& reason, const QByteArray& leftover)
@@ -915,11 +918,11 @@ void EmulatedDevice::handleSendBytes(const QByteArray& bytes)
 void EmulatedDevice::finishSend()
 {
     m_idleTimer->stop();
-    sendRaw(QByteArray(1, EOT));
     m_mode = Mode::Text;
     m_transcript->write(QStringLiteral("file-sent"), {{QStringLiteral("name"), m_files->relativeName(m_transferPath)},
                                                       {QStringLiteral("size"), m_contentSize},
                                                       {QStringLiteral("md5"), md5Hex(m_transferData)}});
+    sendRaw(QByteArray(1, EOT));
     log(QStringLiteral("sent %1 (%2 bytes)").arg(m_files->relativeName(m_transferPath)).arg(m_contentSize));
     m_packets.clear();
     m_transferData.clear();

@@ -86,6 +86,7 @@ int main(int argc, char* argv[])
     add(QStringLiteral("root"), QStringLiteral("Device home folder (/home/DuDov_ODU). Default: a temporary folder with a sample project, removed on exit."), QStringLiteral("DIR"));
     add(QStringLiteral("link"), QStringLiteral("Create a symbolic link PATH to the serial end and print PATH instead; removed on exit and on unplug."), QStringLiteral("PATH"));
     add(QStringLiteral("transcript"), QStringLiteral("Write one JSON object per event (command, reply, file-received, file-sent, transfer-failed, fault, reboot, unplug, ...) to FILE."), QStringLiteral("FILE"));
+    parser.addOption(QCommandLineOption(QStringLiteral("populate"), QStringLiteral("Fill the --root folder with the sample device content as well (files of the same name are replaced).")));
     add(QStringLiteral("sample-datalog"), QStringLiteral("Copy FILE in as qml/dataLogging.txdb of the default device folder."), QStringLiteral("FILE"));
     add(QStringLiteral("serial"), QStringLiteral("Serial number (SER_NO)."), QStringLiteral("TEXT"), options.serial);
     add(QStringLiteral("model"), QStringLiteral("Model (MODELS)."), QStringLiteral("TEXT"), options.model);
@@ -189,6 +190,10 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "dovrel-device-emulator: device folder %s\n", qPrintable(options.root));
     } else if (!QDir().mkpath(options.root)) {
         return fail(QStringLiteral("cannot create %1").arg(options.root));
+    } else if (parser.isSet(QStringLiteral("populate"))) {
+        QString error;
+        if (!SampleDevice::populate(options.root, options.sampleDataLog, &error))
+            return fail(error);
     }
     DeviceFileSystem files(options.root);
 
