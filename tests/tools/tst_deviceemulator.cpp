@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QSerialPort>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -186,6 +187,7 @@ private slots:
     void identification();
     void incompleteThenComplete();
     void bootUpPoke();
+    void serialPortClient();
 
     void shellCommands_data();
     void shellCommands();
@@ -205,6 +207,10 @@ private slots:
     void listsAndFonts();
 
     void commandFaults();
+    void transferFaults_data();
+    void transferFaults();
+    void throttledTransfer();
+    void rebootReplug();
     void unplugFault();
     void unplugByTest();
 
@@ -361,6 +367,34 @@ void TestDeviceEmulator::bootUpPoke()
     line.close();
     QVERIFY(line.open(device.portPath()));
     QCOMPARE(ask(line, "#MODE<2>#", ">"), QByteArray("<MODE_ACK>"));
+}
+
+// The utility's own port class with its line settings, reopened between
+// operations as the utility does.
+void TestDeviceEmulator::serialPortClient()
+{
+    DeviceEmulator device;
+    QVERIFY(device.start());
+    QSerialPort port;
+    port.setPortName(device.portPath());
+    for (const QByteArray& command : {QByteArray("#HWCF#"), QByteArray("#MODE<1>#")}) {
+        QVERIFY2(port.open(QIODevice::ReadWrite), qPrintable(port.errorString()));
+        QVERIFY(port.setBaudRate(QSerialPort::Baud115200));
+        QVERIFY(port.setDataBits(QSerialPort::Data8));
+        QVERIFY(port.setParity(QSerialPort::NoParity));
+        QVERIFY(port.setStopBits(QSerialPort::OneStop));
+        port.setFlowControl(QSerialPort::HardwareControl);
+        port.clear();
+        QCOMPARE(port.write(command), qint64(command.size()));
+        const QByteArray end = command == "#HWCF#" ? "<HWCFEND>" : "<MODE_ACK>";
+        QByteArray answer;
+        QVERIFY(QTest::qWaitFor([&] {
+            answer += port.readAll();
+            return answer.endsWith(end);
+        }, 10000));
+        QVERIFY(answer.startsWith(command == "#HWCF#" ? "#HWCF#<SER_NO:" : "<MODE_ACK>"));
+        port.close();
+    }
 }
 
 void TestDeviceEmulator::shellCommands_data()
@@ -713,6 +747,93 @@ void TestDeviceEmulator::commandFaults()
     QCOMPARE(device.events("fault").size(), 4);
 }
 
+void TestDeviceEmulator::transferFaults_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("deviceSends");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("receiver cancels at block 2") << QStringList{"--fault", "cancel:2"} << false
+                                                 << "cancelled by fault at block 2";
+    QTest::newRow("sender cancels at block 2") << QStringList{"--fault", "cancel:2"} << true
+                                               << "cancelled by fault at block 2";
+    QTest::newRow("receiver never asks") << QStringList{"--fault", "no-c"} << false << "abandoned by the host";
+}
+
+void TestDeviceEmulator::transferFaults()
+{
+    QFETCH(QStringList, args);
+    QFETCH(bool, deviceSends);
+    QFETCH(QString, reason);
+
+    DeviceEmulator device;
+    const QByteArray content = randomBytes(3000);
+    QVERIFY(device.putFile("qml/data.bin", content));
+    QVERIFY(device.start(args << "--c-delay" << "0"));
+    Line line;
+    QVERIFY(line.open(device.portPath()));
+    QByteArray payload = content.left(1024);
+    if (deviceSends) {
+        QCOMPARE(ask(line, "#GETF<qml/data.bin>#", ">"), QByteArray("<GETF:3000>"));
+        line.write("C");
+        QCOMPARE(line.readBytes(1029), packet(1, payload));
+        line.write(QByteArray(1, ACK));
+        QCOMPARE(line.readBytes(2), QByteArray(2, CAN));
+    } else {
+        QCOMPARE(ask(line, "#LOAD<data.bin>3000#", ">"), QByteArray("<LOAD:ACK>"));
+        if (args.contains("no-c")) {
+            QCOMPARE(line.readFor(300), QByteArray());
+        } else {
+            QCOMPARE(line.readBytes(1), QByteArray("C"));
+            line.write(packet(1, payload));
+            QCOMPARE(line.readBytes(1), QByteArray(1, ACK));
+            line.write(packet(2, content.mid(1024, 1024)));
+            QCOMPARE(line.readBytes(2), QByteArray(2, CAN));
+        }
+    }
+    // Back to commands either way.
+    QCOMPARE(ask(line, "#MODE<1>#", ">"), QByteArray("<MODE_ACK>"));
+    const QList<QJsonObject> failed = device.events("transfer-failed");
+    QCOMPARE(failed.size(), 1);
+    QCOMPARE(failed.first().value("reason").toString(), reason);
+    QVERIFY(!QFileInfo::exists(device.filePath("tmp/data.bin")));
+    QVERIFY(device.events("file-sent").isEmpty());
+}
+
+void TestDeviceEmulator::throttledTransfer()
+{
+    DeviceEmulator device;
+    const QByteArray content = randomBytes(2100);
+    QVERIFY(device.putFile("qml/data.bin", content));
+    QVERIFY(device.start({"--throttle", "20000", "--c-delay", "0", "--c-interval", "100"}));
+    Line line;
+    QVERIFY(line.open(device.portPath()));
+    QCOMPARE(ask(line, "#GETF<qml/data.bin>#", ">"), QByteArray("<GETF:2100>"));
+    QCOMPARE(receiveFile(line, 2100), content);
+    // The receiving side asks again while the sender stays silent.
+    QCOMPARE(ask(line, "#LOAD<x.bin>10#", ">"), QByteArray("<LOAD:ACK>"));
+    QCOMPARE(line.readUntil("CCC"), QByteArray("CCC"));
+}
+
+void TestDeviceEmulator::rebootReplug()
+{
+    DeviceEmulator device;
+    QVERIFY(device.start({"--reboot-replug", "200"}));
+    const QString port = device.portPath();
+    const QString before = QFileInfo(port).symLinkTarget();
+    Line line;
+    QVERIFY(line.open(port));
+    QCOMPARE(ask(line, "#BOOT#", ">"), QByteArray("<BOOT:NOR>"));
+    QVERIFY(QTest::qWaitFor([&] { return !QFileInfo(port).isSymLink(); }, 10000));
+    QVERIFY(QTest::qWaitFor([&] { return QFileInfo(port).isSymLink(); }, 10000));
+    line.close();
+    QVERIFY(line.open(port));
+    QCOMPARE(ask(line, " ", ">"), QByteArray("<BOOT_UP>"));
+    QVERIFY(device.isRunning());
+    QCOMPARE(device.events("replug").size(), 1);
+    Q_UNUSED(before);
+}
+
 void TestDeviceEmulator::unplugFault()
 {
     DeviceEmulator device;
@@ -727,6 +848,16 @@ void TestDeviceEmulator::unplugFault()
     QVERIFY(!events.isEmpty());
     QCOMPARE(events.last().value("event").toString(), QString("unplug"));
     QCOMPARE(device.commands(), (QStringList{"#SVCF#", "#BOOT#"}));
+
+    // Cut in the middle of a command: it never arrives.
+    DeviceEmulator second;
+    QVERIFY(second.start({"--fault", "unplug-after-bytes:14"}));
+    Line other;
+    QVERIFY(other.open(second.portPath()));
+    QVERIFY(other.write("#SVCF##MODE<1>#"));
+    QVERIFY(second.waitForExit());
+    QCOMPARE(second.commands(), QStringList{"#SVCF#"});
+    QCOMPARE(second.events("unplug").size(), 1);
 }
 
 void TestDeviceEmulator::unplugByTest()

@@ -770,7 +770,7 @@ void EmulatedDevice::finishReceive()
     sendRaw(QByteArray(1, ACK));
 }
 
-void EmulatedDevice::failTransfer(const QString& reason, const QByteArray& leftover)
+void EmulatedDevice::failTransfer(const QString& reason, QByteArray leftover)
 {
     if (m_mode == Mode::Text)
         return;

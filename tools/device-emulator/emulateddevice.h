@@ -66,7 +66,7 @@ private:
     void handleReceiveBytes(const QByteArray& bytes);
     void acceptPacket(const QByteArray& packet);
     void finishReceive();
-    void failTransfer(const QString& reason, const QByteArray& leftover = QByteArray());
+    void failTransfer(const QString& reason, QByteArray leftover = QByteArray());
 
     // Sending side.
     void startSend(const QString& localPath, const QByteArray& content);
