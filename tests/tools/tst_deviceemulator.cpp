@@ -13,6 +13,7 @@
 #include <QRandomGenerator>
 #include <QSerialPort>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
@@ -186,6 +187,7 @@ private slots:
     void identification_data();
     void identification();
     void incompleteThenComplete();
+    void rawAnswerAndBootAnnouncement();
     void bootUpPoke();
     void serialPortClient();
 
@@ -343,6 +345,16 @@ void TestDeviceEmulator::identification()
     QCOMPARE(device.replies(), QStringList{QString::fromLatin1(answer)});
 }
 
+void TestDeviceEmulator::rawAnswerAndBootAnnouncement()
+{
+    DeviceEmulator device;
+    Line line;
+    QVERIFY(device.start({"--hwcf-raw", "#HWCF#<SER_NO:><HWCFEND>", "--boot-up-on-start"}));
+    QVERIFY(line.open(device.portPath()));
+    QCOMPARE(line.readUntil("<BOOT_UP>"), QByteArray("<BOOT_UP>"));
+    QCOMPARE(ask(line, "#HWCF#", "<HWCFEND>"), QByteArray("#HWCF#<SER_NO:><HWCFEND>"));
+}
+
 void TestDeviceEmulator::incompleteThenComplete()
 {
     DeviceEmulator device;
@@ -443,6 +455,9 @@ void TestDeviceEmulator::shellCommands_data()
                                  << QStringList{"<UNIX:NOR>", "<UNIX:ERR>"}
                                  << QStringList{"qml/user_splash1024x600.bmp", "splash1024x600.bmp"}
                                  << QStringList{"tmp/qml"};
+    QTest::newRow("not through a link either")
+        << QStringList{"ls outside/", "cp cal_list.txt outside/x", "rm -r outside/sub"}
+        << QStringList{"<UNIX:ERR>", "<UNIX:ERR>", "<UNIX:ERR>"} << QStringList{"outside/sub"} << QStringList{};
     QTest::newRow("never outside the root")
         << QStringList{"ls ../", "rm -r /etc", "mkdir ../../escape", "cp cal_list.txt /tmp/x", "rm -r .", "ls ; rm cal_list.txt"}
         << QStringList{"<UNIX:ERR>", "<UNIX:ERR>", "<UNIX:ERR>", "<UNIX:ERR>", "<UNIX:ERR>", "<UNIX:ERR>"}
@@ -457,6 +472,9 @@ void TestDeviceEmulator::shellCommands()
     QFETCH(QStringList, absent);
 
     DeviceEmulator device;
+    QTemporaryDir elsewhere;
+    QVERIFY(QDir(elsewhere.path()).mkdir("sub"));
+    QVERIFY(QFile::link(elsewhere.path(), device.filePath("outside")));
     QVERIFY(device.start({"--populate"}));
     Line line;
     QVERIFY(line.open(device.portPath()));
@@ -526,6 +544,8 @@ void TestDeviceEmulator::loadTransfer_data()
     QTest::newRow("one byte over") << QStringList{} << 1025 << QByteArray(2, ACK);
     QTest::newRow("refused block 2") << QStringList{"--fault", "nak:2:2"} << 3000
                                      << QByteArray() + ACK + NAK + NAK + ACK + ACK;
+    // Block 256 carries the number 0.
+    QTest::newRow("block numbers wrap") << QStringList{} << 257 * 1024 + 5 << QByteArray(258, ACK);
 }
 
 void TestDeviceEmulator::loadTransfer()

@@ -75,7 +75,10 @@ bool copyTree(const QString& source, const QString& target, QString* reason)
 
 DeviceFileSystem::DeviceFileSystem(const QString& root)
     : m_root(QDir::cleanPath(QFileInfo(root).absoluteFilePath()))
+    , m_canonicalRoot(QFileInfo(m_root).canonicalFilePath())
 {
+    if (m_canonicalRoot.isEmpty())
+        m_canonicalRoot = m_root;
 }
 
 QString DeviceFileSystem::resolve(const QString& devicePath) const
@@ -90,6 +93,14 @@ QString DeviceFileSystem::resolve(const QString& devicePath) const
     }
     const QString local = QDir::cleanPath(m_root + QLatin1Char('/') + path);
     if (local != m_root && !local.startsWith(m_root + QLatin1Char('/')))
+        return QString();
+    // A symbolic link inside the folder must not lead out of it either.
+    QString probe = local;
+    while (probe != m_root && !QFileInfo::exists(probe))
+        probe = parentOf(probe);
+    const QString canonical = QFileInfo(probe).canonicalFilePath();
+    if (!canonical.isEmpty() && canonical != m_canonicalRoot
+        && !canonical.startsWith(m_canonicalRoot + QLatin1Char('/')))
         return QString();
     return local;
 }

@@ -45,4 +45,5 @@ private:
     bool touchCmd(const QStringList& operands, QString* reason);
 
     QString m_root;
+    QString m_canonicalRoot;
 };
