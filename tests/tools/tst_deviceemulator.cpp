@@ -211,6 +211,8 @@ private slots:
     void commandFaults();
     void transferFaults_data();
     void transferFaults();
+    void hostAbandonsTransfer_data();
+    void hostAbandonsTransfer();
     void throttledTransfer();
     void rebootReplug();
     void unplugFault();
@@ -818,6 +820,39 @@ void TestDeviceEmulator::transferFaults()
     QCOMPARE(failed.first().value("reason").toString(), reason);
     QVERIFY(!QFileInfo::exists(device.filePath("tmp/data.bin")));
     QVERIFY(device.events("file-sent").isEmpty());
+}
+
+void TestDeviceEmulator::hostAbandonsTransfer_data()
+{
+    QTest::addColumn<bool>("deviceSends");
+    QTest::newRow("while sending") << true;
+    QTest::newRow("while receiving") << false;
+}
+
+// A host whose watchdog gave up goes on with commands; they must not be
+// swallowed by the transfer.
+void TestDeviceEmulator::hostAbandonsTransfer()
+{
+    QFETCH(bool, deviceSends);
+    DeviceEmulator device;
+    const QByteArray content = randomBytes(3000);
+    QVERIFY(device.putFile("qml/data.bin", content));
+    QVERIFY(device.start({"--c-delay", "0"}));
+    Line line;
+    QVERIFY(line.open(device.portPath()));
+    if (deviceSends) {
+        QCOMPARE(ask(line, "#GETF<qml/data.bin>#", ">"), QByteArray("<GETF:3000>"));
+        line.write("C");
+        QCOMPARE(line.readBytes(1029), packet(1, content.left(1024)));
+    } else {
+        QCOMPARE(ask(line, "#LOAD<data.bin>3000#", ">"), QByteArray("<LOAD:ACK>"));
+        QCOMPARE(line.readBytes(1), QByteArray("C"));
+        line.write(packet(1, content.left(1024)));
+        QCOMPARE(line.readBytes(1), QByteArray(1, ACK));
+    }
+    QCOMPARE(ask(line, "#MODE<2>#", ">"), QByteArray("<MODE_ACK>"));
+    QCOMPARE(device.events("transfer-failed").size(), 1);
+    QCOMPARE(device.events("transfer-failed").first().value("reason").toString(), QString("abandoned by the host"));
 }
 
 void TestDeviceEmulator::throttledTransfer()

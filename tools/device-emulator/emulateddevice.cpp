@@ -646,8 +646,8 @@ void EmulatedDevice::handleReceiveBytes(const QByteArray& bytes)
             failTransfer(QStringLiteral("cancelled by the sender"), m_rxBuffer);
             return;
         }
-        if (head == '#' && !m_packetSeen) {
-            // The host gave up on the transfer and talks commands again.
+        if (head == '#') {
+            // No packet starts with '#': the host gave up on the transfer and talks commands again.
             failTransfer(QStringLiteral("abandoned by the host"), m_rxBuffer);
             return;
         }
@@ -864,6 +864,10 @@ void EmulatedDevice::handleSendBytes(const QByteArray& bytes)
             } else {
                 continue;
             }
+        } else if (c == '#') {
+            // Never an answer to a packet: the host gave up and talks commands again.
+            failTransfer(QStringLiteral("abandoned by the host"), bytes.mid(i));
+            return;
         } else if (c == ACK) {
             m_errors = 0;
             if (!m_resendPending && m_faults->takeBlockFault(FaultPlan::Resend, m_ordinal)) {
