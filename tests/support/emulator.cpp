@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 
 DeviceEmulator::DeviceEmulator(QObject* parent)
@@ -36,8 +37,11 @@ bool DeviceEmulator::start(const QStringList& args)
         return false;
     QStringList arguments;
     const int rootIndex = args.indexOf(QStringLiteral("--root"));
+    const QStringList rootAssignments = args.filter(QRegularExpression(QStringLiteral("^--root=")));
     if (rootIndex >= 0 && rootIndex + 1 < args.size())
         m_rootPath = QFileInfo(args.at(rootIndex + 1)).absoluteFilePath();
+    else if (!rootAssignments.isEmpty())
+        m_rootPath = QFileInfo(rootAssignments.last().mid(7)).absoluteFilePath();
     else
         arguments << QStringLiteral("--root") << m_rootPath;
     QFile::remove(m_transcriptPath);

@@ -80,7 +80,8 @@ int main(int argc, char* argv[])
     parser.addVersionOption();
     auto add = [&parser](const QString& name, const QString& help, const QString& value = QString(),
                          const QString& defaultValue = QString()) {
-        QCommandLineOption option(name, help, value, defaultValue);
+        const QString text = defaultValue.isEmpty() ? help : QStringLiteral("%1 Default: %2.").arg(help, defaultValue);
+        QCommandLineOption option(name, text, value, defaultValue);
         parser.addOption(option);
     };
     add(QStringLiteral("root"), QStringLiteral("Device home folder (/home/DuDov_ODU). Default: a temporary folder with a sample project, removed on exit."), QStringLiteral("DIR"));
@@ -109,7 +110,7 @@ int main(int argc, char* argv[])
     add(QStringLiteral("hwcf-raw"), QStringLiteral("Answer #HWCF# with exactly TEXT (malformed replies)."), QStringLiteral("TEXT"));
     parser.addOption(QCommandLineOption(QStringLiteral("boot-up-on-start"), QStringLiteral("Send <BOOT_UP> shortly after start (useful only when the port is already open).")));
     add(QStringLiteral("system-fonts"), QStringLiteral("System fonts listed before the user fonts in the #GFFS answer."), QStringLiteral("a.ttf,b.ttf"));
-    add(QStringLiteral("fault"), QStringLiteral("Inject a fault, see below. Repeatable."), QStringLiteral("SPEC"));
+    add(QStringLiteral("fault"), QStringLiteral("Inject a fault, see the list above. Repeatable."), QStringLiteral("SPEC"));
     add(QStringLiteral("throttle"), QStringLiteral("Limit output to BPS bytes per second (11520 is about 115200 baud)."), QStringLiteral("BPS"), QStringLiteral("0"));
     parser.addOption(QCommandLineOption(QStringLiteral("sender-tail-128"), QStringLiteral("When sending a file, send the part after the last full 1024-byte block in 128-byte packets.")));
     add(QStringLiteral("c-delay"), QStringLiteral("Milliseconds between accepting a file and the first \"C\"."), QStringLiteral("MS"), QString::number(options.cDelayMs));

@@ -151,8 +151,10 @@ void PseudoTerminal::pump()
         if (m_throttle > 0) {
             m_budget += m_throttleClock.restart() * m_throttle / 1000.0;
             m_budget = qMin(m_budget, qMax(1.0, m_throttle / 50.0));
-            if (m_budget < 1) {
-                const int waitMs = qMax(1, int((1 - m_budget) * 1000 / m_throttle));
+            // Write in slices of about 10 ms of line time rather than byte by byte.
+            const double wanted = qMin(double(m_outQueue.size()), qMax(1.0, m_throttle / 100.0));
+            if (m_budget < wanted) {
+                const int waitMs = qMax(1, int((wanted - m_budget) * 1000 / m_throttle));
                 m_throttleTimer->start(waitMs);
                 return;
             }
