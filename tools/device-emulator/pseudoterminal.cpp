@@ -99,9 +99,15 @@ void PseudoTerminal::removeLink()
 
 void PseudoTerminal::close()
 {
-    delete m_readNotifier;
+    // Closing may happen inside the read notifier's own signal (an unplug
+    // fault), so the notifiers go later.
+    for (QSocketNotifier* notifier : {m_readNotifier, m_writeNotifier}) {
+        if (notifier) {
+            notifier->setEnabled(false);
+            notifier->deleteLater();
+        }
+    }
     m_readNotifier = nullptr;
-    delete m_writeNotifier;
     m_writeNotifier = nullptr;
     m_throttleTimer->stop();
     if (m_master >= 0)
