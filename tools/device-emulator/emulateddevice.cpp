@@ -750,7 +750,11 @@ void EmulatedDevice::finishReceive()
                              {QStringLiteral("md5"), digest},
                              {QStringLiteral("announcedSize"), double(m_announcedSize)},
                              {QStringLiteral("announcedMd5"), m_announcedMd5}});
+        if (stored)
+            m_transcript->write(QStringLiteral("reboot"), {{QStringLiteral("command"), QStringLiteral("software upgrade")}});
         reply(stored ? "<RTLD:NOR>" : "<RTLD:ERR>");
+        if (stored)
+            simulateReboot(); // the device restarts with the new software
         return;
     }
 
