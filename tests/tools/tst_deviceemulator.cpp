@@ -653,6 +653,7 @@ void TestDeviceEmulator::getfReadBack_data()
     QTest::newRow("128-byte tail") << QStringList{"--sender-tail-128"} << 2500 << QByteArray("SSssss");
     QTest::newRow("exact blocks with tail option") << QStringList{"--sender-tail-128"} << 2048 << QByteArray("SS");
     QTest::newRow("corrupted block 2") << QStringList{"--fault", "corrupt:2"} << 2500 << QByteArray("SSnSS");
+    QTest::newRow("block 3 corrupted twice") << QStringList{"--fault", "corrupt:3:2"} << 2500 << QByteArray("SSSnSnS");
     QTest::newRow("lost ACK for block 1") << QStringList{"--fault", "resend:1"} << 2500 << QByteArray("SSdSS");
     QTest::newRow("overshoot") << QStringList{"--fault", "overshoot:100"} << 2500 << QByteArray("SSSS");
 }

@@ -898,7 +898,11 @@ void EmulatedDevice::handleSendBytes(const QByteArray& bytes)
                 failTransfer(QStringLiteral("too many refusals"));
                 return;
             }
-            sendCurrentPacket(false);
+            const bool corrupt = m_faults->takeBlockFault(FaultPlan::Corrupt, m_ordinal);
+            if (corrupt)
+                m_transcript->write(QStringLiteral("fault"), {{QStringLiteral("kind"), QStringLiteral("corrupt")},
+                                                              {QStringLiteral("block"), m_ordinal}});
+            sendCurrentPacket(corrupt);
             continue;
         } else if (c == CAN) {
             failTransfer(QStringLiteral("cancelled by the receiver"), bytes.mid(i + 1));
