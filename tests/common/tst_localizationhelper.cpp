@@ -196,6 +196,7 @@ void TestLocalizationHelper::aliases_data()
     QTest::addColumn<QStringList>("aliases");
     QTest::newRow("empty") << "  " << QStringList();
     QTest::newRow("language only") << "DE" << QStringList { "de" };
+    QTest::newRow("empty country") << "en_" << QStringList { "en" };
     QTest::newRow("en_US") << "en_US" << QStringList { "en", "en_US" };
     QTest::newRow("en-au") << " en-au " << QStringList { "en", "en_GB", "en_AU" };
     QTest::newRow("en_GB") << "en_GB" << QStringList { "en", "en_GB", "en_AU" };
