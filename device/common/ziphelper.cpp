@@ -161,9 +161,12 @@ bool ZipHelper::extractAll(const QString& archive, const QString& outputDir, con
     if (!outputFolderExists(outputDir))
         return false;
     UnZip unzip;
-    if (!openReader(unzip, archive, password, true))
+    unzip.setPassword(passwordText(password));
+    const UnZip::ErrorCode opened = unzip.openArchive(archive);
+    if (!unzip.isOpen())
         return false;
-    return unzip.extractAll(outputDir) == UnZip::Ok;
+    // What is readable of a damaged archive is unpacked, but not everything was.
+    return unzip.extractAll(outputDir) == UnZip::Ok && opened == UnZip::Ok;
 }
 
 bool ZipHelper::zipWithDirectory(const QString& dir, const QString& archive, bool rename,
