@@ -9,6 +9,8 @@
 #include <QRandomGenerator>
 #include <QSet>
 
+#include <cstring>
+
 #include <zlib.h>
 
 namespace Orvane {
@@ -99,6 +101,7 @@ void ZipPrivate::reset()
     device = nullptr;
     delete file;
     file = nullptr;
+    archivePath.clear();
     entries.clear();
     comment.clear();
     buffer1.clear();
@@ -146,6 +149,15 @@ void ZipPrivate::abort()
             qDebug().noquote() << QStringLiteral("Failed to delete corrupt archive.");
     }
     reset();
+}
+
+bool ZipPrivate::isArchiveItself(const QFileInfo& info) const
+{
+    // Packing the archive into itself would read it while it grows.
+    if (archivePath.isEmpty() || info.canonicalFilePath() != archivePath)
+        return false;
+    qDebug().noquote() << QStringLiteral("Skipping the archive itself: %1").arg(info.filePath());
+    return true;
 }
 
 bool ZipPrivate::writeBytes(const char* data, qint64 length)
@@ -298,9 +310,10 @@ Zip::ErrorCode ZipPrivate::addFileEntry(const QFileInfo& info, const QString& en
     ZipCipher cipher(password.toLatin1());
     qint64 written = 0;
     if (encrypted) {
+        quint32 noise[ZipCipher::HeaderSize / 4];
+        QRandomGenerator::system()->fillRange(noise);
         char header[ZipCipher::HeaderSize];
-        QRandomGenerator::system()->fillRange(reinterpret_cast<quint32*>(header),
-                                             ZipCipher::HeaderSize / 4);
+        memcpy(header, noise, ZipCipher::HeaderSize);
         header[ZipCipher::HeaderSize - 1] = static_cast<char>(knownCrc >> 24);
         cipher.encrypt(header, ZipCipher::HeaderSize);
         if (!writeBytes(header, ZipCipher::HeaderSize)) {
@@ -407,6 +420,8 @@ Zip::ErrorCode ZipPrivate::addTree(const QString& path, const QString& prefix,
     const QFileInfoList list = QDir(path).entryInfoList(
         QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
     for (const QFileInfo& info : list) {
+        if (isArchiveItself(info))
+            continue;
         Zip::ErrorCode ec = Zip::Ok;
         if (info.isDir()) {
             // A linked folder could lead back into the tree: it is not followed.
@@ -463,6 +478,8 @@ Zip::ErrorCode ZipPrivate::addFile(const QString& path, const QString& root, Zip
         qDebug().noquote() << QStringLiteral("An error occurred while opening %1").arg(path);
         return Zip::FileNotFound;
     }
+    if (isArchiveItself(info))
+        return Zip::Ok;
     return addFileEntry(info, normalizedRoot(root) + info.fileName(), level);
 }
 
@@ -585,6 +602,7 @@ Zip::ErrorCode Zip::createArchive(const QString& fileName, bool overwrite)
         return ec;
     }
     d->file = file;
+    d->archivePath = QFileInfo(fileName).canonicalFilePath();
     return Ok;
 }
 

@@ -48,6 +48,7 @@ public:
 
     QIODevice* device = nullptr;
     QFile* file = nullptr; // owned when the archive was created from a file name
+    QString archivePath;   // canonical path of that file
     QString password;
     QString comment;
     QList<Entry> entries;
@@ -65,6 +66,7 @@ private:
                                 Zip::CompressionLevel level);
     Zip::ErrorCode fileCrc(QFile& source, qint64 size, quint32* crc);
     Zip::ErrorCode writeLocalHeader(const Entry& entry);
+    bool isArchiveItself(const QFileInfo& info) const;
     bool writeBytes(const char* data, qint64 length);
     bool encodeName(const QString& entryName, Entry* entry);
 };

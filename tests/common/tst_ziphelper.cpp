@@ -219,6 +219,7 @@ private slots:
     void comments();
     void overlongNameRefused();
     void failedWriteDeletesArchive();
+    void archiveInsideSource();
     void unsafeNamesRefused_data();
     void unsafeNamesRefused();
     void brokenArchives_data();
@@ -539,6 +540,17 @@ void TestZipHelper::failedWriteDeletesArchive()
                                      archive));
     QVERIFY(!QFile::exists(archive));
     QVERIFY(capture.contains(QStringLiteral("An error occurred while opening %1").arg(m_tmp.filePath(QStringLiteral("missing.txt")))));
+}
+
+void TestZipHelper::archiveInsideSource()
+{
+    const QString dir = freshDir();
+    QVERIFY(writeFile(dir + QStringLiteral("/data.txt"), wordText(5000, 8)));
+    const QString archive = dir + QStringLiteral("/self.zip");
+    QVERIFY(ZipHelper::zipWithDirectoryContents(dir, archive, false, nullptr, QString(), Zip::Store));
+    QCOMPARE(ZipHelper::listContents(archive), QStringList(QStringLiteral("data.txt")));
+    QVERIFY(ZipHelper::zipWithFiles({ dir + QStringLiteral("/data.txt"), archive + QStringLiteral("0") }, archive, true));
+    QCOMPARE(ZipHelper::listContents(archive + QStringLiteral("0")), QStringList(QStringLiteral("data.txt")));
 }
 
 void TestZipHelper::unsafeNamesRefused_data()
