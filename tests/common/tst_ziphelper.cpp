@@ -540,6 +540,10 @@ void TestZipHelper::failedWriteDeletesArchive()
                                      archive));
     QVERIFY(!QFile::exists(archive));
     QVERIFY(capture.contains(QStringLiteral("An error occurred while opening %1").arg(m_tmp.filePath(QStringLiteral("missing.txt")))));
+
+    QVERIFY(!ZipHelper::zipWithFiles({ m_source + QStringLiteral("/readme.TXT") },
+                                     m_tmp.filePath(QStringLiteral("no/such/folder/x.zip"))));
+    QVERIFY(capture.contains(QStringLiteral("Unable to open device for writing.")));
 }
 
 void TestZipHelper::archiveInsideSource()
@@ -751,6 +755,14 @@ void TestZipHelper::missingOutputFolder()
     QVERIFY(!ZipHelper::extractAll(archive, out));
     QVERIFY(!ZipHelper::extractFile(archive, QStringLiteral("alpha.txt"), out));
     QVERIFY(!QFileInfo::exists(out));
+
+    // A folder in the way of a file: that entry fails, the others are unpacked.
+    const QString blocked = freshDir();
+    QVERIFY(QDir().mkpath(blocked + QStringLiteral("/alpha.txt")));
+    MessageCapture capture;
+    QVERIFY(!ZipHelper::extractAll(archive, blocked));
+    QVERIFY(capture.contains(QStringLiteral("Unable to open %1 for writing").arg(blocked + QStringLiteral("/alpha.txt"))));
+    QCOMPARE(readAll(blocked + QStringLiteral("/beta.bin")), m_beta);
 }
 
 QTEST_GUILESS_MAIN(TestZipHelper)

@@ -177,6 +177,7 @@ void TestZipPeers::initTestCase()
         { QStringLiteral("project/images/splash.png"), randomBytes(70000, 12) },
         { QStringLiteral("project/qml/Main.qml"), text(120000) },
         { QStringLiteral("project/empty.dat"), QByteArray() },
+        { QStringLiteral("project/grüße/straße.txt"), text(300) },
     };
     for (auto it = files.cbegin(); it != files.cend(); ++it)
         QVERIFY(writeFile(m_parent + QStringLiteral("/tree/") + it.key(), it.value(), m_stamp));
