@@ -224,6 +224,7 @@ private slots:
     void unsafeNamesRefused();
     void brokenArchives_data();
     void brokenArchives();
+    void inflationCapped();
     void endRecordSearchWindow();
     void unsupportedEntriesSkipped();
     void deviceDestroyed();
@@ -695,6 +696,19 @@ void TestZipHelper::brokenArchives()
     if (listing.contains(QStringLiteral("beta.bin")))
         expected.insert(QStringLiteral("beta.bin"), m_beta);
     QCOMPARE(treeOf(out), expected);
+}
+
+void TestZipHelper::inflationCapped()
+{
+    // The header claims 100 bytes; not one byte more may come out.
+    QByteArray archive = m_corpusBase;
+    set32(archive, layoutOf(archive).central[0] + 24, 100);
+    UnZip unzip;
+    QCOMPARE(unzip.openArchive(saveArchive(archive)), UnZip::Ok);
+    QBuffer sink;
+    QVERIFY(sink.open(QIODevice::WriteOnly));
+    QCOMPARE(unzip.extractFile(QStringLiteral("alpha.txt"), &sink), UnZip::Corrupted);
+    QVERIFY(sink.data().size() <= 100);
 }
 
 void TestZipHelper::endRecordSearchWindow()
