@@ -1,6 +1,7 @@
 // Project retrieval against the emulated device: list parsing, fetching, where files
 // may be written, and how the retrieval ends when the device misbehaves.
 #include "connecteddevice.h"
+#include "ptydevice.h"
 
 #include "serialportmanager.h"
 
@@ -20,10 +21,8 @@ namespace {
 
 // The identifying scanner releases the port (and its lock file) a moment after the
 // device is announced; an operation started at once could not open it.
-bool startDevice(ConnectedDevice& device, const QStringList& args = {})
+bool waitUntilPortIsFree()
 {
-    if (!device.start(args))
-        return false;
     SerialPortManager* manager = SerialPortManager::instance();
     QElapsedTimer timer;
     timer.start();
@@ -35,6 +34,11 @@ bool startDevice(ConnectedDevice& device, const QStringList& args = {})
         QTest::qWait(50);
     }
     return false;
+}
+
+bool startDevice(ConnectedDevice& device, const QStringList& args = {})
+{
+    return device.start(args) && waitUntilPortIsFree();
 }
 
 bool writeFile(const QString& path, const QByteArray& content)
@@ -96,7 +100,8 @@ class TestProjectRetrieval : public QObject
 private slots:
     void cleanup();
     void onlyNonQmlFilesAreFetched();
-    void subFoldersAndSplitListWork();
+    void subFoldersAreCreated();
+    void listSplitAcrossReadsIsJoined();
     void listWithNothingToFetchFinishes();
     void unsafeNamesAreRefused_data();
     void unsafeNamesAreRefused();
@@ -151,8 +156,7 @@ void TestProjectRetrieval::onlyNonQmlFilesAreFetched()
     QCOMPARE(sent.count(), 0);
 }
 
-// A throttled line delivers the list in pieces: entries split across reads must still be read.
-void TestProjectRetrieval::subFoldersAndSplitListWork()
+void TestProjectRetrieval::subFoldersAreCreated()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -169,7 +173,7 @@ void TestProjectRetrieval::subFoldersAndSplitListWork()
     QVERIFY(writeFile(existing, "an older copy"));
 
     ConnectedDevice device;
-    QVERIFY(startDevice(device, { QStringLiteral("--root"), root, QStringLiteral("--throttle"), QStringLiteral("2000") }));
+    QVERIFY(startDevice(device, { QStringLiteral("--root"), root }));
     SerialPortManager* manager = SerialPortManager::instance();
     QSignalSpy done(manager, &SerialPortManager::retrievedProjectFiles);
     QSignalSpy failed(manager, &SerialPortManager::retrieveProjectError);
@@ -198,6 +202,38 @@ void TestProjectRetrieval::subFoldersAndSplitListWork()
     QCOMPARE(commands.first(), QStringLiteral("#GPFL#"));
     QCOMPARE(commands.last(), QStringLiteral("#BOOT#"));
     QCOMPARE(commands.filter(QStringLiteral("#GETF<")).size(), expected.size());
+}
+
+// The list arrives in pieces that cut an entry and even its opening token.
+void TestProjectRetrieval::listSplitAcrossReadsIsJoined()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    PtyDevice device;
+    QVERIFY(device.open());
+    QVERIFY(device.connectToManager());
+    SerialPortManager* manager = SerialPortManager::instance();
+    QVERIFY(waitUntilPortIsFree());
+    QSignalSpy failed(manager, &SerialPortManager::retrieveProjectError);
+    QSignalSpy initialize(manager, &SerialPortManager::initializeRetrieve);
+
+    QVERIFY(manager->retrieveProjectFiles(dir.path()));
+    QVERIFY(device.waitForReceived("#GPFL#"));
+    device.clearReceived();
+    for (const QByteArray& piece : { QByteArray("<GPFL_0:8:main.qml><GP"), QByteArray("FL_1:9:ima"),
+                                     QByteArray("ge.png><GPFL_2:12:"), QByteArray("images/a.png><GPFL_END>") }) {
+        device.write(piece);
+        QTest::qWait(150);
+    }
+    QVERIFY(device.waitForReceived("#GETF</home/DuDov_ODU/qml/project/image.png>#"));
+    QCOMPARE(initialize.count(), 2);
+    QCOMPARE(initialize.at(1).at(1).toInt(), 2);
+    // A size of 0 means nothing to receive: the retrieval fails without a reboot.
+    device.write("<GETF:0>");
+    QVERIFY(failed.wait(10000) || failed.count() == 1);
+    QTest::qWait(200);
+    QVERIFY(!device.received().contains("#BOOT#"));
+    QVERIFY(!manager->isSerialPortOpen());
 }
 
 // Only .qml files: nothing to fetch, the retrieval still ends, with the reboot.
