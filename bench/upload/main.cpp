@@ -88,7 +88,6 @@ bool runUpload(bool throttled)
 {
     QTemporaryDir local;
     QStringList files;
-    qint64 total = 0;
     for (int i = 0; i < FileCount; ++i) {
         const QString path = local.filePath(QStringLiteral("project/images/f%1.png").arg(i, 3, 10, QLatin1Char('0')));
         QDir().mkpath(QFileInfo(path).absolutePath());
@@ -96,7 +95,6 @@ bool runUpload(bool throttled)
         if (!file.open(QIODevice::WriteOnly) || file.write(randomBytes(FileSize, quint32(i))) != FileSize)
             return false;
         files << path;
-        total += FileSize;
     }
 
     QStringList args = { QStringLiteral("--populate") };
@@ -114,7 +112,7 @@ bool runUpload(bool throttled)
     // Per file: local times of its progress reports, for the packet rate.
     QElapsedTimer clock;
     QList<QList<qint64>> progressTimes;
-    QObject::connect(manager, &SerialPortManager::currentFileChanged, manager, [&] { progressTimes.append({}); });
+    QObject::connect(manager, &SerialPortManager::currentFileChanged, manager, [&] { progressTimes.append(QList<qint64>()); });
     QObject::connect(manager, &SerialPortManager::progressUpdated, manager, [&](int) {
         if (!progressTimes.isEmpty())
             progressTimes.last().append(clock.nsecsElapsed());
