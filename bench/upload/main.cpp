@@ -7,6 +7,8 @@
 // the packet transfer, then the installation up to "<BOOT:NOR>".
 // The emulator's --throttle limits what the device sends only; the time the host's
 // packets would need on a real 115200 baud line is printed beside the measurement.
+// Arguments are passed on to the emulator: "bench_upload --c-delay 0" takes the
+// device's own wait before its "C" (500 ms by default) out of the picture.
 #include "connecteddevice.h"
 
 #include "configurationinfo.h"
@@ -35,6 +37,9 @@ constexpr int FileSize = 25000;
 constexpr int PackageSize = 3000000;
 constexpr int StartDelayMs = 400;
 constexpr double LineBytesPerSecond = 11520.0;
+
+// Extra emulator arguments from the command line, e.g. "--c-delay 0".
+QStringList g_extraArgs;
 
 QByteArray randomBytes(int size, quint32 seed)
 {
@@ -84,6 +89,41 @@ double wireSeconds(qint64 payloadBytes)
     return packets * 1029 / LineBytesPerSecond;
 }
 
+// Starts the device and waits until the identifying scanner has let go of the port.
+bool startDevice(ConnectedDevice& device, const QStringList& args)
+{
+    if (!device.start(args)) {
+        std::fprintf(stderr, "emulator did not start\n");
+        return false;
+    }
+    SerialPortManager* manager = SerialPortManager::instance();
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 10000) {
+        if (manager->openSerialPort()) {
+            manager->closeSerialPort();
+            return true;
+        }
+        QTest::qWait(50);
+    }
+    std::fprintf(stderr, "port stays busy\n");
+    return false;
+}
+
+// Waits for the end of the operation, at most ten minutes.
+bool waitForEnd(QSignalSpy& finished, QSignalSpy& error)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (finished.isEmpty() && error.isEmpty() && timer.elapsed() < 600000)
+        finished.wait(1000);
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "failed: %s\n", qPrintable(error.at(0).at(0).toString()));
+        return false;
+    }
+    return !finished.isEmpty();
+}
+
 bool runUpload(bool throttled)
 {
     QTemporaryDir local;
@@ -96,15 +136,20 @@ bool runUpload(bool throttled)
             return false;
         files << path;
     }
+    // The project configuration goes last, as the upload dialog orders it.
+    const QString config = local.filePath(QStringLiteral("config.txrc"));
+    QFile configFile(config);
+    if (!configFile.open(QIODevice::WriteOnly) || configFile.write("DefaultScreen=main.qml\n") <= 0)
+        return false;
+    configFile.close();
+    files << config;
 
-    QStringList args = { QStringLiteral("--populate") };
+    QStringList args = QStringList { QStringLiteral("--populate") } + g_extraArgs;
     if (throttled)
         args << QStringLiteral("--throttle") << QString::number(int(LineBytesPerSecond));
     ConnectedDevice device;
-    if (!device.start(args)) {
-        std::fprintf(stderr, "emulator did not start\n");
+    if (!startDevice(device, args))
         return false;
-    }
     SerialPortManager* manager = SerialPortManager::instance();
     QSignalSpy finished(manager, &SerialPortManager::progressFinished);
     QSignalSpy error(manager, &SerialPortManager::progressError);
@@ -120,15 +165,12 @@ bool runUpload(bool throttled)
 
     clock.start();
     manager->uploadProject(files, ConfigurationInfo());
-    while (finished.isEmpty() && error.isEmpty())
-        finished.wait(1000);
+    const bool ended = waitForEnd(finished, error);
     const double wall = clock.nsecsElapsed() / 1e6;
     QObject::disconnect(manager, &SerialPortManager::currentFileChanged, manager, nullptr);
     QObject::disconnect(manager, &SerialPortManager::progressUpdated, manager, nullptr);
-    if (!error.isEmpty()) {
-        std::fprintf(stderr, "upload failed: %s\n", qPrintable(error.at(0).at(0).toString()));
+    if (!ended)
         return false;
-    }
     QTest::qWait(300);
 
     const QList<Event> ev = readTranscript(device.emulator());
@@ -151,7 +193,7 @@ bool runUpload(bool throttled)
     const int packetsPerFile = (FileSize + 1023) / 1024;
 
     const double filesPhase = tLsQml - tFirstLoad;
-    const double transfer = perPacket * packetsPerFile * FileCount;
+    const double transfer = perPacket * (packetsPerFile * FileCount + 1);
     const double overhead = filesPhase - transfer;
     const double total = tBoot - tStart;
 
@@ -159,18 +201,19 @@ bool runUpload(bool throttled)
                 throttled ? "device output throttled to 11520 B/s" : "unthrottled");
     std::printf("  %-44s %10.0f ms\n", "mode change (#MODE<1># to next command)", tLsTmp - tMode);
     std::printf("  %-44s %10.0f ms\n", "staging folder preparation", tFirstLoad - tLsTmp);
-    std::printf("  %-44s %10.0f ms  (%.1f ms per file)\n", "file phase", filesPhase, filesPhase / FileCount);
+    std::printf("  %-44s %10.0f ms  (%.1f ms per file)\n", "file phase (201 files)", filesPhase, filesPhase / (FileCount + 1));
     std::printf("  %-44s %10.0f ms  (%.2f ms per packet, %d packets per file)\n", "  of which packet transfer (estimated)",
                 transfer, perPacket, packetsPerFile);
-    std::printf("  %-44s %10.0f ms  (%.1f ms per file)\n", "  of which announcement overhead", overhead, overhead / FileCount);
+    std::printf("  %-44s %10.0f ms  (%.1f ms per file)\n", "  of which announcement overhead", overhead, overhead / (FileCount + 1));
     std::printf("  %-44s %10.0f ms\n", "install, configure, sync, reboot", tBoot - tLsQml);
     std::printf("  %-44s %10.0f ms  (wall clock %.0f ms)\n", "total", total, wall);
-    std::printf("  %-44s %10.1f %%  (%d x %d ms)\n", "share of fixed 400 ms start delays", 100.0 * FileCount * StartDelayMs / total,
-                FileCount, StartDelayMs);
+    std::printf("  %-44s %10.1f %%  (%d x %d ms)\n", "share of fixed 400 ms start delays",
+                100.0 * (FileCount + 1) * StartDelayMs / total, FileCount + 1, StartDelayMs);
     if (throttled) {
         const double wire = wireSeconds(FileSize) * FileCount * 1000;
         std::printf("  %-44s %10.0f ms  (host->device packets at 11520 B/s, not emulated)\n", "line time the packets would need", wire);
-        std::printf("  %-44s %10.1f %%\n", "share of 400 ms delays on a real line", 100.0 * FileCount * StartDelayMs / (total - transfer + wire));
+        std::printf("  %-44s %10.1f %%\n", "share of 400 ms delays on a real line",
+                    100.0 * (FileCount + 1) * StartDelayMs / (total - transfer + wire));
     }
     return true;
 }
@@ -178,27 +221,21 @@ bool runUpload(bool throttled)
 bool runUpgrade(bool throttled)
 {
     const QByteArray package = randomBytes(PackageSize, 99);
-    QStringList args = { QStringLiteral("--populate") };
+    QStringList args = QStringList { QStringLiteral("--populate") } + g_extraArgs;
     if (throttled)
         args << QStringLiteral("--throttle") << QString::number(int(LineBytesPerSecond));
     ConnectedDevice device;
-    if (!device.start(args)) {
-        std::fprintf(stderr, "emulator did not start\n");
+    if (!startDevice(device, args))
         return false;
-    }
     SerialPortManager* manager = SerialPortManager::instance();
     QSignalSpy finished(manager, &SerialPortManager::progressFinished);
     QSignalSpy error(manager, &SerialPortManager::progressError);
     QElapsedTimer clock;
     clock.start();
     manager->upgradeDeviceSoftware(package);
-    while (finished.isEmpty() && error.isEmpty())
-        finished.wait(1000);
-    const double wall = clock.nsecsElapsed() / 1e6;
-    if (!error.isEmpty()) {
-        std::fprintf(stderr, "upgrade failed: %s\n", qPrintable(error.at(0).at(0).toString()));
+    if (!waitForEnd(finished, error))
         return false;
-    }
+    const double wall = clock.nsecsElapsed() / 1e6;
     QTest::qWait(300);
     const QList<Event> ev = readTranscript(device.emulator());
     const double tAnnounce = timeOf(ev, QStringLiteral("command"), QStringLiteral("#RTLD<"));
@@ -229,6 +266,8 @@ bool runUpgrade(bool throttled)
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    g_extraArgs = app.arguments().mid(1);
     if (!SerialPortManager::instance()) {
         std::fprintf(stderr, "no serial port manager\n");
         return 1;

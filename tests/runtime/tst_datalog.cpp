@@ -98,6 +98,7 @@ private slots:
     void retrievalStoresZip();
     void noDataLog_data();
     void noDataLog();
+    void unwritableDestinationReportsError();
     void sizeReplyParsing_data();
     void sizeReplyParsing();
     void updateReplacesDatabase();
@@ -198,6 +199,32 @@ void TestDataLog::noDataLog()
     QCOMPARE(noFile.count(), 1);
     QCOMPARE(sequenceCommands(device), commands);
     QVERIFY(!QFileInfo::exists(destination + QStringLiteral("/dataLogging.txdb.zip")));
+}
+
+// The zip cannot be stored: an error, the port closed, no reboot.
+void TestDataLog::unwritableDestinationReportsError()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString root = makeDeviceRoot(dir, randomBytes(3000, 23));
+    const QString blocker = dir.filePath(QStringLiteral("not-a-folder"));
+    QVERIFY(writeFile(blocker, "a file where the destination folder should be"));
+
+    ConnectedDevice device;
+    QVERIFY(startDevice(device, { QStringLiteral("--root"), root }));
+    SerialPortManager* manager = SerialPortManager::instance();
+    QSignalSpy done(manager, &SerialPortManager::retrievedDataLogFile);
+    QSignalSpy failed(manager, &SerialPortManager::retrieveDataLogError);
+
+    QVERIFY(manager->retrieveDataLogFile(blocker));
+    QVERIFY(failed.wait(30000) || failed.count() == 1);
+    QTest::qWait(200);
+    QCOMPARE(done.count(), 0);
+    QVERIFY(!manager->isSerialPortOpen());
+    const QStringList commands = sequenceCommands(device);
+    QVERIFY(!commands.contains(QStringLiteral("#BOOT#")));
+    QVERIFY(!commands.contains(QStringLiteral("#UNIX<reboot>#")));
+    QCOMPARE(readFile(blocker), QByteArray("a file where the destination folder should be"));
 }
 
 void TestDataLog::sizeReplyParsing_data()
