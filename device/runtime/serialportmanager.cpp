@@ -600,6 +600,7 @@ void SerialPortManager::abortOperation(const QString& failure)
     // A running configuration must not be replayed by a late reply.
     d->m_configJobs.clear();
     d->m_configJobIndex = 0;
+    d->m_configRunning = false;
 
     if (!connectedPorts().contains(d->m_activePort)) {
         closeSerialPort();
