@@ -1,0 +1,534 @@
+#include "filehelper.h"
+
+#include "systemhelper.h"
+#include "texthelper.h"
+#include "windowshelper.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDataStream>
+#include <QDebug>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QMimeDatabase>
+#include <QSaveFile>
+#include <QSet>
+#include <QStandardPaths>
+#include <QSvgRenderer>
+
+namespace Orvane {
+namespace Tavrix {
+namespace Common {
+
+namespace {
+
+// Stored variants stay readable by the program's earlier releases.
+const QDataStream::Version kVariantStreamVersion = QDataStream::Qt_4_8;
+const qint64 kDigestChunkSize = 64 * 1024;
+
+QString fileDigest(const QString& path, QCryptographicHash::Algorithm algorithm)
+{
+    if (!QFileInfo(path).isFile())
+        return QString();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    QCryptographicHash hash(algorithm);
+    while (!file.atEnd()) {
+        const QByteArray chunk = file.read(kDigestChunkSize);
+        if (chunk.isEmpty() && file.error() != QFileDevice::NoError)
+            return QString();
+        hash.addData(chunk);
+    }
+    return QString::fromLatin1(hash.result().toHex());
+}
+
+QString standardLocation(QStandardPaths::StandardLocation location)
+{
+    return TextHelper::toStandardPath(QStandardPaths::writableLocation(location));
+}
+
+// True when child is the folder itself or lies inside it.
+bool isSameOrInside(const QString& folder, const QString& child)
+{
+    const QString a = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    const QString b = QDir::cleanPath(QFileInfo(child).absoluteFilePath());
+    return b == a || b.startsWith(a.endsWith(QLatin1Char('/')) ? a : a + QLatin1Char('/'));
+}
+
+} // namespace
+
+QString FileHelper::normalizeFilePath(const QString& path)
+{
+    QString result = path.trimmed();
+    while (result.endsWith(QLatin1Char('/')) || result.endsWith(QLatin1Char('\\'))) {
+        result.chop(1);
+        result = result.trimmed();
+    }
+    return result;
+}
+
+QString FileHelper::getNameFromPath(const QString& path)
+{
+    const QString standard = TextHelper::toStandardPath(normalizeFilePath(path));
+    return standard.mid(standard.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+QString FileHelper::getParentPath(const QString& path)
+{
+    const QString standard = TextHelper::toStandardPath(normalizeFilePath(path));
+    const int slash = standard.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QString() : standard.left(slash);
+}
+
+QString FileHelper::getFileExtension(const QString& path)
+{
+    const QString name = getNameFromPath(path);
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? QString() : name.mid(dot + 1);
+}
+
+int FileHelper::compareFileExtension(const QString& a, const QString& b, Qt::CaseSensitivity cs)
+{
+    return QString::compare(getFileExtension(a), getFileExtension(b), cs);
+}
+
+QString FileHelper::findFileTarget(const QString& path)
+{
+    const QFileInfo info(path);
+    if (info.isSymLink()) { // also Windows shortcuts
+        const QString target = info.symLinkTarget();
+        if (!target.isEmpty())
+            return target;
+    }
+    return path;
+}
+
+FileHelper::FileType FileHelper::getFileType(const QString& path, bool followLink)
+{
+    if (path.isEmpty())
+        return NotExistFileType;
+    QFileInfo info(path);
+    if (info.isSymLink()) {
+        if (!followLink)
+            return LinkFileType;
+        info = QFileInfo(info.symLinkTarget());
+    }
+    if (!info.exists())
+        return NotExistFileType;
+    if (info.isDir())
+        return info.isRoot() ? RootFileType : DirectoryFileType;
+    if (info.isFile())
+        return NormalFileType;
+    return OtherFileType;
+}
+
+bool FileHelper::isNormalFile(const QString& path, bool followLink)
+{
+    return getFileType(path, followLink) == NormalFileType;
+}
+
+bool FileHelper::isDirectory(const QString& path, bool followLink)
+{
+    const FileType type = getFileType(path, followLink);
+    return type == DirectoryFileType || type == RootFileType;
+}
+
+QRegularExpression FileHelper::validFileNameExpression()
+{
+    // One character of: "]", space, letters, digits and ~`!@#$%&'(){},._+=[^-
+    // (the wildcard class "[] a-zA-Z0-9~`!@#$%&'(){},._+=[^-]" written out).
+    static const QRegularExpression expression(QStringLiteral("[\\] a-zA-Z0-9~`!@#$%&'(){},._+=\\[\\^\\-]"));
+    return expression;
+}
+
+bool FileHelper::isValidFileNameFormat(const QString& name)
+{
+    if (name.isEmpty() || name.endsWith(QLatin1Char('.')) || name.startsWith(QLatin1Char(' ')))
+        return false;
+    QString rest = name;
+    rest.remove(validFileNameExpression());
+    return rest.isEmpty();
+}
+
+QStringList FileHelper::illegalFileNameCharacters()
+{
+    static const QStringList characters = {
+        QStringLiteral("/"), QStringLiteral("\\"), QStringLiteral(":"), QStringLiteral("*"),
+        QStringLiteral("?"), QStringLiteral("\""), QStringLiteral("<"), QStringLiteral(">"),
+        QString(QChar(0x00A6)), QString(QChar(0x00A3)), QString(QChar(0x00AC)),
+    };
+    return characters;
+}
+
+QStringList FileHelper::windowsReservedNames()
+{
+    static const QStringList names = [] {
+        QStringList list { QStringLiteral("CON"), QStringLiteral("PRN"), QStringLiteral("AUX"), QStringLiteral("NUL") };
+        for (int i = 1; i <= 9; ++i)
+            list << QStringLiteral("COM%1").arg(i);
+        for (int i = 1; i <= 9; ++i)
+            list << QStringLiteral("LPT%1").arg(i);
+        return list;
+    }();
+    return names;
+}
+
+bool FileHelper::isValidWindowsName(const QString& path)
+{
+    const QString name = getNameFromPath(path);
+    if (name.isEmpty())
+        return false;
+    // Windows reserves these names in any letter case ("con.txt" too).
+    for (const QString& reserved : windowsReservedNames()) {
+        if (name.compare(reserved, Qt::CaseInsensitive) == 0
+            || name.startsWith(reserved + QLatin1Char('.'), Qt::CaseInsensitive))
+            return false;
+    }
+    return true;
+}
+
+QStringList FileHelper::validImageFileExtensions(bool withDot)
+{
+    static const QStringList extensions = { QStringLiteral("tiff"), QStringLiteral("tif"), QStringLiteral("svgz"),
+                                            QStringLiteral("svg"),  QStringLiteral("png"), QStringLiteral("jpg"),
+                                            QStringLiteral("jpeg"), QStringLiteral("gif"), QStringLiteral("bmp") };
+    if (!withDot)
+        return extensions;
+    QStringList dotted;
+    for (const QString& extension : extensions)
+        dotted << QLatin1Char('.') + extension;
+    return dotted;
+}
+
+bool FileHelper::isValidImageFileExtension(const QString& path)
+{
+    return validImageFileExtensions(false).contains(getFileExtension(path).toLower());
+}
+
+bool FileHelper::isValidImage(const QString& path)
+{
+    return getImageSize(path).isValid();
+}
+
+QSize FileHelper::getImageSize(const QString& path)
+{
+    const QString extension = getFileExtension(path).toLower();
+    if (!validImageFileExtensions(false).contains(extension) || !QFileInfo(path).isFile())
+        return QSize();
+    if (extension == QLatin1String("svg") || extension == QLatin1String("svgz")) {
+        QSvgRenderer renderer;
+        if (!renderer.load(path) || !renderer.isValid())
+            return QSize();
+        return renderer.defaultSize();
+    }
+    QImageReader reader(path);
+    return reader.size();
+}
+
+bool FileHelper::isSameImageExtensionFormat(const QString& path)
+{
+    QString extension = getFileExtension(path).toUpper();
+    QString format = QString::fromLatin1(QImageReader::imageFormat(path)).toUpper();
+    if (format.isEmpty())
+        return false;
+    auto canonical = [](QString& text) {
+        if (text == QLatin1String("JPG"))
+            text = QStringLiteral("JPEG");
+        else if (text == QLatin1String("TIF"))
+            text = QStringLiteral("TIFF");
+    };
+    canonical(extension);
+    canonical(format);
+    return extension == format;
+}
+
+bool FileHelper::createDirectory(const QString& path)
+{
+    if (path.trimmed().isEmpty())
+        return false;
+    QDir().mkpath(path);
+    return QFileInfo(path).isDir();
+}
+
+bool FileHelper::removeDirectory(const QString& path)
+{
+    if (!QFileInfo(path).isDir())
+        return false;
+    return QDir().rmdir(path);
+}
+
+bool FileHelper::removeDirectoryAndContent(const QString& path)
+{
+    const QFileInfo root(path);
+    if (!root.exists() && !root.isSymLink())
+        return true;
+    bool ok = true;
+    const QDir dir(path);
+    const QFileInfoList entries =
+        dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo& entry : entries) {
+        // Links are removed, never followed.
+        if (entry.isDir() && !entry.isSymLink()) {
+            if (!removeDirectoryAndContent(entry.absoluteFilePath()))
+                ok = false;
+        } else if (!QFile::remove(entry.absoluteFilePath())) {
+            qDebug().noquote() << QStringLiteral("removeDirectoryAndContent failed to delete %1").arg(entry.absoluteFilePath());
+            ok = false;
+        }
+    }
+    if (ok && !QDir().rmdir(root.absoluteFilePath())) {
+        qDebug().noquote() << QStringLiteral("removeDirectoryAndContent failed to delete %1").arg(path);
+        ok = false;
+    }
+    return ok;
+}
+
+bool FileHelper::copyDirectory(const QString& source, const QString& target)
+{
+    if (!QFileInfo(source).isDir())
+        return false;
+    // Copying a folder into itself would never end.
+    if (isSameOrInside(source, target))
+        return false;
+    if (!createDirectory(target))
+        return false;
+    const QDir dir(source);
+    const QFileInfoList entries =
+        dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QFileInfo& entry : entries) {
+        const QString destination = QStringLiteral("%1/%2").arg(target, entry.fileName());
+        if (entry.isSymLink() && entry.isDir()) {
+            if (!QFile::link(entry.symLinkTarget(), destination))
+                return false;
+        } else if (entry.isDir()) {
+            if (!copyDirectory(entry.absoluteFilePath(), destination))
+                return false;
+        } else if (!QFile::copy(entry.absoluteFilePath(), destination)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void FileHelper::recursiveAddDirectoryFiles(const QDir& dir, QStringList& files)
+{
+    const QFileInfoList entries =
+        dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                          QDir::Name | QDir::DirsLast);
+    for (const QFileInfo& entry : entries) {
+        if (entry.isDir()) {
+            if (!entry.isSymLink())
+                recursiveAddDirectoryFiles(QDir(entry.absoluteFilePath()), files);
+        } else {
+            files << QDir::toNativeSeparators(entry.absoluteFilePath());
+        }
+    }
+}
+
+QString FileHelper::getStandardDesktopLocation()
+{
+    static const QString location = standardLocation(QStandardPaths::DesktopLocation);
+    return location;
+}
+
+QString FileHelper::getStandardDocumentLocation()
+{
+    static const QString location = standardLocation(QStandardPaths::DocumentsLocation);
+    return location;
+}
+
+QString FileHelper::getStandardPictureLocation()
+{
+    static const QString location = standardLocation(QStandardPaths::PicturesLocation);
+    return location;
+}
+
+QString FileHelper::getStandardMusicLocation()
+{
+    static const QString location = standardLocation(QStandardPaths::MusicLocation);
+    return location;
+}
+
+QString FileHelper::getStandardMovieLocation()
+{
+    static const QString location = standardLocation(QStandardPaths::MoviesLocation);
+    return location;
+}
+
+QString FileHelper::getStandardTemporatyLocation()
+{
+    static const QString location = standardLocation(QStandardPaths::TempLocation);
+    return location;
+}
+
+QString FileHelper::getStandardHomeLocation()
+{
+    static const QString location = standardLocation(QStandardPaths::HomeLocation);
+    return location;
+}
+
+QString FileHelper::getStandardDownloadLocation()
+{
+    static const QString location = [] {
+#ifdef Q_OS_WIN
+        // Windows XP and Server 2003 kept downloads under the documents folder.
+        const QString version = SystemHelper::systemVersion();
+        if (version == QLatin1String("5.1") || version == QLatin1String("5.2"))
+            return QStringLiteral("%1/Downloads").arg(getStandardDocumentLocation());
+        return QStringLiteral("%1/Downloads").arg(getStandardHomeLocation());
+#else
+        // The desktop's own choice (XDG user folders), by default "~/Downloads".
+        const QString xdg = standardLocation(QStandardPaths::DownloadLocation);
+        return xdg.isEmpty() ? QStringLiteral("%1/Downloads").arg(getStandardHomeLocation()) : xdg;
+#endif
+    }();
+    return location;
+}
+
+QByteArray FileHelper::getFileRawData(const QString& path)
+{
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+QByteArray FileHelper::getFileBase64(const QString& path)
+{
+    return getFileRawData(path).toBase64();
+}
+
+QByteArray FileHelper::rawDataFromBase64(const QByteArray& base64)
+{
+    const QByteArray::FromBase64Result decoded =
+        QByteArray::fromBase64Encoding(base64, QByteArray::Base64Encoding | QByteArray::AbortOnBase64DecodingErrors);
+    return decoded ? decoded.decoded : QByteArray();
+}
+
+bool FileHelper::writeDataToFile(const QByteArray& data, const QString& path, bool overwrite)
+{
+    const QFileInfo info(path);
+    if (path.isEmpty() || info.isDir())
+        return false;
+    if (info.exists() && !overwrite)
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        qDebug().noquote() << QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    if (file.write(data) != data.size()) {
+        file.cancelWriting();
+        qDebug().noquote() << QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return file.commit();
+}
+
+bool FileHelper::writeBase64ToFile(const QByteArray& base64, const QString& path, bool overwrite)
+{
+    const QByteArray::FromBase64Result decoded =
+        QByteArray::fromBase64Encoding(base64, QByteArray::Base64Encoding | QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded)
+        return false;
+    return writeDataToFile(decoded.decoded, path, overwrite);
+}
+
+QString FileHelper::getFileMD4(const QString& path)
+{
+    return fileDigest(path, QCryptographicHash::Md4);
+}
+
+QString FileHelper::getFileMD5(const QString& path)
+{
+    return fileDigest(path, QCryptographicHash::Md5);
+}
+
+QString FileHelper::getFileSHA1(const QString& path)
+{
+    return fileDigest(path, QCryptographicHash::Sha1);
+}
+
+QByteArray FileHelper::variantToBinary(const QVariant& variant)
+{
+    QByteArray data;
+    QDataStream stream(&data, QIODevice::WriteOnly);
+    stream.setVersion(kVariantStreamVersion);
+    stream.setByteOrder(QDataStream::BigEndian);
+    stream << variant;
+    if (stream.status() != QDataStream::Ok)
+        return QByteArray();
+    return data;
+}
+
+QVariant FileHelper::variantFromBinary(const QByteArray& data)
+{
+    if (data.isEmpty())
+        return QVariant();
+    QDataStream stream(data);
+    stream.setVersion(kVariantStreamVersion);
+    stream.setByteOrder(QDataStream::BigEndian);
+    QVariant variant;
+    stream >> variant;
+    if (stream.status() != QDataStream::Ok)
+        return QVariant();
+    return variant;
+}
+
+bool FileHelper::variantToFile(const QVariant& variant, const QString& path, bool overwrite)
+{
+    const QByteArray data = variantToBinary(variant);
+    if (data.isEmpty())
+        return false;
+    return writeDataToFile(data, path, overwrite);
+}
+
+QVariant FileHelper::variantFromFile(const QString& path)
+{
+    return variantFromBinary(getFileRawData(path));
+}
+
+bool FileHelper::activateFileViewerSelectingFile(const QString& path)
+{
+    return WindowsHelper::activateFileViewerSelectingFile(normalizeFilePath(path));
+}
+
+bool FileHelper::activateFileViewerSelectingFiles(const QStringList& paths)
+{
+    // One viewer per folder is enough.
+    QSet<QString> folders;
+    bool started = false;
+    for (const QString& path : paths) {
+        const QString normalized = normalizeFilePath(path);
+        const QString folder = getParentPath(QFileInfo(normalized).absoluteFilePath());
+        if (folders.contains(folder))
+            continue;
+        if (WindowsHelper::activateFileViewerSelectingFile(normalized)) {
+            folders.insert(folder);
+            started = true;
+        }
+    }
+    return started;
+}
+
+QIcon FileHelper::getFileIcon(const QString& path)
+{
+    // Icons need the GUI side of the toolkit.
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return QIcon();
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(path);
+    if (!type.isValid())
+        return QIcon();
+    QIcon icon = QIcon::fromTheme(type.iconName());
+    if (icon.isNull())
+        icon = QIcon::fromTheme(type.genericIconName());
+    return icon;
+}
+
+} // namespace Common
+} // namespace Tavrix
+} // namespace Orvane
