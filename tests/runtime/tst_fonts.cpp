@@ -130,7 +130,7 @@ private slots:
     {
         ConnectedDevice dev;
         // A slow line delivers the list in many small reads, cutting entries apart.
-        QVERIFY(dev.start({ "--serial", "FNT0001", "--throttle", "300" }));
+        QVERIFY(dev.start({ "--serial", "FNT0001", "--throttle", "300", "--system-fonts", "Base.ttf,Mono.ttf" }));
         const QString root = dev.emulator().rootPath();
         QVERIFY(writeFile(root + "/fonts/Alpha Sans.ttf", "a"));
         QVERIFY(writeFile(root + "/fonts/Beta:Serif.otf", "b"));
