@@ -48,6 +48,25 @@ QStringList deviceFonts(const QString& root)
     return QDir(root + "/fonts").entryList(QDir::Files, QDir::Name);
 }
 
+// The identifying scanner may still hold the port (and its lock) for a moment
+// after the device is announced; wait until the manager can open it.
+bool startDevice(ConnectedDevice& dev, const QStringList& args)
+{
+    if (!dev.start(args))
+        return false;
+    SerialPortManager* m = SerialPortManager::instance();
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 10000) {
+        if (m->openSerialPort()) {
+            m->closeSerialPort();
+            return true;
+        }
+        QTest::qWait(50);
+    }
+    return false;
+}
+
 } // namespace
 
 class TestFonts : public QObject
@@ -130,7 +149,7 @@ private slots:
     {
         ConnectedDevice dev;
         // A slow line delivers the list in many small reads, cutting entries apart.
-        QVERIFY(dev.start({ "--serial", "FNT0001", "--throttle", "300", "--system-fonts", "Base.ttf,Mono.ttf" }));
+        QVERIFY(startDevice(dev, { "--serial", "FNT0001", "--throttle", "300", "--system-fonts", "Base.ttf,Mono.ttf" }));
         const QString root = dev.emulator().rootPath();
         QVERIFY(writeFile(root + "/fonts/Alpha Sans.ttf", "a"));
         QVERIFY(writeFile(root + "/fonts/Beta:Serif.otf", "b"));
@@ -149,7 +168,7 @@ private slots:
     {
         ConnectedDevice dev;
         // Entries of other kinds and out-of-order indices are dropped; a split entry is completed.
-        QVERIFY(dev.start({ "--serial", "FNT0002", "--fault",
+        QVERIFY(startDevice(dev, { "--serial", "FNT0002", "--fault",
                             "garbage:GFFS:<GFFS_S0:system.ttf><GFFS_U0:one.ttf><GFFS_U3:late.ttf>"
                             "<GFFS_U1:two.otf><GFFS_U1:again.ttf><GFFS_X2:odd.ttf><GFFS_U2:three.ttf><GFFS_END>" }));
         QStringList fonts;
@@ -163,7 +182,7 @@ private slots:
     void listingWithPortInUseReportsError()
     {
         ConnectedDevice dev;
-        QVERIFY(dev.start({ "--serial", "FNT0003" }));
+        QVERIFY(startDevice(dev, { "--serial", "FNT0003" }));
         QVERIFY(manager()->openSerialPort());
         const int mark = dev.emulator().commands().size();
         QStringList fonts { "stale" };
@@ -179,7 +198,7 @@ private slots:
     void listingTimesOut()
     {
         ConnectedDevice dev;
-        QVERIFY(dev.start({ "--serial", "FNT0004", "--fault", "silent:GFFS" }));
+        QVERIFY(startDevice(dev, { "--serial", "FNT0004", "--fault", "silent:GFFS" }));
         QStringList fonts { "stale" };
         bool isError = false;
         QVERIFY(listFonts(&fonts, &isError));
@@ -192,7 +211,7 @@ private slots:
     void nothingToDoSendsNothing()
     {
         ConnectedDevice dev;
-        QVERIFY(dev.start({ "--serial", "FNT0005" }));
+        QVERIFY(startDevice(dev, { "--serial", "FNT0005" }));
         const int mark = dev.emulator().commands().size();
         SerialPortManager* m = manager();
         QSignalSpy finished(m, &SerialPortManager::progressFinished);
@@ -209,7 +228,7 @@ private slots:
     void removesTwoFonts()
     {
         ConnectedDevice dev;
-        QVERIFY(dev.start({ "--serial", "FNT0006" }));
+        QVERIFY(startDevice(dev, { "--serial", "FNT0006" }));
         const QString root = dev.emulator().rootPath();
         QVERIFY(writeFile(root + "/fonts/Keep.ttf", "k"));
         QVERIFY(writeFile(root + "/fonts/Old One.ttf", "1"));
@@ -229,7 +248,7 @@ private slots:
     void removalRefused()
     {
         ConnectedDevice dev;
-        QVERIFY(dev.start({ "--serial", "FNT0007", "--fault", "error:RMFS" }));
+        QVERIFY(startDevice(dev, { "--serial", "FNT0007", "--fault", "error:RMFS" }));
         const int mark = dev.emulator().commands().size();
         const Outcome outcome = runManage({}, { "Missing.ttf" });
         QVERIFY(outcome.ended);
@@ -242,7 +261,7 @@ private slots:
     void uploadsTwoFonts()
     {
         ConnectedDevice dev;
-        QVERIFY(dev.start({ "--serial", "FNT0008" }));
+        QVERIFY(startDevice(dev, { "--serial", "FNT0008" }));
         QTemporaryDir local;
         QVERIFY(local.isValid());
         const QByteArray first = patternBytes(2500, 1);
@@ -271,7 +290,7 @@ private slots:
     void removesThenUploads()
     {
         ConnectedDevice dev;
-        QVERIFY(dev.start({ "--serial", "FNT0009" }));
+        QVERIFY(startDevice(dev, { "--serial", "FNT0009" }));
         const QString root = dev.emulator().rootPath();
         QVERIFY(writeFile(root + "/fonts/Gone.ttf", "g"));
         QTemporaryDir local;
@@ -300,7 +319,7 @@ private slots:
     {
         QFETCH(bool, exists);
         ConnectedDevice dev;
-        QVERIFY(dev.start({ "--serial", "FNT0010" }));
+        QVERIFY(startDevice(dev, { "--serial", "FNT0010" }));
         QTemporaryDir local;
         QVERIFY(writeFile(local.filePath("Good.ttf"), "good"));
         const QString bad = local.filePath("Bad.ttf");
@@ -323,7 +342,7 @@ private slots:
     void syncErrorAfterUpload()
     {
         ConnectedDevice dev;
-        QVERIFY(dev.start({ "--serial", "FNT0011", "--fault", "error:SYNC" }));
+        QVERIFY(startDevice(dev, { "--serial", "FNT0011", "--fault", "error:SYNC" }));
         QTemporaryDir local;
         QVERIFY(writeFile(local.filePath("Eta.ttf"), patternBytes(300, 4)));
         const int mark = dev.emulator().commands().size();
@@ -340,7 +359,7 @@ private slots:
     void removalTimesOut()
     {
         ConnectedDevice dev;
-        QVERIFY(dev.start({ "--serial", "FNT0012", "--fault", "silent:RMFS" }));
+        QVERIFY(startDevice(dev, { "--serial", "FNT0012", "--fault", "silent:RMFS" }));
         const Outcome outcome = runManage({}, { "Slow.ttf" });
         QVERIFY(outcome.ended);
         QCOMPARE(outcome.error,
