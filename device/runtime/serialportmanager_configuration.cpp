@@ -170,8 +170,10 @@ void SerialPortManager::onConfigureStateChange(int state)
             remoteMoveCalibrationFile();
             break;
         case JobCommit:
-            // Without a pending commit the sync runs under the previous job's operation code.
-            if (d->m_commitPending)
+            // Without a pending commit the sync runs under the previous job's operation code,
+            // unless that code would leave the sync's reply unrouted (after a splash restore).
+            if (d->m_commitPending
+                || (d->m_operation != SetClock && d->m_operation != SetDeviceName && d->m_operation != BatteryLowCheck))
                 d->m_operation = ConfigureSync;
             remoteFsSync();
             break;

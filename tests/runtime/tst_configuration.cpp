@@ -524,21 +524,69 @@ private slots:
         verifyIdle();
     }
 
+    void silentDeviceTimesOut_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<bool>("splash");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QString>("lastCommand");
+        QTest::newRow("save") << "silent:SVCF" << false
+                              << "The operation timed out while saving the device configuration." << "#SVCF#";
+        // The move after the splash upload and the final reboot are awaited under the watchdog too.
+        QTest::newRow("splash move") << "silent:UNIX<mv ./tmp/user_splash" << true
+                                     << "The operation timed out while installing the splash screen."
+                                     << "#UNIX<mv ./tmp/user_splash1024x600.bmp ./qml/user_splash1024x600.bmp>#";
+        QTest::newRow("reboot") << "silent:BOOT" << false << "The operation timed out while rebooting the device."
+                                << "#BOOT#";
+    }
+
     void silentDeviceTimesOut()
     {
+        QFETCH(QString, fault);
+        QFETCH(bool, splash);
+        QFETCH(QString, error);
+        QFETCH(QString, lastCommand);
         ConnectedDevice dev;
-        QVERIFY(startDevice(dev, { "--serial", "CFG0014", "--fault", "silent:SVCF" }));
+        QVERIFY(startDevice(dev, { "--serial", "CFG0014", "--populate", "--fault", fault }));
         const int mark = dev.emulator().commands().size();
         CalibrationInfo info;
-        info.setDeviceNameChange(true);
-        info.setDeviceName(QStringLiteral("Quiet"));
+        if (splash) {
+            info.setSplashScreenData(patternBytes(1200, 14));
+        } else {
+            info.setDeviceNameChange(true);
+            info.setDeviceName(QStringLiteral("Quiet"));
+        }
         const Outcome outcome = runConfiguration(info);
         QVERIFY(outcome.ended);
-        QCOMPARE(outcome.error, QStringLiteral("The operation timed out while saving the device configuration."));
+        QCOMPARE(outcome.error, error);
         QVERIFY(outcome.needReboot);
         QVERIFY(dev.emulator().waitForCommand("#UNIX<reboot>#", 5000));
         const QStringList commands = commandsSince(dev.emulator(), mark);
-        QCOMPARE(commands.mid(0, 2), QStringList({ "#SNAM<Quiet>#", "#SVCF#" }));
+        QCOMPARE(commands.at(commands.size() - 2), lastCommand);
+        QCOMPARE(commands.last(), QStringLiteral("#UNIX<reboot>#"));
+        verifyIdle();
+    }
+
+    void clockWithSplashRestore()
+    {
+        ConnectedDevice dev;
+        QVERIFY(startDevice(dev, { "--serial", "CFG0015", "--populate", "--model", "QMX 50-B" }));
+        const int mark = dev.emulator().commands().size();
+        CalibrationInfo info;
+        info.setRealTimeClock(true);
+        info.setTimeZone(0);
+        info.setRestoreSplashScreen(true);
+        const Outcome outcome = runConfiguration(info);
+        QVERIFY(outcome.ended);
+        // The sync after the splash restore is answered and the run ends without a reboot.
+        QVERIFY2(outcome.finished, qPrintable(outcome.error));
+        QVERIFY(!outcome.needReboot);
+        const QStringList commands = commandsSince(dev.emulator(), mark);
+        QCOMPARE(commands.size(), 4);
+        QVERIFY(commands.at(0).endsWith("    0>#"));
+        QCOMPARE(commands.mid(1), QStringList({ "#CHBT<1>#", "#UNIX<cp ./splash480x272.bmp ./qml/user_splash480x272.bmp>#",
+                                                "#SYNC#" }));
+        QCOMPARE(dev.emulator().readFile("qml/user_splash480x272.bmp"), dev.emulator().readFile("splash480x272.bmp"));
         verifyIdle();
     }
 };

@@ -210,6 +210,21 @@ private slots:
         verifyIdle();
     }
 
+    void manageWithPortInUseReportsError()
+    {
+        ConnectedDevice dev;
+        QVERIFY(startDevice(dev, { "--serial", "FNT0013" }));
+        QVERIFY(manager()->openSerialPort());
+        const int mark = dev.emulator().commands().size();
+        const Outcome outcome = runManage({}, { "Any.ttf" });
+        QVERIFY(outcome.ended);
+        QCOMPARE(outcome.error, QStringLiteral("The serial port could not be opened."));
+        QVERIFY(!outcome.needReboot);
+        QVERIFY(dev.emulator().commands().mid(mark).isEmpty());
+        manager()->closeSerialPort();
+        verifyIdle();
+    }
+
     void nothingToDoSendsNothing()
     {
         ConnectedDevice dev;
