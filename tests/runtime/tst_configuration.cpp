@@ -471,6 +471,33 @@ private slots:
         verifyIdle();
     }
 
+    void calibrationBackupGoneBeforeSending()
+    {
+        ConnectedDevice dev;
+        // The mode change is answered late; the backup disappears meanwhile.
+        QVERIFY(startDevice(dev, { "--serial", "CFG0016", "--fault", "delay:MODE:2000" }));
+        const QString local = backupPath("CFG0016");
+        QVERIFY(writeFile(local, patternBytes(500, 16)));
+        SerialPortManager* m = manager();
+        QSignalSpy failed(m, &SerialPortManager::progressError);
+        QSignalSpy finished(m, &SerialPortManager::progressFinished);
+        CalibrationInfo info;
+        info.setRestore(true);
+        m->configureDevice(&info);
+        QVERIFY(dev.emulator().waitForCommand("#MODE<1>#", 5000));
+        QVERIFY(QFile::remove(local));
+        QElapsedTimer timer;
+        timer.start();
+        QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 20000);
+        QVERIFY(timer.elapsed() < 4500); // at the mode reply, not by the watchdog
+        QCOMPARE(failed.first().at(0).toString(),
+                 QStringLiteral("The calibration backup file %1 cannot be read.").arg(QDir::toNativeSeparators(local)));
+        QCOMPARE(failed.first().at(1).toBool(), false);
+        QCOMPARE(finished.size(), 0);
+        QVERIFY(!dev.emulator().commands().join(QString()).contains("#LOAD<"));
+        verifyIdle();
+    }
+
     void deviceRefusals_data()
     {
         QTest::addColumn<QString>("fault");
