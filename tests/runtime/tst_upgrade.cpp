@@ -1,5 +1,6 @@
 // Device software upgrade against the emulated device.
 #include "connecteddevice.h"
+#include "ptydevice.h"
 
 #include "serialportmanager.h"
 
@@ -68,6 +69,7 @@ private slots:
     void digestIsLowerCaseMd5();
     void checksumMismatchIsReported();
     void emptyPackageOrOpenPortWritesNothing();
+    void startRequestInSameReadAsAcceptance();
     void missingStartByteTimesOut();
 };
 
@@ -168,6 +170,28 @@ void TestUpgrade::emptyPackageOrOpenPortWritesNothing()
     QTest::qWait(300);
     manager->closeSerialPort();
     QCOMPARE(sequenceCommands(device), before);
+}
+
+// "<RTLD:ACK>" and the receiver's "C" in one read: the first packet follows without another "C".
+void TestUpgrade::startRequestInSameReadAsAcceptance()
+{
+    PtyDevice device;
+    QVERIFY(device.open());
+    QVERIFY(device.connectToManager());
+    SerialPortManager* manager = SerialPortManager::instance();
+    QSignalSpy finished(manager, &SerialPortManager::progressFinished);
+
+    manager->upgradeDeviceSoftware(QByteArray("abc"));
+    QVERIFY(device.waitForReceived("]3#"));
+    device.clearReceived();
+    device.write("<RTLD:ACK>C");
+    QVERIFY(device.waitForReceived(QByteArray(1, 0x02), 3000));
+    QTRY_COMPARE_WITH_TIMEOUT(device.received().size(), 1029, 3000);
+    QCOMPARE(device.received().mid(3, 3), QByteArray("abc"));
+    device.write("\x06");
+    QVERIFY(device.waitForReceived(QByteArray(1, 0x04), 3000));
+    device.write("<RTLD:NOR>");
+    QVERIFY(finished.wait(5000) || finished.count() == 1);
 }
 
 void TestUpgrade::missingStartByteTimesOut()

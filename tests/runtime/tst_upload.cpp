@@ -131,6 +131,8 @@ private slots:
     void refusalEndsUploadWithoutReboot();
     void unusableFileFailsBeforeDeviceIsTouched_data();
     void unusableFileFailsBeforeDeviceIsTouched();
+    void startRequestWithAcceptanceIsNotLost_data();
+    void startRequestWithAcceptanceIsNotLost();
     void silentDeviceTimesOutAndReboots();
     void unplugDuringTransferReportsLostDevice();
 };
@@ -447,6 +449,42 @@ void TestUpload::unusableFileFailsBeforeDeviceIsTouched()
     QTest::qWait(300);
     QCOMPARE(finished.count(), 0);
     QCOMPARE(sequenceCommands(device), before);
+}
+
+// A device that asks for the file at once sends "C" right behind "<LOAD:ACK>", often in
+// the same read, and does not ask again for a minute: the request must not be dropped.
+void TestUpload::startRequestWithAcceptanceIsNotLost_data()
+{
+    QTest::addColumn<QString>("throttle");
+    QTest::newRow("fast line") << "0";
+    QTest::newRow("115200 baud") << "11520";
+}
+
+void TestUpload::startRequestWithAcceptanceIsNotLost()
+{
+    QFETCH(QString, throttle);
+    QTemporaryDir local;
+    QVERIFY(local.isValid());
+    QStringList files;
+    for (int i = 0; i < 3; ++i) {
+        files << local.filePath(QStringLiteral("project/f%1.png").arg(i));
+        QVERIFY(writeFile(files.last(), randomBytes(1500, quint32(10 + i))));
+    }
+    files << local.filePath(QStringLiteral("config.txrc"));
+    QVERIFY(writeFile(files.last(), "DefaultScreen=main.qml"));
+
+    ConnectedDevice device;
+    QVERIFY(startDevice(device, { QStringLiteral("--populate"), QStringLiteral("--c-delay"), QStringLiteral("0"),
+                                  QStringLiteral("--c-interval"), QStringLiteral("60000"),
+                                  QStringLiteral("--throttle"), throttle }));
+    SerialPortManager* manager = SerialPortManager::instance();
+    QSignalSpy finished(manager, &SerialPortManager::progressFinished);
+    QSignalSpy error(manager, &SerialPortManager::progressError);
+
+    manager->uploadProject(files, ConfigurationInfo());
+    QVERIFY(finished.wait(60000) || finished.count() == 1);
+    QCOMPARE(error.count(), 0);
+    QCOMPARE(device.emulator().events(QStringLiteral("file-received")).size(), files.size());
 }
 
 void TestUpload::silentDeviceTimesOutAndReboots()
