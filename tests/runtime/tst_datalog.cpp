@@ -1,6 +1,7 @@
 // Data log retrieval and update against the emulated device.
 #include "connecteddevice.h"
 
+#include "localizationhelper.h"
 #include "serialportmanager.h"
 
 #include <QDir>
@@ -15,6 +16,12 @@
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace {
+
+// Texts are shown in the user's language; tests compare with the looked-up key.
+QString rt(const QString& key)
+{
+    return Orvane::Tavrix::Common::LocalizationHelper::runtimeString(key);
+}
 
 // The identifying scanner releases the port (and its lock file) a moment after the
 // device is announced; an operation started at once could not open it.
@@ -154,7 +161,7 @@ void TestDataLog::retrievalStoresZip()
     QVERIFY(!zip.isEmpty());
     QCOMPARE(readFile(target), zip);
     QCOMPARE(sent.count(), 1);
-    QCOMPARE(sent.at(0).at(0).toString(), QStringLiteral("Received log file dataLogging.txdb.zip..."));
+    QCOMPARE(sent.at(0).at(0).toString(), rt("Received log file %1...").arg(QStringLiteral("dataLogging.txdb.zip")));
     QCOMPARE(sent.at(0).at(1).toInt(), 0);
     QCOMPARE(initialize.count(), 1);
     QCOMPARE(initialize.at(0).at(1).toInt(), 1);
@@ -298,7 +305,7 @@ void TestDataLog::updateWithEmptyDatabaseSendsNothing()
     manager->updateLogFile(source);
     QVERIFY(error.wait(30000) || error.count() == 1);
     QCOMPARE(error.count(), 1);
-    QCOMPARE(error.at(0).at(0).toString(), QStringLiteral("The operation timed out while moving updated log from temp folder."));
+    QCOMPARE(error.at(0).at(0).toString(), rt("The operation timed out while moving updated log from temp folder."));
     QCOMPARE(error.at(0).at(1).toBool(), true);
     QVERIFY(device.emulator().waitForCommand(QStringLiteral("#UNIX<reboot>#"), 5000));
     QCOMPARE(sequenceCommands(device),

@@ -3,6 +3,7 @@
 #include "connecteddevice.h"
 #include "ptydevice.h"
 
+#include "localizationhelper.h"
 #include "serialportmanager.h"
 
 #include <QDir>
@@ -18,6 +19,12 @@
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace {
+
+// Texts are shown in the user's language; tests compare with the looked-up key.
+QString rt(const QString& key)
+{
+    return Orvane::Tavrix::Common::LocalizationHelper::runtimeString(key);
+}
 
 // The identifying scanner releases the port (and its lock file) a moment after the
 // device is announced; an operation started at once could not open it.
@@ -146,9 +153,9 @@ void TestProjectRetrieval::onlyNonQmlFilesAreFetched()
     QCOMPARE(readFile(destination + QStringLiteral("/image.png")), image);
 
     QCOMPARE(initialize.count(), 2);
-    QCOMPARE(initialize.at(0).at(0).toString(), QStringLiteral("Initializing retrieve device software..."));
+    QCOMPARE(initialize.at(0).at(0).toString(), rt("Initializing retrieve device software..."));
     QCOMPARE(initialize.at(0).at(1).toInt(), 0);
-    QCOMPARE(initialize.at(1).at(0).toString(), QStringLiteral("Waiting for device to send file information..."));
+    QCOMPARE(initialize.at(1).at(0).toString(), rt("Waiting for device to send file information..."));
     QCOMPARE(initialize.at(1).at(1).toInt(), 1);
     QCOMPARE(initiated.count(), 1);
     QCOMPARE(initiated.at(0).at(1).toInt(), image.size());
@@ -196,7 +203,10 @@ void TestProjectRetrieval::subFoldersAreCreated()
     QCOMPARE(sent.count(), expected.size() - 1);
     for (int i = 0; i < sent.count(); ++i) {
         QCOMPARE(sent.at(i).at(1).toInt(), i + 1);
-        QVERIFY(sent.at(i).at(0).toString().startsWith(QLatin1String("Received project file ")));
+        QStringList announced;
+        for (const QString& name : expected)
+            announced << rt("Received project file %1...").arg(name);
+        QVERIFY(announced.contains(sent.at(i).at(0).toString()));
     }
     const QStringList commands = sequenceCommands(device);
     QCOMPARE(commands.first(), QStringLiteral("#GPFL#"));
@@ -361,7 +371,7 @@ void TestProjectRetrieval::listWithoutEndTimesOut()
     QCOMPARE(failed.count(), 1);
     QCOMPARE(error.count(), 1);
     QCOMPARE(error.at(0).at(0).toString(),
-             QStringLiteral("The connection timed out while retrieving project files information from the device."));
+             rt("The connection timed out while retrieving project files information from the device."));
     QCOMPARE(error.at(0).at(1).toBool(), true);
     QVERIFY(device.emulator().waitForCommand(QStringLiteral("#UNIX<reboot>#"), 5000));
 }

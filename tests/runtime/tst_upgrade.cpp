@@ -2,6 +2,7 @@
 #include "connecteddevice.h"
 #include "ptydevice.h"
 
+#include "localizationhelper.h"
 #include "serialportmanager.h"
 
 #include <QCryptographicHash>
@@ -13,6 +14,12 @@
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace {
+
+// Texts are shown in the user's language; tests compare with the looked-up key.
+QString rt(const QString& key)
+{
+    return Orvane::Tavrix::Common::LocalizationHelper::runtimeString(key);
+}
 
 // The identifying scanner releases the port (and its lock file) a moment after the
 // device is announced; an operation started at once could not open it.
@@ -102,8 +109,8 @@ void TestUpgrade::largePackageIsSentWhole()
     QCOMPARE(sum(updated), qint64(3000000));
     QCOMPARE(updated.last().at(0).toInt(), 3000000 - 2929 * 1024);
     QCOMPARE(messages.count(), 2);
-    QCOMPARE(messages.at(0).at(0).toString(), QStringLiteral("Uploading device software..."));
-    QCOMPARE(messages.at(1).at(0).toString(), QStringLiteral("Waiting for device to install upgrade package..."));
+    QCOMPARE(messages.at(0).at(0).toString(), rt("Uploading device software..."));
+    QCOMPARE(messages.at(1).at(0).toString(), rt("Waiting for device to install upgrade package..."));
     QCOMPARE(manager->currentOperation(), int(SerialPortManager::UpgradeFinished));
 
     QCOMPARE(sequenceCommands(device),
@@ -145,7 +152,7 @@ void TestUpgrade::checksumMismatchIsReported()
 
     manager->upgradeDeviceSoftware(randomBytes(5000, 7));
     QVERIFY(error.wait(30000) || error.count() == 1);
-    QCOMPARE(error.at(0).at(0).toString(), QStringLiteral("The checksum of the upgrade package does not match."));
+    QCOMPARE(error.at(0).at(0).toString(), rt("The checksum of the upgrade package does not match."));
     QCOMPARE(error.at(0).at(1).toBool(), false);
     QCOMPARE(finished.count(), 0);
     QVERIFY(!manager->isSerialPortOpen());
@@ -204,7 +211,7 @@ void TestUpgrade::missingStartByteTimesOut()
     manager->upgradeDeviceSoftware(randomBytes(2048, 9));
     QVERIFY(error.wait(30000) || error.count() == 1);
     QCOMPARE(error.count(), 1);
-    QCOMPARE(error.at(0).at(0).toString(), QStringLiteral("The operation timed out while upgrading the device software."));
+    QCOMPARE(error.at(0).at(0).toString(), rt("The operation timed out while upgrading the device software."));
     QCOMPARE(error.at(0).at(1).toBool(), true);
     QVERIFY(device.emulator().waitForCommand(QStringLiteral("#UNIX<reboot>#"), 5000));
     QCOMPARE(manager->currentOperation(), 0);

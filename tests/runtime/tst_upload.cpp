@@ -4,6 +4,7 @@
 
 #include "configurationinfo.h"
 #include "enumhelper.h"
+#include "localizationhelper.h"
 #include "serialportmanager.h"
 
 #include <QDir>
@@ -21,6 +22,12 @@ using Orvane::Tavrix::Common::EnumHelper;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace {
+
+// Texts are shown in the user's language; tests compare with the looked-up key.
+QString rt(const QString& key)
+{
+    return Orvane::Tavrix::Common::LocalizationHelper::runtimeString(key);
+}
 
 // The identifying scanner releases the port (and its lock file) a moment after the
 // device is announced; an operation started at once could not open it.
@@ -198,9 +205,9 @@ void TestUpload::uploadReplacesProjectAndAppliesSettings()
     QCOMPARE(configStarted.count(), 1);
     QCOMPARE(configFinished.count(), 1);
     const QStringList shown = firstArguments(messages);
-    QVERIFY(shown.contains(QStringLiteral("No temporary folder on device.")));
-    QVERIFY(!shown.contains(QStringLiteral("No project folder on device.")));
-    QCOMPARE(shown.last(), QStringLiteral("Device restarting..."));
+    QVERIFY(shown.contains(rt("No temporary folder on device.")));
+    QVERIFY(!shown.contains(rt("No project folder on device.")));
+    QCOMPARE(shown.last(), rt("Device restarting..."));
 
     QStringList expected = {
         QStringLiteral("#FINF<%1>#").arg(total),
@@ -289,8 +296,8 @@ void TestUpload::uploadWithStagingFolderCanConfigAndNoProject()
     QCOMPARE(error.count(), 0);
     QCOMPARE(sum(updated), int(mainQml.size() + config.size() + canConfig.size()));
     const QStringList shown = firstArguments(messages);
-    QVERIFY(!shown.contains(QStringLiteral("No temporary folder on device.")));
-    QVERIFY(shown.contains(QStringLiteral("No project folder on device.")));
+    QVERIFY(!shown.contains(rt("No temporary folder on device.")));
+    QVERIFY(shown.contains(rt("No project folder on device.")));
 
     const QStringList expected = {
         QStringLiteral("#FINF<777777>#"),
@@ -394,7 +401,7 @@ void TestUpload::refusalEndsUploadWithoutReboot()
     manager->uploadProject(files, ConfigurationInfo());
     QVERIFY(error.wait(60000) || error.count() == 1);
     QCOMPARE(error.count(), 1);
-    QCOMPARE(error.at(0).at(0).toString(), text);
+    QCOMPARE(error.at(0).at(0).toString(), rt(text));
     QCOMPARE(error.at(0).at(1).toBool(), false);
     QCOMPARE(finished.count(), 0);
     QVERIFY(!manager->isSerialPortOpen());
@@ -443,7 +450,7 @@ void TestUpload::unusableFileFailsBeforeDeviceIsTouched()
 
     manager->uploadProject({ good, bad, config }, ConfigurationInfo());
     QCOMPARE(error.count(), 1);
-    QCOMPARE(error.at(0).at(0).toString(), text.arg(bad));
+    QCOMPARE(error.at(0).at(0).toString(), rt(text).arg(bad));
     QCOMPARE(error.at(0).at(1).toBool(), false);
     QVERIFY(!manager->isSerialPortOpen());
     QTest::qWait(300);
@@ -502,7 +509,7 @@ void TestUpload::silentDeviceTimesOutAndReboots()
     manager->uploadProject({ file }, ConfigurationInfo());
     QVERIFY(error.wait(30000) || error.count() == 1);
     QCOMPARE(error.count(), 1);
-    QCOMPARE(error.at(0).at(0).toString(), QStringLiteral("The operation timed out while uploading project files."));
+    QCOMPARE(error.at(0).at(0).toString(), rt("The operation timed out while uploading project files."));
     QCOMPARE(error.at(0).at(1).toBool(), true);
     QVERIFY(device.emulator().waitForCommand(QStringLiteral("#UNIX<reboot>#"), 5000));
     const QStringList commands = sequenceCommands(device);
@@ -528,7 +535,7 @@ void TestUpload::unplugDuringTransferReportsLostDevice()
     manager->uploadProject({ first, second }, ConfigurationInfo());
     QVERIFY(error.wait(30000) || error.count() == 1);
     QCOMPARE(error.count(), 1);
-    QCOMPARE(error.at(0).at(0).toString(), QStringLiteral("The connection to the device was lost."));
+    QCOMPARE(error.at(0).at(0).toString(), rt("The connection to the device was lost."));
     QCOMPARE(error.at(0).at(1).toBool(), true);
     QCOMPARE(finished.count(), 0);
     QVERIFY(device.waitForRemoval());
