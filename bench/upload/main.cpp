@@ -266,8 +266,14 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "no serial port manager\n");
         return 1;
     }
+    // "--throttled-only" / "--unthrottled-only" run one half.
+    QList<bool> modes = { false, true };
+    if (g_extraArgs.removeAll(QStringLiteral("--throttled-only")))
+        modes = { true };
+    if (g_extraArgs.removeAll(QStringLiteral("--unthrottled-only")))
+        modes = { false };
     bool ok = true;
-    for (bool throttled : { false, true }) {
+    for (bool throttled : modes) {
         ok = runUpload(throttled) && ok;
         ok = runUpgrade(throttled) && ok;
     }
