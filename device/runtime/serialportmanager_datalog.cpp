@@ -36,6 +36,13 @@ void SerialPortManager::updateLogFile(const QString& localDatabasePath)
 {
     if (d->m_busy || isSerialPortOpen())
         return;
+    // Sending nothing would leave the device with its log moved aside and, worse, install a
+    // stale staged file if one is left over: refuse before the device is touched.
+    const QFileInfo source(localDatabasePath);
+    if (!source.isFile() || !source.isReadable() || source.size() <= 0) {
+        emit progressError(rt("The data log file %1 is empty or cannot be read.").arg(localDatabasePath), false);
+        return;
+    }
     if (!openSerialPort())
         return;
     d->m_port->flush();
