@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QRegularExpression>
 #include <QThread>
 #include <QTimer>
 
