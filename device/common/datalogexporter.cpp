@@ -55,6 +55,14 @@ bool DataLogExporter::open()
         m_lastError = db.lastError().text();
         return false;
     }
+    // SQLite opens any file; reading the schema tells whether it is a database.
+    QSqlQuery probe(db);
+    if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
+        m_lastError = probe.lastError().text();
+        probe = QSqlQuery();
+        db.close();
+        return false;
+    }
     return true;
 }
 
