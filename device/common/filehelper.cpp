@@ -422,11 +422,15 @@ bool FileHelper::writeDataToFile(const QByteArray& data, const QString& path, bo
         return false;
     }
     if (file.write(data) != data.size()) {
+        qDebug().noquote() << QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
         file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
         qDebug().noquote() << QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
         return false;
     }
-    return file.commit();
+    return true;
 }
 
 bool FileHelper::writeBase64ToFile(const QByteArray& base64, const QString& path, bool overwrite)

@@ -310,7 +310,8 @@ QStringList LocalizationHelper::getLocaleAlias(const QString& locale)
     text.replace(QLatin1Char('-'), QLatin1Char('_'));
     const QStringList parts = text.split(QLatin1Char('_'));
     const QString language = parts.first().toLower();
-    if (parts.size() < 2)
+    // "en_" (or the "C_" of the C locale) names no country.
+    if (parts.size() < 2 || parts.last().isEmpty())
         return QStringList() << language;
     const QString country = parts.last().toUpper();
     const QString normalized = QStringLiteral("%1_%2").arg(language, country);

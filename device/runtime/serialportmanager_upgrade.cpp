@@ -25,7 +25,7 @@ void SerialPortManager::upgradeDeviceSoftware(const QByteArray& packageContent)
     d->m_operation = SendSoftwarePackage;
     QCryptographicHash md5(QCryptographicHash::Md5);
     for (qsizetype offset = 0; offset < packageContent.size(); offset += 1024)
-        md5.addData(packageContent.mid(offset, 1024));
+        md5.addData(QByteArrayView(packageContent.constData() + offset, qMin<qsizetype>(1024, packageContent.size() - offset)));
     const QString digest = QString::fromLatin1(md5.result().toHex()).toLower();
 
     setTransferFile(packageContent, QStringLiteral("update.tar.gz"));

@@ -2,6 +2,8 @@
 
 #include <QtTest>
 
+#include <QCryptographicHash>
+
 using Orvane::Tavrix::Common::TextHelper;
 
 class TestTextHelper : public QObject
@@ -27,8 +29,36 @@ private slots:
     void cipherRoundTrip();
     void cipherRejectsDamage();
     void cipherRejectsForgedFlagsAndSizes();
+    void cipherForgedPayloads();
     void wordLists();
 };
+
+namespace {
+
+// Builds a ciphertext by hand, with the key the program derives from its identifier.
+QString forge(char flags, const QByteArray& payload)
+{
+    const QByteArray digest = TextHelper::getMD4(QStringLiteral("com.orvane.kavendi.link"));
+    QByteArray picked;
+    for (int i = 0; i < 16; i += 2)
+        picked.append(digest.at(i));
+    const quint64 key = picked.toULongLong();
+    QByteArray plain = QByteArray(1, '\x5a') + payload;
+    char last = 0;
+    for (int pos = 0; pos < plain.size(); ++pos) {
+        plain[pos] = char(plain.at(pos) ^ char((key >> (8 * (pos % 8))) & 0xFF) ^ last);
+        last = plain.at(pos);
+    }
+    return QString::fromLatin1((QByteArray(1, 3) + QByteArray(1, flags) + plain).toHex());
+}
+
+QByteArray withChecksum(const QByteArray& body)
+{
+    const quint16 crc = qChecksum(QByteArrayView(body));
+    return QByteArray(1, char(crc >> 8)) + QByteArray(1, char(crc & 0xFF)) + body;
+}
+
+} // namespace
 
 void TestTextHelper::versionCompare_data()
 {
@@ -296,6 +326,33 @@ void TestTextHelper::cipherRejectsForgedFlagsAndSizes()
     QByteArray unknownFlag = raw;
     unknownFlag[1] = char(0x43);
     QVERIFY(TextHelper::decryptString(QString::fromLatin1(unknownFlag.toHex())).isEmpty());
+}
+
+void TestTextHelper::cipherForgedPayloads()
+{
+    // The forger itself is right: a well-formed text decodes.
+    QCOMPARE(TextHelper::decryptString(forge(0x02, withChecksum("hello"))), QStringLiteral("hello"));
+    QCOMPARE(TextHelper::decryptString(forge(0x03, withChecksum(qCompress(QByteArray(400, 'q'))))),
+             QString(400, QLatin1Char('q')));
+    QCOMPARE(TextHelper::decryptString(forge(0x04, QCryptographicHash::hash("hi", QCryptographicHash::Sha1) + "hi")),
+             QStringLiteral("hi"));
+
+    // Valid checksums over hostile compressed data.
+    const QByteArray hugeClaim = QByteArray("\xff\xff\xff\xff", 4) + QByteArray(16, '\x01');
+    QVERIFY(TextHelper::decryptString(forge(0x03, withChecksum(hugeClaim))).isEmpty());
+    const QByteArray garbage = QByteArray("\x00\x00\x00\x10", 4) + QByteArray(16, '\x01');
+    QVERIFY(TextHelper::decryptString(forge(0x03, withChecksum(garbage))).isEmpty());
+    QVERIFY(TextHelper::decryptString(forge(0x03, withChecksum("\x00\x00"))).isEmpty());
+    // A size header that lies about a valid stream.
+    QByteArray lying = qCompress(QByteArray(50, 'w'));
+    lying[3] = char(60);
+    QVERIFY(TextHelper::decryptString(forge(0x03, withChecksum(lying))).isEmpty());
+
+    // Digest flag with too little data, or a wrong digest.
+    QVERIFY(TextHelper::decryptString(forge(0x04, QByteArray(19, 'x'))).isEmpty());
+    QVERIFY(TextHelper::decryptString(forge(0x04, QByteArray(20, 'x') + "hi")).isEmpty());
+    // Checksum flag with fewer than two bytes after the random byte.
+    QVERIFY(TextHelper::decryptString(forge(0x02, QByteArray(1, 'x'))).isEmpty());
 }
 
 void TestTextHelper::wordLists()

@@ -1,6 +1,7 @@
 #include "connecteddevice.h"
 
 #include "serialportmanager.h"
+#include "virtualports.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -15,23 +16,8 @@ ConnectedDevice::~ConnectedDevice()
     m_emulator.stop();
     if (!m_port.isEmpty()) {
         waitForRemoval(5000);
-        removeVirtualPort(m_port);
+        VirtualPorts::remove(m_port);
     }
-}
-
-void ConnectedDevice::addVirtualPort(const QString& path)
-{
-    QStringList ports = qEnvironmentVariable("DOVREL_VIRTUAL_PORTS").split(QDir::listSeparator(), Qt::SkipEmptyParts);
-    if (!ports.contains(path))
-        ports << path;
-    qputenv("DOVREL_VIRTUAL_PORTS", ports.join(QDir::listSeparator()).toLocal8Bit());
-}
-
-void ConnectedDevice::removeVirtualPort(const QString& path)
-{
-    QStringList ports = qEnvironmentVariable("DOVREL_VIRTUAL_PORTS").split(QDir::listSeparator(), Qt::SkipEmptyParts);
-    ports.removeAll(path);
-    qputenv("DOVREL_VIRTUAL_PORTS", ports.join(QDir::listSeparator()).toLocal8Bit());
 }
 
 bool ConnectedDevice::start(const QStringList& emulatorArgs, bool makeActive, int timeoutMs)
@@ -43,7 +29,7 @@ bool ConnectedDevice::start(const QStringList& emulatorArgs, bool makeActive, in
     if (!m_emulator.start(emulatorArgs))
         return false;
     m_port = m_emulator.portPath();
-    addVirtualPort(m_port);
+    VirtualPorts::add(m_port);
 
     QElapsedTimer timer;
     timer.start();

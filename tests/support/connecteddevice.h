@@ -28,9 +28,6 @@ public:
     // Waits until the manager has forgotten the port.
     bool waitForRemoval(int timeoutMs = 10000);
 
-    static void addVirtualPort(const QString& path);
-    static void removeVirtualPort(const QString& path);
-
 private:
     DeviceEmulator m_emulator;
     QString m_port;

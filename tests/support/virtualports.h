@@ -1,0 +1,12 @@
+#ifndef VIRTUALPORTS_H
+#define VIRTUALPORTS_H
+
+#include <QString>
+
+// Ports listed in DOVREL_VIRTUAL_PORTS count as device ports while their path exists.
+namespace VirtualPorts {
+void add(const QString& path);
+void remove(const QString& path);
+}
+
+#endif // VIRTUALPORTS_H
