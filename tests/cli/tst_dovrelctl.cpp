@@ -453,9 +453,10 @@ private slots:
     void unplugEndsWithExitThree()
     {
         DeviceEmulator device;
-        QVERIFY(device.start({ "--populate", "--fault", "unplug:LOAD" }));
-        const Run run = dovrelctl(withPort(device, { "upload", projectPackage("QMX 70-A", "1.0.0.0"), "--yes" }));
+        QVERIFY(device.start({ "--populate", "--app-version", "2.1.6.2886", "--fault", "unplug:GETF" }));
+        const Run run = dovrelctl(withPort(device, { "logs", "list" }));
         QVERIFY2(isFailure(run, 3), qPrintable(describe(run)));
+        QCOMPARE(run.json.value("error").toString(), QStringLiteral("The connection to the device was lost."));
     }
 
     void fonts()
