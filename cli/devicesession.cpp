@@ -170,6 +170,11 @@ int DeviceSession::prepare(const QString& portOption, QString* error)
     connect(m, &SerialPortManager::progressError, this, &DeviceSession::onProgressError, Qt::UniqueConnection);
     connect(m, &SerialPortManager::progressFinished, this, &DeviceSession::onProgressFinished, Qt::UniqueConnection);
     connect(m, &SerialPortManager::deviceDisconnected, this, &DeviceSession::onDeviceDisconnected, Qt::UniqueConnection);
+    // Discovery's warnings (device software too old, program too old for the device).
+    connect(m, &SerialPortManager::broadcastMessage, this, [this](const QString&, const QString& title, const QString& content) {
+        m_progress->warning(QStringLiteral("%1: %2").arg(title, content));
+        m_refusal = content;
+    });
     connect(m, &SerialPortManager::progressMessage, this, [this](const QString& text) {
         touch();
         if (m_running)
@@ -299,7 +304,8 @@ bool DeviceSession::waitForIdentification(int timeoutMs)
     return waitFor(
         [this, m]() {
             if (!m_requestedPort.isEmpty())
-                return !m->deviceInformation(m_requestedPort).isEmpty() || !m->connectedPorts().contains(m_requestedPort);
+                return !m->deviceInformation(m_requestedPort).isEmpty() || !m->connectedPorts().contains(m_requestedPort)
+                    || !m_refusal.isEmpty();
             for (const QString& port : m->connectedPorts()) {
                 if (m->deviceInformation(port).isEmpty() && !m_probeFailures.contains(port))
                     return false;
@@ -336,7 +342,9 @@ int DeviceSession::listDevices(const QString& portOption, QList<QMap<QString, QS
         return 0;
     }
 
-    if (!m_requestedPort.isEmpty()) {
+    if (!m_refusal.isEmpty()) {
+        *error = m_refusal;
+    } else if (!m_requestedPort.isEmpty()) {
         if (complete)
             *error = gui("The device at %1 could not be identified: it did not answer with a valid hardware description.").arg(m_requestedPort);
         else

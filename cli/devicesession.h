@@ -93,6 +93,7 @@ private:
     QString m_port;
     QString m_requestedPort;
     QMap<QString, QString> m_probeFailures; // port -> why it cannot be opened
+    QString m_refusal;                       // why discovery refused a device
 
     // State of the running operation.
     bool m_running = false;
