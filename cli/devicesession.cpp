@@ -207,6 +207,7 @@ int DeviceSession::prepare(const QString& portOption, QString* error)
     connect(m, &SerialPortManager::sentFile, this, [this](const QString& text, int) {
         touch();
         if (m_running) {
+            m_progress->complete();
             m_progress->finish();
             m_progress->message(text);
         }

@@ -25,6 +25,8 @@ public:
     void add(qint64 delta);
     void set(qint64 value);
     void setTotal(qint64 total);
+    // The item is complete (the last received block is not reported on its own).
+    void complete() { set(m_total); }
     void finish();
 
     static QString formatBytes(qint64 bytes);
