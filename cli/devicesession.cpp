@@ -392,6 +392,17 @@ bool DeviceSession::waitForDevice(int timeoutMs)
     return known && m->setActivePort(m_port);
 }
 
+bool DeviceSession::waitAfterRestart(int settleMs, int identifyMs)
+{
+    const int before = m_disconnects;
+    const qint64 end = m_lastEnd;
+    waitFor([this, before, end, settleMs]() { return m_disconnects > before || monotonic().elapsed() - end >= settleMs; },
+            settleMs + 1000);
+    if (m_disconnects == before)
+        return true;
+    return waitForDevice(identifyMs);
+}
+
 bool DeviceSession::openPort()
 {
     return manager()->openSerialPort();
@@ -430,6 +441,7 @@ void DeviceSession::onDeviceDisconnected(const QMap<QString, QString>& info)
 {
     if (info.value(QStringLiteral("port")) == m_port) {
         m_lost = true;
+        ++m_disconnects;
         touch();
     }
 }
@@ -487,6 +499,7 @@ DeviceSession::Outcome DeviceSession::run(const std::function<bool()>& start, Ki
 
     m_progress->finish();
     m_running = false;
+    m_lastEnd = monotonic().elapsed();
     if (stalled) {
         m->resetAllStatus();
         m->closeSerialPort();

@@ -67,6 +67,10 @@ public:
 
     // Waits for a re-identification of the port when the device restarted.
     bool waitForDevice(int timeoutMs);
+    // After a sequence that ended with a restart of the device's runtime: waits
+    // the settle time after the end of the last operation; when the port went
+    // away meanwhile, waits for the device to be identified again.
+    bool waitAfterRestart(int settleMs, int identifyMs);
 
     // Writes single commands with the port open, then lets them leave and closes it.
     bool openPort();
@@ -102,6 +106,8 @@ private:
     Outcome m_outcome;
     ProgressUnit m_unit = AddedBytes;
     qint64 m_lastActivity = 0;
+    qint64 m_lastEnd = 0;
+    int m_disconnects = 0;
 };
 
 #endif // DEVICESESSION_H

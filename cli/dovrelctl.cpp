@@ -514,8 +514,9 @@ int Dovrelctl::logsCommand()
             m_progress->message(gui("Number of logs cleared ..... %1/%2").arg(deleted.size()).arg(toDrop.size()));
         }
         exporter.close();
-        // The retrieval restarted the device's runtime; wait until the port is known again.
-        if (!m_session->waitForDevice(DeviceSession::identificationTimeoutMs()))
+        // The retrieval ended with "#BOOT#": a device whose port goes away while its runtime
+        // restarts must be back and identified before the update starts.
+        if (!m_session->waitAfterRestart(2000, DeviceSession::identificationTimeoutMs()))
             return fail(CommandLine::TimedOut, runtime("The connection to the device was lost."));
         m_progress->begin(gui("Updating the data log"), QFileInfo(database).size());
         const DeviceSession::Outcome updated = m_session->run(

@@ -423,6 +423,15 @@ private slots:
         QCOMPARE(logTables(device.filePath("qml/dataLogging.txdb")), QStringList { "_log" });
     }
 
+    void logsDeleteWhenThePortComesBackAfterTheRestart()
+    {
+        DeviceEmulator device;
+        QVERIFY(device.start({ "--populate", "--sample-datalog", dataLog(), "--app-version", "2.1.6.2886", "--reboot-replug", "800" }));
+        const Run run = dovrelctl(withPort(device, { "logs", "fetch", "--out", path("replug"), "--tables", "Tank Level", "--delete", "--yes" }));
+        QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
+        QTRY_COMPARE_WITH_TIMEOUT(logTables(device.filePath("qml/dataLogging.txdb")), (QStringList { "Température", "_log" }), 10000);
+    }
+
     void logsNeedNewerSoftware()
     {
         DeviceEmulator device;
