@@ -42,6 +42,8 @@ Run dovrelctl(const QStringList& args, const QMap<QString, QString>& env = {}, i
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("DOVREL_VIRTUAL_PORTS"));
+    // The texts are compared in English whatever the machine's language.
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
     for (auto it = env.constBegin(); it != env.constEnd(); ++it)
         environment.insert(it.key(), it.value());
     process.setProcessEnvironment(environment);
