@@ -6,6 +6,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QSettings>
 #include <QTest>
 
 using namespace Orvane::Tavrix::Common;
@@ -55,6 +56,13 @@ private:
     }
 
 private slots:
+    // The texts are compared in English whatever the machine's language.
+    void initTestCase()
+    {
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Orvane"), QStringLiteral("Lumatra"))
+            .setValue(QStringLiteral("language"), QStringLiteral("en"));
+    }
+
     void listsLogsInNaturalOrderWithoutInternalTable()
     {
         DataLogExporter exporter(database({ { "Item10", {} }, { "Item2", {} }, { "_log", {} }, { "Tank Level", {} }, { "alpha", {} } }));

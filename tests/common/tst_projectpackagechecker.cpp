@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QSettings>
 #include <QTest>
 
 using namespace Orvane::Tavrix::Common;
@@ -58,6 +59,13 @@ private:
     }
 
 private slots:
+    // The texts are compared in English whatever the machine's language.
+    void initTestCase()
+    {
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Orvane"), QStringLiteral("Lumatra"))
+            .setValue(QStringLiteral("language"), QStringLiteral("en"));
+    }
+
     void checks_data()
     {
         QTest::addColumn<QString>("models");

@@ -6,6 +6,7 @@
 #include <QDomDocument>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QSettings>
 #include <QTest>
 
 using namespace Orvane::Tavrix::Common;
@@ -51,6 +52,13 @@ private:
     }
 
 private slots:
+    // The texts are compared in English whatever the machine's language.
+    void initTestCase()
+    {
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Orvane"), QStringLiteral("Lumatra"))
+            .setValue(QStringLiteral("language"), QStringLiteral("en"));
+    }
+
     void compatibility_data()
     {
         QTest::addColumn<QByteArray>("devices");

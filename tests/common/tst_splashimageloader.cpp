@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QImageReader>
 #include <QTemporaryDir>
+#include <QSettings>
 #include <QTest>
 
 using namespace Orvane::Tavrix::Common;
@@ -25,6 +26,13 @@ private:
     }
 
 private slots:
+    // The texts are compared in English whatever the machine's language.
+    void initTestCase()
+    {
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Orvane"), QStringLiteral("Lumatra"))
+            .setValue(QStringLiteral("language"), QStringLiteral("en"));
+    }
+
     void scalesToTheScreen_data()
     {
         QTest::addColumn<QString>("name");
