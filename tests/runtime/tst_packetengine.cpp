@@ -13,6 +13,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 
 extern char** environ;
@@ -30,14 +31,19 @@ QByteArray pattern(int size, quint32 seed)
     return data;
 }
 
-// Runs a program with its standard input and output on the pty master.
-pid_t spawnOnPty(int fd, const QStringList& arguments, const QString& workDir)
+// Runs a program with its standard input and output on a socket pair bridged to the pty,
+// so the program cannot change the line settings of the port under test.
+pid_t spawnOnPty(PtyDevice& device, const QStringList& arguments, const QString& workDir)
 {
+    int pair[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM, 0, pair) != 0)
+        return -1;
+    const int fd = pair[1];
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fd, 0);
     posix_spawn_file_actions_adddup2(&actions, fd, 1);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, qEnvironmentVariableIsSet("DOVREL_LRZSZ_LOG") ? "/tmp/lrzsz.log" : "/dev/null", O_WRONLY | O_CREAT | O_APPEND, 0644);
     QList<QByteArray> storage;
     for (const QString& a : arguments)
         storage << a.toLocal8Bit();
@@ -52,6 +58,8 @@ pid_t spawnOnPty(int fd, const QStringList& arguments, const QString& workDir)
         pid = -1;
     QDir::setCurrent(QString::fromLocal8Bit(cwd));
     posix_spawn_file_actions_destroy(&actions);
+    ::close(pair[1]);
+    device.bridgeTo(pair[0]);
     return pid;
 }
 
@@ -211,9 +219,8 @@ private slots:
         QVERIFY(device.waitForReceived("#RTLD<"));
         device.write("<RTLD:ACK>");
         QTest::qWait(50);
-        device.setReadingPaused(true);
         const QString out = dir.filePath(QStringLiteral("received.bin"));
-        const pid_t pid = spawnOnPty(device.masterFd(), { QStringLiteral("rx"), QStringLiteral("-c"), QStringLiteral("-b"), QStringLiteral("-q"), out }, dir.path());
+        const pid_t pid = spawnOnPty(device, { QStringLiteral("rx"), QStringLiteral("-c"), QStringLiteral("-b"), QStringLiteral("-q"), QStringLiteral("received.bin") }, dir.path());
         QVERIFY(pid > 0);
         QVERIFY(QTest::qWaitFor([&] {
             for (const auto& args : std::as_const(status))
@@ -222,7 +229,7 @@ private slots:
             return false;
         }, 60000));
         QVERIFY(waitForExit(pid, 10000));
-        device.setReadingPaused(false);
+        device.endBridge();
         device.write("<RTLD:NOR>");
         QTRY_VERIFY(!m->isSerialPortOpen());
 
@@ -263,15 +270,14 @@ private slots:
         QVERIFY(device.waitForReceived("#LOGZ#"));
         device.write("<ZIPL:ACK>");
         QVERIFY(device.waitForReceived("#GETF<"));
-        device.setReadingPaused(true);
-        const pid_t pid = spawnOnPty(device.masterFd(), { QStringLiteral("sx"), QStringLiteral("-k"), QStringLiteral("-b"), QStringLiteral("-q"), source }, dir.path());
+        const pid_t pid = spawnOnPty(device, { QStringLiteral("sx"), QStringLiteral("-k"), QStringLiteral("-b"), QStringLiteral("-q"), QStringLiteral("dataLogging.txdb.zip") }, dir.path());
         QVERIFY(pid > 0);
         device.write(QStringLiteral("<GETF:%1>").arg(content.size()).toLatin1());
         QVERIFY(QTest::qWaitFor([&] { return stored.count() == 1; }, 60000));
         // Our receiver does not answer the end of transmission; the sender gives up on its own.
         ::kill(pid, SIGTERM);
         QVERIFY(waitForExit(pid, 5000));
-        device.setReadingPaused(false);
+        device.endBridge();
         device.write("<BOOT:NOR>");
         QVERIFY(done.wait(5000) || done.count() == 1);
 

@@ -92,6 +92,10 @@ void PtyDevice::onReadable()
         if (n <= 0)
             break;
         const QByteArray data(buffer, int(n));
+        if (m_bridge >= 0) {
+            writeAll(m_bridge, data);
+            continue;
+        }
         m_received += data;
         if (m_autoIdentify) {
             m_pending += data;
@@ -122,9 +126,14 @@ bool PtyDevice::waitForReceived(const QByteArray& needle, int timeoutMs)
 
 void PtyDevice::write(const QByteArray& bytes)
 {
+    writeAll(m_master, bytes);
+}
+
+void PtyDevice::writeAll(int fd, const QByteArray& bytes)
+{
     qsizetype done = 0;
-    while (done < bytes.size() && m_master >= 0) {
-        const ssize_t n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
+    while (done < bytes.size() && fd >= 0) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
         if (n > 0)
             done += n;
         else if (n < 0 && errno != EAGAIN)
@@ -132,6 +141,35 @@ void PtyDevice::write(const QByteArray& bytes)
         else
             QTest::qWait(1);
     }
+}
+
+void PtyDevice::bridgeTo(int fd)
+{
+    endBridge();
+    m_bridge = fd;
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    m_bridgeNotifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(m_bridgeNotifier, &QSocketNotifier::activated, this, [this] {
+        char buffer[4096];
+        for (;;) {
+            const ssize_t n = ::read(m_bridge, buffer, sizeof buffer);
+            if (n <= 0) {
+                if (n == 0)
+                    m_bridgeNotifier->setEnabled(false);
+                break;
+            }
+            writeAll(m_master, QByteArray(buffer, int(n)));
+        }
+    });
+}
+
+void PtyDevice::endBridge()
+{
+    delete m_bridgeNotifier;
+    m_bridgeNotifier = nullptr;
+    if (m_bridge >= 0)
+        ::close(m_bridge);
+    m_bridge = -1;
 }
 
 void PtyDevice::setReadingPaused(bool paused)
@@ -142,6 +180,7 @@ void PtyDevice::setReadingPaused(bool paused)
 
 void PtyDevice::unplug()
 {
+    endBridge();
     if (!m_linkPath.isEmpty()) {
         QFile::remove(m_linkPath);
         VirtualPorts::remove(m_linkPath);

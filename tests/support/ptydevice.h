@@ -37,6 +37,11 @@ public:
 
     // While paused the test does not read the master, so another process can own it.
     void setReadingPaused(bool paused);
+    // Forwards everything between the pty and fd (another program's end of a socket pair),
+    // so that program talks to the port without touching the line settings.
+    void bridgeTo(int fd);
+    void endBridge();
+
     // Pulls the cable: the link disappears and the pty closes.
     void unplug();
 
@@ -45,12 +50,15 @@ signals:
 
 private:
     void onReadable();
+    static void writeAll(int fd, const QByteArray& bytes);
 
     QTemporaryDir m_dir;
     QString m_linkPath;
     int m_master = -1;
     int m_slave = -1;
     QSocketNotifier* m_notifier = nullptr;
+    QSocketNotifier* m_bridgeNotifier = nullptr;
+    int m_bridge = -1;
     QByteArray m_received;
     QByteArray m_pending;
     QString m_serial = QStringLiteral("PTY0001");
