@@ -87,6 +87,16 @@ void SerialDeviceScanner::onReadyRead()
         return;
 
     if (m_state == WaitingForBoot) {
+        // The announcement may arrive torn over several reads (a slow line): collect it
+        // while what came so far can still become "<BOOT_UP>".
+        const QString collected = m_buffer + chunk;
+        const QString start = collected.trimmed();
+        if (!collected.contains(QLatin1String("<BOOT_UP>")) && !collected.contains(QLatin1String("#HWCF#"))
+            && (QStringLiteral("<BOOT_UP>").startsWith(start) || QStringLiteral("#HWCF#").startsWith(start))) {
+            m_buffer = collected;
+            return;
+        }
+        chunk = collected;
         m_buffer.clear();
         if (chunk.endsWith(QLatin1String("<BOOT_UP>")) || chunk.endsWith(QLatin1String("<BOOT_UP> "))) {
             m_bootWaitClosed = true;

@@ -567,11 +567,15 @@ QString SerialPortManager::timeoutText(int operation)
     case 64: return tr_("The operation timed out while installing the default screen.");
     case 24: return tr_("The operation timed out while checking the data log file.");
     case 25: return tr_("The operation timed out while removing data log file.");
+    case 26: return tr_("The operation timed out while restoring the splash screen to default.");
     case 27: return tr_("The operation timed out while installing the splash screen.");
     case 32: return tr_("The operation timed out while moving updated log from temp folder.");
     case 34:
     case 35: return tr_("The operation timed out while waiting to commit the changes.");
     case 36: return tr_("The connection timed out while installing the uploaded fonts on the device.");
+    // A device that does not confirm the reboot must not leave the caller waiting.
+    case 38:
+    case 39: return tr_("The operation timed out while rebooting the device.");
     case 45: return tr_("The operation timed out while setting the device clock.");
     case 46: return tr_("The operation timed out while setting device name.");
     case 48: return tr_("The operation timed out while sending request to remove the selected fonts from the device.");
@@ -600,6 +604,7 @@ void SerialPortManager::abortOperation(const QString& failure)
     // A running configuration must not be replayed by a late reply.
     d->m_configJobs.clear();
     d->m_configJobIndex = 0;
+    d->m_configRunning = false;
 
     if (!connectedPorts().contains(d->m_activePort)) {
         closeSerialPort();

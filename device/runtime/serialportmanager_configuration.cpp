@@ -1,16 +1,389 @@
-// Device configuration sequence.
+// Device configuration sequence: name, clock, splash image and calibration
+// backup or restore, run as one job list over the open port.
 #include "serialportmanager.h"
 #include "serialportmanager_p.h"
+
+#include "calibrationinfo.h"
+#include "filehelper.h"
+#include "localizationhelper.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 namespace Orvane {
 namespace Tavrix {
 namespace Runtime {
 
-void SerialPortManager::configureDevice(Common::CalibrationInfo* calibrationInfo) { Q_UNUSED(calibrationInfo) }
-void SerialPortManager::onConfigureStateChange(int state) { Q_UNUSED(state) }
-void SerialPortManager::failConfiguration(const QString& text) { Q_UNUSED(text) }
-void SerialPortManager::finishConfiguration() {}
-QString SerialPortManager::calibrationBackupPath() const { return QString(); }
+using Common::FileHelper;
+using Common::LocalizationHelper;
+
+namespace {
+
+QString rt(const char* text)
+{
+    return LocalizationHelper::runtimeString(QString::fromLatin1(text));
+}
+
+// Job identifiers of the configuration list.
+enum ConfigJob {
+    JobEnd = 2,
+    JobSendCalibration = 9,
+    JobInstallCalibration = 12,
+    JobBackupCalibration = 15,
+    JobSaveConfig = 19,
+    JobCommit = 22,
+    JobUploadSplash = 28,
+    JobRestoreSplash = 31,
+    JobInstallSplash = 34,
+    JobDeviceName = 37,
+    JobClock = 6,
+    JobBatteryLowCheck = 43
+};
+
+constexpr int StepTimeout = 5000;
+const char* const DeviceCalibrationFile = "/home/DuDov_ODU/cal_list.txt";
+
+} // namespace
+
+void SerialPortManager::configureDevice(Common::CalibrationInfo* calibrationInfo)
+{
+    if (!calibrationInfo || calibrationInfo->skipCalibration())
+        return;
+    if (!openSerialPort()) {
+        // The caller waits for an end signal; a port held by another operation must not leave it waiting.
+        emit progressError(rt("The serial port could not be opened."), false);
+        return;
+    }
+    d->m_port->flush();
+    d->m_port->blockSignals(false);
+    d->m_configJobs.clear();
+    d->m_configJobIndex = 0;
+    d->m_configStep = 0;
+    d->m_commitPending = false;
+    d->m_configRunning = true;
+    bool changed = false;
+
+    if (calibrationInfo->isDeviceNameChange()) {
+        d->m_configJobs << JobDeviceName << JobSaveConfig;
+        d->m_newDeviceName = calibrationInfo->deviceName();
+        changed = true;
+    }
+    if (calibrationInfo->isSetRealTimeClock()) {
+        d->m_timeZone = calibrationInfo->timeZone();
+        d->m_configJobs << JobClock;
+        d->m_batteryLowCheck = calibrationInfo->isBatteryLowCheck();
+        d->m_configJobs << JobBatteryLowCheck;
+        changed = true;
+    }
+    if (calibrationInfo->isRestoreSplashScreen()) {
+        d->m_configJobs << JobRestoreSplash;
+    } else if (!calibrationInfo->splashScreenData().isEmpty()) {
+        d->m_splashData = calibrationInfo->splashScreenData();
+        d->m_configJobs << JobUploadSplash << JobInstallSplash;
+        changed = true;
+    }
+    if (calibrationInfo->isBackup()) {
+        d->m_configJobs << JobBackupCalibration;
+        if (changed)
+            d->m_configJobs << JobCommit;
+    } else if (calibrationInfo->isRestore()) {
+        // Refuse before anything reaches the device: a restore without its backup
+        // would otherwise apply the earlier jobs and then wait for the watchdog.
+        const QString path = calibrationBackupPath();
+        const QFileInfo backup(path);
+        if (!backup.isFile()) {
+            failConfiguration(rt("The calibration backup file %1 does not exist.").arg(QDir::toNativeSeparators(path)));
+            return;
+        }
+        if (backup.size() <= 0) {
+            failConfiguration(rt("The calibration backup file %1 is empty.").arg(QDir::toNativeSeparators(path)));
+            return;
+        }
+        d->m_configJobs << JobSendCalibration << JobInstallCalibration << JobCommit;
+    } else if (changed) {
+        d->m_configJobs << JobCommit;
+    }
+    d->m_configJobs << JobEnd;
+    emit configureStateChange(0);
+}
+
+void SerialPortManager::onConfigureStateChange(int state)
+{
+    // Replies that arrive outside a run (a late "#TCAL#", an "<SVCF:ERR>" of another
+    // operation, a cancelled packet receive) must not replay the kept job list.
+    if (!d->m_configRunning || d->m_configJobs.isEmpty())
+        return;
+
+    switch (state) {
+    case 0:
+    case 1: {
+        if (!isSerialPortOpen()) {
+            failConfiguration(rt("The serial port was closed."));
+            return;
+        }
+        const int job = d->m_configJobIndex < d->m_configJobs.size() ? d->m_configJobs.at(d->m_configJobIndex) : JobEnd;
+        if (job != JobEnd && job != JobInstallSplash) {
+            ++d->m_configJobIndex;
+            startWatchdog(StepTimeout);
+        }
+        switch (job) {
+        case JobDeviceName:
+            remoteSetDeviceName();
+            break;
+        case JobSaveConfig:
+            d->m_operation = ConfigureSaveConfig;
+            d->m_commitPending = true;
+            remoteSaveConfig();
+            break;
+        case JobClock:
+            remoteSetRealTimeClock(false, d->m_timeZone);
+            break;
+        case JobBatteryLowCheck:
+            remoteBatteryLowCheckConfig(d->m_batteryLowCheck);
+            break;
+        case JobRestoreSplash:
+            remoteRestoreSplashScreen();
+            break;
+        case JobUploadSplash:
+            if (d->m_splashData.isEmpty()) {
+                failConfiguration(rt("The splash screen image is empty."));
+                return;
+            }
+            d->m_commitPending = true;
+            changeDeviceMode(1, SplashModeChange);
+            break;
+        case JobInstallSplash:
+            ++d->m_configJobIndex;
+            // The move is answered like every other step; without a watchdog a silent device would hang the run.
+            startWatchdog(StepTimeout);
+            remoteMoveSplashScreen();
+            break;
+        case JobBackupCalibration:
+            d->m_commitPending = true;
+            changeDeviceMode(2, CalibrationBackupModeChange);
+            break;
+        case JobSendCalibration:
+            d->m_commitPending = true;
+            changeDeviceMode(1, CalibrationRestoreModeChange);
+            break;
+        case JobInstallCalibration:
+            remoteMoveCalibrationFile();
+            break;
+        case JobCommit:
+            // Without a pending commit the sync runs under the previous job's operation code,
+            // unless that code would leave the sync's reply unrouted (after a splash restore).
+            if (d->m_commitPending
+                || (d->m_operation != SetClock && d->m_operation != SetDeviceName && d->m_operation != BatteryLowCheck))
+                d->m_operation = ConfigureSync;
+            remoteFsSync();
+            break;
+        default:
+            stopWatchdog();
+            if (d->m_commitPending) {
+                d->m_operation = ConfigureReboot;
+                // The reboot reply is awaited under the watchdog so the port cannot stay open for good.
+                startWatchdog(StepTimeout);
+                remoteReboot();
+            } else {
+                finishConfiguration();
+            }
+            break;
+        }
+        break;
+    }
+    case 5:
+        emit configureStateChange(1);
+        break;
+    case 7:
+        stopWatchdog();
+        emit configureStateChange(1);
+        break;
+    case 8:
+        failConfiguration(rt("Failed to set the device clock."));
+        break;
+    case 38:
+    case 20:
+        ++d->m_configStep;
+        emit progressUpdated(d->m_configStep);
+        emit configureStateChange(1);
+        break;
+    case 39:
+        failConfiguration(rt("Failed to configure device name."));
+        break;
+    case 21:
+        failConfiguration(rt("Failed to set the touch screen calibration."));
+        break;
+    case 44:
+        stopWatchdog();
+        ++d->m_configStep;
+        emit progressUpdated(d->m_configStep);
+        emit configureStateChange(1);
+        break;
+    case 32:
+        ++d->m_configStep;
+        d->m_transferMode = 0;
+        emit configureStateChange(1);
+        break;
+    case 33:
+        d->m_transferMode = 0;
+        d->m_splashData.clear();
+        failConfiguration(rt("Failed to restore the splash screen to default."));
+        break;
+    case 40:
+        d->m_commitPending = true;
+        if (d->m_splashData.isEmpty()) {
+            failConfiguration(rt("The splash screen image is empty."));
+            break;
+        }
+        startWatchdog(StepTimeout);
+        remoteUploadSplashScreenFile();
+        break;
+    case 27:
+        d->m_delayTimer->start(400);
+        ++d->m_configStep;
+        emit progressUpdated(d->m_configStep);
+        break;
+    case 29:
+        d->m_transferMode = 0;
+        d->m_splashData.clear();
+        emit configureStateChange(1);
+        break;
+    case 35:
+        ++d->m_configStep;
+        emit configureStateChange(1);
+        break;
+    case 36:
+        d->m_transferMode = 0;
+        failConfiguration(rt("Failed to install the splash screen."));
+        break;
+    case 41:
+        startWatchdog(StepTimeout);
+        d->m_localFilePath = calibrationBackupPath();
+        if (d->m_localFilePath.isEmpty()) {
+            failConfiguration(rt("Failed to save the calibration file."));
+            break;
+        }
+        d->m_operation = FetchCalibrationFile;
+        remoteBackupFile(QString::fromLatin1(DeviceCalibrationFile), d->m_localFilePath);
+        break;
+    case 16:
+        if (d->m_fileSize > 0) {
+            d->m_blockNumber = 1;
+            d->m_rxBlockLength = 0;
+            d->m_delayTimer->start(1500);
+            ++d->m_configStep;
+            emit progressUpdated(d->m_configStep);
+        } else {
+            failConfiguration(rt("The calibration file does not exist on the device."));
+        }
+        break;
+    case 17: {
+        stopWatchdog();
+        d->m_transferMode = 0;
+        const bool saved = FileHelper::writeDataToFile(d->m_fileContent, d->m_localFilePath, true);
+        d->m_localFilePath.clear();
+        if (saved) {
+            ++d->m_configStep;
+            emit progressUpdated(d->m_configStep);
+            emit configureStateChange(1);
+        } else {
+            failConfiguration(rt("Failed to save the calibration file."));
+        }
+        break;
+    }
+    case 18:
+        d->m_transferMode = 0;
+        failConfiguration(rt("Failed to transfer the calibration file to the device."));
+        break;
+    case 42: {
+        startWatchdog(StepTimeout);
+        d->m_localFilePath = calibrationBackupPath();
+        remoteRestoreFile(d->m_localFilePath, QStringLiteral("cal_list.txt"));
+        // The backup may have gone or become unreadable since the run started.
+        if (isSerialPortOpen() && (d->m_operation != SendCalibrationFile || d->m_fileContent.isEmpty()))
+            failConfiguration(rt("The calibration backup file %1 cannot be read.")
+                                  .arg(QDir::toNativeSeparators(d->m_localFilePath)));
+        break;
+    }
+    case 26:
+        d->m_delayTimer->start(400);
+        ++d->m_configStep;
+        emit progressUpdated(d->m_configStep);
+        break;
+    case 10:
+        d->m_transferMode = 0;
+        emit configureStateChange(1);
+        break;
+    case 13:
+        ++d->m_configStep;
+        emit progressUpdated(d->m_configStep);
+        emit configureStateChange(1);
+        break;
+    case 14:
+        failConfiguration(rt("Failed to restore the calibration file."));
+        break;
+    case 23:
+        d->m_transferMode = 0;
+        emit configureStateChange(1);
+        break;
+    case 24:
+        d->m_transferMode = 0;
+        d->m_splashData.clear();
+        failConfiguration(rt("Failed to commit the changes to the device."));
+        break;
+    case 25: {
+        const bool reboot = d->m_commitPending;
+        stopWatchdog();
+        closeSerialPort();
+        d->m_operation = 0;
+        d->m_configRunning = false;
+        emit progressFinished(reboot);
+        break;
+    }
+    case 2: case 3: case 4: case 6: case 9: case 12: case 15:
+    case 19: case 22: case 28: case 31: case 34: case 37: case 43:
+        finishConfiguration();
+        break;
+    default:
+        if (state > 44)
+            finishConfiguration();
+        break;
+    }
+}
+
+void SerialPortManager::failConfiguration(const QString& text)
+{
+    // The manager is idle again before anyone hears of the failure.
+    resetAllStatus();
+    d->m_operation = 0;
+    d->m_configJobs.clear();
+    d->m_configJobIndex = 0;
+    d->m_configRunning = false;
+    d->m_localFilePath.clear();
+    closeSerialPort();
+    emit progressError(text, false);
+}
+
+void SerialPortManager::finishConfiguration()
+{
+    stopWatchdog();
+    closeSerialPort();
+    d->m_operation = 0;
+    d->m_configRunning = false;
+    emit progressFinished(false);
+}
+
+QString SerialPortManager::calibrationBackupPath() const
+{
+    const QString serial = d->m_devices.value(d->m_activePort).value(QStringLiteral("serial"));
+    if (serial.isEmpty())
+        return QString();
+    const QString folder = QStringLiteral("%1/%2/Calibrations")
+                               .arg(FileHelper::getStandardDocumentLocation(), QStringLiteral("Lumatra"));
+    if (!QFileInfo(folder).isDir())
+        QDir().mkpath(folder);
+    return QStringLiteral("%1/cal_list%2.txt").arg(folder, serial);
+}
 
 } // namespace Runtime
 } // namespace Tavrix

@@ -144,6 +144,19 @@ void stopScannerQueued(SerialDeviceScanner* scanner)
     if (scanner)
         QMetaObject::invokeMethod(scanner, "stopScan", Qt::QueuedConnection);
 }
+
+// Waits until the scanner has closed its port, so the command port can open it at once.
+// The worker runs until stopScan, and never waits for this thread, so this cannot deadlock.
+void stopScannerAndWait(SerialDeviceScanner* scanner)
+{
+    if (!scanner)
+        return;
+    QThread* thread = scanner->thread();
+    if (thread && thread->isRunning() && thread != QThread::currentThread())
+        QMetaObject::invokeMethod(scanner, "stopScan", Qt::BlockingQueuedConnection);
+    else
+        stopScannerQueued(scanner);
+}
 } // namespace
 
 void SerialPortManager::shutdownDiscovery()
@@ -253,7 +266,7 @@ void SerialPortManager::onDeviceConnected(const QMap<QString, QString>& info)
         if (d->m_scanners.at(i).scanner == scanner)
             d->m_scanners.removeAt(i);
     }
-    stopScannerQueued(scanner);
+    stopScannerAndWait(scanner);
 
     if (result == 0) {
         emit deviceConnected(info);
@@ -295,7 +308,7 @@ void SerialPortManager::onScannerError(int lastError)
         if (d->m_scanners.at(i).scanner == scanner)
             d->m_scanners.removeAt(i);
     }
-    stopScannerQueued(scanner);
+    stopScannerAndWait(scanner);
 }
 
 QMap<QString, QString> SerialPortManager::parseHardwareDescription(const QString& reply)

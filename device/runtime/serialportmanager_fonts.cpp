@@ -1,25 +1,296 @@
-// Device font management.
+// Device font management: listing, removal and upload of user fonts.
 #include "serialportmanager.h"
 #include "serialportmanager_p.h"
+
+#include "localizationhelper.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 namespace Orvane {
 namespace Tavrix {
 namespace Runtime {
 
-void SerialPortManager::getInstalledFonts() {}
+using Common::LocalizationHelper;
+
+namespace {
+
+QString rt(const char* text)
+{
+    return LocalizationHelper::runtimeString(QString::fromLatin1(text));
+}
+
+constexpr int StepTimeout = 5000;
+
+enum FontState {
+    StartListing = 300,
+    FontListed = 301,
+    ListComplete = 302,
+    StartRemoval = 303,
+    RemovalAcknowledged = 304,
+    RemovalRefused = 305,
+    RemovalFinished = 306,
+    PrepareUpload = 307,
+    ReadyForUpload = 308,
+    FileAccepted = 309,
+    FileSent = 310,
+    UploadFailed = 311,
+    SyncFileSystem = 312,
+    Reboot = 313,
+    InstallFailed = 314,
+    RebootToo = 315,
+    Finished = 316
+};
+
+} // namespace
+
+void SerialPortManager::getInstalledFonts()
+{
+    if (!openSerialPort()) {
+        // The caller waits for the list; tell it at once that there is none.
+        emit notifyInstalledFonts(QStringList(), true);
+        return;
+    }
+    d->m_port->flush();
+    d->m_port->blockSignals(false);
+    emit deviceFontStatusChange(StartListing, 0, QString());
+}
+
 void SerialPortManager::manageFonts(const QMap<QString, qint64>& fontsToAdd, const QStringList& fontsToRemove)
 {
-    Q_UNUSED(fontsToAdd) Q_UNUSED(fontsToRemove)
+    if (fontsToAdd.isEmpty() && fontsToRemove.isEmpty())
+        return;
+    // Every file must be readable and non-empty before the device is touched;
+    // the sizes sent are those of the files as they are now.
+    QMap<QString, qint64> files;
+    for (auto it = fontsToAdd.constBegin(); it != fontsToAdd.constEnd(); ++it) {
+        QFile file(it.key());
+        const qint64 size = QFileInfo(file).size();
+        if (size <= 0 || !file.open(QIODevice::ReadOnly)) {
+            emit progressError(rt("The font file %1 is empty or cannot be read.").arg(QDir::toNativeSeparators(it.key())), false);
+            return;
+        }
+        files.insert(it.key(), size);
+    }
+    if (!openSerialPort()) {
+        emit progressError(rt("The serial port could not be opened."), false);
+        return;
+    }
+    d->m_port->flush();
+    d->m_port->blockSignals(false);
+    d->m_fontsToAdd = files;
+    d->m_hasFontsToAdd = !files.isEmpty();
+    if (fontsToRemove.isEmpty()) {
+        emit deviceFontStatusChange(PrepareUpload, 0, QString());
+        return;
+    }
+    d->m_fontList = fontsToRemove;
+    d->m_fontIndex = 0;
+    emit progressMessage(rt("Sending request to remove the selected fonts from the device..."));
+    emit deviceFontStatusChange(StartRemoval, 0, QString());
 }
+
 void SerialPortManager::onDeviceFontStatusChange(int status, int idx, const QString& fontName)
 {
-    Q_UNUSED(status) Q_UNUSED(idx) Q_UNUSED(fontName)
+    auto failWith = [this](const QString& text) {
+        resetAllStatus();
+        closeSerialPort();
+        d->m_operation = 0;
+        emit progressError(text, false);
+    };
+
+    switch (status) {
+    case StartListing:
+        d->m_fontList.clear();
+        getInstalledFontsStart();
+        break;
+    case FontListed:
+        startWatchdog(StepTimeout);
+        if (idx == d->m_fontIndex && !fontName.isEmpty()) {
+            d->m_fontList << fontName;
+            ++d->m_fontIndex;
+        }
+        break;
+    case ListComplete:
+        stopWatchdog();
+        closeSerialPort();
+        d->m_operation = 0;
+        emit notifyInstalledFonts(d->m_fontList, false);
+        break;
+    case StartRemoval:
+        setRemoveFontsStart();
+        break;
+    case RemovalAcknowledged:
+        // Acknowledgements only count while a removal runs.
+        if (d->m_operation != RemoveFonts)
+            break;
+        startWatchdog(StepTimeout);
+        ++d->m_fontIndex;
+        if (d->m_fontIndex == d->m_fontList.size())
+            writeCommand(QStringLiteral("#RMFS<%1><END>#").arg(d->m_fontIndex).toLatin1(), RemoveFonts);
+        else if (d->m_fontIndex < d->m_fontList.size())
+            writeCommand(QStringLiteral("#RMFS<%1><%2>#").arg(d->m_fontIndex).arg(d->m_fontList.at(d->m_fontIndex)).toLatin1(), RemoveFonts);
+        break;
+    case RemovalRefused:
+        if (d->m_operation != RemoveFonts)
+            break;
+        stopWatchdog();
+        failWith(rt("Failed to send request to remove the selected fonts from the device."));
+        break;
+    case RemovalFinished:
+        if (d->m_operation != RemoveFonts)
+            break;
+        stopWatchdog();
+        d->m_fontList.clear();
+        // The port stays open: the mode change that follows is written on it.
+        if (!d->m_hasFontsToAdd)
+            emit deviceFontStatusChange(SyncFileSystem, 0, QString());
+        else
+            emit deviceFontStatusChange(PrepareUpload, 0, QString());
+        break;
+    case PrepareUpload:
+        startWatchdog(6000);
+        changeDeviceMode(1, FontModeChange);
+        break;
+    case ReadyForUpload:
+        stopWatchdog();
+        emit progressMessage(rt("Uploading the selected fonts to the device..."));
+        uploadFontFileStart();
+        break;
+    case FileAccepted:
+        stopWatchdog();
+        d->m_delayTimer->start(400);
+        break;
+    case FileSent:
+        stopWatchdog();
+        // The last block's length completes the byte count of this file.
+        emit progressUpdated(d->m_bytesLeft);
+        ++d->m_fontIndex;
+        if (d->m_fontIndex < d->m_fontList.size())
+            uploadFontFile();
+        else
+            emit deviceFontStatusChange(SyncFileSystem, 0, QString());
+        break;
+    case UploadFailed:
+        failWith(rt("Failed to upload the selected fonts to the device."));
+        break;
+    case SyncFileSystem:
+        startWatchdog(StepTimeout);
+        d->m_operation = FontSync;
+        remoteFsSync();
+        break;
+    case Reboot:
+    case RebootToo:
+        startWatchdog(StepTimeout);
+        d->m_operation = FontReboot;
+        remoteReboot();
+        break;
+    case InstallFailed:
+        stopWatchdog();
+        failWith(rt("Failed to install the uploaded fonts on the device."));
+        break;
+    case Finished:
+        stopWatchdog();
+        closeSerialPort();
+        d->m_operation = 0;
+        emit progressFinished(true);
+        break;
+    default:
+        break;
+    }
 }
-void SerialPortManager::getInstalledFontsStart() {}
-void SerialPortManager::setRemoveFontsStart() {}
-void SerialPortManager::uploadFontFileStart() {}
-void SerialPortManager::uploadFontFile() {}
-bool SerialPortManager::processGetInstFontsList() { return true; }
+
+void SerialPortManager::getInstalledFontsStart()
+{
+    d->m_fontIndex = 0;
+    d->m_operation = ListFonts;
+    startWatchdog(StepTimeout);
+    writeCommand("#GFFS#", ListFonts);
+}
+
+void SerialPortManager::setRemoveFontsStart()
+{
+    if (d->m_fontList.isEmpty())
+        return;
+    d->m_operation = RemoveFonts;
+    startWatchdog(StepTimeout);
+    writeCommand(QStringLiteral("#RMFS<0><%1>#").arg(d->m_fontList.first()).toLatin1(), RemoveFonts);
+}
+
+void SerialPortManager::uploadFontFileStart()
+{
+    if (!isSerialPortOpen() && !openSerialPort()) {
+        onDeviceFontStatusChange(UploadFailed, 0, QString());
+        return;
+    }
+    d->m_port->flush();
+    d->m_port->blockSignals(false);
+    d->m_fontIndex = 0;
+    d->m_fontList = d->m_fontsToAdd.keys();
+    if (d->m_fontList.isEmpty()) {
+        emit deviceFontStatusChange(SyncFileSystem, 0, QString());
+        return;
+    }
+    qint64 total = 0;
+    for (qint64 size : std::as_const(d->m_fontsToAdd))
+        total += size;
+    setTotalFileSize(int(total));
+    uploadFontFile();
+}
+
+void SerialPortManager::uploadFontFile()
+{
+    if (d->m_fontIndex < 0 || d->m_fontIndex >= d->m_fontList.size())
+        return;
+    d->m_operation = SendFontFile;
+    const QString path = d->m_fontList.at(d->m_fontIndex);
+    const QString name = QFileInfo(path).fileName();
+    setTransferFile(path, name);
+    d->m_fileSize = int(d->m_fileContent.size());
+    if (d->m_fileSize < 1) {
+        // The file went away or was emptied after the checks; nothing would answer.
+        onDeviceFontStatusChange(UploadFailed, 0, QString());
+        return;
+    }
+    prepareSend();
+    startWatchdog(StepTimeout);
+    writeCommand(QStringLiteral("#LOAD<%1>%2#").arg(name).arg(d->m_fileSize).toLatin1(), SendFontFile, false);
+}
+
+bool SerialPortManager::processGetInstFontsList()
+{
+    static const QLatin1String entryStart("<GFFS_");
+    QString& text = d->m_rxText;
+    while (true) {
+        const int start = text.indexOf(entryStart);
+        if (start < 0)
+            return false;
+        text.remove(0, start);
+        const int end = text.indexOf(QLatin1Char('>'), 9);
+        if (end < 0)
+            return false; // the rest of the entry comes with the next read
+        const QString entry = text.left(end + 1);
+        text.remove(0, end + 1);
+        const bool listing = d->m_operation == ListFonts;
+        if (entry.contains(QLatin1String("<GFFS_END>"))) {
+            if (listing)
+                onDeviceFontStatusChange(ListComplete, 0, QString());
+            return true;
+        }
+        if (!listing || entry.at(entryStart.size()) != QLatin1Char('U'))
+            continue;
+        const int colon = entry.indexOf(QLatin1Char(':'));
+        if (colon < 0)
+            continue;
+        bool ok = false;
+        const int index = entry.mid(entryStart.size() + 1, colon - entryStart.size() - 1).toInt(&ok, 10);
+        if (!ok)
+            continue;
+        const QString name = entry.mid(colon + 1, entry.size() - colon - 2);
+        onDeviceFontStatusChange(FontListed, index, name);
+    }
+}
 
 } // namespace Runtime
 } // namespace Tavrix

@@ -2,19 +2,98 @@
 #include "serialportmanager.h"
 #include "serialportmanager_p.h"
 
+#include "texthelper.h"
+
 namespace Orvane {
 namespace Tavrix {
 namespace Runtime {
 
-void SerialPortManager::remoteRestoreSplashScreen() {}
-void SerialPortManager::remoteMoveSplashScreen() {}
-void SerialPortManager::remoteUploadSplashScreenFile() {}
+namespace {
+
+// Devices of this model family have a 480x272 screen; all others 1024x600.
+bool isSmallScreenModel(const QString& model)
+{
+    return model.startsWith(QLatin1String("QMX 50-B"), Qt::CaseSensitive);
+}
+
+// The first software release names its splash files differently.
+bool isFirstRelease(const QString& version)
+{
+    return Common::TextHelper::versionCompare(version, QStringLiteral("1.0.0.1678")) == 0;
+}
+
+} // namespace
+
+void SerialPortManager::remoteRestoreSplashScreen()
+{
+    QByteArray command;
+    if (isFirstRelease(activeSoftwareVersion()))
+        command = "#UNIX<cp ./splash_480.bmp ./qml/user_splash_480.bmp>#";
+    else if (isSmallScreenModel(activeModel()))
+        command = "#UNIX<cp ./splash480x272.bmp ./qml/user_splash480x272.bmp>#";
+    else
+        command = "#UNIX<cp ./splash1024x600.bmp ./qml/user_splash1024x600.bmp>#";
+    writeCommand(command, RestoreSplash);
+}
+
+void SerialPortManager::remoteMoveSplashScreen()
+{
+    QByteArray command;
+    if (isFirstRelease(activeSoftwareVersion()))
+        command = "#UNIX<mv ./tmp/user_splash480x272.bmp ./qml/user_splash_480.bmp>#";
+    else if (isSmallScreenModel(activeModel()))
+        command = "#UNIX<mv ./tmp/user_splash480x272.bmp ./qml/user_splash480x272.bmp>#";
+    else
+        command = "#UNIX<mv ./tmp/user_splash1024x600.bmp ./qml/user_splash1024x600.bmp>#";
+    writeCommand(command, InstallSplash);
+}
+
+void SerialPortManager::remoteUploadSplashScreenFile()
+{
+    if (d->m_busy || !isSerialPortOpen())
+        return;
+    const QString remoteName = isSmallScreenModel(activeModel()) ? QStringLiteral("user_splash480x272.bmp")
+                                                                 : QStringLiteral("user_splash1024x600.bmp");
+    d->m_busy = true;
+    d->m_operation = SendSplashImage;
+    setTransferFile(d->m_splashData, remoteName);
+    if (d->m_fileSize > 0) {
+        setTotalFileSize(d->m_fileSize);
+        prepareSend();
+        startWatchdog(5000);
+        d->m_port->write(QStringLiteral("#LOAD<%1>%2#").arg(remoteName).arg(d->m_fileSize).toLatin1());
+        d->m_port->flush();
+    }
+    d->m_busy = false;
+}
+
 void SerialPortManager::remoteRestoreFile(const QString& localFilePath, const QString& remotePath)
 {
-    Q_UNUSED(localFilePath) Q_UNUSED(remotePath)
+    if (d->m_busy || !isSerialPortOpen())
+        return;
+    d->m_busy = true;
+    d->m_operation = SendCalibrationFile;
+    setTransferFile(localFilePath, remotePath);
+    // An unreadable file leaves no content; its size must not announce stale bytes.
+    d->m_fileSize = int(d->m_fileContent.size());
+    if (d->m_fileSize > 0) {
+        prepareSend();
+        startWatchdog(5000);
+        d->m_port->write(QStringLiteral("#LOAD<%1>%2#").arg(remotePath).arg(d->m_fileSize).toLatin1());
+        d->m_port->flush();
+    }
+    d->m_busy = false;
 }
-QString SerialPortManager::activeModel() const { return QString(); }
-QString SerialPortManager::activeSoftwareVersion() const { return QString(); }
+
+QString SerialPortManager::activeModel() const
+{
+    return d->m_devices.value(d->m_activePort).value(QStringLiteral("model"));
+}
+
+QString SerialPortManager::activeSoftwareVersion() const
+{
+    return d->m_devices.value(d->m_activePort).value(QStringLiteral("deviceAppVer"));
+}
 
 } // namespace Runtime
 } // namespace Tavrix

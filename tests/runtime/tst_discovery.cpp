@@ -99,6 +99,14 @@ private slots:
         QVERIFY(device.emulator().commands().count(QStringLiteral("#HWCF#")) >= 3);
     }
 
+    // On a slow line the boot announcement arrives a few bytes at a time.
+    void slowLineIdentified()
+    {
+        ConnectedDevice device;
+        QVERIFY(device.start({ QStringLiteral("--throttle"), QStringLiteral("300") }, false));
+        QCOMPARE(device.info().size(), 17);
+    }
+
     void fourteenKeysAnnouncedWithWarning()
     {
         SerialPortManager* m = SerialPortManager::instance();

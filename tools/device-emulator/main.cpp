@@ -111,7 +111,7 @@ int main(int argc, char* argv[])
     parser.addOption(QCommandLineOption(QStringLiteral("boot-up-on-start"), QStringLiteral("Send <BOOT_UP> shortly after start (useful only when the port is already open).")));
     add(QStringLiteral("system-fonts"), QStringLiteral("System fonts listed before the user fonts in the #GFFS answer."), QStringLiteral("a.ttf,b.ttf"));
     add(QStringLiteral("fault"), QStringLiteral("Inject a fault, see the list above. Repeatable."), QStringLiteral("SPEC"));
-    add(QStringLiteral("throttle"), QStringLiteral("Limit output to BPS bytes per second (11520 is about 115200 baud)."), QStringLiteral("BPS"), QStringLiteral("0"));
+    add(QStringLiteral("throttle"), QStringLiteral("Limit the line to BPS bytes per second in each direction (11520 is about 115200 baud)."), QStringLiteral("BPS"), QStringLiteral("0"));
     parser.addOption(QCommandLineOption(QStringLiteral("sender-tail-128"), QStringLiteral("When sending a file, send the part after the last full 1024-byte block in 128-byte packets.")));
     add(QStringLiteral("c-delay"), QStringLiteral("Milliseconds between accepting a file and the first \"C\"."), QStringLiteral("MS"), QString::number(options.cDelayMs));
     add(QStringLiteral("c-interval"), QStringLiteral("Milliseconds between repeated \"C\" while the sender is silent."), QStringLiteral("MS"), QString::number(options.cIntervalMs));

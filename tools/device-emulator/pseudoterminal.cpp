@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -17,7 +18,14 @@ PseudoTerminal::PseudoTerminal(QObject* parent)
 {
     m_throttleTimer = new QTimer(this);
     m_throttleTimer->setSingleShot(true);
+    m_throttleTimer->setTimerType(Qt::PreciseTimer);
     connect(m_throttleTimer, &QTimer::timeout, this, &PseudoTerminal::pump);
+    m_inTimer = new QTimer(this);
+    m_inTimer->setSingleShot(true);
+    m_inTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_inTimer, &QTimer::timeout, this, &PseudoTerminal::deliver);
+    m_throttleClock.start();
+    m_inClock.start();
 }
 
 PseudoTerminal::~PseudoTerminal()
@@ -110,6 +118,8 @@ void PseudoTerminal::close()
     m_readNotifier = nullptr;
     m_writeNotifier = nullptr;
     m_throttleTimer->stop();
+    m_inTimer->stop();
+    m_inQueue.clear();
     if (m_master >= 0)
         ::close(m_master);
     if (m_slave >= 0)
@@ -123,7 +133,7 @@ void PseudoTerminal::write(const QByteArray& bytes)
     if (m_master < 0 || bytes.isEmpty())
         return;
     if (m_outQueue.isEmpty() && m_throttle > 0) {
-        m_throttleClock.start();
+        m_lastNs = m_throttleClock.nsecsElapsed();
         m_budget = 1; // let the first byte go at once
     }
     m_outQueue.append(bytes);
@@ -135,6 +145,14 @@ void PseudoTerminal::onReadable()
     char buffer[4096];
     for (;;) {
         const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+        if (n > 0 && m_throttle > 0) {
+            if (m_inQueue.isEmpty()) {
+                m_inLastNs = m_inClock.nsecsElapsed();
+                m_inBudget = 1;
+            }
+            m_inQueue.append(buffer, int(n));
+            continue;
+        }
         if (n > 0) {
             emit received(QByteArray(buffer, int(n)));
             if (m_master < 0)
@@ -144,7 +162,29 @@ void PseudoTerminal::onReadable()
         if (n < 0 && errno == EINTR)
             continue;
         // EAGAIN: drained. EIO cannot happen while our slave fd is open.
-        return;
+        break;
+    }
+    if (!m_inQueue.isEmpty())
+        deliver();
+}
+
+void PseudoTerminal::deliver()
+{
+    while (!m_inQueue.isEmpty() && m_master >= 0) {
+        const qint64 inNow = m_inClock.nsecsElapsed();
+        m_inBudget += double(inNow - m_inLastNs) * m_throttle / 1e9;
+        m_inLastNs = inNow;
+        m_inBudget = qMin(m_inBudget, qMax(1.0, m_throttle / 50.0));
+        const double wanted = qMin(double(m_inQueue.size()), qMax(1.0, m_throttle / 100.0));
+        if (m_inBudget < wanted) {
+            m_inTimer->start(qMax(1, int(std::ceil((wanted - m_inBudget) * 1000.0 / m_throttle))));
+            return;
+        }
+        const qsizetype chunk = qMin<qsizetype>(m_inQueue.size(), qsizetype(m_inBudget));
+        const QByteArray bytes = m_inQueue.left(chunk);
+        m_inQueue.remove(0, chunk);
+        m_inBudget -= double(chunk);
+        emit received(bytes);
     }
 }
 
@@ -155,12 +195,14 @@ void PseudoTerminal::pump()
     while (!m_outQueue.isEmpty()) {
         qsizetype chunk = m_outQueue.size();
         if (m_throttle > 0) {
-            m_budget += m_throttleClock.restart() * m_throttle / 1000.0;
+            const qint64 now = m_throttleClock.nsecsElapsed();
+            m_budget += double(now - m_lastNs) * m_throttle / 1e9;
+            m_lastNs = now;
             m_budget = qMin(m_budget, qMax(1.0, m_throttle / 50.0));
             // Write in slices of about 10 ms of line time rather than byte by byte.
             const double wanted = qMin(double(m_outQueue.size()), qMax(1.0, m_throttle / 100.0));
             if (m_budget < wanted) {
-                const int waitMs = qMax(1, int((wanted - m_budget) * 1000 / m_throttle));
+                const int waitMs = qMax(1, int(std::ceil((wanted - m_budget) * 1000.0 / m_throttle)));
                 m_throttleTimer->start(waitMs);
                 return;
             }

@@ -29,7 +29,7 @@ public:
     QString publicPath() const { return m_linkPath.isEmpty() ? m_slavePath : m_linkPath; }
     bool isOpen() const { return m_master >= 0; }
 
-    // 0 means unlimited.
+    // 0 means unlimited; limits both directions, like the baud rate of a real line.
     void setThrottle(int bytesPerSecond) { m_throttle = bytesPerSecond; }
     void write(const QByteArray& bytes);
     bool hasPendingOutput() const { return !m_outQueue.isEmpty(); }
@@ -41,6 +41,7 @@ signals:
 private:
     void onReadable();
     void pump();
+    void deliver();
 
     int m_master = -1;
     int m_slave = -1;
@@ -53,4 +54,11 @@ private:
     int m_throttle = 0;
     QElapsedTimer m_throttleClock;
     double m_budget = 0;
+    // Host-to-device bytes wait here until the line rate lets them "arrive".
+    QByteArray m_inQueue;
+    QTimer* m_inTimer = nullptr;
+    QElapsedTimer m_inClock;
+    double m_inBudget = 0;
+    qint64 m_inLastNs = 0;
+    qint64 m_lastNs = 0;
 };
