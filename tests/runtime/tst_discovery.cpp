@@ -1,5 +1,6 @@
 // Discovery and identification against emulated devices, and the device clock.
 #include "connecteddevice.h"
+#include "englishtexts.h"
 #include "emulator.h"
 #include "serialdevicescanner.h"
 #include "serialportmanager.h"
@@ -45,6 +46,7 @@ private slots:
     // A device that is plugged in before the program starts is asked directly.
     void initTestCase()
     {
+        useEnglishTexts();
         m_savedTz = qgetenv("TZ");
         QVERIFY(m_early.start({ QStringLiteral("--serial"), QStringLiteral("EARLY1") }));
         VirtualPorts::add(m_early.portPath());

@@ -1,5 +1,6 @@
 // The packet engine on the wire: exact packets against a device played by the test,
 // and interoperation with lrzsz, an XMODEM implementation nobody here wrote.
+#include "englishtexts.h"
 #include "ptydevice.h"
 #include "serialportmanager.h"
 
@@ -108,6 +109,7 @@ private:
     }
 
 private slots:
+    void initTestCase() { useEnglishTexts(); }
     void cleanup()
     {
         manager()->closeSerialPort();

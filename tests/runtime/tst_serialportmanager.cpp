@@ -1,4 +1,5 @@
 // The command port, the reply dispatcher and the watchdog, against a device the test plays itself.
+#include "englishtexts.h"
 #include "ptydevice.h"
 #include "serialportmanager.h"
 
@@ -25,6 +26,7 @@ private:
     }
 
 private slots:
+    void initTestCase() { useEnglishTexts(); }
     void init()
     {
         QVERIFY(manager());
