@@ -562,6 +562,8 @@ int Dovrelctl::fontsListCommand()
         DeviceSession::FontListing);
     if (outcome.exitCode != 0)
         return fail(outcome.exitCode, outcome.error);
+    if (outcome.fonts.isEmpty())
+        m_progress->message(gui("No user fonts are installed on the device."));
     QJsonObject result;
     result.insert(QStringLiteral("fonts"), QJsonArray::fromStringList(outcome.fonts));
     return succeed(result, outcome.fonts.join(QLatin1Char('\n')));
