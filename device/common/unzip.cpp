@@ -404,6 +404,12 @@ UnZip::ErrorCode UnzipPrivate::extractEntry(const Entry& e, QIODevice* out,
             return ec;
         }
         if (ec != UnZip::Ok) {
+            // The one-byte password check passes for 1 in 256 wrong passwords; garbage then
+            // shows up here, and for an encrypted entry that means the password.
+            if (encrypted && ec == UnZip::Corrupted) {
+                qDebug().noquote() << QStringLiteral("Unable to decrypt %1").arg(e.name);
+                return UnZip::WrongPassword;
+            }
             qDebug().noquote() << QStringLiteral("Corrupted entry");
             return ec;
         }
@@ -412,6 +418,10 @@ UnZip::ErrorCode UnzipPrivate::extractEntry(const Entry& e, QIODevice* out,
     }
 
     if (!streamEnded || produced != e.uncompressedSize || crc != e.crc) {
+        if (encrypted) {
+            qDebug().noquote() << QStringLiteral("Unable to decrypt %1").arg(e.name);
+            return UnZip::WrongPassword;
+        }
         qDebug().noquote() << QStringLiteral("Corrupted entry");
         return UnZip::Corrupted;
     }

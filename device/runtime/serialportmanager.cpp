@@ -22,6 +22,13 @@ QPointer<SerialPortManager> g_instance;
 constexpr int MaxRxText = 64 * 1024;
 constexpr int KeptRxTail = 4 * 1024;
 
+// Whether the receiver's start byte "C" came in the same text, after the token.
+bool startRequestFollows(const QString& text, const QString& token)
+{
+    const int at = text.indexOf(token);
+    return at >= 0 && text.indexOf(QLatin1Char('C'), at + token.size()) >= 0;
+}
+
 QString tr_(const char* text)
 {
     return LocalizationHelper::runtimeString(QString::fromLatin1(text));
@@ -481,8 +488,17 @@ void SerialPortManager::dispatchText()
     } else if (has("<RTLD:ERR>")) {
         emit upgradeDeviceStatusChange(103);
     } else if (has("<RTLD:ACK>")) {
+        const bool startRequested = startRequestFollows(text, QStringLiteral("<RTLD:ACK>"));
         emit upgradeDeviceStatusChange(102);
+        if (startRequested) {
+            d->m_rxText = QStringLiteral("C");
+            keep = true;
+        }
     } else if (has("<LOAD:ACK>")) {
+        // The receiver's "C" may come in the same read as the acceptance; the send
+        // start looks for it, so it must survive the clearing of the text.
+        if (startRequestFollows(text, QStringLiteral("<LOAD:ACK>")))
+            keep = true;
         switch (op) {
         case SendCalibrationFile: emit configureStateChange(26); break;
         case SendSplashImage: emit configureStateChange(27); break;
@@ -491,6 +507,8 @@ void SerialPortManager::dispatchText()
         case SendFontFile: emit deviceFontStatusChange(309, 0, QString()); break;
         default: break;
         }
+        if (keep)
+            d->m_rxText = QStringLiteral("C");
     } else if (has("<SYNC:NOR>")) {
         switch (op) {
         case UpgradeFinished: emit upgradeDeviceStatusChange(104); break;
@@ -616,6 +634,7 @@ void SerialPortManager::abortOperation(const QString& failure)
         static const QList<int> silent = { 8, 26, 28, 29, 31, 33, 37, 38, 39, 40, 41, 42, 51, 52, 53, 54, 55, 56, 57, 58 };
         if (!silent.contains(op))
             emit progressError(tr_("The connection to the device was lost."), true);
+        endProjectRetrievalOnAbort(op);
         return;
     }
 
@@ -625,6 +644,7 @@ void SerialPortManager::abortOperation(const QString& failure)
         const QString text = failure.isEmpty() ? timeoutText(op) : failure;
         if (!text.isEmpty())
             emit progressError(text, true);
+        endProjectRetrievalOnAbort(op);
     }
     if (op == SendCalibrationFile || op == SendSplashImage || op == SendSoftwarePackage || op == SendProjectFile
         || op == UpdateLogModeChange)

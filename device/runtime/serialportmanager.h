@@ -208,9 +208,12 @@ private:
     // Upload sequence.
     void uploadNextFile();
     void applyProjectSettings();
+    void failUpload(const QString& text);
 
     // Retrieval sequences.
     bool processRetrieveProjFileLst();
+    void requestNextProjectFile();
+    void endProjectRetrievalOnAbort(int operation);
 
     // Configuration sequence.
     void failConfiguration(const QString& text);

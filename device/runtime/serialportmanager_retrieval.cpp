@@ -2,18 +2,227 @@
 #include "serialportmanager.h"
 #include "serialportmanager_p.h"
 
+#include "filehelper.h"
+#include "localizationhelper.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+
 namespace Orvane {
 namespace Tavrix {
 namespace Runtime {
 
+using Common::FileHelper;
+using Common::LocalizationHelper;
+
+namespace {
+
+// The listing may be long; each accepted entry gives it this much more time.
+constexpr int ListingTimeout = 6000;
+
+QString rt(const char* text)
+{
+    return LocalizationHelper::runtimeString(QString::fromLatin1(text));
+}
+
+// A name from the device may only address a file inside the destination folder.
+bool isSafeProjectFileName(const QString& name)
+{
+    QString n = name;
+    n.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (n.isEmpty() || n.endsWith(QLatin1Char('/')) || n.startsWith(QLatin1Char('/')) || QDir::isAbsolutePath(n))
+        return false;
+    if (n.size() >= 2 && n.at(1) == QLatin1Char(':'))
+        return false; // drive letter
+    const QStringList parts = n.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    if (parts.isEmpty())
+        return false;
+    for (const QString& part : parts) {
+        if (part == QLatin1String(".."))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool SerialPortManager::retrieveProjectFiles(const QString& destination)
 {
-    Q_UNUSED(destination)
+    if (!openSerialPort())
+        return false;
+    d->m_port->flush();
+    d->m_port->blockSignals(false);
+    d->m_retrieveDir = destination;
+    emit retrieveProjectFileStatusChange(400);
+    return true;
+}
+
+void SerialPortManager::requestNextProjectFile()
+{
+    QString name = d->m_projectFiles.at(d->m_fileNumber);
+    const QString deviceFile = QStringLiteral("/home/DuDov_ODU/qml/project/%1").arg(name);
+    name.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    d->m_localFilePath = QDir::cleanPath(QStringLiteral("%1/%2").arg(d->m_retrieveDir, name));
+    d->m_operation = FetchProjectFile;
+    remoteBackupFile(deviceFile, d->m_localFilePath);
+}
+
+void SerialPortManager::onRetrieveProjectFileStatusChange(int status)
+{
+    switch (status) {
+    case 400:
+        d->m_fileNumber = 0;
+        d->m_listEntryIndex = 0;
+        d->m_projectFiles.clear();
+        // A list that never ends must not leave the retrieval waiting.
+        startWatchdog(ListingTimeout);
+        getRetrieveProjFileLst();
+        emit initializeRetrieve(rt("Initializing retrieve device software..."), 0);
+        break;
+    case 401:
+        if (d->m_projectFiles.isEmpty()) {
+            // Nothing to copy: the retrieval ends as usual with the reboot.
+            emit retrieveProjectFileStatusChange(404);
+            break;
+        }
+        for (const QString& name : std::as_const(d->m_projectFiles)) {
+            if (!isSafeProjectFileName(name)) {
+                qWarning().noquote() << QStringLiteral("Refusing project file name '%1' outside the destination").arg(name);
+                emit retrieveProjectFileStatusChange(406);
+                return;
+            }
+        }
+        startWatchdog(5000);
+        requestNextProjectFile();
+        emit initializeRetrieve(rt("Waiting for device to send file information..."), int(d->m_projectFiles.size()));
+        break;
+    case 402:
+        if (d->m_fileSize > 0) {
+            d->m_blockNumber = 1;
+            d->m_rxBlockLength = 0;
+            d->m_delayTimer->start(800);
+            emit sendingFileInitiated(rt("Receiving project file..."), d->m_fileSize);
+        } else {
+            emit retrieveProjectFileStatusChange(406);
+        }
+        break;
+    case 403: {
+        stopWatchdog();
+        d->m_transferMode = 0;
+        const QString dir = QFileInfo(d->m_localFilePath).absolutePath();
+        if (!QDir().mkpath(dir) || !FileHelper::writeDataToFile(d->m_fileContent, d->m_localFilePath, true)) {
+            emit retrieveProjectFileStatusChange(406);
+            break;
+        }
+        const QString stored = d->m_projectFiles.at(d->m_fileNumber);
+        ++d->m_fileNumber;
+        if (d->m_fileNumber < d->m_projectFiles.size()) {
+            startWatchdog(5000);
+            requestNextProjectFile();
+            emit sentFile(rt("Received project file %1...").arg(stored), d->m_fileNumber);
+        } else {
+            emit retrieveProjectFileStatusChange(404);
+        }
+        break;
+    }
+    case 404:
+        d->m_projectFiles.clear();
+        d->m_operation = RetrieveProjectReboot;
+        startWatchdog(5000);
+        remoteReboot();
+        break;
+    case 405:
+        stopWatchdog();
+        d->m_operation = 0;
+        resetAllStatus();
+        closeSerialPort();
+        emit retrievedProjectFiles();
+        break;
+    case 406:
+        stopWatchdog();
+        d->m_projectFiles.clear();
+        // Replies still arriving must not be routed to the ended sequence.
+        d->m_operation = 0;
+        emit retrieveProjectError();
+        resetAllStatus();
+        closeSerialPort();
+        break;
+    default:
+        break;
+    }
+}
+
+bool SerialPortManager::processRetrieveProjFileLst()
+{
+    // List text that arrives when no listing is awaited is dropped.
+    if (d->m_operation != ListProjectFiles)
+        return true;
+    QString& text = d->m_rxText;
+    bool accepted = false;
+    for (;;) {
+        const int start = text.indexOf(QLatin1String("<GPFL_"));
+        if (start < 0) {
+            // Keep only what may be the start of the next entry.
+            const int lt = text.lastIndexOf(QLatin1Char('<'));
+            text = lt >= 0 ? text.mid(lt) : QString();
+            break;
+        }
+        text.remove(0, start);
+        const int end = text.indexOf(QLatin1Char('>'), 3);
+        if (end <= 0)
+            break; // the entry is completed by a later read
+        const QString entry = text.left(end + 1);
+        text.remove(0, end + 1);
+
+        if (entry.contains(QLatin1String("<GPFL_END>"))) {
+            emit retrieveProjectFileStatusChange(401);
+            return true;
+        }
+
+        bool ok = false;
+        const int colon = entry.indexOf(QLatin1Char(':'), 6);
+        const int number = colon < 0 ? -1 : entry.mid(6, colon - 6).toInt(&ok, 10);
+        if (!ok || number != d->m_listEntryIndex) {
+            qDebug().noquote() << QStringLiteral("Malformed project file list entry '%1'").arg(entry);
+            emit retrieveProjectFileStatusChange(406);
+            return true;
+        }
+        QString rest = entry.mid(colon + 1);
+        const int lengthEnd = rest.indexOf(QLatin1Char(':'));
+        const int length = lengthEnd < 0 ? -1 : rest.left(lengthEnd).toInt(&ok, 10);
+        if (lengthEnd < 0 || !ok) {
+            qDebug().noquote() << QStringLiteral("Malformed project file list entry '%1'").arg(entry);
+            emit retrieveProjectFileStatusChange(406);
+            return true;
+        }
+        rest = rest.mid(lengthEnd + 1);
+        rest.chop(1);
+        if (rest.size() != length) {
+            qDebug().noquote() << QStringLiteral("Malformed project file list entry '%1'").arg(entry);
+            emit retrieveProjectFileStatusChange(406);
+            return true;
+        }
+        ++d->m_listEntryIndex;
+        accepted = true;
+        if (!rest.endsWith(QLatin1String("qml")))
+            d->m_projectFiles.append(rest);
+    }
+    if (accepted)
+        startWatchdog(ListingTimeout);
     return false;
 }
 
-void SerialPortManager::onRetrieveProjectFileStatusChange(int status) { Q_UNUSED(status) }
-bool SerialPortManager::processRetrieveProjFileLst() { return true; }
+void SerialPortManager::endProjectRetrievalOnAbort(int operation)
+{
+    if (operation == ListProjectFiles || operation == FetchProjectFile) {
+        d->m_projectFiles.clear();
+        emit retrieveProjectError();
+    } else if (operation == RetrieveProjectReboot) {
+        // Every file is stored; only the reboot was not confirmed.
+        emit retrievedProjectFiles();
+    }
+}
 
 } // namespace Runtime
 } // namespace Tavrix

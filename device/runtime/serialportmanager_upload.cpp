@@ -2,18 +2,289 @@
 #include "serialportmanager.h"
 #include "serialportmanager_p.h"
 
+#include "enumhelper.h"
+#include "localizationhelper.h"
+
+#include <QFile>
+#include <QFileInfo>
+
 namespace Orvane {
 namespace Tavrix {
 namespace Runtime {
 
-void SerialPortManager::uploadProject(const QStringList& projectFiles, const Common::ConfigurationInfo& projectConfig, int totalSize)
+using Common::EnumHelper;
+using Common::LocalizationHelper;
+
+namespace {
+
+QString rt(const char* text)
 {
-    Q_UNUSED(projectFiles) Q_UNUSED(projectConfig) Q_UNUSED(totalSize)
+    return LocalizationHelper::runtimeString(QString::fromLatin1(text));
 }
 
-void SerialPortManager::onProcessUploadFile(int status) { Q_UNUSED(status) }
-void SerialPortManager::uploadNextFile() {}
-void SerialPortManager::applyProjectSettings() {}
+// Why a listed file cannot be sent, or an empty text when it can.
+QString unusableUploadFile(const QString& path)
+{
+    const QFileInfo info(path);
+    QFile file(path);
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
+        return rt("The project file %1 cannot be read.").arg(path);
+    if (file.size() <= 0)
+        return rt("The project file %1 is empty.").arg(path);
+    return QString();
+}
+
+// Name under the device's "tmp" folder: the configuration files keep their own
+// name, everything else lands flat in "project".
+QString uploadDeviceName(const QString& path, bool* isProjectConfig)
+{
+    const QString fileName = QFileInfo(path).fileName();
+    *isProjectConfig = false;
+    if (path.endsWith(QLatin1String("config.txrc"))) {
+        *isProjectConfig = true;
+        return fileName;
+    }
+    if (path.endsWith(QLatin1String("canConfig.txrc")))
+        return fileName;
+    return QStringLiteral("project/%1").arg(fileName);
+}
+
+} // namespace
+
+void SerialPortManager::uploadProject(const QStringList& projectFiles, const Common::ConfigurationInfo& projectConfig, int totalSize)
+{
+    if (d->m_busy || isSerialPortOpen() || projectFiles.isEmpty())
+        return;
+    // Every file is checked before the device is touched: one that cannot be sent
+    // would otherwise stop the upload halfway with the device's project removed.
+    for (const QString& path : projectFiles) {
+        const QString problem = unusableUploadFile(path);
+        if (!problem.isEmpty()) {
+            emit progressError(problem, false);
+            return;
+        }
+    }
+    if (!openSerialPort())
+        return;
+
+    d->m_uploadFiles = projectFiles;
+    d->m_projectConfig = projectConfig;
+    d->m_uploadIndex = 0;
+    d->m_canConfigPending = false;
+
+    if (totalSize < 1) {
+        qint64 sum = 0;
+        for (const QString& path : projectFiles)
+            sum += QFileInfo(path).size();
+        totalSize = int(sum);
+    }
+    setTotalFileSize(totalSize);
+
+    startWatchdog(6000);
+    emit uploadProjectFileStatusChange(204);
+}
+
+void SerialPortManager::failUpload(const QString& text)
+{
+    stopWatchdog();
+    emit progressError(text, false);
+    resetAllStatus();
+    closeSerialPort();
+    // Replies still arriving must not be routed to the ended sequence.
+    d->m_operation = 0;
+}
+
+void SerialPortManager::onProcessUploadFile(int status)
+{
+    if (status < 200 || status > 232 || status == 218 || status == 219)
+        return;
+    if (!isSerialPortOpen()) {
+        emit progressError(rt("The serial port was closed."), false);
+        return;
+    }
+
+    switch (status) {
+    case 204:
+        startWatchdog(13000);
+        changeDeviceMode(1, UploadModeChange);
+        break;
+    case 205:
+        startWatchdog(6000);
+        projectFilesAction(6);
+        break;
+    case 206:
+        startWatchdog(6000);
+        projectFilesAction(4);
+        break;
+    case 210:
+        startWatchdog(6000);
+        emit progressMessage(rt("No temporary folder on device."));
+        emit uploadProjectFileStatusChange(208);
+        break;
+    case 208:
+        startWatchdog(6000);
+        projectFilesAction(2);
+        break;
+    case 200:
+        uploadNextFile();
+        break;
+    case 203:
+        stopWatchdog();
+        d->m_delayTimer->start(400);
+        break;
+    case 201:
+        ++d->m_uploadIndex;
+        d->m_transferMode = 0;
+        uploadNextFile();
+        break;
+    case 202:
+    case 220:
+        startWatchdog(6000);
+        projectFilesAction(5);
+        break;
+    case 221:
+        startWatchdog(6000);
+        projectFilesAction(3);
+        break;
+    case 225:
+        startWatchdog(6000);
+        emit progressMessage(rt("No project folder on device."));
+        emit uploadProjectFileStatusChange(223);
+        break;
+    case 223:
+        startWatchdog(6000);
+        projectFilesAction(1);
+        break;
+    case 211:
+        startWatchdog(6000);
+        emit progressMessage(rt("Setting up the project folder..."));
+        projectFilesAction(7);
+        break;
+    case 213:
+        startWatchdog(6000);
+        emit progressMessage(rt("Setting up the default screen..."));
+        projectFilesAction(8);
+        break;
+    case 231:
+        startWatchdog(6000);
+        emit progressMessage(rt("Setting up the default screen..."));
+        projectFilesAction(9);
+        break;
+    case 215:
+        startWatchdog(6000);
+        emit progressMessage(rt("Check Data Log File..."));
+        projectFilesAction(215);
+        break;
+    case 216:
+        startWatchdog(6000);
+        emit progressMessage(rt("Deleting Data Log File..."));
+        projectFilesAction(216);
+        break;
+    case 226:
+        applyProjectSettings();
+        break;
+    case 227:
+        startWatchdog(6000);
+        d->m_operation = UploadSync;
+        remoteFsSync();
+        emit progressMessage(rt("Saving configurations..."));
+        emit projectConfigurationFinished();
+        break;
+    case 229:
+        startWatchdog(6000);
+        d->m_operation = UploadReboot;
+        remoteReboot();
+        emit progressMessage(rt("Please wait for file system to commit changes..."));
+        break;
+    case 230:
+        stopWatchdog();
+        d->m_operation = 0;
+        emit progressMessage(rt("Device restarting..."));
+        emit progressFinished(true);
+        closeSerialPort();
+        break;
+    case 207: failUpload(rt("Failed to remove the old temporary folder.")); break;
+    case 209: failUpload(rt("Failed to create the temporary folder.")); break;
+    case 212: failUpload(rt("Failed to set up the project folder.")); break;
+    case 214:
+    case 232: failUpload(rt("Failed to set up the default screen.")); break;
+    case 217: failUpload(rt("Failed to remove data log file.")); break;
+    case 222: failUpload(rt("Failed to remove the old project folder.")); break;
+    case 224: failUpload(rt("Failed to create the project folder.")); break;
+    case 228: failUpload(rt("Failed to configure the device.")); break;
+    default:
+        break;
+    }
+}
+
+void SerialPortManager::uploadNextFile()
+{
+    stopWatchdog();
+    d->m_busy = true;
+    if (d->m_uploadIndex >= d->m_uploadFiles.size()) {
+        d->m_busy = false;
+        d->m_transferMode = 0;
+        emit uploadProjectFileStatusChange(202);
+    } else {
+        const QString path = d->m_uploadFiles.at(d->m_uploadIndex);
+        d->m_operation = SendProjectFile;
+        bool isProjectConfig = false;
+        const QString deviceName = uploadDeviceName(path, &isProjectConfig);
+        if (isProjectConfig)
+            d->m_canConfigPending = d->m_uploadIndex == d->m_uploadFiles.size() - 2;
+        emit currentFileChanged(path);
+        d->m_fileSize = 0;
+        setTransferFile(path, deviceName);
+        if (d->m_fileSize <= 0 || d->m_fileContent.isEmpty()) {
+            // Checked at the start, so the file changed since; nothing waits for it.
+            const QString problem = unusableUploadFile(path);
+            failUpload(problem.isEmpty() ? rt("The project file %1 cannot be read.").arg(path) : problem);
+            return;
+        }
+        prepareSend();
+        startWatchdog(6000);
+        // Written while busy, so not through the command-writing rule; no flush before it.
+        d->m_port->write(QStringLiteral("#LOAD<%1>%2#").arg(deviceName).arg(d->m_fileSize).toLatin1());
+        d->m_port->flush();
+    }
+    emit progressMessage(rt("Uploading project files..."));
+}
+
+void SerialPortManager::applyProjectSettings()
+{
+    const Common::ConfigurationInfo& config = d->m_projectConfig;
+    startWatchdog(6000);
+    emit projectConfigurationStarted();
+
+    remoteSetBacklight(config.displayBrightness());
+
+    const Common::ConfigurationInfo::ChannelMap comPorts = config.serialCOMPorts();
+    int directionPin = -1;
+    if (comPorts.value(2, EnumHelper::UnavailableType) == EnumHelper::Direction) {
+        remoteRs485DirectionPinConfig(1);
+        directionPin = 1;
+    }
+    if (comPorts.value(3, EnumHelper::UnavailableType) == EnumHelper::Direction) {
+        remoteRs485DirectionPinConfig(0);
+        directionPin = 0;
+    }
+
+    const Common::ConfigurationInfo::ChannelMap digital = config.digitalInputOutputs();
+    for (int channel = 0; channel < digital.size(); ++channel) {
+        int type = digital.value(channel, EnumHelper::UnavailableType);
+        // With the RS-485 direction on pin 1, channel 7 drives the transceiver.
+        if (channel == 7 && directionPin == 1)
+            type = EnumHelper::OutputType;
+        remoteWriteIOConfig(channel, type, 0);
+    }
+
+    remoteSetScreenOrientation(0);
+
+    startWatchdog(6000);
+    d->m_operation = UploadSaveConfig;
+    remoteSaveConfig();
+    emit progressMessage(rt("Configuring the device..."));
+}
 
 } // namespace Runtime
 } // namespace Tavrix

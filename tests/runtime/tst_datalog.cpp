@@ -1,0 +1,322 @@
+// Data log retrieval and update against the emulated device.
+#include "connecteddevice.h"
+
+#include "localizationhelper.h"
+#include "serialportmanager.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using Orvane::Tavrix::Runtime::SerialPortManager;
+
+namespace {
+
+// Texts are shown in the user's language; tests compare with the looked-up key.
+QString rt(const QString& key)
+{
+    return Orvane::Tavrix::Common::LocalizationHelper::runtimeString(key);
+}
+
+// The identifying scanner releases the port (and its lock file) a moment after the
+// device is announced; an operation started at once could not open it.
+bool startDevice(ConnectedDevice& device, const QStringList& args = {})
+{
+    if (!device.start(args))
+        return false;
+    SerialPortManager* manager = SerialPortManager::instance();
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 10000) {
+        if (manager->openSerialPort()) {
+            manager->closeSerialPort();
+            return true;
+        }
+        QTest::qWait(50);
+    }
+    return false;
+}
+
+bool writeFile(const QString& path, const QByteArray& content)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray randomBytes(int size, quint32 seed)
+{
+    QRandomGenerator generator(seed);
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char(generator.bounded(256));
+    return bytes;
+}
+
+QStringList sequenceCommands(ConnectedDevice& device)
+{
+    QStringList commands = device.emulator().commands();
+    commands.removeAll(QStringLiteral("#HWCF#"));
+    return commands;
+}
+
+int sum(const QSignalSpy& spy)
+{
+    int total = 0;
+    for (const QList<QVariant>& args : spy)
+        total += args.at(0).toInt();
+    return total;
+}
+
+// A device home with a data log of the given content.
+QString makeDeviceRoot(const QTemporaryDir& dir, const QByteArray& dataLog)
+{
+    const QString root = dir.filePath(QStringLiteral("device"));
+    QDir().mkpath(root + QStringLiteral("/tmp"));
+    QDir().mkpath(root + QStringLiteral("/qml/project"));
+    writeFile(root + QStringLiteral("/qml/project/main.qml"), "Item { }");
+    if (!dataLog.isNull())
+        writeFile(root + QStringLiteral("/qml/dataLogging.txdb"), dataLog);
+    return root;
+}
+
+const QString ZipOnDevice = QStringLiteral("/home/DuDov_ODU/qml/dataLogging.txdb.zip");
+
+} // namespace
+
+class TestDataLog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup();
+    void retrievalStoresZip_data();
+    void retrievalStoresZip();
+    void noDataLog_data();
+    void noDataLog();
+    void unwritableDestinationReportsError();
+    void sizeReplyParsing_data();
+    void sizeReplyParsing();
+    void updateReplacesDatabase();
+    void updateWithEmptyDatabaseSendsNothing();
+};
+
+void TestDataLog::cleanup()
+{
+    SerialPortManager* manager = SerialPortManager::instance();
+    QTRY_VERIFY_WITH_TIMEOUT(!manager->isSerialPortOpen(), 10000);
+    QCOMPARE(manager->currentOperation(), 0);
+    QVERIFY(!manager->isBusy());
+}
+
+void TestDataLog::retrievalStoresZip_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("plain") << QString();
+    // The device sends more than it announced: only the announced bytes are kept.
+    QTest::newRow("overshoot") << "overshoot:3000";
+}
+
+void TestDataLog::retrievalStoresZip()
+{
+    QFETCH(QString, fault);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString root = makeDeviceRoot(dir, randomBytes(5000, 21));
+    const QString destination = dir.filePath(QStringLiteral("logs"));
+    const QString target = destination + QStringLiteral("/dataLogging.txdb.zip");
+    QVERIFY(writeFile(target, "an older zip to be replaced"));
+
+    QStringList args = { QStringLiteral("--root"), root };
+    if (!fault.isEmpty())
+        args << QStringLiteral("--fault") << fault;
+    ConnectedDevice device;
+    QVERIFY(startDevice(device, args));
+    SerialPortManager* manager = SerialPortManager::instance();
+    QSignalSpy done(manager, &SerialPortManager::retrievedDataLogFile);
+    QSignalSpy noFile(manager, &SerialPortManager::retrieveDataLogNoFile);
+    QSignalSpy failed(manager, &SerialPortManager::retrieveDataLogError);
+    QSignalSpy sent(manager, &SerialPortManager::sentFile);
+    QSignalSpy initialize(manager, &SerialPortManager::initializeRetrieve);
+
+    QVERIFY(manager->retrieveDataLogFile(destination));
+    QVERIFY(done.wait(30000) || done.count() == 1);
+    QCOMPARE(noFile.count(), 0);
+    QCOMPARE(failed.count(), 0);
+    QCOMPARE(sequenceCommands(device),
+             QStringList({ QStringLiteral("#MODE<2>#"), QStringLiteral("#LOGZ#"),
+                           QStringLiteral("#GETF<%1>#").arg(ZipOnDevice), QStringLiteral("#BOOT#") }));
+    const QByteArray zip = readFile(root + QStringLiteral("/qml/dataLogging.txdb.zip"));
+    QVERIFY(!zip.isEmpty());
+    QCOMPARE(readFile(target), zip);
+    QCOMPARE(sent.count(), 1);
+    QCOMPARE(sent.at(0).at(0).toString(), rt("Received log file %1...").arg(QStringLiteral("dataLogging.txdb.zip")));
+    QCOMPARE(sent.at(0).at(1).toInt(), 0);
+    QCOMPARE(initialize.count(), 1);
+    QCOMPARE(initialize.at(0).at(1).toInt(), 1);
+}
+
+void TestDataLog::noDataLog_data()
+{
+    QTest::addColumn<bool>("hasLog");
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QStringList>("commands");
+    // "<ZIPL:ERR>": nothing to zip.
+    QTest::newRow("no log") << false << QString()
+                            << QStringList({ QStringLiteral("#MODE<2>#"), QStringLiteral("#LOGZ#"), QStringLiteral("#BOOT#") });
+    // "<GETF:ERR>": letters instead of a size.
+    QTest::newRow("size letters") << true << QStringLiteral("error:GETF")
+                                  << QStringList({ QStringLiteral("#MODE<2>#"), QStringLiteral("#LOGZ#"),
+                                                   QStringLiteral("#GETF<%1>#").arg(ZipOnDevice), QStringLiteral("#BOOT#") });
+}
+
+void TestDataLog::noDataLog()
+{
+    QFETCH(bool, hasLog);
+    QFETCH(QString, fault);
+    QFETCH(QStringList, commands);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString root = makeDeviceRoot(dir, hasLog ? QByteArray("log") : QByteArray());
+    const QString destination = dir.filePath(QStringLiteral("logs"));
+    QVERIFY(QDir().mkpath(destination));
+
+    QStringList args = { QStringLiteral("--root"), root };
+    if (!fault.isEmpty())
+        args << QStringLiteral("--fault") << fault;
+    ConnectedDevice device;
+    QVERIFY(startDevice(device, args));
+    SerialPortManager* manager = SerialPortManager::instance();
+    QSignalSpy done(manager, &SerialPortManager::retrievedDataLogFile);
+    QSignalSpy noFile(manager, &SerialPortManager::retrieveDataLogNoFile);
+
+    QVERIFY(manager->retrieveDataLogFile(destination));
+    QVERIFY(done.wait(30000) || done.count() == 1);
+    QCOMPARE(noFile.count(), 1);
+    QCOMPARE(sequenceCommands(device), commands);
+    QVERIFY(!QFileInfo::exists(destination + QStringLiteral("/dataLogging.txdb.zip")));
+}
+
+// The zip cannot be stored: an error, the port closed, no reboot.
+void TestDataLog::unwritableDestinationReportsError()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString root = makeDeviceRoot(dir, randomBytes(3000, 23));
+    const QString blocker = dir.filePath(QStringLiteral("not-a-folder"));
+    QVERIFY(writeFile(blocker, "a file where the destination folder should be"));
+
+    ConnectedDevice device;
+    QVERIFY(startDevice(device, { QStringLiteral("--root"), root }));
+    SerialPortManager* manager = SerialPortManager::instance();
+    QSignalSpy done(manager, &SerialPortManager::retrievedDataLogFile);
+    QSignalSpy failed(manager, &SerialPortManager::retrieveDataLogError);
+
+    QVERIFY(manager->retrieveDataLogFile(blocker));
+    QVERIFY(failed.wait(30000) || failed.count() == 1);
+    QTest::qWait(200);
+    QCOMPARE(done.count(), 0);
+    QVERIFY(!manager->isSerialPortOpen());
+    const QStringList commands = sequenceCommands(device);
+    QVERIFY(!commands.contains(QStringLiteral("#BOOT#")));
+    QVERIFY(!commands.contains(QStringLiteral("#UNIX<reboot>#")));
+    QCOMPARE(readFile(blocker), QByteArray("a file where the destination folder should be"));
+}
+
+void TestDataLog::sizeReplyParsing_data()
+{
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<int>("size");
+    QTest::newRow("number") << "<GETF:2048>" << 2048;
+    QTest::newRow("spaces") << "  <GETF: 17 >\r\n" << 17;
+    QTest::newRow("zero") << "<GETF:0>" << 0;
+    QTest::newRow("letters") << "<GETF:ERR>" << -1;
+    QTest::newRow("no colon") << "<GETF>" << -1;
+}
+
+void TestDataLog::sizeReplyParsing()
+{
+    QFETCH(QString, reply);
+    QFETCH(int, size);
+    QCOMPARE(SerialPortManager::parseFileSizeReply(reply), size);
+}
+
+void TestDataLog::updateReplacesDatabase()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString root = makeDeviceRoot(dir, "the old log");
+    const QByteArray edited = randomBytes(5000, 22);
+    const QString source = dir.filePath(QStringLiteral("logs/dataLogging.txdb"));
+    QVERIFY(writeFile(source, edited));
+
+    ConnectedDevice device;
+    QVERIFY(startDevice(device, { QStringLiteral("--root"), root }));
+    SerialPortManager* manager = SerialPortManager::instance();
+    QSignalSpy error(manager, &SerialPortManager::progressError);
+    QSignalSpy updated(manager, &SerialPortManager::progressUpdated);
+
+    manager->updateLogFile(source);
+    // The update reports no completion: it ends when the device acknowledged the reboot.
+    QVERIFY(device.emulator().waitForCommand(QStringLiteral("#BOOT#"), 30000));
+    QTRY_VERIFY_WITH_TIMEOUT(!manager->isSerialPortOpen(), 10000);
+    QCOMPARE(error.count(), 0);
+    QCOMPARE(sum(updated), int(edited.size()));
+    QCOMPARE(sequenceCommands(device),
+             QStringList({ QStringLiteral("#MODE<1>#"),
+                           QStringLiteral("#UNIX<mv qml/dataLogging.txdb qml/dataLoggingBk.txdb>#"),
+                           QStringLiteral("#LOAD<dataLogging.txdb>5000#"),
+                           QStringLiteral("#UNIX<ls -r ./qml>#"),
+                           QStringLiteral("#UNIX<ls -r ./tmp>#"),
+                           QStringLiteral("#UNIX<mv tmp/dataLogging.txdb qml/dataLogging.txdb>#"),
+                           QStringLiteral("#UNIX<rm qml/dataLoggingBk.txdb>#"),
+                           QStringLiteral("#BOOT#") }));
+    QCOMPARE(readFile(root + QStringLiteral("/qml/dataLogging.txdb")), edited);
+    QVERIFY(!QFileInfo::exists(root + QStringLiteral("/qml/dataLoggingBk.txdb")));
+    QVERIFY(!QFileInfo::exists(root + QStringLiteral("/tmp/dataLogging.txdb")));
+}
+
+// Nothing is loaded; the move of the (absent) staged file fails and the update ends
+// through its watchdog, leaving the device's log in the backup.
+void TestDataLog::updateWithEmptyDatabaseSendsNothing()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString root = makeDeviceRoot(dir, "the old log");
+    const QString source = dir.filePath(QStringLiteral("logs/dataLogging.txdb"));
+    QVERIFY(writeFile(source, QByteArray()));
+
+    ConnectedDevice device;
+    QVERIFY(startDevice(device, { QStringLiteral("--root"), root }));
+    SerialPortManager* manager = SerialPortManager::instance();
+    QSignalSpy error(manager, &SerialPortManager::progressError);
+
+    manager->updateLogFile(source);
+    QVERIFY(error.wait(30000) || error.count() == 1);
+    QCOMPARE(error.count(), 1);
+    QCOMPARE(error.at(0).at(0).toString(), rt("The operation timed out while moving updated log from temp folder."));
+    QCOMPARE(error.at(0).at(1).toBool(), true);
+    QVERIFY(device.emulator().waitForCommand(QStringLiteral("#UNIX<reboot>#"), 5000));
+    QCOMPARE(sequenceCommands(device),
+             QStringList({ QStringLiteral("#MODE<1>#"),
+                           QStringLiteral("#UNIX<mv qml/dataLogging.txdb qml/dataLoggingBk.txdb>#"),
+                           QStringLiteral("#UNIX<ls -r ./qml>#"),
+                           QStringLiteral("#UNIX<ls -r ./tmp>#"),
+                           QStringLiteral("#UNIX<mv tmp/dataLogging.txdb qml/dataLogging.txdb>#"),
+                           QStringLiteral("#UNIX<reboot>#") }));
+    QCOMPARE(readFile(root + QStringLiteral("/qml/dataLoggingBk.txdb")), QByteArray("the old log"));
+}
+
+QTEST_GUILESS_MAIN(TestDataLog)
+#include "tst_datalog.moc"
