@@ -1,0 +1,52 @@
+#ifndef PROGRESSREPORTER_H
+#define PROGRESSREPORTER_H
+
+#include <QElapsedTimer>
+#include <QString>
+
+// Progress on standard error: a redrawn bar with bytes, rate and time left when
+// standard error is a terminal, plain step lines otherwise; nothing when quiet.
+class ProgressReporter
+{
+public:
+    enum Unit { Bytes, Steps };
+
+    explicit ProgressReporter(bool quiet);
+    ~ProgressReporter();
+
+    bool isTerminal() const { return m_terminal; }
+
+    // A step line (the device link's progress messages and the like).
+    void message(const QString& text);
+    // A warning that is shown even when quiet.
+    void warning(const QString& text);
+
+    void begin(const QString& label, qint64 total, Unit unit = Bytes);
+    void add(qint64 delta);
+    void set(qint64 value);
+    void setTotal(qint64 total);
+    // The item is complete (the last received block is not reported on its own).
+    void complete() { set(m_total); }
+    void finish();
+
+    static QString formatBytes(qint64 bytes);
+
+private:
+    void draw(bool force);
+    void clearLine();
+    void writeLine(const QString& text);
+
+    bool m_quiet = false;
+    bool m_terminal = false;
+    bool m_active = false;
+    bool m_drawn = false;
+    QString m_label;
+    qint64 m_total = 0;
+    qint64 m_value = 0;
+    int m_lastQuarter = 0;
+    Unit m_unit = Bytes;
+    QElapsedTimer m_clock;
+    qint64 m_lastDraw = -1000;
+};
+
+#endif // PROGRESSREPORTER_H

@@ -1,0 +1,212 @@
+#include "datalogexporter.h"
+
+#include "localizationhelper.h"
+#include "texthelper.h"
+#include "ziphelper.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QUuid>
+
+namespace Orvane {
+namespace Tavrix {
+namespace Common {
+
+namespace {
+
+// A retrieved zip below this size holds no data log.
+constexpr qint64 MinimumLogZipSize = 140;
+
+QString gui(const char* text)
+{
+    return LocalizationHelper::guiString(QString::fromUtf8(text));
+}
+
+} // namespace
+
+DataLogExporter::DataLogExporter(const QString& databasePath)
+    : m_databasePath(databasePath)
+    , m_connectionName(QStringLiteral("DataLogExporter-%1").arg(QUuid::createUuid().toString(QUuid::WithoutBraces)))
+{
+}
+
+DataLogExporter::~DataLogExporter()
+{
+    close();
+}
+
+bool DataLogExporter::open()
+{
+    if (isOpen())
+        return true;
+    if (!QFileInfo(m_databasePath).isFile()) {
+        m_lastError = QStringLiteral("No database at %1").arg(m_databasePath);
+        return false;
+    }
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+    db.setDatabaseName(m_databasePath);
+    if (!db.open()) {
+        m_lastError = db.lastError().text();
+        return false;
+    }
+    // SQLite opens any file; reading the schema tells whether it is a database.
+    QSqlQuery probe(db);
+    if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
+        m_lastError = probe.lastError().text();
+        probe = QSqlQuery();
+        db.close();
+        return false;
+    }
+    return true;
+}
+
+void DataLogExporter::close()
+{
+    if (!QSqlDatabase::contains(m_connectionName))
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+        if (db.isOpen())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+bool DataLogExporter::isOpen() const
+{
+    return QSqlDatabase::contains(m_connectionName) && QSqlDatabase::database(m_connectionName, false).isOpen();
+}
+
+QStringList DataLogExporter::logNames()
+{
+    if (!open())
+        return QStringList();
+    QStringList names;
+    for (const QString& table : QSqlDatabase::database(m_connectionName, false).tables(QSql::Tables)) {
+        if (!table.isEmpty() && table != QLatin1String("_log"))
+            names << table;
+    }
+    return TextHelper::sortFiles(names, Qt::AscendingOrder);
+}
+
+QString DataLogExporter::quotedIdentifier(const QString& name)
+{
+    QString quoted = name;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QStringLiteral("\"%1\"").arg(quoted);
+}
+
+QString DataLogExporter::fileNameForLog(const QString& name)
+{
+    static const QString unsafe = QStringLiteral("%/\\:*?\"<>|");
+    QString result;
+    for (const QChar c : name) {
+        if (unsafe.contains(c) || c.unicode() < 0x20 || c.unicode() == 0x7f) {
+            result += QStringLiteral("%%1").arg(c.unicode(), 2, 16, QLatin1Char('0')).toUpper();
+        } else {
+            result += c;
+        }
+    }
+    // "." and ".." alone are folder names; a name ending in "." or blank is not kept by every file system.
+    if (result.isEmpty() || result == QLatin1String(".") || result == QLatin1String("..") || result.endsWith(QLatin1Char(' ')))
+        result.prepend(QLatin1Char('_'));
+    return result + QStringLiteral(".txt");
+}
+
+DataLogExporter::ExportResult DataLogExporter::exportLog(const QString& name, const QString& folder, bool overwrite, QString* filePath)
+{
+    const QString target = QDir(folder).absoluteFilePath(fileNameForLog(name));
+    if (filePath)
+        *filePath = target;
+    // The name is made safe above; this guards the rule itself.
+    if (QDir::cleanPath(QFileInfo(target).absolutePath()) != QDir::cleanPath(QDir(folder).absolutePath())) {
+        m_lastError = QStringLiteral("Unsafe log name %1").arg(name);
+        return Failed;
+    }
+    if (QFileInfo::exists(target) && !overwrite)
+        return AlreadyExists;
+    if (!open())
+        return Failed;
+
+    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT * FROM %1").arg(quotedIdentifier(name)))) {
+        m_lastError = query.lastError().text();
+        return Failed;
+    }
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        m_lastError = file.errorString();
+        return Failed;
+    }
+    qint64 row = 0;
+    const int columns = query.record().count();
+    while (query.next()) {
+        ++row;
+        const QString first = columns > 0 ? query.value(0).toString() : QString();
+        const QString second = columns > 1 ? query.value(1).toString() : QString();
+        file.write(QStringLiteral("%1,%2,%3\n").arg(row).arg(first, second).toUtf8());
+    }
+    if (query.lastError().isValid()) {
+        m_lastError = query.lastError().text();
+        file.cancelWriting();
+        return Failed;
+    }
+    if (!file.commit()) {
+        m_lastError = file.errorString();
+        return Failed;
+    }
+    return Exported;
+}
+
+bool DataLogExporter::dropLog(const QString& name)
+{
+    if (!open())
+        return false;
+    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    if (!query.exec(QStringLiteral("DROP TABLE %1").arg(quotedIdentifier(name)))) {
+        m_lastError = query.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+bool DataLogExporter::unpackRetrievedLog(const QString& logFolder, QString* databasePath)
+{
+    const QString zip = QDir(logFolder).filePath(QStringLiteral("dataLogging.txdb.zip"));
+    const QString database = QDir(logFolder).filePath(QStringLiteral("dataLogging.txdb"));
+    if (databasePath)
+        *databasePath = database;
+    if (QFileInfo(zip).size() < MinimumLogZipSize)
+        return false;
+    if (!ZipHelper::extractFile(zip, QStringLiteral("dataLogging.txdb"), logFolder))
+        return false;
+    return QFileInfo(database).isFile();
+}
+
+QString DataLogExporter::exportSummary(int files)
+{
+    return files == 1 ? gui("Successfully retrieved %1 logged file").arg(files)
+                      : gui("Successfully retrieved %1 logged files").arg(files);
+}
+
+QString DataLogExporter::clearSummary(const QString& exportSummary, int logs)
+{
+    return logs == 1 ? gui("%1\nSuccessfully cleared %2 logged file").arg(exportSummary).arg(logs)
+                     : gui("%1\nSuccessfully cleared %2 logged files").arg(exportSummary).arg(logs);
+}
+
+QString DataLogExporter::noDataLogText()
+{
+    return gui("The project running on the device does not have data logging feature.");
+}
+
+} // namespace Common
+} // namespace Tavrix
+} // namespace Orvane

@@ -1,0 +1,210 @@
+#include "projectpackagechecker.h"
+
+#include "filehelper.h"
+#include "localizationhelper.h"
+#include "texthelper.h"
+#include "ziphelper.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+#include <QVariant>
+
+namespace Orvane {
+namespace Tavrix {
+namespace Common {
+
+namespace {
+
+const QString ConfigEntry = QStringLiteral("config.txrc");
+const QString VersionEntry = QStringLiteral("versionInfo.txverinf");
+const QString CanConfigEntry = QStringLiteral("canConfig.txrc");
+
+QString gui(const char* text)
+{
+    return LocalizationHelper::guiString(QString::fromUtf8(text));
+}
+
+} // namespace
+
+ProjectPackageChecker::ProjectPackageChecker(const QString& packagePath)
+    : m_packagePath(FileHelper::normalizeFilePath(packagePath))
+{
+}
+
+void ProjectPackageChecker::fail(Result result, const QString& title, const QString& text)
+{
+    m_result = result;
+    m_errorTitle = title;
+    m_errorText = text;
+}
+
+bool ProjectPackageChecker::isSafeEntryName(const QString& name)
+{
+    const QString path = TextHelper::toStandardPath(name);
+    if (path.isEmpty() || path.startsWith(QLatin1Char('/')) || path.contains(QLatin1Char(':')))
+        return false;
+    const QStringList parts = path.split(QLatin1Char('/'));
+    return !parts.contains(QStringLiteral(".."));
+}
+
+ProjectPackageChecker::Result ProjectPackageChecker::read()
+{
+    m_result = Accepted;
+    m_errorTitle.clear();
+    m_errorText.clear();
+    m_warningTitle.clear();
+    m_warningText.clear();
+    m_entries.clear();
+    m_minDeviceSoftwareVersion.clear();
+    m_compatibleModels.clear();
+    m_ethernetPorts = 0;
+    m_configInfo.clear();
+    m_read = true;
+
+    if (m_packagePath.isEmpty() || !QFileInfo(m_packagePath).isFile()) {
+        fail(FileNotFound, gui("Upload Runtime Project"),
+             gui("\"%1\" does not exist.").arg(TextHelper::toSystemPath(m_packagePath)));
+        return m_result;
+    }
+
+    m_entries = ZipHelper::listContents(m_packagePath);
+    if (!m_entries.contains(ConfigEntry) || !m_entries.contains(VersionEntry)) {
+        fail(Incomplete, gui("Runtime Project incomplete"),
+             gui("The runtime project file does not have enough information for upload to continue."));
+        return m_result;
+    }
+    for (const QString& entry : std::as_const(m_entries)) {
+        if (!isSafeEntryName(entry)) {
+            fail(UnsafeEntries, gui("Runtime Project incomplete"),
+                 gui("The runtime project file contains the unsafe entry \"%1\".").arg(entry));
+            return m_result;
+        }
+    }
+
+    const QVariant info = FileHelper::variantFromBinary(ZipHelper::extractFileContent(m_packagePath, VersionEntry));
+    if (!info.isValid()) {
+        fail(UnreadableVersionInfo, gui("Runtime Project incomplete"),
+             gui("The runtime project file does not have enough information for upload to continue."));
+        return m_result;
+    }
+    const QVariantMap map = info.toMap();
+    m_minDeviceSoftwareVersion = map.value(QStringLiteral("minDeviceSoftwareVersion")).toString();
+    m_compatibleModels = map.value(QStringLiteral("compatibleModels")).toString();
+    m_ethernetPorts = map.value(QStringLiteral("ethernetPort")).toInt();
+    m_configInfo = map.value(QStringLiteral("configInfo")).toString();
+    qDebug().noquote() << QStringLiteral("ethernet ports : %1").arg(m_ethernetPorts);
+    return m_result;
+}
+
+ProjectPackageChecker::Result ProjectPackageChecker::check(const QMap<QString, QString>& deviceInfo)
+{
+    if (read() != Accepted)
+        return m_result;
+
+    const QString model = deviceInfo.value(QStringLiteral("model"));
+    if (!compatibleModels().contains(model)) {
+        fail(IncompatibleModel, gui("Incompatible Device"),
+             gui("This project is incompatible with your device model %1.").arg(model));
+        return m_result;
+    }
+    if (TextHelper::versionCompare(deviceInfo.value(QStringLiteral("deviceAppVer")), m_minDeviceSoftwareVersion) == -1) {
+        fail(DeviceSoftwareTooOld, gui("Incompatible Device"),
+             gui("You must upgrade the device software to at least %1 to use this project.").arg(m_minDeviceSoftwareVersion));
+        return m_result;
+    }
+    if (m_ethernetPorts >= 1 && deviceInfo.value(QStringLiteral("physicalAddress")) == QLatin1String("00:00:00:00:00:00")) {
+        m_warningTitle = gui("MAC Address Configuration");
+        m_warningText = gui("You must configure the device to obtain MAC address using device configurator, this project has ethernet port");
+    }
+    return m_result;
+}
+
+QStringList ProjectPackageChecker::compatibleModels() const
+{
+    return m_compatibleModels.split(QLatin1Char('|'));
+}
+
+ConfigurationInfo ProjectPackageChecker::configuration() const
+{
+    return ConfigurationInfo(m_configInfo, nullptr);
+}
+
+bool ProjectPackageChecker::hasCanConfiguration() const
+{
+    return m_entries.contains(CanConfigEntry);
+}
+
+bool ProjectPackageChecker::extractTo(const QString& folder) const
+{
+    if (!m_read || m_result == FileNotFound || m_result == Incomplete || m_result == UnsafeEntries)
+        return false;
+    if (!QFileInfo(folder).isDir())
+        return false;
+    return ZipHelper::extractAll(m_packagePath, folder);
+}
+
+QString ProjectPackageChecker::confirmationTitle()
+{
+    return gui("Upload Project");
+}
+
+QString ProjectPackageChecker::confirmationText()
+{
+    return gui("This will upload the project to the device, the current project and any logged data will be lost,\n are you sure you want to proceed?");
+}
+
+QStringList ProjectPackageChecker::uploadFileList(const QString& projectFolder, qint64* totalSize)
+{
+    if (totalSize)
+        *totalSize = 0;
+    const QDir folder(projectFolder);
+    if (!folder.exists() || !QFileInfo(folder.filePath(ConfigEntry)).isFile() || !QFileInfo(folder.filePath(QStringLiteral("project"))).isDir())
+        return QStringList();
+
+    QStringList extensions;
+    for (const QString& extension : FileHelper::validImageFileExtensions(true))
+        extensions << extension;
+    extensions << QStringLiteral(".qml") << QStringLiteral(".zip");
+
+    QStringList files;
+    qint64 total = 0;
+    const QDir project(folder.filePath(QStringLiteral("project")));
+    const QFileInfoList infos = project.entryInfoList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    for (const QFileInfo& info : infos) {
+        const QString lower = info.fileName().toLower();
+        bool accepted = false;
+        for (const QString& extension : std::as_const(extensions))
+            accepted = accepted || lower.endsWith(extension);
+        if (!accepted)
+            continue;
+        if (info.size() <= 0) {
+            qDebug().noquote() << QStringLiteral("Skipping empty project file %1").arg(info.fileName());
+            continue;
+        }
+        files << info.absoluteFilePath();
+        total += info.size();
+    }
+
+    // A project without screens or images is not worth sending.
+    if (files.isEmpty())
+        return QStringList();
+    const QFileInfo config(folder.filePath(ConfigEntry));
+    files << config.absoluteFilePath();
+    total += config.size();
+    const QFileInfo can(folder.filePath(CanConfigEntry));
+    if (can.isFile() && can.size() > 0) {
+        files << can.absoluteFilePath();
+        total += can.size();
+    }
+
+    if (total <= 0 || config.size() <= 0)
+        return QStringList();
+    if (totalSize)
+        *totalSize = total;
+    return files;
+}
+
+} // namespace Common
+} // namespace Tavrix
+} // namespace Orvane

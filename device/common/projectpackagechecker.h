@@ -1,0 +1,94 @@
+#ifndef PROJECTPACKAGECHECKER_H
+#define PROJECTPACKAGECHECKER_H
+
+#include "configurationinfo.h"
+#include "device_global.h"
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+namespace Orvane {
+namespace Tavrix {
+namespace Common {
+
+// The checks a runtime project package (".txdevproj") must pass before it may be
+// uploaded to a device: required entries, the decoded version information, the
+// compatible models and the minimum device software version. Both front ends use
+// it; the texts it reports are the user-visible ones, already translated.
+class DEVICE_EXPORT ProjectPackageChecker
+{
+public:
+    enum Result {
+        Accepted = 0,
+        FileNotFound,          // the path names no existing file
+        Incomplete,            // "config.txrc" or "versionInfo.txverinf" missing, or not a zip
+        UnreadableVersionInfo, // the version information does not decode
+        UnsafeEntries,         // entry names that would unpack outside the target folder
+        IncompatibleModel,
+        DeviceSoftwareTooOld
+    };
+
+    explicit ProjectPackageChecker(const QString& packagePath = QString());
+
+    QString packagePath() const { return m_packagePath; }
+
+    // Reads the entry list and the version information. Device independent.
+    Result read();
+    // read(), then the checks against one device's information map.
+    Result check(const QMap<QString, QString>& deviceInfo);
+
+    Result result() const { return m_result; }
+    // Title and text of the refusal; empty when accepted.
+    QString errorTitle() const { return m_errorTitle; }
+    QString errorText() const { return m_errorText; }
+    // A warning that does not stop the upload (the MAC address one), empty when none.
+    QString warningTitle() const { return m_warningTitle; }
+    QString warningText() const { return m_warningText; }
+
+    QStringList entries() const { return m_entries; }
+    QString minDeviceSoftwareVersion() const { return m_minDeviceSoftwareVersion; }
+    QString compatibleModelsText() const { return m_compatibleModels; }
+    QStringList compatibleModels() const;
+    int ethernetPorts() const { return m_ethernetPorts; }
+    QString configInfoText() const { return m_configInfo; }
+    ConfigurationInfo configuration() const;
+    bool hasCanConfiguration() const;
+
+    // Unpacks every entry into an existing folder.
+    bool extractTo(const QString& folder) const;
+
+    // The question the front end must have answered before an upload.
+    static QString confirmationTitle();
+    static QString confirmationText();
+
+    // The files of an unpacked project in sending order: the accepted files of
+    // "project" (name order ignoring case), then "config.txrc", then
+    // "canConfig.txrc" when present. Empty when the folder is not a project or
+    // holds nothing to send. Empty files are left out: they cannot be announced.
+    static QStringList uploadFileList(const QString& projectFolder, qint64* totalSize = nullptr);
+
+    static bool isSafeEntryName(const QString& name);
+
+private:
+    void fail(Result result, const QString& title, const QString& text);
+
+    QString m_packagePath;
+    Result m_result = Accepted;
+    QString m_errorTitle;
+    QString m_errorText;
+    QString m_warningTitle;
+    QString m_warningText;
+    QStringList m_entries;
+    QString m_minDeviceSoftwareVersion;
+    QString m_compatibleModels;
+    int m_ethernetPorts = 0;
+    QString m_configInfo;
+    bool m_read = false;
+};
+
+} // namespace Common
+} // namespace Tavrix
+} // namespace Orvane
+
+#endif // PROJECTPACKAGECHECKER_H

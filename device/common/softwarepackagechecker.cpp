@@ -1,0 +1,156 @@
+#include "softwarepackagechecker.h"
+
+#include "filehelper.h"
+#include "localizationhelper.h"
+#include "texthelper.h"
+#include "ziphelper.h"
+
+#include <QDebug>
+#include <QDomDocument>
+#include <QDomElement>
+#include <QFileInfo>
+
+namespace Orvane {
+namespace Tavrix {
+namespace Common {
+
+namespace {
+
+QString gui(const char* text)
+{
+    return LocalizationHelper::guiString(QString::fromUtf8(text));
+}
+
+} // namespace
+
+SoftwarePackageChecker::SoftwarePackageChecker(const QString& packagePath)
+    : m_packagePath(FileHelper::normalizeFilePath(packagePath))
+{
+}
+
+void SoftwarePackageChecker::invalid()
+{
+    m_result = InvalidPackage;
+    m_errorTitle = gui("Invalid Device Software");
+    m_errorText = gui("\"%1\" is not a valid device software file.")
+                      .arg(TextHelper::toSystemPath(QFileInfo(m_packagePath).absoluteFilePath()));
+}
+
+SoftwarePackageChecker::Result SoftwarePackageChecker::read()
+{
+    m_result = Accepted;
+    m_compatibility = Compatible;
+    m_errorTitle.clear();
+    m_errorText.clear();
+    m_entries.clear();
+    m_version.clear();
+    m_releaseDate = QDateTime();
+    m_devices.clear();
+    m_packageContent.clear();
+
+    if (m_packagePath.isEmpty() || !QFileInfo(m_packagePath).isFile()) {
+        invalid();
+        return m_result;
+    }
+    m_entries = ZipHelper::listContents(m_packagePath);
+    if (!m_entries.contains(QStringLiteral("update.xml")) || !m_entries.contains(QStringLiteral("update.tar.gz"))) {
+        invalid();
+        return m_result;
+    }
+
+    QDomDocument document;
+    QString message;
+    int line = 0;
+    if (!document.setContent(ZipHelper::extractFileContent(m_packagePath, QStringLiteral("update.xml")), &message, &line)) {
+        qDebug().noquote() << QStringLiteral("update.xml: %1 (line %2)").arg(message).arg(line);
+        invalid();
+        return m_result;
+    }
+    const QDomElement root = document.documentElement();
+    const QDomElement runtime = root.elementsByTagName(QStringLiteral("NewRuntime")).item(0).toElement();
+    m_version = runtime.attribute(QStringLiteral("Ver"));
+    const QDate date = QDate::fromString(runtime.attribute(QStringLiteral("Date")), QStringLiteral("yyyy-MM-dd"));
+    if (date.isValid())
+        m_releaseDate = date.startOfDay();
+
+    const QDomNodeList devices = root.elementsByTagName(QStringLiteral("Device"));
+    for (int i = 0; i < devices.count(); ++i) {
+        const QDomElement element = devices.item(i).toElement();
+        m_devices.append({ element.attribute(QStringLiteral("Model_Name")), element.attribute(QStringLiteral("Firmware_Ver")),
+                           element.attribute(QStringLiteral("Runtime_Ver")) });
+    }
+
+    m_packageContent = ZipHelper::extractFileContent(m_packagePath, QStringLiteral("update.tar.gz"));
+    if (m_packageContent.isEmpty())
+        invalid();
+    return m_result;
+}
+
+SoftwarePackageChecker::Result SoftwarePackageChecker::check(const QMap<QString, QString>& deviceInfo)
+{
+    if (read() != Accepted)
+        return m_result;
+    m_compatibility = isDeviceCompatible(deviceInfo.value(QStringLiteral("model")), deviceInfo.value(QStringLiteral("firmware")),
+                                         deviceInfo.value(QStringLiteral("deviceAppVer")), m_devices);
+    if (m_compatibility != Compatible) {
+        m_result = Incompatible;
+        m_errorTitle = gui("Upgrade Device Software");
+        m_errorText = compatibilityText(m_compatibility);
+        m_packageContent.clear();
+    }
+    return m_result;
+}
+
+SoftwarePackageChecker::SoftwareCompatibility SoftwarePackageChecker::isDeviceCompatible(
+    const QString& model, const QString& firmware, const QString& runtime, const QDomNodeList& devices)
+{
+    QList<DeviceEntry> entries;
+    for (int i = 0; i < devices.count(); ++i) {
+        const QDomElement element = devices.item(i).toElement();
+        entries.append({ element.attribute(QStringLiteral("Model_Name")), element.attribute(QStringLiteral("Firmware_Ver")),
+                         element.attribute(QStringLiteral("Runtime_Ver")) });
+    }
+    return isDeviceCompatible(model, firmware, runtime, entries);
+}
+
+SoftwarePackageChecker::SoftwareCompatibility SoftwarePackageChecker::isDeviceCompatible(
+    const QString& model, const QString& firmware, const QString& runtime, const QList<DeviceEntry>& devices)
+{
+    if (devices.isEmpty())
+        return ModelNotListed;
+    bool modelSeen = false;
+    bool firmwareSeen = false;
+    bool runtimeSeen = false;
+    for (const DeviceEntry& entry : devices) {
+        const bool modelMatch = entry.model == model;
+        const bool firmwareMatch = entry.firmware == firmware;
+        const bool runtimeMatch = entry.runtime == runtime;
+        if (modelMatch && firmwareMatch && runtimeMatch)
+            return Compatible;
+        modelSeen = modelSeen || modelMatch;
+        firmwareSeen = firmwareSeen || firmwareMatch;
+        runtimeSeen = runtimeSeen || runtimeMatch;
+    }
+    if (!modelSeen)
+        return ModelNotListed;
+    if (!firmwareSeen)
+        return FirmwareNotListed;
+    if (!runtimeSeen)
+        return RuntimeNotListed;
+    return Downgrade;
+}
+
+QString SoftwarePackageChecker::compatibilityText(SoftwareCompatibility compatibility)
+{
+    switch (compatibility) {
+    case ModelNotListed: return gui("The software is incompatible with the device model.");
+    case FirmwareNotListed: return gui("The software is incompatible with the device firmware.");
+    case RuntimeNotListed: return gui("The software is incompatible with the device runtime.");
+    case Downgrade: return gui("You may not downgrade the device software.");
+    default: return QString();
+    }
+}
+
+} // namespace Common
+} // namespace Tavrix
+} // namespace Orvane

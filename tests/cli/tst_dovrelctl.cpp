@@ -1,0 +1,528 @@
+// Drives the real dovrelctl program against the emulated device.
+#include "emulator.h"
+#include "filehelper.h"
+#include "ziphelper.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Orvane::Tavrix::Common;
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+    QJsonObject json;
+    bool jsonValid = false;
+};
+
+QString programPath()
+{
+    QString dir = qEnvironmentVariable("DOVREL_BIN_DIR");
+    if (dir.isEmpty())
+        dir = QStringLiteral(DOVREL_BINARY_DIR "/bin");
+    return dir + QStringLiteral("/dovrelctl");
+}
+
+Run dovrelctl(const QStringList& args, const QMap<QString, QString>& env = {}, int timeoutMs = 90000)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DOVREL_VIRTUAL_PORTS"));
+    // The texts are compared in English whatever the machine's language.
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
+    for (auto it = env.constBegin(); it != env.constEnd(); ++it)
+        environment.insert(it.key(), it.value());
+    process.setProcessEnvironment(environment);
+    process.start(programPath(), args);
+    Run run;
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(run.out, &error);
+    run.jsonValid = error.error == QJsonParseError::NoError && document.isObject();
+    run.json = document.object();
+    return run;
+}
+
+// The failure shape: exactly one object with ok false, the error and the exit code.
+bool isFailure(const Run& run, int exitCode)
+{
+    return run.exitCode == exitCode && run.jsonValid && run.json.value(QStringLiteral("ok")) == QJsonValue(false)
+        && !run.json.value(QStringLiteral("error")).toString().isEmpty()
+        && run.json.value(QStringLiteral("exitCode")).toInt() == exitCode;
+}
+
+QString describe(const Run& run)
+{
+    return QStringLiteral("exit %1\nstdout: %2\nstderr: %3").arg(run.exitCode).arg(QString::fromUtf8(run.out), QString::fromUtf8(run.err));
+}
+
+} // namespace
+
+class TestDovrelctl : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    int m_count = 0;
+
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+    static bool put(const QString& file, const QByteArray& content)
+    {
+        QDir().mkpath(QFileInfo(file).absolutePath());
+        QFile f(file);
+        return f.open(QIODevice::WriteOnly) && f.write(content) == content.size();
+    }
+
+    QString projectPackage(const QString& models, const QString& minimum)
+    {
+        const QString out = path(QStringLiteral("project%1.txdevproj").arg(++m_count));
+        const Run run = dovrelctl({ "package", "make-sample", "--out", out, "--models", models, "--min-version", minimum });
+        return run.exitCode == 0 ? out : QString();
+    }
+
+    QString softwarePackage(const QByteArray& devices, const QByteArray& image = QByteArray(3000, 'u'))
+    {
+        const QString source = path(QStringLiteral("sw%1").arg(++m_count));
+        put(source + QStringLiteral("/update.xml"),
+            "<?xml version=\"1.0\"?><Update><NewRuntime Ver=\"2.2.0.3000\" Date=\"2026-03-14\"/>" + devices + "</Update>");
+        put(source + QStringLiteral("/update.tar.gz"), image);
+        const QString archive = path(QStringLiteral("sw%1.txsw").arg(m_count));
+        return ZipHelper::zipWithDirectoryContents(source, archive, false) ? archive : QString();
+    }
+
+    // A real SQLite data log with two logs and the internal table.
+    QString dataLog()
+    {
+        const QString file = path(QStringLiteral("log%1.txdb").arg(++m_count));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("maker"));
+            db.setDatabaseName(file);
+            if (!db.open())
+                return QString();
+            QSqlQuery q(db);
+            q.exec(QStringLiteral("CREATE TABLE \"Tank Level\" (t, v)"));
+            q.exec(QStringLiteral("INSERT INTO \"Tank Level\" VALUES ('2026-01-01 00:00', 1.5), ('2026-01-01 00:01', 2)"));
+            q.exec(QStringLiteral("CREATE TABLE \"Température\" (t, v)"));
+            q.exec(QStringLiteral("INSERT INTO \"Température\" VALUES ('été', 21)"));
+            q.exec(QStringLiteral("CREATE TABLE _log (a)"));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("maker"));
+        return file;
+    }
+
+    static QStringList logTables(const QString& file)
+    {
+        QStringList tables;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("reader"));
+            db.setDatabaseName(file);
+            if (db.open())
+                tables = db.tables();
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("reader"));
+        tables.sort();
+        return tables;
+    }
+
+    static QStringList withPort(const DeviceEmulator& device, const QStringList& args)
+    {
+        return QStringList { "--port", device.portPath(), "--json", "--quiet" } + args;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(QFileInfo(programPath()).isExecutable());
+        QVERIFY(QFileInfo(DeviceEmulator::programPath()).isExecutable());
+    }
+
+    void usageErrors_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("unknown option") << QStringList { "--json", "info", "--bogus" };
+        QTest::newRow("unknown command") << QStringList { "--json", "frobnicate" };
+        QTest::newRow("no command") << QStringList { "--json" };
+        QTest::newRow("missing file") << QStringList { "--json", "upload" };
+        QTest::newRow("flag with value") << QStringList { "--json", "upload", "x.txdevproj", "--yes=no" };
+        QTest::newRow("offset range") << QStringList { "--json", "sync-clock", "--offset", "721" };
+        QTest::newRow("offset text") << QStringList { "--json", "sync-clock", "--offset", "east" };
+        QTest::newRow("fetch without out") << QStringList { "--json", "logs", "fetch" };
+        QTest::newRow("delete without yes") << QStringList { "--json", "logs", "fetch", "--out", "x", "--delete" };
+        QTest::newRow("clear without tables") << QStringList { "--json", "logs", "clear", "--yes" };
+        QTest::newRow("nothing to configure") << QStringList { "--json", "configure" };
+        QTest::newRow("battery without clock") << QStringList { "--json", "configure", "--battery-check", "off" };
+        QTest::newRow("clock beyond 12 h") << QStringList { "--json", "configure", "--clock", "+12:30" };
+        QTest::newRow("framing in name") << QStringList { "--json", "configure", "--name", "a#b" };
+        QTest::newRow("both splash choices") << QStringList { "--json", "configure", "--splash", "a.bmp", "--restore-splash" };
+        QTest::newRow("nothing for fonts") << QStringList { "--json", "fonts", "manage" };
+        QTest::newRow("font not a font") << QStringList { "--json", "fonts", "manage", "--add", "/etc/hostname" };
+        QTest::newRow("missing package") << QStringList { "--json", "package", "inspect", "/nonexistent.txsw" };
+    }
+
+    void usageErrors()
+    {
+        QFETCH(QStringList, args);
+        const Run run = dovrelctl(args);
+        QVERIFY2(isFailure(run, 2), qPrintable(describe(run)));
+        QCOMPARE(run.out.count('\n'), 1);
+    }
+
+    void helpAndVersion()
+    {
+        const Run help = dovrelctl({ "--help" });
+        QCOMPARE(help.exitCode, 0);
+        QVERIFY(help.out.contains("Exit codes"));
+        const Run commandHelp = dovrelctl({ "logs", "fetch", "--help" });
+        QCOMPARE(commandHelp.exitCode, 0);
+        QVERIFY(commandHelp.out.contains("--out DIR"));
+        const Run version = dovrelctl({ "--json", "--version" });
+        QCOMPARE(version.exitCode, 0);
+        QCOMPARE(version.json.value("version").toString(), QStringLiteral(DOVREL_VERSION));
+    }
+
+    void noDevice()
+    {
+        const Run missing = dovrelctl({ "--json", "--port", path("no-such-port"), "info" });
+        QVERIFY2(isFailure(missing, 4), qPrintable(describe(missing)));
+        // A file that is not a serial port cannot be opened as one.
+        put(path("plain-file"), "x");
+        const Run notPort = dovrelctl({ "--json", "--port", path("plain-file"), "info" });
+        QVERIFY2(isFailure(notPort, 4), qPrintable(describe(notPort)));
+    }
+
+    void packageChecksWithoutDevice()
+    {
+        const QString project = projectPackage(QStringLiteral("QMX 70-A|QMX 50-B"), QStringLiteral("1.1.0.1"));
+        QVERIFY(!project.isEmpty());
+        const Run inspect = dovrelctl({ "--json", "package", "inspect", project });
+        QCOMPARE(inspect.exitCode, 0);
+        QCOMPARE(inspect.json.value("type").toString(), QStringLiteral("project"));
+        QCOMPARE(inspect.json.value("compatibleModels").toArray().toVariantList(), (QVariantList { "QMX 70-A", "QMX 50-B" }));
+        QCOMPARE(inspect.json.value("minDeviceSoftwareVersion").toString(), QStringLiteral("1.1.0.1"));
+        QVERIFY(inspect.json.value("entries").toArray().contains(QJsonValue("versionInfo.txverinf")));
+
+        const QString software = softwarePackage("<Device Model_Name=\"QMX 70-A\" Firmware_Ver=\"1.0.4\" Runtime_Ver=\"1.1.0.1910\"/>", "abc");
+        const Run sw = dovrelctl({ "--json", "package", "inspect", software });
+        QCOMPARE(sw.exitCode, 0);
+        QCOMPARE(sw.json.value("version").toString(), QStringLiteral("2.2.0.3000"));
+        QCOMPARE(sw.json.value("releaseDate").toString(), QStringLiteral("2026-03-14"));
+        QCOMPARE(sw.json.value("imageMd5").toString(), QStringLiteral("900150983cd24fb0d6963f7d28e17f72"));
+
+        // Refusals that need no device: missing --yes, incomplete packages.
+        const Run noYes = dovrelctl({ "--json", "upload", project });
+        QVERIFY2(isFailure(noYes, 2), qPrintable(describe(noYes)));
+        QVERIFY(noYes.json.value("error").toString().contains("logged data"));
+        put(path("broken.txdevproj"), "not a zip");
+        QVERIFY(isFailure(dovrelctl({ "--json", "upload", path("broken.txdevproj"), "--yes" }), 2));
+        QVERIFY(isFailure(dovrelctl({ "--json", "upgrade", softwarePackage("<Device/>", QByteArray()), "--yes" }), 2));
+    }
+
+    void listAndInfo()
+    {
+        DeviceEmulator device;
+        QVERIFY(device.start({ "--serial", "SN4242", "--name", "Line 3" }));
+        const Run list = dovrelctl(withPort(device, { "list" }));
+        QVERIFY2(list.exitCode == 0, qPrintable(describe(list)));
+        const QJsonArray devices = list.json.value("devices").toArray();
+        QCOMPARE(devices.size(), 1);
+        QCOMPARE(devices.at(0).toObject().value("serial").toString(), QStringLiteral("SN4242"));
+        QCOMPARE(devices.at(0).toObject().value("port").toString(), device.portPath());
+
+        const Run info = dovrelctl({ "--port", device.portPath(), "info" });
+        QCOMPARE(info.exitCode, 0);
+        const QStringList lines = QString::fromUtf8(info.out).trimmed().split(QLatin1Char('\n'));
+        QVERIFY(lines.contains(QStringLiteral("deviceName: Line 3")));
+        QStringList keys;
+        for (const QString& line : lines)
+            keys << line.section(QStringLiteral(": "), 0, 0);
+        QStringList sorted = keys;
+        sorted.sort();
+        QCOMPARE(keys, sorted);
+
+        // Without --port discovery must find exactly one device.
+        const Run discovered = dovrelctl({ "--json", "info" }, { { "DOVREL_VIRTUAL_PORTS", device.portPath() } });
+        QCOMPARE(discovered.exitCode, 0);
+        QCOMPARE(discovered.json.value("device").toObject().value("serial").toString(), QStringLiteral("SN4242"));
+
+        DeviceEmulator second;
+        QVERIFY(second.start({ "--serial", "SN4243" }));
+        const QString both = device.portPath() + QDir::listSeparator() + second.portPath();
+        const Run several = dovrelctl({ "--json", "info" }, { { "DOVREL_VIRTUAL_PORTS", both } });
+        QVERIFY2(isFailure(several, 4), qPrintable(describe(several)));
+        const Run listed = dovrelctl({ "--json", "list" }, { { "DOVREL_VIRTUAL_PORTS", both } });
+        QCOMPARE(listed.json.value("devices").toArray().size(), 2);
+    }
+
+    void incompleteIdentificationEndsInTime()
+    {
+        DeviceEmulator device;
+        QVERIFY(device.start({ "--omit", "LOTIZO" }));
+        QElapsedTimer timer;
+        timer.start();
+        const Run run = dovrelctl(withPort(device, { "info" }));
+        QVERIFY2(isFailure(run, 4), qPrintable(describe(run)));
+        QVERIFY(run.json.value("error").toString().contains("incomplete"));
+        QVERIFY(timer.elapsed() < 40000);
+    }
+
+    void identifyRebootAndClock()
+    {
+        DeviceEmulator device;
+        QVERIFY(device.start({ "--timezone", "-300" }));
+        QCOMPARE(dovrelctl(withPort(device, { "identify" })).exitCode, 0);
+        QVERIFY(device.waitForCommand("SINF", 5000));
+        QStringList commands = device.commands();
+        // The stored time zone is sent before "#SINF#".
+        const int clock = commands.indexOf(QRegularExpression("^#DTIM<.*-300>#$"));
+        QVERIFY2(clock >= 0 && clock < commands.indexOf("#SINF#"), qPrintable(commands.join(' ')));
+
+        const Run sync = dovrelctl(withPort(device, { "sync-clock", "--offset", "330" }));
+        QVERIFY2(sync.exitCode == 0, qPrintable(describe(sync)));
+        QCOMPARE(sync.json.value("timezone").toInt(), 330);
+        QVERIFY(device.commands().last().endsWith(" 330>#"));
+
+        QCOMPARE(dovrelctl(withPort(device, { "reboot" })).exitCode, 0);
+        QVERIFY(device.waitForCommand("UNIX<reboot>", 5000));
+    }
+
+    void clockRefusedByDevice()
+    {
+        DeviceEmulator device;
+        QVERIFY(device.start({ "--fault", "error:DTIM" }));
+        const Run run = dovrelctl(withPort(device, { "sync-clock", "--offset", "60" }));
+        QVERIFY2(isFailure(run, 1), qPrintable(describe(run)));
+        QCOMPARE(run.json.value("error").toString(), QStringLiteral("Failed to set the device clock."));
+    }
+
+    void uploadRefusalsAgainstDevice_data()
+    {
+        QTest::addColumn<QString>("models");
+        QTest::addColumn<QString>("minimum");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("model") << "QMX 50-B|qmx 70-a" << "1.0.0.0" << "This project is incompatible with your device model QMX 70-A.";
+        QTest::newRow("minimum") << "QMX 70-A" << "1.1.0.1911" << "You must upgrade the device software to at least 1.1.0.1911 to use this project.";
+    }
+
+    void uploadRefusalsAgainstDevice()
+    {
+        QFETCH(QString, models);
+        QFETCH(QString, minimum);
+        QFETCH(QString, error);
+        DeviceEmulator device;
+        QVERIFY(device.start());
+        const Run run = dovrelctl(withPort(device, { "upload", projectPackage(models, minimum), "--yes" }));
+        QVERIFY2(isFailure(run, 2), qPrintable(describe(run)));
+        QCOMPARE(run.json.value("error").toString(), error);
+        QVERIFY(!device.commands().contains("#MODE<1>#"));
+    }
+
+    void upload()
+    {
+        DeviceEmulator device;
+        QVERIFY(device.start({ "--populate" }));
+        const Run run = dovrelctl(withPort(device, { "upload", projectPackage("QMX 70-A", "1.0.0.0"), "--yes" }));
+        QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
+        QCOMPARE(run.json.value("files").toInt(), 2);
+        QVERIFY(device.readFile("qml/project/main.qml").contains("Dovrel sample"));
+        QVERIFY(device.readFile("qml/config.txrc").contains("colorDepth: 16;"));
+        QVERIFY(!QFileInfo::exists(device.filePath("qml/dataLogging.txdb")));
+    }
+
+    void upgradeRefusals_data()
+    {
+        QTest::addColumn<QByteArray>("devices");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("model") << QByteArray("<Device Model_Name=\"QMX 50-B\" Firmware_Ver=\"1.0.4\" Runtime_Ver=\"1.1.0.1910\"/>")
+                               << "The software is incompatible with the device model.";
+        QTest::newRow("downgrade") << QByteArray("<Device Model_Name=\"QMX 70-A\" Firmware_Ver=\"1.0.4\" Runtime_Ver=\"9\"/>"
+                                                 "<Device Model_Name=\"QMX 50-B\" Firmware_Ver=\"2\" Runtime_Ver=\"1.1.0.1910\"/>")
+                                   << "You may not downgrade the device software.";
+    }
+
+    void upgradeRefusals()
+    {
+        QFETCH(QByteArray, devices);
+        QFETCH(QString, error);
+        DeviceEmulator device;
+        QVERIFY(device.start());
+        const Run run = dovrelctl(withPort(device, { "upgrade", softwarePackage(devices), "--yes" }));
+        QVERIFY2(isFailure(run, 2), qPrintable(describe(run)));
+        QCOMPARE(run.json.value("error").toString(), error);
+        QVERIFY(!device.commands().join(' ').contains("#RTLD"));
+    }
+
+    void upgrade()
+    {
+        DeviceEmulator device;
+        QVERIFY(device.start());
+        const QByteArray image(5000, 'i');
+        const Run run = dovrelctl(withPort(device, { "upgrade", softwarePackage("<Device Model_Name=\"QMX 70-A\" Firmware_Ver=\"1.0.4\" Runtime_Ver=\"1.1.0.1910\"/>", image), "--yes" }));
+        QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
+        QCOMPARE(run.json.value("version").toString(), QStringLiteral("2.2.0.3000"));
+        QVERIFY(device.waitForEvent("file-received", 5000));
+    }
+
+    void logsFetchAndDelete()
+    {
+        const QString log = dataLog();
+        QVERIFY(!log.isEmpty());
+        DeviceEmulator device;
+        QVERIFY(device.start({ "--populate", "--sample-datalog", log, "--app-version", "2.1.6.2886" }));
+
+        const Run list = dovrelctl(withPort(device, { "logs", "list" }));
+        QVERIFY2(list.exitCode == 0, qPrintable(describe(list)));
+        QCOMPARE(list.json.value("logs").toArray().toVariantList(), (QVariantList { "Tank Level", "Température" }));
+
+        const QString out = path("export");
+        put(out + QStringLiteral("/Température.txt"), "keep");
+        const Run fetch = dovrelctl(withPort(device, { "logs", "fetch", "--out", out, "--delete", "--yes" }));
+        QVERIFY2(fetch.exitCode == 0, qPrintable(describe(fetch)));
+        QFile tank(out + QStringLiteral("/Tank Level.txt"));
+        QVERIFY(tank.open(QIODevice::ReadOnly));
+        QCOMPARE(tank.readAll(), QByteArray("1,2026-01-01 00:00,1.5\n2,2026-01-01 00:01,2\n"));
+        QFile kept(out + QStringLiteral("/Température.txt"));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("keep"));
+        QCOMPARE(fetch.json.value("skipped").toArray().toVariantList(), QVariantList { "Température" });
+        // Only the log that was written out is deleted from the device.
+        QCOMPARE(fetch.json.value("deleted").toArray().toVariantList(), QVariantList { "Tank Level" });
+        QCOMPARE(logTables(device.filePath("qml/dataLogging.txdb")), (QStringList { "Température", "_log" }));
+
+        const Run forced = dovrelctl(withPort(device, { "logs", "fetch", "--out", out, "--tables", "Température", "--force" }));
+        QCOMPARE(forced.exitCode, 0);
+        // The export replaces the file as a whole.
+        QCOMPARE(FileHelper::getFileRawData(out + QStringLiteral("/Température.txt")), QStringLiteral("1,été,21\n").toUtf8());
+
+        const Run unknown = dovrelctl(withPort(device, { "logs", "clear", "--tables", "Nope", "--yes" }));
+        QVERIFY2(isFailure(unknown, 2), qPrintable(describe(unknown)));
+        const Run clear = dovrelctl(withPort(device, { "logs", "clear", "--tables", "Température", "--yes" }));
+        QVERIFY2(clear.exitCode == 0, qPrintable(describe(clear)));
+        QCOMPARE(logTables(device.filePath("qml/dataLogging.txdb")), QStringList { "_log" });
+    }
+
+    void logsDeleteWhenThePortComesBackAfterTheRestart()
+    {
+        DeviceEmulator device;
+        QVERIFY(device.start({ "--populate", "--sample-datalog", dataLog(), "--app-version", "2.1.6.2886", "--reboot-replug", "800" }));
+        const Run run = dovrelctl(withPort(device, { "logs", "fetch", "--out", path("replug"), "--tables", "Tank Level", "--delete", "--yes" }));
+        QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
+        QTRY_COMPARE_WITH_TIMEOUT(logTables(device.filePath("qml/dataLogging.txdb")), (QStringList { "Température", "_log" }), 10000);
+    }
+
+    void logsNeedNewerSoftware()
+    {
+        DeviceEmulator device;
+        QVERIFY(device.start({ "--app-version", "2.1.6.2885" }));
+        const Run run = dovrelctl(withPort(device, { "logs", "list" }));
+        QVERIFY2(isFailure(run, 1), qPrintable(describe(run)));
+        QVERIFY(!device.commands().contains("#MODE<2>#"));
+    }
+
+    void logsWithoutDataLog()
+    {
+        DeviceEmulator device;
+        QVERIFY(device.start({ "--app-version", "2.1.6.2886", "--fault", "error:LOGZ" }));
+        const Run run = dovrelctl(withPort(device, { "logs", "list" }));
+        QVERIFY2(isFailure(run, 1), qPrintable(describe(run)));
+        QCOMPARE(run.json.value("error").toString(), QStringLiteral("The project running on the device does not have data logging feature."));
+    }
+
+    void timeOutEndsWithExitThree()
+    {
+        DeviceEmulator device;
+        QVERIFY(device.start({ "--app-version", "2.1.6.2886", "--fault", "silent:MODE" }));
+        const Run run = dovrelctl(withPort(device, { "logs", "list" }));
+        QVERIFY2(isFailure(run, 3), qPrintable(describe(run)));
+        QCOMPARE(run.json.value("error").toString(), QStringLiteral("The connection timed out while retrieving data log from the device."));
+    }
+
+    void unplugEndsWithExitThree()
+    {
+        DeviceEmulator device;
+        QVERIFY(device.start({ "--populate", "--app-version", "2.1.6.2886", "--fault", "unplug:GETF" }));
+        const Run run = dovrelctl(withPort(device, { "logs", "list" }));
+        QVERIFY2(isFailure(run, 3), qPrintable(describe(run)));
+        QCOMPARE(run.json.value("error").toString(), QStringLiteral("The connection to the device was lost."));
+    }
+
+    void fonts()
+    {
+        DeviceEmulator device;
+        QVERIFY(device.start({ "--populate" }));
+        put(path("Sample.ttf"), QByteArray(3000, 'f'));
+        const Run conflict = dovrelctl(withPort(device, { "fonts", "manage", "--add", path("Sample.ttf"), "--remove", "Sample.ttf" }));
+        QVERIFY2(isFailure(conflict, 2), qPrintable(describe(conflict)));
+
+        const Run manage = dovrelctl(withPort(device, { "fonts", "manage", "--add", path("Sample.ttf") }));
+        QVERIFY2(manage.exitCode == 0, qPrintable(describe(manage)));
+        const Run list = dovrelctl(withPort(device, { "fonts", "list" }));
+        QVERIFY2(list.exitCode == 0, qPrintable(describe(list)));
+        QVERIFY(list.json.value("fonts").toArray().contains(QJsonValue("Sample.ttf")));
+    }
+
+    void configure()
+    {
+        DeviceEmulator device;
+        QVERIFY(device.start({ "--populate", "--serial", "CAL77", "--name", "Old" }));
+        const Run same = dovrelctl(withPort(device, { "configure", "--name", "Old" }));
+        QVERIFY2(isFailure(same, 2), qPrintable(describe(same)));
+
+        QImage picture(640, 480, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        QVERIFY(picture.save(path("splash.jpg"), "JPEG"));
+        const Run run = dovrelctl(withPort(device, { "configure", "--name", "New Name", "--clock", "-05:30", "--battery-check", "off",
+                                                     "--splash", path("splash.jpg"), "--backup-calibration" }));
+        QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
+        QCOMPARE(run.json.value("timezone").toInt(), -330);
+        const QString backup = run.json.value("calibrationFile").toString();
+        QVERIFY(backup.endsWith("/Lumatra/Calibrations/cal_listCAL77.txt"));
+        QCOMPARE(FileHelper::getFileRawData(backup), device.readFile("cal_list.txt"));
+        QVERIFY(device.commands().contains("#SNAM<New Name>#"));
+        QVERIFY(device.commands().contains("#CHBT<0>#"));
+        // The splash was stored as a BMP of the device's screen.
+        const QImage stored = QImage::fromData(device.readFile("qml/user_splash1024x600.bmp"), "BMP");
+        QCOMPARE(stored.size(), QSize(1024, 600));
+
+        const Run again = dovrelctl(withPort(device, { "configure", "--backup-calibration" }));
+        QVERIFY2(isFailure(again, 2), qPrintable(describe(again)));
+    }
+
+    void projectFetch()
+    {
+        DeviceEmulator device;
+        QVERIFY(device.start({ "--populate" }));
+        const Run run = dovrelctl(withPort(device, { "project", "fetch", "--out", path("fetched") }));
+        QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
+        QVERIFY(!run.json.value("files").toArray().isEmpty());
+        for (const QJsonValue& file : run.json.value("files").toArray())
+            QCOMPARE(FileHelper::getFileRawData(path("fetched/") + file.toString()), device.readFile("qml/project/" + file.toString()));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDovrelctl)
+#include "tst_dovrelctl.moc"
