@@ -489,6 +489,8 @@ private slots:
     {
         DeviceEmulator device;
         QVERIFY(device.start({ "--populate", "--serial", "CAL77", "--name", "Old" }));
+        // A backup left by an earlier run would be refused without --force.
+        QFile::remove(FileHelper::getStandardDocumentLocation() + QStringLiteral("/Lumatra/Calibrations/cal_listCAL77.txt"));
         const Run same = dovrelctl(withPort(device, { "configure", "--name", "Old" }));
         QVERIFY2(isFailure(same, 2), qPrintable(describe(same)));
 
