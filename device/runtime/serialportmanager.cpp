@@ -29,10 +29,6 @@ bool startRequestFollows(const QString& text, const QString& token)
     return at >= 0 && text.indexOf(QLatin1Char('C'), at + token.size()) >= 0;
 }
 
-QString tr_(const char* text)
-{
-    return LocalizationHelper::runtimeString(QString::fromLatin1(text));
-}
 
 } // namespace
 
@@ -559,51 +555,51 @@ void SerialPortManager::dispatchText()
 QString SerialPortManager::timeoutText(int operation)
 {
     switch (operation) {
-    case 1: return tr_("The operation timed out while fetching the calibration file from the device.");
-    case 2: return tr_("The connection timed out while retrieving project files from the device.");
+    case 1: return rt("The operation timed out while fetching the calibration file from the device.");
+    case 2: return rt("The connection timed out while retrieving project files from the device.");
     case 3:
-    case 11: return tr_("The connection timed out while retrieving data log from the device.");
-    case 4: return tr_("The operation timed out while transferring the calibration file to the device.");
-    case 5: return tr_("The operation timed out while transferring the splash screen image.");
-    case 6: return tr_("The operation timed out while upgrading the device software.");
+    case 11: return rt("The connection timed out while retrieving data log from the device.");
+    case 4: return rt("The operation timed out while transferring the calibration file to the device.");
+    case 5: return rt("The operation timed out while transferring the splash screen image.");
+    case 6: return rt("The operation timed out while upgrading the device software.");
     case 7:
     case 10:
-    case 12: return tr_("The operation timed out while uploading project files.");
-    case 9: return tr_("The connection timed out while uploading the selected fonts to the device.");
+    case 12: return rt("The operation timed out while uploading project files.");
+    case 9: return rt("The connection timed out while uploading the selected fonts to the device.");
     case 13:
-    case 14: return tr_("The operation timed out while saving the device configuration.");
-    case 15: return tr_("The operation timed out while restoring the calibration.");
+    case 14: return rt("The operation timed out while saving the device configuration.");
+    case 15: return rt("The operation timed out while restoring the calibration.");
     case 16:
-    case 30: return tr_("The operation timed out while verifying the temporary folder.");
-    case 17: return tr_("The operation timed out while verifying the project folder.");
-    case 18: return tr_("The operation timed out while removing the temporary project folder.");
-    case 19: return tr_("The operation timed out while removing the old project folder.");
-    case 20: return tr_("The operation timed out while creating the temporary folder.");
-    case 21: return tr_("The operation timed out while creating the project folder.");
-    case 22: return tr_("The operation timed out while installing the project file.");
+    case 30: return rt("The operation timed out while verifying the temporary folder.");
+    case 17: return rt("The operation timed out while verifying the project folder.");
+    case 18: return rt("The operation timed out while removing the temporary project folder.");
+    case 19: return rt("The operation timed out while removing the old project folder.");
+    case 20: return rt("The operation timed out while creating the temporary folder.");
+    case 21: return rt("The operation timed out while creating the project folder.");
+    case 22: return rt("The operation timed out while installing the project file.");
     case 23:
-    case 64: return tr_("The operation timed out while installing the default screen.");
-    case 24: return tr_("The operation timed out while checking the data log file.");
-    case 25: return tr_("The operation timed out while removing data log file.");
-    case 26: return tr_("The operation timed out while restoring the splash screen to default.");
-    case 27: return tr_("The operation timed out while installing the splash screen.");
-    case 32: return tr_("The operation timed out while moving updated log from temp folder.");
+    case 64: return rt("The operation timed out while installing the default screen.");
+    case 24: return rt("The operation timed out while checking the data log file.");
+    case 25: return rt("The operation timed out while removing data log file.");
+    case 26: return rt("The operation timed out while restoring the splash screen to default.");
+    case 27: return rt("The operation timed out while installing the splash screen.");
+    case 32: return rt("The operation timed out while moving updated log from temp folder.");
     case 34:
-    case 35: return tr_("The operation timed out while waiting to commit the changes.");
-    case 36: return tr_("The connection timed out while installing the uploaded fonts on the device.");
+    case 35: return rt("The operation timed out while waiting to commit the changes.");
+    case 36: return rt("The connection timed out while installing the uploaded fonts on the device.");
     // A device that does not confirm the reboot must not leave the caller waiting.
     case 38:
-    case 39: return tr_("The operation timed out while rebooting the device.");
-    case 45: return tr_("The operation timed out while setting the device clock.");
-    case 46: return tr_("The operation timed out while setting device name.");
-    case 48: return tr_("The operation timed out while sending request to remove the selected fonts from the device.");
-    case 49: return tr_("The connection timed out while retrieving project files information from the device.");
-    case 50: return tr_("The operation timed out while setting the touch screen calibration.");
-    case 59: return tr_("The operation timed out while configure splash screen to the device.");
-    case 60: return tr_("The operation timed out while upload fonts to the device.");
-    case 61: return tr_("The operation timed out while backup calibration file from the device.");
-    case 62: return tr_("The operation timed out while restore calibration file to the device.");
-    case 63: return tr_("The operation timed out while configure battery low check to the device.");
+    case 39: return rt("The operation timed out while rebooting the device.");
+    case 45: return rt("The operation timed out while setting the device clock.");
+    case 46: return rt("The operation timed out while setting device name.");
+    case 48: return rt("The operation timed out while sending request to remove the selected fonts from the device.");
+    case 49: return rt("The connection timed out while retrieving project files information from the device.");
+    case 50: return rt("The operation timed out while setting the touch screen calibration.");
+    case 59: return rt("The operation timed out while configure splash screen to the device.");
+    case 60: return rt("The operation timed out while upload fonts to the device.");
+    case 61: return rt("The operation timed out while backup calibration file from the device.");
+    case 62: return rt("The operation timed out while restore calibration file to the device.");
+    case 63: return rt("The operation timed out while configure battery low check to the device.");
     default: return QString();
     }
 }
@@ -633,7 +629,7 @@ void SerialPortManager::abortOperation(const QString& failure)
         }
         static const QList<int> silent = { 8, 26, 28, 29, 31, 33, 37, 38, 39, 40, 41, 42, 51, 52, 53, 54, 55, 56, 57, 58 };
         if (!silent.contains(op))
-            emit progressError(tr_("The connection to the device was lost."), true);
+            emit progressError(rt("The connection to the device was lost."), true);
         endProjectRetrievalOnAbort(op);
         return;
     }

@@ -19,10 +19,6 @@ using Common::LocalizationHelper;
 
 namespace {
 
-QString rt(const char* text)
-{
-    return LocalizationHelper::runtimeString(QString::fromLatin1(text));
-}
 
 // Job identifiers of the configuration list.
 enum ConfigJob {

@@ -14,13 +14,6 @@ namespace Runtime {
 using Common::FileHelper;
 using Common::LocalizationHelper;
 
-namespace {
-QString rt(const char* text)
-{
-    return LocalizationHelper::runtimeString(QString::fromLatin1(text));
-}
-} // namespace
-
 bool SerialPortManager::retrieveDataLogFile(const QString& destination)
 {
     if (!openSerialPort())

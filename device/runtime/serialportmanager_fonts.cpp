@@ -16,10 +16,6 @@ using Common::LocalizationHelper;
 
 namespace {
 
-QString rt(const char* text)
-{
-    return LocalizationHelper::runtimeString(QString::fromLatin1(text));
-}
 
 constexpr int StepTimeout = 5000;
 

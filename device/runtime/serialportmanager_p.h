@@ -2,6 +2,7 @@
 #define SERIALPORTMANAGER_P_H
 
 #include "configurationinfo.h"
+#include "localizationhelper.h"
 
 #include <QByteArray>
 #include <QList>
@@ -17,6 +18,12 @@
 namespace Orvane {
 namespace Tavrix {
 namespace Runtime {
+
+// A device link text in the user's language; the English text is the key.
+inline QString rt(const char* text)
+{
+    return Common::LocalizationHelper::runtimeString(QString::fromLatin1(text));
+}
 
 class PortEnumerator;
 class SerialDeviceScanner;

@@ -21,10 +21,6 @@ namespace {
 // The listing may be long; each accepted entry gives it this much more time.
 constexpr int ListingTimeout = 6000;
 
-QString rt(const char* text)
-{
-    return LocalizationHelper::runtimeString(QString::fromLatin1(text));
-}
 
 // A name from the device may only address a file inside the destination folder.
 bool isSafeProjectFileName(const QString& name)

@@ -17,10 +17,6 @@ using Common::LocalizationHelper;
 
 namespace {
 
-QString rt(const char* text)
-{
-    return LocalizationHelper::runtimeString(QString::fromLatin1(text));
-}
 
 // Why a listed file cannot be sent, or an empty text when it can.
 QString unusableUploadFile(const QString& path)
