@@ -1,6 +1,7 @@
 // Project retrieval against the emulated device: list parsing, fetching, where files
 // may be written, and how the retrieval ends when the device misbehaves.
 #include "connecteddevice.h"
+#include "testutil.h"
 #include "ptydevice.h"
 
 #include "localizationhelper.h"
@@ -20,12 +21,6 @@ using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace {
 
-// Texts are shown in the user's language; tests compare with the looked-up key.
-QString rt(const QString& key)
-{
-    return Orvane::Tavrix::Common::LocalizationHelper::runtimeString(key);
-}
-
 // The identifying scanner releases the port (and its lock file) a moment after the
 // device is announced; an operation started at once could not open it.
 bool waitUntilPortIsFree()
@@ -41,50 +36,6 @@ bool waitUntilPortIsFree()
         QTest::qWait(50);
     }
     return false;
-}
-
-bool startDevice(ConnectedDevice& device, const QStringList& args = {})
-{
-    return device.start(args) && waitUntilPortIsFree();
-}
-
-bool writeFile(const QString& path, const QByteArray& content)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QByteArray randomBytes(int size, quint32 seed)
-{
-    QRandomGenerator generator(seed);
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char(generator.bounded(256));
-    return bytes;
-}
-
-QStringList sequenceCommands(ConnectedDevice& device)
-{
-    QStringList commands = device.emulator().commands();
-    commands.removeAll(QStringLiteral("#HWCF#"));
-    return commands;
-}
-
-QStringList filesBelow(const QString& dir)
-{
-    QStringList names;
-    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        names << QDir(dir).relativeFilePath(it.next());
-    names.sort();
-    return names;
 }
 
 // A device home whose installed project holds the given files.

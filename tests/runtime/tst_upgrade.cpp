@@ -1,5 +1,6 @@
 // Device software upgrade against the emulated device.
 #include "connecteddevice.h"
+#include "testutil.h"
 #include "ptydevice.h"
 
 #include "localizationhelper.h"
@@ -15,54 +16,6 @@ using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace {
 
-// Texts are shown in the user's language; tests compare with the looked-up key.
-QString rt(const QString& key)
-{
-    return Orvane::Tavrix::Common::LocalizationHelper::runtimeString(key);
-}
-
-// The identifying scanner releases the port (and its lock file) a moment after the
-// device is announced; an operation started at once could not open it.
-bool startDevice(ConnectedDevice& device, const QStringList& args = {})
-{
-    if (!device.start(args))
-        return false;
-    SerialPortManager* manager = SerialPortManager::instance();
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 10000) {
-        if (manager->openSerialPort()) {
-            manager->closeSerialPort();
-            return true;
-        }
-        QTest::qWait(50);
-    }
-    return false;
-}
-
-QByteArray randomBytes(int size, quint32 seed)
-{
-    QRandomGenerator generator(seed);
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char(generator.bounded(256));
-    return bytes;
-}
-
-QStringList sequenceCommands(ConnectedDevice& device)
-{
-    QStringList commands = device.emulator().commands();
-    commands.removeAll(QStringLiteral("#HWCF#"));
-    return commands;
-}
-
-qint64 sum(const QSignalSpy& spy)
-{
-    qint64 total = 0;
-    for (const QList<QVariant>& args : spy)
-        total += args.at(0).toInt();
-    return total;
-}
 
 } // namespace
 
@@ -106,7 +59,7 @@ void TestUpgrade::largePackageIsSentWhole()
     QCOMPARE(error.count(), 0);
     QCOMPARE(finished.at(0).at(0).toBool(), true);
     QCOMPARE(updated.count(), 2930);
-    QCOMPARE(sum(updated), qint64(3000000));
+    QCOMPARE(sum(updated), 3000000);
     QCOMPARE(updated.last().at(0).toInt(), 3000000 - 2929 * 1024);
     QCOMPARE(messages.count(), 2);
     QCOMPARE(messages.at(0).at(0).toString(), rt("Uploading device software..."));

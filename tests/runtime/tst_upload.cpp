@@ -1,6 +1,7 @@
 // Project upload against the emulated device: command order, device folder afterwards,
 // progress accounting, refusals, time-out and a pulled cable.
 #include "connecteddevice.h"
+#include "testutil.h"
 
 #include "configurationinfo.h"
 #include "enumhelper.h"
@@ -22,79 +23,6 @@ using Orvane::Tavrix::Common::EnumHelper;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace {
-
-// Texts are shown in the user's language; tests compare with the looked-up key.
-QString rt(const QString& key)
-{
-    return Orvane::Tavrix::Common::LocalizationHelper::runtimeString(key);
-}
-
-// The identifying scanner releases the port (and its lock file) a moment after the
-// device is announced; an operation started at once could not open it.
-bool startDevice(ConnectedDevice& device, const QStringList& args = {})
-{
-    if (!device.start(args))
-        return false;
-    SerialPortManager* manager = SerialPortManager::instance();
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 10000) {
-        if (manager->openSerialPort()) {
-            manager->closeSerialPort();
-            return true;
-        }
-        QTest::qWait(50);
-    }
-    return false;
-}
-
-bool writeFile(const QString& path, const QByteArray& content)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QByteArray randomBytes(int size, quint32 seed)
-{
-    QRandomGenerator generator(seed);
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char(generator.bounded(256));
-    return bytes;
-}
-
-// Everything the manager wrote after the identification handshake.
-QStringList sequenceCommands(ConnectedDevice& device)
-{
-    QStringList commands = device.emulator().commands();
-    commands.removeAll(QStringLiteral("#HWCF#"));
-    return commands;
-}
-
-QStringList filesBelow(const QString& dir)
-{
-    QStringList names;
-    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        names << QDir(dir).relativeFilePath(it.next());
-    names.sort();
-    return names;
-}
-
-int sum(const QSignalSpy& spy)
-{
-    int total = 0;
-    for (const QList<QVariant>& args : spy)
-        total += args.at(0).toInt();
-    return total;
-}
 
 QStringList firstArguments(const QSignalSpy& spy)
 {
