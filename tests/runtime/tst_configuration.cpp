@@ -1,6 +1,7 @@
 // Device configuration runs end to end against the emulated device.
 #include "calibrationinfo.h"
 #include "connecteddevice.h"
+#include "testutil.h"
 #include "filehelper.h"
 #include "serialportmanager.h"
 
@@ -17,23 +18,6 @@ using Orvane::Tavrix::Runtime::SerialPortManager;
 namespace {
 
 constexpr int LongWait = 30000;
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll();
-}
-
-bool writeFile(const QString& path, const QByteArray& data)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    return file.write(data) == data.size();
-}
 
 // Bytes that are not text, longer than one packet and not a multiple of it.
 QByteArray patternBytes(int size, int seed)
@@ -56,25 +40,6 @@ QString backupPath(const QString& serial)
 QStringList commandsSince(DeviceEmulator& emulator, int mark)
 {
     return emulator.commands().mid(mark);
-}
-
-// The identifying scanner may still hold the port (and its lock) for a moment
-// after the device is announced; wait until the manager can open it.
-bool startDevice(ConnectedDevice& dev, const QStringList& args)
-{
-    if (!dev.start(args))
-        return false;
-    SerialPortManager* m = SerialPortManager::instance();
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 10000) {
-        if (m->openSerialPort()) {
-            m->closeSerialPort();
-            return true;
-        }
-        QTest::qWait(50);
-    }
-    return false;
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // Listing, removal and upload of device fonts against the emulated device.
 #include "connecteddevice.h"
+#include "testutil.h"
 #include "serialportmanager.h"
 
 #include <QDir>
@@ -15,23 +16,6 @@ namespace {
 
 constexpr int LongWait = 30000;
 
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll();
-}
-
-bool writeFile(const QString& path, const QByteArray& data)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    return file.write(data) == data.size();
-}
-
 QByteArray patternBytes(int size, int seed)
 {
     QByteArray data(size, Qt::Uninitialized);
@@ -46,25 +30,6 @@ QByteArray patternBytes(int size, int seed)
 QStringList deviceFonts(const QString& root)
 {
     return QDir(root + "/fonts").entryList(QDir::Files, QDir::Name);
-}
-
-// The identifying scanner may still hold the port (and its lock) for a moment
-// after the device is announced; wait until the manager can open it.
-bool startDevice(ConnectedDevice& dev, const QStringList& args)
-{
-    if (!dev.start(args))
-        return false;
-    SerialPortManager* m = SerialPortManager::instance();
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 10000) {
-        if (m->openSerialPort()) {
-            m->closeSerialPort();
-            return true;
-        }
-        QTest::qWait(50);
-    }
-    return false;
 }
 
 } // namespace
