@@ -2,6 +2,7 @@
 #define SERIALPORTMANAGER_H
 
 #include "device_global.h"
+#include "operationresult.h"
 
 #include <QByteArray>
 #include <QMap>
@@ -135,6 +136,8 @@ signals:
     void progressError(const QString& error, bool needReboot);
     void progressMessage(const QString& message);
     void progressFinished(bool needReboot);
+    // Once for every operation that was started, after the sequence's own signals.
+    void operationEnded(const Orvane::Tavrix::Runtime::OperationResult& result);
     void currentFileChanged(const QString& file);
     void transferedFileSize(int size);
 

@@ -1,0 +1,61 @@
+#ifndef OPERATIONRESULT_H
+#define OPERATIONRESULT_H
+
+#include "device_global.h"
+
+#include <QMetaType>
+#include <QObject>
+#include <QString>
+
+namespace Orvane {
+namespace Tavrix {
+namespace Runtime {
+
+// How one device operation ended. SerialPortManager::operationEnded carries it
+// exactly once for every operation that was started, whatever happened to the
+// device or the port, so a window or the CLI never has to guess.
+class DEVICE_EXPORT OperationResult
+{
+    Q_GADGET
+public:
+    enum Kind {
+        NoKind,
+        Command,          // a single command: identify, clock, backlight, reboot
+        ProjectUpload,
+        SoftwareUpgrade,
+        ProjectRetrieval,
+        DataLogRetrieval,
+        DataLogUpdate,
+        Configuration,
+        FontListing,
+        FontManagement
+    };
+    Q_ENUM(Kind)
+
+    enum Outcome {
+        Succeeded,
+        Failed,     // the device refused a step, or a local step failed
+        TimedOut,   // the device did not answer in time
+        DeviceLost, // the device went away during the operation
+        NoData      // nothing to fetch (a device without a data log)
+    };
+    Q_ENUM(Outcome)
+
+    Kind kind = NoKind;
+    Outcome outcome = Succeeded;
+    QString port;
+    // The localized text to show; empty for a plain success.
+    QString message;
+    // The device restarts (or was restarted by the watchdog) as part of the end.
+    bool deviceRestarts = false;
+
+    bool succeeded() const { return outcome == Succeeded; }
+};
+
+} // namespace Runtime
+} // namespace Tavrix
+} // namespace Orvane
+
+Q_DECLARE_METATYPE(Orvane::Tavrix::Runtime::OperationResult)
+
+#endif // OPERATIONRESULT_H
