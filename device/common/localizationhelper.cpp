@@ -84,12 +84,19 @@ void LocalizationHelper::findLocaleFolder(const QString& directory)
     if (!directory.isEmpty() && isFolder(directory)) {
         base = QDir(directory).absolutePath();
     } else {
-        QDir dir(QCoreApplication::applicationDirPath());
-        if (!dir.cd(QStringLiteral("Localizations"))) {
+        // Beside the executable in a build tree; under share/dovrel when installed.
+        const QString programDir = QCoreApplication::applicationDirPath();
+        for (const QString& candidate : { programDir + QStringLiteral("/Localizations"),
+                                          programDir + QStringLiteral("/../share/dovrel/Localizations") }) {
+            if (isFolder(candidate)) {
+                base = QDir(candidate).absolutePath();
+                break;
+            }
+        }
+        if (base.isEmpty()) {
             qDebug() << "Cannot find localizations directory.";
             return;
         }
-        base = dir.absolutePath();
     }
 
     const QString exact = base + QLatin1Char('/') + m_currentLocale;
