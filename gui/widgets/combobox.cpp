@@ -73,7 +73,6 @@ void ComboBox::setUp()
     m_acceptWheel = true;
     m_readOnly = false;
     m_undoEnabled = true;
-    m_showingPopup = false;
     m_minimumItemHeight = 0;
     auto* list = new QListView(this);
     setView(list);
@@ -229,26 +228,25 @@ void ComboBox::setUndoEnabled(bool enabled)
 
 bool ComboBox::isShowingPopup() const
 {
-    return m_showingPopup;
+    // Asked of the list itself: a popup closed by a click elsewhere never passes through hidePopup().
+    return view() && view()->isVisible();
 }
 
 void ComboBox::showPopup()
 {
     if (m_readOnly)
         return;
-    m_showingPopup = true;
     QComboBox::showPopup();
 }
 
 void ComboBox::hidePopup()
 {
     QComboBox::hidePopup();
-    m_showingPopup = false;
 }
 
 void ComboBox::closePopup()
 {
-    if (m_showingPopup)
+    if (isShowingPopup())
         hidePopup();
 }
 

@@ -80,7 +80,6 @@ private:
     bool m_acceptWheel;
     bool m_readOnly;
     bool m_undoEnabled;
-    bool m_showingPopup;
     int m_minimumItemHeight;
 };
 

@@ -349,6 +349,12 @@ void TestEditingWidgets::comboBoxReadOnly()
     QVERIFY(box.isShowingPopup());
     box.closePopup();
     QVERIFY(!box.isShowingPopup());
+    // Closed by a click elsewhere, the popup is no longer reported as shown.
+    box.showPopup();
+    QVERIFY(box.isShowingPopup());
+    QWidget* popup = box.view()->window();
+    QTest::mouseClick(popup, Qt::LeftButton, Qt::NoModifier, QPoint(-40, popup->height() + 40));
+    QTRY_VERIFY(!box.isShowingPopup());
 
     box.setMinimumItemHeight(40);
     QCOMPARE(box.minimumItemHeight(), 40);
