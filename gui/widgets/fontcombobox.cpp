@@ -158,8 +158,8 @@ QMenu* FontComboBox::createEditMenu()
 void FontComboBox::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu* menu = createEditMenu();
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->popup(event->globalPos());
+    menu->exec(event->globalPos());
+    delete menu;
     event->accept();
 }
 
