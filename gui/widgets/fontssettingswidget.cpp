@@ -3,6 +3,7 @@
 #include "fontpreviewwidget.h"
 #include "fontscenter.h"
 #include "localizationhelper.h"
+#include "messagebox.h"
 
 #include <algorithm>
 
@@ -17,7 +18,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QSettings>
 #include <QTextBrowser>
@@ -312,7 +312,7 @@ QString FontsSettingsWidget::failureMessage(const QMap<int, QStringList>& failur
 
 void FontsSettingsWidget::showFailures(const QString& text)
 {
-    QMessageBox::warning(this, gui(QStringLiteral("Add Fonts")), text);
+    MessageBox::warning(this, gui(QStringLiteral("Add Fonts")), text);
 }
 
 QStringList FontsSettingsWidget::fontFilesIn(const QMimeData* mime)

@@ -5,6 +5,7 @@
 #include "fontscenter.h"
 #include "fontsdialog.h"
 #include "fontssettingswidget.h"
+#include "messagebox.h"
 #include "tst_fontsupport.h"
 
 #include <QAbstractButton>
@@ -15,7 +16,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSettings>
@@ -177,7 +177,7 @@ void TestFontWidgets::userFolderCannotBeCreated()
     QString title;
     QVERIFY(withModal([&]() { widget.addNewFonts({font}); },
                       [&](QWidget* modal) {
-                          auto* box = qobject_cast<QMessageBox*>(modal);
+                          auto* box = qobject_cast<MessageBox*>(modal);
                           if (box) {
                               shown = box->text();
                               title = box->windowTitle();
@@ -364,7 +364,7 @@ void TestFontWidgets::settingsGroupedFailureMessage()
     QString shown;
     QVERIFY(withModal([&]() { widget.addNewFonts({text, good, builtIn, missing, text2, good}); },
                       [&](QWidget* modal) {
-                          if (auto* box = qobject_cast<QMessageBox*>(modal))
+                          if (auto* box = qobject_cast<MessageBox*>(modal))
                               shown = box->text();
                           QTest::keyClick(modal, Qt::Key_Escape);
                       }));
