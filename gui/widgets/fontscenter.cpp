@@ -271,6 +271,26 @@ QStringList FontsCenter::getLanguagesForFont(const QFont& font)
     return names;
 }
 
+QStringList FontsCenter::removeFontFiles(const QStringList& files)
+{
+    // Loaded font files cannot be deleted while in use.
+    QFontDatabase::removeAllApplicationFonts();
+    const QString folder = QFileInfo(userFontDirectory()).canonicalFilePath();
+    QStringList kept;
+    for (const QString& file : files) {
+        const QFileInfo info(file);
+        const bool inUserFolder = !folder.isEmpty() && info.isFile()
+                                  && QFileInfo(info.absolutePath()).canonicalFilePath() == folder;
+        if (!inUserFolder || !QFile::remove(info.absoluteFilePath())) {
+            qWarning().noquote() << "Cannot remove font file" << file;
+            kept << file;
+        } else {
+            qDebug().noquote() << "Removed font file" << file;
+        }
+    }
+    return kept;
+}
+
 QString FontsCenter::fontInformationHtml(const QString& family) const
 {
     const QStringList languages = getLanguagesForFont(QFont(family));

@@ -61,6 +61,11 @@ public:
 
     int addFontFromPath(const QString& path);
 
+    // Before a restart: unloads every application font and deletes those of the given
+    // files that lie in the user font folder (nothing else is ever deleted). Returns the
+    // files that were not deleted. The centre's records are stale afterwards.
+    static QStringList removeFontFiles(const QStringList& files);
+
 signals:
     void fontAdded(const QStringList& families);
 

@@ -61,6 +61,7 @@ private slots:
     void addFontFromPath();
     void addFontWhenTargetCannotBeWritten();
     void informationText();
+    void removeFontFilesBeforeRestart();
 
 private:
     QTemporaryDir m_work;
@@ -276,6 +277,25 @@ void TestFontsCenter::informationText()
     QCOMPARE(center->fontInformationHtml("No Such Family"),
              QStringLiteral("<html>Veltane was unable to obtain the supported languages for font \"No Such Family\".<br/>"
                             "The font is using the following files: <ul></ul></html>"));
+}
+
+// Last: it unloads every application font, as the program does just before it restarts.
+void TestFontsCenter::removeFontFilesBeforeRestart()
+{
+    FontsCenter* center = FontsCenter::instance();
+    const QString folder = userFontFolder();
+    const QString outside = m_work.filePath("Armenian Test.ttf");
+    QVERIFY(QFile::exists(outside));
+    const QStringList marked = center->fontPath("Test Sans Hebrew") + center->fontPath("Test Sans Armenian");
+    QCOMPARE(marked.size(), 3);
+
+    const QStringList kept = FontsCenter::removeFontFiles(marked + QStringList{":/fonts/DroidSans", outside, folder + "/gone.ttf"});
+    QCOMPARE(kept, (QStringList{":/fonts/DroidSans", outside, folder + "/gone.ttf"}));
+    for (const QString& file : marked)
+        QVERIFY2(!QFile::exists(file), qPrintable(file));
+    QVERIFY(QFile::exists(outside));
+    QVERIFY(QFile::exists(folder + "/Georgian.ttf"));
+    QVERIFY(!QFontDatabase::families().contains("Test Sans Armenian"));
 }
 
 int main(int argc, char** argv)
