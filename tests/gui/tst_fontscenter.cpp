@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QFont>
 #include <QGlyphRun>
+#include <QProcess>
+#include <QTextStream>
 #include <QRawFont>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -61,6 +63,7 @@ private slots:
     void addFontFromPath();
     void addFontWhenTargetCannotBeWritten();
     void informationText();
+    void applicationFolderBeforeUserFolder();
     void removeFontFilesBeforeRestart();
 
 private:
@@ -279,6 +282,42 @@ void TestFontsCenter::informationText()
                             "The font is using the following files: <ul></ul></html>"));
 }
 
+// The program's own "Fonts" folder beside the executable: this test program is copied to a
+// folder of its own and run there with a documents folder of its own.
+void TestFontsCenter::applicationFolderBeforeUserFolder()
+{
+    QTemporaryDir place;
+    QVERIFY(place.isValid());
+    const QString program = place.filePath("bin/" + QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+    QVERIFY(QDir().mkpath(place.filePath("bin/Fonts")));
+    QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), program));
+    QVERIFY(QFile::setPermissions(program, QFile::permissions(program) | QFile::ExeUser));
+
+    const QByteArray shared = renamedFont(":/fonts/DroidSansThai", "Noto Sans Thai", "Test Sans Thai");
+    QVERIFY(writeBytes(place.filePath("bin/Fonts/SharedThai.ttf"), shared));
+    QVERIFY(writeBytes(place.filePath("bin/Fonts/Ethiopic.otf"),
+                       renamedFont(":/fonts/DroidSansEthiopic", "Noto Sans Ethiopic", "Test Sans Ethiopic")));
+    const QString userFolder = place.filePath("test-home/Documents/Lumatra/Fonts");
+    QVERIFY(writeBytes(userFolder + "/MyThai.ttf", shared + QByteArray(4, '\0')));
+    QVERIFY(writeBytes(userFolder + "/Georgian.ttf",
+                       renamedFont(":/fonts/DroidSansGeorgian", "Noto Sans Georgian", "Test Sans Georgian")));
+
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", place.filePath("test-home"));
+    env.insert("XDG_CONFIG_HOME", place.filePath("test-home/.config"));
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    process.setProcessEnvironment(env);
+    process.start(program, {"--list-fonts"});
+    QVERIFY(process.waitForFinished(120000));
+    QCOMPARE(process.exitCode(), 0);
+    const QStringList lines = QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines.at(0), QStringList(BuiltInFamilies + QStringList{"Test Sans Ethiopic", "Test Sans Thai"}).join('|'));
+    QCOMPARE(lines.at(1), QStringLiteral("Test Sans Georgian"));
+    QCOMPARE(lines.at(2), QFileInfo(place.filePath("bin/Fonts/SharedThai.ttf")).absoluteFilePath());
+}
+
 // Last: it unloads every application font, as the program does just before it restarts.
 void TestFontsCenter::removeFontFilesBeforeRestart()
 {
@@ -307,6 +346,15 @@ int main(int argc, char** argv)
         qputenv("XDG_CONFIG_HOME", (home.path() + "/.config").toLocal8Bit());
     }
     QApplication app(argc, argv);
+    if (app.arguments().contains("--list-fonts")) {
+        // Run by applicationFolderBeforeUserFolder() from a copy of this program.
+        FontsCenter* center = FontsCenter::instance();
+        QTextStream out(stdout);
+        out << center->applicationFonts().join('|') << '\n'
+            << center->userFonts().join('|') << '\n'
+            << center->fontPath("Test Sans Thai").join('|') << '\n';
+        return 0;
+    }
     TestFontsCenter test;
     return QTest::qExec(&test, argc, argv);
 }
