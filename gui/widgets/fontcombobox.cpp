@@ -1,5 +1,6 @@
 #include "fontcombobox.h"
 
+#include "editmenuhelper.h"
 #include "fontscenter.h"
 #include "localizationhelper.h"
 
@@ -28,13 +29,12 @@ QString gui(const QString& key)
 } // namespace
 
 FontComboBox::FontComboBox(QWidget* parent)
-    : QComboBox(parent)
+    : ComboBox(parent)
 {
     connect(this, qOverload<int>(&QComboBox::currentIndexChanged), this, [this]() {
         if (!m_refreshing)
             emit currentFontChanged();
     });
-    connect(this, qOverload<int>(&QComboBox::activated), this, [this]() { emit userModified(); });
     connect(FontsCenter::instance(), &FontsCenter::fontAdded, this, &FontComboBox::refresh);
     refresh();
 }
@@ -106,7 +106,7 @@ void FontComboBox::refresh()
             addFont(family, false);
     }
     // Room for the text, the item margins and a scroll bar.
-    view()->setMinimumWidth(widest + 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 40);
+    view()->setMinimumWidth(qMax(width(), widest + 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 40));
 
     const int index = findText(previous, Qt::MatchExactly);
     setCurrentIndex(index >= 0 ? index : 0);
@@ -116,48 +116,42 @@ void FontComboBox::refresh()
         emit currentFontChanged();
 }
 
-QMenu* FontComboBox::createEditMenu()
+QMenu* FontComboBox::createContextMenu()
 {
     auto* menu = new QMenu(this);
     QLineEdit* edit = lineEdit();
-    const bool writable = edit && !edit->isReadOnly() && isEnabled();
+    const bool writable = edit && !edit->isReadOnly() && !isReadOnly();
+    const bool undoable = writable && isUndoEnabled();
+    // Without a line edit the chosen font's name is what can be copied.
     const bool hasSelection = edit ? edit->hasSelectedText() : !currentText().isEmpty();
-    const bool canPaste = writable && !QApplication::clipboard()->text().isEmpty();
 
-    QAction* undo = menu->addAction(QIcon(QStringLiteral(":/images/undo")), gui(QStringLiteral("&Undo")));
-    undo->setEnabled(writable && edit->isUndoAvailable());
+    QAction* undo = EditMenuHelper::addEntry(menu, EditMenuHelper::Undo, undoable && edit->isUndoAvailable());
     connect(undo, &QAction::triggered, this, [edit]() { edit->undo(); });
-    QAction* redo = menu->addAction(QIcon(QStringLiteral(":/images/redo")), gui(QStringLiteral("&Redo")));
-    redo->setEnabled(writable && edit->isRedoAvailable());
+    QAction* redo = EditMenuHelper::addEntry(menu, EditMenuHelper::Redo, undoable && edit->isRedoAvailable());
     connect(redo, &QAction::triggered, this, [edit]() { edit->redo(); });
     menu->addSeparator();
-    QAction* copy = menu->addAction(QIcon(QStringLiteral(":/images/copy")), gui(QStringLiteral("&Copy")));
-    copy->setEnabled(hasSelection);
+    QAction* copy = EditMenuHelper::addEntry(menu, EditMenuHelper::Copy, hasSelection);
     connect(copy, &QAction::triggered, this, [this, edit]() {
         if (edit)
             edit->copy();
         else
             QApplication::clipboard()->setText(currentText());
     });
-    QAction* cut = menu->addAction(QIcon(QStringLiteral(":/images/cut")), gui(QStringLiteral("Cu&t")));
-    cut->setEnabled(writable && hasSelection);
+    QAction* cut = EditMenuHelper::addEntry(menu, EditMenuHelper::Cut, writable && hasSelection);
     connect(cut, &QAction::triggered, this, [edit]() { edit->cut(); });
-    QAction* paste = menu->addAction(QIcon(QStringLiteral(":/images/paste")), gui(QStringLiteral("&Paste")));
-    paste->setEnabled(canPaste);
+    QAction* paste = EditMenuHelper::addEntry(menu, EditMenuHelper::Paste, writable && EditMenuHelper::clipboardHasText());
     connect(paste, &QAction::triggered, this, [edit]() { edit->paste(); });
-    QAction* remove = menu->addAction(QIcon(QStringLiteral(":/images/delete")), gui(QStringLiteral("&Delete")));
-    remove->setEnabled(writable && hasSelection);
+    QAction* remove = EditMenuHelper::addEntry(menu, EditMenuHelper::Delete, writable && hasSelection);
     connect(remove, &QAction::triggered, this, [edit]() { edit->del(); });
     menu->addSeparator();
-    QAction* selectAll = menu->addAction(gui(QStringLiteral("Select &All")));
-    selectAll->setEnabled(edit && !edit->text().isEmpty());
+    QAction* selectAll = EditMenuHelper::addEntry(menu, EditMenuHelper::SelectAll, edit && !edit->text().isEmpty());
     connect(selectAll, &QAction::triggered, this, [edit]() { edit->selectAll(); });
     return menu;
 }
 
 void FontComboBox::contextMenuEvent(QContextMenuEvent* event)
 {
-    QMenu* menu = createEditMenu();
+    QMenu* menu = createContextMenu();
     menu->exec(event->globalPos());
     delete menu;
     event->accept();
@@ -170,7 +164,7 @@ void FontComboBox::keyPressEvent(QKeyEvent* event)
         event->accept();
         return;
     }
-    QComboBox::keyPressEvent(event);
+    ComboBox::keyPressEvent(event);
 }
 
 } // namespace Designer

@@ -3,7 +3,8 @@
 
 #include "gui_global.h"
 
-#include <QComboBox>
+#include "combobox.h"
+
 #include <QStringList>
 
 class QMenu;
@@ -14,7 +15,8 @@ namespace Designer {
 
 // A font chooser limited to the application's fonts, each drawn in its own font.
 // Fonts a document names but that are not available are listed too, in "Droid Sans".
-class GUI_EXPORT FontComboBox : public QComboBox
+// userModified() comes from ComboBox.
+class GUI_EXPORT FontComboBox : public ComboBox
 {
     Q_OBJECT
 public:
@@ -30,13 +32,15 @@ public:
 
     bool isRefreshing() const;
 
+    // The editing context menu; the caller owns it.
+    QMenu* createContextMenu();
+
 public slots:
     void refresh();
 
 signals:
     void currentFontChanged();
     void fontsChanged();
-    void userModified();
     void requestHelp();
 
 protected:
@@ -44,8 +48,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    QMenu* createEditMenu();
-
     QStringList m_extraFonts;
     bool m_refreshing = false;
 };

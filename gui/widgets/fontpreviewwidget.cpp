@@ -1,6 +1,8 @@
 #include "fontpreviewwidget.h"
 
 #include "fontscenter.h"
+#include "fontsizespinbox.h"
+#include "txtextedit.h"
 #include "localizationhelper.h"
 
 #include <QDoubleSpinBox>
@@ -28,7 +30,7 @@ FontPreviewWidget::FontPreviewWidget(QWidget* parent)
     : QWidget(parent)
 {
     m_pixelSizeLabel = new QLabel(this);
-    m_pixelSize = new QDoubleSpinBox(this);
+    m_pixelSize = new FontSizeSpinBox(this);
     m_pixelSize->setDecimals(1);
     m_pixelSize->setRange(1.0, 500.0);
     m_pixelSize->setSingleStep(1.0);
@@ -64,7 +66,7 @@ FontPreviewWidget::FontPreviewWidget(QWidget* parent)
     m_wordSpacing->setRange(-50.0, 200.0);
     m_wordSpacing->setDecimals(1);
 
-    m_sample = new QTextEdit(this);
+    m_sample = new TxTextEdit(this);
     m_sample->setAcceptRichText(false);
     m_sample->setPlainText(gui(QStringLiteral("Sample Text")));
 

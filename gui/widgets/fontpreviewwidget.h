@@ -8,12 +8,14 @@
 
 class QDoubleSpinBox;
 class QLabel;
-class QTextEdit;
 class QToolButton;
 
 namespace Orvane {
 namespace Tavrix {
 namespace Designer {
+
+class FontSizeSpinBox;
+class TxTextEdit;
 
 // A sample text in one font, with size, style and spacing controls.
 class GUI_EXPORT FontPreviewWidget : public QWidget
@@ -33,7 +35,7 @@ public:
     // The font the sample is drawn with.
     QFont previewFont() const;
 
-    QDoubleSpinBox* pixelSizeSpinBox() const { return m_pixelSize; }
+    FontSizeSpinBox* pixelSizeSpinBox() const { return m_pixelSize; }
     QDoubleSpinBox* letterSpacingSpinBox() const { return m_letterSpacing; }
     QDoubleSpinBox* wordSpacingSpinBox() const { return m_wordSpacing; }
     QToolButton* boldButton() const { return m_bold; }
@@ -41,7 +43,7 @@ public:
     QToolButton* underlineButton() const { return m_underline; }
     QToolButton* strikeOutButton() const { return m_strikeOut; }
     QToolButton* overlineButton() const { return m_overline; }
-    QTextEdit* sampleEdit() const { return m_sample; }
+    TxTextEdit* sampleEdit() const { return m_sample; }
 
 signals:
     void fontFamilyChanged(const QString& family);
@@ -58,7 +60,7 @@ private:
     void retranslate();
 
     QString m_family;
-    QDoubleSpinBox* m_pixelSize = nullptr;
+    FontSizeSpinBox* m_pixelSize = nullptr;
     QDoubleSpinBox* m_letterSpacing = nullptr;
     QDoubleSpinBox* m_wordSpacing = nullptr;
     QLabel* m_pixelSizeLabel = nullptr;
@@ -69,7 +71,7 @@ private:
     QToolButton* m_underline = nullptr;
     QToolButton* m_strikeOut = nullptr;
     QToolButton* m_overline = nullptr;
-    QTextEdit* m_sample = nullptr;
+    TxTextEdit* m_sample = nullptr;
 };
 
 } // namespace Designer

@@ -4,6 +4,8 @@
 #include "fontscenter.h"
 #include "localizationhelper.h"
 #include "messagebox.h"
+#include "txlistwidget.h"
+#include "txtextbrowser.h"
 
 #include <algorithm>
 
@@ -20,7 +22,6 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QSettings>
-#include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -56,15 +57,15 @@ FontsSettingsWidget::FontsSettingsWidget(QWidget* parent)
 
     const QString listStyle = QStringLiteral("QListWidget { border: 1px solid black; }");
     auto* builtInLabel = new QLabel(gui(QStringLiteral("Built-in Fonts")), group);
-    m_builtInList = new QListWidget(group);
+    m_builtInList = new TxListWidget(group);
     m_builtInList->setStyleSheet(listStyle);
     auto* userLabel = new QLabel(gui(QStringLiteral("User-added Fonts")), group);
-    m_userList = new QListWidget(group);
+    m_userList = new TxListWidget(group);
     m_userList->setStyleSheet(listStyle);
     m_userList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_userList->setContextMenuPolicy(Qt::CustomContextMenu);
     m_userList->setSortingEnabled(true);
-    for (QListWidget* list : {m_builtInList, m_userList}) {
+    for (TxListWidget* list : {m_builtInList, m_userList}) {
         // Drops on the lists are font files for this widget, not list items.
         list->setAcceptDrops(false);
         list->viewport()->setAcceptDrops(false);
@@ -84,10 +85,10 @@ FontsSettingsWidget::FontsSettingsWidget(QWidget* parent)
     previewLayout->addWidget(m_preview);
 
     auto* infoLabel = new QLabel(gui(QStringLiteral("Font Information")), group);
-    m_information = new QTextBrowser(group);
+    m_information = new TxTextBrowser(group);
+    m_information->setOpenLocalFile(true, true);
     m_information->setStyleSheet(QStringLiteral("QTextBrowser { background: transparent; color: black; }"));
     m_information->setFrameShape(QFrame::NoFrame);
-    m_information->setOpenExternalLinks(true);
     QFont plainInfo = m_information->font();
     plainInfo.setBold(false);
     m_information->setFont(plainInfo);

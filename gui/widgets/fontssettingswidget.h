@@ -12,13 +12,14 @@ class QLabel;
 class QListWidget;
 class QListWidgetItem;
 class QMimeData;
-class QTextBrowser;
 
 namespace Orvane {
 namespace Tavrix {
 namespace Designer {
 
 class FontPreviewWidget;
+class TxListWidget;
+class TxTextBrowser;
 
 // Lists the built-in and the user-added fonts, previews them, adds font files and
 // marks user fonts for removal (files in use can only be deleted after a restart).
@@ -40,11 +41,11 @@ public:
     // The grouped failure text: one paragraph per kind of failure.
     static QString failureMessage(const QMap<int, QStringList>& failures);
 
-    QListWidget* builtInList() const { return m_builtInList; }
-    QListWidget* userList() const { return m_userList; }
+    TxListWidget* builtInList() const { return m_builtInList; }
+    TxListWidget* userList() const { return m_userList; }
     FontPreviewWidget* preview() const { return m_preview; }
     QGroupBox* previewGroup() const { return m_previewGroup; }
-    QTextBrowser* informationBrowser() const { return m_information; }
+    TxTextBrowser* informationBrowser() const { return m_information; }
 
 public slots:
     void onAddFonts();
@@ -69,11 +70,11 @@ private:
     void showFailures(const QString& text);
     void applyMark(QListWidgetItem* item, bool marked);
 
-    QListWidget* m_builtInList = nullptr;
-    QListWidget* m_userList = nullptr;
+    TxListWidget* m_builtInList = nullptr;
+    TxListWidget* m_userList = nullptr;
     QGroupBox* m_previewGroup = nullptr;
     FontPreviewWidget* m_preview = nullptr;
-    QTextBrowser* m_information = nullptr;
+    TxTextBrowser* m_information = nullptr;
     QStringList m_marked;
 };
 

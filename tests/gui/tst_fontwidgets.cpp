@@ -3,9 +3,13 @@
 #include "fontcombobox.h"
 #include "fontpreviewwidget.h"
 #include "fontscenter.h"
+#include "fontsizespinbox.h"
 #include "fontsdialog.h"
 #include "fontssettingswidget.h"
 #include "messagebox.h"
+#include "txlistwidget.h"
+#include "txtextbrowser.h"
+#include "txtextedit.h"
 #include "tst_fontsupport.h"
 
 #include <QAbstractButton>
@@ -27,6 +31,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
+#include <QWheelEvent>
 
 #include <functional>
 
@@ -233,6 +238,14 @@ void TestFontWidgets::previewControls()
     QCOMPARE(preview.previewFont().family(), QStringLiteral("Noto Sans Hebrew"));
     QVERIFY(preview.previewFont().bold());
 
+    // The size box has the editing menu with its step entries.
+    QStringList entries;
+    QVERIFY(chooseMenuEntry([&]() { openContextMenu(preview.pixelSizeSpinBox(), QPoint(5, 5)); }, "&Step Up", &entries));
+    QCOMPARE(entries, (QStringList{"&Undo", "&Redo", "&Copy", "Cu&t", "&Paste", "&Delete", "Select &All", "&Step Up",
+                                   "Step D&own"}));
+    QTRY_COMPARE_WITH_TIMEOUT(preview.pixelSize(), 23.5, Wait);
+    QCOMPARE(preview.sampleEdit()->styleSheet(), QStringLiteral("QTextEdit { font-size: 23.5px; }"));
+
     // The sample text is the user's to edit.
     QVERIFY(!preview.sampleEdit()->isReadOnly());
     preview.sampleEdit()->clear();
@@ -308,6 +321,14 @@ void TestFontWidgets::comboBoxEditMenu()
     // The list is not editable: only copying the chosen font can act.
     QCOMPARE(enabled, QStringList{"&Copy"});
     QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::clipboard()->text(), QStringLiteral("Droid Sans"), Wait);
+
+    // Choosing with the wheel is a change by the user.
+    QSignalSpy modified(&combo, qOverload<>(&FontComboBox::userModified));
+    QWheelEvent wheel(QPointF(5, 5), combo.mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&combo, &wheel);
+    QCOMPARE(modified.count(), 1);
+    QCOMPARE(combo.currentFont(), QStringLiteral("NanumGothic"));
 
     QSignalSpy help(&combo, &FontComboBox::requestHelp);
     QTest::keyClick(&combo, Qt::Key_F1);
