@@ -175,6 +175,9 @@ void FontsCenter::recordFile(const QString& path, const QString& family, const Q
     QStringList& files = m_familyFiles[family];
     if (!files.contains(path))
         files.append(path);
+    // Scripts a user font lacks are drawn by the built-in fonts, as everywhere else.
+    if (source != BuiltIn && QFont::substitutes(family).isEmpty())
+        QFont::insertSubstitutions(family, m_builtInFamilies);
     m_fileFamily.insert(path, family);
     if (!digest.isEmpty())
         m_digests.insert(digest, source);

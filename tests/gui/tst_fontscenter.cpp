@@ -213,6 +213,11 @@ void TestFontsCenter::addFontFromPath()
     QCOMPARE(resourceBytes(folder + "/Armenian Test.ttf"), armenian);
     QVERIFY(QFontDatabase::families().contains("Test Sans Armenian"));
     QCOMPARE(shape(QStringLiteral("Բարեւ"), QFont("Test Sans Armenian")).families, QStringList{"Test Sans Armenian"});
+    // What it lacks comes from the built-in fonts, not from this machine's.
+    const ShapedText mixed = shape(QStringLiteral("Բարեւ Hello 你好 שלום"), QFont("Test Sans Armenian"));
+    QCOMPARE(mixed.missingGlyphs, 0);
+    for (const QString& family : mixed.families)
+        QVERIFY2(family == "Test Sans Armenian" || BuiltInFamilies.contains(family), qPrintable(family));
 
     // The same file again, from anywhere.
     QVERIFY(writeBytes(m_work.filePath("again/Renamed.ttf"), armenian));
