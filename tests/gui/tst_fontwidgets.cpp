@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDoubleSpinBox>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
@@ -146,6 +147,7 @@ private slots:
     void settingsListsAndInformation();
     void settingsGroupedFailureMessage();
     void settingsDropAddsFonts();
+    void settingsAddCommandRemembersFolder();
     void settingsMarkForRemoval();
     void dialogResults();
 
@@ -423,6 +425,42 @@ void TestFontWidgets::settingsDropAddsFonts()
     QVERIFY(findItem(widget.userList(), "Test Sans Hebrew"));
     QVERIFY(QFile::exists(userFontFolder() + "/Hebrew Test.TTF"));
     QVERIFY(!QFile::exists(userFontFolder() + "/picture.png"));
+}
+
+void TestFontWidgets::settingsAddCommandRemembersFolder()
+{
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "Kavendi", "Lumatra");
+    QVERIFY(QDir().mkpath(m_work.filePath("start")));
+    settings.setValue("importFontDir", m_work.filePath("start"));
+    settings.sync();
+    const QString font = makeFont("picked/Naskh Test.ttf", ":/fonts/DroidNaskh", "Noto Naskh Arabic", "Test Naskh Arabic");
+
+    FontsSettingsWidget widget;
+    widget.show();
+    QSignalSpy changed(&widget, &FontsSettingsWidget::importFontPathChanged);
+    QString title;
+    QString folder;
+    QStringList filters;
+    QVERIFY(withModal([&]() { widget.onAddFonts(); },
+                      [&](QWidget* modal) {
+                          auto* dialog = qobject_cast<QFileDialog*>(modal);
+                          if (!dialog) {
+                              modal->close();
+                              return;
+                          }
+                          title = dialog->windowTitle();
+                          folder = dialog->directory().absolutePath();
+                          filters = dialog->nameFilters();
+                          dialog->selectFile(font);
+                          QMetaObject::invokeMethod(dialog, "accept");
+                      }));
+    QCOMPARE(title, QStringLiteral("Add Fonts"));
+    QCOMPARE(folder, QDir(m_work.filePath("start")).absolutePath());
+    QCOMPARE(filters, QStringList{"Font (*.otf *.ttf)"});
+    QVERIFY(findItem(widget.userList(), "Test Naskh Arabic"));
+    QCOMPARE(changed.count(), 1);
+    settings.sync();
+    QCOMPARE(settings.value("importFontDir").toString(), QFileInfo(font).absolutePath());
 }
 
 void TestFontWidgets::settingsMarkForRemoval()
