@@ -22,11 +22,11 @@ QPointer<SerialPortManager> g_instance;
 constexpr int MaxRxText = 64 * 1024;
 constexpr int KeptRxTail = 4 * 1024;
 
-// Whether the receiver's start byte "C" came in the same text, after the token.
-bool startRequestFollows(const QString& text, const QString& token)
+// What followed a token in the same read: the receiver's request may already be in it.
+QString textAfter(const QString& text, const QLatin1String& token)
 {
     const int at = text.indexOf(token);
-    return at >= 0 && text.indexOf(QLatin1Char('C'), at + token.size()) >= 0;
+    return at < 0 ? QString() : text.mid(at + token.size());
 }
 
 // The restart that closes an operation whose work is done.
@@ -35,7 +35,6 @@ bool isClosingRestart(int operation)
     return operation == SerialPortManager::UploadReboot || operation == SerialPortManager::RetrieveProjectReboot
         || operation == SerialPortManager::RetrieveLogReboot || operation == SerialPortManager::UpdateLogReboot;
 }
-
 
 } // namespace
 
@@ -493,13 +492,15 @@ void SerialPortManager::onReadyRead()
         return;
     }
     if (d->m_transferMode == 1) {
-        // One byte per notification; the rest is picked up by the loop below so nothing waits
-        // for a further readyRead that may never come.
-        char byte = 0;
-        while (d->m_transferMode == 1 && d->m_port->bytesAvailable() > 0 && d->m_port->getChar(&byte))
-            processTxReply(byte);
-        if (d->m_transferMode == 1 || d->m_port->bytesAvailable() == 0)
+        // Everything that has arrived, at once: the reply and the next packet need no
+        // further notification, and a transfer that ends mid-read leaves the rest as text.
+        const QByteArray data = d->m_port->readAll();
+        const int used = processTxBytes(data);
+        if (used >= data.size())
             return;
+        d->m_rxText += QString::fromLatin1(data.mid(used));
+        dispatchText();
+        return;
     }
     d->m_rxText += QString::fromLatin1(d->m_port->readAll());
     dispatchText();
@@ -634,17 +635,13 @@ void SerialPortManager::dispatchText()
     } else if (has("<RTLD:ERR>")) {
         emit upgradeDeviceStatusChange(103);
     } else if (has("<RTLD:ACK>")) {
-        const bool startRequested = startRequestFollows(text, QStringLiteral("<RTLD:ACK>"));
+        // The send starts at the acceptance and takes what followed it, perhaps the "C".
+        d->m_rxText = textAfter(text, QLatin1String("<RTLD:ACK>"));
+        keep = true;
         emit upgradeDeviceStatusChange(102);
-        if (startRequested) {
-            d->m_rxText = QStringLiteral("C");
-            keep = true;
-        }
     } else if (has("<LOAD:ACK>")) {
-        // The receiver's "C" may come in the same read as the acceptance; the send
-        // start looks for it, so it must survive the clearing of the text.
-        if (startRequestFollows(text, QStringLiteral("<LOAD:ACK>")))
-            keep = true;
+        d->m_rxText = textAfter(text, QLatin1String("<LOAD:ACK>"));
+        keep = true;
         switch (op) {
         case SendCalibrationFile: emit configureStateChange(26); break;
         case SendSplashImage: emit configureStateChange(27); break;
@@ -653,8 +650,6 @@ void SerialPortManager::dispatchText()
         case SendFontFile: emit deviceFontStatusChange(309, 0, QString()); break;
         default: break;
         }
-        if (keep)
-            d->m_rxText = QStringLiteral("C");
     } else if (has("<SYNC:NOR>")) {
         switch (op) {
         case UpgradeFinished: emit upgradeDeviceStatusChange(104); break;

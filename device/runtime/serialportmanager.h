@@ -70,7 +70,8 @@ public:
 
     // Transfer content of the next packet send.
     void setTransferFile(const QByteArray& fileContent, const QString& remotePath);
-    void setTransferFile(const QString& localFilePath, const QString& remotePath);
+    // False when the file cannot be read whole; nothing is then left to announce.
+    bool setTransferFile(const QString& localFilePath, const QString& remotePath);
 
     static quint16 crc16(const char* data, int length);
     static QString timeoutText(int operation);
@@ -225,8 +226,12 @@ private:
     // Packet engine.
     void prepareSend();
     void txPacket(int mode = 0);
+    void startTransfer();
+    int processTxBytes(const QByteArray& bytes);
     void processTxReply(char rxData);
     void processRxPacket(const QByteArray& chunk);
+    bool acceptRxPacket(const QByteArray& packet);
+    void finishReceive();
     void endSendAsFailure();
     void rxError();
 

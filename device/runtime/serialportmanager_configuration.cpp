@@ -236,7 +236,7 @@ void SerialPortManager::onConfigureStateChange(int state)
         remoteUploadSplashScreenFile();
         break;
     case 27:
-        d->m_delayTimer->start(400);
+        startTransfer();
         ++d->m_configStep;
         emit progressUpdated(d->m_configStep);
         break;
@@ -267,7 +267,7 @@ void SerialPortManager::onConfigureStateChange(int state)
         if (d->m_fileSize > 0) {
             d->m_blockNumber = 1;
             d->m_rxBlockLength = 0;
-            d->m_delayTimer->start(1500);
+            startTransfer();
             ++d->m_configStep;
             emit progressUpdated(d->m_configStep);
         } else {
@@ -303,7 +303,7 @@ void SerialPortManager::onConfigureStateChange(int state)
         break;
     }
     case 26:
-        d->m_delayTimer->start(400);
+        startTransfer();
         ++d->m_configStep;
         emit progressUpdated(d->m_configStep);
         break;

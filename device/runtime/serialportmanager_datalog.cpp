@@ -125,7 +125,7 @@ void SerialPortManager::onRetrieveDataLogStatusChange(int status)
         if (d->m_fileSize >= 1) {
             d->m_blockNumber = 1;
             d->m_rxBlockLength = 0;
-            d->m_delayTimer->start(800);
+            startTransfer();
             emit sendingFileInitiated(rt("Receiving data log file..."), d->m_fileSize);
         } else {
             emit retrieveDataLogStatusChange(509);
@@ -200,7 +200,7 @@ void SerialPortManager::onProcessUpdateLogFile(int status)
         break;
     case 513:
         stopWatchdog();
-        d->m_delayTimer->start(400);
+        startTransfer();
         break;
     case 511:
         d->m_busy = false;

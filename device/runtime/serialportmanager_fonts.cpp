@@ -154,7 +154,7 @@ void SerialPortManager::onDeviceFontStatusChange(int status, int idx, const QStr
         break;
     case FileAccepted:
         stopWatchdog();
-        d->m_delayTimer->start(400);
+        startTransfer();
         break;
     case FileSent:
         stopWatchdog();

@@ -101,7 +101,7 @@ void SerialPortManager::onRetrieveProjectFileStatusChange(int status)
         if (d->m_fileSize > 0) {
             d->m_blockNumber = 1;
             d->m_rxBlockLength = 0;
-            d->m_delayTimer->start(800);
+            startTransfer();
             emit sendingFileInitiated(rt("Receiving project file..."), d->m_fileSize);
         } else {
             emit retrieveProjectFileStatusChange(406);

@@ -44,7 +44,7 @@ void SerialPortManager::onUpgradeDeviceStatusChange(int status)
     switch (status) {
     case 102:
         stopWatchdog();
-        d->m_delayTimer->start(400);
+        startTransfer();
         emit progressMessage(LocalizationHelper::runtimeString(QStringLiteral("Uploading device software...")));
         break;
     case 100:

@@ -124,7 +124,7 @@ void SerialPortManager::onProcessUploadFile(int status)
         break;
     case 203:
         stopWatchdog();
-        d->m_delayTimer->start(400);
+        startTransfer();
         break;
     case 201:
         ++d->m_uploadIndex;
