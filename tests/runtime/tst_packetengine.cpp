@@ -195,7 +195,7 @@ private slots:
         device.write("<RTLD:NOR>");
         QVERIFY(finished.wait(5000) || finished.count() == 1);
         QCOMPARE(finished.at(0).at(0).toBool(), true);
-        QCOMPARE(m->currentOperation(), int(SerialPortManager::UpgradeFinished));
+        QCOMPARE(m->currentOperation(), int(SerialPortManager::NoOperation));
         QVERIFY(!m->isSerialPortOpen());
     }
 
