@@ -36,7 +36,7 @@ namespace Designer {
 
 namespace {
 
-QString app(const char* key)
+QString applicationString(const char* key)
 {
     return LocalizationHelper::applicationString(QString::fromUtf8(key));
 }
@@ -101,12 +101,12 @@ void NorraApplication::guardSingleInstance()
     case InstanceLock::Acquired:
         if (!m_lockFile->write(QByteArrayLiteral("loading"))) {
             m_lockFailed = true;
-            showStartupError(app("Error"), app("Failed to acquire file lock."));
+            showStartupError(applicationString("Error"), applicationString("Failed to acquire file lock."));
         }
         return;
     case InstanceLock::Failed:
         m_lockFailed = true;
-        showStartupError(app("Error"), app("Failed to acquire file lock."));
+        showStartupError(applicationString("Error"), applicationString("Failed to acquire file lock."));
         return;
     case InstanceLock::HeldElsewhere:
         m_alreadyRunning = true;
@@ -123,8 +123,8 @@ void NorraApplication::handOverToRunningInstance()
     QByteArray content = InstanceLock::readContent(m_lockFile->path());
     while (!isPortText(content)) {
         if (waited.elapsed() >= InstanceWaitMs) {
-            showStartupError(app("Error"),
-                             app("Another instance of the application is still starting and did not become ready "
+            showStartupError(applicationString("Error"),
+                             applicationString("Another instance of the application is still starting and did not become ready "
                                  "within %1 seconds. Close it or wait, then try again.")
                                  .arg(InstanceWaitMs / 1000));
             return;
@@ -135,7 +135,7 @@ void NorraApplication::handOverToRunningInstance()
             m_alreadyRunning = false;
             if (!m_lockFile->write(QByteArrayLiteral("loading"))) {
                 m_lockFailed = true;
-                showStartupError(app("Error"), app("Failed to acquire file lock."));
+                showStartupError(applicationString("Error"), applicationString("Failed to acquire file lock."));
             }
             return;
         }
@@ -145,7 +145,7 @@ void NorraApplication::handOverToRunningInstance()
     bool ok = false;
     const int port = QString::fromLatin1(content).toInt(&ok, 10);
     if (!ok || port <= 0 || port > 65535) {
-        showStartupError(app("Error"), app("Failed to acquire file lock."));
+        showStartupError(applicationString("Error"), applicationString("Failed to acquire file lock."));
         return;
     }
     m_socket = new QTcpSocket(this);
@@ -156,7 +156,7 @@ void NorraApplication::handOverToRunningInstance()
         m_socket->flush();
         m_socket->close();
     } else {
-        showStartupError(app("Error"), app("Failed to communicate with the application."));
+        showStartupError(applicationString("Error"), applicationString("Failed to communicate with the application."));
     }
 }
 
@@ -173,7 +173,7 @@ void NorraApplication::initialize()
 {
     QString error;
     if (!QDir(QCoreApplication::applicationDirPath()).exists())
-        error = app("The application path does not exist.");
+        error = applicationString("The application path does not exist.");
 
     // The working folders of the last run go; the device rows work below a fresh one.
     const QString temp = FileHelper::getStandardTemporatyLocation();
@@ -187,15 +187,15 @@ void NorraApplication::initialize()
     if (error.isEmpty()) {
         // With parents: a fresh account may have no documents folder yet.
         if (!user.exists(QStringLiteral("Lumatra")) && !QDir().mkpath(user.filePath(QStringLiteral("Lumatra"))))
-            error = app("The user directory cannot be created.");
+            error = applicationString("The user directory cannot be created.");
         if (!user.cd(QStringLiteral("Lumatra")))
-            error = app("The user directory cannot be accessed.");
+            error = applicationString("The user directory cannot be accessed.");
     }
     if (error.isEmpty()) {
         if (!user.exists(QStringLiteral("Calibrations")) && !user.mkdir(QStringLiteral("Calibrations")))
-            error = app("The Calibrations directory cannot be created.");
+            error = applicationString("The Calibrations directory cannot be created.");
         if (!user.cd(QStringLiteral("Calibrations")))
-            error = app("The Calibrations directory cannot be accessed.");
+            error = applicationString("The Calibrations directory cannot be accessed.");
     }
     if (error.isEmpty()) {
         QFile sheet(QStringLiteral(":/stylesheets/stylesheet"));
@@ -204,12 +204,12 @@ void NorraApplication::initialize()
             sheet.close();
             setStyleSheet(text);
         } else {
-            error = app("Cannot open the appication stylesheet.");
+            error = applicationString("Cannot open the appication stylesheet.");
         }
     }
     if (!error.isEmpty()) {
         throw Exception(QStringLiteral("DesignerAppliction"), QStringLiteral("initialize"),
-                        app("The application cannot be opened. The following error occurred:\n%1").arg(error));
+                        applicationString("The application cannot be opened. The following error occurred:\n%1").arg(error));
     }
     // The lock stays held: the main window publishes its port in it without a gap
     // in which a second start could take it.
@@ -232,9 +232,9 @@ bool NorraApplication::notify(QObject* receiver, QEvent* event)
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {
-        MessageBox::warning(nullptr, app("Veltane"), QString::fromLocal8Bit(e.what()));
+        MessageBox::warning(nullptr, applicationString("Veltane"), QString::fromLocal8Bit(e.what()));
     } catch (...) {
-        MessageBox::warning(nullptr, app("Veltane"), app("An error occurred."));
+        MessageBox::warning(nullptr, applicationString("Veltane"), applicationString("An error occurred."));
     }
     return false;
 }

@@ -11,6 +11,8 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTableWidget>
+
+#include "txtablewidget.h"
 #include <QVBoxLayout>
 
 using Orvane::Tavrix::Common::LocalizationHelper;
@@ -45,7 +47,9 @@ HardwareInfoDialog::HardwareInfoDialog(QWidget* parent)
 {
     auto* layout = new QVBoxLayout(this);
 
-    m_table = new QTableWidget(RowCount, 1, this);
+    m_table = new TxTableWidget(this);
+    m_table->setRowCount(RowCount);
+    m_table->setColumnCount(1);
     m_table->setSelectionMode(QAbstractItemView::NoSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setFocusPolicy(Qt::NoFocus);
