@@ -1,9 +1,11 @@
 #include "deviceitemwidget.h"
 
 #include "deviceinformation.h"
+#include "devicelogretrievedialog.h"
 #include "filehelper.h"
 #include "hardwareinfodialog.h"
 #include "localizationhelper.h"
+#include "logselectiondialog.h"
 #include "messagebox.h"
 #include "serialportmanager.h"
 
@@ -309,11 +311,48 @@ void DeviceItemWidget::upgradeDeviceWithFile(const QString& filePath)
 
 void DeviceItemWidget::onRetrieveDeviceLog()
 {
-    showComingFeature(gui("Retrieve Device Logged Data"));
+    const QString title = gui("Retrieve Device Data Logged");
+    // A new folder every time; a refusal below leaves it until the next one replaces it.
+    if (!createTempLogDBDirectory()) {
+        MessageBox::critical(this, title, gui("The temporary folder for the data log could not be created."));
+        return;
+    }
+    SerialPortManager* manager = SerialPortManager::instance();
+    const DeviceInformation device(makeOwnPortActive() ? manager->deviceInformation(manager->activePort())
+                                                       : QMap<QString, QString>());
+    if (device.isEmpty()) {
+        MessageBox::information(this, title, gui("There is no device connected."));
+        return;
+    }
+    if (!device.hasDataLogFeature()) {
+        MessageBox::warning(this, title,
+                            gui("Please upgrade the device software to at least version 2.1.6.2886 to use this feature."));
+        return;
+    }
+
+    // The row may be removed (its device unplugged) while a dialog runs.
+    QPointer<DeviceItemWidget> self(this);
+    m_logRetrieveDialog = new DeviceLogRetrieveDialog(m_tempLogPath, this);
+    const int result = m_logRetrieveDialog->exec();
+    if (!self)
+        return;
+    delete m_logRetrieveDialog.data();
+    if (result == QDialog::Accepted)
+        onDeviceLogRetrieved();
+    if (!self)
+        return;
+    // The update that a clearing started has taken its bytes already.
+    deleteTempLogDBDirectory();
 }
 
 void DeviceItemWidget::onDeviceLogRetrieved()
 {
+    QPointer<DeviceItemWidget> self(this);
+    m_logSelectionDialog = new LogSelectionDialog(m_tempLogPath, this);
+    m_logSelectionDialog->exec();
+    if (!self)
+        return;
+    delete m_logSelectionDialog.data();
 }
 
 void DeviceItemWidget::onConfigDevice()

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QMap>
+#include <QPointer>
 #include <QString>
 #include <QUrl>
 #include <QWidget>
@@ -18,7 +19,9 @@ namespace Orvane {
 namespace Tavrix {
 namespace Designer {
 
+class DeviceLogRetrieveDialog;
 class HardwareInfoDialog;
+class LogSelectionDialog;
 
 // One row of the device list: the device's name, serial number, model and
 // software, and the menu through which every device operation starts.
@@ -44,6 +47,9 @@ public:
     QMenu* functionMenu() const { return m_menu; }
     QToolButton* menuButton() const { return m_menuButton; }
     HardwareInfoDialog* hardwareInfoDialog() const { return m_hardwareInfoDialog; }
+    // The data log dialogs while they are open, else null.
+    DeviceLogRetrieveDialog* logRetrieveDialog() const { return m_logRetrieveDialog; }
+    LogSelectionDialog* logSelectionDialog() const { return m_logSelectionDialog; }
     QString nameText() const;
     QString informationText() const;
 
@@ -99,6 +105,8 @@ private:
 
     QString m_tempLogPath;
     QString m_tempProjectPath;
+    QPointer<DeviceLogRetrieveDialog> m_logRetrieveDialog;
+    QPointer<LogSelectionDialog> m_logSelectionDialog;
     QLabel* m_nameLabel = nullptr;
     QLabel* m_captionLabel = nullptr;
     QMenu* m_menu = nullptr;
