@@ -345,6 +345,16 @@ void DeviceItemWidget::onRetrieveDeviceLog()
     deleteTempLogDBDirectory();
 }
 
+DeviceLogRetrieveDialog* DeviceItemWidget::logRetrieveDialog() const
+{
+    return m_logRetrieveDialog.data();
+}
+
+LogSelectionDialog* DeviceItemWidget::logSelectionDialog() const
+{
+    return m_logSelectionDialog.data();
+}
+
 void DeviceItemWidget::onDeviceLogRetrieved()
 {
     QPointer<DeviceItemWidget> self(this);

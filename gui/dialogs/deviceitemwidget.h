@@ -48,8 +48,8 @@ public:
     QToolButton* menuButton() const { return m_menuButton; }
     HardwareInfoDialog* hardwareInfoDialog() const { return m_hardwareInfoDialog; }
     // The data log dialogs while they are open, else null.
-    DeviceLogRetrieveDialog* logRetrieveDialog() const { return m_logRetrieveDialog; }
-    LogSelectionDialog* logSelectionDialog() const { return m_logSelectionDialog; }
+    DeviceLogRetrieveDialog* logRetrieveDialog() const;
+    LogSelectionDialog* logSelectionDialog() const;
     QString nameText() const;
     QString informationText() const;
 
