@@ -350,6 +350,15 @@ class TestDataLogDialogs : public QObject
     Q_OBJECT
 private:
     QTemporaryDir m_temp;
+    std::unique_ptr<PtsDevice> m_device;
+
+    // The emulated device of one test, listed by its /dev/pts path; cleanup() unplugs it so
+    // that the next device (which may get the same pts number) is discovered anew.
+    PtsDevice& newDevice()
+    {
+        m_device = std::make_unique<PtsDevice>();
+        return *m_device;
+    }
 
     static bool idleManager()
     {
@@ -375,6 +384,14 @@ private slots:
         QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kavendi"), QStringLiteral("Lumatra")).clear();
         qRegisterMetaType<OperationResult>();
         QVERIFY(SerialPortManager::instance());
+    }
+
+    void cleanup()
+    {
+        if (m_device) {
+            QVERIFY(m_device->unplug());
+            m_device.reset();
+        }
     }
 
     void listsLogsInNaturalOrder()
@@ -611,7 +628,7 @@ private slots:
         // folder is gone before the database is sent.
         QStringList args = deviceArgs(dir, QStringLiteral("device"), database);
         args << QStringLiteral("--fault") << QStringLiteral("delay:MODE<1>:5000");
-        PtsDevice device;
+        PtsDevice& device = newDevice();
         QVERIFY(device.start(args, true));
         QVERIFY(device.devicePath.startsWith(QLatin1String("/dev/pts/")));
         const QString destination = dir.filePath(QStringLiteral("out"));
@@ -682,7 +699,7 @@ private slots:
         QTemporaryDir dir;
         const QByteArray database = standardDatabaseBytes(dir);
         const QMap<QString, QStringList> before = databaseContent(dir.filePath(QStringLiteral("standard.txdb")));
-        PtsDevice device;
+        PtsDevice& device = newDevice();
         QVERIFY(device.start(deviceArgs(dir, QStringLiteral("device"), database), true));
         SerialPortManager* manager = SerialPortManager::instance();
         DeviceItemWidget row;
@@ -735,7 +752,7 @@ private slots:
     {
         QFETCH(bool, hasLog);
         QTemporaryDir dir;
-        PtsDevice device;
+        PtsDevice& device = newDevice();
         QVERIFY(device.start(deviceArgs(dir, QStringLiteral("device"), hasLog ? QByteArray("x") : QByteArray()), true));
         DeviceItemWidget row;
         row.setDeviceInfo(device.info());
@@ -766,7 +783,7 @@ private slots:
         QTemporaryDir dir;
         QStringList args = deviceArgs(dir, QStringLiteral("device"), standardDatabaseBytes(dir));
         args.last() = QStringLiteral("2.1.6.2885");
-        PtsDevice device;
+        PtsDevice& device = newDevice();
         QVERIFY(device.start(args, true));
         DeviceItemWidget row;
         row.setDeviceInfo(device.info());
@@ -791,7 +808,7 @@ private slots:
         QTemporaryDir dir;
         QStringList args = deviceArgs(dir, QStringLiteral("device"), standardDatabaseBytes(dir));
         args << QStringLiteral("--fault") << QStringLiteral("delay:GETF:3000");
-        PtsDevice device;
+        PtsDevice& device = newDevice();
         QVERIFY(device.start(args, true));
         SerialPortManager* manager = SerialPortManager::instance();
         QVERIFY(manager->setActivePort(device.port));
@@ -851,7 +868,7 @@ private slots:
         QTemporaryDir dir;
         QStringList args = deviceArgs(dir, QStringLiteral("device"), standardDatabaseBytes(dir));
         args << QStringLiteral("--fault") << fault;
-        PtsDevice device;
+        PtsDevice& device = newDevice();
         QVERIFY(device.start(args, true));
         SerialPortManager* manager = SerialPortManager::instance();
         QVERIFY(manager->setActivePort(device.port));
@@ -868,7 +885,7 @@ private slots:
             auto* wait = new QTimer(d);
             wait->setInterval(50);
             connect(wait, &QTimer::timeout, d, [&, d, wait]() {
-                if (!d->button()->isEnabled())
+                if (!d->button()->isEnabled() || d->button()->text() == gui("Cancel"))
                     return;
                 wait->stop();
                 status = d->statusLabel()->text();
