@@ -24,6 +24,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSqlDatabase>
@@ -215,6 +216,16 @@ QList<Table> numberedTables(int count)
     for (int i = 1; i <= count; ++i)
         tables << Table { QStringLiteral("Log%1").arg(i), QStringLiteral("v TEXT"), {} };
     return tables;
+}
+
+// With DOVREL_SCREENSHOT_DIR set (a run under Xvfb), the screen is saved there as NAME.png.
+void snapshot(QWidget* widget, const QString& name)
+{
+    const QString dir = qEnvironmentVariable("DOVREL_SCREENSHOT_DIR");
+    if (dir.isEmpty() || !widget->screen())
+        return;
+    QTest::qWait(200);
+    widget->screen()->grabWindow(0).save(QDir(dir).filePath(name + QStringLiteral(".png")));
 }
 
 struct SeenBox {
@@ -650,8 +661,10 @@ private slots:
             dialog->destinationEdit()->setText(destination);
             dialog->logList()->item(0)->setSelected(true); // Log2
             dialog->logList()->item(3)->setSelected(true); // Tank Level
+            snapshot(dialog, QStringLiteral("logselection"));
             dialog->downloadButton()->click();
             statusAfterClearing = dialog->statusLabel()->text();
+            snapshot(dialog, QStringLiteral("logselection-cleared"));
             closeEnabledAfterClearing = dialog->closeButton()->isEnabled();
         };
         QElapsedTimer clock;
@@ -828,6 +841,7 @@ private slots:
         user.onRetrieveDialog = [&](DeviceLogRetrieveDialog* d) {
             QTimer::singleShot(800, d, [&, d]() {
                 buttonWhileRunning = d->button()->text();
+                snapshot(d, QStringLiteral("logretrieve"));
                 QTest::keyClick(d, Qt::Key_Escape);
                 stillOpenAfterEscape = d->isVisible();
                 d->close();
