@@ -380,8 +380,7 @@ private slots:
     {
         DeviceItemWidget* widget = row(m_a);
         const QList<DeviceItemWidget::Action> later = { DeviceItemWidget::ConfigurationAction,
-            DeviceItemWidget::FontsAction, DeviceItemWidget::UpgradeAction, DeviceItemWidget::RetrieveLogAction,
-            DeviceItemWidget::UploadAction };
+            DeviceItemWidget::FontsAction, DeviceItemWidget::UpgradeAction, DeviceItemWidget::UploadAction };
         const int before = m_a.emulator.commands().size();
         for (DeviceItemWidget::Action which : later) {
             auto box = answerNextBox(QStringLiteral("Close"));
@@ -390,6 +389,11 @@ private slots:
             QVERIFY(box->texts.join(' ').contains(QStringLiteral("Nothing was sent to the device.")));
             QVERIFY(widget->action(which)->isEnabled());
         }
+        // The data log needs newer device software than the emulated device's 1.1.0.1910.
+        auto upgrade = answerNextBox(QStringLiteral("OK"));
+        widget->action(DeviceItemWidget::RetrieveLogAction)->trigger();
+        QVERIFY(upgrade->seen);
+        QVERIFY(upgrade->texts.contains(QStringLiteral("Please upgrade the device software to at least version 2.1.6.2886 to use this feature.")));
         QTest::qWait(200);
         QCOMPARE(m_a.emulator.commands().size(), before);
         // The menu lists all nine in their order.
