@@ -65,7 +65,7 @@ MainWindow::MainWindow(QWidget* parent)
     if (!m_lockFile) {
         m_lockFile = new InstanceLock(NorraApplication::lockFilePath());
         if (m_lockFile->tryAcquire() != InstanceLock::Acquired) {
-            MessageBox::critical(this, gui("Error"), gui("Failed to acquire file lock."));
+            NorraApplication::showStartupError(gui("Error"), gui("Failed to acquire file lock."));
             std::exit(-1);
         }
     }
@@ -75,7 +75,7 @@ MainWindow::MainWindow(QWidget* parent)
     while (!m_server->listen(QHostAddress(QStringLiteral("127.0.0.1")), quint16(10000 + random.bounded(30001)))) {
     }
     if (!m_lockFile->write(QByteArray::number(m_server->serverPort()))) {
-        MessageBox::critical(this, gui("Error"), gui("Failed to acquire file lock."));
+        NorraApplication::showStartupError(gui("Error"), gui("Failed to acquire file lock."));
         std::exit(-1);
     }
 }
