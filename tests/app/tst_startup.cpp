@@ -66,6 +66,7 @@ public:
         env.remove(QStringLiteral("WAYLAND_DISPLAY"));
         process->setProcessEnvironment(env);
         process->start(programPath(), {});
+        process->waitForStarted(30000);
         m_processes << process;
         return process;
     }
