@@ -1,8 +1,11 @@
 #include "mainwindow.h"
 
+#include "aboutdialog.h"
 #include "deviceinformation.h"
 #include "deviceitemwidget.h"
 #include "devicelistholder.h"
+#include "fontscenter.h"
+#include "fontsdialog.h"
 #include "instancelock.h"
 #include "localizationhelper.h"
 #include "messagebox.h"
@@ -10,14 +13,6 @@
 #include "serialportmanager.h"
 #include "texthelper.h"
 
-#if __has_include("aboutdialog.h")
-#include "aboutdialog.h"
-#define DOVREL_HAVE_ABOUTDIALOG 1
-#endif
-#if __has_include("fontsdialog.h")
-#include "fontsdialog.h"
-#define DOVREL_HAVE_FONTSDIALOG 1
-#endif
 
 #include <QAction>
 #include <QApplication>
@@ -114,9 +109,7 @@ void MainWindow::setUpWindow()
     connect(manager, &SerialPortManager::deviceConnected, this, &MainWindow::onDeviceConnected);
     connect(manager, &SerialPortManager::deviceDisconnected, this, &MainWindow::onDeviceDisconnected);
 
-#ifdef DOVREL_HAVE_ABOUTDIALOG
     m_aboutDialog = new AboutDialog(this);
-#endif
 
     QMenu* settingMenu = menuBar()->addMenu(gui("&Setting"));
     m_fontAction = settingMenu->addAction(gui("Font Settings"));
@@ -209,7 +202,6 @@ void MainWindow::showAboutDialog()
 
 void MainWindow::onFontAction()
 {
-#ifdef DOVREL_HAVE_FONTSDIALOG
     auto* dialog = new FontsDialog(this);
     m_fontsDialog = dialog;
     const bool accepted = dialog->exec() == QDialog::Accepted;
@@ -224,12 +216,13 @@ void MainWindow::onFontAction()
                              false)
         != 0)
         return;
-    QFontDatabase::removeAllApplicationFonts();
+    // The font centre unloads every application font and deletes only files in the user font folder.
+    const QStringList kept = FontsCenter::removeFontFiles(toRemove);
     for (const QString& path : toRemove) {
-        if (QFile::remove(path))
-            qDebug() << "removed" << path;
-        else
+        if (kept.contains(path))
             qDebug().noquote() << QStringLiteral("Failed to remove %1").arg(TextHelper::toSystemPath(path));
+        else
+            qDebug() << "removed" << path;
     }
     // The new process starts once this one has let go of the instance lock,
     // otherwise it would only hand over to this one and end.
@@ -241,11 +234,6 @@ void MainWindow::onFontAction()
     close();
     QProcess::startDetached(QCoreApplication::applicationFilePath(), QCoreApplication::arguments().mid(1),
                             QDir::currentPath());
-#else
-    // The application font settings arrive with the font centre.
-    MessageBox::information(this, gui("Font Settings"),
-                            gui("This function comes with a later version of the program. Nothing was sent to the device."));
-#endif
 }
 
 } // namespace Designer
