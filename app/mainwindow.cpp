@@ -196,8 +196,11 @@ void MainWindow::makeCurrent(DeviceItemWidget* widget)
 
 void MainWindow::showAboutDialog()
 {
-    if (m_aboutDialog && m_aboutDialog->isHidden())
+    // Beside the window, not blocking it: the device list stays usable.
+    if (m_aboutDialog && m_aboutDialog->isHidden()) {
+        m_aboutDialog->setModal(false);
         m_aboutDialog->show();
+    }
 }
 
 void MainWindow::onFontAction()
