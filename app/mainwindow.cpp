@@ -1,8 +1,11 @@
 #include "mainwindow.h"
 
+#include "aboutdialog.h"
 #include "deviceinformation.h"
 #include "deviceitemwidget.h"
 #include "devicelistholder.h"
+#include "fontscenter.h"
+#include "fontsdialog.h"
 #include "instancelock.h"
 #include "localizationhelper.h"
 #include "messagebox.h"
@@ -10,14 +13,6 @@
 #include "serialportmanager.h"
 #include "texthelper.h"
 
-#if __has_include("aboutdialog.h")
-#include "aboutdialog.h"
-#define DOVREL_HAVE_ABOUTDIALOG 1
-#endif
-#if __has_include("fontsdialog.h")
-#include "fontsdialog.h"
-#define DOVREL_HAVE_FONTSDIALOG 1
-#endif
 
 #include <QAction>
 #include <QApplication>
@@ -65,7 +60,7 @@ MainWindow::MainWindow(QWidget* parent)
     if (!m_lockFile) {
         m_lockFile = new InstanceLock(NorraApplication::lockFilePath());
         if (m_lockFile->tryAcquire() != InstanceLock::Acquired) {
-            MessageBox::critical(this, gui("Error"), gui("Failed to acquire file lock."));
+            NorraApplication::showStartupError(gui("Error"), gui("Failed to acquire file lock."));
             std::exit(-1);
         }
     }
@@ -75,7 +70,7 @@ MainWindow::MainWindow(QWidget* parent)
     while (!m_server->listen(QHostAddress(QStringLiteral("127.0.0.1")), quint16(10000 + random.bounded(30001)))) {
     }
     if (!m_lockFile->write(QByteArray::number(m_server->serverPort()))) {
-        MessageBox::critical(this, gui("Error"), gui("Failed to acquire file lock."));
+        NorraApplication::showStartupError(gui("Error"), gui("Failed to acquire file lock."));
         std::exit(-1);
     }
 }
@@ -114,9 +109,7 @@ void MainWindow::setUpWindow()
     connect(manager, &SerialPortManager::deviceConnected, this, &MainWindow::onDeviceConnected);
     connect(manager, &SerialPortManager::deviceDisconnected, this, &MainWindow::onDeviceDisconnected);
 
-#ifdef DOVREL_HAVE_ABOUTDIALOG
     m_aboutDialog = new AboutDialog(this);
-#endif
 
     QMenu* settingMenu = menuBar()->addMenu(gui("&Setting"));
     m_fontAction = settingMenu->addAction(gui("Font Settings"));
@@ -168,10 +161,24 @@ void MainWindow::onDeviceConnected(const QMap<QString, QString>& deviceInfo)
 void MainWindow::onDeviceDisconnected(const QMap<QString, QString>& deviceInfo)
 {
     const QString serial = DeviceInformation(deviceInfo).serial();
-    if (DeviceItemWidget* widget = m_deviceWidgets.take(serial))
+    DeviceItemWidget* widget = m_deviceWidgets.take(serial);
+    QListWidgetItem* item = m_deviceItems.take(serial);
+    if (widget && widget->isInteracting()) {
+        // A box of the row is open: the row goes once it is closed, inert until then.
+        widget->disableDeviceManager();
+        if (item)
+            item->setHidden(true);
+        connect(widget, &DeviceItemWidget::interactionEnded, this, [this, widget, item]() {
+            if (m_currentWidget == widget)
+                m_currentWidget = nullptr;
+            delete item;
+            widget->deleteLater();
+        });
+        return;
+    }
+    if (widget)
         widget->deleteLater();
-    if (QListWidgetItem* item = m_deviceItems.take(serial))
-        delete item;
+    delete item;
 }
 
 void MainWindow::setCurrentItem(QListWidgetItem* current, QListWidgetItem* previous)
@@ -203,13 +210,15 @@ void MainWindow::makeCurrent(DeviceItemWidget* widget)
 
 void MainWindow::showAboutDialog()
 {
-    if (m_aboutDialog && m_aboutDialog->isHidden())
+    // Beside the window, not blocking it: the device list stays usable.
+    if (m_aboutDialog && m_aboutDialog->isHidden()) {
+        m_aboutDialog->setModal(false);
         m_aboutDialog->show();
+    }
 }
 
 void MainWindow::onFontAction()
 {
-#ifdef DOVREL_HAVE_FONTSDIALOG
     auto* dialog = new FontsDialog(this);
     m_fontsDialog = dialog;
     const bool accepted = dialog->exec() == QDialog::Accepted;
@@ -224,12 +233,13 @@ void MainWindow::onFontAction()
                              false)
         != 0)
         return;
-    QFontDatabase::removeAllApplicationFonts();
+    // The font centre unloads every application font and deletes only files in the user font folder.
+    const QStringList kept = FontsCenter::removeFontFiles(toRemove);
     for (const QString& path : toRemove) {
-        if (QFile::remove(path))
-            qDebug() << "removed" << path;
-        else
+        if (kept.contains(path))
             qDebug().noquote() << QStringLiteral("Failed to remove %1").arg(TextHelper::toSystemPath(path));
+        else
+            qDebug() << "removed" << path;
     }
     // The new process starts once this one has let go of the instance lock,
     // otherwise it would only hand over to this one and end.
@@ -241,11 +251,6 @@ void MainWindow::onFontAction()
     close();
     QProcess::startDetached(QCoreApplication::applicationFilePath(), QCoreApplication::arguments().mid(1),
                             QDir::currentPath());
-#else
-    // The application font settings arrive with the font centre.
-    MessageBox::information(this, gui("Font Settings"),
-                            gui("This function comes with a later version of the program. Nothing was sent to the device."));
-#endif
 }
 
 } // namespace Designer

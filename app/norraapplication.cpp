@@ -2,16 +2,13 @@
 
 #include "exception.h"
 #include "filehelper.h"
+#include "fontscenter.h"
 #include "instancelock.h"
 #include "localizationhelper.h"
 #include "messagebox.h"
 #include "splashscreen.h"
 #include "threadhelper.h"
 
-#if __has_include("fontscenter.h")
-#include "fontscenter.h"
-#define DOVREL_HAVE_FONTSCENTER 1
-#endif
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -54,9 +51,7 @@ NorraApplication::NorraApplication(int& argc, char** argv)
 {
     guardSingleInstance();
     QDir::setCurrent(QCoreApplication::applicationDirPath());
-#ifdef DOVREL_HAVE_FONTSCENTER
     FontsCenter::instance();
-#endif
     QFont font = QApplication::font();
     font.setFamily(QStringLiteral("Droid Sans"));
     QApplication::setFont(font);

@@ -1,5 +1,6 @@
 // The packet engine on the wire: exact packets against a device played by the test,
 // and interoperation with lrzsz, an XMODEM implementation nobody here wrote.
+#include "connecteddevice.h"
 #include "englishtexts.h"
 #include "eventwait.h"
 #include "ptydevice.h"
@@ -7,6 +8,7 @@
 #include "serialportmanager.h"
 
 #include <QCryptographicHash>
+#include <QJsonObject>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -396,16 +398,18 @@ private slots:
         }
         const QByteArray content = pattern(5000, 15);
         QSignalSpy stored(m, &SerialPortManager::sentFile);
-        QSignalSpy error(m, &SerialPortManager::progressError);
+        QSignalSpy ended(m, &SerialPortManager::operationEnded);
         QVERIFY(startLogRetrieval(device, out.path(), content.size()));
         device.clearReceived();
         device.write(devicePacket(1, content.left(1024)));
         QVERIFY(device.waitForReceived("\x06"));
         device.write("\x04");
-        QVERIFY(waitUntil([&] { return stored.count() > 0 || error.count() > 0; }, 10000));
+        QVERIFY(waitUntil([&] { return ended.count() > 0; }, 10000));
         QCOMPARE(stored.count(), 0);
-        QCOMPARE(error.count(), 1);
-        QCOMPARE(error.at(0).at(0).toString(), QStringLiteral("The file received from the device is incomplete."));
+        QCOMPARE(ended.count(), 1);
+        const auto result = ended.at(0).at(0).value<Orvane::Tavrix::Runtime::OperationResult>();
+        QCOMPARE(result.outcome, Orvane::Tavrix::Runtime::OperationResult::Failed);
+        QCOMPARE(result.message, QStringLiteral("The file received from the device is incomplete."));
         QFile file(local);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("the good old copy"));
@@ -429,6 +433,49 @@ private slots:
         device.endBridge();
         device.write("<RTLD:ERR>");
         QVERIFY(error.wait(5000));
+    }
+
+    // More than 255 blocks each way between the host and the emulated device: block numbers
+    // wrap from 255 to 0, and a block the device sends twice (its ACK "lost") is stored once.
+    void wrapsBlockNumbersWithTheEmulator()
+    {
+        ConnectedDevice device;
+        QVERIFY(device.start({ QStringLiteral("--c-delay"), QStringLiteral("0"), QStringLiteral("--fault"),
+                               QStringLiteral("resend:3"), QStringLiteral("--fault"), QStringLiteral("resend:258") }));
+        SerialPortManager* m = manager();
+        QVERIFY(waitUntil([&] {
+            if (!m->openSerialPort())
+                return false;
+            m->closeSerialPort();
+            return true;
+        }, 10000));
+
+        const QByteArray package = pattern(300 * 1024 + 77, 17);
+        QSignalSpy finished(m, &SerialPortManager::progressFinished);
+        QSignalSpy error(m, &SerialPortManager::progressError);
+        m->upgradeDeviceSoftware(package);
+        QVERIFY(waitUntil([&] { return finished.count() + error.count() > 0; }, 120000));
+        QCOMPARE(error.count(), 0);
+        const QList<QJsonObject> received = device.emulator().events(QStringLiteral("file-received"));
+        QCOMPARE(received.size(), 1);
+        QCOMPARE(received.first().value(QStringLiteral("md5")).toString(),
+                 QString::fromLatin1(QCryptographicHash::hash(package, QCryptographicHash::Md5).toHex()));
+        QVERIFY(waitUntil([&] { return !m->isSerialPortOpen() && m->openSerialPort(); }, 10000));
+        m->closeSerialPort();
+
+        QVERIFY(device.emulator().putFile(QStringLiteral("qml/dataLogging.txdb"), pattern(290 * 1024 + 5, 18)));
+        QTemporaryDir out;
+        QSignalSpy done(m, &SerialPortManager::retrievedDataLogFile);
+        QVERIFY(m->retrieveDataLogFile(out.path()));
+        QVERIFY(waitUntil([&] { return done.count() + error.count() > 0; }, 120000));
+        QCOMPARE(error.count(), 0);
+        QCOMPARE(device.emulator().events(QStringLiteral("duplicate-block")).size(), 0);
+        QCOMPARE(device.emulator().events(QStringLiteral("fault")).size(), 2);
+        const QByteArray zipped = device.emulator().readFile(QStringLiteral("qml/dataLogging.txdb.zip"));
+        QVERIFY(zipped.size() > 256 * 1024);
+        QFile file(out.filePath(QStringLiteral("dataLogging.txdb.zip")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), zipped);
     }
 
     void sendsToLrzszReceiver()
