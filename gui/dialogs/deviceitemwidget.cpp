@@ -341,6 +341,8 @@ void DeviceItemWidget::upgradeDeviceWithFile(const QString& filePath)
 
 void DeviceItemWidget::onRetrieveDeviceLog()
 {
+    // The row outlives an unplugged device until its boxes and dialogs are closed.
+    const Interaction interaction(this);
     const QString title = gui("Retrieve Device Data Logged");
     // A new folder every time; a refusal below leaves it until the next one replaces it.
     if (!createTempLogDBDirectory()) {
@@ -360,17 +362,11 @@ void DeviceItemWidget::onRetrieveDeviceLog()
         return;
     }
 
-    // The row may be removed (its device unplugged) while a dialog runs.
-    QPointer<DeviceItemWidget> self(this);
     m_logRetrieveDialog = new DeviceLogRetrieveDialog(m_tempLogPath, this);
     const int result = m_logRetrieveDialog->exec();
-    if (!self)
-        return;
     delete m_logRetrieveDialog.data();
     if (result == QDialog::Accepted)
         onDeviceLogRetrieved();
-    if (!self)
-        return;
     // The update that a clearing started has taken its bytes already.
     deleteTempLogDBDirectory();
 }
@@ -387,11 +383,9 @@ LogSelectionDialog* DeviceItemWidget::logSelectionDialog() const
 
 void DeviceItemWidget::onDeviceLogRetrieved()
 {
-    QPointer<DeviceItemWidget> self(this);
+    const Interaction interaction(this);
     m_logSelectionDialog = new LogSelectionDialog(m_tempLogPath, this);
     m_logSelectionDialog->exec();
-    if (!self)
-        return;
     delete m_logSelectionDialog.data();
 }
 
