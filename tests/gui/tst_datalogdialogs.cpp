@@ -915,6 +915,29 @@ private slots:
         QVERIFY(user.boxes.isEmpty());
         QVERIFY(idleManager());
     }
+
+    // Clearing whose update cannot reach the device says so and promises no restart.
+    void clearingThatCannotReachDeviceSaysSo()
+    {
+        QTemporaryDir dir;
+        const QString folder = makeLogFolder(dir, QStringLiteral("standard"), standardTables());
+        SerialPortManager* manager = SerialPortManager::instance();
+        QVERIFY(!manager->connectedPorts().contains(manager->activePort()));
+        LogSelectionDialog dialog(folder);
+        dialog.show();
+        dialog.logList()->item(0)->setSelected(true);
+        UserScript user({ gui("Yes"), gui("OK") });
+        dialog.onRequestClear();
+        QCOMPARE(user.boxes.size(), 2);
+        QCOMPARE(user.boxes.at(1).text, rtText("The serial port could not be opened."));
+        QCOMPARE(dialog.statusLabel()->text(), rtText("The serial port could not be opened."));
+        QVERIFY(dialog.closeButton()->isEnabled());
+        QTest::qWait(1500);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(dialog.statusLabel()->text(), rtText("The serial port could not be opened."));
+        QVERIFY(!databaseContent(folder + QStringLiteral("/dataLogging.txdb")).contains(QStringLiteral("Log2")));
+        QVERIFY(idleManager());
+    }
 };
 
 QTEST_MAIN(TestDataLogDialogs)
