@@ -399,10 +399,15 @@ private slots:
 
     void cleanup()
     {
-        if (m_device) {
-            QVERIFY(m_device->unplug());
-            m_device.reset();
-        }
+        if (!m_device)
+            return;
+        // Another program may take the pts number at once, so the path can outlive the device;
+        // once the path is no longer listed as a device port the manager forgets it too.
+        const bool forgotten = m_device->unplug();
+        const QString port = m_device->port;
+        m_device.reset();
+        if (!forgotten)
+            QTRY_VERIFY_WITH_TIMEOUT(!SerialPortManager::instance()->connectedPorts().contains(port), 20000);
     }
 
     void listsLogsInNaturalOrder()
