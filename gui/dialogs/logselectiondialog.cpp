@@ -1,0 +1,523 @@
+#include "logselectiondialog.h"
+
+#include "datalogexporter.h"
+#include "filehelper.h"
+#include "localizationhelper.h"
+#include "messagebox.h"
+#include "operationresult.h"
+#include "serialportmanager.h"
+#include "txlistwidget.h"
+#include "txpathedit.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QThread>
+#include <QTimerEvent>
+#include <QVBoxLayout>
+
+using Orvane::Tavrix::Common::DataLogExporter;
+using Orvane::Tavrix::Common::FileHelper;
+using Orvane::Tavrix::Common::LocalizationHelper;
+using Orvane::Tavrix::Runtime::OperationResult;
+using Orvane::Tavrix::Runtime::SerialPortManager;
+
+namespace Orvane {
+namespace Tavrix {
+namespace Designer {
+
+namespace {
+
+QString gui(const char* key)
+{
+    return LocalizationHelper::guiString(QString::fromUtf8(key));
+}
+
+QSettings userSettings()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kavendi"), QStringLiteral("Lumatra"));
+}
+
+const char* const LastPathKey = "logFilesLastPath";
+const int CountdownStart = 3;
+const int CountdownIntervalMs = 1200;
+
+// A large log takes a while to write; the window keeps painting meanwhile. User input waits
+// until the file is done, so nothing can start or close half-way.
+DataLogExporter::ExportResult exportKeepingWindowAlive(const QString& database, const QString& name, const QString& folder)
+{
+    DataLogExporter::ExportResult result = DataLogExporter::Failed;
+    QThread* worker = QThread::create([&result, database, name, folder]() {
+        DataLogExporter exporter(database);
+        result = exporter.exportLog(name, folder, true);
+        if (result != DataLogExporter::Exported)
+            qWarning("Exporting log %s failed: %s", qPrintable(name), qPrintable(exporter.lastError()));
+    });
+    QEventLoop loop;
+    QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
+    worker->start();
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    worker->wait();
+    delete worker;
+    return result;
+}
+
+} // namespace
+
+LogSelectionDialog::LogSelectionDialog(const QString& logFolder, QWidget* parent)
+    : QDialog(parent)
+    , m_logFolder(logFolder)
+{
+    setObjectName(QStringLiteral("general"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setSizeGripEnabled(false);
+    setWindowTitle(gui("Data Log Files"));
+
+    auto* layout = new QVBoxLayout(this);
+    m_titleLabel = new QLabel(gui("Select Log files for download"), this);
+    m_titleLabel->setWordWrap(true);
+    m_titleLabel->setFocusPolicy(Qt::NoFocus);
+    layout->addWidget(m_titleLabel);
+
+    m_logList = new TxListWidget(this);
+    m_logList->setSelectionMode(QAbstractItemView::MultiSelection);
+    m_logList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_logList, &QWidget::customContextMenuRequested, this, &LogSelectionDialog::showContextMenuForWidget);
+    connect(m_logList, &QListWidget::itemSelectionChanged, this, &LogSelectionDialog::onLogSelectionChanged);
+    layout->addWidget(m_logList);
+
+    m_destinationLabel = new QLabel(gui("Select the destination folder:"), this);
+    layout->addWidget(m_destinationLabel);
+    auto* pathRow = new QHBoxLayout;
+    m_destinationEdit = new TxPathEdit(TxPathEdit::FolderPath, this);
+    m_destinationEdit->setReadOnly(true);
+    m_destinationEdit->setStyleSheet(QStringLiteral("QLineEdit { min-width: 400px; }"));
+    m_selectButton = new QPushButton(gui("Select"), this);
+    m_selectButton->setAutoDefault(false);
+    connect(m_selectButton, &QPushButton::clicked, this, &LogSelectionDialog::onDestinationDirChanged);
+    pathRow->addWidget(m_destinationEdit);
+    pathRow->addWidget(m_selectButton);
+    layout->addLayout(pathRow);
+    m_defaultCheckBox = new QCheckBox(gui("Set as default log files location"), this);
+    layout->addWidget(m_defaultCheckBox);
+
+    m_progressBar = new QProgressBar(this);
+    m_progressBar->hide();
+    layout->addWidget(m_progressBar);
+    m_statusLabel = new QLabel(gui("Retrieving files selected from the data base..."), this);
+    m_statusLabel->hide();
+    layout->addWidget(m_statusLabel);
+
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->addStretch();
+    m_downloadButton = new QPushButton(gui("Download"), this);
+    m_closeButton = new QPushButton(gui("Close"), this);
+    m_closeButton->setAutoDefault(false);
+    connect(m_downloadButton, &QPushButton::clicked, this, &LogSelectionDialog::onCopyFiles);
+    connect(m_closeButton, &QPushButton::clicked, this, &LogSelectionDialog::reject);
+    buttonRow->addWidget(m_downloadButton);
+    buttonRow->addWidget(m_closeButton);
+    layout->addLayout(buttonRow);
+
+    struct ActionSpec {
+        QString text;
+        QKeySequence shortcut;
+        void (LogSelectionDialog::*slot)();
+    };
+    const ActionSpec specs[ActionCount] = {
+        { LocalizationHelper::deviceString(QStringLiteral("Select All")), QKeySequence(QKeySequence::SelectAll),
+          &LogSelectionDialog::onSelectAll },
+        { LocalizationHelper::deviceString(QStringLiteral("Select Inverted")), QKeySequence(QStringLiteral("Ctrl+I")),
+          &LogSelectionDialog::onInvertSelection },
+        { LocalizationHelper::deviceString(QStringLiteral("Select None")), QKeySequence(QStringLiteral("Ctrl+N")),
+          &LogSelectionDialog::onClearSelection },
+        { LocalizationHelper::deviceString(QStringLiteral("&Clear Select List Skip Download")),
+          QKeySequence(QStringLiteral("Shift+Delete")), &LogSelectionDialog::onRequestClear },
+    };
+    for (const ActionSpec& spec : specs) {
+        auto* action = new QAction(spec.text, this);
+        action->setShortcut(spec.shortcut);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, spec.slot);
+        addAction(action);
+        m_actions << action;
+    }
+
+    m_destinationEdit->setText(defaultLocationPath());
+    updateFileList();
+}
+
+LogSelectionDialog::~LogSelectionDialog() = default;
+
+QString LogSelectionDialog::databasePath() const
+{
+    return QStringLiteral("%1/dataLogging.txdb").arg(m_logFolder);
+}
+
+QString LogSelectionDialog::defaultLocationPath()
+{
+    const QSettings settings = userSettings();
+    const QString key = QString::fromLatin1(LastPathKey);
+    if (settings.contains(key)) {
+        const QString path = settings.value(key).toString();
+        if (!path.isEmpty() && QFileInfo::exists(path))
+            return path;
+    }
+    return FileHelper::getStandardDocumentLocation();
+}
+
+void LogSelectionDialog::saveLastPath()
+{
+    const QString path = m_destinationEdit->text();
+    if (path.isEmpty() || !QFileInfo(path).isDir())
+        return;
+    userSettings().setValue(QString::fromLatin1(LastPathKey), path);
+}
+
+void LogSelectionDialog::updateFileList()
+{
+    m_logList->clear();
+    QString database;
+    if (!DataLogExporter::unpackRetrievedLog(m_logFolder, &database))
+        return;
+    DataLogExporter exporter(database);
+    for (const QString& name : exporter.logNames()) {
+        auto* item = new QListWidgetItem(name, m_logList);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+    }
+    exporter.close();
+    onLogSelectionChanged();
+}
+
+QStringList LogSelectionDialog::selectedLogs() const
+{
+    QStringList names;
+    for (const QListWidgetItem* item : m_logList->selectedItems())
+        names << item->text();
+    return names;
+}
+
+void LogSelectionDialog::showContextMenuForWidget(const QPoint& position)
+{
+    QMenu menu(this);
+    for (QAction* action : std::as_const(m_actions))
+        menu.addAction(action);
+    menu.exec(m_logList->viewport()->mapToGlobal(position));
+}
+
+void LogSelectionDialog::selectFirst(int count)
+{
+    int selected = 0;
+    for (int row = 0; row < m_logList->count(); ++row) {
+        QListWidgetItem* item = m_logList->item(row);
+        if (!item->isSelected())
+            continue;
+        if (selected < count)
+            ++selected;
+        else
+            item->setSelected(false);
+    }
+}
+
+void LogSelectionDialog::scrollToFirstSelected()
+{
+    for (int row = 0; row < m_logList->count(); ++row) {
+        if (m_logList->item(row)->isSelected()) {
+            m_logList->scrollToItem(m_logList->item(row));
+            return;
+        }
+    }
+}
+
+void LogSelectionDialog::onSelectAll()
+{
+    if (m_logList->count() <= SelectionLimit) {
+        m_logList->selectAll();
+        m_actions.at(SelectInvertedAction)->setEnabled(false);
+    } else {
+        showBox(new MessageBox(this, gui("Select data log files"),
+                               gui("Selection count exceeds 500 records, only first 500 will be selected."),
+                               MessageBox::Information, QPixmap(), MessageBox::Close));
+        m_logList->selectAll();
+        selectFirst(SelectionLimit);
+    }
+    scrollToFirstSelected();
+}
+
+void LogSelectionDialog::onInvertSelection()
+{
+    const int total = m_logList->count();
+    if (total == 0)
+        return;
+    const int selected = m_logList->selectedItems().count();
+    if (selected == 0) {
+        onSelectAll();
+        return;
+    }
+    if (selected == total) {
+        m_logList->clearSelection();
+        return;
+    }
+    if (total - selected > SelectionLimit) {
+        showBox(new MessageBox(this, gui("Select data log files"),
+                               gui("Selection is more than 500 records, only first 500 records will be selected."),
+                               MessageBox::Information, QPixmap(), MessageBox::Close));
+    }
+    int newlySelected = 0;
+    for (int row = 0; row < total && newlySelected < SelectionLimit; ++row) {
+        QListWidgetItem* item = m_logList->item(row);
+        const bool select = !item->isSelected();
+        item->setSelected(select);
+        if (select)
+            ++newlySelected;
+    }
+    scrollToFirstSelected();
+}
+
+void LogSelectionDialog::onClearSelection()
+{
+    m_logList->clearSelection();
+}
+
+void LogSelectionDialog::onLogSelectionChanged()
+{
+    const int total = m_logList->count();
+    const bool allSelected = total > 0 && m_logList->selectedItems().count() == total;
+    m_actions.at(SelectInvertedAction)->setEnabled(!allSelected && !m_working);
+}
+
+void LogSelectionDialog::onDestinationDirChanged()
+{
+    const QString folder = QFileDialog::getExistingDirectory(this, gui("Select the destination folder:"), m_destinationEdit->text());
+    if (!folder.isEmpty())
+        m_destinationEdit->setText(QDir::fromNativeSeparators(folder));
+}
+
+void LogSelectionDialog::onCopyFiles()
+{
+    if (m_working)
+        return;
+    const QStringList names = selectedLogs();
+    if (!names.isEmpty()) {
+        m_progressBar->setRange(0, names.count());
+        m_progressBar->setValue(0);
+        m_progressBar->show();
+        m_statusLabel->show();
+    }
+    setWorking(true);
+
+    const QString destination = m_destinationEdit->text();
+    if (destination.isEmpty() || !QFileInfo(destination).isDir()) {
+        m_progressBar->hide();
+        m_statusLabel->hide();
+        showBox(new MessageBox(this, gui("Copy data log files"), gui("The destination path is not valid, please re-enter"),
+                               MessageBox::Information, QPixmap(), MessageBox::Close));
+        setWorking(false);
+        return;
+    }
+
+    // Only logs that are now in text files may be offered for deletion from the device.
+    QStringList exported;
+    if (QFileInfo(m_logFolder).isDir()) {
+        for (const QString& name : names) {
+            const QString target = QDir(destination).filePath(DataLogExporter::fileNameForLog(name));
+            bool write = true;
+            if (QFileInfo::exists(target)) {
+                write = MessageBox::question(this, gui("Retreive logged data"),
+                                             gui("This file already exists, do you want to replace"), false)
+                        == MessageBox::AcceptCode;
+            }
+            if (write && exportKeepingWindowAlive(databasePath(), name, destination) == DataLogExporter::Exported)
+                exported << name;
+            m_progressBar->setValue(exported.count());
+            m_statusLabel->setText(gui("Number of files retrived ..... %1/%2").arg(exported.count()).arg(names.count()));
+        }
+    }
+
+    m_progressBar->hide();
+    const QString summary = DataLogExporter::exportSummary(exported.count());
+    if (!m_statusLabel->isHidden()) {
+        m_statusLabel->setText(summary);
+        m_downloadButton->hide();
+    }
+    setWorking(false);
+    if (m_defaultCheckBox->isChecked())
+        saveLastPath();
+
+    if (exported.isEmpty())
+        return;
+    const bool one = exported.count() == 1;
+    auto* box = new MessageBox(this, gui("Data Log Files"),
+                               one ? gui("<html><p><b>Delete log file from the device ?</b></p><p>Selected file has been downloaded to destination folder.</p></html>")
+                                   : gui("<html><p><b>Delete log files from the device ?</b></p><p>Selected files have been downloaded to destination folder.</p></html>"),
+                               MessageBox::Information, QPixmap(), MessageBox::Cancel, MessageBox::OK);
+    box->setTextOfButton1(gui("Keep files"));
+    box->setTextOfButton2(gui("Delete files"));
+    box->setDefaultButton(box->button2());
+    if (showBox(box) == MessageBox::AcceptCode)
+        clearLogs(exported, summary);
+}
+
+void LogSelectionDialog::onRequestClear()
+{
+    if (m_working)
+        return;
+    const QStringList names = selectedLogs();
+    if (names.isEmpty())
+        return;
+    const QString text = names.count() == 1
+        ? gui("<html><p><b>Are you sure you want to delete log file from the device ?</b></p><p>Selected file has NOT been downloaded.</p></html>")
+        : gui("<html><p><b>Are you sure you want to delete log files from the device ?</b></p><p>Selected files have NOT been downloaded.</p></html>");
+    if (MessageBox::question(this, LocalizationHelper::deviceString(QStringLiteral("Data Log Files")), text, false) != MessageBox::AcceptCode)
+        return;
+    clearLogs(names, QString());
+}
+
+void LogSelectionDialog::clearLogs(const QStringList& names, const QString& exportSummary)
+{
+    setWorking(true);
+    m_progressBar->setRange(0, names.count());
+    m_progressBar->setValue(0);
+    m_progressBar->show();
+    m_statusLabel->show();
+
+    DataLogExporter exporter(databasePath());
+    int done = 0;
+    int dropped = 0;
+    for (const QString& name : names) {
+        if (exporter.dropLog(name))
+            ++dropped;
+        else
+            qWarning("Dropping log %s failed: %s", qPrintable(name), qPrintable(exporter.lastError()));
+        m_progressBar->setValue(++done);
+        m_statusLabel->setText(gui("Number of logs cleared ..... %1/%2").arg(done).arg(names.count()));
+    }
+    m_progressBar->hide();
+    const QString summary = DataLogExporter::clearSummary(exportSummary, dropped);
+    m_statusLabel->setText(summary);
+    m_downloadButton->hide();
+    // The file is read whole when the update starts; nothing may hold it open then.
+    exporter.close();
+
+    if (dropped == 0) {
+        setWorking(false);
+        return;
+    }
+
+    SerialPortManager* manager = SerialPortManager::instance();
+    QString failure;
+    const QMetaObject::Connection endConnection = connect(manager, &SerialPortManager::operationEnded, this,
+        [&failure](const OperationResult& result) {
+            if (result.kind == OperationResult::DataLogUpdate && !result.succeeded())
+                failure = result.message.isEmpty() ? gui("An unknown error occurred.") : result.message;
+        });
+    const bool started = manager->updateLogFile(databasePath());
+    disconnect(endConnection);
+    setWorking(false);
+    if (!started)
+        failure = gui("Another operation is using the device. Try again when it has ended.");
+    if (!failure.isEmpty()) {
+        // The logs are gone from the local copy only; the device still has them.
+        m_statusLabel->setText(exportSummary.isEmpty() ? failure : QStringLiteral("%1\n%2").arg(exportSummary, failure));
+        showBox(new MessageBox(this, LocalizationHelper::deviceString(QStringLiteral("Data Log Files")), failure, MessageBox::Critical));
+        return;
+    }
+
+    m_countdown = CountdownStart;
+    m_countdownTimerId = startTimer(CountdownIntervalMs);
+}
+
+void LogSelectionDialog::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() != m_countdownTimerId) {
+        QDialog::timerEvent(event);
+        return;
+    }
+    --m_countdown;
+    m_statusLabel->setText(gui("Clearing log will reboot device (%1)").arg(m_countdown));
+    if (m_countdown <= 0) {
+        killTimer(m_countdownTimerId);
+        m_countdownTimerId = 0;
+        if (m_box)
+            m_box->done(MessageBox::UndecidedCode);
+        accept();
+    }
+}
+
+void LogSelectionDialog::setWorking(bool working)
+{
+    m_working = working;
+    m_closeButton->setEnabled(!working);
+    m_downloadButton->setEnabled(!working);
+    m_selectButton->setEnabled(!working);
+    for (QAction* action : std::as_const(m_actions))
+        action->setEnabled(!working);
+    if (!working)
+        onLogSelectionChanged();
+}
+
+bool LogSelectionDialog::refuseCloseWhileWorking()
+{
+    if (m_closeButton->isEnabled())
+        return false;
+    if (!m_box) {
+        showBox(new MessageBox(this, gui("Retreive logged data"), gui("Please wait until all the log files are retrieved."),
+                               MessageBox::Information, QPixmap(), MessageBox::Close));
+    }
+    return true;
+}
+
+void LogSelectionDialog::reject()
+{
+    if (refuseCloseWhileWorking())
+        return;
+    QDialog::reject();
+}
+
+void LogSelectionDialog::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        if (!refuseCloseWhileWorking())
+            done(-1);
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void LogSelectionDialog::closeEvent(QCloseEvent* event)
+{
+    if (refuseCloseWhileWorking()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    done(-1);
+}
+
+int LogSelectionDialog::showBox(MessageBox* box)
+{
+    if (!box->defaultButton())
+        box->setDefaultButton(box->button1());
+    m_box = box;
+    QPointer<MessageBox> guard(box);
+    const int code = box->exec();
+    if (guard)
+        delete guard.data();
+    return code;
+}
+
+} // namespace Designer
+} // namespace Tavrix
+} // namespace Orvane

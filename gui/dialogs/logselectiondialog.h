@@ -1,0 +1,105 @@
+#ifndef LOGSELECTIONDIALOG_H
+#define LOGSELECTIONDIALOG_H
+
+#include "gui_global.h"
+
+#include <QDialog>
+#include <QList>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace Orvane {
+namespace Tavrix {
+namespace Designer {
+
+class MessageBox;
+class TxListWidget;
+class TxPathEdit;
+
+// Lists the logs of a retrieved data log database, writes the chosen ones as text
+// files into a folder and deletes logs from the device on request (the edited
+// database goes back to the device, which then restarts).
+class GUI_EXPORT LogSelectionDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    enum ActionIndex { SelectAllAction, SelectInvertedAction, SelectNoneAction, ClearAction, ActionCount };
+
+    // More logs than this are never selected at once.
+    static const int SelectionLimit = 500;
+
+    explicit LogSelectionDialog(const QString& logFolder, QWidget* parent = nullptr);
+    ~LogSelectionDialog() override;
+
+    QString logFolder() const { return m_logFolder; }
+    QAction* action(ActionIndex which) const { return m_actions.value(which); }
+    TxListWidget* logList() const { return m_logList; }
+    TxPathEdit* destinationEdit() const { return m_destinationEdit; }
+    QPushButton* selectButton() const { return m_selectButton; }
+    QCheckBox* defaultLocationCheckBox() const { return m_defaultCheckBox; }
+    QPushButton* downloadButton() const { return m_downloadButton; }
+    QPushButton* closeButton() const { return m_closeButton; }
+    QProgressBar* progressBar() const { return m_progressBar; }
+    QLabel* statusLabel() const { return m_statusLabel; }
+    QStringList selectedLogs() const;
+
+public slots:
+    QString defaultLocationPath();
+    void showContextMenuForWidget(const QPoint& position);
+    void onInvertSelection();
+    void onClearSelection();
+    void onSelectAll();
+    void onRequestClear();
+    void onLogSelectionChanged();
+    void onDestinationDirChanged();
+    void saveLastPath();
+    void onCopyFiles();
+    void updateFileList();
+    void reject() override;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+
+private:
+    QString databasePath() const;
+    // Drops the logs from the local database, sends it back to the device and counts down.
+    void clearLogs(const QStringList& names, const QString& exportSummary);
+    // While work runs the dialog refuses to close and takes no new command.
+    void setWorking(bool working);
+    bool refuseCloseWhileWorking();
+    void scrollToFirstSelected();
+    void selectFirst(int count);
+    int showBox(MessageBox* box);
+
+    QString m_logFolder;
+    QList<QAction*> m_actions;
+    QLabel* m_titleLabel = nullptr;
+    TxListWidget* m_logList = nullptr;
+    QLabel* m_destinationLabel = nullptr;
+    TxPathEdit* m_destinationEdit = nullptr;
+    QPushButton* m_selectButton = nullptr;
+    QCheckBox* m_defaultCheckBox = nullptr;
+    QPushButton* m_downloadButton = nullptr;
+    QPushButton* m_closeButton = nullptr;
+    QProgressBar* m_progressBar = nullptr;
+    QLabel* m_statusLabel = nullptr;
+    int m_countdown = 0;
+    int m_countdownTimerId = 0;
+    bool m_working = false;
+    QPointer<MessageBox> m_box;
+};
+
+} // namespace Designer
+} // namespace Tavrix
+} // namespace Orvane
+
+#endif // LOGSELECTIONDIALOG_H
