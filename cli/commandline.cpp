@@ -2,14 +2,11 @@
 
 #include "localizationhelper.h"
 
-using Orvane::Tavrix::Common::LocalizationHelper;
+using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Common::runtimeText;
 
 namespace {
 
-QString gui(const char* text)
-{
-    return LocalizationHelper::guiString(QString::fromUtf8(text));
-}
 
 struct CommandSpec
 {
@@ -101,7 +98,7 @@ bool CommandLine::parse(const QStringList& arguments)
             continue;
         }
         if (!arg.startsWith(QLatin1String("--"))) {
-            m_error = gui("Unknown option %1.").arg(arg);
+            m_error = guiText("Unknown option %1.").arg(arg);
             return false;
         }
         QString name = arg.mid(2);
@@ -112,7 +109,7 @@ bool CommandLine::parse(const QStringList& arguments)
             name = name.left(equals);
         } else if (valueNeeded.contains(name)) {
             if (i + 1 >= arguments.size()) {
-                m_error = gui("The option --%1 needs a value.").arg(name);
+                m_error = guiText("The option --%1 needs a value.").arg(name);
                 return false;
             }
             value = arguments.at(++i);
@@ -145,7 +142,7 @@ bool CommandLine::parse(const QStringList& arguments)
                     m_command = name;
                     return true;
                 }
-                m_error = gui("The command %1 needs a sub-command.").arg(name);
+                m_error = guiText("The command %1 needs a sub-command.").arg(name);
                 return false;
             }
             name += QLatin1Char(' ') + words.takeFirst();
@@ -154,7 +151,7 @@ bool CommandLine::parse(const QStringList& arguments)
     }
     if (m_command.isEmpty()) {
         if (!commandOptions.isEmpty()) {
-            m_error = gui("Unknown option --%1.").arg(commandOptions.first().first);
+            m_error = guiText("Unknown option --%1.").arg(commandOptions.first().first);
             return false;
         }
         return true;
@@ -162,17 +159,17 @@ bool CommandLine::parse(const QStringList& arguments)
 
     const CommandSpec* spec = findSpec(m_command);
     if (!spec) {
-        m_error = gui("Unknown command %1.").arg(m_command);
+        m_error = guiText("Unknown command %1.").arg(m_command);
         return false;
     }
     for (const auto& option : std::as_const(commandOptions)) {
         const bool takesValue = spec->valueOptions.contains(option.first);
         if (!takesValue && !spec->flags.contains(option.first)) {
-            m_error = gui("Unknown option --%1 for %2.").arg(option.first, m_command);
+            m_error = guiText("Unknown option --%1 for %2.").arg(option.first, m_command);
             return false;
         }
         if (!takesValue && !option.second.isNull()) {
-            m_error = gui("The option --%1 takes no value.").arg(option.first);
+            m_error = guiText("The option --%1 takes no value.").arg(option.first);
             return false;
         }
         m_options[option.first].append(option.second);
@@ -181,11 +178,11 @@ bool CommandLine::parse(const QStringList& arguments)
     if (m_help)
         return true;
     if (m_operands.size() < spec->minOperands) {
-        m_error = gui("The command %1 needs a file.").arg(m_command);
+        m_error = guiText("The command %1 needs a file.").arg(m_command);
         return false;
     }
     if (m_operands.size() > spec->maxOperands) {
-        m_error = gui("Unexpected argument %1.").arg(m_operands.at(spec->maxOperands));
+        m_error = guiText("Unexpected argument %1.").arg(m_operands.at(spec->maxOperands));
         return false;
     }
     return true;
@@ -194,30 +191,30 @@ bool CommandLine::parse(const QStringList& arguments)
 QString CommandLine::usage(const QString& command)
 {
     static const QMap<QString, const char*> texts = {
-        { QStringLiteral("list"), "Usage: dovrelctl [--port PORT] list\nIdentifies every device port and prints one line per device: port, serial number, model, software version, name." },
-        { QStringLiteral("info"), "Usage: dovrelctl [--port PORT] info\nPrints the device information, one \"key: value\" line per entry." },
-        { QStringLiteral("identify"), "Usage: dovrelctl [--port PORT] identify\nSets the device clock (when its time zone is known) and makes the device show its information." },
-        { QStringLiteral("reboot"), "Usage: dovrelctl [--port PORT] reboot\nWarm-reboots the device." },
-        { QStringLiteral("sync-clock"), "Usage: dovrelctl [--port PORT] sync-clock [--offset MINUTES]\nSets the device clock to the current UTC time with the given offset (-720..720 minutes east of UTC), or with the time zone the device has stored." },
-        { QStringLiteral("upload"), "Usage: dovrelctl [--port PORT] upload FILE.txdevproj --yes\nChecks the runtime project package and uploads it. The device's current project and its logged data are lost." },
-        { QStringLiteral("upgrade"), "Usage: dovrelctl [--port PORT] upgrade FILE.txsw --yes\nChecks the device software package and upgrades the device with it." },
-        { QStringLiteral("logs"), "Usage: dovrelctl [--port PORT] logs list|fetch|clear ...\nSee dovrelctl logs list --help, logs fetch --help, logs clear --help." },
-        { QStringLiteral("logs list"), "Usage: dovrelctl [--port PORT] logs list\nRetrieves the data log and prints the names of its logs." },
-        { QStringLiteral("logs fetch"), "Usage: dovrelctl [--port PORT] logs fetch --out DIR [--tables A,B] [--force] [--delete --yes]\nRetrieves the data log and writes the chosen logs (default all) as DIR/NAME.txt. Existing files are kept unless --force is given. With --delete the exported logs are removed from the device." },
-        { QStringLiteral("logs clear"), "Usage: dovrelctl [--port PORT] logs clear --tables A,B --yes\nRemoves the named logs from the device without exporting them." },
-        { QStringLiteral("fonts"), "Usage: dovrelctl [--port PORT] fonts list|manage ...\nSee dovrelctl fonts list --help, fonts manage --help." },
-        { QStringLiteral("fonts list"), "Usage: dovrelctl [--port PORT] fonts list\nPrints the fonts installed on the device." },
-        { QStringLiteral("fonts manage"), "Usage: dovrelctl [--port PORT] fonts manage [--add FILE]... [--remove NAME]...\nRemoves the named fonts from the device, then installs the given .ttf/.otf files. The device restarts." },
-        { QStringLiteral("configure"), "Usage: dovrelctl [--port PORT] configure [--name NAME] [--clock +HH:MM|-HH:MM [--battery-check on|off]] [--splash IMAGE | --restore-splash] [--backup-calibration [--force] | --restore-calibration]\nConfigures the device. Calibration backups are kept in the documents folder under Lumatra/Calibrations." },
-        { QStringLiteral("project"), "Usage: dovrelctl [--port PORT] project fetch --out DIR\nCopies the project installed on the device into DIR." },
-        { QStringLiteral("project fetch"), "Usage: dovrelctl [--port PORT] project fetch --out DIR\nCopies the project installed on the device into DIR." },
-        { QStringLiteral("package"), "Usage: dovrelctl package inspect FILE\nLists the entries of a .txdevproj or .txsw package and what the pre-checks read from it." },
-        { QStringLiteral("package inspect"), "Usage: dovrelctl package inspect FILE\nLists the entries of a .txdevproj or .txsw package and what the pre-checks read from it. No device is needed." },
-        { QStringLiteral("package make-sample"), "Usage: dovrelctl package make-sample --out FILE.txdevproj [--models A|B] [--min-version V] [--ethernet N]\nWrites a small sample runtime project package." },
+        { QStringLiteral("list"), QT_TRANSLATE_NOOP("Gui", "Usage: dovrelctl [--port PORT] list\nIdentifies every device port and prints one line per device: port, serial number, model, software version, name.") },
+        { QStringLiteral("info"), QT_TRANSLATE_NOOP("Gui", "Usage: dovrelctl [--port PORT] info\nPrints the device information, one \"key: value\" line per entry.") },
+        { QStringLiteral("identify"), QT_TRANSLATE_NOOP("Gui", "Usage: dovrelctl [--port PORT] identify\nSets the device clock (when its time zone is known) and makes the device show its information.") },
+        { QStringLiteral("reboot"), QT_TRANSLATE_NOOP("Gui", "Usage: dovrelctl [--port PORT] reboot\nWarm-reboots the device.") },
+        { QStringLiteral("sync-clock"), QT_TRANSLATE_NOOP("Gui", "Usage: dovrelctl [--port PORT] sync-clock [--offset MINUTES]\nSets the device clock to the current UTC time with the given offset (-720..720 minutes east of UTC), or with the time zone the device has stored.") },
+        { QStringLiteral("upload"), QT_TRANSLATE_NOOP("Gui", "Usage: dovrelctl [--port PORT] upload FILE.txdevproj --yes\nChecks the runtime project package and uploads it. The device's current project and its logged data are lost.") },
+        { QStringLiteral("upgrade"), QT_TRANSLATE_NOOP("Gui", "Usage: dovrelctl [--port PORT] upgrade FILE.txsw --yes\nChecks the device software package and upgrades the device with it.") },
+        { QStringLiteral("logs"), QT_TRANSLATE_NOOP("Gui", "Usage: dovrelctl [--port PORT] logs list|fetch|clear ...\nSee dovrelctl logs list --help, logs fetch --help, logs clear --help.") },
+        { QStringLiteral("logs list"), QT_TRANSLATE_NOOP("Gui", "Usage: dovrelctl [--port PORT] logs list\nRetrieves the data log and prints the names of its logs.") },
+        { QStringLiteral("logs fetch"), QT_TRANSLATE_NOOP("Gui", "Usage: dovrelctl [--port PORT] logs fetch --out DIR [--tables A,B] [--force] [--delete --yes]\nRetrieves the data log and writes the chosen logs (default all) as DIR/NAME.txt. Existing files are kept unless --force is given. With --delete the exported logs are removed from the device.") },
+        { QStringLiteral("logs clear"), QT_TRANSLATE_NOOP("Gui", "Usage: dovrelctl [--port PORT] logs clear --tables A,B --yes\nRemoves the named logs from the device without exporting them.") },
+        { QStringLiteral("fonts"), QT_TRANSLATE_NOOP("Gui", "Usage: dovrelctl [--port PORT] fonts list|manage ...\nSee dovrelctl fonts list --help, fonts manage --help.") },
+        { QStringLiteral("fonts list"), QT_TRANSLATE_NOOP("Gui", "Usage: dovrelctl [--port PORT] fonts list\nPrints the fonts installed on the device.") },
+        { QStringLiteral("fonts manage"), QT_TRANSLATE_NOOP("Gui", "Usage: dovrelctl [--port PORT] fonts manage [--add FILE]... [--remove NAME]...\nRemoves the named fonts from the device, then installs the given .ttf/.otf files. The device restarts.") },
+        { QStringLiteral("configure"), QT_TRANSLATE_NOOP("Gui", "Usage: dovrelctl [--port PORT] configure [--name NAME] [--clock +HH:MM|-HH:MM [--battery-check on|off]] [--splash IMAGE | --restore-splash] [--backup-calibration [--force] | --restore-calibration]\nConfigures the device. Calibration backups are kept in the documents folder under Lumatra/Calibrations.") },
+        { QStringLiteral("project"), QT_TRANSLATE_NOOP("Gui", "Usage: dovrelctl [--port PORT] project fetch --out DIR\nCopies the project installed on the device into DIR.") },
+        { QStringLiteral("project fetch"), QT_TRANSLATE_NOOP("Gui", "Usage: dovrelctl [--port PORT] project fetch --out DIR\nCopies the project installed on the device into DIR.") },
+        { QStringLiteral("package"), QT_TRANSLATE_NOOP("Gui", "Usage: dovrelctl package inspect FILE\nLists the entries of a .txdevproj or .txsw package and what the pre-checks read from it.") },
+        { QStringLiteral("package inspect"), QT_TRANSLATE_NOOP("Gui", "Usage: dovrelctl package inspect FILE\nLists the entries of a .txdevproj or .txsw package and what the pre-checks read from it. No device is needed.") },
+        { QStringLiteral("package make-sample"), QT_TRANSLATE_NOOP("Gui", "Usage: dovrelctl package make-sample --out FILE.txdevproj [--models A|B] [--min-version V] [--ethernet N]\nWrites a small sample runtime project package.") },
     };
     if (texts.contains(command))
-        return gui(texts.value(command));
-    return gui("Usage: dovrelctl [--port PORT] [--json] [--quiet] COMMAND [OPTIONS]\n"
+        return guiText(texts.value(command));
+    return guiText("Usage: dovrelctl [--port PORT] [--json] [--quiet] COMMAND [OPTIONS]\n"
                "\n"
                "Looks after display devices attached over USB serial.\n"
                "\n"

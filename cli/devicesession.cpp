@@ -11,7 +11,8 @@
 #include <QSerialPortInfo>
 #include <QTimer>
 
-using Orvane::Tavrix::Common::LocalizationHelper;
+using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Common::runtimeText;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace {
@@ -26,10 +27,6 @@ constexpr int SettleLimitMs = 10000;
 // A closed, idle port without a final signal means the sequence ended silently.
 constexpr int SilentEndMs = 1500;
 
-QString gui(const char* text)
-{
-    return LocalizationHelper::guiString(QString::fromUtf8(text));
-}
 
 QElapsedTimer& monotonic()
 {
@@ -88,7 +85,7 @@ int DeviceSession::identificationTimeoutMs()
 
 QString DeviceSession::permissionText(const QString& port)
 {
-    return gui("Permission denied opening %1. Install the udev rule packaging/linux/60-dovrel.rules as "
+    return guiText("Permission denied opening %1. Install the udev rule packaging/linux/60-dovrel.rules as "
                "/etc/udev/rules.d/60-dovrel.rules (or join the group dialout), then plug the device in again.")
         .arg(port);
 }
@@ -106,9 +103,9 @@ QSerialPort::SerialPortError DeviceSession::probe(const QString& port, QString* 
         if (error == QSerialPort::PermissionError)
             *errorText = permissionText(port);
         else if (error == QSerialPort::DeviceNotFoundError)
-            *errorText = gui("The port %1 does not exist.").arg(port);
+            *errorText = guiText("The port %1 does not exist.").arg(port);
         else
-            *errorText = gui("The port %1 cannot be opened: %2").arg(port, serial.errorString());
+            *errorText = guiText("The port %1 cannot be opened: %2").arg(port, serial.errorString());
     }
     return error;
 }
@@ -138,7 +135,7 @@ int DeviceSession::prepare(const QString& portOption, QString* error)
                 path.prepend(QStringLiteral("/dev/"));
             path = QFileInfo(path).absoluteFilePath();
             if (!QFileInfo::exists(path)) {
-                *error = gui("The port %1 does not exist.").arg(portOption);
+                *error = guiText("The port %1 does not exist.").arg(portOption);
                 return 4;
             }
 #endif
@@ -164,7 +161,7 @@ int DeviceSession::prepare(const QString& portOption, QString* error)
 
     SerialPortManager* m = manager();
     if (!m) {
-        *error = gui("The device link could not be started.");
+        *error = guiText("The device link could not be started.");
         return 4;
     }
     connect(m, &SerialPortManager::progressError, this, &DeviceSession::onProgressError, Qt::UniqueConnection);
@@ -215,7 +212,7 @@ int DeviceSession::prepare(const QString& portOption, QString* error)
     connect(m, &SerialPortManager::currentFileChanged, this, [this](const QString& file) {
         touch();
         if (m_running)
-            m_progress->message(gui("Sending %1").arg(QFileInfo(file).fileName()));
+            m_progress->message(guiText("Sending %1").arg(QFileInfo(file).fileName()));
     });
     connect(m, &SerialPortManager::retrievedDataLogFile, this, [this]() {
         touch();
@@ -231,7 +228,7 @@ int DeviceSession::prepare(const QString& portOption, QString* error)
         if (m_running && !m_ended) {
             m_ended = true;
             m_outcome.exitCode = 1;
-            m_outcome.error = gui("An unknown error occurred.");
+            m_outcome.error = guiText("An unknown error occurred.");
         }
     });
     connect(m, &SerialPortManager::retrievedProjectFiles, this, [this]() {
@@ -244,7 +241,7 @@ int DeviceSession::prepare(const QString& portOption, QString* error)
         if (m_running && !m_ended) {
             m_ended = true;
             m_outcome.exitCode = 1;
-            m_outcome.error = gui("Failed to retrieve the project files from the device.");
+            m_outcome.error = guiText("Failed to retrieve the project files from the device.");
         }
     });
     connect(m, &SerialPortManager::notifyInstalledFonts, this, [this](const QStringList& fonts, bool isError) {
@@ -256,8 +253,8 @@ int DeviceSession::prepare(const QString& portOption, QString* error)
         if (isError) {
             m_outcome.exitCode = 3;
             m_outcome.needReboot = true;
-            m_outcome.error = m_lost ? LocalizationHelper::runtimeString(QStringLiteral("The connection to the device was lost."))
-                                     : gui("Failed to retrieve installed fonts from the device.");
+            m_outcome.error = m_lost ? runtimeText("The connection to the device was lost.")
+                                     : guiText("Failed to retrieve installed fonts from the device.");
         }
     });
     connect(m, &SerialPortManager::updateDataLogStatusChange, this, [this](int status) {
@@ -337,7 +334,7 @@ int DeviceSession::listDevices(const QString& portOption, QList<QMap<QString, QS
     }
     if (!devices->isEmpty()) {
         for (const QString& port : std::as_const(pending))
-            m_progress->warning(gui("The device at %1 was not identified within %2 seconds.").arg(port).arg(IdentificationTimeoutMs / 1000));
+            m_progress->warning(guiText("The device at %1 was not identified within %2 seconds.").arg(port).arg(IdentificationTimeoutMs / 1000));
         for (const QString& why : std::as_const(m_probeFailures))
             m_progress->warning(why);
         return 0;
@@ -347,19 +344,19 @@ int DeviceSession::listDevices(const QString& portOption, QList<QMap<QString, QS
         *error = m_refusal;
     } else if (!m_requestedPort.isEmpty()) {
         if (complete)
-            *error = gui("The device at %1 could not be identified: it did not answer with a valid hardware description.").arg(m_requestedPort);
+            *error = guiText("The device at %1 could not be identified: it did not answer with a valid hardware description.").arg(m_requestedPort);
         else
-            *error = gui("The device at %1 was not identified within %2 seconds: its hardware description stayed incomplete or never came.")
+            *error = guiText("The device at %1 was not identified within %2 seconds: its hardware description stayed incomplete or never came.")
                          .arg(m_requestedPort)
                          .arg(IdentificationTimeoutMs / 1000);
     } else if (!m_probeFailures.isEmpty()) {
         *error = m_probeFailures.first();
     } else if (!pending.isEmpty()) {
-        *error = gui("No device was identified within %1 seconds (%2): the hardware description stayed incomplete or never came.")
+        *error = guiText("No device was identified within %1 seconds (%2): the hardware description stayed incomplete or never came.")
                      .arg(IdentificationTimeoutMs / 1000)
                      .arg(pending.join(QStringLiteral(", ")));
     } else {
-        *error = gui("No device found.");
+        *error = guiText("No device found.");
     }
     return 4;
 }
@@ -374,12 +371,12 @@ int DeviceSession::connectDevice(const QString& portOption, QString* error)
         QStringList ports;
         for (const auto& device : std::as_const(devices))
             ports << device.value(QStringLiteral("port"));
-        *error = gui("Several devices found (%1); choose one with --port.").arg(ports.join(QStringLiteral(", ")));
+        *error = guiText("Several devices found (%1); choose one with --port.").arg(ports.join(QStringLiteral(", ")));
         return 4;
     }
     m_port = devices.first().value(QStringLiteral("port"));
     if (!manager()->setActivePort(m_port)) {
-        *error = gui("Failed to connect to device.");
+        *error = guiText("Failed to connect to device.");
         return 4;
     }
     return 0;
@@ -425,7 +422,7 @@ void DeviceSession::onProgressError(const QString& error, bool needReboot)
     m_ended = true;
     m_outcome.exitCode = needReboot ? 3 : 1;
     m_outcome.needReboot = needReboot;
-    m_outcome.error = error.isEmpty() ? gui("An unknown error occurred.") : error;
+    m_outcome.error = error.isEmpty() ? guiText("An unknown error occurred.") : error;
 }
 
 void DeviceSession::onProgressFinished(bool needReboot)
@@ -460,7 +457,7 @@ DeviceSession::Outcome DeviceSession::run(const std::function<bool()>& start, Ki
         m_running = false;
         Outcome outcome;
         outcome.exitCode = 4;
-        outcome.error = gui("Failed to connect to device.");
+        outcome.error = guiText("Failed to connect to device.");
         return outcome;
     }
 
@@ -505,15 +502,15 @@ DeviceSession::Outcome DeviceSession::run(const std::function<bool()>& start, Ki
         m->closeSerialPort();
         m_outcome.exitCode = 3;
         m_outcome.needReboot = true;
-        m_outcome.error = gui("The device stopped answering.");
+        m_outcome.error = guiText("The device stopped answering.");
     } else if (silent) {
         if (kind == DataLogRetrieval && m_outcome.noDataLog) {
             // The reboot after "no data log" went unanswered; the answer itself is known.
         } else {
             m_outcome.exitCode = 3;
             m_outcome.needReboot = true;
-            m_outcome.error = m_lost ? LocalizationHelper::runtimeString(QStringLiteral("The connection to the device was lost."))
-                                     : gui("The operation ended without an answer from the device.");
+            m_outcome.error = m_lost ? runtimeText("The connection to the device was lost.")
+                                     : guiText("The operation ended without an answer from the device.");
         }
     } else if (m->isSerialPortOpen()) {
         m->closeSerialPort();

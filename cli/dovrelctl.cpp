@@ -30,15 +30,7 @@ using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace {
 
-QString gui(const char* text)
-{
-    return LocalizationHelper::guiString(QString::fromUtf8(text));
-}
 
-QString runtime(const char* text)
-{
-    return LocalizationHelper::runtimeString(QString::fromUtf8(text));
-}
 
 void writeOut(const QString& text)
 {
@@ -108,7 +100,7 @@ int Dovrelctl::fail(int exitCode, const QString& error)
         object.insert(QStringLiteral("exitCode"), exitCode);
         writeOut(QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)));
     }
-    writeErr(gui("error: %1").arg(error));
+    writeErr(guiText("error: %1").arg(error));
     return exitCode;
 }
 
@@ -165,7 +157,7 @@ int Dovrelctl::run()
     }
     if (m_cl.help() || m_cl.command().isEmpty()) {
         if (!m_cl.help() && m_cl.command().isEmpty())
-            return fail(CommandLine::UsageError, gui("No command given. See dovrelctl --help."));
+            return fail(CommandLine::UsageError, guiText("No command given. See dovrelctl --help."));
         QJsonObject object;
         object.insert(QStringLiteral("usage"), CommandLine::usage(m_cl.command()));
         return succeed(object, CommandLine::usage(m_cl.command()));
@@ -200,7 +192,7 @@ int Dovrelctl::run()
         return packageInspectCommand();
     if (command == QLatin1String("package make-sample"))
         return packageMakeSampleCommand();
-    return fail(CommandLine::UsageError, gui("Unknown command %1.").arg(command));
+    return fail(CommandLine::UsageError, guiText("Unknown command %1.").arg(command));
 }
 
 // ---------------------------------------------------------------------------
@@ -249,7 +241,7 @@ int Dovrelctl::identifyCommand()
     if (const int code = connect())
         return code;
     if (!m_session->openPort())
-        return fail(CommandLine::NoDevice, gui("Failed to connect to device."));
+        return fail(CommandLine::NoDevice, guiText("Failed to connect to device."));
     int zone = 0;
     const bool clock = storedTimeZone(&zone);
     if (clock)
@@ -259,7 +251,7 @@ int Dovrelctl::identifyCommand()
     QJsonObject result;
     result.insert(QStringLiteral("port"), m_session->port());
     result.insert(QStringLiteral("clockSet"), clock);
-    return succeed(result, gui("The device at %1 shows its information.").arg(m_session->port()));
+    return succeed(result, guiText("The device at %1 shows its information.").arg(m_session->port()));
 }
 
 int Dovrelctl::rebootCommand()
@@ -267,7 +259,7 @@ int Dovrelctl::rebootCommand()
     if (const int code = connect())
         return code;
     if (!m_session->openPort())
-        return fail(CommandLine::NoDevice, gui("Failed to connect to device."));
+        return fail(CommandLine::NoDevice, guiText("Failed to connect to device."));
     int zone = 0;
     if (storedTimeZone(&zone))
         m_session->manager()->remoteSetRealTimeClock(false, zone);
@@ -275,7 +267,7 @@ int Dovrelctl::rebootCommand()
     m_session->closePort();
     QJsonObject result;
     result.insert(QStringLiteral("port"), m_session->port());
-    return succeed(result, gui("The device at %1 is rebooting.").arg(m_session->port()));
+    return succeed(result, guiText("The device at %1 is rebooting.").arg(m_session->port()));
 }
 
 int Dovrelctl::syncClockCommand()
@@ -286,16 +278,16 @@ int Dovrelctl::syncClockCommand()
         bool ok = false;
         offset = m_cl.value(QStringLiteral("offset")).toInt(&ok, 10);
         if (!ok || offset < -720 || offset > 720)
-            return fail(CommandLine::UsageError, gui("The offset must be a whole number of minutes from -720 to 720."));
+            return fail(CommandLine::UsageError, guiText("The offset must be a whole number of minutes from -720 to 720."));
     }
     if (const int code = connect())
         return code;
     if (!explicitOffset && !storedTimeZone(&offset))
-        return fail(CommandLine::Failed, gui("The device has no valid time zone stored; give one with --offset."));
+        return fail(CommandLine::Failed, guiText("The device has no valid time zone stored; give one with --offset."));
 
     SerialPortManager* manager = m_session->manager();
     if (!m_session->openPort())
-        return fail(CommandLine::NoDevice, gui("Failed to connect to device."));
+        return fail(CommandLine::NoDevice, guiText("Failed to connect to device."));
     int reply = 0;
     // The device answers "<DTIM:NOR>" or "<DTIM:ERR>", which the link reports as states 7 and 8.
     const QMetaObject::Connection connection = QObject::connect(manager, &SerialPortManager::configureStateChange, [&reply](int state) {
@@ -307,12 +299,12 @@ int Dovrelctl::syncClockCommand()
     QObject::disconnect(connection);
     m_session->closePort();
     if (reply == 8)
-        return fail(CommandLine::Failed, runtime("Failed to set the device clock."));
+        return fail(CommandLine::Failed, runtimeText("Failed to set the device clock."));
     if (reply == 0)
-        return fail(CommandLine::TimedOut, runtime("The operation timed out while setting the device clock."));
+        return fail(CommandLine::TimedOut, runtimeText("The operation timed out while setting the device clock."));
     QJsonObject result;
     result.insert(QStringLiteral("timezone"), offset);
-    return succeed(result, gui("The device clock is set (time zone %1 minutes).").arg(offset));
+    return succeed(result, guiText("The device clock is set (time zone %1 minutes).").arg(offset));
 }
 
 // ---------------------------------------------------------------------------
@@ -325,7 +317,7 @@ int Dovrelctl::uploadCommand()
         return fail(CommandLine::UsageError, checker.errorText());
     if (!m_cl.hasOption(QStringLiteral("yes")))
         return fail(CommandLine::UsageError,
-                    gui("Uploading replaces the device's current project, and any logged data on the device will be lost. Add --yes to proceed."));
+                    guiText("Uploading replaces the device's current project, and any logged data on the device will be lost. Add --yes to proceed."));
     if (const int code = connect())
         return code;
     if (checker.check(m_session->info()) != ProjectPackageChecker::Accepted)
@@ -339,11 +331,11 @@ int Dovrelctl::uploadCommand()
     QTemporaryDir folder(QDir(FileHelper::getStandardTemporatyLocation()).filePath(QStringLiteral("dovrelctl-project-XXXXXX")));
     if (!folder.isValid() || !checker.extractTo(folder.path()))
         return fail(CommandLine::UsageError,
-                    gui("\"%1\" could not be unpacked.").arg(TextHelper::toSystemPath(checker.packagePath())));
+                    guiText("\"%1\" could not be unpacked.").arg(TextHelper::toSystemPath(checker.packagePath())));
     qint64 total = 0;
     const QStringList files = ProjectPackageChecker::uploadFileList(folder.path(), &total);
     if (files.isEmpty())
-        return fail(CommandLine::UsageError, gui("The runtime project file does not have enough information for upload to continue."));
+        return fail(CommandLine::UsageError, guiText("The runtime project file does not have enough information for upload to continue."));
 
     const ConfigurationInfo configuration = checker.configuration();
     SerialPortManager* manager = m_session->manager();
@@ -353,7 +345,7 @@ int Dovrelctl::uploadCommand()
         if (value >= 0 && value <= 100)
             manager->updateBrightness(port, value);
     });
-    m_progress->begin(gui("Uploading project"), total);
+    m_progress->begin(guiText("Uploading project"), total);
     const DeviceSession::Outcome outcome = m_session->run(
         [manager, files, configuration, total]() {
             manager->uploadProject(files, configuration, int(total));
@@ -368,7 +360,7 @@ int Dovrelctl::uploadCommand()
     result.insert(QStringLiteral("files"), files.size());
     result.insert(QStringLiteral("bytes"), total);
     result.insert(QStringLiteral("warnings"), QJsonArray::fromStringList(warnings));
-    return succeed(result, gui("Upload finished, the device will reboot."));
+    return succeed(result, guiText("Upload finished, the device will reboot."));
 }
 
 int Dovrelctl::upgradeCommand()
@@ -378,7 +370,7 @@ int Dovrelctl::upgradeCommand()
         return fail(CommandLine::UsageError, checker.errorText());
     if (!m_cl.hasOption(QStringLiteral("yes")))
         return fail(CommandLine::UsageError,
-                    gui("Upgrading replaces the device software and restarts the device. Add --yes to proceed."));
+                    guiText("Upgrading replaces the device software and restarts the device. Add --yes to proceed."));
     if (const int code = connect())
         return code;
     if (checker.check(m_session->info()) != SoftwarePackageChecker::Accepted)
@@ -386,7 +378,7 @@ int Dovrelctl::upgradeCommand()
 
     const QByteArray content = checker.packageContent();
     SerialPortManager* manager = m_session->manager();
-    m_progress->begin(gui("Upgrading device software"), content.size());
+    m_progress->begin(guiText("Upgrading device software"), content.size());
     const DeviceSession::Outcome outcome = m_session->run(
         [manager, content]() {
             manager->upgradeDeviceSoftware(content);
@@ -399,7 +391,7 @@ int Dovrelctl::upgradeCommand()
     result.insert(QStringLiteral("version"), checker.version());
     result.insert(QStringLiteral("releaseDate"), checker.releaseDate().date().toString(Qt::ISODate));
     result.insert(QStringLiteral("bytes"), content.size());
-    return succeed(result, gui("Upgrade finished, the device will reboot."));
+    return succeed(result, guiText("Upgrade finished, the device will reboot."));
 }
 
 // ---------------------------------------------------------------------------
@@ -418,31 +410,31 @@ int Dovrelctl::logsCommand()
 
     if (fetch) {
         if (!m_cl.hasOption(QStringLiteral("out")) || m_cl.value(QStringLiteral("out")).isEmpty())
-            return fail(CommandLine::UsageError, gui("logs fetch needs --out DIR."));
+            return fail(CommandLine::UsageError, guiText("logs fetch needs --out DIR."));
         outDir = QFileInfo(m_cl.value(QStringLiteral("out"))).absoluteFilePath();
         if (QFileInfo::exists(outDir) && !QFileInfo(outDir).isDir())
-            return fail(CommandLine::UsageError, gui("The destination path is not valid, please re-enter"));
+            return fail(CommandLine::UsageError, guiText("The destination path is not valid, please re-enter"));
     }
     if (clear && requested.isEmpty())
-        return fail(CommandLine::UsageError, gui("logs clear needs --tables A,B."));
+        return fail(CommandLine::UsageError, guiText("logs clear needs --tables A,B."));
     if (remove && !m_cl.hasOption(QStringLiteral("yes")))
-        return fail(CommandLine::UsageError, gui("Deleting logs from the device cannot be undone. Add --yes to proceed."));
+        return fail(CommandLine::UsageError, guiText("Deleting logs from the device cannot be undone. Add --yes to proceed."));
     if (fetch && !QDir().mkpath(outDir))
-        return fail(CommandLine::UsageError, gui("The destination path is not valid, please re-enter"));
+        return fail(CommandLine::UsageError, guiText("The destination path is not valid, please re-enter"));
 
     if (const int code = connect())
         return code;
     int exitCode = 0;
     if (!requireVersion(QStringLiteral("2.1.6.2886"),
-                        gui("Please upgrade the device software to at least version 2.1.6.2886 to use this feature."), &exitCode))
+                        guiText("Please upgrade the device software to at least version 2.1.6.2886 to use this feature."), &exitCode))
         return exitCode;
 
     QTemporaryDir folder(QDir(FileHelper::getStandardTemporatyLocation()).filePath(QStringLiteral("dovrelctl-datalog-XXXXXX")));
     if (!folder.isValid())
-        return fail(CommandLine::Failed, gui("The temporary folder could not be created."));
+        return fail(CommandLine::Failed, guiText("The temporary folder could not be created."));
     SerialPortManager* manager = m_session->manager();
     const QString logFolder = folder.path();
-    m_progress->message(gui("Retrieving the data log..."));
+    m_progress->message(guiText("Retrieving the data log..."));
     const DeviceSession::Outcome retrieved = m_session->run(
         [manager, logFolder]() { return manager->retrieveDataLogFile(logFolder); }, DeviceSession::DataLogRetrieval);
     if (retrieved.exitCode != 0)
@@ -453,7 +445,7 @@ int Dovrelctl::logsCommand()
 
     DataLogExporter exporter(database);
     if (!exporter.open())
-        return fail(CommandLine::Failed, gui("The data log database could not be opened: %1").arg(exporter.lastError()));
+        return fail(CommandLine::Failed, guiText("The data log database could not be opened: %1").arg(exporter.lastError()));
     const QStringList logs = exporter.logNames();
 
     if (sub == QLatin1String("list")) {
@@ -464,7 +456,7 @@ int Dovrelctl::logsCommand()
 
     for (const QString& name : std::as_const(requested)) {
         if (!logs.contains(name))
-            return fail(CommandLine::UsageError, gui("The data log has no log named \"%1\".").arg(name));
+            return fail(CommandLine::UsageError, guiText("The data log has no log named \"%1\".").arg(name));
     }
     QStringList chosen;
     for (const QString& name : logs) {
@@ -487,16 +479,16 @@ int Dovrelctl::logsCommand()
                 entry.insert(QStringLiteral("file"), file);
                 exported.append(entry);
                 toDrop << name;
-                m_progress->message(gui("Number of files retrived ..... %1/%2").arg(exported.size()).arg(chosen.size()));
+                m_progress->message(guiText("Number of files retrived ..... %1/%2").arg(exported.size()).arg(chosen.size()));
                 break;
             }
             case DataLogExporter::AlreadyExists:
                 skipped.append(name);
-                m_progress->warning(gui("\"%1\" already exists and was kept; add --force to replace it.").arg(TextHelper::toSystemPath(file)));
+                m_progress->warning(guiText("\"%1\" already exists and was kept; add --force to replace it.").arg(TextHelper::toSystemPath(file)));
                 break;
             case DataLogExporter::Failed:
                 failed.append(name);
-                m_progress->warning(gui("The log \"%1\" could not be exported: %2").arg(name, exporter.lastError()));
+                m_progress->warning(guiText("The log \"%1\" could not be exported: %2").arg(name, exporter.lastError()));
                 break;
             }
         }
@@ -509,16 +501,16 @@ int Dovrelctl::logsCommand()
     if (remove && !toDrop.isEmpty()) {
         for (const QString& name : std::as_const(toDrop)) {
             if (!exporter.dropLog(name))
-                return fail(CommandLine::Failed, gui("The log \"%1\" could not be removed: %2").arg(name, exporter.lastError()));
+                return fail(CommandLine::Failed, guiText("The log \"%1\" could not be removed: %2").arg(name, exporter.lastError()));
             deleted.append(name);
-            m_progress->message(gui("Number of logs cleared ..... %1/%2").arg(deleted.size()).arg(toDrop.size()));
+            m_progress->message(guiText("Number of logs cleared ..... %1/%2").arg(deleted.size()).arg(toDrop.size()));
         }
         exporter.close();
         // The retrieval ended with "#BOOT#": a device whose port goes away while its runtime
         // restarts must be back and identified before the update starts.
         if (!m_session->waitAfterRestart(2000, DeviceSession::identificationTimeoutMs()))
-            return fail(CommandLine::TimedOut, runtime("The connection to the device was lost."));
-        m_progress->begin(gui("Updating the data log"), QFileInfo(database).size());
+            return fail(CommandLine::TimedOut, runtimeText("The connection to the device was lost."));
+        m_progress->begin(guiText("Updating the data log"), QFileInfo(database).size());
         const DeviceSession::Outcome updated = m_session->run(
             [manager, database]() {
                 manager->updateLogFile(database);
@@ -551,7 +543,7 @@ int Dovrelctl::fontsListCommand()
         return code;
     int exitCode = 0;
     if (!requireVersion(QStringLiteral("1.1.0.1910"),
-                        gui("Please upgrade the device software to at least version 1.1.0.1910 to use this feature."), &exitCode))
+                        guiText("Please upgrade the device software to at least version 1.1.0.1910 to use this feature."), &exitCode))
         return exitCode;
     SerialPortManager* manager = m_session->manager();
     const DeviceSession::Outcome outcome = m_session->run(
@@ -563,7 +555,7 @@ int Dovrelctl::fontsListCommand()
     if (outcome.exitCode != 0)
         return fail(outcome.exitCode, outcome.error);
     if (outcome.fonts.isEmpty())
-        m_progress->message(gui("No user fonts are installed on the device."));
+        m_progress->message(guiText("No user fonts are installed on the device."));
     QJsonObject result;
     result.insert(QStringLiteral("fonts"), QJsonArray::fromStringList(outcome.fonts));
     return succeed(result, outcome.fonts.join(QLatin1Char('\n')));
@@ -574,33 +566,33 @@ int Dovrelctl::fontsManageCommand()
     const QStringList additions = m_cl.values(QStringLiteral("add"));
     const QStringList removals = m_cl.values(QStringLiteral("remove"));
     if (additions.isEmpty() && removals.isEmpty())
-        return fail(CommandLine::UsageError, gui("There is nothing to do."));
+        return fail(CommandLine::UsageError, guiText("There is nothing to do."));
     QMap<QString, qint64> fonts;
     qint64 total = 0;
     for (const QString& path : additions) {
         const QFileInfo info(path);
         const QString suffix = info.suffix().toLower();
         if (!info.isFile() || (suffix != QLatin1String("ttf") && suffix != QLatin1String("otf")) || info.size() <= 0)
-            return fail(CommandLine::UsageError, gui("\"%1\" is not a font file (.ttf or .otf).").arg(TextHelper::toSystemPath(path)));
+            return fail(CommandLine::UsageError, guiText("\"%1\" is not a font file (.ttf or .otf).").arg(TextHelper::toSystemPath(path)));
         if (removals.contains(info.fileName()))
-            return fail(CommandLine::UsageError, gui("Font \"%1\" cannot be both added and removed at the same time.").arg(info.fileName()));
+            return fail(CommandLine::UsageError, guiText("Font \"%1\" cannot be both added and removed at the same time.").arg(info.fileName()));
         fonts.insert(info.absoluteFilePath(), info.size());
         total += info.size();
     }
     for (const QString& name : removals) {
         if (name.isEmpty() || !isSafeProtocolText(name))
-            return fail(CommandLine::UsageError, gui("\"%1\" is not a valid font name.").arg(name));
+            return fail(CommandLine::UsageError, guiText("\"%1\" is not a valid font name.").arg(name));
     }
 
     if (const int code = connect())
         return code;
     int exitCode = 0;
     if (!requireVersion(QStringLiteral("1.1.0.1910"),
-                        gui("Please upgrade the device software to at least version 1.1.0.1910 to use this feature."), &exitCode))
+                        guiText("Please upgrade the device software to at least version 1.1.0.1910 to use this feature."), &exitCode))
         return exitCode;
     SerialPortManager* manager = m_session->manager();
     if (!fonts.isEmpty())
-        m_progress->begin(gui("Uploading fonts"), total);
+        m_progress->begin(guiText("Uploading fonts"), total);
     const DeviceSession::Outcome outcome = m_session->run(
         [manager, fonts, removals]() {
             manager->manageFonts(fonts, removals);
@@ -615,7 +607,7 @@ int Dovrelctl::fontsManageCommand()
     QJsonObject result;
     result.insert(QStringLiteral("added"), QJsonArray::fromStringList(added));
     result.insert(QStringLiteral("removed"), QJsonArray::fromStringList(removals));
-    return succeed(result, gui("Finished"));
+    return succeed(result, guiText("Finished"));
 }
 
 // ---------------------------------------------------------------------------
@@ -634,9 +626,9 @@ int Dovrelctl::configureCommand()
     if (name) {
         const QString newName = m_cl.value(QStringLiteral("name"));
         if (newName.isEmpty())
-            return fail(CommandLine::UsageError, gui("Device name cannot be empty"));
+            return fail(CommandLine::UsageError, guiText("Device name cannot be empty"));
         if (!isSafeProtocolText(newName))
-            return fail(CommandLine::UsageError, gui("The device name must not contain \"#\", \"<\" or \">\" and must be Latin-1 text."));
+            return fail(CommandLine::UsageError, guiText("The device name must not contain \"#\", \"<\" or \">\" and must be Latin-1 text."));
         info.setDeviceNameChange(true);
         info.setDeviceName(newName);
     }
@@ -646,7 +638,7 @@ int Dovrelctl::configureCommand()
         const int hours = match.captured(2).toInt();
         const int minutes = match.captured(3).toInt();
         if (!match.hasMatch() || minutes > 59 || hours * 60 + minutes > 720)
-            return fail(CommandLine::UsageError, gui("The clock offset must be +HH:MM or -HH:MM, at most 12:00."));
+            return fail(CommandLine::UsageError, guiText("The clock offset must be +HH:MM or -HH:MM, at most 12:00."));
         const int zone = (match.captured(1) == QLatin1String("-") ? -1 : 1) * (hours * 60 + minutes);
         info.setRealTimeClock(true);
         info.setTimeZone(zone);
@@ -654,35 +646,35 @@ int Dovrelctl::configureCommand()
     if (m_cl.hasOption(QStringLiteral("battery-check"))) {
         const QString value = m_cl.value(QStringLiteral("battery-check"));
         if (!clock)
-            return fail(CommandLine::UsageError, gui("--battery-check is sent together with the clock; add --clock."));
+            return fail(CommandLine::UsageError, guiText("--battery-check is sent together with the clock; add --clock."));
         if (value != QLatin1String("on") && value != QLatin1String("off"))
-            return fail(CommandLine::UsageError, gui("--battery-check takes on or off."));
+            return fail(CommandLine::UsageError, guiText("--battery-check takes on or off."));
         info.setBatteryLowCheck(value == QLatin1String("on"));
     }
     if (splash && restoreSplash)
-        return fail(CommandLine::UsageError, gui("Choose either --splash or --restore-splash."));
+        return fail(CommandLine::UsageError, guiText("Choose either --splash or --restore-splash."));
     if (backup && restore)
-        return fail(CommandLine::UsageError, gui("Choose either --backup-calibration or --restore-calibration."));
+        return fail(CommandLine::UsageError, guiText("Choose either --backup-calibration or --restore-calibration."));
     if (restoreSplash)
         info.setRestoreSplashScreen(true);
     info.setBackup(backup);
     info.setRestore(restore);
     if (!name && !clock && !splash && !restoreSplash && !backup && !restore)
-        return fail(CommandLine::UsageError, gui("Nothing to configure."));
+        return fail(CommandLine::UsageError, guiText("Nothing to configure."));
     if (splash && !QFileInfo(m_cl.value(QStringLiteral("splash"))).isFile())
-        return fail(CommandLine::UsageError, gui("\"%1\" does not exist.").arg(TextHelper::toSystemPath(m_cl.value(QStringLiteral("splash")))));
+        return fail(CommandLine::UsageError, guiText("\"%1\" does not exist.").arg(TextHelper::toSystemPath(m_cl.value(QStringLiteral("splash")))));
 
     if (const int code = connect())
         return code;
     const QMap<QString, QString> device = m_session->info();
     if (name && info.deviceName() == device.value(QStringLiteral("deviceName")))
-        return fail(CommandLine::UsageError, gui("Device Name unchanged"));
+        return fail(CommandLine::UsageError, guiText("Device Name unchanged"));
     if (splash) {
         SplashImageLoader loader;
         if (!loader.load(m_cl.value(QStringLiteral("splash")), SplashImageLoader::screenSize(device)))
             return fail(CommandLine::UsageError, loader.errorText());
         if (loader.needsScaling())
-            m_progress->message(gui("This image will be resized and scaled to %1x%2.").arg(loader.targetSize().width()).arg(loader.targetSize().height()));
+            m_progress->message(guiText("This image will be resized and scaled to %1x%2.").arg(loader.targetSize().width()).arg(loader.targetSize().height()));
         const QByteArray data = loader.bmpData();
         if (data.isEmpty())
             return fail(CommandLine::UsageError, loader.errorText());
@@ -692,25 +684,25 @@ int Dovrelctl::configureCommand()
     const QString calibrationFile = QStringLiteral("%1/cal_list%2.txt").arg(folder, device.value(QStringLiteral("serial")));
     if (backup) {
         if (!QDir().mkpath(folder))
-            return fail(CommandLine::Failed, gui("The calibration directory does not exist."));
+            return fail(CommandLine::Failed, guiText("The calibration directory does not exist."));
         if (QFileInfo::exists(calibrationFile)) {
             if (!m_cl.hasOption(QStringLiteral("force")))
-                return fail(CommandLine::UsageError, gui("The calibration file of this device already exists; add --force to overwrite it."));
+                return fail(CommandLine::UsageError, guiText("The calibration file of this device already exists; add --force to overwrite it."));
             if (!QFile::remove(calibrationFile))
-                return fail(CommandLine::Failed, gui("Failed to remove \"%1\".").arg(TextHelper::toSystemPath(calibrationFile)));
+                return fail(CommandLine::Failed, guiText("Failed to remove \"%1\".").arg(TextHelper::toSystemPath(calibrationFile)));
         }
     }
     if (restore) {
         if (!QFileInfo(folder).isDir())
-            return fail(CommandLine::UsageError, gui("The calibration directory does not exist."));
+            return fail(CommandLine::UsageError, guiText("The calibration directory does not exist."));
         if (!QFileInfo(calibrationFile).isFile())
-            return fail(CommandLine::UsageError, gui("The calibration file of this device does not exist."));
+            return fail(CommandLine::UsageError, guiText("The calibration file of this device does not exist."));
     }
     if (info.skipCalibration())
-        return fail(CommandLine::UsageError, gui("Nothing to configure."));
+        return fail(CommandLine::UsageError, guiText("Nothing to configure."));
 
     SerialPortManager* manager = m_session->manager();
-    m_progress->begin(gui("Configuring the device"), info.taskCount(), ProgressReporter::Steps);
+    m_progress->begin(guiText("Configuring the device"), info.taskCount(), ProgressReporter::Steps);
     const DeviceSession::Outcome outcome = m_session->run(
         [manager, &info]() {
             manager->configureDevice(&info);
@@ -728,9 +720,9 @@ int Dovrelctl::configureCommand()
         result.insert(QStringLiteral("timezone"), info.timeZone());
     if (backup || restore)
         result.insert(QStringLiteral("calibrationFile"), calibrationFile);
-    QString text = gui("The device is configured.");
+    QString text = guiText("The device is configured.");
     if (outcome.needReboot)
-        text += QLatin1Char(' ') + gui("The device restarts.");
+        text += QLatin1Char(' ') + guiText("The device restarts.");
     return succeed(result, text);
 }
 
@@ -740,10 +732,10 @@ int Dovrelctl::configureCommand()
 int Dovrelctl::projectFetchCommand()
 {
     if (!m_cl.hasOption(QStringLiteral("out")) || m_cl.value(QStringLiteral("out")).isEmpty())
-        return fail(CommandLine::UsageError, gui("project fetch needs --out DIR."));
+        return fail(CommandLine::UsageError, guiText("project fetch needs --out DIR."));
     const QString outDir = QFileInfo(m_cl.value(QStringLiteral("out"))).absoluteFilePath();
     if (!QDir().mkpath(outDir))
-        return fail(CommandLine::UsageError, gui("The destination path is not valid, please re-enter"));
+        return fail(CommandLine::UsageError, guiText("The destination path is not valid, please re-enter"));
     if (const int code = connect())
         return code;
     SerialPortManager* manager = m_session->manager();
@@ -770,7 +762,7 @@ int Dovrelctl::packageInspectCommand()
 {
     const QString path = m_cl.operands().value(0);
     if (!QFileInfo(path).isFile())
-        return fail(CommandLine::UsageError, gui("\"%1\" does not exist.").arg(TextHelper::toSystemPath(path)));
+        return fail(CommandLine::UsageError, guiText("\"%1\" does not exist.").arg(TextHelper::toSystemPath(path)));
     const QStringList entries = ZipHelper::listContents(path);
     const QString lower = path.toLower();
     bool software = lower.endsWith(QLatin1String(".txsw"));
@@ -831,10 +823,10 @@ int Dovrelctl::packageMakeSampleCommand()
 {
     const QString out = m_cl.value(QStringLiteral("out"));
     if (out.isEmpty())
-        return fail(CommandLine::UsageError, gui("package make-sample needs --out FILE."));
+        return fail(CommandLine::UsageError, guiText("package make-sample needs --out FILE."));
     QTemporaryDir folder;
     if (!folder.isValid())
-        return fail(CommandLine::Failed, gui("The temporary folder could not be created."));
+        return fail(CommandLine::Failed, guiText("The temporary folder could not be created."));
     const QDir root(folder.path());
     root.mkpath(QStringLiteral("project"));
 
@@ -857,7 +849,7 @@ int Dovrelctl::packageMakeSampleCommand()
     QFile::remove(out);
     ok = ok && ZipHelper::zipWithDirectoryContents(folder.path(), out, false);
     if (!ok)
-        return fail(CommandLine::Failed, gui("The sample package could not be written."));
+        return fail(CommandLine::Failed, guiText("The sample package could not be written."));
     QJsonObject result;
     result.insert(QStringLiteral("file"), QFileInfo(out).absoluteFilePath());
     return succeed(result, QFileInfo(out).absoluteFilePath());

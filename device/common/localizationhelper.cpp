@@ -272,6 +272,11 @@ QString LocalizationHelper::deviceString(const QString& key) { return lookup("De
 QString LocalizationHelper::runtimeString(const QString& key) { return lookup("Runtime", key); }
 QString LocalizationHelper::guiString(const QString& key) { return lookup("Gui", key); }
 
+QString deviceText(const char* key) { return lookup("Device", QString::fromUtf8(key)); }
+QString runtimeText(const char* key) { return lookup("Runtime", QString::fromUtf8(key)); }
+QString guiText(const char* key) { return lookup("Gui", QString::fromUtf8(key)); }
+QString localizableText(const char* key) { return lookup("Localizable", QString::fromUtf8(key)); }
+
 QMap<QString, QString> LocalizationHelper::localizedStringsFromTable(const QString& table) const
 {
     return m_tables.value(table);

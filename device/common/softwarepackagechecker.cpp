@@ -16,10 +16,6 @@ namespace Common {
 
 namespace {
 
-QString gui(const char* text)
-{
-    return LocalizationHelper::guiString(QString::fromUtf8(text));
-}
 
 } // namespace
 
@@ -31,8 +27,8 @@ SoftwarePackageChecker::SoftwarePackageChecker(const QString& packagePath)
 void SoftwarePackageChecker::invalid()
 {
     m_result = InvalidPackage;
-    m_errorTitle = gui("Invalid Device Software");
-    m_errorText = gui("\"%1\" is not a valid device software file.")
+    m_errorTitle = guiText("Invalid Device Software");
+    m_errorText = guiText("\"%1\" is not a valid device software file.")
                       .arg(TextHelper::toSystemPath(QFileInfo(m_packagePath).absoluteFilePath()));
 }
 
@@ -94,7 +90,7 @@ SoftwarePackageChecker::Result SoftwarePackageChecker::check(const QMap<QString,
                                          deviceInfo.value(QStringLiteral("deviceAppVer")), m_devices);
     if (m_compatibility != Compatible) {
         m_result = Incompatible;
-        m_errorTitle = gui("Upgrade Device Software");
+        m_errorTitle = guiText("Upgrade Device Software");
         m_errorText = compatibilityText(m_compatibility);
         m_packageContent.clear();
     }
@@ -143,10 +139,10 @@ SoftwarePackageChecker::SoftwareCompatibility SoftwarePackageChecker::isDeviceCo
 QString SoftwarePackageChecker::compatibilityText(SoftwareCompatibility compatibility)
 {
     switch (compatibility) {
-    case ModelNotListed: return gui("The software is incompatible with the device model.");
-    case FirmwareNotListed: return gui("The software is incompatible with the device firmware.");
-    case RuntimeNotListed: return gui("The software is incompatible with the device runtime.");
-    case Downgrade: return gui("You may not downgrade the device software.");
+    case ModelNotListed: return guiText("The software is incompatible with the device model.");
+    case FirmwareNotListed: return guiText("The software is incompatible with the device firmware.");
+    case RuntimeNotListed: return guiText("The software is incompatible with the device runtime.");
+    case Downgrade: return guiText("You may not downgrade the device software.");
     default: return QString();
     }
 }

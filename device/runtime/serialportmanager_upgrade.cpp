@@ -42,12 +42,12 @@ void SerialPortManager::onUpgradeDeviceStatusChange(int status)
     case 102:
         stopWatchdog();
         d->m_delayTimer->start(400);
-        emit progressMessage(LocalizationHelper::runtimeString(QStringLiteral("Uploading device software...")));
+        emit progressMessage(rt("Uploading device software..."));
         break;
     case 100:
         startWatchdog(8000);
         d->m_transferMode = 0;
-        emit progressMessage(LocalizationHelper::runtimeString(QStringLiteral("Waiting for device to install upgrade package...")));
+        emit progressMessage(rt("Waiting for device to install upgrade package..."));
         break;
     case 101:
         d->m_operation = UpgradeFinished;
@@ -60,7 +60,7 @@ void SerialPortManager::onUpgradeDeviceStatusChange(int status)
         closeSerialPort();
         // The sequence is over: later replies must not be routed to it.
         d->m_operation = 0;
-        emit progressError(LocalizationHelper::runtimeString(QStringLiteral("The checksum of the upgrade package does not match.")), false);
+        emit progressError(rt("The checksum of the upgrade package does not match."), false);
         break;
     default:
         break;
