@@ -90,6 +90,15 @@ ProjectPackageChecker::Result ProjectPackageChecker::read()
     m_ethernetPorts = map.value(QStringLiteral("ethernetPort")).toInt();
     m_configInfo = map.value(QStringLiteral("configInfo")).toString();
     qDebug().noquote() << QStringLiteral("ethernet ports : %1").arg(m_ethernetPorts);
+    // Settings that do not parse would be sent as defaults (full brightness, no
+    // I/O settings) and the upload reported as a success.
+    bool parsed = false;
+    ConfigurationInfo(m_configInfo, &parsed);
+    if (!parsed) {
+        fail(InvalidConfiguration, guiText("Runtime Project incomplete"),
+             guiText("The device settings in the runtime project file cannot be read; the project cannot be uploaded."));
+        return m_result;
+    }
     return m_result;
 }
 

@@ -34,6 +34,13 @@ void SoftwarePackageChecker::invalid()
 
 SoftwarePackageChecker::Result SoftwarePackageChecker::read()
 {
+    if (readPackage() == Accepted && m_packageContent.isEmpty())
+        invalid();
+    return m_result;
+}
+
+SoftwarePackageChecker::Result SoftwarePackageChecker::readPackage()
+{
     m_result = Accepted;
     m_compatibility = Compatible;
     m_errorTitle.clear();
@@ -77,14 +84,14 @@ SoftwarePackageChecker::Result SoftwarePackageChecker::read()
     }
 
     m_packageContent = ZipHelper::extractFileContent(m_packagePath, QStringLiteral("update.tar.gz"));
-    if (m_packageContent.isEmpty())
-        invalid();
     return m_result;
 }
 
 SoftwarePackageChecker::Result SoftwarePackageChecker::check(const QMap<QString, QString>& deviceInfo)
 {
-    if (read() != Accepted)
+    // Compatibility is judged before the image: an incompatible package is
+    // refused as such, whatever its image holds.
+    if (readPackage() != Accepted)
         return m_result;
     m_compatibility = isDeviceCompatible(deviceInfo.value(QStringLiteral("model")), deviceInfo.value(QStringLiteral("firmware")),
                                          deviceInfo.value(QStringLiteral("deviceAppVer")), m_devices);
@@ -93,7 +100,10 @@ SoftwarePackageChecker::Result SoftwarePackageChecker::check(const QMap<QString,
         m_errorTitle = guiText("Upgrade Device Software");
         m_errorText = compatibilityText(m_compatibility);
         m_packageContent.clear();
+        return m_result;
     }
+    if (m_packageContent.isEmpty())
+        invalid();
     return m_result;
 }
 
