@@ -93,6 +93,7 @@ void SerialPortManager::onPortError(QSerialPort::SerialPortError error)
     // The device went away under an open port: close at once (the port would repeat the
     // error in a busy loop) and let the port list confirm the unplug.
     closeSerialPort();
+    endOnPortFailure();
     if (d->m_enumerator)
         QTimer::singleShot(0, d->m_enumerator, &PortEnumerator::pollNow);
 }
