@@ -1,6 +1,8 @@
 #include "serialportmanager.h"
 #include "serialportmanager_p.h"
 
+#include "portenumerator.h"
+
 #include "localizationhelper.h"
 
 #include <QCoreApplication>
@@ -219,8 +221,9 @@ void SerialPortManager::endWithUnconfirmedRestart()
     endOperation(d->m_noDataLog ? OperationResult::NoData : OperationResult::Succeeded, text, true);
 }
 
-bool SerialPortManager::setActivePort(const QString& portName)
+bool SerialPortManager::setActivePort(const QString& name)
 {
+    const QString portName = PortEnumerator::canonicalPortName(name);
     if (!d->m_devicePorts.contains(portName) || !d->m_devices.contains(portName))
         return false;
     closeSerialPort();
@@ -236,15 +239,17 @@ QStringList SerialPortManager::connectedPorts() const
     return d->m_serialDevices.keys();
 }
 
-QMap<QString, QString> SerialPortManager::deviceInformation(const QString& portName) const
+QMap<QString, QString> SerialPortManager::deviceInformation(const QString& name) const
 {
+    const QString portName = PortEnumerator::canonicalPortName(name);
     if (!d->m_devicePorts.contains(portName))
         return QMap<QString, QString>();
     return d->m_devices.value(portName);
 }
 
-QMap<QString, QVariant> SerialPortManager::serialDeviceInformation(const QString& portName) const
+QMap<QString, QVariant> SerialPortManager::serialDeviceInformation(const QString& name) const
 {
+    const QString portName = PortEnumerator::canonicalPortName(name);
     if (!d->m_devicePorts.contains(portName))
         return QMap<QString, QVariant>();
     return d->m_serialDevices.value(portName);
@@ -507,8 +512,12 @@ void SerialPortManager::onReadyRead()
 
 void SerialPortManager::dispatchText()
 {
-    if (d->m_rxText.trimmed().isEmpty())
+    if (d->m_rxText.trimmed().isEmpty()) {
+        // Blanks alone hold no token, nor the start of one: keeping them would let a device
+        // fill memory (and make every read scan it all again).
+        d->m_rxText.clear();
         return;
+    }
     const QString& text = d->m_rxText;
     const int op = d->m_operation;
     auto has = [&text](const char* token) { return text.contains(QLatin1String(token)); };

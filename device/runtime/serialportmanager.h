@@ -56,6 +56,12 @@ public:
 
     static SerialPortManager* instance();
 
+    // Discovery opens only these ports (any of their names: "ttyACM0", "/dev/ttyACM0", a
+    // link to it); others are neither opened nor listed. Called before the first instance()
+    // nothing else is ever touched; later, ports outside the list are forgotten as if
+    // unplugged. An empty list lifts the limit.
+    static void restrictDiscovery(const QStringList& ports);
+
     bool openSerialPort();
     void closeSerialPort();
     QString activePort() const;

@@ -45,12 +45,12 @@ void SerialPortManager::onUpgradeDeviceStatusChange(int status)
     case 102:
         stopWatchdog();
         d->m_delayTimer->start(400);
-        emit progressMessage(LocalizationHelper::runtimeString(QStringLiteral("Uploading device software...")));
+        emit progressMessage(rt("Uploading device software..."));
         break;
     case 100:
         startWatchdog(8000);
         d->m_transferMode = 0;
-        emit progressMessage(LocalizationHelper::runtimeString(QStringLiteral("Waiting for device to install upgrade package...")));
+        emit progressMessage(rt("Waiting for device to install upgrade package..."));
         break;
     case 101:
         // The device installs the package and restarts by itself.

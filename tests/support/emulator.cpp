@@ -71,6 +71,7 @@ bool DeviceEmulator::start(const QStringList& args)
         return false;
     }
     m_portPath = QString::fromLocal8Bit(m_process->readLine()).trimmed();
+    m_ptyPath = QFileInfo(m_portPath).isSymLink() ? QFileInfo(m_portPath).symLinkTarget() : m_portPath;
     return !m_portPath.isEmpty();
 }
 

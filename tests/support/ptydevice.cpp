@@ -35,6 +35,7 @@ bool PtyDevice::open()
     if (!name)
         return false;
     const QByteArray slavePath(name);
+    m_slavePath = QString::fromLocal8Bit(slavePath);
     // Holding the slave open keeps the master readable while the program reopens the port.
     m_slave = ::open(slavePath.constData(), O_RDWR | O_NOCTTY);
     if (m_slave < 0)
