@@ -312,11 +312,6 @@ bool DeviceSession::waitForDeviceBack(int settleMs, int identifyMs)
     return back && m->setActivePort(m_port);
 }
 
-bool DeviceSession::openPort()
-{
-    return manager()->openSerialPort();
-}
-
 DeviceSession::Outcome DeviceSession::run(const std::function<bool()>& start, ProgressUnit unit)
 {
     SerialPortManager* m = manager();
@@ -337,8 +332,8 @@ DeviceSession::Outcome DeviceSession::run(const std::function<bool()>& start, Pr
             loop.quit();
         });
     const bool started = start();
-    // A start the manager refused without starting anything ends nothing.
-    const bool refused = !ended && !started && !m->isSerialPortOpen() && m->currentOperation() == SerialPortManager::NoOperation;
+    // A start the manager refused (busy, port not opened, bad input) ends nothing.
+    const bool refused = !ended && !started;
     if (!ended && !refused)
         loop.exec();
     disconnect(connection);

@@ -67,8 +67,6 @@ public:
     // settleMs, waits up to identifyMs for the device to be identified again.
     bool waitForDeviceBack(int settleMs, int identifyMs);
 
-    // Opens the command port for a single command; run() ends it.
-    bool openPort();
 
     static int identificationTimeoutMs();
     static QString permissionText(const QString& port);

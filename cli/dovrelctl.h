@@ -52,8 +52,8 @@ private:
     ExitCode connect();
     // Success when the device's software has the feature, else the refusal reported.
     ExitCode requireFeature(int feature);
-    // Opens the port, writes one command and waits for its end.
-    ExitCode runCommand(const std::function<void()>& write);
+    // Starts one single-command operation and waits for its end.
+    ExitCode runCommand(const std::function<bool()>& start);
 
     const CommandLine& m_cl;
     ProgressReporter* m_progress = nullptr;

@@ -132,10 +132,7 @@ ExitCode Dovrelctl::logsCommand()
         if (!m_session->waitForDeviceBack(2000, DeviceSession::identificationTimeoutMs()))
             return fail(ExitCode::TimedOut, runtimeText("The connection to the device was lost."));
         m_progress->begin(guiText("Updating the data log"), QFileInfo(database).size());
-        const DeviceSession::Outcome updated = m_session->run([manager, database]() {
-            manager->updateLogFile(database);
-            return manager->isSerialPortOpen();
-        });
+        const DeviceSession::Outcome updated = m_session->run([manager, database]() { return manager->updateLogFile(database); });
         if (updated.exitCode != ExitCode::Success)
             return fail(updated.exitCode, updated.error);
         summary = DataLogExporter::clearSummary(summary, deleted.size()).trimmed();

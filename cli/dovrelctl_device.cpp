@@ -64,10 +64,10 @@ ExitCode Dovrelctl::identifyCommand()
     SerialPortManager* manager = m_session->manager();
     const std::optional<int> zone = m_session->device().timeZone();
     if (zone) {
-        if (const ExitCode code = runCommand([manager, zone]() { manager->remoteSetRealTimeClock(false, *zone); }); code != ExitCode::Success)
+        if (const ExitCode code = runCommand([manager, zone]() { return manager->syncDeviceClock(*zone); }); code != ExitCode::Success)
             return code;
     }
-    if (const ExitCode code = runCommand([manager]() { manager->remoteShowDeviceInformation(); }); code != ExitCode::Success)
+    if (const ExitCode code = runCommand([manager]() { return manager->identifyDevice(); }); code != ExitCode::Success)
         return code;
     QJsonObject result;
     result.insert(QStringLiteral("port"), m_session->port());
@@ -81,26 +81,21 @@ ExitCode Dovrelctl::rebootCommand()
         return code;
     SerialPortManager* manager = m_session->manager();
     if (const std::optional<int> zone = m_session->device().timeZone()) {
-        if (const ExitCode code = runCommand([manager, zone]() { manager->remoteSetRealTimeClock(false, *zone); }); code != ExitCode::Success)
+        if (const ExitCode code = runCommand([manager, zone]() { return manager->syncDeviceClock(*zone); }); code != ExitCode::Success)
             return code;
     }
-    if (const ExitCode code = runCommand([manager]() { manager->remoteWarmBoot(); }); code != ExitCode::Success)
+    if (const ExitCode code = runCommand([manager]() { return manager->rebootDevice(); }); code != ExitCode::Success)
         return code;
     QJsonObject result;
     result.insert(QStringLiteral("port"), m_session->port());
     return succeed(result, guiText("The device at %1 is rebooting.").arg(m_session->port()));
 }
 
-// One single command as an operation of its own: the port is opened for it and
-// the next command goes only after operationEnded.
-ExitCode Dovrelctl::runCommand(const std::function<void()>& write)
+// One single command as an operation of its own: the next one goes only after
+// its operationEnded.
+ExitCode Dovrelctl::runCommand(const std::function<bool()>& start)
 {
-    const DeviceSession::Outcome outcome = m_session->run([this, write]() {
-        if (!m_session->openPort())
-            return false;
-        write();
-        return true;
-    });
+    const DeviceSession::Outcome outcome = m_session->run(start);
     if (outcome.exitCode != ExitCode::Success)
         return fail(outcome.exitCode, outcome.error);
     return ExitCode::Success;
@@ -125,7 +120,7 @@ ExitCode Dovrelctl::syncClockCommand()
 
     SerialPortManager* manager = m_session->manager();
     const int zone = *offset;
-    if (const ExitCode code = runCommand([manager, zone]() { manager->remoteSetRealTimeClock(false, zone); }); code != ExitCode::Success)
+    if (const ExitCode code = runCommand([manager, zone]() { return manager->syncDeviceClock(zone); }); code != ExitCode::Success)
         return code;
     QJsonObject result;
     result.insert(QStringLiteral("timezone"), zone);

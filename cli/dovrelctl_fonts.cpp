@@ -21,10 +21,7 @@ ExitCode Dovrelctl::fontsListCommand()
     if (const ExitCode code = requireFeature(DeviceRules::FontFeature); code != ExitCode::Success)
         return code;
     SerialPortManager* manager = m_session->manager();
-    const DeviceSession::Outcome outcome = m_session->run([manager]() {
-        manager->getInstalledFonts();
-        return manager->isSerialPortOpen();
-    });
+    const DeviceSession::Outcome outcome = m_session->run([manager]() { return manager->getInstalledFonts(); });
     if (outcome.exitCode != ExitCode::Success)
         return fail(outcome.exitCode, outcome.error);
     if (outcome.fonts.isEmpty())
@@ -63,10 +60,7 @@ ExitCode Dovrelctl::fontsManageCommand()
     SerialPortManager* manager = m_session->manager();
     if (!fonts.isEmpty())
         m_progress->begin(guiText("Uploading fonts"), total);
-    const DeviceSession::Outcome outcome = m_session->run([manager, fonts, removals]() {
-        manager->manageFonts(fonts, removals);
-        return manager->isSerialPortOpen();
-    });
+    const DeviceSession::Outcome outcome = m_session->run([manager, fonts, removals]() { return manager->manageFonts(fonts, removals); });
     if (outcome.exitCode != ExitCode::Success)
         return fail(outcome.exitCode, outcome.error);
     QStringList added;

@@ -58,10 +58,7 @@ ExitCode Dovrelctl::uploadCommand()
                 manager->updateBrightness(port, *value);
         });
     m_progress->begin(guiText("Uploading project"), total);
-    const DeviceSession::Outcome outcome = m_session->run([manager, files, configuration, total]() {
-        manager->uploadProject(files, configuration, int(total));
-        return manager->isSerialPortOpen();
-    });
+    const DeviceSession::Outcome outcome = m_session->run([manager, files, configuration, total]() { return manager->uploadProject(files, configuration, int(total)); });
     QObject::disconnect(brightness);
     if (outcome.exitCode != ExitCode::Success)
         return fail(outcome.exitCode, outcome.error);
@@ -88,10 +85,7 @@ ExitCode Dovrelctl::upgradeCommand()
     const QByteArray content = checker.packageContent();
     SerialPortManager* manager = m_session->manager();
     m_progress->begin(guiText("Upgrading device software"), content.size());
-    const DeviceSession::Outcome outcome = m_session->run([manager, content]() {
-        manager->upgradeDeviceSoftware(content);
-        return manager->isSerialPortOpen();
-    });
+    const DeviceSession::Outcome outcome = m_session->run([manager, content]() { return manager->upgradeDeviceSoftware(content); });
     if (outcome.exitCode != ExitCode::Success)
         return fail(outcome.exitCode, outcome.error);
     QJsonObject result;

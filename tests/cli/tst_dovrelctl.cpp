@@ -1,4 +1,5 @@
 // Drives the real dovrelctl program against the emulated device.
+#include "dovrelctlrun.h"
 #include "emulator.h"
 #include "filehelper.h"
 #include "ziphelper.h"
@@ -20,61 +21,26 @@ using namespace Orvane::Tavrix::Common;
 
 namespace {
 
-struct Run
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-    QJsonObject json;
-    bool jsonValid = false;
-};
+using Run = DovrelctlRun;
 
 QString programPath()
 {
-    QString dir = qEnvironmentVariable("DOVREL_BIN_DIR");
-    if (dir.isEmpty())
-        dir = QStringLiteral(DOVREL_BINARY_DIR "/bin");
-    return dir + QStringLiteral("/dovrelctl");
+    return DovrelctlRun::programPath();
 }
 
 Run dovrelctl(const QStringList& args, const QMap<QString, QString>& env = {}, int timeoutMs = 90000)
 {
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("DOVREL_VIRTUAL_PORTS"));
-    // The texts are compared in English whatever the machine's language.
-    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
-    for (auto it = env.constBegin(); it != env.constEnd(); ++it)
-        environment.insert(it.key(), it.value());
-    process.setProcessEnvironment(environment);
-    process.start(programPath(), args);
-    Run run;
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(run.out, &error);
-    run.jsonValid = error.error == QJsonParseError::NoError && document.isObject();
-    run.json = document.object();
-    return run;
+    return DovrelctlRun::start(args, env, timeoutMs);
 }
 
-// The failure shape: exactly one object with ok false, the error and the exit code.
 bool isFailure(const Run& run, int exitCode)
 {
-    return run.exitCode == exitCode && run.jsonValid && run.json.value(QStringLiteral("ok")) == QJsonValue(false)
-        && !run.json.value(QStringLiteral("error")).toString().isEmpty()
-        && run.json.value(QStringLiteral("exitCode")).toInt() == exitCode;
+    return run.isFailure(exitCode);
 }
 
 QString describe(const Run& run)
 {
-    return QStringLiteral("exit %1\nstdout: %2\nstderr: %3").arg(run.exitCode).arg(QString::fromUtf8(run.out), QString::fromUtf8(run.err));
+    return run.describe();
 }
 
 } // namespace
