@@ -2,6 +2,7 @@
 #define TESTUTIL_H
 
 #include "connecteddevice.h"
+#include "foldertree.h"
 #include "localizationhelper.h"
 #include "serialportmanager.h"
 
@@ -74,12 +75,7 @@ inline QStringList sequenceCommands(ConnectedDevice& device)
 
 inline QStringList filesBelow(const QString& dir)
 {
-    QStringList names;
-    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        names << QDir(dir).relativeFilePath(it.next());
-    names.sort();
-    return names;
+    return FolderTree::files(dir);
 }
 
 // Sum of the first (integer) argument over all emissions.
