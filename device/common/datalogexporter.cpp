@@ -194,8 +194,8 @@ QString DataLogExporter::exportSummary(int files)
 
 QString DataLogExporter::clearSummary(const QString& exportSummary, int logs)
 {
-    return logs == 1 ? guiText("%1\nSuccessfully cleared %2 logged file").arg(exportSummary).arg(logs)
-                     : guiText("%1\nSuccessfully cleared %2 logged files").arg(exportSummary).arg(logs);
+    return logs == 1 ? guiText("%1\nSuccessfully cleared %2 logged file").arg(exportSummary, QString::number(logs))
+                     : guiText("%1\nSuccessfully cleared %2 logged files").arg(exportSummary, QString::number(logs));
 }
 
 QString DataLogExporter::noDataLogText()

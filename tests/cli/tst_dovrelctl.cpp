@@ -480,6 +480,46 @@ private slots:
         QVERIFY2(isFailure(again, 2), qPrintable(describe(again)));
     }
 
+    // A "%" in a device, font or file name is sent as it is: chained arg() calls
+    // would fill it in as a placeholder.
+    void percentInNames()
+    {
+        DeviceEmulator device;
+        QVERIFY(device.start({ "--populate", "--name", "Old" }));
+        const Run name = dovrelctl(withPort(device, { "configure", "--name", "Hall %1 %2" }));
+        QVERIFY2(name.exitCode == 0, qPrintable(describe(name)));
+        QVERIFY2(device.commands().contains("#SNAM<Hall %1 %2>#"), qPrintable(device.commands().join(' ')));
+
+        put(path("a%1.ttf"), QByteArray(2000, 'f'));
+        const Run add = dovrelctl(withPort(device, { "fonts", "manage", "--add", path("a%1.ttf") }));
+        QVERIFY2(add.exitCode == 0, qPrintable(describe(add)));
+        const Run list = dovrelctl(withPort(device, { "fonts", "list" }));
+        QVERIFY2(list.json.value("fonts").toArray().contains(QJsonValue("a%1.ttf")), qPrintable(describe(list)));
+        const Run remove = dovrelctl(withPort(device, { "fonts", "manage", "--remove", "a%1.ttf" }));
+        QVERIFY2(remove.exitCode == 0, qPrintable(describe(remove)));
+        QVERIFY2(!dovrelctl(withPort(device, { "fonts", "list" })).json.value("fonts").toArray().contains(QJsonValue("a%1.ttf")),
+                 qPrintable(device.commands().join(' ')));
+
+        // A project whose files hold "%1" and "%2" arrives under those names.
+        const QString source = path("percent-project");
+        QVERIFY(put(source + "/project/main.qml", "import QtQuick 2.0\nItem {}\n"));
+        QVERIFY(put(source + "/project/a%1.qml", "import QtQuick 2.0\nItem { id: a }\n"));
+        QVERIFY(put(source + "/project/b%2.png", QByteArray(100, 'p')));
+        QVERIFY(put(source + "/config.txrc", "colorDepth: 16;\n"));
+        QVariantMap versionInfo;
+        versionInfo.insert("minDeviceSoftwareVersion", "1.0.0.0");
+        versionInfo.insert("compatibleModels", "QMX 70-A");
+        versionInfo.insert("ethernetPort", 0);
+        versionInfo.insert("configInfo", "colorDepth: 16;");
+        QVERIFY(put(source + "/versionInfo.txverinf", FileHelper::variantToBinary(versionInfo)));
+        const QString package = path("percent.txdevproj");
+        QVERIFY(ZipHelper::zipWithDirectoryContents(source, package, false));
+        const Run upload = dovrelctl(withPort(device, { "upload", package, "--yes" }));
+        QVERIFY2(upload.exitCode == 0, qPrintable(describe(upload)));
+        QCOMPARE(device.readFile("qml/project/a%1.qml"), QByteArray("import QtQuick 2.0\nItem { id: a }\n"));
+        QCOMPARE(device.readFile("qml/project/b%2.png"), QByteArray(100, 'p'));
+    }
+
     void projectFetch()
     {
         DeviceEmulator device;

@@ -75,7 +75,7 @@ private slots:
             { { "fonts", "manage", "--remove", "Old.ttf" }, "RMFS" },
             { { "fonts", "manage", "--add", m_font }, "MODE" },
             { { "configure", "--name", "Other" }, "SNAM" },
-            { { "project", "fetch", "--out", out }, "MODE" },
+            { { "project", "fetch", "--out", out }, "GPFL" },
         };
         for (const auto& [command, key] : commands) {
             // Without an identified device there is nothing to time out: no device.
