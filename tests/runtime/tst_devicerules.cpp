@@ -1,8 +1,11 @@
 // The device rules both front ends apply before they start an operation.
+#include "calibrationinfo.h"
 #include "configurationinfo.h"
 #include "deviceinformation.h"
 #include "devicerules.h"
 #include "filehelper.h"
+#include "operationwaiter.h"
+#include "testutil.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -14,6 +17,7 @@
 using namespace Orvane::Tavrix::Runtime;
 using Orvane::Tavrix::Common::ConfigurationInfo;
 using Orvane::Tavrix::Common::FileHelper;
+using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace {
 
@@ -40,6 +44,7 @@ private slots:
     void calibrationBackupPath();
     void brightnessAfterUpload_data();
     void brightnessAfterUpload();
+    void configurationBacksUpToTheRulesPath();
 
 private:
     QTemporaryDir m_dir;
@@ -194,6 +199,30 @@ void TestDeviceRules::brightnessAfterUpload()
     QCOMPARE(value.has_value(), recorded >= 0);
     if (value)
         QCOMPARE(*value, recorded);
+}
+
+// The configuration sequence keeps its calibration backup where the front ends
+// look for it: one path for both.
+void TestDeviceRules::configurationBacksUpToTheRulesPath()
+{
+    ConnectedDevice dev;
+    QVERIFY(startDevice(dev, { "--serial", "RULES%1" }));
+    const QByteArray calibration = randomBytes(1500, 17);
+    QVERIFY(writeFile(dev.emulator().rootPath() + QStringLiteral("/cal_list.txt"), calibration));
+    const QString expected = DeviceRules::calibrationBackupPath(DeviceInformation(dev.info()).serial());
+    QVERIFY(expected.endsWith(QStringLiteral("/Lumatra/Calibrations/cal_listRULES%1.txt")));
+    QFile::remove(expected);
+
+    Orvane::Tavrix::Common::CalibrationInfo info;
+    info.setBackup(true);
+    OperationWaiter ended;
+    QVERIFY(SerialPortManager::instance()->configureDevice(&info));
+    QVERIFY(ended.wait());
+    QVERIFY2(ended.result().succeeded(), qPrintable(ended.result().message));
+    QCOMPARE(readFile(expected), calibration);
+    // Exactly one end, even after the device restarted.
+    QTest::qWait(500);
+    QCOMPARE(ended.count(), 1);
 }
 
 int main(int argc, char** argv)
