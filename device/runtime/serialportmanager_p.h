@@ -58,6 +58,7 @@ public:
     int m_rxErrorCount = 0;
     int m_rxLastBlock = -1;     // block number of the last accepted packet (duplicate detection)
     QByteArray m_lastPacket;    // last packet written, resent unchanged on NAK
+    char m_txPrevByte = 0;      // byte before the current one while waiting for the receiver's "C"
 
     // Discovery.
     PortEnumerator* m_enumerator = nullptr;

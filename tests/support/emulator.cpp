@@ -1,5 +1,7 @@
 #include "emulator.h"
 
+#include "eventwait.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -161,7 +163,7 @@ QStringList DeviceEmulator::replies() const
 bool DeviceEmulator::waitForCommand(const QString& prefix, int ms) const
 {
     const QString wanted = prefix.startsWith(QLatin1Char('#')) ? prefix : QLatin1Char('#') + prefix;
-    return QTest::qWaitFor([&] {
+    return waitUntil([&] {
         const QStringList texts = commands();
         for (const QString& text : texts) {
             if (text.startsWith(wanted))
@@ -173,7 +175,7 @@ bool DeviceEmulator::waitForCommand(const QString& prefix, int ms) const
 
 bool DeviceEmulator::waitForEvent(const QString& type, int ms) const
 {
-    return QTest::qWaitFor([&] { return !events(type).isEmpty(); }, ms);
+    return waitUntil([&] { return !events(type).isEmpty(); }, ms);
 }
 
 void DeviceEmulator::unplug()
