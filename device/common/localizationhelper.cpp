@@ -194,7 +194,7 @@ bool LocalizationHelper::parseStringsFile(const QString& filePath, QMap<QString,
                 else if (next == QLatin1Char('n'))
                     pieces.last() += QLatin1Char('\n');
                 else {
-                    qDebug().noquote() << QStringLiteral("Character '%1' cannot be escaped at line %2 in file %3").arg(next).arg(lineNumber).arg(path);
+                    qDebug().noquote() << QStringLiteral("Character '%1' cannot be escaped at line %2 in file %3").arg(QString(next), QString::number(lineNumber), path);
                     return false;
                 }
             } else if (c == QLatin1Char('"')) {

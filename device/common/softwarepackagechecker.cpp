@@ -65,7 +65,7 @@ SoftwarePackageChecker::Result SoftwarePackageChecker::readPackage()
     QString message;
     int line = 0;
     if (!document.setContent(ZipHelper::extractFileContent(m_packagePath, QStringLiteral("update.xml")), &message, &line)) {
-        qDebug().noquote() << QStringLiteral("update.xml: %1 (line %2)").arg(message).arg(line);
+        qDebug().noquote() << QStringLiteral("update.xml: %1 (line %2)").arg(message, QString::number(line));
         invalid();
         return m_result;
     }
