@@ -87,14 +87,14 @@ bool CommandLine::parse(const QStringList& arguments)
         return true;
     }
 
-    const CommandTable::Command* spec = CommandTable::find(m_command);
-    if (!spec || !spec->handler) {
+    const CommandTable::Command* entry = CommandTable::find(m_command);
+    if (!entry || !entry->handler) {
         m_error = guiText("Unknown command %1.").arg(m_command);
         return false;
     }
     for (const auto& option : std::as_const(commandOptions)) {
-        const bool takesValue = spec->valueOptions.contains(option.first);
-        if (!takesValue && !spec->flags.contains(option.first)) {
+        const bool takesValue = entry->valueOptions.contains(option.first);
+        if (!takesValue && !entry->flags.contains(option.first)) {
             m_error = guiText("Unknown option --%1 for %2.").arg(option.first, m_command);
             return false;
         }
@@ -107,12 +107,12 @@ bool CommandLine::parse(const QStringList& arguments)
     m_operands = words;
     if (m_help)
         return true;
-    if (m_operands.size() < spec->minOperands) {
+    if (m_operands.size() < entry->minOperands) {
         m_error = guiText("The command %1 needs a file.").arg(m_command);
         return false;
     }
-    if (m_operands.size() > spec->maxOperands) {
-        m_error = guiText("Unexpected argument %1.").arg(m_operands.at(spec->maxOperands));
+    if (m_operands.size() > entry->maxOperands) {
+        m_error = guiText("Unexpected argument %1.").arg(m_operands.at(entry->maxOperands));
         return false;
     }
     return true;
