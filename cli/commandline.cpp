@@ -4,7 +4,6 @@
 #include "localizationhelper.h"
 
 using Orvane::Tavrix::Common::guiText;
-using Orvane::Tavrix::Common::runtimeText;
 
 bool CommandLine::parse(const QStringList& arguments)
 {

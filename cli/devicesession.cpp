@@ -12,7 +12,6 @@
 #include <QTimer>
 
 using Orvane::Tavrix::Common::guiText;
-using Orvane::Tavrix::Common::runtimeText;
 using Orvane::Tavrix::Runtime::DeviceInformation;
 using Orvane::Tavrix::Runtime::OperationResult;
 using Orvane::Tavrix::Runtime::PortEnumerator;
@@ -23,7 +22,6 @@ namespace {
 constexpr int VendorId = 0x1781;
 constexpr int ProductId = 0x0ec6;
 constexpr int IdentificationTimeoutMs = 15000;
-
 
 bool isDeviceUsbPort(const QSerialPortInfo& info)
 {
