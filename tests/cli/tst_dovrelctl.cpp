@@ -171,6 +171,16 @@ private slots:
         const Run version = dovrelctl({ "--json", "--version" });
         QCOMPARE(version.exitCode, 0);
         QCOMPARE(version.json.value("version").toString(), QStringLiteral(DOVREL_VERSION));
+
+        // Every command the help lists has a usage of its own that names it.
+        const QString listing = QString::fromUtf8(help.out).section(QStringLiteral("Commands:"), 1).section(QStringLiteral("\n\n"), 0, 0);
+        const QStringList commands = listing.simplified().split(QStringLiteral(", "), Qt::SkipEmptyParts);
+        QVERIFY2(commands.size() >= 15 && commands.contains("fonts list") && !commands.contains("package make-sample"), qPrintable(listing));
+        for (const QString& command : commands) {
+            const Run usage = dovrelctl(command.split(' ') + QStringList { "--help" });
+            QVERIFY2(usage.exitCode == 0 && usage.out.startsWith("Usage: dovrelctl") && usage.out.contains(command.toUtf8()),
+                     qPrintable(command + ": " + describe(usage)));
+        }
     }
 
     void noDevice()
