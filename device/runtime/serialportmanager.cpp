@@ -156,7 +156,9 @@ void SerialPortManager::endOperation(OperationResult::Outcome outcome, const QSt
     result.message = message;
     result.deviceRestarts = deviceRestarts;
     const bool succeeded = outcome == OperationResult::Succeeded || outcome == OperationResult::NoData;
-    const bool interrupted = outcome == OperationResult::TimedOut || outcome == OperationResult::DeviceLost;
+    // Ended by the watchdog, a cancelled transfer or a lost device (the device is restarted):
+    // the retrievals report that as a progress error, as every other operation does.
+    const bool interrupted = !succeeded && deviceRestarts;
 
     switch (kind) {
     case OperationResult::ProjectRetrieval:
