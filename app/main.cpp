@@ -18,6 +18,11 @@
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
+
+using Orvane::Tavrix::Common::deviceText;
+using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Common::localizableText;
+using Orvane::Tavrix::Common::runtimeText;
 #endif
 
 using Orvane::Tavrix::Common::Exception;
@@ -81,7 +86,7 @@ int main(int argc, char** argv)
     QCoreApplication::processEvents();
 
     MainWindow* window = nullptr;
-    const QString title = LocalizationHelper::applicationString(QStringLiteral("Veltane"));
+    const QString title = localizableText("Veltane");
     QString failure;
     int result = 0;
     try {
@@ -102,7 +107,7 @@ int main(int argc, char** argv)
     } catch (const std::exception& e) {
         failure = QString::fromLocal8Bit(e.what());
     } catch (...) {
-        failure = LocalizationHelper::applicationString(QStringLiteral("An error occurred."));
+        failure = localizableText("An error occurred.");
     }
     if (!failure.isEmpty()) {
         if (splash) {

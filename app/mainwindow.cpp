@@ -32,6 +32,11 @@
 
 #include <cstdlib>
 
+using Orvane::Tavrix::Common::deviceText;
+using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Common::localizableText;
+using Orvane::Tavrix::Common::runtimeText;
+
 using Orvane::Tavrix::Common::LocalizationHelper;
 using Orvane::Tavrix::Common::TextHelper;
 using Orvane::Tavrix::Runtime::DeviceInformation;
@@ -43,10 +48,6 @@ namespace Designer {
 
 namespace {
 
-QString gui(const char* key)
-{
-    return LocalizationHelper::guiString(QString::fromUtf8(key));
-}
 
 } // namespace
 
@@ -60,7 +61,7 @@ MainWindow::MainWindow(QWidget* parent)
     if (!m_lockFile) {
         m_lockFile = new InstanceLock(NorraApplication::lockFilePath());
         if (m_lockFile->tryAcquire() != InstanceLock::Acquired) {
-            NorraApplication::showStartupError(gui("Error"), gui("Failed to acquire file lock."));
+            NorraApplication::showStartupError(guiText("Error"), guiText("Failed to acquire file lock."));
             std::exit(-1);
         }
     }
@@ -70,7 +71,7 @@ MainWindow::MainWindow(QWidget* parent)
     while (!m_server->listen(QHostAddress(QStringLiteral("127.0.0.1")), quint16(10000 + random.bounded(30001)))) {
     }
     if (!m_lockFile->write(QByteArray::number(m_server->serverPort()))) {
-        NorraApplication::showStartupError(gui("Error"), gui("Failed to acquire file lock."));
+        NorraApplication::showStartupError(guiText("Error"), guiText("Failed to acquire file lock."));
         std::exit(-1);
     }
 }
@@ -111,13 +112,13 @@ void MainWindow::setUpWindow()
 
     m_aboutDialog = new AboutDialog(this);
 
-    QMenu* settingMenu = menuBar()->addMenu(gui("&Setting"));
-    m_fontAction = settingMenu->addAction(gui("Font Settings"));
+    QMenu* settingMenu = menuBar()->addMenu(guiText("&Setting"));
+    m_fontAction = settingMenu->addAction(guiText("Font Settings"));
     connect(m_fontAction, &QAction::triggered, this, &MainWindow::onFontAction);
     // The help menu's title is the same in every language.
     QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
-    QAction* about = helpMenu->addAction(gui("&About"));
-    const QString aboutTip = gui("About %1").arg(QCoreApplication::applicationName());
+    QAction* about = helpMenu->addAction(guiText("&About"));
+    const QString aboutTip = guiText("About %1").arg(QCoreApplication::applicationName());
     about->setStatusTip(aboutTip);
     about->setToolTip(aboutTip);
     connect(about, &QAction::triggered, this, &MainWindow::showAboutDialog);
@@ -126,7 +127,7 @@ void MainWindow::setUpWindow()
     m_layout = new QVBoxLayout(m_centralWidget);
     m_layout->setContentsMargins(0, 0, 0, 0);
     m_layout->setSpacing(0);
-    m_heading = new QLabel(gui("Connected devices"), m_centralWidget);
+    m_heading = new QLabel(guiText("Connected devices"), m_centralWidget);
     m_heading->setObjectName(QStringLiteral("listHeading"));
     m_heading->setAlignment(Qt::AlignCenter);
     m_layout->addWidget(m_heading);
@@ -226,9 +227,9 @@ void MainWindow::onFontAction()
     delete dialog;
     if (!accepted || toRemove.isEmpty())
         return;
-    const QString title = gui("Restart %1").arg(QCoreApplication::applicationName());
+    const QString title = guiText("Restart %1").arg(QCoreApplication::applicationName());
     if (MessageBox::question(this, title,
-                             gui("You must restart the application to take effect.\n\n"
+                             guiText("You must restart the application to take effect.\n\n"
                                  "Would you like to restart the application now?"),
                              false)
         != 0)

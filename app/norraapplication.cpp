@@ -22,6 +22,11 @@
 #include <cstdio>
 #include <exception>
 
+using Orvane::Tavrix::Common::deviceText;
+using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Common::localizableText;
+using Orvane::Tavrix::Common::runtimeText;
+
 using Orvane::Tavrix::Common::Exception;
 using Orvane::Tavrix::Common::FileHelper;
 using Orvane::Tavrix::Common::LocalizationHelper;
@@ -33,10 +38,6 @@ namespace Designer {
 
 namespace {
 
-QString applicationString(const char* key)
-{
-    return LocalizationHelper::applicationString(QString::fromUtf8(key));
-}
 
 bool isPortText(const QByteArray& content)
 {
@@ -96,12 +97,12 @@ void NorraApplication::guardSingleInstance()
     case InstanceLock::Acquired:
         if (!m_lockFile->write(QByteArrayLiteral("loading"))) {
             m_lockFailed = true;
-            showStartupError(applicationString("Error"), applicationString("Failed to acquire file lock."));
+            showStartupError(localizableText("Error"), localizableText("Failed to acquire file lock."));
         }
         return;
     case InstanceLock::Failed:
         m_lockFailed = true;
-        showStartupError(applicationString("Error"), applicationString("Failed to acquire file lock."));
+        showStartupError(localizableText("Error"), localizableText("Failed to acquire file lock."));
         return;
     case InstanceLock::HeldElsewhere:
         m_alreadyRunning = true;
@@ -118,8 +119,8 @@ void NorraApplication::handOverToRunningInstance()
     QByteArray content = InstanceLock::readContent(m_lockFile->path());
     while (!isPortText(content)) {
         if (waited.elapsed() >= InstanceWaitMs) {
-            showStartupError(applicationString("Error"),
-                             applicationString("Another instance of the application is still starting and did not become ready "
+            showStartupError(localizableText("Error"),
+                             localizableText("Another instance of the application is still starting and did not become ready "
                                  "within %1 seconds. Close it or wait, then try again.")
                                  .arg(InstanceWaitMs / 1000));
             return;
@@ -130,7 +131,7 @@ void NorraApplication::handOverToRunningInstance()
             m_alreadyRunning = false;
             if (!m_lockFile->write(QByteArrayLiteral("loading"))) {
                 m_lockFailed = true;
-                showStartupError(applicationString("Error"), applicationString("Failed to acquire file lock."));
+                showStartupError(localizableText("Error"), localizableText("Failed to acquire file lock."));
             }
             return;
         }
@@ -140,7 +141,7 @@ void NorraApplication::handOverToRunningInstance()
     bool ok = false;
     const int port = QString::fromLatin1(content).toInt(&ok, 10);
     if (!ok || port <= 0 || port > 65535) {
-        showStartupError(applicationString("Error"), applicationString("Failed to acquire file lock."));
+        showStartupError(localizableText("Error"), localizableText("Failed to acquire file lock."));
         return;
     }
     m_socket = new QTcpSocket(this);
@@ -151,7 +152,7 @@ void NorraApplication::handOverToRunningInstance()
         m_socket->flush();
         m_socket->close();
     } else {
-        showStartupError(applicationString("Error"), applicationString("Failed to communicate with the application."));
+        showStartupError(localizableText("Error"), localizableText("Failed to communicate with the application."));
     }
 }
 
@@ -168,7 +169,7 @@ void NorraApplication::initialize()
 {
     QString error;
     if (!QDir(QCoreApplication::applicationDirPath()).exists())
-        error = applicationString("The application path does not exist.");
+        error = localizableText("The application path does not exist.");
 
     // The working folders of the last run go; the device rows work below a fresh one.
     const QString temp = FileHelper::getStandardTemporatyLocation();
@@ -182,15 +183,15 @@ void NorraApplication::initialize()
     if (error.isEmpty()) {
         // With parents: a fresh account may have no documents folder yet.
         if (!user.exists(QStringLiteral("Lumatra")) && !QDir().mkpath(user.filePath(QStringLiteral("Lumatra"))))
-            error = applicationString("The user directory cannot be created.");
+            error = localizableText("The user directory cannot be created.");
         if (!user.cd(QStringLiteral("Lumatra")))
-            error = applicationString("The user directory cannot be accessed.");
+            error = localizableText("The user directory cannot be accessed.");
     }
     if (error.isEmpty()) {
         if (!user.exists(QStringLiteral("Calibrations")) && !user.mkdir(QStringLiteral("Calibrations")))
-            error = applicationString("The Calibrations directory cannot be created.");
+            error = localizableText("The Calibrations directory cannot be created.");
         if (!user.cd(QStringLiteral("Calibrations")))
-            error = applicationString("The Calibrations directory cannot be accessed.");
+            error = localizableText("The Calibrations directory cannot be accessed.");
     }
     if (error.isEmpty()) {
         QFile sheet(QStringLiteral(":/stylesheets/stylesheet"));
@@ -199,12 +200,12 @@ void NorraApplication::initialize()
             sheet.close();
             setStyleSheet(text);
         } else {
-            error = applicationString("Cannot open the appication stylesheet.");
+            error = localizableText("Cannot open the appication stylesheet.");
         }
     }
     if (!error.isEmpty()) {
         throw Exception(QStringLiteral("DesignerAppliction"), QStringLiteral("initialize"),
-                        applicationString("The application cannot be opened. The following error occurred:\n%1").arg(error));
+                        localizableText("The application cannot be opened. The following error occurred:\n%1").arg(error));
     }
     // The lock stays held: the main window publishes its port in it without a gap
     // in which a second start could take it.
@@ -227,9 +228,9 @@ bool NorraApplication::notify(QObject* receiver, QEvent* event)
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {
-        MessageBox::warning(nullptr, applicationString("Veltane"), QString::fromLocal8Bit(e.what()));
+        MessageBox::warning(nullptr, localizableText("Veltane"), QString::fromLocal8Bit(e.what()));
     } catch (...) {
-        MessageBox::warning(nullptr, applicationString("Veltane"), applicationString("An error occurred."));
+        MessageBox::warning(nullptr, localizableText("Veltane"), localizableText("An error occurred."));
     }
     return false;
 }

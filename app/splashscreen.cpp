@@ -4,6 +4,11 @@
 
 #include <QPainter>
 
+using Orvane::Tavrix::Common::deviceText;
+using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Common::localizableText;
+using Orvane::Tavrix::Common::runtimeText;
+
 using Orvane::Tavrix::Common::LocalizationHelper;
 
 namespace Orvane {
@@ -39,8 +44,7 @@ void SplashScreen::drawContents(QPainter* painter)
     m_font.setPixelSize(11);
     painter->setFont(m_font);
     painter->drawText(QRect(10, 255, 460, 40), Qt::AlignCenter,
-                      LocalizationHelper::applicationString(
-                          QStringLiteral("This program is protected by copyright. See Help > About for details.")));
+                      localizableText("This program is protected by copyright. See Help > About for details."));
 }
 
 } // namespace Designer

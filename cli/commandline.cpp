@@ -1,89 +1,15 @@
 #include "commandline.h"
 
+#include "commandtable.h"
 #include "localizationhelper.h"
 
-using Orvane::Tavrix::Common::LocalizationHelper;
-
-namespace {
-
-QString gui(const char* text)
-{
-    return LocalizationHelper::guiString(QString::fromUtf8(text));
-}
-
-struct CommandSpec
-{
-    QString name;
-    QStringList valueOptions; // options that take a value
-    QStringList flags;
-    int minOperands;
-    int maxOperands;
-    bool hidden;
-};
-
-const QList<CommandSpec>& specs()
-{
-    static const QList<CommandSpec> list = {
-        { QStringLiteral("list"), {}, {}, 0, 0, false },
-        { QStringLiteral("info"), {}, {}, 0, 0, false },
-        { QStringLiteral("identify"), {}, {}, 0, 0, false },
-        { QStringLiteral("reboot"), {}, {}, 0, 0, false },
-        { QStringLiteral("sync-clock"), { QStringLiteral("offset") }, {}, 0, 0, false },
-        { QStringLiteral("upload"), {}, { QStringLiteral("yes") }, 1, 1, false },
-        { QStringLiteral("upgrade"), {}, { QStringLiteral("yes") }, 1, 1, false },
-        { QStringLiteral("logs list"), {}, {}, 0, 0, false },
-        { QStringLiteral("logs fetch"), { QStringLiteral("out"), QStringLiteral("tables") },
-          { QStringLiteral("delete"), QStringLiteral("yes"), QStringLiteral("force") }, 0, 0, false },
-        { QStringLiteral("logs clear"), { QStringLiteral("tables") }, { QStringLiteral("yes") }, 0, 0, false },
-        { QStringLiteral("fonts list"), {}, {}, 0, 0, false },
-        { QStringLiteral("fonts manage"), { QStringLiteral("add"), QStringLiteral("remove") }, {}, 0, 0, false },
-        { QStringLiteral("configure"),
-          { QStringLiteral("name"), QStringLiteral("clock"), QStringLiteral("battery-check"), QStringLiteral("splash") },
-          { QStringLiteral("restore-splash"), QStringLiteral("backup-calibration"), QStringLiteral("restore-calibration"),
-            QStringLiteral("force") },
-          0, 0, false },
-        { QStringLiteral("project fetch"), { QStringLiteral("out") }, {}, 0, 0, false },
-        { QStringLiteral("package inspect"), {}, {}, 1, 1, false },
-        { QStringLiteral("package make-sample"),
-          { QStringLiteral("out"), QStringLiteral("models"), QStringLiteral("min-version"), QStringLiteral("ethernet") }, {}, 0, 0, true },
-    };
-    return list;
-}
-
-const CommandSpec* findSpec(const QString& name)
-{
-    for (const CommandSpec& spec : specs()) {
-        if (spec.name == name)
-            return &spec;
-    }
-    return nullptr;
-}
-
-bool isGroup(const QString& word)
-{
-    return word == QLatin1String("logs") || word == QLatin1String("fonts") || word == QLatin1String("project")
-        || word == QLatin1String("package");
-}
-
-} // namespace
-
-QStringList CommandLine::commands()
-{
-    QStringList names;
-    for (const CommandSpec& spec : specs()) {
-        if (!spec.hidden)
-            names << spec.name;
-    }
-    return names;
-}
+using Orvane::Tavrix::Common::guiText;
 
 bool CommandLine::parse(const QStringList& arguments)
 {
     QStringList words;
     QList<QPair<QString, QString>> options; // name, value (null for flags given without one)
-    QStringList valueNeeded = { QStringLiteral("port") };
-    for (const CommandSpec& spec : specs())
-        valueNeeded << spec.valueOptions;
+    const QStringList valueNeeded = CommandTable::valueOptions();
 
     bool operandsOnly = false;
     for (int i = 1; i < arguments.size(); ++i) {
@@ -101,7 +27,7 @@ bool CommandLine::parse(const QStringList& arguments)
             continue;
         }
         if (!arg.startsWith(QLatin1String("--"))) {
-            m_error = gui("Unknown option %1.").arg(arg);
+            m_error = guiText("Unknown option %1.").arg(arg);
             return false;
         }
         QString name = arg.mid(2);
@@ -112,7 +38,7 @@ bool CommandLine::parse(const QStringList& arguments)
             name = name.left(equals);
         } else if (valueNeeded.contains(name)) {
             if (i + 1 >= arguments.size()) {
-                m_error = gui("The option --%1 needs a value.").arg(name);
+                m_error = guiText("The option --%1 needs a value.").arg(name);
                 return false;
             }
             value = arguments.at(++i);
@@ -139,13 +65,13 @@ bool CommandLine::parse(const QStringList& arguments)
 
     if (!words.isEmpty()) {
         QString name = words.takeFirst();
-        if (isGroup(name)) {
+        if (CommandTable::isGroup(name)) {
             if (words.isEmpty()) {
                 if (m_help) {
                     m_command = name;
                     return true;
                 }
-                m_error = gui("The command %1 needs a sub-command.").arg(name);
+                m_error = guiText("The command %1 needs a sub-command.").arg(name);
                 return false;
             }
             name += QLatin1Char(' ') + words.takeFirst();
@@ -154,25 +80,25 @@ bool CommandLine::parse(const QStringList& arguments)
     }
     if (m_command.isEmpty()) {
         if (!commandOptions.isEmpty()) {
-            m_error = gui("Unknown option --%1.").arg(commandOptions.first().first);
+            m_error = guiText("Unknown option --%1.").arg(commandOptions.first().first);
             return false;
         }
         return true;
     }
 
-    const CommandSpec* spec = findSpec(m_command);
-    if (!spec) {
-        m_error = gui("Unknown command %1.").arg(m_command);
+    const CommandTable::Command* entry = CommandTable::find(m_command);
+    if (!entry || !entry->handler) {
+        m_error = guiText("Unknown command %1.").arg(m_command);
         return false;
     }
     for (const auto& option : std::as_const(commandOptions)) {
-        const bool takesValue = spec->valueOptions.contains(option.first);
-        if (!takesValue && !spec->flags.contains(option.first)) {
-            m_error = gui("Unknown option --%1 for %2.").arg(option.first, m_command);
+        const bool takesValue = entry->valueOptions.contains(option.first);
+        if (!takesValue && !entry->flags.contains(option.first)) {
+            m_error = guiText("Unknown option --%1 for %2.").arg(option.first, m_command);
             return false;
         }
         if (!takesValue && !option.second.isNull()) {
-            m_error = gui("The option --%1 takes no value.").arg(option.first);
+            m_error = guiText("The option --%1 takes no value.").arg(option.first);
             return false;
         }
         m_options[option.first].append(option.second);
@@ -180,12 +106,12 @@ bool CommandLine::parse(const QStringList& arguments)
     m_operands = words;
     if (m_help)
         return true;
-    if (m_operands.size() < spec->minOperands) {
-        m_error = gui("The command %1 needs a file.").arg(m_command);
+    if (m_operands.size() < entry->minOperands) {
+        m_error = guiText("The command %1 needs a file.").arg(m_command);
         return false;
     }
-    if (m_operands.size() > spec->maxOperands) {
-        m_error = gui("Unexpected argument %1.").arg(m_operands.at(spec->maxOperands));
+    if (m_operands.size() > entry->maxOperands) {
+        m_error = guiText("Unexpected argument %1.").arg(m_operands.at(entry->maxOperands));
         return false;
     }
     return true;
@@ -193,46 +119,21 @@ bool CommandLine::parse(const QStringList& arguments)
 
 QString CommandLine::usage(const QString& command)
 {
-    static const QMap<QString, const char*> texts = {
-        { QStringLiteral("list"), "Usage: dovrelctl [--port PORT] list\nIdentifies every device port and prints one line per device: port, serial number, model, software version, name." },
-        { QStringLiteral("info"), "Usage: dovrelctl [--port PORT] info\nPrints the device information, one \"key: value\" line per entry." },
-        { QStringLiteral("identify"), "Usage: dovrelctl [--port PORT] identify\nSets the device clock (when its time zone is known) and makes the device show its information." },
-        { QStringLiteral("reboot"), "Usage: dovrelctl [--port PORT] reboot\nWarm-reboots the device." },
-        { QStringLiteral("sync-clock"), "Usage: dovrelctl [--port PORT] sync-clock [--offset MINUTES]\nSets the device clock to the current UTC time with the given offset (-720..720 minutes east of UTC), or with the time zone the device has stored." },
-        { QStringLiteral("upload"), "Usage: dovrelctl [--port PORT] upload FILE.txdevproj --yes\nChecks the runtime project package and uploads it. The device's current project and its logged data are lost." },
-        { QStringLiteral("upgrade"), "Usage: dovrelctl [--port PORT] upgrade FILE.txsw --yes\nChecks the device software package and upgrades the device with it." },
-        { QStringLiteral("logs"), "Usage: dovrelctl [--port PORT] logs list|fetch|clear ...\nSee dovrelctl logs list --help, logs fetch --help, logs clear --help." },
-        { QStringLiteral("logs list"), "Usage: dovrelctl [--port PORT] logs list\nRetrieves the data log and prints the names of its logs." },
-        { QStringLiteral("logs fetch"), "Usage: dovrelctl [--port PORT] logs fetch --out DIR [--tables A,B] [--force] [--delete --yes]\nRetrieves the data log and writes the chosen logs (default all) as DIR/NAME.txt. Existing files are kept unless --force is given. With --delete the exported logs are removed from the device." },
-        { QStringLiteral("logs clear"), "Usage: dovrelctl [--port PORT] logs clear --tables A,B --yes\nRemoves the named logs from the device without exporting them." },
-        { QStringLiteral("fonts"), "Usage: dovrelctl [--port PORT] fonts list|manage ...\nSee dovrelctl fonts list --help, fonts manage --help." },
-        { QStringLiteral("fonts list"), "Usage: dovrelctl [--port PORT] fonts list\nPrints the fonts installed on the device." },
-        { QStringLiteral("fonts manage"), "Usage: dovrelctl [--port PORT] fonts manage [--add FILE]... [--remove NAME]...\nRemoves the named fonts from the device, then installs the given .ttf/.otf files. The device restarts." },
-        { QStringLiteral("configure"), "Usage: dovrelctl [--port PORT] configure [--name NAME] [--clock +HH:MM|-HH:MM [--battery-check on|off]] [--splash IMAGE | --restore-splash] [--backup-calibration [--force] | --restore-calibration]\nConfigures the device. Calibration backups are kept in the documents folder under Lumatra/Calibrations." },
-        { QStringLiteral("project"), "Usage: dovrelctl [--port PORT] project fetch --out DIR\nCopies the project installed on the device into DIR." },
-        { QStringLiteral("project fetch"), "Usage: dovrelctl [--port PORT] project fetch --out DIR\nCopies the project installed on the device into DIR." },
-        { QStringLiteral("package"), "Usage: dovrelctl package inspect FILE\nLists the entries of a .txdevproj or .txsw package and what the pre-checks read from it." },
-        { QStringLiteral("package inspect"), "Usage: dovrelctl package inspect FILE\nLists the entries of a .txdevproj or .txsw package and what the pre-checks read from it. No device is needed." },
-        { QStringLiteral("package make-sample"), "Usage: dovrelctl package make-sample --out FILE.txdevproj [--models A|B] [--min-version V] [--ethernet N]\nWrites a small sample runtime project package." },
-    };
-    if (texts.contains(command))
-        return gui(texts.value(command));
-    return gui("Usage: dovrelctl [--port PORT] [--json] [--quiet] COMMAND [OPTIONS]\n"
-               "\n"
-               "Looks after display devices attached over USB serial.\n"
-               "\n"
-               "Global options:\n"
-               "  --port PORT   use the device on this port (name or path); otherwise the one identified device\n"
-               "  --json        print exactly one JSON object on standard output\n"
-               "  --quiet       no progress on standard error\n"
-               "  --help        this help, or the help of a command\n"
-               "  --version     the program version\n"
-               "\n"
-               "Commands:\n"
-               "  list, info, identify, reboot, sync-clock, upload, upgrade,\n"
-               "  logs list, logs fetch, logs clear, fonts list, fonts manage,\n"
-               "  configure, project fetch, package inspect\n"
-               "\n"
-               "Exit codes: 0 success, 1 refused or failed, 2 usage or bad input,\n"
-               "3 time-out or device lost, 4 no device.");
+    if (const CommandTable::Command* entry = CommandTable::find(command))
+        return guiText(entry->usage);
+    return guiText("Usage: dovrelctl [--port PORT] [--json] [--quiet] COMMAND [OPTIONS]\n"
+                   "\n"
+                   "Looks after display devices attached over USB serial.\n"
+                   "\n"
+                   "Global options:\n"
+                   "  --port PORT   use the device on this port (name or path); otherwise the one identified device\n"
+                   "  --json        print exactly one JSON object on standard output\n"
+                   "  --quiet       no progress on standard error\n"
+                   "  --help        this help, or the help of a command\n"
+                   "  --version     the program version\n"
+                   "\n"
+                   "Commands:")
+        + QStringLiteral("\n  %1\n\n").arg(CommandTable::visibleNames().join(QStringLiteral(", ")))
+        + guiText("Exit codes: 0 success, 1 refused or failed, 2 usage or bad input,\n"
+                  "3 time-out or device lost, 4 no device.");
 }

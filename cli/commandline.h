@@ -6,18 +6,11 @@
 #include <QStringList>
 
 // The parsed arguments of one dovrelctl run: global options, the command (with
-// its sub-command) and the command's own options and operands.
+// its sub-command) and the command's own options and operands, checked
+// against the command table.
 class CommandLine
 {
 public:
-    enum ExitCode {
-        Success = 0,
-        Failed = 1,     // the device refused or the operation failed
-        UsageError = 2, // bad options or input
-        TimedOut = 3,   // time-out or device lost
-        NoDevice = 4
-    };
-
     // False with error() for unknown options, missing values or operands.
     bool parse(const QStringList& arguments);
 
@@ -36,7 +29,6 @@ public:
     QString value(const QString& name) const { return m_options.value(name).value(0); }
     QStringList values(const QString& name) const { return m_options.value(name); }
 
-    static QStringList commands();
     // Usage of the whole program, or of one command.
     static QString usage(const QString& command = QString());
 

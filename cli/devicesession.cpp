@@ -6,13 +6,14 @@
 #include "serialportmanager.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QSerialPortInfo>
 #include <QTimer>
 
-using Orvane::Tavrix::Common::LocalizationHelper;
+using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Runtime::DeviceInformation;
+using Orvane::Tavrix::Runtime::OperationResult;
 using Orvane::Tavrix::Runtime::PortEnumerator;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
@@ -21,32 +22,6 @@ namespace {
 constexpr int VendorId = 0x1781;
 constexpr int ProductId = 0x0ec6;
 constexpr int IdentificationTimeoutMs = 15000;
-// A sequence that reports nothing for this long has stopped; its own watchdogs are far shorter.
-constexpr int DefaultIdleLimitMs = 60000;
-// After the final signal the manager closes the port and clears its operation at once; this only bounds it.
-constexpr int SettleLimitMs = 10000;
-// A closed, idle port without a final signal means the sequence ended silently.
-constexpr int SilentEndMs = 1500;
-
-QString gui(const char* text)
-{
-    return LocalizationHelper::guiString(QString::fromUtf8(text));
-}
-
-QElapsedTimer& monotonic()
-{
-    static QElapsedTimer timer;
-    if (!timer.isValid())
-        timer.start();
-    return timer;
-}
-
-int idleLimitMs()
-{
-    bool ok = false;
-    const int seconds = qEnvironmentVariableIntValue("DOVREL_IDLE_TIMEOUT", &ok);
-    return ok && seconds > 0 ? seconds * 1000 : DefaultIdleLimitMs;
-}
 
 bool isDeviceUsbPort(const QSerialPortInfo& info)
 {
@@ -69,7 +44,6 @@ DeviceSession::DeviceSession(ProgressReporter* progress, QObject* parent)
     : QObject(parent)
     , m_progress(progress)
 {
-    monotonic();
 }
 
 DeviceSession::~DeviceSession() = default;
@@ -84,6 +58,11 @@ QMap<QString, QString> DeviceSession::info() const
     return manager()->deviceInformation(m_port);
 }
 
+DeviceInformation DeviceSession::device() const
+{
+    return DeviceInformation(info());
+}
+
 int DeviceSession::identificationTimeoutMs()
 {
     return IdentificationTimeoutMs;
@@ -91,7 +70,7 @@ int DeviceSession::identificationTimeoutMs()
 
 QString DeviceSession::permissionText(const QString& port)
 {
-    return gui("Permission denied opening %1. Install the udev rule packaging/linux/60-dovrel.rules as "
+    return guiText("Permission denied opening %1. Install the udev rule packaging/linux/60-dovrel.rules as "
                "/etc/udev/rules.d/60-dovrel.rules (or join the group dialout), then plug the device in again.")
         .arg(port);
 }
@@ -109,19 +88,14 @@ QSerialPort::SerialPortError DeviceSession::probe(const QString& port, QString* 
         if (error == QSerialPort::PermissionError)
             *errorText = permissionText(port);
         else if (error == QSerialPort::DeviceNotFoundError)
-            *errorText = gui("The port %1 does not exist.").arg(port);
+            *errorText = guiText("The port %1 does not exist.").arg(port);
         else
-            *errorText = gui("The port %1 cannot be opened: %2").arg(port, serial.errorString());
+            *errorText = guiText("The port %1 cannot be opened: %2").arg(port, serial.errorString());
     }
     return error;
 }
 
-void DeviceSession::touch()
-{
-    m_lastActivity = monotonic().elapsed();
-}
-
-int DeviceSession::prepare(const QString& portOption, QString* error)
+ExitCode DeviceSession::prepare(const QString& portOption, QString* error)
 {
     m_requestedPort.clear();
     m_probeFailures.clear();
@@ -136,8 +110,8 @@ int DeviceSession::prepare(const QString& portOption, QString* error)
             const QString path = PortEnumerator::canonicalPortName(portOption);
 #ifndef Q_OS_WIN
             if (!QFileInfo::exists(path)) {
-                *error = gui("The port %1 does not exist.").arg(portOption);
-                return 4;
+                *error = guiText("The port %1 does not exist.").arg(portOption);
+                return ExitCode::NoDevice;
             }
 #endif
             // Discovery treats a listed path as a device port even without USB ids.
@@ -147,7 +121,7 @@ int DeviceSession::prepare(const QString& portOption, QString* error)
         QString why;
         if (probe(resolved, &why) != QSerialPort::NoError) {
             *error = why;
-            return 4;
+            return ExitCode::NoDevice;
         }
         m_requestedPort = resolved;
         // This process serves that device only: other devices' ports stay closed for
@@ -166,24 +140,20 @@ int DeviceSession::prepare(const QString& portOption, QString* error)
 
     SerialPortManager* m = manager();
     if (!m) {
-        *error = gui("The device link could not be started.");
-        return 4;
+        *error = guiText("The device link could not be started.");
+        return ExitCode::NoDevice;
     }
-    connect(m, &SerialPortManager::progressError, this, &DeviceSession::onProgressError, Qt::UniqueConnection);
-    connect(m, &SerialPortManager::progressFinished, this, &DeviceSession::onProgressFinished, Qt::UniqueConnection);
-    connect(m, &SerialPortManager::deviceDisconnected, this, &DeviceSession::onDeviceDisconnected, Qt::UniqueConnection);
     // Discovery's warnings (device software too old, program too old for the device).
     connect(m, &SerialPortManager::broadcastMessage, this, [this](const QString&, const QString& title, const QString& content) {
         m_progress->warning(QStringLiteral("%1: %2").arg(title, content));
         m_refusal = content;
     });
+    // Progress of the running operation; the end comes from operationEnded alone.
     connect(m, &SerialPortManager::progressMessage, this, [this](const QString& text) {
-        touch();
         if (m_running)
             m_progress->message(text);
     });
     connect(m, &SerialPortManager::progressUpdated, this, [this](int value) {
-        touch();
         if (!m_running)
             return;
         if (m_unit == Steps)
@@ -192,22 +162,18 @@ int DeviceSession::prepare(const QString& portOption, QString* error)
             m_progress->add(value);
     });
     connect(m, &SerialPortManager::transferedFileSize, this, [this](int size) {
-        touch();
         if (m_running)
             m_progress->set(size);
     });
     connect(m, &SerialPortManager::sendingFileInitiated, this, [this](const QString& text, int size) {
-        touch();
         if (m_running)
             m_progress->begin(text, size);
     });
     connect(m, &SerialPortManager::initializeRetrieve, this, [this](const QString& text, int) {
-        touch();
         if (m_running)
             m_progress->message(text);
     });
     connect(m, &SerialPortManager::sentFile, this, [this](const QString& text, int) {
-        touch();
         if (m_running) {
             m_progress->complete();
             m_progress->finish();
@@ -215,116 +181,63 @@ int DeviceSession::prepare(const QString& portOption, QString* error)
         }
     });
     connect(m, &SerialPortManager::currentFileChanged, this, [this](const QString& file) {
-        touch();
         if (m_running)
-            m_progress->message(gui("Sending %1").arg(QFileInfo(file).fileName()));
-    });
-    connect(m, &SerialPortManager::retrievedDataLogFile, this, [this]() {
-        touch();
-        if (m_running)
-            m_ended = true;
+            m_progress->message(guiText("Sending %1").arg(QFileInfo(file).fileName()));
     });
     connect(m, &SerialPortManager::retrieveDataLogNoFile, this, [this]() {
-        touch();
-        m_outcome.noDataLog = true;
-    });
-    connect(m, &SerialPortManager::retrieveDataLogError, this, [this]() {
-        touch();
-        if (m_running && !m_ended) {
-            m_ended = true;
-            m_outcome.exitCode = 1;
-            m_outcome.error = gui("An unknown error occurred.");
-        }
-    });
-    connect(m, &SerialPortManager::retrievedProjectFiles, this, [this]() {
-        touch();
         if (m_running)
-            m_ended = true;
-    });
-    connect(m, &SerialPortManager::retrieveProjectError, this, [this]() {
-        touch();
-        if (m_running && !m_ended) {
-            m_ended = true;
-            m_outcome.exitCode = 1;
-            m_outcome.error = gui("Failed to retrieve the project files from the device.");
-        }
+            m_outcome.noData = true;
     });
     connect(m, &SerialPortManager::notifyInstalledFonts, this, [this](const QStringList& fonts, bool isError) {
-        touch();
-        if (!m_running || m_ended)
-            return;
-        m_ended = true;
-        m_outcome.fonts = fonts;
-        if (isError) {
-            m_outcome.exitCode = 3;
-            m_outcome.needReboot = true;
-            m_outcome.error = m_lost ? LocalizationHelper::runtimeString(QStringLiteral("The connection to the device was lost."))
-                                     : gui("Failed to retrieve installed fonts from the device.");
-        }
+        if (m_running && !isError)
+            m_outcome.fonts = fonts;
     });
-    connect(m, &SerialPortManager::updateDataLogStatusChange, this, [this](int status) {
-        touch();
-        // 523 is the update's last step: the device acknowledged the reboot and the port is closed.
-        if (m_running && status == 523)
-            m_ended = true;
-    });
-    auto activity = [this](int) { touch(); };
-    connect(m, &SerialPortManager::uploadProjectFileStatusChange, this, activity);
-    connect(m, &SerialPortManager::upgradeDeviceStatusChange, this, activity);
-    connect(m, &SerialPortManager::retrieveProjectFileStatusChange, this, activity);
-    connect(m, &SerialPortManager::retrieveDataLogStatusChange, this, activity);
-    connect(m, &SerialPortManager::configureStateChange, this, activity);
-    connect(m, &SerialPortManager::deviceFontStatusChange, this, [this](int, int, const QString&) { touch(); });
-    return 0;
+    return ExitCode::Success;
 }
 
-bool DeviceSession::waitFor(const std::function<bool()>& condition, int timeoutMs)
+bool DeviceSession::waitForDiscovery(const std::function<bool()>& condition, int timeoutMs)
 {
     if (condition())
         return true;
+    SerialPortManager* m = manager();
     QEventLoop loop;
-    QTimer tick;
-    tick.setInterval(20);
-    QElapsedTimer elapsed;
-    elapsed.start();
-    bool result = false;
-    QObject::connect(&tick, &QTimer::timeout, &loop, [&]() {
-        if (condition()) {
-            result = true;
+    QTimer limit;
+    limit.setSingleShot(true);
+    connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    const auto check = [&]() {
+        if (condition())
             loop.quit();
-        } else if (elapsed.elapsed() >= timeoutMs) {
-            loop.quit();
-        }
-    });
-    tick.start();
+    };
+    connect(m, &SerialPortManager::deviceConnected, &loop, check);
+    connect(m, &SerialPortManager::deviceDisconnected, &loop, check);
+    connect(m, &SerialPortManager::serialDeviceDiscovered, &loop, check);
+    connect(m, &SerialPortManager::serialDeviceRemoved, &loop, check);
+    connect(m, &SerialPortManager::broadcastMessage, &loop, check);
+    limit.start(timeoutMs);
     loop.exec();
-    return result;
+    return condition();
 }
 
-bool DeviceSession::waitForIdentification(int timeoutMs)
+bool DeviceSession::identificationSettled() const
 {
     SerialPortManager* m = manager();
-    return waitFor(
-        [this, m]() {
-            if (!m_requestedPort.isEmpty())
-                return !m->deviceInformation(m_requestedPort).isEmpty() || !m->connectedPorts().contains(m_requestedPort)
-                    || !m_refusal.isEmpty();
-            for (const QString& port : m->connectedPorts()) {
-                if (m->deviceInformation(port).isEmpty() && !m_probeFailures.contains(port))
-                    return false;
-            }
-            return true;
-        },
-        timeoutMs);
+    if (!m_requestedPort.isEmpty())
+        return !m->deviceInformation(m_requestedPort).isEmpty() || !m->connectedPorts().contains(m_requestedPort)
+            || !m_refusal.isEmpty();
+    for (const QString& port : m->connectedPorts()) {
+        if (m->deviceInformation(port).isEmpty() && !m_probeFailures.contains(port))
+            return false;
+    }
+    return true;
 }
 
-int DeviceSession::listDevices(const QString& portOption, QList<QMap<QString, QString>>* devices, QString* error)
+ExitCode DeviceSession::listDevices(const QString& portOption, QList<QMap<QString, QString>>* devices, QString* error)
 {
-    const int prepared = prepare(portOption, error);
-    if (prepared != 0)
+    const ExitCode prepared = prepare(portOption, error);
+    if (prepared != ExitCode::Success)
         return prepared;
     SerialPortManager* m = manager();
-    const bool complete = waitForIdentification(IdentificationTimeoutMs);
+    const bool complete = waitForDiscovery([this]() { return identificationSettled(); }, IdentificationTimeoutMs);
 
     QStringList ports = m->connectedPorts();
     if (!m_requestedPort.isEmpty())
@@ -337,188 +250,119 @@ int DeviceSession::listDevices(const QString& portOption, QList<QMap<QString, QS
         else if (!m_probeFailures.contains(port))
             pending << port;
     }
+    const QString seconds = QString::number(IdentificationTimeoutMs / 1000);
     if (!devices->isEmpty()) {
         for (const QString& port : std::as_const(pending))
-            m_progress->warning(gui("The device at %1 was not identified within %2 seconds.").arg(port).arg(IdentificationTimeoutMs / 1000));
+            m_progress->warning(guiText("The device at %1 was not identified within %2 seconds.").arg(port, seconds));
         for (const QString& why : std::as_const(m_probeFailures))
             m_progress->warning(why);
-        return 0;
+        return ExitCode::Success;
     }
 
     if (!m_refusal.isEmpty()) {
         *error = m_refusal;
     } else if (!m_requestedPort.isEmpty()) {
         if (complete)
-            *error = gui("The device at %1 could not be identified: it did not answer with a valid hardware description.").arg(m_requestedPort);
+            *error = guiText("The device at %1 could not be identified: it did not answer with a valid hardware description.").arg(m_requestedPort);
         else
-            *error = gui("The device at %1 was not identified within %2 seconds: its hardware description stayed incomplete or never came.")
-                         .arg(m_requestedPort)
-                         .arg(IdentificationTimeoutMs / 1000);
+            *error = guiText("The device at %1 was not identified within %2 seconds: its hardware description stayed incomplete or never came.")
+                         .arg(m_requestedPort, seconds);
     } else if (!m_probeFailures.isEmpty()) {
         *error = m_probeFailures.first();
     } else if (!pending.isEmpty()) {
-        *error = gui("No device was identified within %1 seconds (%2): the hardware description stayed incomplete or never came.")
-                     .arg(IdentificationTimeoutMs / 1000)
-                     .arg(pending.join(QStringLiteral(", ")));
+        *error = guiText("No device was identified within %1 seconds (%2): the hardware description stayed incomplete or never came.")
+                     .arg(seconds, pending.join(QStringLiteral(", ")));
     } else {
-        *error = gui("No device found.");
+        *error = guiText("No device found.");
     }
-    return 4;
+    return ExitCode::NoDevice;
 }
 
-int DeviceSession::connectDevice(const QString& portOption, QString* error)
+ExitCode DeviceSession::connectDevice(const QString& portOption, QString* error)
 {
     QList<QMap<QString, QString>> devices;
-    const int listed = listDevices(portOption, &devices, error);
-    if (listed != 0)
+    const ExitCode listed = listDevices(portOption, &devices, error);
+    if (listed != ExitCode::Success)
         return listed;
     if (devices.size() > 1) {
         QStringList ports;
         for (const auto& device : std::as_const(devices))
             ports << device.value(QStringLiteral("port"));
-        *error = gui("Several devices found (%1); choose one with --port.").arg(ports.join(QStringLiteral(", ")));
-        return 4;
+        *error = guiText("Several devices found (%1); choose one with --port.").arg(ports.join(QStringLiteral(", ")));
+        return ExitCode::NoDevice;
     }
     m_port = devices.first().value(QStringLiteral("port"));
     if (!manager()->setActivePort(m_port)) {
-        *error = gui("Failed to connect to device.");
-        return 4;
+        *error = guiText("Failed to connect to device.");
+        return ExitCode::NoDevice;
     }
-    return 0;
+    return ExitCode::Success;
 }
 
-bool DeviceSession::waitForDevice(int timeoutMs)
+bool DeviceSession::waitForDeviceBack(int settleMs, int identifyMs)
 {
     SerialPortManager* m = manager();
-    const bool known = waitFor([this, m]() { return !m->deviceInformation(m_port).isEmpty(); }, timeoutMs);
-    return known && m->setActivePort(m_port);
-}
-
-bool DeviceSession::waitAfterRestart(int settleMs, int identifyMs)
-{
-    const int before = m_disconnects;
-    const qint64 end = m_lastEnd;
-    waitFor([this, before, end, settleMs]() { return m_disconnects > before || monotonic().elapsed() - end >= settleMs; },
-            settleMs + 1000);
-    if (m_disconnects == before)
+    // A device whose port stays while its runtime restarts is ready as it is.
+    const bool gone = waitForDiscovery([this, m]() { return m->deviceInformation(m_port).isEmpty(); }, settleMs);
+    if (!gone)
         return true;
-    return waitForDevice(identifyMs);
+    const bool back = waitForDiscovery([this, m]() { return !m->deviceInformation(m_port).isEmpty(); }, identifyMs);
+    return back && m->setActivePort(m_port);
 }
 
-bool DeviceSession::openPort()
-{
-    return manager()->openSerialPort();
-}
-
-void DeviceSession::closePort()
-{
-    // The commands are written and flushed; give the line a moment before closing.
-    QElapsedTimer settle;
-    settle.start();
-    waitFor([&settle]() { return settle.elapsed() >= 200; }, 1000);
-    manager()->closeSerialPort();
-}
-
-void DeviceSession::onProgressError(const QString& error, bool needReboot)
-{
-    touch();
-    if (!m_running || m_ended)
-        return;
-    m_ended = true;
-    m_outcome.exitCode = needReboot ? 3 : 1;
-    m_outcome.needReboot = needReboot;
-    m_outcome.error = error.isEmpty() ? gui("An unknown error occurred.") : error;
-}
-
-void DeviceSession::onProgressFinished(bool needReboot)
-{
-    touch();
-    if (!m_running || m_ended)
-        return;
-    m_ended = true;
-    m_outcome.needReboot = needReboot;
-}
-
-void DeviceSession::onDeviceDisconnected(const QMap<QString, QString>& info)
-{
-    if (info.value(QStringLiteral("port")) == m_port) {
-        m_lost = true;
-        ++m_disconnects;
-        touch();
-    }
-}
-
-DeviceSession::Outcome DeviceSession::run(const std::function<bool()>& start, Kind kind, ProgressUnit unit)
+DeviceSession::Outcome DeviceSession::run(const std::function<bool()>& start, ProgressUnit unit)
 {
     SerialPortManager* m = manager();
     m_outcome = Outcome();
-    m_ended = false;
-    m_lost = false;
     m_unit = unit;
     m_running = true;
-    touch();
 
-    if (!start() && !m_ended) {
-        m_running = false;
-        Outcome outcome;
-        outcome.exitCode = 4;
-        outcome.error = gui("Failed to connect to device.");
+    bool ended = false;
+    OperationResult result;
+    QEventLoop loop;
+    // Connected before the start: a start that fails at once ends at once.
+    const QMetaObject::Connection connection =
+        connect(m, &SerialPortManager::operationEnded, &loop, [&](const OperationResult& r) {
+            if (ended)
+                return;
+            ended = true;
+            result = r;
+            loop.quit();
+        });
+    const bool started = start();
+    // A start the manager refused (busy, port not opened, bad input) ends nothing.
+    const bool refused = !ended && !started;
+    if (!ended && !refused)
+        loop.exec();
+    disconnect(connection);
+    m_running = false;
+    m_progress->finish();
+
+    Outcome outcome = m_outcome;
+    if (refused) {
+        outcome.exitCode = ExitCode::NoDevice;
+        outcome.error = guiText("Failed to connect to device.");
         return outcome;
     }
-
-    const int idleLimit = idleLimitMs();
-    qint64 endedAt = -1;
-    qint64 quietSince = -1;
-    bool silent = false;
-    bool stalled = false;
-    waitFor(
-        [&]() {
-            const qint64 now = monotonic().elapsed();
-            const int op = m->currentOperation();
-            const bool idle = !m->isSerialPortOpen() && (op == 0 || op == SerialPortManager::UpgradeFinished);
-            if (m_ended) {
-                if (endedAt < 0)
-                    endedAt = now;
-                return idle || now - endedAt > SettleLimitMs;
-            }
-            if (idle) {
-                if (quietSince < 0)
-                    quietSince = now;
-                if (now - quietSince > SilentEndMs) {
-                    silent = true;
-                    return true;
-                }
-            } else {
-                quietSince = -1;
-            }
-            if (now - m_lastActivity > idleLimit) {
-                stalled = true;
-                return true;
-            }
-            return false;
-        },
-        std::numeric_limits<int>::max());
-
-    m_progress->finish();
-    m_running = false;
-    m_lastEnd = monotonic().elapsed();
-    if (stalled) {
-        m->resetAllStatus();
-        m->closeSerialPort();
-        m_outcome.exitCode = 3;
-        m_outcome.needReboot = true;
-        m_outcome.error = gui("The device stopped answering.");
-    } else if (silent) {
-        if (kind == DataLogRetrieval && m_outcome.noDataLog) {
-            // The reboot after "no data log" went unanswered; the answer itself is known.
-        } else {
-            m_outcome.exitCode = 3;
-            m_outcome.needReboot = true;
-            m_outcome.error = m_lost ? LocalizationHelper::runtimeString(QStringLiteral("The connection to the device was lost."))
-                                     : gui("The operation ended without an answer from the device.");
-        }
-    } else if (m->isSerialPortOpen()) {
-        m->closeSerialPort();
+    outcome.deviceRestarts = result.deviceRestarts;
+    switch (result.outcome) {
+    case OperationResult::Succeeded:
+        break;
+    case OperationResult::NoData:
+        outcome.noData = true;
+        break;
+    case OperationResult::Failed:
+        outcome.exitCode = ExitCode::Failed;
+        break;
+    case OperationResult::TimedOut:
+    case OperationResult::DeviceLost:
+        outcome.exitCode = ExitCode::TimedOut;
+        break;
     }
-    return m_outcome;
+    if (outcome.exitCode != ExitCode::Success)
+        outcome.error = result.message.isEmpty() ? guiText("An unknown error occurred.") : result.message;
+    // The manager closes the port as the sequence ends; never leave it open behind us.
+    if (m->isSerialPortOpen())
+        m->closeSerialPort();
+    return outcome;
 }

@@ -1,6 +1,10 @@
 #ifndef DEVICESESSION_H
 #define DEVICESESSION_H
 
+#include "deviceinformation.h"
+#include "exitcode.h"
+#include "operationresult.h"
+
 #include <QList>
 #include <QMap>
 #include <QObject>
@@ -22,76 +26,58 @@ class SerialPortManager;
 
 // The CLI's hold on the device link: finds and identifies the device through the
 // serial port manager's own discovery, runs one operation of the manager and
-// follows it until it has really ended (signal received, port closed, operation
-// cleared), so the program never exits in the middle of a sequence or hangs.
+// returns when the manager says the operation has ended (operationEnded), with
+// progress shown on the way. The CLI keeps no clock of its own on an operation:
+// every time limit belongs to the library's watchdogs.
 class DeviceSession : public QObject
 {
     Q_OBJECT
 public:
-    // How the end of an operation is recognised.
-    enum Kind {
-        ProgressOperation, // progressFinished / progressError
-        DataLogRetrieval,  // retrievedDataLogFile / retrieveDataLogError / retrieveDataLogNoFile
-        DataLogUpdate,     // its last step, no completion signal
-        ProjectRetrieval,  // retrievedProjectFiles / retrieveProjectError
-        FontListing        // notifyInstalledFonts
-    };
     // How progressUpdated is read.
     enum ProgressUnit { AddedBytes, Steps };
 
     struct Outcome
     {
-        int exitCode = 0;
+        ExitCode exitCode = ExitCode::Success;
         QString error;
-        bool needReboot = false;
-        bool noDataLog = false;
-        QStringList fonts;
+        bool deviceRestarts = false;
+        bool noData = false; // the device has nothing to fetch (no data log)
+        QStringList fonts;   // the installed fonts, for a font listing
     };
 
     explicit DeviceSession(ProgressReporter* progress, QObject* parent = nullptr);
     ~DeviceSession() override;
 
     // Starts discovery (a given port is registered first) and waits until exactly
-    // one device is identified; returns an exit code with *error on failure.
-    int connectDevice(const QString& portOption, QString* error);
+    // one device is identified; Success, or the exit code with *error.
+    ExitCode connectDevice(const QString& portOption, QString* error);
     // Identifies every matching port (or the given one).
-    int listDevices(const QString& portOption, QList<QMap<QString, QString>>* devices, QString* error);
+    ExitCode listDevices(const QString& portOption, QList<QMap<QString, QString>>* devices, QString* error);
 
     QString port() const { return m_port; }
     QMap<QString, QString> info() const;
+    Orvane::Tavrix::Runtime::DeviceInformation device() const;
     Orvane::Tavrix::Runtime::SerialPortManager* manager() const;
 
-    // Runs start() (which starts one manager operation and says whether it did)
-    // and returns once the operation has ended.
-    Outcome run(const std::function<bool()>& start, Kind kind, ProgressUnit unit = AddedBytes);
+    // Runs start(), which starts one manager operation and says whether it did,
+    // and returns once operationEnded has come for it.
+    Outcome run(const std::function<bool()>& start, ProgressUnit unit = AddedBytes);
 
-    // Waits for a re-identification of the port when the device restarted.
-    bool waitForDevice(int timeoutMs);
-    // After a sequence that ended with a restart of the device's runtime: waits
-    // the settle time after the end of the last operation; when the port went
-    // away meanwhile, waits for the device to be identified again.
-    bool waitAfterRestart(int settleMs, int identifyMs);
+    // After an operation that restarted the device: if its port goes away within
+    // settleMs, waits up to identifyMs for the device to be identified again.
+    bool waitForDeviceBack(int settleMs, int identifyMs);
 
-    // Writes single commands with the port open, then lets them leave and closes it.
-    bool openPort();
-    void closePort();
-
-    // Runs the event loop until the condition holds or the time is up.
-    static bool waitFor(const std::function<bool()>& condition, int timeoutMs);
 
     static int identificationTimeoutMs();
     static QString permissionText(const QString& port);
 
-private slots:
-    void onProgressError(const QString& error, bool needReboot);
-    void onProgressFinished(bool needReboot);
-    void onDeviceDisconnected(const QMap<QString, QString>& info);
-
 private:
-    int prepare(const QString& portOption, QString* error);
-    bool waitForIdentification(int timeoutMs);
+    ExitCode prepare(const QString& portOption, QString* error);
+    // Runs the event loop until the condition holds, checked again whenever
+    // discovery reports something; false when timeoutMs passed first.
+    bool waitForDiscovery(const std::function<bool()>& condition, int timeoutMs);
+    bool identificationSettled() const;
     QSerialPort::SerialPortError probe(const QString& port, QString* errorText) const;
-    void touch();
 
     ProgressReporter* m_progress = nullptr;
     QString m_port;
@@ -99,15 +85,9 @@ private:
     QMap<QString, QString> m_probeFailures; // port -> why it cannot be opened
     QString m_refusal;                       // why discovery refused a device
 
-    // State of the running operation.
     bool m_running = false;
-    bool m_ended = false;
-    bool m_lost = false;
-    Outcome m_outcome;
     ProgressUnit m_unit = AddedBytes;
-    qint64 m_lastActivity = 0;
-    qint64 m_lastEnd = 0;
-    int m_disconnects = 0;
+    Outcome m_outcome;
 };
 
 #endif // DEVICESESSION_H

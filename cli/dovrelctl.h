@@ -2,46 +2,58 @@
 #define DOVRELCTL_H
 
 #include "commandline.h"
+#include "exitcode.h"
 
 #include <QJsonObject>
 #include <QString>
+
+#include <functional>
 
 class DeviceSession;
 class ProgressReporter;
 
 // The commands of dovrelctl. Each one ends with a result on standard output
-// (text lines, or one JSON object with --json) and an exit code.
+// (text lines, or one JSON object with --json) and an exit code. The handlers
+// are listed in the command table (commandtable.cpp) and live in one source
+// file per command group.
 class Dovrelctl
 {
 public:
     explicit Dovrelctl(const CommandLine& commandLine);
     ~Dovrelctl();
 
-    int run();
+    ExitCode run();
+
+    // Device information and single commands (dovrelctl_device.cpp).
+    ExitCode listCommand();
+    ExitCode infoCommand();
+    ExitCode identifyCommand();
+    ExitCode rebootCommand();
+    ExitCode syncClockCommand();
+    // Project upload, software upgrade, project retrieval (dovrelctl_transfer.cpp).
+    ExitCode uploadCommand();
+    ExitCode upgradeCommand();
+    ExitCode projectFetchCommand();
+    // Data log (dovrelctl_datalog.cpp).
+    ExitCode logsCommand();
+    // Fonts (dovrelctl_fonts.cpp).
+    ExitCode fontsListCommand();
+    ExitCode fontsManageCommand();
+    // Configuration (dovrelctl_configure.cpp).
+    ExitCode configureCommand();
+    // Packages, no device (dovrelctl_package.cpp).
+    ExitCode packageInspectCommand();
+    ExitCode packageMakeSampleCommand();
 
 private:
-    int fail(int exitCode, const QString& error);
-    int succeed(const QJsonObject& result, const QString& text);
-    int connect();
-
-    int listCommand();
-    int infoCommand();
-    int identifyCommand();
-    int rebootCommand();
-    int syncClockCommand();
-    int uploadCommand();
-    int upgradeCommand();
-    int logsCommand();
-    int fontsListCommand();
-    int fontsManageCommand();
-    int configureCommand();
-    int projectFetchCommand();
-    int packageInspectCommand();
-    int packageMakeSampleCommand();
-
-    // The device's stored time zone, when valid.
-    bool storedTimeZone(int* minutes) const;
-    bool requireVersion(const QString& minimum, const QString& text, int* exitCode);
+    ExitCode fail(ExitCode exitCode, const QString& error);
+    ExitCode succeed(const QJsonObject& result, const QString& text);
+    // Finds the device; Success or the failure already reported.
+    ExitCode connect();
+    // Success when the device's software has the feature, else the refusal reported.
+    ExitCode requireFeature(int feature);
+    // Starts one single-command operation and waits for its end.
+    ExitCode runCommand(const std::function<bool()>& start);
 
     const CommandLine& m_cl;
     ProgressReporter* m_progress = nullptr;

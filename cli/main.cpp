@@ -36,12 +36,12 @@ int main(int argc, char* argv[])
             QJsonObject object;
             object.insert(QStringLiteral("ok"), false);
             object.insert(QStringLiteral("error"), commandLine.error());
-            object.insert(QStringLiteral("exitCode"), int(CommandLine::UsageError));
+            object.insert(QStringLiteral("exitCode"), int(ExitCode::UsageError));
             std::printf("%s\n", QJsonDocument(object).toJson(QJsonDocument::Compact).constData());
         }
         std::fprintf(stderr, "dovrelctl: error: %s\nSee dovrelctl --help.\n", commandLine.error().toLocal8Bit().constData());
-        return CommandLine::UsageError;
+        return int(ExitCode::UsageError);
     }
     Dovrelctl program(commandLine);
-    return program.run();
+    return int(program.run());
 }

@@ -93,10 +93,9 @@ void ProgressReporter::set(qint64 value)
         const int quarter = int(qMin<qint64>(4, m_value * 4 / m_total));
         if (quarter > m_lastQuarter) {
             m_lastQuarter = quarter;
+            // One arg() for all: the label may be a file name holding "%1".
             writeLine(QStringLiteral("%1: %2% (%3 of %4)")
-                          .arg(m_label)
-                          .arg(quarter * 25)
-                          .arg(formatBytes(m_value), formatBytes(m_total)));
+                          .arg(m_label, QString::number(quarter * 25), formatBytes(m_value), formatBytes(m_total)));
         }
     }
 }

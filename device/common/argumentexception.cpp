@@ -1,4 +1,5 @@
 #include "argumentexception.h"
+#include "localizationhelper.h"
 
 namespace Orvane {
 namespace Tavrix {
@@ -17,7 +18,7 @@ ArgumentException::ArgumentException(const QString& className,
     , d(new ArgumentExceptionData { parameterName })
 {
     if (message.isEmpty())
-        setMessage(defaultMessage("An argument is invalid."));
+        setMessage(deviceText("An argument is invalid."));
 }
 
 ArgumentException::ArgumentException(const ArgumentException& other)

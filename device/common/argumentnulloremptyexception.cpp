@@ -1,4 +1,5 @@
 #include "argumentnulloremptyexception.h"
+#include "localizationhelper.h"
 
 namespace Orvane {
 namespace Tavrix {
@@ -11,7 +12,7 @@ ArgumentNullorEmptyException::ArgumentNullorEmptyException(const QString& classN
     : ArgumentException(className, functionName, parameterName, message)
 {
     if (message.isEmpty())
-        setMessage(defaultMessage("An argument is null or empty."));
+        setMessage(deviceText("An argument is null or empty."));
 }
 
 ArgumentNullorEmptyException::ArgumentNullorEmptyException(const ArgumentNullorEmptyException& other)

@@ -23,10 +23,6 @@ namespace {
 // A retrieved zip below this size holds no data log.
 constexpr qint64 MinimumLogZipSize = 140;
 
-QString gui(const char* text)
-{
-    return LocalizationHelper::guiString(QString::fromUtf8(text));
-}
 
 } // namespace
 
@@ -192,19 +188,19 @@ bool DataLogExporter::unpackRetrievedLog(const QString& logFolder, QString* data
 
 QString DataLogExporter::exportSummary(int files)
 {
-    return files == 1 ? gui("Successfully retrieved %1 logged file").arg(files)
-                      : gui("Successfully retrieved %1 logged files").arg(files);
+    return files == 1 ? guiText("Successfully retrieved %1 logged file").arg(files)
+                      : guiText("Successfully retrieved %1 logged files").arg(files);
 }
 
 QString DataLogExporter::clearSummary(const QString& exportSummary, int logs)
 {
-    return logs == 1 ? gui("%1\nSuccessfully cleared %2 logged file").arg(exportSummary).arg(logs)
-                     : gui("%1\nSuccessfully cleared %2 logged files").arg(exportSummary).arg(logs);
+    return logs == 1 ? guiText("%1\nSuccessfully cleared %2 logged file").arg(exportSummary, QString::number(logs))
+                     : guiText("%1\nSuccessfully cleared %2 logged files").arg(exportSummary, QString::number(logs));
 }
 
 QString DataLogExporter::noDataLogText()
 {
-    return gui("The project running on the device does not have data logging feature.");
+    return guiText("The project running on the device does not have data logging feature.");
 }
 
 } // namespace Common

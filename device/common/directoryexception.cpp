@@ -1,4 +1,5 @@
 #include "directoryexception.h"
+#include "localizationhelper.h"
 
 namespace Orvane {
 namespace Tavrix {
@@ -19,7 +20,7 @@ DirectoryException::DirectoryException(const QString& className,
     , d(new DirectoryExceptionData { name, path })
 {
     if (message.isEmpty())
-        setMessage(defaultMessage("A directory exception occurred."));
+        setMessage(deviceText("A directory exception occurred."));
 }
 
 DirectoryException::DirectoryException(const DirectoryException& other)

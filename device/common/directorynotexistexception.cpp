@@ -1,4 +1,5 @@
 #include "directorynotexistexception.h"
+#include "localizationhelper.h"
 
 namespace Orvane {
 namespace Tavrix {
@@ -12,7 +13,7 @@ DirectoryNotExistException::DirectoryNotExistException(const QString& className,
     : DirectoryException(className, functionName, name, path, message)
 {
     if (message.isEmpty())
-        setMessage(defaultMessage("The directory does not exist."));
+        setMessage(deviceText("The directory does not exist."));
 }
 
 DirectoryNotExistException::DirectoryNotExistException(const DirectoryNotExistException& other)

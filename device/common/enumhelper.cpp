@@ -156,14 +156,14 @@ QMap<QString, QString> EnumHelper::getBaudeRateNames()
 {
     return cachedTable(QStringLiteral("BaudRate"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("Rate1200"), LocalizationHelper::deviceString(QStringLiteral("1200")));
-        table.insert(QStringLiteral("Rate2400"), LocalizationHelper::deviceString(QStringLiteral("2400")));
-        table.insert(QStringLiteral("Rate4800"), LocalizationHelper::deviceString(QStringLiteral("4800")));
-        table.insert(QStringLiteral("Rate9600"), LocalizationHelper::deviceString(QStringLiteral("9600")));
-        table.insert(QStringLiteral("Rate19200"), LocalizationHelper::deviceString(QStringLiteral("19200")));
-        table.insert(QStringLiteral("Rate38400"), LocalizationHelper::deviceString(QStringLiteral("38400")));
-        table.insert(QStringLiteral("Rate57600"), LocalizationHelper::deviceString(QStringLiteral("57600")));
-        table.insert(QStringLiteral("Rate115200"), LocalizationHelper::deviceString(QStringLiteral("115200")));
+        table.insert(QStringLiteral("Rate1200"), deviceText("1200"));
+        table.insert(QStringLiteral("Rate2400"), deviceText("2400"));
+        table.insert(QStringLiteral("Rate4800"), deviceText("4800"));
+        table.insert(QStringLiteral("Rate9600"), deviceText("9600"));
+        table.insert(QStringLiteral("Rate19200"), deviceText("19200"));
+        table.insert(QStringLiteral("Rate38400"), deviceText("38400"));
+        table.insert(QStringLiteral("Rate57600"), deviceText("57600"));
+        table.insert(QStringLiteral("Rate115200"), deviceText("115200"));
         return table;
     });
 }
@@ -172,10 +172,10 @@ QMap<QString, QString> EnumHelper::getCANBusDeviceStateNames()
 {
     return cachedTable(QStringLiteral("CanbusDeviceState"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("CANConnectedState"), LocalizationHelper::deviceString(QStringLiteral("Connected")));
-        table.insert(QStringLiteral("CANUnconnectedState"), LocalizationHelper::deviceString(QStringLiteral("Unconnected")));
-        table.insert(QStringLiteral("CANConnectingState"), LocalizationHelper::deviceString(QStringLiteral("Connecting")));
-        table.insert(QStringLiteral("CANClosingState"), LocalizationHelper::deviceString(QStringLiteral("Closing")));
+        table.insert(QStringLiteral("CANConnectedState"), deviceText("Connected"));
+        table.insert(QStringLiteral("CANUnconnectedState"), deviceText("Unconnected"));
+        table.insert(QStringLiteral("CANConnectingState"), deviceText("Connecting"));
+        table.insert(QStringLiteral("CANClosingState"), deviceText("Closing"));
         return table;
     });
 }
@@ -184,12 +184,12 @@ QMap<QString, QString> EnumHelper::getCANBusErrorNames()
 {
     return cachedTable(QStringLiteral("CanbusError"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("CANNoError"), LocalizationHelper::deviceString(QStringLiteral("No Error")));
-        table.insert(QStringLiteral("CANReadError"), LocalizationHelper::deviceString(QStringLiteral("Read Error")));
-        table.insert(QStringLiteral("CANWriteError"), LocalizationHelper::deviceString(QStringLiteral("Write Error")));
-        table.insert(QStringLiteral("CANConnectionError"), LocalizationHelper::deviceString(QStringLiteral("Connection Error")));
-        table.insert(QStringLiteral("CANConfigurationError"), LocalizationHelper::deviceString(QStringLiteral("Configuration Error")));
-        table.insert(QStringLiteral("CANUnknownError"), LocalizationHelper::deviceString(QStringLiteral("Unknown Error")));
+        table.insert(QStringLiteral("CANNoError"), deviceText("No Error"));
+        table.insert(QStringLiteral("CANReadError"), deviceText("Read Error"));
+        table.insert(QStringLiteral("CANWriteError"), deviceText("Write Error"));
+        table.insert(QStringLiteral("CANConnectionError"), deviceText("Connection Error"));
+        table.insert(QStringLiteral("CANConfigurationError"), deviceText("Configuration Error"));
+        table.insert(QStringLiteral("CANUnknownError"), deviceText("Unknown Error"));
         return table;
     });
 }
@@ -198,18 +198,18 @@ QMap<QString, QString> EnumHelper::getCanbusFrameErrorNames()
 {
     return cachedTable(QStringLiteral("CanbusFrameError"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("FrameNoError"), LocalizationHelper::deviceString(QStringLiteral("No Error")));
-        table.insert(QStringLiteral("TransmissionTimeOutError"), LocalizationHelper::deviceString(QStringLiteral("Transmission Timeout")));
-        table.insert(QStringLiteral("LostArbitrationError"), LocalizationHelper::deviceString(QStringLiteral("Lost Arbitration")));
-        table.insert(QStringLiteral("ControllerError"), LocalizationHelper::deviceString(QStringLiteral("Controller Error")));
-        table.insert(QStringLiteral("ProtocolViolationError"), LocalizationHelper::deviceString(QStringLiteral("Protocol Violation")));
-        table.insert(QStringLiteral("TransceiverError"), LocalizationHelper::deviceString(QStringLiteral("Transceiver Error")));
-        table.insert(QStringLiteral("MissingAcknowledgmentError"), LocalizationHelper::deviceString(QStringLiteral("Missing Acknowledgment")));
-        table.insert(QStringLiteral("BusOffError"), LocalizationHelper::deviceString(QStringLiteral("Bus Off")));
-        table.insert(QStringLiteral("BusError"), LocalizationHelper::deviceString(QStringLiteral("Bus Error")));
-        table.insert(QStringLiteral("ControllerRestartError"), LocalizationHelper::deviceString(QStringLiteral("Controller Restart")));
-        table.insert(QStringLiteral("FrameUnknownError"), LocalizationHelper::deviceString(QStringLiteral("Unknown Error")));
-        table.insert(QStringLiteral("AnyError"), LocalizationHelper::deviceString(QStringLiteral("Any Error")));
+        table.insert(QStringLiteral("FrameNoError"), deviceText("No Error"));
+        table.insert(QStringLiteral("TransmissionTimeOutError"), deviceText("Transmission Timeout"));
+        table.insert(QStringLiteral("LostArbitrationError"), deviceText("Lost Arbitration"));
+        table.insert(QStringLiteral("ControllerError"), deviceText("Controller Error"));
+        table.insert(QStringLiteral("ProtocolViolationError"), deviceText("Protocol Violation"));
+        table.insert(QStringLiteral("TransceiverError"), deviceText("Transceiver Error"));
+        table.insert(QStringLiteral("MissingAcknowledgmentError"), deviceText("Missing Acknowledgment"));
+        table.insert(QStringLiteral("BusOffError"), deviceText("Bus Off"));
+        table.insert(QStringLiteral("BusError"), deviceText("Bus Error"));
+        table.insert(QStringLiteral("ControllerRestartError"), deviceText("Controller Restart"));
+        table.insert(QStringLiteral("FrameUnknownError"), deviceText("Unknown Error"));
+        table.insert(QStringLiteral("AnyError"), deviceText("Any Error"));
         return table;
     });
 }
@@ -218,11 +218,11 @@ QMap<QString, QString> EnumHelper::getCanbusFrameTypeNames()
 {
     return cachedTable(QStringLiteral("CanbusFrameType"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("UnknownFrame"), LocalizationHelper::deviceString(QStringLiteral("Unknown Frame")));
-        table.insert(QStringLiteral("DataFrame"), LocalizationHelper::deviceString(QStringLiteral("Data Frame")));
-        table.insert(QStringLiteral("ErrorFrame"), LocalizationHelper::deviceString(QStringLiteral("Error Frame")));
-        table.insert(QStringLiteral("RemoteRequestFrame"), LocalizationHelper::deviceString(QStringLiteral("Remote Request Frame")));
-        table.insert(QStringLiteral("InvalidFrame"), LocalizationHelper::deviceString(QStringLiteral("Invalid Frame")));
+        table.insert(QStringLiteral("UnknownFrame"), deviceText("Unknown Frame"));
+        table.insert(QStringLiteral("DataFrame"), deviceText("Data Frame"));
+        table.insert(QStringLiteral("ErrorFrame"), deviceText("Error Frame"));
+        table.insert(QStringLiteral("RemoteRequestFrame"), deviceText("Remote Request Frame"));
+        table.insert(QStringLiteral("InvalidFrame"), deviceText("Invalid Frame"));
         return table;
     });
 }
@@ -231,9 +231,9 @@ QMap<QString, QString> EnumHelper::getCANNetworkNames()
 {
     return cachedTable(QStringLiteral("CanNetwork"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("RawCAN"), LocalizationHelper::deviceString(QStringLiteral("Raw CAN")));
-        table.insert(QStringLiteral("OpenCAN"), LocalizationHelper::deviceString(QStringLiteral("CANopen")));
-        table.insert(QStringLiteral("J1939"), LocalizationHelper::deviceString(QStringLiteral("SAE J1939")));
+        table.insert(QStringLiteral("RawCAN"), deviceText("Raw CAN"));
+        table.insert(QStringLiteral("OpenCAN"), deviceText("CANopen"));
+        table.insert(QStringLiteral("J1939"), deviceText("SAE J1939"));
         return table;
     });
 }
@@ -242,15 +242,15 @@ QMap<QString, QString> EnumHelper::getChartThemeNames()
 {
     return cachedTable(QStringLiteral("ChartTheme"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("ChartThemeLight"), LocalizationHelper::deviceString(QStringLiteral("Light")));
-        table.insert(QStringLiteral("ChartThemeBlueCerulean"), LocalizationHelper::deviceString(QStringLiteral("Blue Cerulean")));
-        table.insert(QStringLiteral("ChartThemeDark"), LocalizationHelper::deviceString(QStringLiteral("Dark")));
-        table.insert(QStringLiteral("ChartThemeBrownSand"), LocalizationHelper::deviceString(QStringLiteral("Brown Sand")));
-        table.insert(QStringLiteral("ChartThemeBlueNcs"), LocalizationHelper::deviceString(QStringLiteral("Blue NCS")));
-        table.insert(QStringLiteral("ChartThemeHighContrast"), LocalizationHelper::deviceString(QStringLiteral("High Contrast")));
-        table.insert(QStringLiteral("ChartThemeBlueIcy"), LocalizationHelper::deviceString(QStringLiteral("Blue Icy")));
-        table.insert(QStringLiteral("ChartThemeQt"), LocalizationHelper::deviceString(QStringLiteral("Qt")));
-        table.insert(QStringLiteral("NoChartTheme"), LocalizationHelper::deviceString(QStringLiteral("No Theme")));
+        table.insert(QStringLiteral("ChartThemeLight"), deviceText("Light"));
+        table.insert(QStringLiteral("ChartThemeBlueCerulean"), deviceText("Blue Cerulean"));
+        table.insert(QStringLiteral("ChartThemeDark"), deviceText("Dark"));
+        table.insert(QStringLiteral("ChartThemeBrownSand"), deviceText("Brown Sand"));
+        table.insert(QStringLiteral("ChartThemeBlueNcs"), deviceText("Blue NCS"));
+        table.insert(QStringLiteral("ChartThemeHighContrast"), deviceText("High Contrast"));
+        table.insert(QStringLiteral("ChartThemeBlueIcy"), deviceText("Blue Icy"));
+        table.insert(QStringLiteral("ChartThemeQt"), deviceText("Qt"));
+        table.insert(QStringLiteral("NoChartTheme"), deviceText("No Theme"));
         return table;
     });
 }
@@ -259,9 +259,9 @@ QMap<QString, QString> EnumHelper::getColorFormatNames()
 {
     return cachedTable(QStringLiteral("ColorFormat"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("CMYK"), LocalizationHelper::deviceString(QStringLiteral("CMYK")));
-        table.insert(QStringLiteral("HSV"), LocalizationHelper::deviceString(QStringLiteral("HSV")));
-        table.insert(QStringLiteral("RGB"), LocalizationHelper::deviceString(QStringLiteral("RGB")));
+        table.insert(QStringLiteral("CMYK"), deviceText("CMYK"));
+        table.insert(QStringLiteral("HSV"), deviceText("HSV"));
+        table.insert(QStringLiteral("RGB"), deviceText("RGB"));
         return table;
     });
 }
@@ -270,8 +270,8 @@ QMap<QString, QString> EnumHelper::getClockHandStyleNames()
 {
     return cachedTable(QStringLiteral("ClockHandStyle"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("DiscreteHand"), LocalizationHelper::deviceString(QStringLiteral("Discrete")));
-        table.insert(QStringLiteral("ContinuousHand"), LocalizationHelper::deviceString(QStringLiteral("Continuous")));
+        table.insert(QStringLiteral("DiscreteHand"), deviceText("Discrete"));
+        table.insert(QStringLiteral("ContinuousHand"), deviceText("Continuous"));
         return table;
     });
 }
@@ -280,8 +280,8 @@ QMap<QString, QString> EnumHelper::getCommunicationDirectionNames()
 {
     return cachedTable(QStringLiteral("CommunicationDirection"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("Receive"), LocalizationHelper::deviceString(QStringLiteral("Receive")));
-        table.insert(QStringLiteral("Send"), LocalizationHelper::deviceString(QStringLiteral("Send")));
+        table.insert(QStringLiteral("Receive"), deviceText("Receive"));
+        table.insert(QStringLiteral("Send"), deviceText("Send"));
         return table;
     });
 }
@@ -290,10 +290,10 @@ QMap<QString, QString> EnumHelper::getCommunicationTypeNames()
 {
     return cachedTable(QStringLiteral("CommunicationType"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("ModbusType"), LocalizationHelper::deviceString(QStringLiteral("Modbus")));
-        table.insert(QStringLiteral("CanBusType"), LocalizationHelper::deviceString(QStringLiteral("CAN Bus")));
-        table.insert(QStringLiteral("EthernetType"), LocalizationHelper::deviceString(QStringLiteral("Ethernet")));
-        table.insert(QStringLiteral("SerialCommunicationType"), LocalizationHelper::deviceString(QStringLiteral("Serial Communication")));
+        table.insert(QStringLiteral("ModbusType"), deviceText("Modbus"));
+        table.insert(QStringLiteral("CanBusType"), deviceText("CAN Bus"));
+        table.insert(QStringLiteral("EthernetType"), deviceText("Ethernet"));
+        table.insert(QStringLiteral("SerialCommunicationType"), deviceText("Serial Communication"));
         return table;
     });
 }
@@ -302,8 +302,8 @@ QMap<QString, QString> EnumHelper::getColorRoleNames()
 {
     return cachedTable(QStringLiteral("ColorRole"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("MajorColorRole"), LocalizationHelper::deviceString(QStringLiteral("Fill")));
-        table.insert(QStringLiteral("MinorColorRole"), LocalizationHelper::deviceString(QStringLiteral("Border")));
+        table.insert(QStringLiteral("MajorColorRole"), deviceText("Fill"));
+        table.insert(QStringLiteral("MinorColorRole"), deviceText("Border"));
         return table;
     });
 }
@@ -312,12 +312,12 @@ QMap<QString, QString> EnumHelper::getEndingCharNames()
 {
     return cachedTable(QStringLiteral("EndingChar"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("NoEOL"), LocalizationHelper::deviceString(QStringLiteral("None")));
-        table.insert(QStringLiteral("LF"), LocalizationHelper::deviceString(QStringLiteral("Line Feed (LF)")));
-        table.insert(QStringLiteral("CR"), LocalizationHelper::deviceString(QStringLiteral("Carriage Return (CR)")));
-        table.insert(QStringLiteral("CRLF"), LocalizationHelper::deviceString(QStringLiteral("CR + LF")));
-        table.insert(QStringLiteral("End"), LocalizationHelper::deviceString(QStringLiteral("END")));
-        table.insert(QStringLiteral("EndWithBrackets"), LocalizationHelper::deviceString(QStringLiteral("[END]")));
+        table.insert(QStringLiteral("NoEOL"), deviceText("None"));
+        table.insert(QStringLiteral("LF"), deviceText("Line Feed (LF)"));
+        table.insert(QStringLiteral("CR"), deviceText("Carriage Return (CR)"));
+        table.insert(QStringLiteral("CRLF"), deviceText("CR + LF"));
+        table.insert(QStringLiteral("End"), deviceText("END"));
+        table.insert(QStringLiteral("EndWithBrackets"), deviceText("[END]"));
         return table;
     });
 }
@@ -326,15 +326,15 @@ QMap<QString, QString> EnumHelper::getEncodeDataTypeNames()
 {
     return cachedTable(QStringLiteral("EncodeDataType"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("NotUsed"), LocalizationHelper::deviceString(QStringLiteral("Not Used")));
-        table.insert(QStringLiteral("UnsignedInt16Bit"), LocalizationHelper::deviceString(QStringLiteral("Unsigned 16-bit Integer")));
-        table.insert(QStringLiteral("SignedInt16Bit"), LocalizationHelper::deviceString(QStringLiteral("Signed 16-bit Integer")));
-        table.insert(QStringLiteral("TwoCharAsciiString"), LocalizationHelper::deviceString(QStringLiteral("2-Character ASCII String")));
-        table.insert(QStringLiteral("DiscreteOnOff"), LocalizationHelper::deviceString(QStringLiteral("Discrete On/Off")));
-        table.insert(QStringLiteral("UnsignedInt32Bit"), LocalizationHelper::deviceString(QStringLiteral("Unsigned 32-bit Integer")));
-        table.insert(QStringLiteral("SignedInt32Bit"), LocalizationHelper::deviceString(QStringLiteral("Signed 32-bit Integer")));
-        table.insert(QStringLiteral("SinglePrecFloat32Bit"), LocalizationHelper::deviceString(QStringLiteral("32-bit Single Precision Float")));
-        table.insert(QStringLiteral("FourCharAsciiStr"), LocalizationHelper::deviceString(QStringLiteral("4-Character ASCII String")));
+        table.insert(QStringLiteral("NotUsed"), deviceText("Not Used"));
+        table.insert(QStringLiteral("UnsignedInt16Bit"), deviceText("Unsigned 16-bit Integer"));
+        table.insert(QStringLiteral("SignedInt16Bit"), deviceText("Signed 16-bit Integer"));
+        table.insert(QStringLiteral("TwoCharAsciiString"), deviceText("2-Character ASCII String"));
+        table.insert(QStringLiteral("DiscreteOnOff"), deviceText("Discrete On/Off"));
+        table.insert(QStringLiteral("UnsignedInt32Bit"), deviceText("Unsigned 32-bit Integer"));
+        table.insert(QStringLiteral("SignedInt32Bit"), deviceText("Signed 32-bit Integer"));
+        table.insert(QStringLiteral("SinglePrecFloat32Bit"), deviceText("32-bit Single Precision Float"));
+        table.insert(QStringLiteral("FourCharAsciiStr"), deviceText("4-Character ASCII String"));
         return table;
     });
 }
@@ -343,10 +343,10 @@ QMap<QString, QString> EnumHelper::getEncodeByteOrderNames()
 {
     return cachedTable(QStringLiteral("EncodeByteOrder"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("HighByteHighWord"), LocalizationHelper::deviceString(QStringLiteral("High Byte, High Word")));
-        table.insert(QStringLiteral("HighByteLowWord"), LocalizationHelper::deviceString(QStringLiteral("High Byte, Low Word")));
-        table.insert(QStringLiteral("LowByteHighWord"), LocalizationHelper::deviceString(QStringLiteral("Low Byte, High Word")));
-        table.insert(QStringLiteral("LowByteLowWord"), LocalizationHelper::deviceString(QStringLiteral("Low Byte, Low Word")));
+        table.insert(QStringLiteral("HighByteHighWord"), deviceText("High Byte, High Word"));
+        table.insert(QStringLiteral("HighByteLowWord"), deviceText("High Byte, Low Word"));
+        table.insert(QStringLiteral("LowByteHighWord"), deviceText("Low Byte, High Word"));
+        table.insert(QStringLiteral("LowByteLowWord"), deviceText("Low Byte, Low Word"));
         return table;
     });
 }
@@ -355,8 +355,8 @@ QMap<QString, QString> EnumHelper::getFtpTypeNames()
 {
     return cachedTable(QStringLiteral("FtpType"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("FTP"), LocalizationHelper::deviceString(QStringLiteral("FTP")));
-        table.insert(QStringLiteral("SFTP"), LocalizationHelper::deviceString(QStringLiteral("SFTP")));
+        table.insert(QStringLiteral("FTP"), deviceText("FTP"));
+        table.insert(QStringLiteral("SFTP"), deviceText("SFTP"));
         return table;
     });
 }
@@ -365,10 +365,10 @@ QMap<QString, QString> EnumHelper::getErrorCheckLevelNames()
 {
     return cachedTable(QStringLiteral("ErrorCheckLevel"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("ErrorCheckLevel0"), LocalizationHelper::deviceString(QStringLiteral("Level-%1")).arg(0));
-        table.insert(QStringLiteral("ErrorCheckLevel1"), LocalizationHelper::deviceString(QStringLiteral("Level-%1")).arg(1));
-        table.insert(QStringLiteral("ErrorCheckLevel2"), LocalizationHelper::deviceString(QStringLiteral("Level-%1")).arg(2));
-        table.insert(QStringLiteral("ErrorCheckLevel3"), LocalizationHelper::deviceString(QStringLiteral("Level-%1")).arg(3));
+        table.insert(QStringLiteral("ErrorCheckLevel0"), deviceText("Level-%1").arg(0));
+        table.insert(QStringLiteral("ErrorCheckLevel1"), deviceText("Level-%1").arg(1));
+        table.insert(QStringLiteral("ErrorCheckLevel2"), deviceText("Level-%1").arg(2));
+        table.insert(QStringLiteral("ErrorCheckLevel3"), deviceText("Level-%1").arg(3));
         return table;
     });
 }
@@ -377,8 +377,8 @@ QMap<QString, QString> EnumHelper::getEthernetConfigNames()
 {
     return cachedTable(QStringLiteral("EthernetConfig"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("Dynamic"), LocalizationHelper::deviceString(QStringLiteral("Dynamic")));
-        table.insert(QStringLiteral("Static"), LocalizationHelper::deviceString(QStringLiteral("Static")));
+        table.insert(QStringLiteral("Dynamic"), deviceText("Dynamic"));
+        table.insert(QStringLiteral("Static"), deviceText("Static"));
         return table;
     });
 }
@@ -387,9 +387,9 @@ QMap<QString, QString> EnumHelper::getFlowControlNames()
 {
     return cachedTable(QStringLiteral("FlowControl"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("NoFlowControl"), LocalizationHelper::deviceString(QStringLiteral("None")));
-        table.insert(QStringLiteral("XONXOFF"), LocalizationHelper::deviceString(QStringLiteral("XON/XOFF")));
-        table.insert(QStringLiteral("HardwareControl"), LocalizationHelper::deviceString(QStringLiteral("Hardware")));
+        table.insert(QStringLiteral("NoFlowControl"), deviceText("None"));
+        table.insert(QStringLiteral("XONXOFF"), deviceText("XON/XOFF"));
+        table.insert(QStringLiteral("HardwareControl"), deviceText("Hardware"));
         return table;
     });
 }
@@ -398,10 +398,10 @@ QMap<QString, QString> EnumHelper::getFrameRateNames()
 {
     return cachedTable(QStringLiteral("FrameRate"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("Frame125"), LocalizationHelper::deviceString(QStringLiteral("125Kbit/s")));
-        table.insert(QStringLiteral("Frame250"), LocalizationHelper::deviceString(QStringLiteral("250Kbit/s")));
-        table.insert(QStringLiteral("Frame500"), LocalizationHelper::deviceString(QStringLiteral("500Kbit/s")));
-        table.insert(QStringLiteral("Frame1000"), LocalizationHelper::deviceString(QStringLiteral("1000Kbit/s")));
+        table.insert(QStringLiteral("Frame125"), deviceText("125Kbit/s"));
+        table.insert(QStringLiteral("Frame250"), deviceText("250Kbit/s"));
+        table.insert(QStringLiteral("Frame500"), deviceText("500Kbit/s"));
+        table.insert(QStringLiteral("Frame1000"), deviceText("1000Kbit/s"));
         return table;
     });
 }
@@ -410,9 +410,9 @@ QMap<QString, QString> EnumHelper::getGradientSpreadNames()
 {
     return cachedTable(QStringLiteral("GradientSpread"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("PadSpread"), LocalizationHelper::deviceString(QStringLiteral("Pad")));
-        table.insert(QStringLiteral("ReflectSpread"), LocalizationHelper::deviceString(QStringLiteral("Reflect")));
-        table.insert(QStringLiteral("RepeatSpread"), LocalizationHelper::deviceString(QStringLiteral("Repeat")));
+        table.insert(QStringLiteral("PadSpread"), deviceText("Pad"));
+        table.insert(QStringLiteral("ReflectSpread"), deviceText("Reflect"));
+        table.insert(QStringLiteral("RepeatSpread"), deviceText("Repeat"));
         return table;
     });
 }
@@ -421,10 +421,10 @@ QMap<QString, QString> EnumHelper::getInputOutputTypeNames()
 {
     return cachedTable(QStringLiteral("InputOutputType"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("UnavailableType"), LocalizationHelper::deviceString(QStringLiteral("Unavailable")));
-        table.insert(QStringLiteral("UnusedType"), LocalizationHelper::deviceString(QStringLiteral("Unused")));
-        table.insert(QStringLiteral("InputType"), LocalizationHelper::deviceString(QStringLiteral("Input")));
-        table.insert(QStringLiteral("OutputType"), LocalizationHelper::deviceString(QStringLiteral("Output")));
+        table.insert(QStringLiteral("UnavailableType"), deviceText("Unavailable"));
+        table.insert(QStringLiteral("UnusedType"), deviceText("Unused"));
+        table.insert(QStringLiteral("InputType"), deviceText("Input"));
+        table.insert(QStringLiteral("OutputType"), deviceText("Output"));
         return table;
     });
 }
@@ -433,9 +433,9 @@ QMap<QString, QString> EnumHelper::getLetterCaseNames()
 {
     return cachedTable(QStringLiteral("LetterCase"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("NaturalCase"), LocalizationHelper::deviceString(QStringLiteral("Natural Case")));
-        table.insert(QStringLiteral("UpperCase"), LocalizationHelper::deviceString(QStringLiteral("Upper Case")));
-        table.insert(QStringLiteral("LowerCase"), LocalizationHelper::deviceString(QStringLiteral("Lower Case")));
+        table.insert(QStringLiteral("NaturalCase"), deviceText("Natural Case"));
+        table.insert(QStringLiteral("UpperCase"), deviceText("Upper Case"));
+        table.insert(QStringLiteral("LowerCase"), deviceText("Lower Case"));
         return table;
     });
 }
@@ -444,9 +444,9 @@ QMap<QString, QString> EnumHelper::getParityCheckNames()
 {
     return cachedTable(QStringLiteral("ParityCheck"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("NoParity"), LocalizationHelper::deviceString(QStringLiteral("None")));
-        table.insert(QStringLiteral("OddParity"), LocalizationHelper::deviceString(QStringLiteral("Odd")));
-        table.insert(QStringLiteral("EvenParity"), LocalizationHelper::deviceString(QStringLiteral("Even")));
+        table.insert(QStringLiteral("NoParity"), deviceText("None"));
+        table.insert(QStringLiteral("OddParity"), deviceText("Odd"));
+        table.insert(QStringLiteral("EvenParity"), deviceText("Even"));
         return table;
     });
 }
@@ -455,9 +455,9 @@ QMap<QString, QString> EnumHelper::getResetBehaviorNames()
 {
     return cachedTable(QStringLiteral("ResetBehavior"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("AutomaticReset"), LocalizationHelper::deviceString(QStringLiteral("Automatic Reset")));
-        table.insert(QStringLiteral("ManualReset"), LocalizationHelper::deviceString(QStringLiteral("Manual Reset")));
-        table.insert(QStringLiteral("CustomReset"), LocalizationHelper::deviceString(QStringLiteral("Custom Reset")));
+        table.insert(QStringLiteral("AutomaticReset"), deviceText("Automatic Reset"));
+        table.insert(QStringLiteral("ManualReset"), deviceText("Manual Reset"));
+        table.insert(QStringLiteral("CustomReset"), deviceText("Custom Reset"));
         return table;
     });
 }
@@ -466,9 +466,9 @@ QMap<QString, QString> EnumHelper::getRollOverBehaviorNames()
 {
     return cachedTable(QStringLiteral("RollOverBehavior"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("Append"), LocalizationHelper::deviceString(QStringLiteral("Append")));
-        table.insert(QStringLiteral("Ignore"), LocalizationHelper::deviceString(QStringLiteral("Ignore")));
-        table.insert(QStringLiteral("SaveAndReset"), LocalizationHelper::deviceString(QStringLiteral("Save and Reset")));
+        table.insert(QStringLiteral("Append"), deviceText("Append"));
+        table.insert(QStringLiteral("Ignore"), deviceText("Ignore"));
+        table.insert(QStringLiteral("SaveAndReset"), deviceText("Save and Reset"));
         return table;
     });
 }
@@ -477,13 +477,13 @@ QMap<QString, QString> EnumHelper::getSerialComErrorNames()
 {
     return cachedTable(QStringLiteral("SerialCommunicationError"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("TargetOffline"), LocalizationHelper::deviceString(QStringLiteral("Target Offline")));
-        table.insert(QStringLiteral("TargetBusy"), LocalizationHelper::deviceString(QStringLiteral("Target Busy")));
-        table.insert(QStringLiteral("NameDecodeError"), LocalizationHelper::deviceString(QStringLiteral("Name Decode Error")));
-        table.insert(QStringLiteral("TypeDecodeError"), LocalizationHelper::deviceString(QStringLiteral("Type Decode Error")));
-        table.insert(QStringLiteral("ValueDecodeError"), LocalizationHelper::deviceString(QStringLiteral("Value Decode Error")));
-        table.insert(QStringLiteral("DataOverFlowError"), LocalizationHelper::deviceString(QStringLiteral("Data Overflow")));
-        table.insert(QStringLiteral("IDDecodeError"), LocalizationHelper::deviceString(QStringLiteral("ID Decode Error")));
+        table.insert(QStringLiteral("TargetOffline"), deviceText("Target Offline"));
+        table.insert(QStringLiteral("TargetBusy"), deviceText("Target Busy"));
+        table.insert(QStringLiteral("NameDecodeError"), deviceText("Name Decode Error"));
+        table.insert(QStringLiteral("TypeDecodeError"), deviceText("Type Decode Error"));
+        table.insert(QStringLiteral("ValueDecodeError"), deviceText("Value Decode Error"));
+        table.insert(QStringLiteral("DataOverFlowError"), deviceText("Data Overflow"));
+        table.insert(QStringLiteral("IDDecodeError"), deviceText("ID Decode Error"));
         return table;
     });
 }
@@ -492,11 +492,11 @@ QMap<QString, QString> EnumHelper::getSeparatorCharNames()
 {
     return cachedTable(QStringLiteral("SeparatorChar"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("NoSeparator"), LocalizationHelper::deviceString(QStringLiteral("None")));
-        table.insert(QStringLiteral("SpaceSeparator"), LocalizationHelper::deviceString(QStringLiteral("Space")));
-        table.insert(QStringLiteral("CommaSeparator"), LocalizationHelper::deviceString(QStringLiteral("Comma")));
-        table.insert(QStringLiteral("SemiColonSeparator"), LocalizationHelper::deviceString(QStringLiteral("Semicolon")));
-        table.insert(QStringLiteral("TabSeparator"), LocalizationHelper::deviceString(QStringLiteral("Tab")));
+        table.insert(QStringLiteral("NoSeparator"), deviceText("None"));
+        table.insert(QStringLiteral("SpaceSeparator"), deviceText("Space"));
+        table.insert(QStringLiteral("CommaSeparator"), deviceText("Comma"));
+        table.insert(QStringLiteral("SemiColonSeparator"), deviceText("Semicolon"));
+        table.insert(QStringLiteral("TabSeparator"), deviceText("Tab"));
         return table;
     });
 }
@@ -505,10 +505,10 @@ QMap<QString, QString> EnumHelper::getSerialComNames()
 {
     return cachedTable(QStringLiteral("SerialComType"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("RS232"), LocalizationHelper::deviceString(QStringLiteral("RS-232")));
-        table.insert(QStringLiteral("RS485"), LocalizationHelper::deviceString(QStringLiteral("RS-485")));
-        table.insert(QStringLiteral("I2C"), LocalizationHelper::deviceString(QStringLiteral("I2C")));
-        table.insert(QStringLiteral("SPI"), LocalizationHelper::deviceString(QStringLiteral("SPI")));
+        table.insert(QStringLiteral("RS232"), deviceText("RS-232"));
+        table.insert(QStringLiteral("RS485"), deviceText("RS-485"));
+        table.insert(QStringLiteral("I2C"), deviceText("I2C"));
+        table.insert(QStringLiteral("SPI"), deviceText("SPI"));
         return table;
     });
 }
@@ -517,9 +517,9 @@ QMap<QString, QString> EnumHelper::getServiceTypeNames()
 {
     return cachedTable(QStringLiteral("ServiceType"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("UnusedService"), LocalizationHelper::deviceString(QStringLiteral("Unused")));
-        table.insert(QStringLiteral("NativeService"), LocalizationHelper::deviceString(QStringLiteral("Native")));
-        table.insert(QStringLiteral("TerminalService"), LocalizationHelper::deviceString(QStringLiteral("Terminal")));
+        table.insert(QStringLiteral("UnusedService"), deviceText("Unused"));
+        table.insert(QStringLiteral("NativeService"), deviceText("Native"));
+        table.insert(QStringLiteral("TerminalService"), deviceText("Terminal"));
         return table;
     });
 }
@@ -528,8 +528,8 @@ QMap<QString, QString> EnumHelper::getStopBitNames()
 {
     return cachedTable(QStringLiteral("StopBit"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("OneBit"), LocalizationHelper::deviceString(QStringLiteral("1 Bit")));
-        table.insert(QStringLiteral("TwoBits"), LocalizationHelper::deviceString(QStringLiteral("2 Bits")));
+        table.insert(QStringLiteral("OneBit"), deviceText("1 Bit"));
+        table.insert(QStringLiteral("TwoBits"), deviceText("2 Bits"));
         return table;
     });
 }
@@ -538,11 +538,11 @@ QMap<QString, QString> EnumHelper::getStringFormatNames()
 {
     return cachedTable(QStringLiteral("StringFormat"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("NaturalFormat"), LocalizationHelper::deviceString(QStringLiteral("Natural")));
-        table.insert(QStringLiteral("ScientificFormat"), LocalizationHelper::deviceString(QStringLiteral("Scientific")));
-        table.insert(QStringLiteral("AutomaticFormat"), LocalizationHelper::deviceString(QStringLiteral("Automatic")));
-        table.insert(QStringLiteral("HexadecimalFormat"), LocalizationHelper::deviceString(QStringLiteral("Hexadecimal")));
-        table.insert(QStringLiteral("ThousandSeparatorFormat"), LocalizationHelper::deviceString(QStringLiteral("Thousand Separator")));
+        table.insert(QStringLiteral("NaturalFormat"), deviceText("Natural"));
+        table.insert(QStringLiteral("ScientificFormat"), deviceText("Scientific"));
+        table.insert(QStringLiteral("AutomaticFormat"), deviceText("Automatic"));
+        table.insert(QStringLiteral("HexadecimalFormat"), deviceText("Hexadecimal"));
+        table.insert(QStringLiteral("ThousandSeparatorFormat"), deviceText("Thousand Separator"));
         return table;
     });
 }
@@ -551,12 +551,12 @@ QMap<QString, QString> EnumHelper::getStringOperationNames()
 {
     return cachedTable(QStringLiteral("StringOperation"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("ConcatString"), LocalizationHelper::deviceString(QStringLiteral("Concatenate")));
-        table.insert(QStringLiteral("ReplaceString"), LocalizationHelper::deviceString(QStringLiteral("Replace")));
-        table.insert(QStringLiteral("ReplaceFirstString"), LocalizationHelper::deviceString(QStringLiteral("Replace First")));
-        table.insert(QStringLiteral("SplitString"), LocalizationHelper::deviceString(QStringLiteral("Split")));
-        table.insert(QStringLiteral("SubString"), LocalizationHelper::deviceString(QStringLiteral("Substring")));
-        table.insert(QStringLiteral("ToLowerCaseString"), LocalizationHelper::deviceString(QStringLiteral("To Lower Case")));
+        table.insert(QStringLiteral("ConcatString"), deviceText("Concatenate"));
+        table.insert(QStringLiteral("ReplaceString"), deviceText("Replace"));
+        table.insert(QStringLiteral("ReplaceFirstString"), deviceText("Replace First"));
+        table.insert(QStringLiteral("SplitString"), deviceText("Split"));
+        table.insert(QStringLiteral("SubString"), deviceText("Substring"));
+        table.insert(QStringLiteral("ToLowerCaseString"), deviceText("To Lower Case"));
         return table;
     });
 }
@@ -565,12 +565,12 @@ QMap<QString, QString> EnumHelper::getTemplateCategoryNames()
 {
     return cachedTable(QStringLiteral("TemplateCategory"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("MeterTemplate"), LocalizationHelper::deviceString(QStringLiteral("Meter")));
-        table.insert(QStringLiteral("VisualTemplate"), LocalizationHelper::deviceString(QStringLiteral("Visual")));
-        table.insert(QStringLiteral("FunctionTemplate"), LocalizationHelper::deviceString(QStringLiteral("Function")));
-        table.insert(QStringLiteral("HardwareTemplate"), LocalizationHelper::deviceString(QStringLiteral("Hardware")));
-        table.insert(QStringLiteral("OtherTemplate"), LocalizationHelper::deviceString(QStringLiteral("Other")));
-        table.insert(QStringLiteral("UserTemplate"), LocalizationHelper::deviceString(QStringLiteral("User")));
+        table.insert(QStringLiteral("MeterTemplate"), deviceText("Meter"));
+        table.insert(QStringLiteral("VisualTemplate"), deviceText("Visual"));
+        table.insert(QStringLiteral("FunctionTemplate"), deviceText("Function"));
+        table.insert(QStringLiteral("HardwareTemplate"), deviceText("Hardware"));
+        table.insert(QStringLiteral("OtherTemplate"), deviceText("Other"));
+        table.insert(QStringLiteral("UserTemplate"), deviceText("User"));
         return table;
     });
 }
@@ -579,10 +579,10 @@ QMap<QString, QString> EnumHelper::getTerminalModeNames()
 {
     return cachedTable(QStringLiteral("TerminalMode"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("TerminalMode0"), LocalizationHelper::deviceString(QStringLiteral("Mode %1")).arg(0));
-        table.insert(QStringLiteral("TerminalMode1"), LocalizationHelper::deviceString(QStringLiteral("Mode %1")).arg(1));
-        table.insert(QStringLiteral("TerminalMode2"), LocalizationHelper::deviceString(QStringLiteral("Mode %1")).arg(2));
-        table.insert(QStringLiteral("TerminalMode3"), LocalizationHelper::deviceString(QStringLiteral("Mode %1")).arg(3));
+        table.insert(QStringLiteral("TerminalMode0"), deviceText("Mode %1").arg(0));
+        table.insert(QStringLiteral("TerminalMode1"), deviceText("Mode %1").arg(1));
+        table.insert(QStringLiteral("TerminalMode2"), deviceText("Mode %1").arg(2));
+        table.insert(QStringLiteral("TerminalMode3"), deviceText("Mode %1").arg(3));
         return table;
     });
 }
@@ -591,15 +591,15 @@ QMap<QString, QString> EnumHelper::getTextAlignmentNames()
 {
     return cachedTable(QStringLiteral("TextAlignment"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("AlignTopLeft"), LocalizationHelper::deviceString(QStringLiteral("Top Left")));
-        table.insert(QStringLiteral("AlignTop"), LocalizationHelper::deviceString(QStringLiteral("Top")));
-        table.insert(QStringLiteral("AlignTopRight"), LocalizationHelper::deviceString(QStringLiteral("Top Right")));
-        table.insert(QStringLiteral("AlignLeft"), LocalizationHelper::deviceString(QStringLiteral("Left")));
-        table.insert(QStringLiteral("AlignCenter"), LocalizationHelper::deviceString(QStringLiteral("Center")));
-        table.insert(QStringLiteral("AlignRight"), LocalizationHelper::deviceString(QStringLiteral("Right")));
-        table.insert(QStringLiteral("AlignBottomLeft"), LocalizationHelper::deviceString(QStringLiteral("Bottom Left")));
-        table.insert(QStringLiteral("AlignBottom"), LocalizationHelper::deviceString(QStringLiteral("Bottom")));
-        table.insert(QStringLiteral("AlignBottomRight"), LocalizationHelper::deviceString(QStringLiteral("Bottom Right")));
+        table.insert(QStringLiteral("AlignTopLeft"), deviceText("Top Left"));
+        table.insert(QStringLiteral("AlignTop"), deviceText("Top"));
+        table.insert(QStringLiteral("AlignTopRight"), deviceText("Top Right"));
+        table.insert(QStringLiteral("AlignLeft"), deviceText("Left"));
+        table.insert(QStringLiteral("AlignCenter"), deviceText("Center"));
+        table.insert(QStringLiteral("AlignRight"), deviceText("Right"));
+        table.insert(QStringLiteral("AlignBottomLeft"), deviceText("Bottom Left"));
+        table.insert(QStringLiteral("AlignBottom"), deviceText("Bottom"));
+        table.insert(QStringLiteral("AlignBottomRight"), deviceText("Bottom Right"));
         return table;
     });
 }
@@ -608,10 +608,10 @@ QMap<QString, QString> EnumHelper::getTextStyleNames()
 {
     return cachedTable(QStringLiteral("TextStyle"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("Standard"), LocalizationHelper::deviceString(QStringLiteral("Standard")));
-        table.insert(QStringLiteral("Outline"), LocalizationHelper::deviceString(QStringLiteral("Outline")));
-        table.insert(QStringLiteral("Raised"), LocalizationHelper::deviceString(QStringLiteral("Raised")));
-        table.insert(QStringLiteral("Sunken"), LocalizationHelper::deviceString(QStringLiteral("Sunken")));
+        table.insert(QStringLiteral("Standard"), deviceText("Standard"));
+        table.insert(QStringLiteral("Outline"), deviceText("Outline"));
+        table.insert(QStringLiteral("Raised"), deviceText("Raised"));
+        table.insert(QStringLiteral("Sunken"), deviceText("Sunken"));
         return table;
     });
 }
@@ -620,9 +620,9 @@ QMap<QString, QString> EnumHelper::getThermistorUnitsNames()
 {
     return cachedTable(QStringLiteral("ThermistorUnits"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("Celsius"), LocalizationHelper::deviceString(QStringLiteral("Celsius")));
-        table.insert(QStringLiteral("Fahrenheit"), LocalizationHelper::deviceString(QStringLiteral("Fahrenheit")));
-        table.insert(QStringLiteral("Kelvin"), LocalizationHelper::deviceString(QStringLiteral("Kelvin")));
+        table.insert(QStringLiteral("Celsius"), deviceText("Celsius"));
+        table.insert(QStringLiteral("Fahrenheit"), deviceText("Fahrenheit"));
+        table.insert(QStringLiteral("Kelvin"), deviceText("Kelvin"));
         return table;
     });
 }
@@ -631,9 +631,9 @@ QMap<QString, QString> EnumHelper::getVariableAccessModeNames()
 {
     return cachedTable(QStringLiteral("VariableAccessMode"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("ReadOnly"), LocalizationHelper::deviceString(QStringLiteral("Read Only")));
-        table.insert(QStringLiteral("ReadWrite"), LocalizationHelper::deviceString(QStringLiteral("Read/Write")));
-        table.insert(QStringLiteral("Constant"), LocalizationHelper::deviceString(QStringLiteral("Constant")));
+        table.insert(QStringLiteral("ReadOnly"), deviceText("Read Only"));
+        table.insert(QStringLiteral("ReadWrite"), deviceText("Read/Write"));
+        table.insert(QStringLiteral("Constant"), deviceText("Constant"));
         return table;
     });
 }
@@ -642,20 +642,20 @@ QMap<QString, QString> EnumHelper::getVariableTypeNames()
 {
     return cachedTable(QStringLiteral("VariableType"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("UndefinedType"), LocalizationHelper::deviceString(QStringLiteral("Undefined")));
-        table.insert(QStringLiteral("BooleanType"), LocalizationHelper::deviceString(QStringLiteral("Boolean")));
-        table.insert(QStringLiteral("IntegerType"), LocalizationHelper::deviceString(QStringLiteral("Integer")));
-        table.insert(QStringLiteral("RealType"), LocalizationHelper::deviceString(QStringLiteral("Real")));
-        table.insert(QStringLiteral("StringType"), LocalizationHelper::deviceString(QStringLiteral("String")));
-        table.insert(QStringLiteral("EnumType"), LocalizationHelper::deviceString(QStringLiteral("Enumeration")));
-        table.insert(QStringLiteral("ColorType"), LocalizationHelper::deviceString(QStringLiteral("Color")));
-        table.insert(QStringLiteral("ObjectType"), LocalizationHelper::deviceString(QStringLiteral("Object")));
-        table.insert(QStringLiteral("VoidType"), LocalizationHelper::deviceString(QStringLiteral("Void")));
-        table.insert(QStringLiteral("ListType"), LocalizationHelper::deviceString(QStringLiteral("List")));
-        table.insert(QStringLiteral("MapType"), LocalizationHelper::deviceString(QStringLiteral("Map")));
-        table.insert(QStringLiteral("NumberType"), LocalizationHelper::deviceString(QStringLiteral("Number")));
-        table.insert(QStringLiteral("BytesType"), LocalizationHelper::deviceString(QStringLiteral("Bytes")));
-        table.insert(QStringLiteral("FtpType"), LocalizationHelper::deviceString(QStringLiteral("FTP")));
+        table.insert(QStringLiteral("UndefinedType"), deviceText("Undefined"));
+        table.insert(QStringLiteral("BooleanType"), deviceText("Boolean"));
+        table.insert(QStringLiteral("IntegerType"), deviceText("Integer"));
+        table.insert(QStringLiteral("RealType"), deviceText("Real"));
+        table.insert(QStringLiteral("StringType"), deviceText("String"));
+        table.insert(QStringLiteral("EnumType"), deviceText("Enumeration"));
+        table.insert(QStringLiteral("ColorType"), deviceText("Color"));
+        table.insert(QStringLiteral("ObjectType"), deviceText("Object"));
+        table.insert(QStringLiteral("VoidType"), deviceText("Void"));
+        table.insert(QStringLiteral("ListType"), deviceText("List"));
+        table.insert(QStringLiteral("MapType"), deviceText("Map"));
+        table.insert(QStringLiteral("NumberType"), deviceText("Number"));
+        table.insert(QStringLiteral("BytesType"), deviceText("Bytes"));
+        table.insert(QStringLiteral("FtpType"), deviceText("FTP"));
         return table;
     });
 }
@@ -664,8 +664,8 @@ QMap<QString, QString> EnumHelper::getProtocolTypeNames()
 {
     return cachedTable(QStringLiteral("ProtocolType"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("NoProtocol"), LocalizationHelper::deviceString(QStringLiteral("None")));
-        table.insert(QStringLiteral("Modbus"), LocalizationHelper::deviceString(QStringLiteral("Modbus")));
+        table.insert(QStringLiteral("NoProtocol"), deviceText("None"));
+        table.insert(QStringLiteral("Modbus"), deviceText("Modbus"));
         return table;
     });
 }
@@ -674,8 +674,8 @@ QMap<QString, QString> EnumHelper::getMessageTypeNames()
 {
     return cachedTable(QStringLiteral("MessageType"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("Broadcast"), LocalizationHelper::deviceString(QStringLiteral("Broadcast")));
-        table.insert(QStringLiteral("Direct"), LocalizationHelper::deviceString(QStringLiteral("Direct")));
+        table.insert(QStringLiteral("Broadcast"), deviceText("Broadcast"));
+        table.insert(QStringLiteral("Direct"), deviceText("Direct"));
         return table;
     });
 }
@@ -684,8 +684,8 @@ QMap<QString, QString> EnumHelper::getModeTypeNames()
 {
     return cachedTable(QStringLiteral("ModeType"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("Master"), LocalizationHelper::deviceString(QStringLiteral("Master")));
-        table.insert(QStringLiteral("Slave"), LocalizationHelper::deviceString(QStringLiteral("Slave")));
+        table.insert(QStringLiteral("Master"), deviceText("Master"));
+        table.insert(QStringLiteral("Slave"), deviceText("Slave"));
         return table;
     });
 }
@@ -694,20 +694,20 @@ QMap<QString, QString> EnumHelper::getModbusCommandTypeNames()
 {
     return cachedTable(QStringLiteral("ModbusCommandType"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("NoCommand"), LocalizationHelper::deviceString(QStringLiteral("No Command")));
-        table.insert(QStringLiteral("ReadCoils"), LocalizationHelper::deviceString(QStringLiteral("Read Coils")));
-        table.insert(QStringLiteral("ReadDiscrete"), LocalizationHelper::deviceString(QStringLiteral("Read Discrete Inputs")));
-        table.insert(QStringLiteral("ReadHoldingRegisters"), LocalizationHelper::deviceString(QStringLiteral("Read Holding Registers")));
-        table.insert(QStringLiteral("ReadInputRegisters"), LocalizationHelper::deviceString(QStringLiteral("Read Input Registers")));
-        table.insert(QStringLiteral("WriteSingleCoil"), LocalizationHelper::deviceString(QStringLiteral("Write Single Coil")));
-        table.insert(QStringLiteral("WriteSingleRegister"), LocalizationHelper::deviceString(QStringLiteral("Write Single Register")));
-        table.insert(QStringLiteral("WriteMultipleCoils"), LocalizationHelper::deviceString(QStringLiteral("Write Multiple Coils")));
-        table.insert(QStringLiteral("WriteMultipleRegisters"), LocalizationHelper::deviceString(QStringLiteral("Write Multiple Registers")));
-        table.insert(QStringLiteral("ReadExceptionStatus"), LocalizationHelper::deviceString(QStringLiteral("Read Exception Status")));
-        table.insert(QStringLiteral("GetRegister"), LocalizationHelper::deviceString(QStringLiteral("Get Register")));
-        table.insert(QStringLiteral("GetString"), LocalizationHelper::deviceString(QStringLiteral("Get String")));
-        table.insert(QStringLiteral("SetRegister"), LocalizationHelper::deviceString(QStringLiteral("Set Register")));
-        table.insert(QStringLiteral("SetString"), LocalizationHelper::deviceString(QStringLiteral("Set String")));
+        table.insert(QStringLiteral("NoCommand"), deviceText("No Command"));
+        table.insert(QStringLiteral("ReadCoils"), deviceText("Read Coils"));
+        table.insert(QStringLiteral("ReadDiscrete"), deviceText("Read Discrete Inputs"));
+        table.insert(QStringLiteral("ReadHoldingRegisters"), deviceText("Read Holding Registers"));
+        table.insert(QStringLiteral("ReadInputRegisters"), deviceText("Read Input Registers"));
+        table.insert(QStringLiteral("WriteSingleCoil"), deviceText("Write Single Coil"));
+        table.insert(QStringLiteral("WriteSingleRegister"), deviceText("Write Single Register"));
+        table.insert(QStringLiteral("WriteMultipleCoils"), deviceText("Write Multiple Coils"));
+        table.insert(QStringLiteral("WriteMultipleRegisters"), deviceText("Write Multiple Registers"));
+        table.insert(QStringLiteral("ReadExceptionStatus"), deviceText("Read Exception Status"));
+        table.insert(QStringLiteral("GetRegister"), deviceText("Get Register"));
+        table.insert(QStringLiteral("GetString"), deviceText("Get String"));
+        table.insert(QStringLiteral("SetRegister"), deviceText("Set Register"));
+        table.insert(QStringLiteral("SetString"), deviceText("Set String"));
         return table;
     });
 }
@@ -716,15 +716,15 @@ QMap<QString, QString> EnumHelper::getModbusErrorNames()
 {
     return cachedTable(QStringLiteral("ModbusError"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("DataAddressNoMatchError"), LocalizationHelper::deviceString(QStringLiteral("Data Address Mismatch")));
-        table.insert(QStringLiteral("ReadError"), LocalizationHelper::deviceString(QStringLiteral("Read Error")));
-        table.insert(QStringLiteral("WriteError"), LocalizationHelper::deviceString(QStringLiteral("Write Error")));
-        table.insert(QStringLiteral("ConnectionError"), LocalizationHelper::deviceString(QStringLiteral("Connection Error")));
-        table.insert(QStringLiteral("ConfigurationError"), LocalizationHelper::deviceString(QStringLiteral("Configuration Error")));
-        table.insert(QStringLiteral("TimeOutError"), LocalizationHelper::deviceString(QStringLiteral("Timeout")));
-        table.insert(QStringLiteral("ProtocolError"), LocalizationHelper::deviceString(QStringLiteral("Protocol Error")));
-        table.insert(QStringLiteral("ReplyAbortedError"), LocalizationHelper::deviceString(QStringLiteral("Reply Aborted")));
-        table.insert(QStringLiteral("UnknownError"), LocalizationHelper::deviceString(QStringLiteral("Unknown Error")));
+        table.insert(QStringLiteral("DataAddressNoMatchError"), deviceText("Data Address Mismatch"));
+        table.insert(QStringLiteral("ReadError"), deviceText("Read Error"));
+        table.insert(QStringLiteral("WriteError"), deviceText("Write Error"));
+        table.insert(QStringLiteral("ConnectionError"), deviceText("Connection Error"));
+        table.insert(QStringLiteral("ConfigurationError"), deviceText("Configuration Error"));
+        table.insert(QStringLiteral("TimeOutError"), deviceText("Timeout"));
+        table.insert(QStringLiteral("ProtocolError"), deviceText("Protocol Error"));
+        table.insert(QStringLiteral("ReplyAbortedError"), deviceText("Reply Aborted"));
+        table.insert(QStringLiteral("UnknownError"), deviceText("Unknown Error"));
         return table;
     });
 }
@@ -733,10 +733,10 @@ QMap<QString, QString> EnumHelper::getModbusStateNames()
 {
     return cachedTable(QStringLiteral("ModbusState"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("UnconnectedState"), LocalizationHelper::deviceString(QStringLiteral("Unconnected")));
-        table.insert(QStringLiteral("ConnectingState"), LocalizationHelper::deviceString(QStringLiteral("Connecting")));
-        table.insert(QStringLiteral("ConnectedState"), LocalizationHelper::deviceString(QStringLiteral("Connected")));
-        table.insert(QStringLiteral("ClosingState"), LocalizationHelper::deviceString(QStringLiteral("Closing")));
+        table.insert(QStringLiteral("UnconnectedState"), deviceText("Unconnected"));
+        table.insert(QStringLiteral("ConnectingState"), deviceText("Connecting"));
+        table.insert(QStringLiteral("ConnectedState"), deviceText("Connected"));
+        table.insert(QStringLiteral("ClosingState"), deviceText("Closing"));
         return table;
     });
 }
@@ -745,16 +745,16 @@ QMap<QString, QString> EnumHelper::getRegisterTypeNames()
 {
     return cachedTable(QStringLiteral("RegisterType"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("InvalidRegister"), LocalizationHelper::deviceString(QStringLiteral("Invalid Register")));
-        table.insert(QStringLiteral("DiscreteInputs"), LocalizationHelper::deviceString(QStringLiteral("Discrete Inputs")));
-        table.insert(QStringLiteral("Coil"), LocalizationHelper::deviceString(QStringLiteral("Coil")));
-        table.insert(QStringLiteral("Coils"), LocalizationHelper::deviceString(QStringLiteral("Coils")));
-        table.insert(QStringLiteral("InputRegisters"), LocalizationHelper::deviceString(QStringLiteral("Input Registers")));
-        table.insert(QStringLiteral("HoldingRegister"), LocalizationHelper::deviceString(QStringLiteral("Holding Register")));
-        table.insert(QStringLiteral("HoldingRegisters"), LocalizationHelper::deviceString(QStringLiteral("Holding Registers")));
-        table.insert(QStringLiteral("VirtualRegisters"), LocalizationHelper::deviceString(QStringLiteral("Virtual Registers")));
-        table.insert(QStringLiteral("VirtualStrings"), LocalizationHelper::deviceString(QStringLiteral("Virtual Strings")));
-        table.insert(QStringLiteral("VirtualAddresses"), LocalizationHelper::deviceString(QStringLiteral("Virtual Addresses")));
+        table.insert(QStringLiteral("InvalidRegister"), deviceText("Invalid Register"));
+        table.insert(QStringLiteral("DiscreteInputs"), deviceText("Discrete Inputs"));
+        table.insert(QStringLiteral("Coil"), deviceText("Coil"));
+        table.insert(QStringLiteral("Coils"), deviceText("Coils"));
+        table.insert(QStringLiteral("InputRegisters"), deviceText("Input Registers"));
+        table.insert(QStringLiteral("HoldingRegister"), deviceText("Holding Register"));
+        table.insert(QStringLiteral("HoldingRegisters"), deviceText("Holding Registers"));
+        table.insert(QStringLiteral("VirtualRegisters"), deviceText("Virtual Registers"));
+        table.insert(QStringLiteral("VirtualStrings"), deviceText("Virtual Strings"));
+        table.insert(QStringLiteral("VirtualAddresses"), deviceText("Virtual Addresses"));
         return table;
     });
 }
@@ -763,39 +763,39 @@ QMap<QString, QString> EnumHelper::getNetworkErrorNames()
 {
     return cachedTable(QStringLiteral("NetworkError"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("NoNetworkError"), LocalizationHelper::deviceString(QStringLiteral("No Error")));
-        table.insert(QStringLiteral("ConnectionRefusedError"), LocalizationHelper::deviceString(QStringLiteral("Connection Refused")));
-        table.insert(QStringLiteral("RemoteHostClosedError"), LocalizationHelper::deviceString(QStringLiteral("Remote Host Closed")));
-        table.insert(QStringLiteral("HostNotFoundError"), LocalizationHelper::deviceString(QStringLiteral("Host Not Found")));
-        table.insert(QStringLiteral("NetworkTimeOutError"), LocalizationHelper::deviceString(QStringLiteral("Network Timeout")));
-        table.insert(QStringLiteral("SslHandshakeFailedError"), LocalizationHelper::deviceString(QStringLiteral("SSL Handshake Failed")));
-        table.insert(QStringLiteral("TemporaryNetworkFailureError"), LocalizationHelper::deviceString(QStringLiteral("Temporary Network Failure")));
-        table.insert(QStringLiteral("NetworkSessionFailedError"), LocalizationHelper::deviceString(QStringLiteral("Network Session Failed")));
-        table.insert(QStringLiteral("BackgroundRequestNotAllowedError"), LocalizationHelper::deviceString(QStringLiteral("Background Request Not Allowed")));
-        table.insert(QStringLiteral("TooManyRedirectsError"), LocalizationHelper::deviceString(QStringLiteral("Too Many Redirects")));
-        table.insert(QStringLiteral("InsecureRedirectError"), LocalizationHelper::deviceString(QStringLiteral("Insecure Redirect")));
-        table.insert(QStringLiteral("ProxyConnectionRefusedError"), LocalizationHelper::deviceString(QStringLiteral("Proxy Connection Refused")));
-        table.insert(QStringLiteral("ProxyConnectionClosedError"), LocalizationHelper::deviceString(QStringLiteral("Proxy Connection Closed")));
-        table.insert(QStringLiteral("ProxyNotFoundError"), LocalizationHelper::deviceString(QStringLiteral("Proxy Not Found")));
-        table.insert(QStringLiteral("ProxyTimeoutError"), LocalizationHelper::deviceString(QStringLiteral("Proxy Timeout")));
-        table.insert(QStringLiteral("ProxyAuthenticationRequiredError"), LocalizationHelper::deviceString(QStringLiteral("Proxy Authentication Required")));
-        table.insert(QStringLiteral("ContentAccessDenied"), LocalizationHelper::deviceString(QStringLiteral("Content Access Denied")));
-        table.insert(QStringLiteral("ContentOperationNotPermittedError"), LocalizationHelper::deviceString(QStringLiteral("Content Operation Not Permitted")));
-        table.insert(QStringLiteral("ContentNotFoundError"), LocalizationHelper::deviceString(QStringLiteral("Content Not Found")));
-        table.insert(QStringLiteral("AuthenticationRequiredError"), LocalizationHelper::deviceString(QStringLiteral("Authentication Required")));
-        table.insert(QStringLiteral("ContentReSendError"), LocalizationHelper::deviceString(QStringLiteral("Content Resend Error")));
-        table.insert(QStringLiteral("ContentConflictError"), LocalizationHelper::deviceString(QStringLiteral("Content Conflict")));
-        table.insert(QStringLiteral("ContentGoneError"), LocalizationHelper::deviceString(QStringLiteral("Content Gone")));
-        table.insert(QStringLiteral("InternalServerError"), LocalizationHelper::deviceString(QStringLiteral("Internal Server Error")));
-        table.insert(QStringLiteral("OperationNotImplementedError"), LocalizationHelper::deviceString(QStringLiteral("Operation Not Implemented")));
-        table.insert(QStringLiteral("ServiceUnavailableError"), LocalizationHelper::deviceString(QStringLiteral("Service Unavailable")));
-        table.insert(QStringLiteral("ProtocolUnknownError"), LocalizationHelper::deviceString(QStringLiteral("Unknown Protocol")));
-        table.insert(QStringLiteral("ProtocolInvalidOperationError"), LocalizationHelper::deviceString(QStringLiteral("Invalid Protocol Operation")));
-        table.insert(QStringLiteral("UnknownNetworkError"), LocalizationHelper::deviceString(QStringLiteral("Unknown Network Error")));
-        table.insert(QStringLiteral("UnknownProxyError"), LocalizationHelper::deviceString(QStringLiteral("Unknown Proxy Error")));
-        table.insert(QStringLiteral("UnknownContentError"), LocalizationHelper::deviceString(QStringLiteral("Unknown Content Error")));
-        table.insert(QStringLiteral("ProtocolFailure"), LocalizationHelper::deviceString(QStringLiteral("Protocol Failure")));
-        table.insert(QStringLiteral("UnknownServerError"), LocalizationHelper::deviceString(QStringLiteral("Unknown Server Error")));
+        table.insert(QStringLiteral("NoNetworkError"), deviceText("No Error"));
+        table.insert(QStringLiteral("ConnectionRefusedError"), deviceText("Connection Refused"));
+        table.insert(QStringLiteral("RemoteHostClosedError"), deviceText("Remote Host Closed"));
+        table.insert(QStringLiteral("HostNotFoundError"), deviceText("Host Not Found"));
+        table.insert(QStringLiteral("NetworkTimeOutError"), deviceText("Network Timeout"));
+        table.insert(QStringLiteral("SslHandshakeFailedError"), deviceText("SSL Handshake Failed"));
+        table.insert(QStringLiteral("TemporaryNetworkFailureError"), deviceText("Temporary Network Failure"));
+        table.insert(QStringLiteral("NetworkSessionFailedError"), deviceText("Network Session Failed"));
+        table.insert(QStringLiteral("BackgroundRequestNotAllowedError"), deviceText("Background Request Not Allowed"));
+        table.insert(QStringLiteral("TooManyRedirectsError"), deviceText("Too Many Redirects"));
+        table.insert(QStringLiteral("InsecureRedirectError"), deviceText("Insecure Redirect"));
+        table.insert(QStringLiteral("ProxyConnectionRefusedError"), deviceText("Proxy Connection Refused"));
+        table.insert(QStringLiteral("ProxyConnectionClosedError"), deviceText("Proxy Connection Closed"));
+        table.insert(QStringLiteral("ProxyNotFoundError"), deviceText("Proxy Not Found"));
+        table.insert(QStringLiteral("ProxyTimeoutError"), deviceText("Proxy Timeout"));
+        table.insert(QStringLiteral("ProxyAuthenticationRequiredError"), deviceText("Proxy Authentication Required"));
+        table.insert(QStringLiteral("ContentAccessDenied"), deviceText("Content Access Denied"));
+        table.insert(QStringLiteral("ContentOperationNotPermittedError"), deviceText("Content Operation Not Permitted"));
+        table.insert(QStringLiteral("ContentNotFoundError"), deviceText("Content Not Found"));
+        table.insert(QStringLiteral("AuthenticationRequiredError"), deviceText("Authentication Required"));
+        table.insert(QStringLiteral("ContentReSendError"), deviceText("Content Resend Error"));
+        table.insert(QStringLiteral("ContentConflictError"), deviceText("Content Conflict"));
+        table.insert(QStringLiteral("ContentGoneError"), deviceText("Content Gone"));
+        table.insert(QStringLiteral("InternalServerError"), deviceText("Internal Server Error"));
+        table.insert(QStringLiteral("OperationNotImplementedError"), deviceText("Operation Not Implemented"));
+        table.insert(QStringLiteral("ServiceUnavailableError"), deviceText("Service Unavailable"));
+        table.insert(QStringLiteral("ProtocolUnknownError"), deviceText("Unknown Protocol"));
+        table.insert(QStringLiteral("ProtocolInvalidOperationError"), deviceText("Invalid Protocol Operation"));
+        table.insert(QStringLiteral("UnknownNetworkError"), deviceText("Unknown Network Error"));
+        table.insert(QStringLiteral("UnknownProxyError"), deviceText("Unknown Proxy Error"));
+        table.insert(QStringLiteral("UnknownContentError"), deviceText("Unknown Content Error"));
+        table.insert(QStringLiteral("ProtocolFailure"), deviceText("Protocol Failure"));
+        table.insert(QStringLiteral("UnknownServerError"), deviceText("Unknown Server Error"));
         return table;
     });
 }
@@ -804,12 +804,12 @@ QMap<QString, QString> EnumHelper::getConfigurationKeyNames()
 {
     return cachedTable(QStringLiteral("ConfigurationKey"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("RawFilterKey"), LocalizationHelper::deviceString(QStringLiteral("Raw Filter")));
-        table.insert(QStringLiteral("ErrorFilterKey"), LocalizationHelper::deviceString(QStringLiteral("Error Filter")));
-        table.insert(QStringLiteral("LoopBackKey"), LocalizationHelper::deviceString(QStringLiteral("Loopback")));
-        table.insert(QStringLiteral("ReceiveOwnKey"), LocalizationHelper::deviceString(QStringLiteral("Receive Own Frames")));
-        table.insert(QStringLiteral("BitRateKey"), LocalizationHelper::deviceString(QStringLiteral("Bit Rate")));
-        table.insert(QStringLiteral("CanFdKey"), LocalizationHelper::deviceString(QStringLiteral("CAN FD")));
+        table.insert(QStringLiteral("RawFilterKey"), deviceText("Raw Filter"));
+        table.insert(QStringLiteral("ErrorFilterKey"), deviceText("Error Filter"));
+        table.insert(QStringLiteral("LoopBackKey"), deviceText("Loopback"));
+        table.insert(QStringLiteral("ReceiveOwnKey"), deviceText("Receive Own Frames"));
+        table.insert(QStringLiteral("BitRateKey"), deviceText("Bit Rate"));
+        table.insert(QStringLiteral("CanFdKey"), deviceText("CAN FD"));
         return table;
     });
 }
@@ -818,15 +818,15 @@ QMap<QString, QString> EnumHelper::getTransformOriginNames()
 {
     return cachedTable(QStringLiteral("TransformOrigin"), [] {
         QMap<QString, QString> table;
-        table.insert(QStringLiteral("TopLeft"), LocalizationHelper::deviceString(QStringLiteral("Top Left")));
-        table.insert(QStringLiteral("Top"), LocalizationHelper::deviceString(QStringLiteral("Top")));
-        table.insert(QStringLiteral("TopRight"), LocalizationHelper::deviceString(QStringLiteral("Top Right")));
-        table.insert(QStringLiteral("Left"), LocalizationHelper::deviceString(QStringLiteral("Left")));
-        table.insert(QStringLiteral("Center"), LocalizationHelper::deviceString(QStringLiteral("Center")));
-        table.insert(QStringLiteral("Right"), LocalizationHelper::deviceString(QStringLiteral("Right")));
-        table.insert(QStringLiteral("BottomLeft"), LocalizationHelper::deviceString(QStringLiteral("Bottom Left")));
-        table.insert(QStringLiteral("Bottom"), LocalizationHelper::deviceString(QStringLiteral("Bottom")));
-        table.insert(QStringLiteral("BottomRight"), LocalizationHelper::deviceString(QStringLiteral("Bottom Right")));
+        table.insert(QStringLiteral("TopLeft"), deviceText("Top Left"));
+        table.insert(QStringLiteral("Top"), deviceText("Top"));
+        table.insert(QStringLiteral("TopRight"), deviceText("Top Right"));
+        table.insert(QStringLiteral("Left"), deviceText("Left"));
+        table.insert(QStringLiteral("Center"), deviceText("Center"));
+        table.insert(QStringLiteral("Right"), deviceText("Right"));
+        table.insert(QStringLiteral("BottomLeft"), deviceText("Bottom Left"));
+        table.insert(QStringLiteral("Bottom"), deviceText("Bottom"));
+        table.insert(QStringLiteral("BottomRight"), deviceText("Bottom Right"));
         return table;
     });
 }

@@ -17,7 +17,7 @@ Exception::Exception(const QString& className, const QString& functionName, cons
     : d(new ExceptionData { className, functionName, message })
 {
     if (message.isEmpty())
-        d->message = defaultMessage("An exception occurred.");
+        d->message = deviceText("An exception occurred.");
 }
 
 Exception::Exception(const Exception& other)

@@ -1,4 +1,5 @@
 #include "existsexception.h"
+#include "localizationhelper.h"
 
 namespace Orvane {
 namespace Tavrix {
@@ -17,7 +18,7 @@ ExistsException::ExistsException(const QString& className,
     , d(new ExistsExceptionData { entityName })
 {
     if (message.isEmpty())
-        setMessage(defaultMessage("The entity already exists."));
+        setMessage(deviceText("The entity already exists."));
 }
 
 ExistsException::ExistsException(const ExistsException& other)

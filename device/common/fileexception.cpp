@@ -1,4 +1,5 @@
 #include "fileexception.h"
+#include "localizationhelper.h"
 
 namespace Orvane {
 namespace Tavrix {
@@ -19,7 +20,7 @@ FileException::FileException(const QString& className,
     , d(new FileExceptionData { name, path })
 {
     if (message.isEmpty())
-        setMessage(defaultMessage("A file exception occurred."));
+        setMessage(deviceText("A file exception occurred."));
 }
 
 FileException::FileException(const FileException& other)

@@ -263,11 +263,18 @@ bool FileHelper::removeDirectory(const QString& path)
 
 bool FileHelper::removeDirectoryAndContent(const QString& path)
 {
-    const QFileInfo root(path);
+    const QFileInfo root(normalizeFilePath(path));
     if (!root.exists() && !root.isSymLink())
         return true;
+    // A link to a folder (or a shortcut) goes, never what it points to.
+    if (root.isSymLink() || root.isShortcut() || root.isJunction()) {
+        if (QFile::remove(root.absoluteFilePath()) || QDir().rmdir(root.absoluteFilePath()))
+            return true;
+        qDebug().noquote() << QStringLiteral("removeDirectoryAndContent failed to delete %1").arg(path);
+        return false;
+    }
     bool ok = true;
-    const QDir dir(path);
+    const QDir dir(root.absoluteFilePath());
     const QFileInfoList entries =
         dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QFileInfo& entry : entries) {

@@ -1,4 +1,5 @@
 #include "filenotexistexception.h"
+#include "localizationhelper.h"
 
 namespace Orvane {
 namespace Tavrix {
@@ -12,7 +13,7 @@ FileNotExistException::FileNotExistException(const QString& className,
     : FileException(className, functionName, name, path, message)
 {
     if (message.isEmpty())
-        setMessage(defaultMessage("The file does not exist."));
+        setMessage(deviceText("The file does not exist."));
 }
 
 FileNotExistException::FileNotExistException(const FileException& other)

@@ -201,7 +201,7 @@ bool LocalizationHelper::parseStringsFile(const QString& filePath, QMap<QString,
                 else if (next == QLatin1Char('n'))
                     pieces.last() += QLatin1Char('\n');
                 else {
-                    qDebug().noquote() << QStringLiteral("Character '%1' cannot be escaped at line %2 in file %3").arg(next).arg(lineNumber).arg(path);
+                    qDebug().noquote() << QStringLiteral("Character '%1' cannot be escaped at line %2 in file %3").arg(QString(next), QString::number(lineNumber), path);
                     return false;
                 }
             } else if (c == QLatin1Char('"')) {
@@ -278,6 +278,11 @@ QString LocalizationHelper::applicationString(const QString& key) { return looku
 QString LocalizationHelper::deviceString(const QString& key) { return lookup("Device", key); }
 QString LocalizationHelper::runtimeString(const QString& key) { return lookup("Runtime", key); }
 QString LocalizationHelper::guiString(const QString& key) { return lookup("Gui", key); }
+
+QString deviceText(const char* key) { return lookup("Device", QString::fromUtf8(key)); }
+QString runtimeText(const char* key) { return lookup("Runtime", QString::fromUtf8(key)); }
+QString guiText(const char* key) { return lookup("Gui", QString::fromUtf8(key)); }
+QString localizableText(const char* key) { return lookup("Localizable", QString::fromUtf8(key)); }
 
 QMap<QString, QString> LocalizationHelper::localizedStringsFromTable(const QString& table) const
 {

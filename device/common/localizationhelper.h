@@ -52,8 +52,21 @@ private:
     QMap<QString, QMap<QString, QString>> m_tables;
 };
 
+// One lookup helper per table, as tr() is for Qt: the English text is the key,
+// given as a literal so that scripts/update-strings finds it. Placeholders are
+// filled in after the lookup, with the multi-argument .arg(a, b) where names
+// may hold a "%".
+DEVICE_EXPORT QString deviceText(const char* key);      // "Device": the common library
+DEVICE_EXPORT QString runtimeText(const char* key);     // "Runtime": the device link
+DEVICE_EXPORT QString guiText(const char* key);         // "Gui": windows, dialogs and dovrelctl
+DEVICE_EXPORT QString localizableText(const char* key); // "Localizable": start-up
+
 } // namespace Common
 } // namespace Tavrix
 } // namespace Orvane
+
+// A key kept in a table of the code (looked up later with a variable): marks it
+// for scripts/update-strings: QT_TRANSLATE_NOOP with the table name and the key.
+#include <QtGlobal>
 
 #endif // LOCALIZATIONHELPER_H

@@ -1,4 +1,5 @@
 #include "notexistsexception.h"
+#include "localizationhelper.h"
 
 namespace Orvane {
 namespace Tavrix {
@@ -17,7 +18,7 @@ NotExistsException::NotExistsException(const QString& className,
     , d(new NotExistsExceptionData { entityName })
 {
     if (message.isEmpty())
-        setMessage(defaultMessage("The entity does not exist."));
+        setMessage(deviceText("The entity does not exist."));
 }
 
 NotExistsException::NotExistsException(const NotExistsException& other)

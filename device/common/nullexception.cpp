@@ -1,4 +1,5 @@
 #include "nullexception.h"
+#include "localizationhelper.h"
 
 namespace Orvane {
 namespace Tavrix {
@@ -17,7 +18,7 @@ NullException::NullException(const QString& className,
     , d(new NullExceptionData { variableName })
 {
     if (message.isEmpty())
-        setMessage(defaultMessage("A null exception occurred."));
+        setMessage(deviceText("A null exception occurred."));
 }
 
 NullException::NullException(const NullException& other)

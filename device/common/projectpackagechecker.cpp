@@ -20,10 +20,6 @@ const QString ConfigEntry = QStringLiteral("config.txrc");
 const QString VersionEntry = QStringLiteral("versionInfo.txverinf");
 const QString CanConfigEntry = QStringLiteral("canConfig.txrc");
 
-QString gui(const char* text)
-{
-    return LocalizationHelper::guiString(QString::fromUtf8(text));
-}
 
 } // namespace
 
@@ -63,29 +59,29 @@ ProjectPackageChecker::Result ProjectPackageChecker::read()
     m_read = true;
 
     if (m_packagePath.isEmpty() || !QFileInfo(m_packagePath).isFile()) {
-        fail(FileNotFound, gui("Upload Runtime Project"),
-             gui("\"%1\" does not exist.").arg(TextHelper::toSystemPath(m_packagePath)));
+        fail(FileNotFound, guiText("Upload Runtime Project"),
+             guiText("\"%1\" does not exist.").arg(TextHelper::toSystemPath(m_packagePath)));
         return m_result;
     }
 
     m_entries = ZipHelper::listContents(m_packagePath);
     if (!m_entries.contains(ConfigEntry) || !m_entries.contains(VersionEntry)) {
-        fail(Incomplete, gui("Runtime Project incomplete"),
-             gui("The runtime project file does not have enough information for upload to continue."));
+        fail(Incomplete, guiText("Runtime Project incomplete"),
+             guiText("The runtime project file does not have enough information for upload to continue."));
         return m_result;
     }
     for (const QString& entry : std::as_const(m_entries)) {
         if (!isSafeEntryName(entry)) {
-            fail(UnsafeEntries, gui("Runtime Project incomplete"),
-                 gui("The runtime project file contains the unsafe entry \"%1\".").arg(entry));
+            fail(UnsafeEntries, guiText("Runtime Project incomplete"),
+                 guiText("The runtime project file contains the unsafe entry \"%1\".").arg(entry));
             return m_result;
         }
     }
 
     const QVariant info = FileHelper::variantFromBinary(ZipHelper::extractFileContent(m_packagePath, VersionEntry));
     if (!info.isValid()) {
-        fail(UnreadableVersionInfo, gui("Runtime Project incomplete"),
-             gui("The runtime project file does not have enough information for upload to continue."));
+        fail(UnreadableVersionInfo, guiText("Runtime Project incomplete"),
+             guiText("The runtime project file does not have enough information for upload to continue."));
         return m_result;
     }
     const QVariantMap map = info.toMap();
@@ -94,6 +90,15 @@ ProjectPackageChecker::Result ProjectPackageChecker::read()
     m_ethernetPorts = map.value(QStringLiteral("ethernetPort")).toInt();
     m_configInfo = map.value(QStringLiteral("configInfo")).toString();
     qDebug().noquote() << QStringLiteral("ethernet ports : %1").arg(m_ethernetPorts);
+    // Settings that do not parse would be sent as defaults (full brightness, no
+    // I/O settings) and the upload reported as a success.
+    bool parsed = false;
+    ConfigurationInfo(m_configInfo, &parsed);
+    if (!parsed) {
+        fail(InvalidConfiguration, guiText("Runtime Project incomplete"),
+             guiText("The device settings in the runtime project file cannot be read; the project cannot be uploaded."));
+        return m_result;
+    }
     return m_result;
 }
 
@@ -104,18 +109,18 @@ ProjectPackageChecker::Result ProjectPackageChecker::check(const QMap<QString, Q
 
     const QString model = deviceInfo.value(QStringLiteral("model"));
     if (!compatibleModels().contains(model)) {
-        fail(IncompatibleModel, gui("Incompatible Device"),
-             gui("This project is incompatible with your device model %1.").arg(model));
+        fail(IncompatibleModel, guiText("Incompatible Device"),
+             guiText("This project is incompatible with your device model %1.").arg(model));
         return m_result;
     }
     if (TextHelper::versionCompare(deviceInfo.value(QStringLiteral("deviceAppVer")), m_minDeviceSoftwareVersion) == -1) {
-        fail(DeviceSoftwareTooOld, gui("Incompatible Device"),
-             gui("You must upgrade the device software to at least %1 to use this project.").arg(m_minDeviceSoftwareVersion));
+        fail(DeviceSoftwareTooOld, guiText("Incompatible Device"),
+             guiText("You must upgrade the device software to at least %1 to use this project.").arg(m_minDeviceSoftwareVersion));
         return m_result;
     }
     if (m_ethernetPorts >= 1 && deviceInfo.value(QStringLiteral("physicalAddress")) == QLatin1String("00:00:00:00:00:00")) {
-        m_warningTitle = gui("MAC Address Configuration");
-        m_warningText = gui("You must configure the device to obtain MAC address using device configurator, this project has ethernet port");
+        m_warningTitle = guiText("MAC Address Configuration");
+        m_warningText = guiText("You must configure the device to obtain MAC address using device configurator, this project has ethernet port");
     }
     return m_result;
 }
@@ -146,12 +151,12 @@ bool ProjectPackageChecker::extractTo(const QString& folder) const
 
 QString ProjectPackageChecker::confirmationTitle()
 {
-    return gui("Upload Project");
+    return guiText("Upload Project");
 }
 
 QString ProjectPackageChecker::confirmationText()
 {
-    return gui("This will upload the project to the device, the current project and any logged data will be lost,\n are you sure you want to proceed?");
+    return guiText("This will upload the project to the device, the current project and any logged data will be lost,\n are you sure you want to proceed?");
 }
 
 QStringList ProjectPackageChecker::uploadFileList(const QString& projectFolder, qint64* totalSize)

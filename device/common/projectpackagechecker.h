@@ -24,6 +24,7 @@ public:
         FileNotFound,          // the path names no existing file
         Incomplete,            // "config.txrc" or "versionInfo.txverinf" missing, or not a zip
         UnreadableVersionInfo, // the version information does not decode
+        InvalidConfiguration,  // its "configInfo" (the device settings) does not parse
         UnsafeEntries,         // entry names that would unpack outside the target folder
         IncompatibleModel,
         DeviceSoftwareTooOld

@@ -16,10 +16,6 @@ namespace Common {
 
 namespace {
 
-QString gui(const char* text)
-{
-    return LocalizationHelper::guiString(QString::fromUtf8(text));
-}
 
 } // namespace
 
@@ -31,12 +27,19 @@ SoftwarePackageChecker::SoftwarePackageChecker(const QString& packagePath)
 void SoftwarePackageChecker::invalid()
 {
     m_result = InvalidPackage;
-    m_errorTitle = gui("Invalid Device Software");
-    m_errorText = gui("\"%1\" is not a valid device software file.")
+    m_errorTitle = guiText("Invalid Device Software");
+    m_errorText = guiText("\"%1\" is not a valid device software file.")
                       .arg(TextHelper::toSystemPath(QFileInfo(m_packagePath).absoluteFilePath()));
 }
 
 SoftwarePackageChecker::Result SoftwarePackageChecker::read()
+{
+    if (readPackage() == Accepted && m_packageContent.isEmpty())
+        invalid();
+    return m_result;
+}
+
+SoftwarePackageChecker::Result SoftwarePackageChecker::readPackage()
 {
     m_result = Accepted;
     m_compatibility = Compatible;
@@ -62,7 +65,7 @@ SoftwarePackageChecker::Result SoftwarePackageChecker::read()
     QString message;
     int line = 0;
     if (!document.setContent(ZipHelper::extractFileContent(m_packagePath, QStringLiteral("update.xml")), &message, &line)) {
-        qDebug().noquote() << QStringLiteral("update.xml: %1 (line %2)").arg(message).arg(line);
+        qDebug().noquote() << QStringLiteral("update.xml: %1 (line %2)").arg(message, QString::number(line));
         invalid();
         return m_result;
     }
@@ -81,23 +84,26 @@ SoftwarePackageChecker::Result SoftwarePackageChecker::read()
     }
 
     m_packageContent = ZipHelper::extractFileContent(m_packagePath, QStringLiteral("update.tar.gz"));
-    if (m_packageContent.isEmpty())
-        invalid();
     return m_result;
 }
 
 SoftwarePackageChecker::Result SoftwarePackageChecker::check(const QMap<QString, QString>& deviceInfo)
 {
-    if (read() != Accepted)
+    // Compatibility is judged before the image: an incompatible package is
+    // refused as such, whatever its image holds.
+    if (readPackage() != Accepted)
         return m_result;
     m_compatibility = isDeviceCompatible(deviceInfo.value(QStringLiteral("model")), deviceInfo.value(QStringLiteral("firmware")),
                                          deviceInfo.value(QStringLiteral("deviceAppVer")), m_devices);
     if (m_compatibility != Compatible) {
         m_result = Incompatible;
-        m_errorTitle = gui("Upgrade Device Software");
+        m_errorTitle = guiText("Upgrade Device Software");
         m_errorText = compatibilityText(m_compatibility);
         m_packageContent.clear();
+        return m_result;
     }
+    if (m_packageContent.isEmpty())
+        invalid();
     return m_result;
 }
 
@@ -143,10 +149,10 @@ SoftwarePackageChecker::SoftwareCompatibility SoftwarePackageChecker::isDeviceCo
 QString SoftwarePackageChecker::compatibilityText(SoftwareCompatibility compatibility)
 {
     switch (compatibility) {
-    case ModelNotListed: return gui("The software is incompatible with the device model.");
-    case FirmwareNotListed: return gui("The software is incompatible with the device firmware.");
-    case RuntimeNotListed: return gui("The software is incompatible with the device runtime.");
-    case Downgrade: return gui("You may not downgrade the device software.");
+    case ModelNotListed: return guiText("The software is incompatible with the device model.");
+    case FirmwareNotListed: return guiText("The software is incompatible with the device firmware.");
+    case RuntimeNotListed: return guiText("The software is incompatible with the device runtime.");
+    case Downgrade: return guiText("You may not downgrade the device software.");
     default: return QString();
     }
 }

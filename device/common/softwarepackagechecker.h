@@ -70,6 +70,8 @@ public:
     static QString compatibilityText(SoftwareCompatibility compatibility);
 
 private:
+    // Entries, "update.xml" and the image, without judging the image.
+    Result readPackage();
     void invalid();
 
     QString m_packagePath;

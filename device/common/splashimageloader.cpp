@@ -14,10 +14,6 @@ namespace Common {
 
 namespace {
 
-QString gui(const char* text)
-{
-    return LocalizationHelper::guiString(QString::fromUtf8(text));
-}
 
 } // namespace
 
@@ -54,8 +50,8 @@ bool SplashImageLoader::load(const QString& path, const QSize& targetSize)
     if (format == QLatin1String("bmp") || format == QLatin1String("jpg") || format == QLatin1String("jpeg"))
         image = reader.read();
     if (image.isNull()) {
-        m_errorTitle = gui("Choose Image");
-        m_errorText = gui("\"%1\" is not a valid %2 image.").arg(TextHelper::toSystemPath(path), QFileInfo(path).suffix().toLower());
+        m_errorTitle = guiText("Choose Image");
+        m_errorText = guiText("\"%1\" is not a valid %2 image.").arg(TextHelper::toSystemPath(path), QFileInfo(path).suffix().toLower());
         return false;
     }
     m_format = format;
@@ -94,7 +90,7 @@ QByteArray SplashImageLoader::bmpData() const
 
 QString SplashImageLoader::scalingText() const
 {
-    return gui("This image will be resized and scaled to %1x%2.\n\nWould you like to continue?")
+    return guiText("This image will be resized and scaled to %1x%2.\n\nWould you like to continue?")
         .arg(m_target.width())
         .arg(m_target.height());
 }

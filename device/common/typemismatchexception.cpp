@@ -1,4 +1,5 @@
 #include "typemismatchexception.h"
+#include "localizationhelper.h"
 
 namespace Orvane {
 namespace Tavrix {
@@ -10,7 +11,7 @@ TypeMismatchException::TypeMismatchException(const QString& className,
     : Exception(className, functionName, message)
 {
     if (message.isEmpty())
-        setMessage(defaultMessage("A type mismatch exception occurred."));
+        setMessage(deviceText("A type mismatch exception occurred."));
 }
 
 TypeMismatchException::TypeMismatchException(const TypeMismatchException& other)

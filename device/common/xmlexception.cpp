@@ -1,4 +1,5 @@
 #include "xmlexception.h"
+#include "localizationhelper.h"
 
 namespace Orvane {
 namespace Tavrix {
@@ -10,7 +11,7 @@ XmlException::XmlException(const QString& className,
     : Exception(className, functionName, message)
 {
     if (message.isEmpty())
-        setMessage(defaultMessage("An XML exception occurred."));
+        setMessage(deviceText("An XML exception occurred."));
 }
 
 XmlException::XmlException(const XmlException& other)

@@ -4,6 +4,7 @@
 #include "serialportmanager_p.h"
 
 #include "calibrationinfo.h"
+#include "devicerules.h"
 #include "filehelper.h"
 #include "localizationhelper.h"
 
@@ -353,14 +354,10 @@ void SerialPortManager::finishConfiguration()
 
 QString SerialPortManager::calibrationBackupPath() const
 {
-    const QString serial = d->m_devices.value(d->m_activePort).value(QStringLiteral("serial"));
-    if (serial.isEmpty())
-        return QString();
-    const QString folder = QStringLiteral("%1/%2/Calibrations")
-                               .arg(FileHelper::getStandardDocumentLocation(), QStringLiteral("Lumatra"));
-    if (!QFileInfo(folder).isDir())
-        QDir().mkpath(folder);
-    return QStringLiteral("%1/cal_list%2.txt").arg(folder, serial);
+    const QString path = DeviceRules::calibrationBackupPath(d->m_devices.value(d->m_activePort).value(QStringLiteral("serial")));
+    if (!path.isEmpty())
+        QDir().mkpath(DeviceRules::calibrationFolder());
+    return path;
 }
 
 } // namespace Runtime

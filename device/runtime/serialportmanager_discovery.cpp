@@ -296,12 +296,12 @@ void SerialPortManager::onDeviceConnected(const QMap<QString, QString>& info)
     if (result == 0) {
         emit deviceConnected(info);
     } else if (result == 1) {
-        emit broadcastMessage(QStringLiteral("warning"), LocalizationHelper::runtimeString(QStringLiteral("Unrecognized Device")),
-                              LocalizationHelper::runtimeString(QStringLiteral("Please upgrade the device software to at least version 1.0.0.1435 to use the device.")));
+        emit broadcastMessage(QStringLiteral("warning"), rt("Unrecognized Device"),
+                              rt("Please upgrade the device software to at least version 1.0.0.1435 to use the device."));
         emit deviceConnected(info);
     } else {
-        emit broadcastMessage(QStringLiteral("warning"), LocalizationHelper::runtimeString(QStringLiteral("Outdated Designer Application")),
-                              LocalizationHelper::runtimeString(QStringLiteral("Please upgrade Kavendi to at least version %1 to use the device."))
+        emit broadcastMessage(QStringLiteral("warning"), rt("Outdated Designer Application"),
+                              rt("Please upgrade Kavendi to at least version %1 to use the device.")
                                   .arg(d->m_designerVersions.value(designer)));
     }
 }

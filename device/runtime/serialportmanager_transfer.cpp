@@ -235,8 +235,7 @@ void SerialPortManager::processTxReply(char rxData)
 
 void SerialPortManager::endSendAsFailure()
 {
-    abortOperation(Common::LocalizationHelper::runtimeString(
-        QStringLiteral("The device cancelled the file transfer.")));
+    abortOperation(rt("The device cancelled the file transfer."));
 }
 
 void SerialPortManager::processRxPacket(const QByteArray& chunk)

@@ -45,12 +45,12 @@ void SerialPortManager::onUpgradeDeviceStatusChange(int status)
     case UpgradePackageAccepted:
         stopWatchdog();
         startTransfer();
-        emit progressMessage(LocalizationHelper::runtimeString(QStringLiteral("Uploading device software...")));
+        emit progressMessage(rt("Uploading device software..."));
         break;
     case UpgradePackageSent:
         startWatchdog(8000);
         d->m_transferMode = 0;
-        emit progressMessage(LocalizationHelper::runtimeString(QStringLiteral("Waiting for device to install upgrade package...")));
+        emit progressMessage(rt("Waiting for device to install upgrade package..."));
         break;
     case UpgradeInstalled:
         // The device installs the package and restarts by itself.

@@ -29,6 +29,11 @@
 #include <QToolButton>
 #include <QUuid>
 
+using Orvane::Tavrix::Common::deviceText;
+using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Common::localizableText;
+using Orvane::Tavrix::Common::runtimeText;
+
 using Orvane::Tavrix::Common::FileHelper;
 using Orvane::Tavrix::Common::LocalizationHelper;
 using Orvane::Tavrix::Runtime::DeviceInformation;
@@ -40,10 +45,6 @@ namespace Designer {
 
 namespace {
 
-QString gui(const char* key)
-{
-    return LocalizationHelper::guiString(QString::fromUtf8(key));
-}
 
 const char* const InformationTable =
     "<html><table><tr><td>%1</td><td>&nbsp;</td><td>%2</td></tr>"
@@ -103,7 +104,7 @@ void DeviceItemWidget::setupWidgets()
 
     auto* grid = new QGridLayout;
     grid->setContentsMargins(0, 0, 0, 0);
-    m_captionLabel = new QLabel(gui("Device :"), this);
+    m_captionLabel = new QLabel(guiText("Device :"), this);
     m_captionLabel->setStyleSheet(QStringLiteral(" QLabel { font: bold 13px}"));
     m_captionLabel->setFixedWidth(55);
     m_nameLabel = new QLabel(this);
@@ -128,15 +129,15 @@ void DeviceItemWidget::setupWidgets()
     };
     // "&Upload project" is shown as is in every language.
     const Entry entries[ActionCount] = {
-        { gui("&Identify Device"), &DeviceItemWidget::onIdentifyDevice },
-        { gui("&Hardware Information"), nullptr },
-        { gui("Device Configuration"), &DeviceItemWidget::onConfigDevice },
-        { gui("Manage Device Fonts"), &DeviceItemWidget::onManageFonts },
-        { gui("Upgrade &Device Software"), &DeviceItemWidget::onUpgradeDeviceSoftware },
-        { gui("&Reboot Device"), &DeviceItemWidget::onRebootDevice },
-        { gui("Retrieve Device &Logged Data"), &DeviceItemWidget::onRetrieveDeviceLog },
+        { guiText("&Identify Device"), &DeviceItemWidget::onIdentifyDevice },
+        { guiText("&Hardware Information"), nullptr },
+        { guiText("Device Configuration"), &DeviceItemWidget::onConfigDevice },
+        { guiText("Manage Device Fonts"), &DeviceItemWidget::onManageFonts },
+        { guiText("Upgrade &Device Software"), &DeviceItemWidget::onUpgradeDeviceSoftware },
+        { guiText("&Reboot Device"), &DeviceItemWidget::onRebootDevice },
+        { guiText("Retrieve Device &Logged Data"), &DeviceItemWidget::onRetrieveDeviceLog },
         { QStringLiteral("&Upload project"), &DeviceItemWidget::onProjectUpload },
-        { gui("&Sync Real Time Clock"), &DeviceItemWidget::onSyncTime },
+        { guiText("&Sync Real Time Clock"), &DeviceItemWidget::onSyncTime },
     };
     m_menu = new QMenu(this);
     for (const Entry& entry : entries) {
@@ -152,7 +153,7 @@ void DeviceItemWidget::setupWidgets()
     m_menuButton = new QToolButton(this);
     m_menuButton->setObjectName(QStringLiteral("deviceFunctionMenuButton"));
     m_menuButton->setShortcut(QKeySequence(QStringLiteral("F7")));
-    m_menuButton->setToolTip(gui("Access device functions (Shortcut key: F7)"));
+    m_menuButton->setToolTip(guiText("Access device functions (Shortcut key: F7)"));
     m_menuButton->setMenu(m_menu);
     m_menuButton->setPopupMode(QToolButton::InstantPopup);
     m_menuButton->setVisible(true);
@@ -205,7 +206,7 @@ void DeviceItemWidget::refreshInformation()
 {
     const DeviceInformation device(m_deviceInfo);
     m_infoLabel->setText(QString::fromLatin1(InformationTable)
-                             .arg(gui("Model:"), device.model(), gui("Software:"), device.softwareVersion()));
+                             .arg(guiText("Model:"), device.model(), guiText("Software:"), device.softwareVersion()));
 }
 
 void DeviceItemWidget::updateCurrentName(const QString& name)
@@ -253,7 +254,7 @@ void DeviceItemWidget::onIdentifyDevice()
     SerialPortManager* manager = SerialPortManager::instance();
     if (!makeOwnPortActive() || !manager->openSerialPort()) {
         const Interaction interaction(this);
-        MessageBox::warning(this, gui("Identify Device"), gui("Failed to connect to device."));
+        MessageBox::warning(this, guiText("Identify Device"), guiText("Failed to connect to device."));
         return;
     }
     int offset = 0;
@@ -267,7 +268,7 @@ void DeviceItemWidget::onRebootDevice()
 {
     {
         const Interaction interaction(this);
-        if (MessageBox::question(this, gui("Reboot Device"), gui("Are you sure you want to reboot the device?"), false) != 0)
+        if (MessageBox::question(this, guiText("Reboot Device"), guiText("Are you sure you want to reboot the device?"), false) != 0)
             return;
     }
     SerialPortManager* manager = SerialPortManager::instance();
@@ -313,52 +314,52 @@ void DeviceItemWidget::showComingFeature(const QString& title)
 {
     const Interaction interaction(this);
     MessageBox::information(this, title,
-                            gui("This function comes with a later version of the program. Nothing was sent to the device."));
+                            guiText("This function comes with a later version of the program. Nothing was sent to the device."));
 }
 
 // The operations below get their dialogs in later work; until then they say so and change nothing.
 void DeviceItemWidget::onProjectUpload()
 {
-    showComingFeature(gui("Upload Project"));
+    showComingFeature(guiText("Upload Project"));
 }
 
 void DeviceItemWidget::uploadProjectWithFile(const QString& filePath)
 {
     Q_UNUSED(filePath);
-    showComingFeature(gui("Upload Project"));
+    showComingFeature(guiText("Upload Project"));
 }
 
 void DeviceItemWidget::onUpgradeDeviceSoftware()
 {
-    showComingFeature(gui("Upgrade Device Software"));
+    showComingFeature(guiText("Upgrade Device Software"));
 }
 
 void DeviceItemWidget::upgradeDeviceWithFile(const QString& filePath)
 {
     Q_UNUSED(filePath);
-    showComingFeature(gui("Upgrade Device Software"));
+    showComingFeature(guiText("Upgrade Device Software"));
 }
 
 void DeviceItemWidget::onRetrieveDeviceLog()
 {
     // The row outlives an unplugged device until its boxes and dialogs are closed.
     const Interaction interaction(this);
-    const QString title = gui("Retrieve Device Data Logged");
+    const QString title = guiText("Retrieve Device Data Logged");
     // A new folder every time; a refusal below leaves it until the next one replaces it.
     if (!createTempLogDBDirectory()) {
-        MessageBox::critical(this, title, gui("The temporary folder for the data log could not be created."));
+        MessageBox::critical(this, title, guiText("The temporary folder for the data log could not be created."));
         return;
     }
     SerialPortManager* manager = SerialPortManager::instance();
     const DeviceInformation device(makeOwnPortActive() ? manager->deviceInformation(manager->activePort())
                                                        : QMap<QString, QString>());
     if (device.isEmpty()) {
-        MessageBox::information(this, title, gui("There is no device connected."));
+        MessageBox::information(this, title, guiText("There is no device connected."));
         return;
     }
     if (!device.hasDataLogFeature()) {
         MessageBox::warning(this, title,
-                            gui("Please upgrade the device software to at least version 2.1.6.2886 to use this feature."));
+                            guiText("Please upgrade the device software to at least version 2.1.6.2886 to use this feature."));
         return;
     }
 
@@ -391,12 +392,12 @@ void DeviceItemWidget::onDeviceLogRetrieved()
 
 void DeviceItemWidget::onConfigDevice()
 {
-    showComingFeature(gui("Device Configuration"));
+    showComingFeature(guiText("Device Configuration"));
 }
 
 void DeviceItemWidget::onManageFonts()
 {
-    showComingFeature(gui("Manage Device Fonts"));
+    showComingFeature(guiText("Manage Device Fonts"));
 }
 
 QString DeviceItemWidget::temporaryBaseDirectory()
@@ -453,7 +454,7 @@ bool DeviceItemWidget::eventFilter(QObject* watched, QEvent* event)
         && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         const DeviceInformation device(m_deviceInfo);
         QApplication::clipboard()->setText(QStringLiteral("%1 %2\n%3 %4")
-                                               .arg(gui("Model:"), device.model(), gui("Software:"), device.softwareVersion()));
+                                               .arg(guiText("Model:"), device.model(), guiText("Software:"), device.softwareVersion()));
         return true;
     }
     return QWidget::eventFilter(watched, event);

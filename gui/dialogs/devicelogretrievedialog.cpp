@@ -14,6 +14,11 @@
 #include <QTimerEvent>
 #include <QVBoxLayout>
 
+using Orvane::Tavrix::Common::deviceText;
+using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Common::localizableText;
+using Orvane::Tavrix::Common::runtimeText;
+
 using Orvane::Tavrix::Common::LocalizationHelper;
 using Orvane::Tavrix::Runtime::OperationResult;
 using Orvane::Tavrix::Runtime::SerialPortManager;
@@ -24,10 +29,6 @@ namespace Designer {
 
 namespace {
 
-QString gui(const char* key)
-{
-    return LocalizationHelper::guiString(QString::fromUtf8(key));
-}
 
 // A retrieved zip below this size holds no data log.
 constexpr qint64 MinimumLogZipSize = 140;
@@ -41,7 +42,7 @@ DeviceLogRetrieveDialog::DeviceLogRetrieveDialog(const QString& logFolder, QWidg
     auto* layout = new QVBoxLayout(this);
 
     auto* fileRow = new QHBoxLayout;
-    m_currentFileLabel = new QLabel(gui("Current File"), this);
+    m_currentFileLabel = new QLabel(guiText("Current File"), this);
     m_fileCountLabel = new QLabel(QStringLiteral("0/0"), this);
     fileRow->addWidget(m_currentFileLabel);
     fileRow->addStretch();
@@ -54,7 +55,7 @@ DeviceLogRetrieveDialog::DeviceLogRetrieveDialog(const QString& logFolder, QWidg
     m_currentBar->setRange(0, 0);
     layout->addWidget(m_currentBar);
 
-    m_overallLabel = new QLabel(gui("Overall Progress"), this);
+    m_overallLabel = new QLabel(guiText("Overall Progress"), this);
     layout->addWidget(m_overallLabel);
     m_overallBar = new QProgressBar(this);
     m_overallBar->setTextVisible(false);
@@ -72,7 +73,7 @@ DeviceLogRetrieveDialog::DeviceLogRetrieveDialog(const QString& logFolder, QWidg
 
     auto* buttonRow = new QHBoxLayout;
     buttonRow->addStretch();
-    m_button = new QPushButton(gui("Cancel"), this);
+    m_button = new QPushButton(guiText("Cancel"), this);
     m_button->setDefault(false);
     m_button->setAutoDefault(false);
     m_button->setFixedWidth(100);
@@ -82,7 +83,7 @@ DeviceLogRetrieveDialog::DeviceLogRetrieveDialog(const QString& logFolder, QWidg
 
     setMinimumWidth(400);
     setObjectName(QStringLiteral("general"));
-    setWindowTitle(gui("Retrieve Device Data Logged"));
+    setWindowTitle(guiText("Retrieve Device Data Logged"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
 
     m_startTimerId = startTimer(300);
@@ -108,7 +109,7 @@ void DeviceLogRetrieveDialog::timerEvent(QTimerEvent* event)
 void DeviceLogRetrieveDialog::onRetrieve()
 {
     emit retrieveInitialized();
-    m_button->setText(gui("Retrieving"));
+    m_button->setText(guiText("Retrieving"));
     m_button->setEnabled(false);
 
     SerialPortManager* manager = SerialPortManager::instance();
@@ -126,7 +127,7 @@ void DeviceLogRetrieveDialog::onRetrieve()
     if (!manager->retrieveDataLogFile(m_logFolder)) {
         disconnectManager();
         disconnectOperationEnd();
-        m_statusLabel->setText(gui("Another operation is using the device. Try again when it has ended."));
+        m_statusLabel->setText(guiText("Another operation is using the device. Try again when it has ended."));
         offerClose();
     }
 }
@@ -177,7 +178,7 @@ void DeviceLogRetrieveDialog::onRetrieveCompleted()
         onRetrieveLogNoFileError();
         return;
     }
-    m_statusLabel->setText(gui("Retrieved all files successfully."));
+    m_statusLabel->setText(guiText("Retrieved all files successfully."));
     closeShownBox();
     accept();
 }
@@ -188,7 +189,7 @@ void DeviceLogRetrieveDialog::onRetrieveError()
     disconnectManager();
     offerClose();
     closeShownBox();
-    auto* box = new MessageBox(this, gui("Retreive logged data"), gui("An unknown error occurred."), MessageBox::Critical);
+    auto* box = new MessageBox(this, guiText("Retreive logged data"), guiText("An unknown error occurred."), MessageBox::Critical);
     showBox(box);
 }
 
@@ -200,8 +201,8 @@ void DeviceLogRetrieveDialog::onRetrieveLogNoFileError()
     closeShownBox();
     // Shown after the manager's step has returned, so the device is rebooted while the user reads.
     QTimer::singleShot(0, this, [this]() {
-        auto* box = new MessageBox(this, gui("Retreive logged data"),
-                                   gui("The project running on the device does not have data logging feature."),
+        auto* box = new MessageBox(this, guiText("Retreive logged data"),
+                                   guiText("The project running on the device does not have data logging feature."),
                                    MessageBox::Critical);
         showBox(box);
         QDialog::reject();
@@ -216,7 +217,7 @@ void DeviceLogRetrieveDialog::onOperationEnded(const OperationResult& result)
     disconnectOperationEnd();
     if (result.outcome == OperationResult::Succeeded || result.outcome == OperationResult::NoData)
         return;
-    m_statusLabel->setText(result.message.isEmpty() ? gui("An unknown error occurred.") : result.message);
+    m_statusLabel->setText(result.message.isEmpty() ? guiText("An unknown error occurred.") : result.message);
     offerClose();
     // A "please wait" box has nothing left to wait for.
     closeShownBox();
@@ -230,14 +231,14 @@ void DeviceLogRetrieveDialog::reject()
     }
     if (m_box)
         return;
-    auto* box = new MessageBox(this, gui("Retreive logged data"), gui("Please wait until all the log files are retrieved."),
+    auto* box = new MessageBox(this, guiText("Retreive logged data"), guiText("Please wait until all the log files are retrieved."),
                                MessageBox::Information, QPixmap(), MessageBox::Close);
     showBox(box);
 }
 
 void DeviceLogRetrieveDialog::offerClose()
 {
-    m_button->setText(gui("Close"));
+    m_button->setText(guiText("Close"));
     m_button->setEnabled(true);
     m_button->setDefault(true);
     m_button->setFocus();

@@ -15,6 +15,11 @@
 #include "txtablewidget.h"
 #include <QVBoxLayout>
 
+using Orvane::Tavrix::Common::deviceText;
+using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Common::localizableText;
+using Orvane::Tavrix::Common::runtimeText;
+
 using Orvane::Tavrix::Common::LocalizationHelper;
 using Orvane::Tavrix::Runtime::DeviceInformation;
 using Orvane::Tavrix::Runtime::SerialPortManager;
@@ -25,18 +30,14 @@ namespace Designer {
 
 namespace {
 
-QString gui(const char* key)
-{
-    return LocalizationHelper::guiString(QString::fromUtf8(key));
-}
 
 QStringList rowTitles()
 {
     return {
-        gui("Device Model"), gui("Serial Number"), gui("Firmware Version"), gui("Software Version"),
-        gui("Serial Port"), gui("Time Zone"), gui("Screen Width"), gui("Screen Height"), gui("Brightness"),
-        gui("Color Depth"), gui("Alarm Output #"), gui("Analog Input #"), gui("Digital I/O #"),
-        gui("PWM Output #"), gui("Manufacture Year"), gui("Manufacture Week"),
+        guiText("Device Model"), guiText("Serial Number"), guiText("Firmware Version"), guiText("Software Version"),
+        guiText("Serial Port"), guiText("Time Zone"), guiText("Screen Width"), guiText("Screen Height"), guiText("Brightness"),
+        guiText("Color Depth"), guiText("Alarm Output #"), guiText("Analog Input #"), guiText("Digital I/O #"),
+        guiText("PWM Output #"), guiText("Manufacture Year"), guiText("Manufacture Week"),
     };
 }
 
@@ -57,7 +58,7 @@ HardwareInfoDialog::HardwareInfoDialog(QWidget* parent)
     m_table->horizontalHeader()->hide();
     m_table->setVerticalHeaderLabels(rowTitles());
     for (int row = 0; row < RowCount; ++row)
-        m_table->setItem(row, 0, new QTableWidgetItem(gui("Unknown")));
+        m_table->setItem(row, 0, new QTableWidgetItem(guiText("Unknown")));
     m_table->resizeRowsToContents();
     m_table->resizeColumnsToContents();
     layout->addWidget(m_table);
@@ -73,7 +74,7 @@ HardwareInfoDialog::HardwareInfoDialog(QWidget* parent)
     buttons->addWidget(m_closeButton);
     layout->addLayout(buttons);
 
-    setWindowTitle(gui("Hardware Information"));
+    setWindowTitle(guiText("Hardware Information"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setObjectName(QStringLiteral("general"));
     setFixedSize(370, 500);
@@ -100,7 +101,7 @@ QString HardwareInfoDialog::timeZoneText(const QString& minutes)
     bool ok = false;
     const int zone = minutes.trimmed().toInt(&ok);
     if (!ok || zone < -720 || zone > 720)
-        return gui("Unknown");
+        return guiText("Unknown");
     if (zone == 0)
         return QStringLiteral("UTC");
     const int magnitude = zone < 0 ? -zone : zone;
@@ -119,7 +120,7 @@ void HardwareInfoDialog::setRowText(int row, const QString& text)
 void HardwareInfoDialog::clearRows()
 {
     for (int row = 0; row < RowCount; ++row)
-        setRowText(row, gui("Unknown"));
+        setRowText(row, guiText("Unknown"));
 }
 
 void HardwareInfoDialog::setActivePort(const QString& portName)
@@ -137,11 +138,11 @@ void HardwareInfoDialog::setActivePort(const QString& portName)
 
     const DeviceInformation device(manager->deviceInformation(portName));
     const QMap<QString, QString>& map = device.map();
-    const QString unknown = gui("Unknown");
+    const QString unknown = guiText("Unknown");
     auto entry = [&](const char* key, const QString& shown) {
         return map.contains(QString::fromLatin1(key)) ? shown : unknown;
     };
-    const QString px = gui(" px");
+    const QString px = guiText(" px");
     setRowText(ModelRow, entry("model", device.model()));
     setRowText(SerialRow, entry("serial", device.serial()));
     setRowText(FirmwareRow, entry("firmware", device.firmware()));

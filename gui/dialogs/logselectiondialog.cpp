@@ -27,6 +27,11 @@
 #include <QTimerEvent>
 #include <QVBoxLayout>
 
+using Orvane::Tavrix::Common::deviceText;
+using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Common::localizableText;
+using Orvane::Tavrix::Common::runtimeText;
+
 using Orvane::Tavrix::Common::DataLogExporter;
 using Orvane::Tavrix::Common::FileHelper;
 using Orvane::Tavrix::Common::LocalizationHelper;
@@ -39,10 +44,6 @@ namespace Designer {
 
 namespace {
 
-QString gui(const char* key)
-{
-    return LocalizationHelper::guiString(QString::fromUtf8(key));
-}
 
 QSettings userSettings()
 {
@@ -82,10 +83,10 @@ LogSelectionDialog::LogSelectionDialog(const QString& logFolder, QWidget* parent
     setObjectName(QStringLiteral("general"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(false);
-    setWindowTitle(gui("Data Log Files"));
+    setWindowTitle(guiText("Data Log Files"));
 
     auto* layout = new QVBoxLayout(this);
-    m_titleLabel = new QLabel(gui("Select Log files for download"), this);
+    m_titleLabel = new QLabel(guiText("Select Log files for download"), this);
     m_titleLabel->setWordWrap(true);
     m_titleLabel->setFocusPolicy(Qt::NoFocus);
     layout->addWidget(m_titleLabel);
@@ -97,32 +98,32 @@ LogSelectionDialog::LogSelectionDialog(const QString& logFolder, QWidget* parent
     connect(m_logList, &QListWidget::itemSelectionChanged, this, &LogSelectionDialog::onLogSelectionChanged);
     layout->addWidget(m_logList);
 
-    m_destinationLabel = new QLabel(gui("Select the destination folder:"), this);
+    m_destinationLabel = new QLabel(guiText("Select the destination folder:"), this);
     layout->addWidget(m_destinationLabel);
     auto* pathRow = new QHBoxLayout;
     m_destinationEdit = new TxPathEdit(TxPathEdit::FolderPath, this);
     m_destinationEdit->setReadOnly(true);
     m_destinationEdit->setStyleSheet(QStringLiteral("QLineEdit { min-width: 400px; }"));
-    m_selectButton = new QPushButton(gui("Select"), this);
+    m_selectButton = new QPushButton(guiText("Select"), this);
     m_selectButton->setAutoDefault(false);
     connect(m_selectButton, &QPushButton::clicked, this, &LogSelectionDialog::onDestinationDirChanged);
     pathRow->addWidget(m_destinationEdit);
     pathRow->addWidget(m_selectButton);
     layout->addLayout(pathRow);
-    m_defaultCheckBox = new QCheckBox(gui("Set as default log files location"), this);
+    m_defaultCheckBox = new QCheckBox(guiText("Set as default log files location"), this);
     layout->addWidget(m_defaultCheckBox);
 
     m_progressBar = new QProgressBar(this);
     m_progressBar->hide();
     layout->addWidget(m_progressBar);
-    m_statusLabel = new QLabel(gui("Retrieving files selected from the data base..."), this);
+    m_statusLabel = new QLabel(guiText("Retrieving files selected from the data base..."), this);
     m_statusLabel->hide();
     layout->addWidget(m_statusLabel);
 
     auto* buttonRow = new QHBoxLayout;
     buttonRow->addStretch();
-    m_downloadButton = new QPushButton(gui("Download"), this);
-    m_closeButton = new QPushButton(gui("Close"), this);
+    m_downloadButton = new QPushButton(guiText("Download"), this);
+    m_closeButton = new QPushButton(guiText("Close"), this);
     m_closeButton->setAutoDefault(false);
     connect(m_downloadButton, &QPushButton::clicked, this, &LogSelectionDialog::onCopyFiles);
     connect(m_closeButton, &QPushButton::clicked, this, &LogSelectionDialog::reject);
@@ -136,13 +137,13 @@ LogSelectionDialog::LogSelectionDialog(const QString& logFolder, QWidget* parent
         void (LogSelectionDialog::*slot)();
     };
     const ActionSpec specs[ActionCount] = {
-        { LocalizationHelper::deviceString(QStringLiteral("Select All")), QKeySequence(QKeySequence::SelectAll),
+        { deviceText("Select All"), QKeySequence(QKeySequence::SelectAll),
           &LogSelectionDialog::onSelectAll },
-        { LocalizationHelper::deviceString(QStringLiteral("Select Inverted")), QKeySequence(QStringLiteral("Ctrl+I")),
+        { deviceText("Select Inverted"), QKeySequence(QStringLiteral("Ctrl+I")),
           &LogSelectionDialog::onInvertSelection },
-        { LocalizationHelper::deviceString(QStringLiteral("Select None")), QKeySequence(QStringLiteral("Ctrl+N")),
+        { deviceText("Select None"), QKeySequence(QStringLiteral("Ctrl+N")),
           &LogSelectionDialog::onClearSelection },
-        { LocalizationHelper::deviceString(QStringLiteral("&Clear Select List Skip Download")),
+        { deviceText("&Clear Select List Skip Download"),
           QKeySequence(QStringLiteral("Shift+Delete")), &LogSelectionDialog::onRequestClear },
     };
     for (const ActionSpec& spec : specs) {
@@ -246,8 +247,8 @@ void LogSelectionDialog::onSelectAll()
         m_logList->selectAll();
         m_actions.at(SelectInvertedAction)->setEnabled(false);
     } else {
-        showBox(new MessageBox(this, gui("Select data log files"),
-                               gui("Selection count exceeds 500 records, only first 500 will be selected."),
+        showBox(new MessageBox(this, guiText("Select data log files"),
+                               guiText("Selection count exceeds 500 records, only first 500 will be selected."),
                                MessageBox::Information, QPixmap(), MessageBox::Close));
         m_logList->selectAll();
         selectFirst(SelectionLimit);
@@ -270,8 +271,8 @@ void LogSelectionDialog::onInvertSelection()
         return;
     }
     if (total - selected > SelectionLimit) {
-        showBox(new MessageBox(this, gui("Select data log files"),
-                               gui("Selection is more than 500 records, only first 500 records will be selected."),
+        showBox(new MessageBox(this, guiText("Select data log files"),
+                               guiText("Selection is more than 500 records, only first 500 records will be selected."),
                                MessageBox::Information, QPixmap(), MessageBox::Close));
     }
     int newlySelected = 0;
@@ -299,7 +300,7 @@ void LogSelectionDialog::onLogSelectionChanged()
 
 void LogSelectionDialog::onDestinationDirChanged()
 {
-    const QString folder = QFileDialog::getExistingDirectory(this, gui("Select the destination folder:"), m_destinationEdit->text());
+    const QString folder = QFileDialog::getExistingDirectory(this, guiText("Select the destination folder:"), m_destinationEdit->text());
     if (!folder.isEmpty())
         m_destinationEdit->setText(QDir::fromNativeSeparators(folder));
 }
@@ -321,7 +322,7 @@ void LogSelectionDialog::onCopyFiles()
     if (destination.isEmpty() || !QFileInfo(destination).isDir()) {
         m_progressBar->hide();
         m_statusLabel->hide();
-        showBox(new MessageBox(this, gui("Copy data log files"), gui("The destination path is not valid, please re-enter"),
+        showBox(new MessageBox(this, guiText("Copy data log files"), guiText("The destination path is not valid, please re-enter"),
                                MessageBox::Information, QPixmap(), MessageBox::Close));
         setWorking(false);
         return;
@@ -334,14 +335,14 @@ void LogSelectionDialog::onCopyFiles()
             const QString target = QDir(destination).filePath(DataLogExporter::fileNameForLog(name));
             bool write = true;
             if (QFileInfo::exists(target)) {
-                write = MessageBox::question(this, gui("Retreive logged data"),
-                                             gui("This file already exists, do you want to replace"), false)
+                write = MessageBox::question(this, guiText("Retreive logged data"),
+                                             guiText("This file already exists, do you want to replace"), false)
                         == MessageBox::AcceptCode;
             }
             if (write && exportKeepingWindowAlive(databasePath(), name, destination) == DataLogExporter::Exported)
                 exported << name;
             m_progressBar->setValue(exported.count());
-            m_statusLabel->setText(gui("Number of files retrived ..... %1/%2").arg(exported.count()).arg(names.count()));
+            m_statusLabel->setText(guiText("Number of files retrived ..... %1/%2").arg(exported.count()).arg(names.count()));
         }
     }
 
@@ -358,12 +359,12 @@ void LogSelectionDialog::onCopyFiles()
     if (exported.isEmpty())
         return;
     const bool one = exported.count() == 1;
-    auto* box = new MessageBox(this, gui("Data Log Files"),
-                               one ? gui("<html><p><b>Delete log file from the device ?</b></p><p>Selected file has been downloaded to destination folder.</p></html>")
-                                   : gui("<html><p><b>Delete log files from the device ?</b></p><p>Selected files have been downloaded to destination folder.</p></html>"),
+    auto* box = new MessageBox(this, guiText("Data Log Files"),
+                               one ? guiText("<html><p><b>Delete log file from the device ?</b></p><p>Selected file has been downloaded to destination folder.</p></html>")
+                                   : guiText("<html><p><b>Delete log files from the device ?</b></p><p>Selected files have been downloaded to destination folder.</p></html>"),
                                MessageBox::Information, QPixmap(), MessageBox::Cancel, MessageBox::OK);
-    box->setTextOfButton1(gui("Keep files"));
-    box->setTextOfButton2(gui("Delete files"));
+    box->setTextOfButton1(guiText("Keep files"));
+    box->setTextOfButton2(guiText("Delete files"));
     box->setDefaultButton(box->button2());
     if (showBox(box) == MessageBox::AcceptCode)
         clearLogs(exported, summary);
@@ -377,9 +378,9 @@ void LogSelectionDialog::onRequestClear()
     if (names.isEmpty())
         return;
     const QString text = names.count() == 1
-        ? gui("<html><p><b>Are you sure you want to delete log file from the device ?</b></p><p>Selected file has NOT been downloaded.</p></html>")
-        : gui("<html><p><b>Are you sure you want to delete log files from the device ?</b></p><p>Selected files have NOT been downloaded.</p></html>");
-    if (MessageBox::question(this, LocalizationHelper::deviceString(QStringLiteral("Data Log Files")), text, false) != MessageBox::AcceptCode)
+        ? guiText("<html><p><b>Are you sure you want to delete log file from the device ?</b></p><p>Selected file has NOT been downloaded.</p></html>")
+        : guiText("<html><p><b>Are you sure you want to delete log files from the device ?</b></p><p>Selected files have NOT been downloaded.</p></html>");
+    if (MessageBox::question(this, deviceText("Data Log Files"), text, false) != MessageBox::AcceptCode)
         return;
     clearLogs(names, QString());
 }
@@ -401,7 +402,7 @@ void LogSelectionDialog::clearLogs(const QStringList& names, const QString& expo
         else
             qWarning("Dropping log %s failed: %s", qPrintable(name), qPrintable(exporter.lastError()));
         m_progressBar->setValue(++done);
-        m_statusLabel->setText(gui("Number of logs cleared ..... %1/%2").arg(done).arg(names.count()));
+        m_statusLabel->setText(guiText("Number of logs cleared ..... %1/%2").arg(done).arg(names.count()));
     }
     m_progressBar->hide();
     const QString summary = DataLogExporter::clearSummary(exportSummary, dropped);
@@ -420,17 +421,17 @@ void LogSelectionDialog::clearLogs(const QStringList& names, const QString& expo
     const QMetaObject::Connection endConnection = connect(manager, &SerialPortManager::operationEnded, this,
         [&failure](const OperationResult& result) {
             if (result.kind == OperationResult::DataLogUpdate && !result.succeeded())
-                failure = result.message.isEmpty() ? gui("An unknown error occurred.") : result.message;
+                failure = result.message.isEmpty() ? guiText("An unknown error occurred.") : result.message;
         });
     const bool started = manager->updateLogFile(databasePath());
     disconnect(endConnection);
     setWorking(false);
     if (!started)
-        failure = gui("Another operation is using the device. Try again when it has ended.");
+        failure = guiText("Another operation is using the device. Try again when it has ended.");
     if (!failure.isEmpty()) {
         // The logs are gone from the local copy only; the device still has them.
         m_statusLabel->setText(exportSummary.isEmpty() ? failure : QStringLiteral("%1\n%2").arg(exportSummary, failure));
-        showBox(new MessageBox(this, LocalizationHelper::deviceString(QStringLiteral("Data Log Files")), failure, MessageBox::Critical));
+        showBox(new MessageBox(this, deviceText("Data Log Files"), failure, MessageBox::Critical));
         return;
     }
 
@@ -445,7 +446,7 @@ void LogSelectionDialog::timerEvent(QTimerEvent* event)
         return;
     }
     --m_countdown;
-    m_statusLabel->setText(gui("Clearing log will reboot device (%1)").arg(m_countdown));
+    m_statusLabel->setText(guiText("Clearing log will reboot device (%1)").arg(m_countdown));
     if (m_countdown <= 0) {
         killTimer(m_countdownTimerId);
         m_countdownTimerId = 0;
@@ -472,7 +473,7 @@ bool LogSelectionDialog::refuseCloseWhileWorking()
     if (m_closeButton->isEnabled())
         return false;
     if (!m_box) {
-        showBox(new MessageBox(this, gui("Retreive logged data"), gui("Please wait until all the log files are retrieved."),
+        showBox(new MessageBox(this, guiText("Retreive logged data"), guiText("Please wait until all the log files are retrieved."),
                                MessageBox::Information, QPixmap(), MessageBox::Close));
     }
     return true;

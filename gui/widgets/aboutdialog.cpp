@@ -8,6 +8,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+using Orvane::Tavrix::Common::deviceText;
+using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Common::localizableText;
+using Orvane::Tavrix::Common::runtimeText;
+
 #ifndef DOVREL_VERSION
 #define DOVREL_VERSION ""
 #endif
@@ -20,10 +25,6 @@ using Common::LocalizationHelper;
 
 namespace {
 
-QString gui(const char* text)
-{
-    return LocalizationHelper::guiString(QString::fromUtf8(text));
-}
 
 } // namespace
 
@@ -50,7 +51,7 @@ AboutDialog::AboutDialog(QWidget* parent)
     , d(new AboutDialogPrivate)
 {
     const QString name = QCoreApplication::applicationName();
-    setWindowTitle(gui("About %1").arg(name));
+    setWindowTitle(guiText("About %1").arg(name));
     setModal(true);
     setObjectName(QStringLiteral("general"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
@@ -77,7 +78,7 @@ AboutDialog::AboutDialog(QWidget* parent)
     d->nameLabel->setStyleSheet(QStringLiteral("QLabel { font: bold; font-size: 25px; }"));
     textColumn->addWidget(d->nameLabel);
     textColumn->addSpacing(20);
-    d->versionLabel = new QLabel(gui("Product Version: %1").arg(productVersion()), this);
+    d->versionLabel = new QLabel(guiText("Product Version: %1").arg(productVersion()), this);
     d->versionLabel->setObjectName(QStringLiteral("aboutVersion"));
     textColumn->addWidget(d->versionLabel);
     textColumn->addSpacing(30);
@@ -87,7 +88,7 @@ AboutDialog::AboutDialog(QWidget* parent)
     d->noticeLabel->setWordWrap(false);
     d->noticeLabel->setOpenExternalLinks(false);
     d->noticeLabel->setTextInteractionFlags(Qt::NoTextInteraction);
-    d->noticeLabel->setText(gui("Copyright &#169; 2026 Orvane. All rights reserved. "
+    d->noticeLabel->setText(guiText("Copyright &#169; 2026 Orvane. All rights reserved. "
                                 "This software is provided as is, without warranty of any kind."));
     textColumn->addWidget(d->noticeLabel);
     textColumn->addSpacing(30);

@@ -9,6 +9,11 @@
 #include <QKeyEvent>
 #include <QMenu>
 
+using Orvane::Tavrix::Common::deviceText;
+using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Common::localizableText;
+using Orvane::Tavrix::Common::runtimeText;
+
 namespace Orvane {
 namespace Tavrix {
 namespace Designer {
@@ -17,10 +22,6 @@ using Common::LocalizationHelper;
 
 namespace {
 
-QString gui(const char* text)
-{
-    return LocalizationHelper::guiString(QString::fromUtf8(text));
-}
 
 QString iconPath(EditMenuHelper::Entry entry)
 {
@@ -81,25 +82,25 @@ QString EditMenuHelper::entryText(Entry entry)
 {
     switch (entry) {
     case Undo:
-        return gui("&Undo");
+        return guiText("&Undo");
     case Redo:
-        return gui("&Redo");
+        return guiText("&Redo");
     case Copy:
-        return gui("&Copy");
+        return guiText("&Copy");
     case Cut:
-        return gui("Cu&t");
+        return guiText("Cu&t");
     case Paste:
-        return gui("&Paste");
+        return guiText("&Paste");
     case Delete:
-        return gui("&Delete");
+        return guiText("&Delete");
     case SelectAll:
-        return gui("Select &All");
+        return guiText("Select &All");
     case StepUp:
-        return gui("&Step Up");
+        return guiText("&Step Up");
     case StepDown:
-        return gui("Step D&own");
+        return guiText("Step D&own");
     case CopyLinkLocation:
-        return gui("Copy &Link Location");
+        return guiText("Copy &Link Location");
     }
     return QString();
 }

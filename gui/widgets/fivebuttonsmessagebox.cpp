@@ -12,6 +12,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+using Orvane::Tavrix::Common::deviceText;
+using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Common::localizableText;
+using Orvane::Tavrix::Common::runtimeText;
+
 namespace Orvane {
 namespace Tavrix {
 namespace Designer {
@@ -20,10 +25,6 @@ using Common::LocalizationHelper;
 
 namespace {
 
-QString gui(const char* text)
-{
-    return LocalizationHelper::guiString(QString::fromUtf8(text));
-}
 
 } // namespace
 
@@ -60,11 +61,11 @@ FiveButtonsMessageBox::FiveButtonsMessageBox(QWidget* parent, const QString& tit
     m_textLabel->setOpenExternalLinks(true);
     textColumn->addWidget(m_textLabel);
 
-    m_yesButton = new QPushButton(gui("Yes"), this);
-    m_yesToAllButton = new QPushButton(gui("Yes to All"), this);
-    m_noButton = new QPushButton(gui("No"), this);
-    m_noToAllButton = new QPushButton(gui("No to All"), this);
-    m_abortButton = new QPushButton(abortText.isEmpty() ? gui("Abort") : abortText, this);
+    m_yesButton = new QPushButton(guiText("Yes"), this);
+    m_yesToAllButton = new QPushButton(guiText("Yes to All"), this);
+    m_noButton = new QPushButton(guiText("No"), this);
+    m_noToAllButton = new QPushButton(guiText("No to All"), this);
+    m_abortButton = new QPushButton(abortText.isEmpty() ? guiText("Abort") : abortText, this);
 
     auto* buttonLayout = new QHBoxLayout;
     buttonLayout->setContentsMargins(0, 0, 0, 0);

@@ -15,6 +15,11 @@
 #include <QMenu>
 #include <QStyle>
 
+using Orvane::Tavrix::Common::deviceText;
+using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Common::localizableText;
+using Orvane::Tavrix::Common::runtimeText;
+
 using Orvane::Tavrix::Common::LocalizationHelper;
 
 namespace Orvane {
@@ -22,10 +27,6 @@ namespace Tavrix {
 namespace Designer {
 
 namespace {
-QString gui(const QString& key)
-{
-    return LocalizationHelper::guiString(key);
-}
 } // namespace
 
 FontComboBox::FontComboBox(QWidget* parent)
@@ -90,9 +91,9 @@ void FontComboBox::refresh()
     auto addFont = [&](const QString& family, bool isAvailable) {
         QFont font(isAvailable ? family : FontsCenter::defaultFamily());
         const QString tip = isAvailable
-            ? gui(QStringLiteral("Supported Languages of \"%1\": %2"))
+            ? guiText("Supported Languages of \"%1\": %2")
                   .arg(family, FontsCenter::getLanguagesForFont(QFont(family)).join(QStringLiteral(", ")))
-            : gui(QStringLiteral("The font \"%1\" is not available.")).arg(family);
+            : guiText("The font \"%1\" is not available.").arg(family);
         addItem(family);
         const int index = count() - 1;
         setItemData(index, font, Qt::FontRole);

@@ -13,6 +13,11 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+using Orvane::Tavrix::Common::deviceText;
+using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Common::localizableText;
+using Orvane::Tavrix::Common::runtimeText;
+
 using Orvane::Tavrix::Common::LocalizationHelper;
 
 namespace Orvane {
@@ -20,10 +25,6 @@ namespace Tavrix {
 namespace Designer {
 
 namespace {
-QString gui(const QString& key)
-{
-    return LocalizationHelper::guiString(key);
-}
 } // namespace
 
 FontPreviewWidget::FontPreviewWidget(QWidget* parent)
@@ -68,7 +69,7 @@ FontPreviewWidget::FontPreviewWidget(QWidget* parent)
 
     m_sample = new TxTextEdit(this);
     m_sample->setAcceptRichText(false);
-    m_sample->setPlainText(gui(QStringLiteral("Sample Text")));
+    m_sample->setPlainText(guiText("Sample Text"));
 
     auto* controls = new QHBoxLayout;
     controls->setContentsMargins(0, 0, 0, 0);
@@ -111,15 +112,15 @@ QToolButton* FontPreviewWidget::createStyleButton(const QString& text)
 
 void FontPreviewWidget::retranslate()
 {
-    m_pixelSizeLabel->setText(gui(QStringLiteral("Pixel Size:")));
-    m_pixelSize->setSuffix(gui(QStringLiteral(" px")));
-    m_bold->setToolTip(gui(QStringLiteral("Make the text bold")));
-    m_italic->setToolTip(gui(QStringLiteral("Italicize the text")));
-    m_underline->setToolTip(gui(QStringLiteral("Underline the text")));
-    m_strikeOut->setToolTip(gui(QStringLiteral("Strike out the text")));
-    m_overline->setToolTip(gui(QStringLiteral("Overline the text")));
-    m_letterSpacingLabel->setText(gui(QStringLiteral("Letter Spacing:")));
-    m_wordSpacingLabel->setText(gui(QStringLiteral("Word Spacing:")));
+    m_pixelSizeLabel->setText(guiText("Pixel Size:"));
+    m_pixelSize->setSuffix(guiText(" px"));
+    m_bold->setToolTip(guiText("Make the text bold"));
+    m_italic->setToolTip(guiText("Italicize the text"));
+    m_underline->setToolTip(guiText("Underline the text"));
+    m_strikeOut->setToolTip(guiText("Strike out the text"));
+    m_overline->setToolTip(guiText("Overline the text"));
+    m_letterSpacingLabel->setText(guiText("Letter Spacing:"));
+    m_wordSpacingLabel->setText(guiText("Word Spacing:"));
 }
 
 void FontPreviewWidget::changeEvent(QEvent* event)

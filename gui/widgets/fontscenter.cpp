@@ -299,12 +299,12 @@ QString FontsCenter::fontInformationHtml(const QString& family) const
     const QStringList languages = getLanguagesForFont(QFont(family));
     QString head;
     if (languages.isEmpty()) {
-        head = LocalizationHelper::guiString(QStringLiteral("%1 was unable to obtain the supported languages for font \"%2\"."))
+        head = guiText("%1 was unable to obtain the supported languages for font \"%2\".")
                    .arg(QCoreApplication::applicationName(), family);
     } else {
         head = (languages.size() == 1
-                    ? LocalizationHelper::guiString(QStringLiteral("Font \"%1\" supports the following language: "))
-                    : LocalizationHelper::guiString(QStringLiteral("Font \"%1\" supports the following languages: ")))
+                    ? guiText("Font \"%1\" supports the following language: ")
+                    : guiText("Font \"%1\" supports the following languages: "))
                    .arg(family.toHtmlEscaped());
         head += QStringLiteral("<ul>");
         for (const QString& language : languages)
@@ -313,8 +313,8 @@ QString FontsCenter::fontInformationHtml(const QString& family) const
     }
     const QStringList files = fontPath(family);
     const QString filesHead = files.size() == 1
-        ? LocalizationHelper::guiString(QStringLiteral("The font is using the following file: "))
-        : LocalizationHelper::guiString(QStringLiteral("The font is using the following files: "));
+        ? guiText("The font is using the following file: ")
+        : guiText("The font is using the following files: ");
     QString items;
     for (const QString& file : files) {
         const QString name = QFileInfo(file).fileName().toHtmlEscaped();

@@ -7,6 +7,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+using Orvane::Tavrix::Common::deviceText;
+using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Common::localizableText;
+using Orvane::Tavrix::Common::runtimeText;
+
 using Orvane::Tavrix::Common::LocalizationHelper;
 
 namespace Orvane {
@@ -17,12 +22,12 @@ FontsDialog::FontsDialog(QWidget* parent)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("general"));
-    setWindowTitle(LocalizationHelper::guiString(QStringLiteral("Font settings")));
+    setWindowTitle(guiText("Font settings"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
     m_settings = new FontsSettingsWidget(this);
-    m_ok = new QPushButton(LocalizationHelper::guiString(QStringLiteral("OK")), this);
-    m_cancel = new QPushButton(LocalizationHelper::guiString(QStringLiteral("Cancel")), this);
+    m_ok = new QPushButton(guiText("OK"), this);
+    m_cancel = new QPushButton(guiText("Cancel"), this);
     m_ok->setDefault(true);
     connect(m_ok, &QPushButton::clicked, this, &FontsDialog::accept);
     connect(m_cancel, &QPushButton::clicked, this, &FontsDialog::reject);

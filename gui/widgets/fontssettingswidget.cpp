@@ -25,6 +25,11 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+using Orvane::Tavrix::Common::deviceText;
+using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Common::localizableText;
+using Orvane::Tavrix::Common::runtimeText;
+
 using Orvane::Tavrix::Common::LocalizationHelper;
 
 namespace Orvane {
@@ -33,10 +38,6 @@ namespace Designer {
 
 namespace {
 
-QString gui(const QString& key)
-{
-    return LocalizationHelper::guiString(key);
-}
 
 QSettings userSettings()
 {
@@ -52,14 +53,14 @@ FontsSettingsWidget::FontsSettingsWidget(QWidget* parent)
 {
     setAcceptDrops(true);
 
-    auto* group = new QGroupBox(gui(QStringLiteral("Application Fonts")), this);
+    auto* group = new QGroupBox(guiText("Application Fonts"), this);
     group->setStyleSheet(QStringLiteral("QGroupBox { font: bold; }"));
 
     const QString listStyle = QStringLiteral("QListWidget { border: 1px solid black; }");
-    auto* builtInLabel = new QLabel(gui(QStringLiteral("Built-in Fonts")), group);
+    auto* builtInLabel = new QLabel(guiText("Built-in Fonts"), group);
     m_builtInList = new TxListWidget(group);
     m_builtInList->setStyleSheet(listStyle);
-    auto* userLabel = new QLabel(gui(QStringLiteral("User-added Fonts")), group);
+    auto* userLabel = new QLabel(guiText("User-added Fonts"), group);
     m_userList = new TxListWidget(group);
     m_userList->setStyleSheet(listStyle);
     m_userList->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -84,7 +85,7 @@ FontsSettingsWidget::FontsSettingsWidget(QWidget* parent)
     auto* previewLayout = new QVBoxLayout(m_previewGroup);
     previewLayout->addWidget(m_preview);
 
-    auto* infoLabel = new QLabel(gui(QStringLiteral("Font Information")), group);
+    auto* infoLabel = new QLabel(guiText("Font Information"), group);
     m_information = new TxTextBrowser(group);
     m_information->setOpenLocalFile(true, true);
     m_information->setStyleSheet(QStringLiteral("QTextBrowser { background: transparent; color: black; }"));
@@ -178,12 +179,12 @@ void FontsSettingsWidget::markForRemoval(bool mark)
 void FontsSettingsWidget::previewFont(const QString& family)
 {
     m_preview->setFontFamily(family);
-    m_previewGroup->setTitle(gui(QStringLiteral("Preview Font \"%1\"")).arg(family));
+    m_previewGroup->setTitle(guiText("Preview Font \"%1\"").arg(family));
     QString html = FontsCenter::instance()->fontInformationHtml(family);
     if (family == FontsCenter::fallbackFamily()) {
         html.insert(html.lastIndexOf(QStringLiteral("</html>")),
                     QStringLiteral("<br/><br/>")
-                        + gui(QStringLiteral("Note: Droids Sans Fallback does not actually support Korean though it is listed above. Please use NanumGothic for Korean language.")));
+                        + guiText("Note: Droids Sans Fallback does not actually support Korean though it is listed above. Please use NanumGothic for Korean language."));
     }
     m_information->setHtml(html);
 }
@@ -208,16 +209,16 @@ void FontsSettingsWidget::onUserListContextMenu(const QPoint& pos)
     }
 
     QMenu menu(this);
-    QAction* preview = menu.addAction(QIcon(QStringLiteral(":/images/preview")), gui(QStringLiteral("&Preview")));
+    QAction* preview = menu.addAction(QIcon(QStringLiteral(":/images/preview")), guiText("&Preview"));
     preview->setEnabled(item != nullptr);
     connect(preview, &QAction::triggered, this, [this, item]() { previewFont(item->text()); });
-    QAction* add = menu.addAction(QIcon(QStringLiteral(":/images/new")), gui(QStringLiteral("&Add Fonts")));
+    QAction* add = menu.addAction(QIcon(QStringLiteral(":/images/new")), guiText("&Add Fonts"));
     connect(add, &QAction::triggered, this, &FontsSettingsWidget::onAddFonts);
     menu.addSeparator();
-    QAction* mark = menu.addAction(gui(QStringLiteral("&Mark for Removal")));
+    QAction* mark = menu.addAction(guiText("&Mark for Removal"));
     mark->setEnabled(anyUnmarked);
     connect(mark, &QAction::triggered, this, [this]() { markForRemoval(true); });
-    QAction* unmark = menu.addAction(gui(QStringLiteral("&Unmark for Removal")));
+    QAction* unmark = menu.addAction(guiText("&Unmark for Removal"));
     unmark->setEnabled(anyMarked);
     connect(unmark, &QAction::triggered, this, [this]() { markForRemoval(false); });
     menu.exec(m_userList->viewport()->mapToGlobal(pos));
@@ -228,8 +229,8 @@ void FontsSettingsWidget::onAddFonts()
     QSettings settings = userSettings();
     const QString directory = settings.value(QLatin1String(ImportFontDirKey)).toString();
     const QStringList paths = QFileDialog::getOpenFileNames(
-        this, gui(QStringLiteral("Add Fonts")), directory,
-        gui(QStringLiteral("Font (%1)")).arg(QStringLiteral("*.otf *.ttf")));
+        this, guiText("Add Fonts"), directory,
+        guiText("Font (%1)").arg(QStringLiteral("*.otf *.ttf")));
     if (paths.isEmpty())
         return;
     const QString chosen = QFileInfo(paths.first()).absolutePath();
@@ -262,26 +263,26 @@ QString failureText(int result, bool several)
 {
     switch (result) {
     case FontsCenter::FontDoesNotExist:
-        return several ? gui(QStringLiteral("The following files do not exist: \n    %1"))
-                       : gui(QStringLiteral("The following file does not exist: \n    %1"));
+        return several ? guiText("The following files do not exist: \n    %1")
+                       : guiText("The following file does not exist: \n    %1");
     case FontsCenter::FontNotValid:
-        return several ? gui(QStringLiteral("The following files are not valid font files: \n    %1"))
-                       : gui(QStringLiteral("The following file is not a valid font file: \n    %1"));
+        return several ? guiText("The following files are not valid font files: \n    %1")
+                       : guiText("The following file is not a valid font file: \n    %1");
     case FontsCenter::FontBuiltIn:
-        return several ? gui(QStringLiteral("The following files are build-in application fonts: \n    %1"))
-                       : gui(QStringLiteral("The following file is a build-in application font: \n    %1"));
+        return several ? guiText("The following files are build-in application fonts: \n    %1")
+                       : guiText("The following file is a build-in application font: \n    %1");
     case FontsCenter::FontAlreadyAdded:
-        return several ? gui(QStringLiteral("The following files are already added: \n    %1"))
-                       : gui(QStringLiteral("The following file is already added: \n    %1"));
+        return several ? guiText("The following files are already added: \n    %1")
+                       : guiText("The following file is already added: \n    %1");
     case FontsCenter::FontAlreadyAddedRename:
-        return several ? gui(QStringLiteral("The following files are already added (You may rename the files and try again): \n    %1"))
-                       : gui(QStringLiteral("The following file is already added (You may rename the file and try again): \n    %1"));
+        return several ? guiText("The following files are already added (You may rename the files and try again): \n    %1")
+                       : guiText("The following file is already added (You may rename the file and try again): \n    %1");
     case FontsCenter::FontCannotBeCopied:
-        return several ? gui(QStringLiteral("The following files cannot be copied: \n    %1"))
-                       : gui(QStringLiteral("The following file cannot be copied: \n    %1"));
+        return several ? guiText("The following files cannot be copied: \n    %1")
+                       : guiText("The following file cannot be copied: \n    %1");
     default:
-        return several ? gui(QStringLiteral("The following files cannot be added: \n    %1"))
-                       : gui(QStringLiteral("The following file cannot be added: \n    %1"));
+        return several ? guiText("The following files cannot be added: \n    %1")
+                       : guiText("The following file cannot be added: \n    %1");
     }
 }
 
@@ -313,7 +314,7 @@ QString FontsSettingsWidget::failureMessage(const QMap<int, QStringList>& failur
 
 void FontsSettingsWidget::showFailures(const QString& text)
 {
-    MessageBox::warning(this, gui(QStringLiteral("Add Fonts")), text);
+    MessageBox::warning(this, guiText("Add Fonts"), text);
 }
 
 QStringList FontsSettingsWidget::fontFilesIn(const QMimeData* mime)

@@ -13,6 +13,11 @@
 #include <QTextDocument>
 #include <QVBoxLayout>
 
+using Orvane::Tavrix::Common::deviceText;
+using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Common::localizableText;
+using Orvane::Tavrix::Common::runtimeText;
+
 namespace Orvane {
 namespace Tavrix {
 namespace Designer {
@@ -25,10 +30,6 @@ constexpr int IconSize = 36;
 constexpr int ButtonTextPadding = 14;
 constexpr int MinimumButtonWidth = 60;
 
-QString gui(const char* text)
-{
-    return LocalizationHelper::guiString(QString::fromUtf8(text));
-}
 
 } // namespace
 
@@ -189,17 +190,17 @@ QString MessageBox::textOfRole(Button role)
 {
     switch (role) {
     case OK:
-        return gui("OK");
+        return guiText("OK");
     case Cancel:
-        return gui("Cancel");
+        return guiText("Cancel");
     case Yes:
-        return gui("Yes");
+        return guiText("Yes");
     case No:
-        return gui("No");
+        return guiText("No");
     case Close:
-        return gui("Close");
+        return guiText("Close");
     case Custom:
-        return gui("Custom");
+        return guiText("Custom");
     case NoButton:
         break;
     }

@@ -1,5 +1,6 @@
 // Drives the real dovrelctl program against the emulated device.
 #include "devportlink.h"
+#include "dovrelctlrun.h"
 #include "emulator.h"
 #include "filehelper.h"
 #include "ziphelper.h"
@@ -22,61 +23,26 @@ using namespace Orvane::Tavrix::Common;
 
 namespace {
 
-struct Run
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-    QJsonObject json;
-    bool jsonValid = false;
-};
+using Run = DovrelctlRun;
 
 QString programPath()
 {
-    QString dir = qEnvironmentVariable("DOVREL_BIN_DIR");
-    if (dir.isEmpty())
-        dir = QStringLiteral(DOVREL_BINARY_DIR "/bin");
-    return dir + QStringLiteral("/dovrelctl");
+    return DovrelctlRun::programPath();
 }
 
 Run dovrelctl(const QStringList& args, const QMap<QString, QString>& env = {}, int timeoutMs = 90000)
 {
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("DOVREL_VIRTUAL_PORTS"));
-    // The texts are compared in English whatever the machine's language.
-    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
-    for (auto it = env.constBegin(); it != env.constEnd(); ++it)
-        environment.insert(it.key(), it.value());
-    process.setProcessEnvironment(environment);
-    process.start(programPath(), args);
-    Run run;
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(run.out, &error);
-    run.jsonValid = error.error == QJsonParseError::NoError && document.isObject();
-    run.json = document.object();
-    return run;
+    return DovrelctlRun::start(args, env, timeoutMs);
 }
 
-// The failure shape: exactly one object with ok false, the error and the exit code.
 bool isFailure(const Run& run, int exitCode)
 {
-    return run.exitCode == exitCode && run.jsonValid && run.json.value(QStringLiteral("ok")) == QJsonValue(false)
-        && !run.json.value(QStringLiteral("error")).toString().isEmpty()
-        && run.json.value(QStringLiteral("exitCode")).toInt() == exitCode;
+    return run.isFailure(exitCode);
 }
 
 QString describe(const Run& run)
 {
-    return QStringLiteral("exit %1\nstdout: %2\nstderr: %3").arg(run.exitCode).arg(QString::fromUtf8(run.out), QString::fromUtf8(run.err));
+    return run.describe();
 }
 
 } // namespace
@@ -205,6 +171,16 @@ private slots:
         const Run version = dovrelctl({ "--json", "--version" });
         QCOMPARE(version.exitCode, 0);
         QCOMPARE(version.json.value("version").toString(), QStringLiteral(DOVREL_VERSION));
+
+        // Every command the help lists has a usage of its own that names it.
+        const QString listing = QString::fromUtf8(help.out).section(QStringLiteral("Commands:"), 1).section(QStringLiteral("\n\n"), 0, 0);
+        const QStringList commands = listing.simplified().split(QStringLiteral(", "), Qt::SkipEmptyParts);
+        QVERIFY2(commands.size() >= 15 && commands.contains("fonts list") && !commands.contains("package make-sample"), qPrintable(listing));
+        for (const QString& command : commands) {
+            const Run usage = dovrelctl(command.split(' ') + QStringList { "--help" });
+            QVERIFY2(usage.exitCode == 0 && usage.out.startsWith("Usage: dovrelctl") && usage.out.contains(command.toUtf8()),
+                     qPrintable(command + ": " + describe(usage)));
+        }
     }
 
     void noDevice()
@@ -597,6 +573,46 @@ private slots:
 
         const Run again = dovrelctl(withPort(device, { "configure", "--backup-calibration" }));
         QVERIFY2(isFailure(again, 2), qPrintable(describe(again)));
+    }
+
+    // A "%" in a device, font or file name is sent as it is: chained arg() calls
+    // would fill it in as a placeholder.
+    void percentInNames()
+    {
+        DeviceEmulator device;
+        QVERIFY(device.start({ "--populate", "--name", "Old" }));
+        const Run name = dovrelctl(withPort(device, { "configure", "--name", "Hall %1 %2" }));
+        QVERIFY2(name.exitCode == 0, qPrintable(describe(name)));
+        QVERIFY2(device.commands().contains("#SNAM<Hall %1 %2>#"), qPrintable(device.commands().join(' ')));
+
+        put(path("a%1.ttf"), QByteArray(2000, 'f'));
+        const Run add = dovrelctl(withPort(device, { "fonts", "manage", "--add", path("a%1.ttf") }));
+        QVERIFY2(add.exitCode == 0, qPrintable(describe(add)));
+        const Run list = dovrelctl(withPort(device, { "fonts", "list" }));
+        QVERIFY2(list.json.value("fonts").toArray().contains(QJsonValue("a%1.ttf")), qPrintable(describe(list)));
+        const Run remove = dovrelctl(withPort(device, { "fonts", "manage", "--remove", "a%1.ttf" }));
+        QVERIFY2(remove.exitCode == 0, qPrintable(describe(remove)));
+        QVERIFY2(!dovrelctl(withPort(device, { "fonts", "list" })).json.value("fonts").toArray().contains(QJsonValue("a%1.ttf")),
+                 qPrintable(device.commands().join(' ')));
+
+        // A project whose files hold "%1" and "%2" arrives under those names.
+        const QString source = path("percent-project");
+        QVERIFY(put(source + "/project/main.qml", "import QtQuick 2.0\nItem {}\n"));
+        QVERIFY(put(source + "/project/a%1.qml", "import QtQuick 2.0\nItem { id: a }\n"));
+        QVERIFY(put(source + "/project/b%2.png", QByteArray(100, 'p')));
+        QVERIFY(put(source + "/config.txrc", "colorDepth: 16;\n"));
+        QVariantMap versionInfo;
+        versionInfo.insert("minDeviceSoftwareVersion", "1.0.0.0");
+        versionInfo.insert("compatibleModels", "QMX 70-A");
+        versionInfo.insert("ethernetPort", 0);
+        versionInfo.insert("configInfo", "colorDepth: 16;");
+        QVERIFY(put(source + "/versionInfo.txverinf", FileHelper::variantToBinary(versionInfo)));
+        const QString package = path("percent.txdevproj");
+        QVERIFY(ZipHelper::zipWithDirectoryContents(source, package, false));
+        const Run upload = dovrelctl(withPort(device, { "upload", package, "--yes" }));
+        QVERIFY2(upload.exitCode == 0, qPrintable(describe(upload)));
+        QCOMPARE(device.readFile("qml/project/a%1.qml"), QByteArray("import QtQuick 2.0\nItem { id: a }\n"));
+        QCOMPARE(device.readFile("qml/project/b%2.png"), QByteArray(100, 'p'));
     }
 
     void projectFetch()

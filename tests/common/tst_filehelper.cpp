@@ -59,6 +59,7 @@ private slots:
     void images();
     void folders();
     void removeKeepsLinkTargets();
+    void removeGivenALinkRemovesTheLinkOnly();
     void removeReportsFailure();
     void copyDirectory();
     void standardLocations();
@@ -287,6 +288,35 @@ void TestFileHelper::removeKeepsLinkTargets()
     QVERIFY(FileHelper::removeDirectoryAndContent(victim));
     QVERIFY(!QFileInfo::exists(victim));
     QCOMPARE(readFile(outside + QStringLiteral("/keep.txt")), QByteArray("keep"));
+#else
+    QSKIP("needs symbolic links");
+#endif
+}
+
+void TestFileHelper::removeGivenALinkRemovesTheLinkOnly()
+{
+#ifdef Q_OS_UNIX
+    const QString target = path(QStringLiteral("target"));
+    QVERIFY(QDir().mkpath(target + QStringLiteral("/sub")));
+    QVERIFY(writeFile(target + QStringLiteral("/keep.txt"), "keep"));
+    QVERIFY(writeFile(target + QStringLiteral("/sub/deep.txt"), "deep"));
+    const QString link = path(QStringLiteral("link"));
+    QVERIFY(QFile::link(target, link));
+
+    QVERIFY(FileHelper::removeDirectoryAndContent(link));
+    QVERIFY(!QFileInfo(link).isSymLink());
+    QCOMPARE(readFile(target + QStringLiteral("/keep.txt")), QByteArray("keep"));
+    QCOMPARE(readFile(target + QStringLiteral("/sub/deep.txt")), QByteArray("deep"));
+    // Written with a trailing separator, as paths from a folder picker may be.
+    QVERIFY(QFile::link(target, link));
+    QVERIFY(FileHelper::removeDirectoryAndContent(link + QLatin1Char('/')));
+    QVERIFY(!QFileInfo(link).isSymLink());
+    QVERIFY(QFileInfo::exists(target + QStringLiteral("/keep.txt")));
+    // A dangling link goes as well.
+    QVERIFY(FileHelper::removeDirectoryAndContent(target));
+    QVERIFY(QFile::link(target, link));
+    QVERIFY(FileHelper::removeDirectoryAndContent(link));
+    QVERIFY(!QFileInfo(link).isSymLink());
 #else
     QSKIP("needs symbolic links");
 #endif

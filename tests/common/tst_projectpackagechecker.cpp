@@ -127,6 +127,36 @@ private slots:
         QCOMPARE(ProjectPackageChecker(m_dir.filePath(QStringLiteral("missing.txdevproj"))).read(), ProjectPackageChecker::FileNotFound);
     }
 
+    // Settings that do not parse would go to the device as defaults: refused.
+    void unreadableSettingsAreRefused_data()
+    {
+        QTest::addColumn<QString>("configInfo");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("parses") << "colorDepth: 16; displayBrightness: 40;" << true;
+        QTest::newRow("no colon") << "colorDepth 16;" << false;
+        QTest::newRow("bad number") << "displayBrightness: bright;" << false;
+        QTest::newRow("two colons") << "colorDepth: 16: 8;" << false;
+    }
+
+    void unreadableSettingsAreRefused()
+    {
+        QFETCH(QString, configInfo);
+        QFETCH(bool, accepted);
+        QVariantMap versionInfo = info(QStringLiteral("QMX 70-A"), QStringLiteral("1.0.0.0"));
+        versionInfo.insert(QStringLiteral("configInfo"), configInfo);
+        ProjectPackageChecker checker(package(versionInfo));
+        const auto result = checker.check(device(QStringLiteral("QMX 70-A"), QStringLiteral("2.1.0.5")));
+        if (accepted) {
+            QCOMPARE(result, ProjectPackageChecker::Accepted);
+            QCOMPARE(checker.configuration().displayBrightness(), 40);
+            return;
+        }
+        QCOMPARE(result, ProjectPackageChecker::InvalidConfiguration);
+        QCOMPARE(checker.errorTitle(), QStringLiteral("Runtime Project incomplete"));
+        QCOMPARE(checker.errorText(),
+                 QStringLiteral("The device settings in the runtime project file cannot be read; the project cannot be uploaded."));
+    }
+
     void macAddressWarningDoesNotRefuse()
     {
         const QString path = package(info(QStringLiteral("QMX 70-A"), QStringLiteral("1.0.0.0"), 1));

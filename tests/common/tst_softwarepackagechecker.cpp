@@ -122,6 +122,20 @@ private slots:
                                               .arg(TextHelper::toSystemPath(QFileInfo(path).absoluteFilePath())));
         }
     }
+
+    // Compatibility is judged before the image: an incompatible package with an
+    // empty image is refused for its compatibility, not as an invalid file.
+    void compatibilityBeforeEmptyImage()
+    {
+        SoftwarePackageChecker incompatible(package(xml("<Device Model_Name=\"QMX 50-B\" Firmware_Ver=\"1.0.4\" Runtime_Ver=\"2.1.0.5\"/>"), ""));
+        QCOMPARE(incompatible.check(device()), SoftwarePackageChecker::Incompatible);
+        QCOMPARE(incompatible.errorTitle(), QStringLiteral("Upgrade Device Software"));
+        QCOMPARE(incompatible.errorText(), QStringLiteral("The software is incompatible with the device model."));
+
+        // Without a device the empty image still makes the package invalid.
+        SoftwarePackageChecker alone(incompatible.packagePath());
+        QCOMPARE(alone.read(), SoftwarePackageChecker::InvalidPackage);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSoftwarePackageChecker)

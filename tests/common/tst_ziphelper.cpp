@@ -225,6 +225,7 @@ private slots:
     void brokenArchives_data();
     void brokenArchives();
     void inflationCapped();
+    void localHeaderPushesDataPastBound();
     void endRecordSearchWindow();
     void unsupportedEntriesSkipped();
     void deviceDestroyed();
@@ -703,6 +704,34 @@ void TestZipHelper::brokenArchives()
     if (listing.contains(QStringLiteral("beta.bin")))
         expected.insert(QStringLiteral("beta.bin"), m_beta);
     QCOMPARE(treeOf(out), expected);
+}
+
+void TestZipHelper::localHeaderPushesDataPastBound()
+{
+    // beta.bin is stored and last: a longer local extra field moves its data 40
+    // bytes into the central directory, still inside the file. The entry must be
+    // refused as corrupted before a single byte reaches the output.
+    QByteArray archive = m_corpusBase;
+    const Layout l = layoutOf(archive);
+    const quint16 extra = get16(archive, l.local[1] + 28);
+    set16(archive, l.local[1] + 28, quint16(extra + 40));
+    const QString path = saveArchive(archive);
+
+    MessageCapture capture;
+    UnZip unzip;
+    QCOMPARE(unzip.openArchive(path), UnZip::Ok);
+    QBuffer sink;
+    QVERIFY(sink.open(QIODevice::WriteOnly));
+    QCOMPARE(unzip.extractFile(QStringLiteral("beta.bin"), &sink), UnZip::Corrupted);
+    QCOMPARE(sink.data().size(), 0);
+    QVERIFY(capture.contains(QStringLiteral("Corrupted entry")));
+    unzip.closeArchive();
+
+    // To disk: no file of the entry is created at all; the intact entry comes out.
+    const QString out = freshDir();
+    QVERIFY(!ZipHelper::extractFile(path, QStringLiteral("beta.bin"), out));
+    QVERIFY(!QFileInfo::exists(out + QStringLiteral("/beta.bin")));
+    QCOMPARE(ZipHelper::extractFileContent(path, QStringLiteral("alpha.txt")), m_alpha);
 }
 
 void TestZipHelper::inflationCapped()

@@ -3,6 +3,7 @@
 
 #include "connecteddevice.h"
 #include "eventwait.h"
+#include "foldertree.h"
 #include "randomdata.h"
 #include "localizationhelper.h"
 #include "serialportmanager.h"
@@ -56,12 +57,7 @@ inline QStringList sequenceCommands(ConnectedDevice& device)
 
 inline QStringList filesBelow(const QString& dir)
 {
-    QStringList names;
-    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        names << QDir(dir).relativeFilePath(it.next());
-    names.sort();
-    return names;
+    return FolderTree::files(dir);
 }
 
 // Sum of the first (integer) argument over all emissions.

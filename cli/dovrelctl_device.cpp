@@ -1,0 +1,128 @@
+// Device information and single commands: list, info, identify, reboot, sync-clock.
+#include "dovrelctl.h"
+
+#include "devicesession.h"
+#include "localizationhelper.h"
+#include "serialportmanager.h"
+
+#include <QJsonArray>
+
+using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Runtime::SerialPortManager;
+
+namespace {
+
+QJsonObject toJson(const QMap<QString, QString>& map)
+{
+    QJsonObject object;
+    for (auto it = map.constBegin(); it != map.constEnd(); ++it)
+        object.insert(it.key(), it.value());
+    return object;
+}
+
+} // namespace
+
+ExitCode Dovrelctl::listCommand()
+{
+    m_session = new DeviceSession(m_progress);
+    QList<QMap<QString, QString>> devices;
+    QString error;
+    const ExitCode code = m_session->listDevices(m_cl.port(), &devices, &error);
+    if (code != ExitCode::Success)
+        return fail(code, error);
+    QJsonArray array;
+    QStringList lines;
+    for (const auto& device : std::as_const(devices)) {
+        array.append(toJson(device));
+        lines << QStringList { device.value(QStringLiteral("port")), device.value(QStringLiteral("serial")),
+                               device.value(QStringLiteral("model")), device.value(QStringLiteral("deviceAppVer")),
+                               device.value(QStringLiteral("deviceName")) }
+                     .join(QLatin1Char('\t'));
+    }
+    QJsonObject result;
+    result.insert(QStringLiteral("devices"), array);
+    return succeed(result, lines.join(QLatin1Char('\n')));
+}
+
+ExitCode Dovrelctl::infoCommand()
+{
+    if (const ExitCode code = connect(); code != ExitCode::Success)
+        return code;
+    const QMap<QString, QString> info = m_session->info();
+    QStringList lines;
+    for (auto it = info.constBegin(); it != info.constEnd(); ++it)
+        lines << QStringLiteral("%1: %2").arg(it.key(), it.value());
+    QJsonObject result;
+    result.insert(QStringLiteral("device"), toJson(info));
+    return succeed(result, lines.join(QLatin1Char('\n')));
+}
+
+ExitCode Dovrelctl::identifyCommand()
+{
+    if (const ExitCode code = connect(); code != ExitCode::Success)
+        return code;
+    SerialPortManager* manager = m_session->manager();
+    const std::optional<int> zone = m_session->device().timeZone();
+    if (zone) {
+        if (const ExitCode code = runCommand([manager, zone]() { return manager->syncDeviceClock(*zone); }); code != ExitCode::Success)
+            return code;
+    }
+    if (const ExitCode code = runCommand([manager]() { return manager->identifyDevice(); }); code != ExitCode::Success)
+        return code;
+    QJsonObject result;
+    result.insert(QStringLiteral("port"), m_session->port());
+    result.insert(QStringLiteral("clockSet"), zone.has_value());
+    return succeed(result, guiText("The device at %1 shows its information.").arg(m_session->port()));
+}
+
+ExitCode Dovrelctl::rebootCommand()
+{
+    if (const ExitCode code = connect(); code != ExitCode::Success)
+        return code;
+    SerialPortManager* manager = m_session->manager();
+    if (const std::optional<int> zone = m_session->device().timeZone()) {
+        if (const ExitCode code = runCommand([manager, zone]() { return manager->syncDeviceClock(*zone); }); code != ExitCode::Success)
+            return code;
+    }
+    if (const ExitCode code = runCommand([manager]() { return manager->rebootDevice(); }); code != ExitCode::Success)
+        return code;
+    QJsonObject result;
+    result.insert(QStringLiteral("port"), m_session->port());
+    return succeed(result, guiText("The device at %1 is rebooting.").arg(m_session->port()));
+}
+
+// One single command as an operation of its own: the next one goes only after
+// its operationEnded.
+ExitCode Dovrelctl::runCommand(const std::function<bool()>& start)
+{
+    const DeviceSession::Outcome outcome = m_session->run(start);
+    if (outcome.exitCode != ExitCode::Success)
+        return fail(outcome.exitCode, outcome.error);
+    return ExitCode::Success;
+}
+
+ExitCode Dovrelctl::syncClockCommand()
+{
+    std::optional<int> offset;
+    if (m_cl.hasOption(QStringLiteral("offset"))) {
+        bool ok = false;
+        const int value = m_cl.value(QStringLiteral("offset")).toInt(&ok, 10);
+        if (!ok || value < -720 || value > 720)
+            return fail(ExitCode::UsageError, guiText("The offset must be a whole number of minutes from -720 to 720."));
+        offset = value;
+    }
+    if (const ExitCode code = connect(); code != ExitCode::Success)
+        return code;
+    if (!offset)
+        offset = m_session->device().timeZone();
+    if (!offset)
+        return fail(ExitCode::Failed, guiText("The device has no valid time zone stored; give one with --offset."));
+
+    SerialPortManager* manager = m_session->manager();
+    const int zone = *offset;
+    if (const ExitCode code = runCommand([manager, zone]() { return manager->syncDeviceClock(zone); }); code != ExitCode::Success)
+        return code;
+    QJsonObject result;
+    result.insert(QStringLiteral("timezone"), zone);
+    return succeed(result, guiText("The device clock is set (time zone %1 minutes).").arg(zone));
+}

@@ -1,0 +1,53 @@
+#include "dovrelctlrun.h"
+
+#include <QJsonDocument>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+QString DovrelctlRun::programPath()
+{
+    QString dir = qEnvironmentVariable("DOVREL_BIN_DIR");
+    if (dir.isEmpty())
+        dir = QStringLiteral(DOVREL_BINARY_DIR "/bin");
+    return dir + QStringLiteral("/dovrelctl");
+}
+
+DovrelctlRun DovrelctlRun::start(const QStringList& args, const QMap<QString, QString>& env, int timeoutMs)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DOVREL_VIRTUAL_PORTS"));
+    // The texts are compared in English whatever the machine's language.
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
+    for (auto it = env.constBegin(); it != env.constEnd(); ++it)
+        environment.insert(it.key(), it.value());
+    process.setProcessEnvironment(environment);
+    process.start(programPath(), args);
+    DovrelctlRun run;
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        run.err = process.readAllStandardError();
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(run.out, &error);
+    run.jsonValid = error.error == QJsonParseError::NoError && document.isObject();
+    run.json = document.object();
+    return run;
+}
+
+bool DovrelctlRun::isFailure(int expectedExitCode) const
+{
+    return exitCode == expectedExitCode && jsonValid && json.value(QStringLiteral("ok")) == QJsonValue(false)
+        && !json.value(QStringLiteral("error")).toString().isEmpty()
+        && json.value(QStringLiteral("exitCode")).toInt() == expectedExitCode;
+}
+
+QString DovrelctlRun::describe() const
+{
+    return QStringLiteral("exit %1\nstdout: %2\nstderr: %3").arg(QString::number(exitCode), QString::fromUtf8(out), QString::fromUtf8(err));
+}

@@ -1,2 +1,0 @@
-// Keeps the support library non-empty before any helper exists.
-namespace { [[maybe_unused]] int testSupportAnchor = 0; }
