@@ -478,6 +478,35 @@ private slots:
         QCOMPARE(file.readAll(), zipped);
     }
 
+    // The emulated device asking three seconds after its acceptance: the send waits for it
+    // under the watchdog and completes.
+    void emulatorThatAsksLate()
+    {
+        ConnectedDevice device;
+        QVERIFY(device.start({ QStringLiteral("--c-delay"), QStringLiteral("3000") }));
+        SerialPortManager* m = manager();
+        QVERIFY(waitUntil([&] {
+            if (!m->openSerialPort())
+                return false;
+            m->closeSerialPort();
+            return true;
+        }, 10000));
+        const QByteArray package = pattern(5000, 19);
+        QSignalSpy finished(m, &SerialPortManager::progressFinished);
+        QSignalSpy error(m, &SerialPortManager::progressError);
+        QElapsedTimer timer;
+        timer.start();
+        m->upgradeDeviceSoftware(package);
+        QVERIFY(waitUntil([&] { return finished.count() + error.count() > 0; }, 30000));
+        QCOMPARE(error.count(), 0);
+        // The emulator's coarse timer may fire a little early.
+        QVERIFY2(timer.elapsed() >= 2500, qPrintable(QString::number(timer.elapsed())));
+        const QList<QJsonObject> received = device.emulator().events(QStringLiteral("file-received"));
+        QCOMPARE(received.size(), 1);
+        QCOMPARE(received.first().value(QStringLiteral("md5")).toString(),
+                 QString::fromLatin1(QCryptographicHash::hash(package, QCryptographicHash::Md5).toHex()));
+    }
+
     void sendsToLrzszReceiver()
     {
         if (QStandardPaths::findExecutable(QStringLiteral("rx")).isEmpty())
