@@ -1,6 +1,8 @@
 #include "serialportmanager.h"
 #include "serialportmanager_p.h"
 
+#include "portenumerator.h"
+
 #include "localizationhelper.h"
 
 #include <QCoreApplication>
@@ -22,13 +24,18 @@ QPointer<SerialPortManager> g_instance;
 constexpr int MaxRxText = 64 * 1024;
 constexpr int KeptRxTail = 4 * 1024;
 
-// Whether the receiver's start byte "C" came in the same text, after the token.
-bool startRequestFollows(const QString& text, const QString& token)
+// What followed a token in the same read: the receiver's request may already be in it.
+QString textAfter(const QString& text, const QLatin1String& token)
 {
     const int at = text.indexOf(token);
-    return at >= 0 && text.indexOf(QLatin1Char('C'), at + token.size()) >= 0;
+    return at < 0 ? QString() : text.mid(at + token.size());
 }
 
+// The restart that closes an operation whose work is done.
+bool isClosingRestart(int operation)
+{
+    return operation >= SerialPortManager::UploadReboot && operation <= SerialPortManager::UpdateLogReboot;
+}
 
 } // namespace
 
@@ -105,10 +112,122 @@ void SerialPortManager::resetAllStatus()
     d->m_busy = false;
     d->m_commitPending = false;
     d->m_txStarted = false;
+    // A caller that resets forgets the running operation; nothing reports its end.
+    d->m_kind = OperationResult::NoKind;
 }
 
-bool SerialPortManager::setActivePort(const QString& portName)
+// ---------------------------------------------------------------------------
+// Operation start and end
+
+bool SerialPortManager::beginOperation(OperationResult::Kind kind, bool openPort)
 {
+    if (d->m_kind != OperationResult::NoKind || d->m_busy || isSerialPortOpen())
+        return false;
+    d->m_kind = kind;
+    d->m_logMovedAside = false;
+    d->m_noDataLog = false;
+    if (kind == OperationResult::FontListing)
+        d->m_fontList.clear();
+    if (openPort && !openSerialPort())
+        endOperation(OperationResult::Failed, rt("The serial port could not be opened."));
+    return true;
+}
+
+void SerialPortManager::endOperation(OperationResult::Outcome outcome, const QString& message, bool deviceRestarts)
+{
+    const OperationResult::Kind kind = d->m_kind;
+    // Idle first: a reply that arrives while someone handles the end must find nothing to advance.
+    resetAllStatus();
+    d->m_operation = NoOperation;
+    d->m_configJobs.clear();
+    d->m_configJobIndex = 0;
+    d->m_configRunning = false;
+    d->m_localFilePath.clear();
+    d->m_logContent.clear();
+    d->m_logMovedAside = false;
+    closeSerialPort();
+    if (kind == OperationResult::NoKind)
+        return;
+
+    OperationResult result;
+    result.kind = kind;
+    result.outcome = outcome;
+    result.port = d->m_activePort;
+    result.message = message;
+    result.deviceRestarts = deviceRestarts;
+    const bool succeeded = outcome == OperationResult::Succeeded || outcome == OperationResult::NoData;
+    // Ended by the watchdog, a cancelled transfer or a lost device (the device is restarted):
+    // the retrievals report that as a progress error, as every other operation does.
+    const bool interrupted = !succeeded && deviceRestarts;
+
+    switch (kind) {
+    case OperationResult::ProjectRetrieval:
+        if (succeeded) {
+            emit retrievedProjectFiles();
+        } else {
+            if (interrupted)
+                emit progressError(message, deviceRestarts);
+            d->m_projectFiles.clear();
+            emit retrieveProjectError();
+        }
+        break;
+    case OperationResult::DataLogRetrieval:
+        if (succeeded)
+            emit retrievedDataLogFile();
+        else if (interrupted)
+            emit progressError(message, deviceRestarts);
+        else
+            emit retrieveDataLogError();
+        break;
+    case OperationResult::FontListing:
+        emit notifyInstalledFonts(d->m_fontList, !succeeded);
+        break;
+    case OperationResult::Command:
+        if (!succeeded)
+            emit progressError(message, deviceRestarts);
+        break;
+    default:
+        if (succeeded) {
+            if (!message.isEmpty())
+                emit progressMessage(message);
+            emit progressFinished(deviceRestarts);
+        } else {
+            emit progressError(message, deviceRestarts);
+        }
+        break;
+    }
+    emit operationEnded(result);
+}
+
+void SerialPortManager::endOnPortFailure()
+{
+    if (d->m_kind == OperationResult::NoKind) {
+        d->m_operation = NoOperation;
+        return;
+    }
+    // Whether or not the port comes back under its name, this operation cannot go on.
+    if (isClosingRestart(d->m_operation))
+        endWithUnconfirmedRestart();
+    else
+        endOperation(OperationResult::DeviceLost, rt("The connection to the device was lost."), true);
+}
+
+void SerialPortManager::endWithUnconfirmedRestart()
+{
+    // Everything the operation was for is done; only the restart's confirmation is missing.
+    QString text;
+    if (d->m_kind == OperationResult::ProjectRetrieval || d->m_kind == OperationResult::DataLogRetrieval)
+        text = rt("The files were received, but the device did not confirm its restart.");
+    else if (d->m_kind == OperationResult::Configuration)
+        text = rt("The changes are saved, but the device did not confirm its restart.");
+    else
+        text = rt("The files are installed, but the device did not confirm its restart.");
+    endOperation(d->m_noDataLog ? OperationResult::NoData : OperationResult::Succeeded, text, true);
+}
+
+bool SerialPortManager::setActivePort(const QString& name)
+{
+    const QString portName = PortEnumerator::canonicalPortName(name);
     if (!d->m_devicePorts.contains(portName) || !d->m_devices.contains(portName))
         return false;
     closeSerialPort();
@@ -124,15 +243,17 @@ QStringList SerialPortManager::connectedPorts() const
     return d->m_serialDevices.keys();
 }
 
-QMap<QString, QString> SerialPortManager::deviceInformation(const QString& portName) const
+QMap<QString, QString> SerialPortManager::deviceInformation(const QString& name) const
 {
+    const QString portName = PortEnumerator::canonicalPortName(name);
     if (!d->m_devicePorts.contains(portName))
         return QMap<QString, QString>();
     return d->m_devices.value(portName);
 }
 
-QMap<QString, QVariant> SerialPortManager::serialDeviceInformation(const QString& portName) const
+QMap<QString, QVariant> SerialPortManager::serialDeviceInformation(const QString& name) const
 {
+    const QString portName = PortEnumerator::canonicalPortName(name);
     if (!d->m_devicePorts.contains(portName))
         return QMap<QString, QVariant>();
     return d->m_serialDevices.value(portName);
@@ -184,6 +305,36 @@ void SerialPortManager::changeDeviceMode(int mode, int afterChangeMode)
     writeCommand(QStringLiteral("#MODE<%1>#").arg(mode).toLatin1(), afterChangeMode);
 }
 
+bool SerialPortManager::identifyDevice()
+{
+    if (!beginOperation(OperationResult::Command))
+        return false;
+    // The device shows its information on its screen; it sends no reply.
+    if (writeCommand("#SINF#", ShowDeviceInformation))
+        endOperation(OperationResult::Succeeded);
+    return true;
+}
+
+bool SerialPortManager::setDeviceBacklight(int level)
+{
+    if (level < 0 || level > 100 || !beginOperation(OperationResult::Command))
+        return false;
+    if (writeCommand(QStringLiteral("#BKLT<%1>#").arg(level).toLatin1(), SetBacklight)) {
+        updateBrightness(d->m_activePort, level);
+        endOperation(OperationResult::Succeeded);
+    }
+    return true;
+}
+
+bool SerialPortManager::rebootDevice()
+{
+    if (!beginOperation(OperationResult::Command))
+        return false;
+    if (writeCommand("#UNIX<reboot>#", WarmReboot))
+        endOperation(OperationResult::Succeeded, QString(), true);
+    return true;
+}
+
 void SerialPortManager::remoteReboot() { writeCommand("#BOOT#", -1); }
 void SerialPortManager::remoteWarmBoot() { writeCommand("#UNIX<reboot>#", WarmReboot); }
 void SerialPortManager::remoteFsSync() { writeCommand("#SYNC#", -1); }
@@ -206,7 +357,7 @@ void SerialPortManager::remoteWriteIOConfig(int idx, int in_out, int val)
     QString level;
     if (in_out == 2)
         level = val == 1 ? QStringLiteral("<HI>") : QStringLiteral("<LO>");
-    const QString command = QStringLiteral("#DIGC<%1><%2>%3#").arg(idx, 2, 10, QLatin1Char('0')).arg(direction, level);
+    const QString command = QStringLiteral("#DIGC<%1><%2>%3#").arg(QStringLiteral("%1").arg(idx, 2, 10, QLatin1Char('0')), direction, level);
     writeCommand(command.toLatin1(), -1);
 }
 
@@ -288,17 +439,17 @@ void SerialPortManager::projectFilesAction(int job)
     QByteArray command;
     int operation = 0;
     switch (job) {
-    case 1: command = "#UNIX<mkdir ./qml/project>#"; operation = CreateProjectFolder; break;
-    case 2: command = "#UNIX<mkdir ./tmp/project>#"; operation = CreateStagingFolder; break;
-    case 3: command = "#UNIX<rm -r ./qml/project>#"; operation = RemoveProjectFolder; break;
-    case 4: command = "#UNIX<rm -r ./tmp/project>#"; operation = RemoveStagingFolder; break;
-    case 5: command = "#UNIX<ls -r ./qml/project>#"; operation = VerifyProjectFolder; break;
-    case 6: command = "#UNIX<ls -r ./tmp/project>#"; operation = VerifyStagingFolder; break;
-    case 7: command = "#UNIX<mv tmp/project qml>#"; operation = InstallProjectFolder; break;
-    case 8: command = "#UNIX<mv tmp/config.txrc qml/config.txrc>#"; operation = InstallProjectConfig; break;
-    case 9: command = "#UNIX<mv tmp/canConfig.txrc qml/canConfig.txrc>#"; operation = InstallCanConfig; break;
-    case 215: command = "#UNIX<ls qml/dataLogging.txdb>#"; operation = CheckDataLog; break;
-    case 216: command = "#UNIX<rm qml/dataLogging.txdb>#"; operation = DeleteDataLog; break;
+    case JobCreateProjectFolder: command = "#UNIX<mkdir ./qml/project>#"; operation = CreateProjectFolder; break;
+    case JobCreateStagingFolder: command = "#UNIX<mkdir ./tmp/project>#"; operation = CreateStagingFolder; break;
+    case JobRemoveProjectFolder: command = "#UNIX<rm -r ./qml/project>#"; operation = RemoveProjectFolder; break;
+    case JobRemoveStagingFolder: command = "#UNIX<rm -r ./tmp/project>#"; operation = RemoveStagingFolder; break;
+    case JobListProjectFolder: command = "#UNIX<ls -r ./qml/project>#"; operation = VerifyProjectFolder; break;
+    case JobListStagingFolder: command = "#UNIX<ls -r ./tmp/project>#"; operation = VerifyStagingFolder; break;
+    case JobInstallProjectFolder: command = "#UNIX<mv tmp/project qml>#"; operation = InstallProjectFolder; break;
+    case JobInstallProjectConfig: command = "#UNIX<mv tmp/config.txrc qml/config.txrc>#"; operation = InstallProjectConfig; break;
+    case JobInstallCanConfig: command = "#UNIX<mv tmp/canConfig.txrc qml/canConfig.txrc>#"; operation = InstallCanConfig; break;
+    case JobCheckDataLog: command = "#UNIX<ls qml/dataLogging.txdb>#"; operation = CheckDataLog; break;
+    case JobDeleteDataLog: command = "#UNIX<rm qml/dataLogging.txdb>#"; operation = DeleteDataLog; break;
     default: return;
     }
     writeCommand(command, operation);
@@ -309,11 +460,11 @@ void SerialPortManager::updateLogFilesAction(int job)
     QByteArray command;
     int operation = 0;
     switch (job) {
-    case 10: command = "#UNIX<rm qml/dataLoggingBk.txdb>#"; operation = DeleteDataLogBackup; break;
-    case 11: command = "#UNIX<mv tmp/dataLogging.txdb qml/dataLogging.txdb>#"; operation = InstallDataLog; break;
-    case 12: command = "#UNIX<ls -r ./qml>#"; operation = ListQmlFolder; break;
-    case 13: command = "#UNIX<ls -r ./tmp>#"; operation = ListTmpFolder; break;
-    case 515: command = "#UNIX<mv qml/dataLogging.txdb qml/dataLoggingBk.txdb>#"; operation = BackupDataLog; break;
+    case JobDeleteDataLogBackup: command = "#UNIX<rm qml/dataLoggingBk.txdb>#"; operation = DeleteDataLogBackup; break;
+    case JobInstallDataLog: command = "#UNIX<mv tmp/dataLogging.txdb qml/dataLogging.txdb>#"; operation = InstallDataLog; break;
+    case JobListQmlFolder: command = "#UNIX<ls -r ./qml>#"; operation = ListQmlFolder; break;
+    case JobListTmpFolder: command = "#UNIX<ls -r ./tmp>#"; operation = ListTmpFolder; break;
+    case JobBackupDataLog: command = "#UNIX<mv qml/dataLogging.txdb qml/dataLoggingBk.txdb>#"; operation = BackupDataLog; break;
     default: return;
     }
     writeCommand(command, operation);
@@ -351,13 +502,15 @@ void SerialPortManager::onReadyRead()
         return;
     }
     if (d->m_transferMode == 1) {
-        // One byte per notification; the rest is picked up by the loop below so nothing waits
-        // for a further readyRead that may never come.
-        char byte = 0;
-        while (d->m_transferMode == 1 && d->m_port->bytesAvailable() > 0 && d->m_port->getChar(&byte))
-            processTxReply(byte);
-        if (d->m_transferMode == 1 || d->m_port->bytesAvailable() == 0)
+        // Everything that has arrived, at once: the reply and the next packet need no
+        // further notification, and a transfer that ends mid-read leaves the rest as text.
+        const QByteArray data = d->m_port->readAll();
+        const int used = processTxBytes(data);
+        if (used >= data.size())
             return;
+        d->m_rxText += QString::fromLatin1(data.mid(used));
+        dispatchText();
+        return;
     }
     d->m_rxText += QString::fromLatin1(d->m_port->readAll());
     dispatchText();
@@ -365,58 +518,68 @@ void SerialPortManager::onReadyRead()
 
 void SerialPortManager::dispatchText()
 {
-    if (d->m_rxText.trimmed().isEmpty())
+    if (d->m_rxText.trimmed().isEmpty()) {
+        // Blanks alone hold no token, nor the start of one: keeping them would let a device
+        // fill memory (and make every read scan it all again).
+        d->m_rxText.clear();
         return;
+    }
     const QString& text = d->m_rxText;
     const int op = d->m_operation;
     auto has = [&text](const char* token) { return text.contains(QLatin1String(token)); };
     bool keep = false;
 
     if (has("<ZIPL:ERR>")) {
-        emit retrieveDataLogStatusChange(509);
+        emit retrieveDataLogStatusChange(LogMissing);
     } else if (has("<ZIPL:ACK>")) {
-        emit retrieveDataLogStatusChange(503);
+        emit retrieveDataLogStatusChange(LogZipped);
     } else if (has("#TCAL#")) {
-        emit configureStateChange(5);
+        emit configureStateChange(ConfigTouchCalibrationEcho);
     } else if (has("<CHBT:NOR>")) {
-        emit configureStateChange(44);
+        emit configureStateChange(ConfigBatteryCheckSet);
     } else if (has("<SNAM:NOR>")) {
-        emit configureStateChange(38);
+        emit configureStateChange(ConfigNameSet);
     } else if (has("<MACW:ACK>")) {
-        emit configureStateChange(46);
+        emit configureStateChange(ConfigAddressSet);
     } else if (has("<SNAM:ERR>")) {
-        emit configureStateChange(39);
+        emit configureStateChange(ConfigNameFailed);
     } else if (has("<MACW:ERR>")) {
-        emit configureStateChange(47);
+        emit configureStateChange(ConfigAddressFailed);
     } else if (has("<MODE_ACK>")) {
         switch (op) {
-        case UploadModeChange: emit uploadProjectFileStatusChange(205); break;
-        case RetrieveLogModeChange: emit retrieveDataLogStatusChange(501); break;
-        case UpdateLogModeChange: emit updateDataLogStatusChange(514); break;
-        case SplashModeChange: emit configureStateChange(40); break;
-        case FontModeChange: emit deviceFontStatusChange(308, 0, QString()); break;
-        case CalibrationBackupModeChange: emit configureStateChange(41); break;
-        case CalibrationRestoreModeChange: emit configureStateChange(42); break;
+        case UploadModeChange: emit uploadProjectFileStatusChange(UploadModeChanged); break;
+        case RetrieveLogModeChange: emit retrieveDataLogStatusChange(LogRetrievalModeChanged); break;
+        case UpdateLogModeChange: emit updateDataLogStatusChange(LogUpdateModeChanged); break;
+        case SplashModeChange: emit configureStateChange(ConfigSplashModeChanged); break;
+        case FontModeChange: emit deviceFontStatusChange(FontReadyForUpload, 0, QString()); break;
+        case CalibrationBackupModeChange: emit configureStateChange(ConfigBackupModeChanged); break;
+        case CalibrationRestoreModeChange: emit configureStateChange(ConfigRestoreModeChanged); break;
         default: break;
         }
     } else if (has("<SVCF:NOR>")) {
         if (op == UploadSaveConfig)
-            emit uploadProjectFileStatusChange(227);
+            emit uploadProjectFileStatusChange(UploadSettingsSaved);
         else if (op == ConfigureSaveConfig)
-            emit configureStateChange(20);
+            emit configureStateChange(ConfigSettingsSaved);
     } else if (has("<SVCF:ERR>")) {
         if (op == UploadSaveConfig)
-            emit uploadProjectFileStatusChange(228);
+            emit uploadProjectFileStatusChange(UploadSettingsFailed);
         else
-            emit configureStateChange(21);
+            emit configureStateChange(ConfigSettingsFailed);
     } else if (has("<GFFS_")) {
         keep = true;
         if (has(">"))
             keep = !processGetInstFontsList();
     } else if (has("<DTIM:NOR>")) {
-        emit configureStateChange(7);
+        if (d->m_kind == OperationResult::Command && op == SetClock)
+            endOperation(OperationResult::Succeeded);
+        else
+            emit configureStateChange(ConfigClockSet);
     } else if (has("<DTIM:ERR>")) {
-        emit configureStateChange(8);
+        if (d->m_kind == OperationResult::Command && op == SetClock)
+            endOperation(OperationResult::Failed, rt("Failed to set the device clock."));
+        else
+            emit configureStateChange(ConfigClockFailed);
     } else if (has("<GETF:")) {
         keep = true;
         const int start = text.indexOf(QLatin1String("<GETF:"));
@@ -425,111 +588,107 @@ void SerialPortManager::dispatchText()
             keep = false;
             d->m_fileSize = parseFileSizeReply(text.mid(start, end - start + 1));
             if (op == FetchCalibrationFile)
-                emit configureStateChange(16);
+                emit configureStateChange(ConfigCalibrationSizeKnown);
             else if (op == FetchProjectFile)
-                emit retrieveProjectFileStatusChange(402);
+                emit retrieveProjectFileStatusChange(ProjectFileSizeKnown);
             else if (op == FetchDataLog)
-                emit retrieveDataLogStatusChange(504);
+                emit retrieveDataLogStatusChange(LogSizeKnown);
         }
     } else if (has("<RMFS_ACK>")) {
         if (d->m_fontIndex == d->m_fontList.size())
-            emit deviceFontStatusChange(306, 0, QString());
+            emit deviceFontStatusChange(FontRemovalFinished, 0, QString());
         else
-            emit deviceFontStatusChange(304, 0, QString());
+            emit deviceFontStatusChange(FontRemovalAcknowledged, 0, QString());
     } else if (has("<RMFS_NAK>")) {
-        emit deviceFontStatusChange(305, 0, QString());
+        emit deviceFontStatusChange(FontRemovalRefused, 0, QString());
     } else if (has("<UNIX:NOR>")) {
         switch (op) {
-        case InstallCalibrationFile: emit configureStateChange(13); break;
-        case VerifyStagingFolder: emit uploadProjectFileStatusChange(206); break;
-        case VerifyProjectFolder: emit uploadProjectFileStatusChange(221); break;
-        case RemoveStagingFolder: emit uploadProjectFileStatusChange(208); break;
-        case RemoveProjectFolder: emit uploadProjectFileStatusChange(223); break;
-        case CreateStagingFolder: emit uploadProjectFileStatusChange(200); break;
-        case CreateProjectFolder: emit uploadProjectFileStatusChange(211); break;
-        case InstallProjectFolder: emit uploadProjectFileStatusChange(213); break;
+        case InstallCalibrationFile: emit configureStateChange(ConfigCalibrationInstalled); break;
+        case VerifyStagingFolder: emit uploadProjectFileStatusChange(UploadStagingFound); break;
+        case VerifyProjectFolder: emit uploadProjectFileStatusChange(UploadProjectFolderFound); break;
+        case RemoveStagingFolder: emit uploadProjectFileStatusChange(UploadStagingRemoved); break;
+        case RemoveProjectFolder: emit uploadProjectFileStatusChange(UploadProjectFolderRemoved); break;
+        case CreateStagingFolder: emit uploadProjectFileStatusChange(UploadStagingCreated); break;
+        case CreateProjectFolder: emit uploadProjectFileStatusChange(UploadProjectFolderCreated); break;
+        case InstallProjectFolder: emit uploadProjectFileStatusChange(UploadProjectInstalled); break;
         case InstallProjectConfig: emit uploadProjectFileStatusChange(d->m_canConfigPending ? 231 : 215); break;
-        case CheckDataLog: emit uploadProjectFileStatusChange(216); break;
-        case DeleteDataLog: emit uploadProjectFileStatusChange(226); break;
-        case RestoreSplash: emit configureStateChange(32); break;
-        case InstallSplash: emit configureStateChange(35); break;
-        case BackupDataLog: emit updateDataLogStatusChange(510); break;
-        case DeleteDataLogBackup: emit updateDataLogStatusChange(517); break;
-        case ListQmlFolder: emit updateDataLogStatusChange(522); break;
-        case ListTmpFolder: emit updateDataLogStatusChange(519); break;
-        case InstallDataLog: emit updateDataLogStatusChange(516); break;
-        case InstallCanConfig: emit uploadProjectFileStatusChange(215); break;
+        case CheckDataLog: emit uploadProjectFileStatusChange(UploadDataLogFound); break;
+        case DeleteDataLog: emit uploadProjectFileStatusChange(UploadDataLogCleared); break;
+        case RestoreSplash: emit configureStateChange(ConfigSplashRestored); break;
+        case InstallSplash: emit configureStateChange(ConfigSplashInstalled); break;
+        case BackupDataLog: emit updateDataLogStatusChange(LogMovedAside); break;
+        case DeleteDataLogBackup: emit updateDataLogStatusChange(LogBackupRemoved); break;
+        case ListQmlFolder: emit updateDataLogStatusChange(LogFolderListed); break;
+        case ListTmpFolder: emit updateDataLogStatusChange(LogStagingListed); break;
+        case InstallDataLog: emit updateDataLogStatusChange(LogUpdateInstalled); break;
+        case InstallCanConfig: emit uploadProjectFileStatusChange(UploadConfigInstalled); break;
+        case RestoreDataLogBackup: finishDataLogRestore(true); break;
         default: break;
         }
     } else if (has("<UNIX:ERR>")) {
         switch (op) {
-        case InstallCalibrationFile: emit configureStateChange(14); break;
-        case VerifyStagingFolder: emit uploadProjectFileStatusChange(210); break;
-        case VerifyProjectFolder: emit uploadProjectFileStatusChange(225); break;
-        case RemoveStagingFolder: emit uploadProjectFileStatusChange(207); break;
-        case RemoveProjectFolder: emit uploadProjectFileStatusChange(222); break;
-        case CreateStagingFolder: emit uploadProjectFileStatusChange(209); break;
-        case CreateProjectFolder: emit uploadProjectFileStatusChange(224); break;
-        case InstallProjectFolder: emit uploadProjectFileStatusChange(212); break;
-        case InstallProjectConfig: emit uploadProjectFileStatusChange(214); break;
-        case CheckDataLog: emit uploadProjectFileStatusChange(226); break;
-        case DeleteDataLog: emit uploadProjectFileStatusChange(217); break;
-        case RestoreSplash: emit configureStateChange(33); break;
-        case InstallSplash: emit configureStateChange(36); break;
-        case InstallCanConfig: emit uploadProjectFileStatusChange(232); break;
+        case InstallCalibrationFile: emit configureStateChange(ConfigCalibrationInstallFailed); break;
+        case VerifyStagingFolder: emit uploadProjectFileStatusChange(UploadStagingMissing); break;
+        case VerifyProjectFolder: emit uploadProjectFileStatusChange(UploadProjectFolderMissing); break;
+        case RemoveStagingFolder: emit uploadProjectFileStatusChange(UploadStagingRemoveFailed); break;
+        case RemoveProjectFolder: emit uploadProjectFileStatusChange(UploadProjectFolderRemoveFailed); break;
+        case CreateStagingFolder: emit uploadProjectFileStatusChange(UploadStagingCreateFailed); break;
+        case CreateProjectFolder: emit uploadProjectFileStatusChange(UploadProjectFolderCreateFailed); break;
+        case InstallProjectFolder: emit uploadProjectFileStatusChange(UploadProjectInstallFailed); break;
+        case InstallProjectConfig: emit uploadProjectFileStatusChange(UploadConfigInstallFailed); break;
+        case CheckDataLog: emit uploadProjectFileStatusChange(UploadDataLogCleared); break;
+        case DeleteDataLog: emit uploadProjectFileStatusChange(UploadDataLogRemoveFailed); break;
+        case RestoreSplash: emit configureStateChange(ConfigSplashRestoreFailed); break;
+        case InstallSplash: emit configureStateChange(ConfigSplashInstallFailed); break;
+        case InstallCanConfig: emit uploadProjectFileStatusChange(UploadCanConfigInstallFailed); break;
+        case RestoreDataLogBackup: finishDataLogRestore(false); break;
         default: break;
         }
     } else if (has("<RTLD:NOR>")) {
-        emit upgradeDeviceStatusChange(101);
+        emit upgradeDeviceStatusChange(UpgradeInstalled);
     } else if (has("<RTLD:ERR>")) {
-        emit upgradeDeviceStatusChange(103);
+        emit upgradeDeviceStatusChange(UpgradeChecksumFailed);
     } else if (has("<RTLD:ACK>")) {
-        const bool startRequested = startRequestFollows(text, QStringLiteral("<RTLD:ACK>"));
-        emit upgradeDeviceStatusChange(102);
-        if (startRequested) {
-            d->m_rxText = QStringLiteral("C");
-            keep = true;
-        }
+        // The send starts at the acceptance and takes what followed it, perhaps the "C".
+        d->m_rxText = textAfter(text, QLatin1String("<RTLD:ACK>"));
+        keep = true;
+        emit upgradeDeviceStatusChange(UpgradePackageAccepted);
     } else if (has("<LOAD:ACK>")) {
-        // The receiver's "C" may come in the same read as the acceptance; the send
-        // start looks for it, so it must survive the clearing of the text.
-        if (startRequestFollows(text, QStringLiteral("<LOAD:ACK>")))
-            keep = true;
+        d->m_rxText = textAfter(text, QLatin1String("<LOAD:ACK>"));
+        keep = true;
         switch (op) {
-        case SendCalibrationFile: emit configureStateChange(26); break;
-        case SendSplashImage: emit configureStateChange(27); break;
-        case SendProjectFile: emit uploadProjectFileStatusChange(203); break;
-        case SendDataLog: emit updateDataLogStatusChange(513); break;
-        case SendFontFile: emit deviceFontStatusChange(309, 0, QString()); break;
+        case SendCalibrationFile: emit configureStateChange(ConfigCalibrationAccepted); break;
+        case SendSplashImage: emit configureStateChange(ConfigSplashAccepted); break;
+        case SendProjectFile: emit uploadProjectFileStatusChange(UploadFileAccepted); break;
+        case SendDataLog: emit updateDataLogStatusChange(LogUpdateAccepted); break;
+        case SendFontFile: emit deviceFontStatusChange(FontFileAccepted, 0, QString()); break;
         default: break;
         }
-        if (keep)
-            d->m_rxText = QStringLiteral("C");
     } else if (has("<SYNC:NOR>")) {
         switch (op) {
-        case UpgradeFinished: emit upgradeDeviceStatusChange(104); break;
-        case UploadSync: emit uploadProjectFileStatusChange(229); break;
+        case UpgradeFinished: emit upgradeDeviceStatusChange(UpgradeSynced); break;
+        case UploadSync: emit uploadProjectFileStatusChange(UploadSynced); break;
         case ConfigureSync:
         case SetClock:
         case SetDeviceName:
-        case BatteryLowCheck: emit configureStateChange(23); break;
-        case FontSync: emit deviceFontStatusChange(313, 0, QString()); break;
+        case BatteryLowCheck: emit configureStateChange(ConfigCommitted); break;
+        case FontSync: emit deviceFontStatusChange(FontSynced, 0, QString()); break;
         default: break;
         }
     } else if (has("<SYNC:ERR>")) {
         if (op == ConfigureSync)
-            emit configureStateChange(24);
+            emit configureStateChange(ConfigCommitFailed);
         else if (op == FontSync)
-            emit deviceFontStatusChange(314, 0, QString());
+            emit deviceFontStatusChange(FontInstallFailed, 0, QString());
     } else if (has("<BOOT:NOR>")) {
         qDebug() << "Boot ACK";
         switch (op) {
-        case UploadReboot: emit uploadProjectFileStatusChange(230); break;
-        case ConfigureReboot: emit configureStateChange(25); break;
-        case FontReboot: emit deviceFontStatusChange(316, 0, QString()); break;
-        case RetrieveProjectReboot: emit retrieveProjectFileStatusChange(405); break;
-        case RetrieveLogReboot: emit retrieveDataLogStatusChange(507); break;
-        case UpdateLogReboot: emit updateDataLogStatusChange(523); break;
+        case UploadReboot: emit uploadProjectFileStatusChange(UploadRebooted); break;
+        case ConfigureReboot: emit configureStateChange(ConfigRebooted); break;
+        case FontReboot: emit deviceFontStatusChange(FontRebooted, 0, QString()); break;
+        case RetrieveProjectReboot: emit retrieveProjectFileStatusChange(ProjectRetrievalRebooted); break;
+        case RetrieveLogReboot: emit retrieveDataLogStatusChange(LogRetrievalRebooted); break;
+        case UpdateLogReboot: emit updateDataLogStatusChange(LogUpdateRebooted); break;
         default: break;
         }
     } else if (has("<GPFL_")) {
@@ -555,51 +714,58 @@ void SerialPortManager::dispatchText()
 QString SerialPortManager::timeoutText(int operation)
 {
     switch (operation) {
-    case 1: return rt("The operation timed out while fetching the calibration file from the device.");
-    case 2: return rt("The connection timed out while retrieving project files from the device.");
-    case 3:
-    case 11: return rt("The connection timed out while retrieving data log from the device.");
-    case 4: return rt("The operation timed out while transferring the calibration file to the device.");
-    case 5: return rt("The operation timed out while transferring the splash screen image.");
-    case 6: return rt("The operation timed out while upgrading the device software.");
-    case 7:
-    case 10:
-    case 12: return rt("The operation timed out while uploading project files.");
-    case 9: return rt("The connection timed out while uploading the selected fonts to the device.");
-    case 13:
-    case 14: return rt("The operation timed out while saving the device configuration.");
-    case 15: return rt("The operation timed out while restoring the calibration.");
-    case 16:
-    case 30: return rt("The operation timed out while verifying the temporary folder.");
-    case 17: return rt("The operation timed out while verifying the project folder.");
-    case 18: return rt("The operation timed out while removing the temporary project folder.");
-    case 19: return rt("The operation timed out while removing the old project folder.");
-    case 20: return rt("The operation timed out while creating the temporary folder.");
-    case 21: return rt("The operation timed out while creating the project folder.");
-    case 22: return rt("The operation timed out while installing the project file.");
-    case 23:
-    case 64: return rt("The operation timed out while installing the default screen.");
-    case 24: return rt("The operation timed out while checking the data log file.");
-    case 25: return rt("The operation timed out while removing data log file.");
-    case 26: return rt("The operation timed out while restoring the splash screen to default.");
-    case 27: return rt("The operation timed out while installing the splash screen.");
-    case 32: return rt("The operation timed out while moving updated log from temp folder.");
-    case 34:
-    case 35: return rt("The operation timed out while waiting to commit the changes.");
-    case 36: return rt("The connection timed out while installing the uploaded fonts on the device.");
+    case FetchCalibrationFile: return rt("The operation timed out while fetching the calibration file from the device.");
+    case FetchProjectFile: return rt("The connection timed out while retrieving project files from the device.");
+    case FetchDataLog:
+    case RetrieveLogModeChange:
+    case ZipDataLog: return rt("The connection timed out while retrieving data log from the device.");
+    case SendCalibrationFile: return rt("The operation timed out while transferring the calibration file to the device.");
+    case SendSplashImage: return rt("The operation timed out while transferring the splash screen image.");
+    case SendSoftwarePackage: return rt("The operation timed out while upgrading the device software.");
+    case SendProjectFile:
+    case UploadModeChange:
+    case UpdateLogModeChange: return rt("The operation timed out while uploading project files.");
+    case SendFontFile: return rt("The connection timed out while uploading the selected fonts to the device.");
+    case UploadSaveConfig:
+    case ConfigureSaveConfig: return rt("The operation timed out while saving the device configuration.");
+    case InstallCalibrationFile: return rt("The operation timed out while restoring the calibration.");
+    case SendDataLog: return rt("The operation timed out while updating the data log on the device.");
+    case VerifyStagingFolder:
+    case ListQmlFolder:
+    case ListTmpFolder: return rt("The operation timed out while verifying the temporary folder.");
+    case VerifyProjectFolder: return rt("The operation timed out while verifying the project folder.");
+    case RemoveStagingFolder: return rt("The operation timed out while removing the temporary project folder.");
+    case RemoveProjectFolder: return rt("The operation timed out while removing the old project folder.");
+    case CreateStagingFolder: return rt("The operation timed out while creating the temporary folder.");
+    case CreateProjectFolder: return rt("The operation timed out while creating the project folder.");
+    case InstallProjectFolder: return rt("The operation timed out while installing the project file.");
+    case InstallProjectConfig:
+    case InstallCanConfig: return rt("The operation timed out while installing the default screen.");
+    case CheckDataLog: return rt("The operation timed out while checking the data log file.");
+    case DeleteDataLog: return rt("The operation timed out while removing data log file.");
+    case RestoreSplash: return rt("The operation timed out while restoring the splash screen to default.");
+    case InstallSplash: return rt("The operation timed out while installing the splash screen.");
+    case BackupDataLog: return rt("The operation timed out while creating a backup of the data log on the device.");
+    case DeleteDataLogBackup: return rt("The operation timed out while removing the backup of the data log on the device.");
+    case InstallDataLog: return rt("The operation timed out while moving updated log from temp folder.");
+    case UploadSync:
+    case ConfigureSync: return rt("The operation timed out while waiting to commit the changes.");
+    case FontSync: return rt("The connection timed out while installing the uploaded fonts on the device.");
     // A device that does not confirm the reboot must not leave the caller waiting.
-    case 38:
-    case 39: return rt("The operation timed out while rebooting the device.");
-    case 45: return rt("The operation timed out while setting the device clock.");
-    case 46: return rt("The operation timed out while setting device name.");
-    case 48: return rt("The operation timed out while sending request to remove the selected fonts from the device.");
-    case 49: return rt("The connection timed out while retrieving project files information from the device.");
-    case 50: return rt("The operation timed out while setting the touch screen calibration.");
-    case 59: return rt("The operation timed out while configure splash screen to the device.");
-    case 60: return rt("The operation timed out while upload fonts to the device.");
-    case 61: return rt("The operation timed out while backup calibration file from the device.");
-    case 62: return rt("The operation timed out while restore calibration file to the device.");
-    case 63: return rt("The operation timed out while configure battery low check to the device.");
+    case ConfigureReboot:
+    case FontReboot: return rt("The operation timed out while rebooting the device.");
+    case SetClock: return rt("The operation timed out while setting the device clock.");
+    case RestoreDataLogBackup: return rt("The operation timed out while restoring the data log on the device.");
+    case SetDeviceName: return rt("The operation timed out while setting device name.");
+    case ListFonts: return rt("The connection timed out while retrieving the installed fonts from the device.");
+    case RemoveFonts: return rt("The operation timed out while sending request to remove the selected fonts from the device.");
+    case ListProjectFiles: return rt("The connection timed out while retrieving project files information from the device.");
+    case StartTouchCalibration: return rt("The operation timed out while setting the touch screen calibration.");
+    case SplashModeChange: return rt("The operation timed out while configure splash screen to the device.");
+    case FontModeChange: return rt("The operation timed out while upload fonts to the device.");
+    case CalibrationBackupModeChange: return rt("The operation timed out while backup calibration file from the device.");
+    case CalibrationRestoreModeChange: return rt("The operation timed out while restore calibration file to the device.");
+    case BatteryLowCheck: return rt("The operation timed out while configure battery low check to the device.");
     default: return QString();
     }
 }
@@ -611,44 +777,58 @@ void SerialPortManager::onTransferTimeOut()
 
 void SerialPortManager::abortOperation(const QString& failure)
 {
-    resetAllStatus();
     const int op = d->m_operation;
-    if (op == WarmReboot)
-        return;
+    stopWatchdog();
+    d->m_delayTimer->stop();
+    d->m_rxText.clear();
+    d->m_transferMode = 0;
+    d->m_busy = false;
+    d->m_txStarted = false;
     // A running configuration must not be replayed by a late reply.
     d->m_configJobs.clear();
     d->m_configJobIndex = 0;
     d->m_configRunning = false;
 
-    if (!connectedPorts().contains(d->m_activePort)) {
+    if (d->m_kind == OperationResult::NoKind) {
+        // A code left by a single command: nothing waits for its end.
         closeSerialPort();
-        d->m_operation = 0;
-        if (op == ListFonts) {
-            emit notifyInstalledFonts(d->m_fontList, true);
-            return;
-        }
-        static const QList<int> silent = { 8, 26, 28, 29, 31, 33, 37, 38, 39, 40, 41, 42, 51, 52, 53, 54, 55, 56, 57, 58 };
-        if (!silent.contains(op))
-            emit progressError(rt("The connection to the device was lost."), true);
-        endProjectRetrievalOnAbort(op);
+        d->m_operation = NoOperation;
         return;
     }
 
-    if (op == ListFonts) {
-        emit notifyInstalledFonts(d->m_fontList, true);
-    } else {
-        const QString text = failure.isEmpty() ? timeoutText(op) : failure;
-        if (!text.isEmpty())
-            emit progressError(text, true);
-        endProjectRetrievalOnAbort(op);
+    if (!connectedPorts().contains(d->m_activePort)) {
+        if (isClosingRestart(op))
+            endWithUnconfirmedRestart();
+        else if (d->m_kind == OperationResult::DataLogUpdate)
+            endDataLogUpdate(OperationResult::DeviceLost, rt("The connection to the device was lost."), true);
+        else
+            endOperation(OperationResult::DeviceLost, rt("The connection to the device was lost."), true);
+        return;
+    }
+
+    if (d->m_kind == OperationResult::Command) {
+        // A single command that went unanswered changed nothing worth a restart.
+        endOperation(OperationResult::TimedOut, timeoutText(op));
+        return;
     }
     if (op == SendCalibrationFile || op == SendSplashImage || op == SendSoftwarePackage || op == SendProjectFile
-        || op == UpdateLogModeChange)
+        || op == SendDataLog || op == SendFontFile || op == UpdateLogModeChange)
         writeRaw(QByteArray("\x18\x18", 2));
-    d->m_busy = false;
+    if (isClosingRestart(op) && failure.isEmpty()) {
+        remoteWarmBoot();
+        endWithUnconfirmedRestart();
+        return;
+    }
+    QString text = failure.isEmpty() ? timeoutText(op) : failure;
+    if (text.isEmpty())
+        text = rt("The device did not answer in time.");
+    const OperationResult::Outcome outcome = failure.isEmpty() ? OperationResult::TimedOut : OperationResult::Failed;
+    if (d->m_kind == OperationResult::DataLogUpdate) {
+        endDataLogUpdate(outcome, text, true);
+        return;
+    }
     remoteWarmBoot();
-    closeSerialPort();
-    d->m_operation = 0;
+    endOperation(outcome, text, true);
 }
 
 } // namespace Runtime

@@ -43,6 +43,7 @@ public:
         UpgradeFinished = 33, UploadSync = 34, ConfigureSync = 35, FontSync = 36,
         UploadReboot = 37, ConfigureReboot = 38, FontReboot = 39, RetrieveProjectReboot = 40,
         RetrieveLogReboot = 41, UpdateLogReboot = 42,
+        ZipDataLog = 43, RestoreDataLogBackup = 44,
         SetClock = 45, SetDeviceName = 46, ListFonts = 47, RemoveFonts = 48, ListProjectFiles = 49,
         StartTouchCalibration = 50, WarmReboot = 51, ReportOn = 52, ReportOff = 53, SetOrientation = 54,
         SetSerialNumber = 55, ShowDeviceInformation = 56, SetBacklight = 58,
@@ -51,9 +52,93 @@ public:
     };
     Q_ENUM(Operation)
 
+    // Steps of the project upload (uploadProjectFileStatusChange).
+    enum UploadStatus {
+        UploadStagingCreated = 200, UploadFileSent = 201, UploadFilesSent = 202, UploadFileAccepted = 203,
+        UploadStarted = 204, UploadModeChanged = 205, UploadStagingFound = 206, UploadStagingRemoveFailed = 207,
+        UploadStagingRemoved = 208, UploadStagingCreateFailed = 209, UploadStagingMissing = 210,
+        UploadProjectFolderCreated = 211, UploadProjectInstallFailed = 212, UploadProjectInstalled = 213,
+        UploadConfigInstallFailed = 214, UploadConfigInstalled = 215, UploadDataLogFound = 216,
+        UploadDataLogRemoveFailed = 217, UploadProjectFolderFound = 221, UploadProjectFolderRemoveFailed = 222,
+        UploadProjectFolderRemoved = 223, UploadProjectFolderCreateFailed = 224, UploadProjectFolderMissing = 225,
+        UploadDataLogCleared = 226, UploadSettingsSaved = 227, UploadSettingsFailed = 228, UploadSynced = 229,
+        UploadRebooted = 230, UploadCanConfigPending = 231, UploadCanConfigInstallFailed = 232
+    };
+    Q_ENUM(UploadStatus)
+
+    // Steps of the software upgrade (upgradeDeviceStatusChange).
+    enum UpgradeStatus {
+        UpgradePackageSent = 100, UpgradeInstalled = 101, UpgradePackageAccepted = 102, UpgradeChecksumFailed = 103,
+        UpgradeSynced = 104
+    };
+    Q_ENUM(UpgradeStatus)
+
+    // Steps of the project retrieval (retrieveProjectFileStatusChange).
+    enum ProjectRetrievalStatus {
+        ProjectRetrievalStarted = 400, ProjectListReceived = 401, ProjectFileSizeKnown = 402,
+        ProjectFileReceived = 403, ProjectFilesReceived = 404, ProjectRetrievalRebooted = 405,
+        ProjectRetrievalFailed = 406
+    };
+    Q_ENUM(ProjectRetrievalStatus)
+
+    // Steps of the data log retrieval (retrieveDataLogStatusChange).
+    enum DataLogRetrievalStatus {
+        LogRetrievalStarted = 500, LogRetrievalModeChanged = 501, LogZipped = 503, LogSizeKnown = 504,
+        LogReceived = 505, LogStored = 506, LogRetrievalRebooted = 507, LogStoreFailed = 508, LogMissing = 509
+    };
+    Q_ENUM(DataLogRetrievalStatus)
+
+    // Steps of the data log update (updateDataLogStatusChange).
+    enum DataLogUpdateStatus {
+        LogMovedAside = 510, LogUpdateSent = 511, LogUpdateStarted = 512, LogUpdateAccepted = 513,
+        LogUpdateModeChanged = 514, LogUpdateInstalled = 516, LogBackupRemoved = 517, LogUpdateStaged = 518,
+        LogStagingListed = 519, LogFolderListed = 522, LogUpdateRebooted = 523
+    };
+    Q_ENUM(DataLogUpdateStatus)
+
+    // Steps of the device configuration (configureStateChange).
+    enum ConfigurationState {
+        ConfigStart = 0, ConfigNextJob = 1, ConfigTouchCalibrationEcho = 5, ConfigClockSet = 7,
+        ConfigClockFailed = 8, ConfigCalibrationSent = 10, ConfigCalibrationInstalled = 13,
+        ConfigCalibrationInstallFailed = 14, ConfigCalibrationSizeKnown = 16, ConfigCalibrationReceived = 17,
+        ConfigCalibrationTransferFailed = 18, ConfigSettingsSaved = 20, ConfigSettingsFailed = 21,
+        ConfigCommitted = 23, ConfigCommitFailed = 24, ConfigRebooted = 25, ConfigCalibrationAccepted = 26,
+        ConfigSplashAccepted = 27, ConfigSplashSent = 29, ConfigSplashRestored = 32, ConfigSplashRestoreFailed = 33,
+        ConfigSplashInstalled = 35, ConfigSplashInstallFailed = 36, ConfigNameSet = 38, ConfigNameFailed = 39,
+        ConfigSplashModeChanged = 40, ConfigBackupModeChanged = 41, ConfigRestoreModeChanged = 42,
+        ConfigBatteryCheckSet = 44, ConfigAddressSet = 46, ConfigAddressFailed = 47
+    };
+    Q_ENUM(ConfigurationState)
+
+    // Steps of the font listing and management (deviceFontStatusChange).
+    enum FontStatus {
+        FontListingStarted = 300, FontListed = 301, FontListComplete = 302, FontRemovalStarted = 303,
+        FontRemovalAcknowledged = 304, FontRemovalRefused = 305, FontRemovalFinished = 306,
+        FontUploadPrepared = 307, FontReadyForUpload = 308, FontFileAccepted = 309, FontFileSent = 310,
+        FontUploadFailed = 311, FontSyncStarted = 312, FontSynced = 313, FontInstallFailed = 314,
+        FontSyncedAgain = 315, FontRebooted = 316
+    };
+    Q_ENUM(FontStatus)
+
+    // Folder and file jobs of projectFilesAction and updateLogFilesAction.
+    enum DeviceFileJob {
+        JobCreateProjectFolder = 1, JobCreateStagingFolder = 2, JobRemoveProjectFolder = 3,
+        JobRemoveStagingFolder = 4, JobListProjectFolder = 5, JobListStagingFolder = 6, JobInstallProjectFolder = 7,
+        JobInstallProjectConfig = 8, JobInstallCanConfig = 9, JobDeleteDataLogBackup = 10, JobInstallDataLog = 11,
+        JobListQmlFolder = 12, JobListTmpFolder = 13, JobCheckDataLog = 215, JobDeleteDataLog = 216,
+        JobBackupDataLog = 515
+    };
+    Q_ENUM(DeviceFileJob)
+
     ~SerialPortManager() override;
 
     static SerialPortManager* instance();
+
+    // Discovery opens only these ports (any of their names: "ttyACM0", "/dev/ttyACM0", a
+    // link to it); others are neither opened nor listed. Called before the first instance()
+    // nothing else is ever touched; later, ports outside the list are forgotten as if
+    // unplugged. An empty list lifts the limit.
+    static void restrictDiscovery(const QStringList& ports);
 
     bool openSerialPort();
     void closeSerialPort();
@@ -69,7 +154,8 @@ public:
 
     // Transfer content of the next packet send.
     void setTransferFile(const QByteArray& fileContent, const QString& remotePath);
-    void setTransferFile(const QString& localFilePath, const QString& remotePath);
+    // False when the file cannot be read whole; nothing is then left to announce.
+    bool setTransferFile(const QString& localFilePath, const QString& remotePath);
 
     static quint16 crc16(const char* data, int length);
     static QString timeoutText(int operation);
@@ -114,15 +200,25 @@ public slots:
     void updateTimeZone(const QString& portName, int timeZone);
     void updateBrightness(const QString& portName, int brightness);
 
-    // Long operations.
-    void uploadProject(const QStringList& projectFiles, const Orvane::Tavrix::Common::ConfigurationInfo& projectConfig, int totalSize = 0);
-    void upgradeDeviceSoftware(const QByteArray& packageContent);
+    // Long operations. Each returns false, and emits nothing, when it is refused
+    // because another operation holds the port (or there is nothing to do); once
+    // it returns true, operationEnded follows exactly once (a check that fails
+    // before the device is touched reports at once, before the call returns).
+    bool uploadProject(const QStringList& projectFiles, const Orvane::Tavrix::Common::ConfigurationInfo& projectConfig, int totalSize = 0);
+    bool upgradeDeviceSoftware(const QByteArray& packageContent);
     bool retrieveProjectFiles(const QString& destination);
     bool retrieveDataLogFile(const QString& destination);
-    void updateLogFile(const QString& localDatabasePath);
-    void configureDevice(Orvane::Tavrix::Common::CalibrationInfo* calibrationInfo);
-    void getInstalledFonts();
-    void manageFonts(const QMap<QString, qint64>& fontsToAdd, const QStringList& fontsToRemove);
+    bool updateLogFile(const QString& localDatabasePath);
+    bool configureDevice(Orvane::Tavrix::Common::CalibrationInfo* calibrationInfo);
+    bool getInstalledFonts();
+    bool manageFonts(const QMap<QString, qint64>& fontsToAdd, const QStringList& fontsToRemove);
+
+    // Single commands as operations of their own (OperationResult::Command): they open
+    // the active port, and end with operationEnded like the long operations.
+    bool identifyDevice();
+    bool syncDeviceClock(int offset);
+    bool setDeviceBacklight(int level);
+    bool rebootDevice();
 
 signals:
     void serialDeviceDiscovered(const QMap<QString, QVariant>& info);
@@ -195,6 +291,17 @@ private:
     void writeRaw(const QByteArray& bytes);
     void changeDeviceMode(int mode, int afterChangeMode);
     void abortOperation(const QString& failure);
+    // Starts an operation of the given kind on the active port; false when one is running.
+    bool beginOperation(OperationResult::Kind kind, bool openPort = true);
+    // The one way an operation ends: the manager is idle and the port closed before
+    // the sequence's own end signals and operationEnded are emitted.
+    void endOperation(OperationResult::Outcome outcome, const QString& message = QString(), bool deviceRestarts = false);
+    // The restart that closes a finished operation was not confirmed.
+    void endWithUnconfirmedRestart();
+    // The command port failed under a running operation.
+    void endOnPortFailure();
+    void endDataLogUpdate(OperationResult::Outcome outcome, const QString& message, bool deviceRestarts);
+    void finishDataLogRestore(bool restored);
     void shutdownDiscovery();
     void startWatchdog(int msecs);
     void stopWatchdog();
@@ -203,8 +310,12 @@ private:
     // Packet engine.
     void prepareSend();
     void txPacket(int mode = 0);
+    void startTransfer();
+    int processTxBytes(const QByteArray& bytes);
     void processTxReply(char rxData);
     void processRxPacket(const QByteArray& chunk);
+    bool acceptRxPacket(const QByteArray& packet);
+    void finishReceive();
     void endSendAsFailure();
     void rxError();
 
@@ -216,7 +327,6 @@ private:
     // Retrieval sequences.
     bool processRetrieveProjFileLst();
     void requestNextProjectFile();
-    void endProjectRetrievalOnAbort(int operation);
 
     // Configuration sequence.
     void failConfiguration(const QString& text);

@@ -41,15 +41,15 @@ const char* const DeviceCalibrationFile = "/home/DuDov_ODU/cal_list.txt";
 
 } // namespace
 
-void SerialPortManager::configureDevice(Common::CalibrationInfo* calibrationInfo)
+bool SerialPortManager::configureDevice(Common::CalibrationInfo* calibrationInfo)
 {
     if (!calibrationInfo || calibrationInfo->skipCalibration())
-        return;
-    if (!openSerialPort()) {
-        // The caller waits for an end signal; a port held by another operation must not leave it waiting.
-        emit progressError(rt("The serial port could not be opened."), false);
-        return;
-    }
+        return false;
+    // Refused while another operation holds the port: its window must not see a failure of ours.
+    if (!beginOperation(OperationResult::Configuration))
+        return false;
+    if (!isSerialPortOpen())
+        return true;
     d->m_port->flush();
     d->m_port->blockSignals(false);
     d->m_configJobs.clear();
@@ -89,30 +89,31 @@ void SerialPortManager::configureDevice(Common::CalibrationInfo* calibrationInfo
         const QFileInfo backup(path);
         if (!backup.isFile()) {
             failConfiguration(rt("The calibration backup file %1 does not exist.").arg(QDir::toNativeSeparators(path)));
-            return;
+            return true;
         }
         if (backup.size() <= 0) {
             failConfiguration(rt("The calibration backup file %1 is empty.").arg(QDir::toNativeSeparators(path)));
-            return;
+            return true;
         }
         d->m_configJobs << JobSendCalibration << JobInstallCalibration << JobCommit;
     } else if (changed) {
         d->m_configJobs << JobCommit;
     }
     d->m_configJobs << JobEnd;
-    emit configureStateChange(0);
+    emit configureStateChange(ConfigStart);
+    return true;
 }
 
 void SerialPortManager::onConfigureStateChange(int state)
 {
     // Replies that arrive outside a run (a late "#TCAL#", an "<SVCF:ERR>" of another
     // operation, a cancelled packet receive) must not replay the kept job list.
-    if (!d->m_configRunning || d->m_configJobs.isEmpty())
+    if (d->m_kind != OperationResult::Configuration || !d->m_configRunning || d->m_configJobs.isEmpty())
         return;
 
     switch (state) {
-    case 0:
-    case 1: {
+    case ConfigStart:
+    case ConfigNextJob: {
         if (!isSerialPortOpen()) {
             failConfiguration(rt("The serial port was closed."));
             return;
@@ -187,45 +188,45 @@ void SerialPortManager::onConfigureStateChange(int state)
         }
         break;
     }
-    case 5:
-        emit configureStateChange(1);
+    case ConfigTouchCalibrationEcho:
+        emit configureStateChange(ConfigNextJob);
         break;
-    case 7:
+    case ConfigClockSet:
         stopWatchdog();
-        emit configureStateChange(1);
+        emit configureStateChange(ConfigNextJob);
         break;
-    case 8:
+    case ConfigClockFailed:
         failConfiguration(rt("Failed to set the device clock."));
         break;
-    case 38:
-    case 20:
+    case ConfigNameSet:
+    case ConfigSettingsSaved:
         ++d->m_configStep;
         emit progressUpdated(d->m_configStep);
-        emit configureStateChange(1);
+        emit configureStateChange(ConfigNextJob);
         break;
-    case 39:
+    case ConfigNameFailed:
         failConfiguration(rt("Failed to configure device name."));
         break;
-    case 21:
+    case ConfigSettingsFailed:
         failConfiguration(rt("Failed to set the touch screen calibration."));
         break;
-    case 44:
+    case ConfigBatteryCheckSet:
         stopWatchdog();
         ++d->m_configStep;
         emit progressUpdated(d->m_configStep);
-        emit configureStateChange(1);
+        emit configureStateChange(ConfigNextJob);
         break;
-    case 32:
+    case ConfigSplashRestored:
         ++d->m_configStep;
         d->m_transferMode = 0;
-        emit configureStateChange(1);
+        emit configureStateChange(ConfigNextJob);
         break;
-    case 33:
+    case ConfigSplashRestoreFailed:
         d->m_transferMode = 0;
         d->m_splashData.clear();
         failConfiguration(rt("Failed to restore the splash screen to default."));
         break;
-    case 40:
+    case ConfigSplashModeChanged:
         d->m_commitPending = true;
         if (d->m_splashData.isEmpty()) {
             failConfiguration(rt("The splash screen image is empty."));
@@ -234,25 +235,25 @@ void SerialPortManager::onConfigureStateChange(int state)
         startWatchdog(StepTimeout);
         remoteUploadSplashScreenFile();
         break;
-    case 27:
-        d->m_delayTimer->start(400);
+    case ConfigSplashAccepted:
+        startTransfer();
         ++d->m_configStep;
         emit progressUpdated(d->m_configStep);
         break;
-    case 29:
+    case ConfigSplashSent:
         d->m_transferMode = 0;
         d->m_splashData.clear();
-        emit configureStateChange(1);
+        emit configureStateChange(ConfigNextJob);
         break;
-    case 35:
+    case ConfigSplashInstalled:
         ++d->m_configStep;
-        emit configureStateChange(1);
+        emit configureStateChange(ConfigNextJob);
         break;
-    case 36:
+    case ConfigSplashInstallFailed:
         d->m_transferMode = 0;
         failConfiguration(rt("Failed to install the splash screen."));
         break;
-    case 41:
+    case ConfigBackupModeChanged:
         startWatchdog(StepTimeout);
         d->m_localFilePath = calibrationBackupPath();
         if (d->m_localFilePath.isEmpty()) {
@@ -262,18 +263,18 @@ void SerialPortManager::onConfigureStateChange(int state)
         d->m_operation = FetchCalibrationFile;
         remoteBackupFile(QString::fromLatin1(DeviceCalibrationFile), d->m_localFilePath);
         break;
-    case 16:
+    case ConfigCalibrationSizeKnown:
         if (d->m_fileSize > 0) {
             d->m_blockNumber = 1;
             d->m_rxBlockLength = 0;
-            d->m_delayTimer->start(1500);
+            startTransfer();
             ++d->m_configStep;
             emit progressUpdated(d->m_configStep);
         } else {
             failConfiguration(rt("The calibration file does not exist on the device."));
         }
         break;
-    case 17: {
+    case ConfigCalibrationReceived: {
         stopWatchdog();
         d->m_transferMode = 0;
         const bool saved = FileHelper::writeDataToFile(d->m_fileContent, d->m_localFilePath, true);
@@ -281,17 +282,17 @@ void SerialPortManager::onConfigureStateChange(int state)
         if (saved) {
             ++d->m_configStep;
             emit progressUpdated(d->m_configStep);
-            emit configureStateChange(1);
+            emit configureStateChange(ConfigNextJob);
         } else {
             failConfiguration(rt("Failed to save the calibration file."));
         }
         break;
     }
-    case 18:
+    case ConfigCalibrationTransferFailed:
         d->m_transferMode = 0;
         failConfiguration(rt("Failed to transfer the calibration file to the device."));
         break;
-    case 42: {
+    case ConfigRestoreModeChanged: {
         startWatchdog(StepTimeout);
         d->m_localFilePath = calibrationBackupPath();
         remoteRestoreFile(d->m_localFilePath, QStringLiteral("cal_list.txt"));
@@ -301,72 +302,53 @@ void SerialPortManager::onConfigureStateChange(int state)
                                   .arg(QDir::toNativeSeparators(d->m_localFilePath)));
         break;
     }
-    case 26:
-        d->m_delayTimer->start(400);
+    case ConfigCalibrationAccepted:
+        startTransfer();
         ++d->m_configStep;
         emit progressUpdated(d->m_configStep);
         break;
-    case 10:
+    case ConfigCalibrationSent:
         d->m_transferMode = 0;
-        emit configureStateChange(1);
+        emit configureStateChange(ConfigNextJob);
         break;
-    case 13:
+    case ConfigCalibrationInstalled:
         ++d->m_configStep;
         emit progressUpdated(d->m_configStep);
-        emit configureStateChange(1);
+        emit configureStateChange(ConfigNextJob);
         break;
-    case 14:
+    case ConfigCalibrationInstallFailed:
         failConfiguration(rt("Failed to restore the calibration file."));
         break;
-    case 23:
+    case ConfigCommitted:
         d->m_transferMode = 0;
-        emit configureStateChange(1);
+        emit configureStateChange(ConfigNextJob);
         break;
-    case 24:
+    case ConfigCommitFailed:
         d->m_transferMode = 0;
         d->m_splashData.clear();
         failConfiguration(rt("Failed to commit the changes to the device."));
         break;
-    case 25: {
-        const bool reboot = d->m_commitPending;
-        stopWatchdog();
-        closeSerialPort();
-        d->m_operation = 0;
-        d->m_configRunning = false;
-        emit progressFinished(reboot);
+    case ConfigRebooted:
+        endOperation(OperationResult::Succeeded, QString(), d->m_commitPending);
         break;
-    }
-    case 2: case 3: case 4: case 6: case 9: case 12: case 15:
-    case 19: case 22: case 28: case 31: case 34: case 37: case 43:
+    case ConfigAddressSet:
+    case ConfigAddressFailed:
+        // A physical address answer belongs to no job of this run: the run ends as it is.
         finishConfiguration();
         break;
     default:
-        if (state > 44)
-            finishConfiguration();
         break;
     }
 }
 
 void SerialPortManager::failConfiguration(const QString& text)
 {
-    // The manager is idle again before anyone hears of the failure.
-    resetAllStatus();
-    d->m_operation = 0;
-    d->m_configJobs.clear();
-    d->m_configJobIndex = 0;
-    d->m_configRunning = false;
-    d->m_localFilePath.clear();
-    closeSerialPort();
-    emit progressError(text, false);
+    endOperation(OperationResult::Failed, text);
 }
 
 void SerialPortManager::finishConfiguration()
 {
-    stopWatchdog();
-    closeSerialPort();
-    d->m_operation = 0;
-    d->m_configRunning = false;
-    emit progressFinished(false);
+    endOperation(OperationResult::Succeeded);
 }
 
 QString SerialPortManager::calibrationBackupPath() const

@@ -5,6 +5,7 @@
 #include "filehelper.h"
 #include "localizationhelper.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 namespace Orvane {
@@ -14,49 +15,103 @@ namespace Runtime {
 using Common::FileHelper;
 using Common::LocalizationHelper;
 
+namespace {
+
+// Zipping a large log takes the device a while; a silent device must still free the port.
+constexpr int ZipTimeout = 120000;
+
+} // namespace
+
 bool SerialPortManager::retrieveDataLogFile(const QString& destination)
 {
-    if (!openSerialPort())
+    if (!beginOperation(OperationResult::DataLogRetrieval))
         return false;
+    if (!isSerialPortOpen())
+        return true;
     d->m_port->flush();
     d->m_port->blockSignals(false);
     d->m_retrieveDir = destination;
-    emit retrieveDataLogStatusChange(500);
+    emit retrieveDataLogStatusChange(LogRetrievalStarted);
     return true;
 }
 
-void SerialPortManager::updateLogFile(const QString& localDatabasePath)
+bool SerialPortManager::updateLogFile(const QString& localDatabasePath)
 {
-    if (d->m_busy || isSerialPortOpen())
-        return;
-    // Sending nothing would leave the device with its log moved aside and, worse, install a
-    // stale staged file if one is left over: refuse before the device is touched.
-    const QFileInfo source(localDatabasePath);
-    if (!source.isFile() || !source.isReadable() || source.size() <= 0) {
-        emit progressError(rt("The data log file %1 is empty or cannot be read.").arg(localDatabasePath), false);
-        return;
+    if (!beginOperation(OperationResult::DataLogUpdate, false))
+        return false;
+    // The bytes are taken now: the file may be gone (its folder removed) by the time they are sent,
+    // and sending nothing would install whatever staged file the device still holds.
+    QFile file(localDatabasePath);
+    QByteArray content;
+    if (QFileInfo(localDatabasePath).isFile() && file.open(QIODevice::ReadOnly)) {
+        content = file.readAll();
+        if (file.error() != QFileDevice::NoError || content.size() != file.size())
+            content.clear();
     }
-    if (!openSerialPort())
-        return;
+    if (content.isEmpty()) {
+        endOperation(OperationResult::Failed, rt("The data log file %1 is empty or cannot be read.").arg(localDatabasePath));
+        return true;
+    }
+    if (!openSerialPort()) {
+        endOperation(OperationResult::Failed, rt("The serial port could not be opened."));
+        return true;
+    }
     d->m_port->flush();
     d->m_port->blockSignals(false);
     startWatchdog(6000);
     d->m_logFilePath = localDatabasePath;
-    emit updateDataLogStatusChange(512);
+    d->m_logContent = content;
+    emit updateDataLogStatusChange(LogUpdateStarted);
+    return true;
+}
+
+void SerialPortManager::endDataLogUpdate(OperationResult::Outcome outcome, const QString& message, bool deviceRestarts)
+{
+    if (!d->m_logMovedAside || !isSerialPortOpen() || !connectedPorts().contains(d->m_activePort)) {
+        if (deviceRestarts && isSerialPortOpen())
+            remoteWarmBoot();
+        endOperation(outcome, message, deviceRestarts);
+        return;
+    }
+    // The device's own log is in its backup name: put it back before anyone hears of the failure.
+    d->m_pendingEnd.outcome = outcome;
+    d->m_pendingEnd.message = message;
+    d->m_pendingEnd.deviceRestarts = deviceRestarts;
+    d->m_logMovedAside = false;
+    d->m_transferMode = 0;
+    d->m_busy = false;
+    startWatchdog(6000);
+    writeCommand("#UNIX<mv qml/dataLoggingBk.txdb qml/dataLogging.txdb>#", RestoreDataLogBackup);
+}
+
+void SerialPortManager::finishDataLogRestore(bool restored)
+{
+    if (d->m_kind != OperationResult::DataLogUpdate)
+        return;
+    const SerialPortManagerPrivate::PendingEnd end = d->m_pendingEnd;
+    QString message = end.message;
+    if (!restored)
+        message = rt("%1 The device's data log could not be put back from its backup.").arg(message);
+    if (end.deviceRestarts)
+        remoteWarmBoot();
+    endOperation(end.outcome, message, end.deviceRestarts);
 }
 
 void SerialPortManager::onRetrieveDataLogStatusChange(int status)
 {
+    if (d->m_kind != OperationResult::DataLogRetrieval)
+        return;
     switch (status) {
-    case 500:
+    case LogRetrievalStarted:
         startWatchdog(5000);
         writeCommand("#MODE<2>#", RetrieveLogModeChange);
         break;
-    case 501:
-        stopWatchdog();
+    case LogRetrievalModeChanged:
+        startWatchdog(ZipTimeout);
+        d->m_operation = ZipDataLog;
         remoteZipLogFile();
         break;
-    case 503:
+    case LogZipped:
         stopWatchdog();
         d->m_fileNumber = 0;
         startWatchdog(5000);
@@ -65,47 +120,40 @@ void SerialPortManager::onRetrieveDataLogStatusChange(int status)
         remoteBackupFile(QStringLiteral("/home/DuDov_ODU/qml/dataLogging.txdb.zip"), d->m_localFilePath);
         emit initializeRetrieve(rt("Initializing retrieve data log..."), 1);
         break;
-    case 504:
+    case LogSizeKnown:
         stopWatchdog();
         if (d->m_fileSize >= 1) {
             d->m_blockNumber = 1;
             d->m_rxBlockLength = 0;
-            d->m_delayTimer->start(800);
+            startTransfer();
             emit sendingFileInitiated(rt("Receiving data log file..."), d->m_fileSize);
         } else {
-            emit retrieveDataLogStatusChange(509);
+            emit retrieveDataLogStatusChange(LogMissing);
         }
         break;
-    case 505:
+    case LogReceived:
         stopWatchdog();
         d->m_transferMode = 0;
         if (FileHelper::writeDataToFile(d->m_fileContent, d->m_localFilePath, true)) {
             emit sentFile(rt("Received log file %1...").arg(QFileInfo(d->m_localFilePath).fileName()), d->m_fileNumber);
-            emit retrieveDataLogStatusChange(506);
+            emit retrieveDataLogStatusChange(LogStored);
         } else {
-            emit retrieveDataLogStatusChange(508);
+            emit retrieveDataLogStatusChange(LogStoreFailed);
         }
         break;
-    case 506:
+    case LogStored:
         d->m_operation = RetrieveLogReboot;
         startWatchdog(5000);
         remoteReboot();
         break;
-    case 507:
-        stopWatchdog();
-        d->m_operation = 0;
-        resetAllStatus();
-        closeSerialPort();
-        emit retrievedDataLogFile();
+    case LogRetrievalRebooted:
+        endOperation(d->m_noDataLog ? OperationResult::NoData : OperationResult::Succeeded, QString(), true);
         break;
-    case 508:
-        stopWatchdog();
-        d->m_operation = 0;
-        emit retrieveDataLogError();
-        resetAllStatus();
-        closeSerialPort();
+    case LogStoreFailed:
+        endOperation(OperationResult::Failed, rt("Failed to save the data log file."));
         break;
-    case 509:
+    case LogMissing:
+        d->m_noDataLog = true;
         emit retrieveDataLogNoFile();
         d->m_operation = RetrieveLogReboot;
         // The reboot reply is awaited under the watchdog so a silent device cannot hang the retrieval.
@@ -119,73 +167,69 @@ void SerialPortManager::onRetrieveDataLogStatusChange(int status)
 
 void SerialPortManager::onProcessUpdateLogFile(int status)
 {
-    if (status < 510 || status > 523 || status == 515 || status == 521)
+    if (d->m_kind != OperationResult::DataLogUpdate)
         return;
     if (!isSerialPortOpen()) {
-        emit progressError(rt("The serial port was closed."), false);
+        endDataLogUpdate(OperationResult::Failed, rt("The serial port was closed."), false);
         return;
     }
     switch (status) {
-    case 512:
+    case LogUpdateStarted:
         startWatchdog(13000);
         changeDeviceMode(1, UpdateLogModeChange);
         break;
-    case 514:
+    case LogUpdateModeChanged:
         startWatchdog(6000);
         emit progressMessage(rt("Creating backup of Data Log File..."));
-        updateLogFilesAction(515);
+        updateLogFilesAction(JobBackupDataLog);
         break;
-    case 510:
+    case LogMovedAside:
         stopWatchdog();
+        // From here on a failure puts the device's log back first.
+        d->m_logMovedAside = true;
         d->m_busy = true;
         d->m_operation = SendDataLog;
-        setTransferFile(d->m_logFilePath, QStringLiteral("dataLogging.txdb"));
-        if (d->m_fileSize == 0 || d->m_fileContent.isEmpty()) {
-            d->m_busy = false;
-            d->m_transferMode = 0;
-            emit updateDataLogStatusChange(518);
-            break;
-        }
+        setTransferFile(d->m_logContent, QStringLiteral("dataLogging.txdb"));
         prepareSend();
         startWatchdog(6000);
-        d->m_port->write(QStringLiteral("#LOAD<%1>%2#").arg(QStringLiteral("dataLogging.txdb")).arg(d->m_fileSize).toLatin1());
+        d->m_port->write(QStringLiteral("#LOAD<%1>%2#").arg(QStringLiteral("dataLogging.txdb"), QString::number(d->m_fileSize)).toLatin1());
         d->m_port->flush();
         emit progressMessage(rt("Updating data log files..."));
         break;
-    case 513:
+    case LogUpdateAccepted:
         stopWatchdog();
-        d->m_delayTimer->start(400);
+        startTransfer();
         break;
-    case 511:
+    case LogUpdateSent:
         d->m_busy = false;
         d->m_transferMode = 0;
-        emit updateDataLogStatusChange(518);
+        emit updateDataLogStatusChange(LogUpdateStaged);
         break;
-    case 518:
+    case LogUpdateStaged:
         startWatchdog(6000);
-        updateLogFilesAction(12);
+        updateLogFilesAction(JobListQmlFolder);
         break;
-    case 522:
+    case LogFolderListed:
         startWatchdog(6000);
-        updateLogFilesAction(13);
+        updateLogFilesAction(JobListTmpFolder);
         break;
-    case 519:
+    case LogStagingListed:
         startWatchdog(6000);
-        updateLogFilesAction(11);
+        updateLogFilesAction(JobInstallDataLog);
         break;
-    case 516:
+    case LogUpdateInstalled:
+        // The new log is in place; the backup is only the old one now.
+        d->m_logMovedAside = false;
         startWatchdog(6000);
-        updateLogFilesAction(10);
+        updateLogFilesAction(JobDeleteDataLogBackup);
         break;
-    case 517:
+    case LogBackupRemoved:
         d->m_operation = UpdateLogReboot;
         startWatchdog(6000);
         remoteReboot();
         break;
-    case 523:
-        stopWatchdog();
-        d->m_operation = 0;
-        closeSerialPort();
+    case LogUpdateRebooted:
+        endOperation(OperationResult::Succeeded, QString(), true);
         break;
     default:
         break;

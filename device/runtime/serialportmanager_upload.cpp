@@ -47,21 +47,23 @@ QString uploadDeviceName(const QString& path, bool* isProjectConfig)
 
 } // namespace
 
-void SerialPortManager::uploadProject(const QStringList& projectFiles, const Common::ConfigurationInfo& projectConfig, int totalSize)
+bool SerialPortManager::uploadProject(const QStringList& projectFiles, const Common::ConfigurationInfo& projectConfig, int totalSize)
 {
-    if (d->m_busy || isSerialPortOpen() || projectFiles.isEmpty())
-        return;
+    if (projectFiles.isEmpty() || !beginOperation(OperationResult::ProjectUpload, false))
+        return false;
     // Every file is checked before the device is touched: one that cannot be sent
     // would otherwise stop the upload halfway with the device's project removed.
     for (const QString& path : projectFiles) {
         const QString problem = unusableUploadFile(path);
         if (!problem.isEmpty()) {
-            emit progressError(problem, false);
-            return;
+            endOperation(OperationResult::Failed, problem);
+            return true;
         }
     }
-    if (!openSerialPort())
-        return;
+    if (!openSerialPort()) {
+        endOperation(OperationResult::Failed, rt("The serial port could not be opened."));
+        return true;
+    }
 
     d->m_uploadFiles = projectFiles;
     d->m_projectConfig = projectConfig;
@@ -77,137 +79,129 @@ void SerialPortManager::uploadProject(const QStringList& projectFiles, const Com
     setTotalFileSize(totalSize);
 
     startWatchdog(6000);
-    emit uploadProjectFileStatusChange(204);
+    emit uploadProjectFileStatusChange(UploadStarted);
+    return true;
 }
 
 void SerialPortManager::failUpload(const QString& text)
 {
-    stopWatchdog();
-    emit progressError(text, false);
-    resetAllStatus();
-    closeSerialPort();
-    // Replies still arriving must not be routed to the ended sequence.
-    d->m_operation = 0;
+    endOperation(OperationResult::Failed, text);
 }
 
 void SerialPortManager::onProcessUploadFile(int status)
 {
-    if (status < 200 || status > 232 || status == 218 || status == 219)
+    if (d->m_kind != OperationResult::ProjectUpload)
         return;
     if (!isSerialPortOpen()) {
-        emit progressError(rt("The serial port was closed."), false);
+        failUpload(rt("The serial port was closed."));
         return;
     }
 
     switch (status) {
-    case 204:
+    case UploadStarted:
         startWatchdog(13000);
         changeDeviceMode(1, UploadModeChange);
         break;
-    case 205:
+    case UploadModeChanged:
         startWatchdog(6000);
-        projectFilesAction(6);
+        projectFilesAction(JobListStagingFolder);
         break;
-    case 206:
+    case UploadStagingFound:
         startWatchdog(6000);
-        projectFilesAction(4);
+        projectFilesAction(JobRemoveStagingFolder);
         break;
-    case 210:
+    case UploadStagingMissing:
         startWatchdog(6000);
         emit progressMessage(rt("No temporary folder on device."));
-        emit uploadProjectFileStatusChange(208);
+        emit uploadProjectFileStatusChange(UploadStagingRemoved);
         break;
-    case 208:
+    case UploadStagingRemoved:
         startWatchdog(6000);
-        projectFilesAction(2);
+        projectFilesAction(JobCreateStagingFolder);
         break;
-    case 200:
+    case UploadStagingCreated:
         uploadNextFile();
         break;
-    case 203:
+    case UploadFileAccepted:
         stopWatchdog();
-        d->m_delayTimer->start(400);
+        startTransfer();
         break;
-    case 201:
+    case UploadFileSent:
         ++d->m_uploadIndex;
         d->m_transferMode = 0;
         uploadNextFile();
         break;
-    case 202:
-    case 220:
+    case UploadFilesSent:
         startWatchdog(6000);
-        projectFilesAction(5);
+        projectFilesAction(JobListProjectFolder);
         break;
-    case 221:
+    case UploadProjectFolderFound:
         startWatchdog(6000);
-        projectFilesAction(3);
+        projectFilesAction(JobRemoveProjectFolder);
         break;
-    case 225:
+    case UploadProjectFolderMissing:
         startWatchdog(6000);
         emit progressMessage(rt("No project folder on device."));
-        emit uploadProjectFileStatusChange(223);
+        emit uploadProjectFileStatusChange(UploadProjectFolderRemoved);
         break;
-    case 223:
+    case UploadProjectFolderRemoved:
         startWatchdog(6000);
-        projectFilesAction(1);
+        projectFilesAction(JobCreateProjectFolder);
         break;
-    case 211:
+    case UploadProjectFolderCreated:
         startWatchdog(6000);
         emit progressMessage(rt("Setting up the project folder..."));
-        projectFilesAction(7);
+        projectFilesAction(JobInstallProjectFolder);
         break;
-    case 213:
+    case UploadProjectInstalled:
         startWatchdog(6000);
         emit progressMessage(rt("Setting up the default screen..."));
-        projectFilesAction(8);
+        projectFilesAction(JobInstallProjectConfig);
         break;
-    case 231:
+    case UploadCanConfigPending:
         startWatchdog(6000);
         emit progressMessage(rt("Setting up the default screen..."));
-        projectFilesAction(9);
+        projectFilesAction(JobInstallCanConfig);
         break;
-    case 215:
+    case UploadConfigInstalled:
         startWatchdog(6000);
         emit progressMessage(rt("Check Data Log File..."));
-        projectFilesAction(215);
+        projectFilesAction(JobCheckDataLog);
         break;
-    case 216:
+    case UploadDataLogFound:
         startWatchdog(6000);
         emit progressMessage(rt("Deleting Data Log File..."));
-        projectFilesAction(216);
+        projectFilesAction(JobDeleteDataLog);
         break;
-    case 226:
+    case UploadDataLogCleared:
         applyProjectSettings();
         break;
-    case 227:
+    case UploadSettingsSaved:
         startWatchdog(6000);
         d->m_operation = UploadSync;
         remoteFsSync();
         emit progressMessage(rt("Saving configurations..."));
         emit projectConfigurationFinished();
         break;
-    case 229:
+    case UploadSynced:
         startWatchdog(6000);
         d->m_operation = UploadReboot;
         remoteReboot();
         emit progressMessage(rt("Please wait for file system to commit changes..."));
         break;
-    case 230:
-        stopWatchdog();
-        d->m_operation = 0;
+    case UploadRebooted:
         emit progressMessage(rt("Device restarting..."));
-        emit progressFinished(true);
-        closeSerialPort();
+        endOperation(OperationResult::Succeeded, QString(), true);
         break;
-    case 207: failUpload(rt("Failed to remove the old temporary folder.")); break;
-    case 209: failUpload(rt("Failed to create the temporary folder.")); break;
-    case 212: failUpload(rt("Failed to set up the project folder.")); break;
-    case 214:
-    case 232: failUpload(rt("Failed to set up the default screen.")); break;
-    case 217: failUpload(rt("Failed to remove data log file.")); break;
-    case 222: failUpload(rt("Failed to remove the old project folder.")); break;
-    case 224: failUpload(rt("Failed to create the project folder.")); break;
-    case 228: failUpload(rt("Failed to configure the device.")); break;
+    case UploadStagingRemoveFailed: failUpload(rt("Failed to remove the old temporary folder.")); break;
+    case UploadStagingCreateFailed: failUpload(rt("Failed to create the temporary folder.")); break;
+    case UploadProjectInstallFailed: failUpload(rt("Failed to set up the project folder.")); break;
+    case UploadConfigInstallFailed:
+    case UploadCanConfigInstallFailed: failUpload(rt("Failed to set up the default screen.")); break;
+    case UploadDataLogRemoveFailed: failUpload(rt("Failed to remove data log file.")); break;
+    case UploadProjectFolderRemoveFailed: failUpload(rt("Failed to remove the old project folder.")); break;
+    case UploadProjectFolderCreateFailed: failUpload(rt("Failed to create the project folder.")); break;
+    case UploadSettingsFailed: failUpload(rt("Failed to configure the device.")); break;
     default:
         break;
     }
@@ -220,7 +214,7 @@ void SerialPortManager::uploadNextFile()
     if (d->m_uploadIndex >= d->m_uploadFiles.size()) {
         d->m_busy = false;
         d->m_transferMode = 0;
-        emit uploadProjectFileStatusChange(202);
+        emit uploadProjectFileStatusChange(UploadFilesSent);
     } else {
         const QString path = d->m_uploadFiles.at(d->m_uploadIndex);
         d->m_operation = SendProjectFile;
@@ -240,7 +234,7 @@ void SerialPortManager::uploadNextFile()
         prepareSend();
         startWatchdog(6000);
         // Written while busy, so not through the command-writing rule; no flush before it.
-        d->m_port->write(QStringLiteral("#LOAD<%1>%2#").arg(deviceName).arg(d->m_fileSize).toLatin1());
+        d->m_port->write(QStringLiteral("#LOAD<%1>%2#").arg(deviceName, QString::number(d->m_fileSize)).toLatin1());
         d->m_port->flush();
     }
     emit progressMessage(rt("Uploading project files..."));

@@ -2,6 +2,8 @@
 #define TESTUTIL_H
 
 #include "connecteddevice.h"
+#include "eventwait.h"
+#include "randomdata.h"
 #include "localizationhelper.h"
 #include "serialportmanager.h"
 
@@ -24,22 +26,11 @@ inline QString rt(const QString& key)
     return Orvane::Tavrix::Common::LocalizationHelper::runtimeString(key);
 }
 
-// Starts the emulated device and checks that the command port can be opened on it.
+// Starts the emulated device and waits until the manager announced it; the command
+// port is free by then (the scanner closes its port before the announcement).
 inline bool startDevice(ConnectedDevice& device, const QStringList& args = {})
 {
-    if (!device.start(args))
-        return false;
-    auto* manager = Orvane::Tavrix::Runtime::SerialPortManager::instance();
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 10000) {
-        if (manager->openSerialPort()) {
-            manager->closeSerialPort();
-            return true;
-        }
-        QTest::qWait(50);
-    }
-    return false;
+    return device.start(args);
 }
 
 inline bool writeFile(const QString& path, const QByteArray& content)
@@ -53,15 +44,6 @@ inline QByteArray readFile(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-inline QByteArray randomBytes(int size, quint32 seed)
-{
-    QRandomGenerator generator(seed);
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char(generator.bounded(256));
-    return bytes;
 }
 
 // Everything the manager wrote after the identification handshake.
