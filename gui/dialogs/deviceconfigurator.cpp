@@ -535,8 +535,10 @@ void DeviceConfigurator::onConfigure()
     m_progressBar->setValue(0);
     m_progressBar->show();
     m_connections << connect(manager, &SerialPortManager::progressUpdated, m_progressBar, &QProgressBar::setValue);
-    // Every way a run ends (finished, refused, timed out, device gone) arrives here once.
-    m_connections << connect(manager, &SerialPortManager::operationEnded, this, &DeviceConfigurator::onOperationEnded);
+    // Every way a run ends (finished, refused, timed out, device gone) arrives here once; queued,
+    // so that the boxes shown at the end do not run inside the manager's own signal.
+    m_connections << connect(manager, &SerialPortManager::operationEnded, this, &DeviceConfigurator::onOperationEnded,
+                             Qt::QueuedConnection);
     if (m_timeBox->isChecked())
         m_connections << connect(manager, &SerialPortManager::timeZoneUpdated, this, &DeviceConfigurator::timeZoneUpdated);
     m_busy = true;

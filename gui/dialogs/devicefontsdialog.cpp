@@ -55,6 +55,8 @@ DeviceFontsDialog::DeviceFontsDialog(QWidget* parent)
     connect(m_countdownTimer, &QTimer::timeout, this, &DeviceFontsDialog::onCountdownTick);
     m_statusTimer = new QTimer(this);
     m_statusTimer->setSingleShot(true);
+    // A coarse timer may fire up to 5% early; the message stays its full time.
+    m_statusTimer->setTimerType(Qt::PreciseTimer);
     connect(m_statusTimer, &QTimer::timeout, this, [this]() { m_statusLabel->clear(); });
     setupWidgets();
 }
@@ -305,7 +307,8 @@ void DeviceFontsDialog::onStart()
     m_runConnections << connect(manager, &SerialPortManager::progressUpdated, this, &DeviceFontsDialog::onBytesTransferred);
     m_runConnections << connect(manager, &SerialPortManager::progressMessage, this, &DeviceFontsDialog::onReceivedMessage);
     // Every way the run ends (finished, refused, timed out, device gone) arrives here once.
-    m_runConnections << connect(manager, &SerialPortManager::operationEnded, this, &DeviceFontsDialog::onOperationEnded);
+    m_runConnections << connect(manager, &SerialPortManager::operationEnded, this, &DeviceFontsDialog::onOperationEnded,
+                                Qt::QueuedConnection);
     const bool started = (manager->activePort() == m_portName || manager->setActivePort(m_portName))
                          && manager->manageFonts(sizes, marked);
     if (!started && !m_runConnections.isEmpty())

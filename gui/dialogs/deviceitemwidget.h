@@ -18,6 +18,8 @@ namespace Orvane {
 namespace Tavrix {
 namespace Designer {
 
+class DeviceConfigurator;
+class DeviceFontsDialog;
 class HardwareInfoDialog;
 
 // One row of the device list: the device's name, serial number, model and
@@ -44,6 +46,8 @@ public:
     QMenu* functionMenu() const { return m_menu; }
     QToolButton* menuButton() const { return m_menuButton; }
     HardwareInfoDialog* hardwareInfoDialog() const { return m_hardwareInfoDialog; }
+    DeviceConfigurator* deviceConfigurator() const { return m_configurator; }
+    DeviceFontsDialog* deviceFontsDialog() const { return m_fontsDialog; }
     QString nameText() const;
     QString informationText() const;
 
@@ -107,6 +111,8 @@ private:
     QString m_serial;
     QMap<QString, QString> m_deviceInfo;
     HardwareInfoDialog* m_hardwareInfoDialog = nullptr;
+    DeviceConfigurator* m_configurator = nullptr;
+    DeviceFontsDialog* m_fontsDialog = nullptr;
     QLabel* m_infoLabel = nullptr;
 };
 

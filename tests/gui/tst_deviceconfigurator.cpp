@@ -3,6 +3,8 @@
 #include "modaldriver.h"
 
 #include "deviceconfigurator.h"
+#include "deviceitemwidget.h"
+#include "hardwareinfodialog.h"
 #include "devicesplashpreviewdialog.h"
 #include "localizationhelper.h"
 #include "messagebox.h"
@@ -23,6 +25,8 @@
 #include <QTest>
 
 using Orvane::Tavrix::Designer::DeviceConfigurator;
+using Orvane::Tavrix::Designer::DeviceItemWidget;
+using Orvane::Tavrix::Designer::HardwareInfoDialog;
 using Orvane::Tavrix::Designer::DeviceSplashPreviewDialog;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
@@ -204,7 +208,7 @@ private slots:
     void largeImageIsScaledAfterPreview()
     {
         PtsDevice& device = newDevice();
-        QVERIFY(device.start({ "--serial", "CFGIMG1", "--model", "QMX 50-B", "--screen", "480x272" }, true));
+        QVERIFY(device.start({ "--serial", "CFGIMG1", "--model", "QMX 50-B", "--screen", "480x272", "--populate" }, true));
         auto dialog = openFor(device);
         const QString path = m_files.filePath("large.bmp");
         QVERIFY(writeAll(path, encoded(pattern(1024, 600), "BMP")));
@@ -234,7 +238,7 @@ private slots:
     void imageOfScreenSizeNeedsNoPreview()
     {
         PtsDevice& device = newDevice();
-        QVERIFY(device.start({ "--serial", "CFGIMG2", "--model", "QMX 50-B", "--screen", "480x272" }, true));
+        QVERIFY(device.start({ "--serial", "CFGIMG2", "--model", "QMX 50-B", "--screen", "480x272", "--populate" }, true));
         auto dialog = openFor(device);
         const QString path = m_files.filePath("exact.jpg");
         QVERIFY(writeAll(path, encoded(pattern(480, 272), "JPG")));
@@ -447,6 +451,52 @@ private slots:
         QCOMPARE(box->title, gui("Configure Device"));
         QTRY_VERIFY_WITH_TIMEOUT(!dialog->isVisible(), 10000);
         QVERIFY(!dialog->isBusy());
+    }
+
+    // The device row owns the configurator: its menu opens it, and the row's name label and
+    // the hardware information follow what a run changed.
+    void rowFollowsTheConfigurator()
+    {
+        PtsDevice& device = newDevice();
+        QVERIFY(device.start({ "--serial", "ROW0001", "--name", "oldname", "--timezone", "60" }, true));
+        DeviceItemWidget row;
+        row.setDeviceInfo(device.info());
+        row.show();
+        QCOMPARE(row.nameText(), QStringLiteral("oldname(ROW0001)"));
+        DeviceConfigurator* dialog = row.deviceConfigurator();
+        QVERIFY(dialog);
+        QCOMPARE(child<QLineEdit>(dialog, "serialEdit")->text(), QStringLiteral("ROW0001"));
+
+        // The menu entry runs it modally.
+        QPointer<QWidget> opened;
+        whenModal([&opened](QWidget* modal) {
+            opened = modal;
+            QTest::keyClick(modal, Qt::Key_Escape);
+        });
+        row.action(DeviceItemWidget::ConfigurationAction)->trigger();
+        QCOMPARE(opened.data(), static_cast<QWidget*>(dialog));
+        QVERIFY(!dialog->isVisible());
+
+        dialog->show();
+        click(child<QCheckBox>(dialog, "timeBox"));
+        child<QComboBox>(dialog, "signCombo")->setCurrentIndex(1);
+        child<QDateTimeEdit>(dialog, "timeEdit")->setTime(QTime(5, 30));
+        bool success = false;
+        QVERIFY(configure(dialog, &success));
+        QVERIFY(success);
+        QCOMPARE(row.hardwareInfoDialog()->rowText(HardwareInfoDialog::TimeZoneRow), HardwareInfoDialog::timeZoneText("-330"));
+        QCOMPARE(row.nameText(), QStringLiteral("oldname(ROW0001)"));
+
+        click(child<QCheckBox>(dialog, "timeBox"));
+        click(child<QCheckBox>(dialog, "nameBox"));
+        auto* edit = child<QLineEdit>(dialog, "nameEdit");
+        edit->selectAll();
+        QTest::keyClicks(edit, "newname");
+        QVERIFY(configure(dialog, &success));
+        QVERIFY(success);
+        QCOMPARE(row.nameText(), QStringLiteral("oldname(ROW0001)"));
+        QTRY_COMPARE_WITH_TIMEOUT(row.nameText(), QStringLiteral("newname(ROW0001)"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->isVisible(), 5000);
     }
 };
 

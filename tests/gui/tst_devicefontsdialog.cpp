@@ -6,6 +6,7 @@
 
 #include "appuserfontslistwidget.h"
 #include "devicefontsdialog.h"
+#include "deviceitemwidget.h"
 #include "devicefontslistwidget.h"
 #include "devicenewfontslistwidget.h"
 #include "fontscenter.h"
@@ -26,6 +27,7 @@
 using Orvane::Tavrix::Designer::AppUserFontsListWidget;
 using Orvane::Tavrix::Designer::DeviceFontsDialog;
 using Orvane::Tavrix::Designer::DeviceFontsListWidget;
+using Orvane::Tavrix::Designer::DeviceItemWidget;
 using Orvane::Tavrix::Designer::DeviceNewFontsListWidget;
 using Orvane::Tavrix::Designer::FontsCenter;
 using Orvane::Tavrix::Runtime::SerialPortManager;
@@ -336,6 +338,49 @@ private slots:
         QVERIFY(dialog->isVisible());
         QVERIFY(device.unplug());
         QTRY_VERIFY_WITH_TIMEOUT(!dialog->isVisible(), 10000);
+    }
+
+    void rowGatesByDeviceSoftware_data()
+    {
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<bool>("allowed");
+        QTest::newRow("older") << "1.1.0.1909" << false;
+        QTest::newRow("first with fonts") << "1.1.0.1910" << true;
+    }
+
+    void rowGatesByDeviceSoftware()
+    {
+        QFETCH(QString, version);
+        QFETCH(bool, allowed);
+        PtsDevice& device = newDevice();
+        QVERIFY(device.start({ "--serial", "FNTROW1", "--app-version", version }, true));
+        DeviceItemWidget row;
+        row.setDeviceInfo(device.info());
+        bool opened = false;
+        bool fontsDialog = false;
+        QString title;
+        QStringList texts;
+        whenModal([&](QWidget* modal) {
+            opened = true;
+            fontsDialog = modal == row.deviceFontsDialog();
+            title = modal->windowTitle();
+            for (QLabel* label : modal->findChildren<QLabel*>())
+                texts << label->text();
+            if (modal == row.deviceFontsDialog())
+                QTest::qWaitFor([&row]() { return row.deviceFontsDialog()->startButton()->isEnabled(); }, LongWait);
+            QTest::keyClick(modal, fontsDialog ? Qt::Key_Escape : Qt::Key_Return);
+        });
+        row.action(DeviceItemWidget::FontsAction)->trigger();
+        QVERIFY(opened);
+        if (allowed) {
+            QVERIFY(fontsDialog);
+            QVERIFY(device.emulator.commands().contains("#GFFS#"));
+        } else {
+            QVERIFY(!fontsDialog);
+            QCOMPARE(title, gui("Manage Device Fonts"));
+            QVERIFY(texts.contains(gui("Please upgrade the device software to at least version 1.1.0.1910 to use this feature.")));
+            QVERIFY(!device.emulator.commands().contains("#GFFS#"));
+        }
     }
 };
 
