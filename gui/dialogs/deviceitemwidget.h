@@ -63,8 +63,13 @@ public:
     // Whether a drag or drop carrying these URLs names exactly one package this row takes.
     static bool isAcceptablePackage(const QList<QUrl>& urls);
 
+    // A box or dialog of this row is open. The row must then outlive the device's
+    // removal until interactionEnded(), or the box would be deleted while it runs.
+    bool isInteracting() const { return m_interactions > 0; }
+
 signals:
     void selected();
+    void interactionEnded();
 
 public slots:
     void updateBrightness(int brightness);
@@ -83,6 +88,7 @@ public slots:
     bool createTempLogDBDirectory();
     void updateCurrentName(const QString& name);
     void onManageFonts();
+    void showHardwareInformation();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -91,6 +97,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    class Interaction;
+
     void setupWidgets();
     void refreshInformation();
     void setManagerEnabled(bool enabled);
@@ -114,6 +122,7 @@ private:
     DeviceConfigurator* m_configurator = nullptr;
     DeviceFontsDialog* m_fontsDialog = nullptr;
     QLabel* m_infoLabel = nullptr;
+    int m_interactions = 0;
 };
 
 } // namespace Designer

@@ -496,6 +496,47 @@ private slots:
         QCOMPARE(settings.value(QStringLiteral("lastDeviceSoftwareDir")).toString(), QStringLiteral("/old"));
     }
 
+    // Unplugged while the row asks a question: the row waits for the answer, then goes, sending nothing.
+    void unplugWhileTheRowAsks()
+    {
+        PtsDevice f;
+        QVERIFY(f.start({ "--serial", "3316F006", "--timezone", "0" }));
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->rowForSerial(QStringLiteral("3316F006")), 10000);
+        const QPointer<DeviceItemWidget> widget = m_window->rowForSerial(QStringLiteral("3316F006"));
+        const int rows = m_window->deviceList()->count();
+        auto* manager = SerialPortManager::instance();
+        bool sawBox = false;
+        bool answered = false;
+        QTimer user;
+        user.setInterval(20);
+        connect(&user, &QTimer::timeout, [&]() {
+            QWidget* box = QApplication::activeModalWidget();
+            if (!box)
+                return;
+            if (!sawBox) {
+                sawBox = true;
+                f.emulator.unplug();
+                return;
+            }
+            if (manager->connectedPorts().contains(f.port) || answered)
+                return;
+            answered = true;
+            for (QAbstractButton* button : box->findChildren<QAbstractButton*>()) {
+                if (button->text().remove('&') == QStringLiteral("Yes"))
+                    button->click();
+            }
+        });
+        user.start();
+        widget->action(DeviceItemWidget::RebootAction)->trigger();
+        user.stop();
+        QVERIFY(sawBox);
+        QVERIFY(answered);
+        QTRY_VERIFY_WITH_TIMEOUT(widget.isNull(), 10000);
+        QCOMPARE(m_window->deviceList()->count(), rows - 1);
+        QVERIFY(!m_window->rowForSerial(QStringLiteral("3316F006")));
+        QCOMPARE(countOf(f.emulator.commands(), QStringLiteral("#UNIX<reboot>")), 0);
+    }
+
     void unplugRemovesOnlyThatRow()
     {
         QCOMPARE(m_window->deviceList()->count(), 4);
