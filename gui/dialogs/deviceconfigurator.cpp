@@ -172,6 +172,8 @@ void DeviceConfigurator::setupWidgets()
     m_splashEdit = new QLineEdit(gui("No splash screen selected"), this);
     m_splashEdit->setObjectName(QStringLiteral("readOnly"));
     m_splashEdit->setReadOnly(true);
+    m_splashEdit->setMinimumWidth(240);
+    m_splashEdit->setCursorPosition(0);
     m_splashEdit->installEventFilter(this);
     m_browseButton = new QPushButton(QIcon(QStringLiteral(":/images/open")), QString(), this);
     m_browseButton->setObjectName(QStringLiteral("leftButtonSmall"));
@@ -346,6 +348,7 @@ void DeviceConfigurator::onRestoreSplashClicked()
     if (m_restoreSplashBox->isChecked()) {
         m_info.setRestoreSplashScreen(true);
         m_splashEdit->setText(gui("No splash screen selected"));
+        m_splashEdit->setCursorPosition(0);
         m_splashEdit->setToolTip(QString());
     } else {
         m_info.setRestoreSplashScreen(false);
@@ -356,6 +359,7 @@ void DeviceConfigurator::onRestoreSplashClicked()
 void DeviceConfigurator::onClearImage()
 {
     m_splashEdit->setText(gui("No splash screen selected"));
+    m_splashEdit->setCursorPosition(0);
     m_splashEdit->setToolTip(QString());
     m_info.setSplashScreenData(QByteArray());
     updateConfigureButton();

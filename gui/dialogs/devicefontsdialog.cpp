@@ -319,9 +319,12 @@ void DeviceFontsDialog::onOperationEnded(const OperationResult& result)
 {
     if (result.kind != OperationResult::FontManagement)
         return;
-    if (result.succeeded())
+    if (result.succeeded()) {
         onFinished();
-    else
+        // E.g. a restart the device did not confirm: done, but the user should know.
+        if (!result.message.isEmpty())
+            showStatus(result.message, false);
+    } else
         onReceivedError(result.message.isEmpty() ? gui("An unknown error occurred.") : result.message, result.deviceRestarts);
 }
 
