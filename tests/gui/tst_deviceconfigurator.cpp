@@ -19,6 +19,9 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -451,6 +454,44 @@ private slots:
         QCOMPARE(box->title, gui("Configure Device"));
         QTRY_VERIFY_WITH_TIMEOUT(!dialog->isVisible(), 10000);
         QVERIFY(!dialog->isBusy());
+    }
+
+    // Exactly one local BMP or JPEG file may be dropped; the drop loads it.
+    void dropTakesOneImageFile()
+    {
+        DeviceConfigurator dialog;
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        const QString bmp = m_files.filePath("drop.BMP");
+        const QString png = m_files.filePath("drop.png");
+        QVERIFY(writeAll(bmp, encoded(pattern(40, 20), "BMP")));
+        QVERIFY(writeAll(png, encoded(pattern(40, 20), "PNG")));
+        auto accepts = [&dialog](const QList<QUrl>& urls) {
+            QMimeData mime;
+            mime.setUrls(urls);
+            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            enter.setAccepted(false);
+            QApplication::sendEvent(&dialog, &enter);
+            return enter.isAccepted();
+        };
+        QVERIFY(accepts({ QUrl::fromLocalFile(bmp) }));
+        QVERIFY(!accepts({ QUrl::fromLocalFile(png) }));
+        QVERIFY(!accepts({ QUrl::fromLocalFile(bmp), QUrl::fromLocalFile(bmp) }));
+        QVERIFY(!accepts({ QUrl(QStringLiteral("https://example.org/splash.bmp")) }));
+
+        QMimeData mime;
+        mime.setUrls({ QUrl::fromLocalFile(bmp) });
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&dialog, &drop);
+        QImage data;
+        QVERIFY(data.loadFromData(dialog.calibrationInfo().splashScreenData(), "BMP"));
+        QCOMPARE(data.size(), QSize(40, 20));
+        QCOMPARE(child<QLineEdit>(&dialog, "readOnly")->text(), QDir::toNativeSeparators(bmp));
+        QVERIFY(dialog.configureButton()->isEnabled());
+        // Restoring the factory image drops the chosen one.
+        click(child<QCheckBox>(&dialog, "restoreSplashBox"));
+        QVERIFY(dialog.calibrationInfo().splashScreenData().isEmpty());
+        QVERIFY(dialog.calibrationInfo().isRestoreSplashScreen());
     }
 
     // The device row owns the configurator: its menu opens it, and the row's name label and
