@@ -1,5 +1,7 @@
 #include "deviceitemwidget.h"
 
+#include "deviceconfigurator.h"
+#include "devicefontsdialog.h"
 #include "deviceinformation.h"
 #include "devicelogretrievedialog.h"
 #include "filehelper.h"
@@ -122,6 +124,13 @@ void DeviceItemWidget::setupWidgets()
 
     m_hardwareInfoDialog = new HardwareInfoDialog(this);
     centreOnScreen(m_hardwareInfoDialog);
+    // One configurator and one fonts dialog per row, kept with their choices between uses.
+    m_configurator = new DeviceConfigurator(this);
+    centreOnScreen(m_configurator);
+    connect(m_configurator, &DeviceConfigurator::timeZoneUpdated, m_hardwareInfoDialog, &HardwareInfoDialog::changeTimeZone);
+    connect(m_configurator, &DeviceConfigurator::deviceNameChanged, this, &DeviceItemWidget::updateCurrentName);
+    m_fontsDialog = new DeviceFontsDialog(this);
+    centreOnScreen(m_fontsDialog);
 
     struct Entry {
         QString text;
@@ -181,6 +190,8 @@ void DeviceItemWidget::setDeviceInfo(const QMap<QString, QString>& info)
     m_serial = device.serial();
     m_nameLabel->setText(QStringLiteral("%1(%2)").arg(device.deviceName(), m_serial));
     m_hardwareInfoDialog->setActivePort(device.port());
+    m_configurator->setActivePort(device.port());
+    m_fontsDialog->setActivePort(device.port());
     refreshInformation();
     SerialPortManager::instance()->setActivePort(device.port());
     // Every newly shown device gets its clock set.
@@ -392,12 +403,28 @@ void DeviceItemWidget::onDeviceLogRetrieved()
 
 void DeviceItemWidget::onConfigDevice()
 {
-    showComingFeature(guiText("Device Configuration"));
+    if (!makeOwnPortActive()) {
+        MessageBox::information(this, gui("Configure Device"), gui("There is no device connected."));
+        return;
+    }
+    m_configurator->exec();
 }
 
 void DeviceItemWidget::onManageFonts()
 {
-    showComingFeature(guiText("Manage Device Fonts"));
+    SerialPortManager* manager = SerialPortManager::instance();
+    const DeviceInformation device(makeOwnPortActive() ? manager->deviceInformation(manager->activePort())
+                                                       : QMap<QString, QString>());
+    if (device.isEmpty()) {
+        MessageBox::information(this, gui("Manage Device Fonts"), gui("There is no device connected."));
+        return;
+    }
+    if (!device.hasFontFeature()) {
+        MessageBox::warning(this, gui("Manage Device Fonts"),
+                            gui("Please upgrade the device software to at least version 1.1.0.1910 to use this feature."));
+        return;
+    }
+    m_fontsDialog->exec();
 }
 
 QString DeviceItemWidget::temporaryBaseDirectory()

@@ -19,6 +19,8 @@ namespace Orvane {
 namespace Tavrix {
 namespace Designer {
 
+class DeviceConfigurator;
+class DeviceFontsDialog;
 class DeviceLogRetrieveDialog;
 class HardwareInfoDialog;
 class LogSelectionDialog;
@@ -50,6 +52,8 @@ public:
     // The data log dialogs while they are open, else null.
     DeviceLogRetrieveDialog* logRetrieveDialog() const;
     LogSelectionDialog* logSelectionDialog() const;
+    DeviceConfigurator* deviceConfigurator() const { return m_configurator; }
+    DeviceFontsDialog* deviceFontsDialog() const { return m_fontsDialog; }
     QString nameText() const;
     QString informationText() const;
 
@@ -123,6 +127,8 @@ private:
     QString m_serial;
     QMap<QString, QString> m_deviceInfo;
     HardwareInfoDialog* m_hardwareInfoDialog = nullptr;
+    DeviceConfigurator* m_configurator = nullptr;
+    DeviceFontsDialog* m_fontsDialog = nullptr;
     QLabel* m_infoLabel = nullptr;
     int m_interactions = 0;
 };

@@ -1,0 +1,130 @@
+#ifndef DEVICECONFIGURATOR_H
+#define DEVICECONFIGURATOR_H
+
+#include "calibrationinfo.h"
+#include "gui_global.h"
+#include "operationresult.h"
+
+#include <QDialog>
+#include <QPointer>
+#include <QString>
+
+class QCheckBox;
+class QMimeData;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+
+namespace Orvane {
+namespace Tavrix {
+namespace Designer {
+
+class ComboBox;
+class TxDateTimeEdit;
+
+// Lets the user choose what one configuration run changes on a device:
+// calibration backup or restore, clock and battery check, name and splash image.
+class GUI_EXPORT DeviceConfigurator : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit DeviceConfigurator(QWidget* parent = nullptr);
+    ~DeviceConfigurator() override;
+
+    QString activePort() const { return m_portName; }
+    const Common::CalibrationInfo& calibrationInfo() const { return m_info; }
+    bool isBusy() const { return m_busy; }
+    // "%1/Lumatra/Calibrations" in the documents folder.
+    static QString calibrationDirectory();
+    // The backup file of the device with this serial number.
+    static QString calibrationFilePath(const QString& serial);
+
+    // Loads a splash image as choosing or dropping it does; false when it was refused or not confirmed.
+    bool loadImage(const QString& path);
+
+    QPushButton* configureButton() const { return m_configureButton; }
+
+signals:
+    void configurationStarted();
+    void configurationEnded(bool success);
+    void timeZoneUpdated(int timeZone);
+    void deviceNameChanged(const QString& name);
+
+public slots:
+    void setActivePort(const QString& portName);
+    void reject() override;
+    void onCalibrationChanged();
+    void onBatteryLowCheckClicked();
+    void onTimeClicked();
+    void onTimeZoneChanged();
+    void onRestoreSplashClicked();
+    void onBrowseImage();
+    void onClearImage();
+    void onConfigure();
+    void onConfigurationError(const QString& error, bool needReboot);
+    void onConfigurationFinished(bool needReboot);
+    void onDeviceNameChanged();
+    bool validateConfigureInfo();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private slots:
+    void onOperationEnded(const Orvane::Tavrix::Runtime::OperationResult& result);
+
+private:
+    void setupWidgets();
+    void setControlsEnabled(bool enabled);
+    void updateConfigureButton();
+    void dropConnections();
+    void stopCountdown();
+    void finishReject();
+    // Nothing left to do after a choice was dropped: "Configure" goes off and the run stops.
+    bool nothingLeft();
+    QString serial() const;
+    QString currentDeviceName() const;
+    static QString droppedImage(const QMimeData* mime);
+
+    QString m_portName;
+    QString m_lastImagePath;
+    Common::CalibrationInfo m_info;
+    bool m_busy = false;
+    bool m_nameChangeRunning = false;
+    int m_countdown = 0;
+    int m_countdownTimer = 0;
+    QList<QMetaObject::Connection> m_connections;
+
+    QLineEdit* m_modelEdit = nullptr;
+    QLineEdit* m_serialEdit = nullptr;
+    QLineEdit* m_firmwareEdit = nullptr;
+    QLineEdit* m_softwareEdit = nullptr;
+    ComboBox* m_calibrationCombo = nullptr;
+    QCheckBox* m_timeBox = nullptr;
+    ComboBox* m_signCombo = nullptr;
+    TxDateTimeEdit* m_timeEdit = nullptr;
+    QCheckBox* m_batteryBox = nullptr;
+    QCheckBox* m_nameBox = nullptr;
+    QLineEdit* m_nameEdit = nullptr;
+    QCheckBox* m_restoreSplashBox = nullptr;
+    QLineEdit* m_splashEdit = nullptr;
+    QPushButton* m_browseButton = nullptr;
+    QPushButton* m_clearButton = nullptr;
+    QLabel* m_errorLabel = nullptr;
+    QProgressBar* m_progressBar = nullptr;
+    QLabel* m_messageLabel = nullptr;
+    QPushButton* m_configureButton = nullptr;
+    QPointer<QDialog> m_openDialog;
+};
+
+} // namespace Designer
+} // namespace Tavrix
+} // namespace Orvane
+
+#endif // DEVICECONFIGURATOR_H
