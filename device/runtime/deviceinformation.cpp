@@ -45,20 +45,16 @@ QString DeviceInformation::displayName() const
     return QStringLiteral("%1(%2)").arg(deviceName(), serial());
 }
 
-bool DeviceInformation::softwareAtLeast(const QString& version) const
-{
-    const int c = Common::TextHelper::versionCompare(softwareVersion(), version);
-    return c == 0 || c == 1;
-}
-
+// Only a version that compares below the minimum is refused; a version text the
+// comparison cannot read is let through, as the device may still have the feature.
 bool DeviceInformation::hasDataLogFeature() const
 {
-    return softwareAtLeast(QString::fromLatin1(DataLogMinimumVersion));
+    return Common::TextHelper::versionCompare(softwareVersion(), QString::fromLatin1(DataLogMinimumVersion)) != -1;
 }
 
 bool DeviceInformation::hasFontFeature() const
 {
-    return softwareAtLeast(QString::fromLatin1(FontsMinimumVersion));
+    return Common::TextHelper::versionCompare(softwareVersion(), QString::fromLatin1(FontsMinimumVersion)) != -1;
 }
 
 int DeviceInformation::number(const char* key, int fallback) const

@@ -50,10 +50,9 @@ public:
     // "name(serial)" as the device rows show it; the serial alone without a name.
     QString displayName() const;
 
+    // The software version does not compare below the feature's minimum.
     bool hasDataLogFeature() const;
     bool hasFontFeature() const;
-    // Whether the software version is at least the given one (false when either is not a version).
-    bool softwareAtLeast(const QString& version) const;
 
 private:
     int number(const char* key, int fallback = 0) const;

@@ -1,5 +1,7 @@
 #include "deviceconfigurator.h"
 
+#include "devicerules.h"
+
 #include "combobox.h"
 #include "devicesplashpreviewdialog.h"
 #include "filehelper.h"
@@ -42,6 +44,7 @@ using Orvane::Tavrix::Common::FileHelper;
 using Orvane::Tavrix::Common::LocalizationHelper;
 using Orvane::Tavrix::Common::SplashImageLoader;
 using Orvane::Tavrix::Common::TextHelper;
+using Orvane::Tavrix::Runtime::DeviceRules;
 using Orvane::Tavrix::Runtime::OperationResult;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
@@ -76,12 +79,12 @@ DeviceConfigurator::~DeviceConfigurator()
 
 QString DeviceConfigurator::calibrationDirectory()
 {
-    return QStringLiteral("%1/%2/Calibrations").arg(FileHelper::getStandardDocumentLocation(), QStringLiteral("Lumatra"));
+    return DeviceRules::calibrationFolder();
 }
 
 QString DeviceConfigurator::calibrationFilePath(const QString& serial)
 {
-    return QStringLiteral("%1/cal_list%2.txt").arg(calibrationDirectory(), serial);
+    return DeviceRules::calibrationBackupPath(serial);
 }
 
 void DeviceConfigurator::setupWidgets()
@@ -326,13 +329,9 @@ void DeviceConfigurator::onDeviceNameChanged()
 
 bool DeviceConfigurator::validateConfigureInfo()
 {
-    const QString name = m_nameEdit->text();
-    QString error;
-    if (name.isEmpty())
-        error = guiText("Device name cannot be empty");
-    // Compared with the name the device has now, so that retyping a name is no change.
-    else if (name == currentDeviceName())
-        error = guiText("Device Name unchanged");
+    // Compared with the name the device has now, so that retyping a name is no change;
+    // a name the command protocol cannot carry is refused here too.
+    const QString error = DeviceRules::deviceNameError(m_nameEdit->text(), currentDeviceName());
     if (!error.isEmpty()) {
         m_errorLabel->setText(error);
         m_errorLabel->show();

@@ -1,5 +1,7 @@
 #include "devicefontsdialog.h"
 
+#include "devicerules.h"
+
 #include "appuserfontslistwidget.h"
 #include "devicefontslistwidget.h"
 #include "devicenewfontslistwidget.h"
@@ -25,6 +27,7 @@ using Orvane::Tavrix::Common::localizableText;
 using Orvane::Tavrix::Common::runtimeText;
 
 using Orvane::Tavrix::Common::LocalizationHelper;
+using Orvane::Tavrix::Runtime::DeviceRules;
 using Orvane::Tavrix::Runtime::OperationResult;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
@@ -288,6 +291,23 @@ void DeviceFontsDialog::onStart()
         files << filesOf(family);
     files.sort();
     files.removeDuplicates();
+    // Names go into the device's commands: refuse what the protocol cannot carry before anything is sent.
+    for (const QString& font : marked) {
+        const QString error = DeviceRules::fontNameError(font);
+        if (!error.isEmpty()) {
+            showStatus(error, true);
+            return;
+        }
+    }
+    for (const QString& file : std::as_const(files)) {
+        if (file.startsWith(QLatin1Char(':')))
+            continue; // a built-in font, known good
+        const QString error = DeviceRules::fontFileError(file, marked);
+        if (!error.isEmpty()) {
+            showStatus(error, true);
+            return;
+        }
+    }
     QMap<QString, qint64> sizes;
     m_totalBytes = 0;
     for (const QString& file : std::as_const(files)) {

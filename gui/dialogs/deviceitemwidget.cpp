@@ -404,7 +404,7 @@ void DeviceItemWidget::onDeviceLogRetrieved()
 void DeviceItemWidget::onConfigDevice()
 {
     if (!makeOwnPortActive()) {
-        MessageBox::information(this, gui("Configure Device"), gui("There is no device connected."));
+        MessageBox::information(this, guiText("Configure Device"), guiText("There is no device connected."));
         return;
     }
     m_configurator->exec();
@@ -416,12 +416,12 @@ void DeviceItemWidget::onManageFonts()
     const DeviceInformation device(makeOwnPortActive() ? manager->deviceInformation(manager->activePort())
                                                        : QMap<QString, QString>());
     if (device.isEmpty()) {
-        MessageBox::information(this, gui("Manage Device Fonts"), gui("There is no device connected."));
+        MessageBox::information(this, guiText("Manage Device Fonts"), guiText("There is no device connected."));
         return;
     }
     if (!device.hasFontFeature()) {
-        MessageBox::warning(this, gui("Manage Device Fonts"),
-                            gui("Please upgrade the device software to at least version 1.1.0.1910 to use this feature."));
+        MessageBox::warning(this, guiText("Manage Device Fonts"),
+                            guiText("Please upgrade the device software to at least version 1.1.0.1910 to use this feature."));
         return;
     }
     m_fontsDialog->exec();
