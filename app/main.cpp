@@ -43,17 +43,13 @@ void onTerminationSignal(int)
 }
 
 // SIGTERM, SIGINT and SIGHUP end the event loop like closing the window, so the
-// instance lock file and the device rows are cleaned up as usual.
-void quitOnTerminationSignals()
+// instance lock file and the device rows are cleaned up as usual. The handler is
+// in place from the start; a signal that comes before the event loop waits in the
+// socket until the loop reads it.
+void catchTerminationSignals()
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalSockets) != 0)
         return;
-    auto* notifier = new QSocketNotifier(signalSockets[0], QSocketNotifier::Read, qApp);
-    QObject::connect(notifier, &QSocketNotifier::activated, qApp, []() {
-        char byte = 0;
-        [[maybe_unused]] const ssize_t got = ::read(signalSockets[0], &byte, 1);
-        QCoreApplication::quit();
-    });
     struct sigaction action = {};
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
@@ -61,6 +57,18 @@ void quitOnTerminationSignals()
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGHUP, &action, nullptr);
+}
+
+void quitOnTerminationSignals()
+{
+    if (signalSockets[0] < 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalSockets[0], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, qApp, []() {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t got = ::read(signalSockets[0], &byte, 1);
+        QCoreApplication::quit();
+    });
 }
 
 } // namespace
@@ -78,6 +86,9 @@ int main(int argc, char** argv)
         delete application;
         return 0;
     }
+#ifdef Q_OS_UNIX
+    catchTerminationSignals();
+#endif
 
     QPixmap picture(QStringLiteral(":/images/splash"));
     auto* splash = new SplashScreen(picture);
