@@ -58,7 +58,8 @@ NorraApplication::NorraApplication(int& argc, char** argv)
     QApplication::setFont(font);
     LocalizationHelper::appTranslator();
     setApplicationName(QStringLiteral("Veltane"));
-    setApplicationVersion(QStringLiteral("1.0.5.48"));
+    // One version for the program, its libraries and its package, set in CMake.
+    setApplicationVersion(QStringLiteral(DOVREL_VERSION));
     setOrganizationName(QStringLiteral("Kavendi."));
     setOrganizationDomain(QStringLiteral(" "));
     setWindowIcon(QIcon(QStringLiteral(":/images/appIcon1")));
