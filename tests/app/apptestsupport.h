@@ -67,13 +67,15 @@ public:
     // Pulls the cable and waits until the manager has forgotten the port.
     bool unplug(int timeoutMs = 20000)
     {
+        // The port leaves the list first: another program may get the freed pts
+        // number at once, and the path would then look present again.
+        VirtualPorts::remove(devicePath);
         emulator.unplug();
         auto* manager = Orvane::Tavrix::Runtime::SerialPortManager::instance();
         QElapsedTimer timer;
         timer.start();
         while (timer.elapsed() < timeoutMs && manager->connectedPorts().contains(port))
             QTest::qWait(50);
-        VirtualPorts::remove(devicePath);
         return !manager->connectedPorts().contains(port);
     }
 

@@ -928,6 +928,8 @@ private slots:
         const QString folder = makeLogFolder(dir, QStringLiteral("standard"), standardTables());
         SerialPortManager* manager = SerialPortManager::instance();
         QVERIFY(!manager->connectedPorts().contains(manager->activePort()));
+        if (QFileInfo::exists(manager->activePort()))
+            QSKIP("another program took the gone device's pts number; its port would open");
         LogSelectionDialog dialog(folder);
         dialog.show();
         dialog.logList()->item(0)->setSelected(true);
