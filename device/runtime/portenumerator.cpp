@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QSerialPortInfo>
 
 namespace Orvane {
@@ -15,6 +17,9 @@ QStringList& restriction()
     static QStringList ports;
     return ports;
 }
+
+QMutex g_listerMutex;
+std::function<PortEnumerator::PortList()> g_lister;
 
 // The device file a name finally reaches; empty when it does not exist.
 QString targetOf(const QString& canonicalName)
@@ -30,9 +35,31 @@ QString targetOf(const QString& canonicalName)
 
 PortEnumerator::PortEnumerator(QObject* parent)
     : QObject(parent)
+    , m_worker(new QObject)
 {
+    qRegisterMetaType<PortList>("PortList");
+    m_thread.setObjectName(QStringLiteral("Port list"));
+    m_worker->moveToThread(&m_thread);
     m_timer.setInterval(PollInterval);
-    connect(&m_timer, &QTimer::timeout, this, &PortEnumerator::pollNow);
+    connect(&m_timer, &QTimer::timeout, this, &PortEnumerator::startListing);
+    // Emitted in the listing thread, so queued to this object's thread.
+    connect(this, &PortEnumerator::systemPortsListed, this, &PortEnumerator::onSystemPortsListed,
+            Qt::QueuedConnection);
+}
+
+PortEnumerator::~PortEnumerator()
+{
+    m_timer.stop();
+    m_thread.quit();
+    m_thread.wait();
+    // A list emitted just before the thread ended is still queued; it goes with this object.
+    delete m_worker;
+}
+
+void PortEnumerator::setSystemPortLister(std::function<PortList()> lister)
+{
+    QMutexLocker lock(&g_listerMutex);
+    g_lister = std::move(lister);
 }
 
 QString PortEnumerator::canonicalPortName(const QString& name)
@@ -108,10 +135,17 @@ QStringList PortEnumerator::virtualPorts()
     return ports;
 }
 
-QList<QMap<QString, QVariant>> PortEnumerator::allPorts()
+PortEnumerator::PortList PortEnumerator::systemPorts()
 {
-    QList<QMap<QString, QVariant>> ports;
-    QStringList targets; // one entry per device file, however many names reach it
+    std::function<PortList()> lister;
+    {
+        QMutexLocker lock(&g_listerMutex);
+        lister = g_lister;
+    }
+    if (lister)
+        return lister();
+
+    PortList ports;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
 #ifdef Q_OS_WIN
         const QString name = canonicalPortName(info.portName());
@@ -126,9 +160,20 @@ QList<QMap<QString, QVariant>> PortEnumerator::allPorts()
         map.insert(QStringLiteral("vendorID"), info.hasVendorIdentifier() ? int(info.vendorIdentifier()) : 0);
         map.insert(QStringLiteral("productID"), info.hasProductIdentifier() ? int(info.productIdentifier()) : 0);
         ports << map;
-        targets << targetOf(name);
     }
-    for (const QString& path : virtualPorts()) {
+    return ports;
+}
+
+PortEnumerator::PortList PortEnumerator::withVirtualPorts(const PortList& system)
+{
+    const QStringList virtuals = virtualPorts();
+    if (virtuals.isEmpty())
+        return system;
+    PortList ports = system;
+    QStringList targets; // one entry per device file, however many names reach it
+    for (const auto& info : system)
+        targets << targetOf(info.value(QStringLiteral("portName")).toString());
+    for (const QString& path : virtuals) {
         QFileInfo file(path);
         if (!file.exists())
             continue;
@@ -148,13 +193,22 @@ QList<QMap<QString, QVariant>> PortEnumerator::allPorts()
     return ports;
 }
 
-QList<QMap<QString, QVariant>> PortEnumerator::getPorts()
+PortEnumerator::PortList PortEnumerator::allPorts()
 {
-    const QList<QMap<QString, QVariant>> all = allPorts();
+    return withVirtualPorts(systemPorts());
+}
+
+PortEnumerator::PortList PortEnumerator::getPorts()
+{
+    return restricted(allPorts());
+}
+
+PortEnumerator::PortList PortEnumerator::restricted(const PortList& all)
+{
     const QStringList& allowed = restriction();
     if (allowed.isEmpty())
         return all;
-    QList<QMap<QString, QVariant>> ports;
+    PortList ports;
     for (const auto& info : all) {
         const QString name = info.value(QStringLiteral("portName")).toString();
         for (const QString& port : allowed) {
@@ -175,8 +229,10 @@ bool PortEnumerator::isDevicePort(const QMap<QString, QVariant>& info)
 
 bool PortEnumerator::setUpNotifications()
 {
+    // The first list is read here, in the caller's thread, so that start-up sees every port.
+    m_system = systemPorts();
     m_known.clear();
-    for (const auto& info : getPorts())
+    for (const auto& info : restricted(withVirtualPorts(m_system)))
         m_known.insert(info.value(QStringLiteral("portName")).toString(), info);
     m_timer.start();
     return true;
@@ -184,8 +240,39 @@ bool PortEnumerator::setUpNotifications()
 
 void PortEnumerator::pollNow()
 {
+    // Virtual ports and the restriction are cheap to check and callers expect them applied on return.
+    update(m_system);
+    startListing();
+}
+
+bool PortEnumerator::isListing() const
+{
+    return m_listing;
+}
+
+void PortEnumerator::startListing()
+{
+    // One reading at a time: a tick that finds one running is skipped.
+    if (m_listing)
+        return;
+    m_listing = true;
+    if (!m_thread.isRunning())
+        m_thread.start();
+    QMetaObject::invokeMethod(
+        m_worker, [this]() { emit systemPortsListed(systemPorts(), QPrivateSignal()); }, Qt::QueuedConnection);
+}
+
+void PortEnumerator::onSystemPortsListed(const PortList& ports)
+{
+    m_listing = false;
+    m_system = ports;
+    update(m_system);
+}
+
+void PortEnumerator::update(const PortList& ports)
+{
     QMap<QString, QMap<QString, QVariant>> present;
-    for (const auto& info : getPorts())
+    for (const auto& info : restricted(withVirtualPorts(ports)))
         present.insert(info.value(QStringLiteral("portName")).toString(), info);
 
     const QMap<QString, QMap<QString, QVariant>> before = m_known;
