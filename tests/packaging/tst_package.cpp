@@ -139,6 +139,7 @@ private slots:
         QTest::newRow("svg icon") << "^usr/share/icons/hicolor/scalable/apps/dovrel\\.svg$";
         QTest::newRow("png icon") << "^usr/share/icons/hicolor/48x48/apps/dovrel\\.png$";
         QTest::newRow("manual page") << "^usr/share/man/man1/dovrelctl\\.1\\.gz$";
+        QTest::newRow("program manual page") << "^usr/share/man/man1/dovrel\\.1\\.gz$";
         QTest::newRow("copyright") << "^usr/share/doc/dovrel/copyright$";
     }
 
