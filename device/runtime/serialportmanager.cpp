@@ -1,5 +1,6 @@
 #include "serialportmanager.h"
 #include "serialportmanager_p.h"
+#include "watchdogtimeouts.h"
 
 #include "portenumerator.h"
 
@@ -286,6 +287,11 @@ void SerialPortManager::writeRaw(const QByteArray& bytes)
 }
 
 void SerialPortManager::startWatchdog(int msecs)
+{
+    d->m_transferTimer->start(WatchdogTimeouts::scaled(msecs));
+}
+
+void SerialPortManager::startDeviceWait(int msecs)
 {
     d->m_transferTimer->start(msecs);
 }

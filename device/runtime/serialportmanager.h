@@ -303,7 +303,10 @@ private:
     void endDataLogUpdate(OperationResult::Outcome outcome, const QString& message, bool deviceRestarts);
     void finishDataLogRestore(bool restored);
     void shutdownDiscovery();
+    // A time-out for a reply; scaled by the test hook in WatchdogTimeouts.
     void startWatchdog(int msecs);
+    // A wait set by the device's own pace (a restart, an install); never scaled.
+    void startDeviceWait(int msecs);
     void stopWatchdog();
     void dispatchText();
 

@@ -180,7 +180,7 @@ void SerialPortManager::onConfigureStateChange(int state)
             if (d->m_commitPending) {
                 d->m_operation = ConfigureReboot;
                 // The reboot reply is awaited under the watchdog so the port cannot stay open for good.
-                startWatchdog(StepTimeout);
+                startDeviceWait(StepTimeout);
                 remoteReboot();
             } else {
                 finishConfiguration();

@@ -1,6 +1,7 @@
 // Data log retrieval and update sequences.
 #include "serialportmanager.h"
 #include "serialportmanager_p.h"
+#include "watchdogtimeouts.h"
 
 #include "filehelper.h"
 #include "localizationhelper.h"
@@ -14,13 +15,6 @@ namespace Runtime {
 
 using Common::FileHelper;
 using Common::LocalizationHelper;
-
-namespace {
-
-// Zipping a large log takes the device a while; a silent device must still free the port.
-constexpr int ZipTimeout = 120000;
-
-} // namespace
 
 bool SerialPortManager::retrieveDataLogFile(const QString& destination)
 {
@@ -107,7 +101,8 @@ void SerialPortManager::onRetrieveDataLogStatusChange(int status)
         writeCommand("#MODE<2>#", RetrieveLogModeChange);
         break;
     case LogRetrievalModeChanged:
-        startWatchdog(ZipTimeout);
+        // Zipping a large log takes the device a while; a silent device must still free the port.
+        startWatchdog(WatchdogTimeouts::DataLogZipMsecs);
         d->m_operation = ZipDataLog;
         remoteZipLogFile();
         break;
@@ -143,7 +138,7 @@ void SerialPortManager::onRetrieveDataLogStatusChange(int status)
         break;
     case LogStored:
         d->m_operation = RetrieveLogReboot;
-        startWatchdog(5000);
+        startDeviceWait(5000);
         remoteReboot();
         break;
     case LogRetrievalRebooted:
@@ -157,7 +152,7 @@ void SerialPortManager::onRetrieveDataLogStatusChange(int status)
         emit retrieveDataLogNoFile();
         d->m_operation = RetrieveLogReboot;
         // The reboot reply is awaited under the watchdog so a silent device cannot hang the retrieval.
-        startWatchdog(5000);
+        startDeviceWait(5000);
         remoteReboot();
         break;
     default:
@@ -175,7 +170,7 @@ void SerialPortManager::onProcessUpdateLogFile(int status)
     }
     switch (status) {
     case LogUpdateStarted:
-        startWatchdog(13000);
+        startDeviceWait(13000);
         changeDeviceMode(1, UpdateLogModeChange);
         break;
     case LogUpdateModeChanged:
@@ -225,7 +220,7 @@ void SerialPortManager::onProcessUpdateLogFile(int status)
         break;
     case LogBackupRemoved:
         d->m_operation = UpdateLogReboot;
-        startWatchdog(6000);
+        startDeviceWait(6000);
         remoteReboot();
         break;
     case LogUpdateRebooted:

@@ -155,7 +155,7 @@ void SerialPortManager::onDeviceFontStatusChange(int status, int idx, const QStr
         break;
     case FontSynced:
     case FontSyncedAgain:
-        startWatchdog(StepTimeout);
+        startDeviceWait(StepTimeout);
         d->m_operation = FontReboot;
         remoteReboot();
         break;

@@ -129,7 +129,7 @@ void SerialPortManager::onRetrieveProjectFileStatusChange(int status)
     case ProjectFilesReceived:
         d->m_projectFiles.clear();
         d->m_operation = RetrieveProjectReboot;
-        startWatchdog(5000);
+        startDeviceWait(5000);
         remoteReboot();
         break;
     case ProjectRetrievalRebooted:

@@ -48,7 +48,8 @@ void SerialPortManager::onUpgradeDeviceStatusChange(int status)
         emit progressMessage(rt("Uploading device software..."));
         break;
     case UpgradePackageSent:
-        startWatchdog(8000);
+        // Installing the package is the device's own pace.
+        startDeviceWait(8000);
         d->m_transferMode = 0;
         emit progressMessage(rt("Waiting for device to install upgrade package..."));
         break;

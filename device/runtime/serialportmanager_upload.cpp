@@ -99,7 +99,7 @@ void SerialPortManager::onProcessUploadFile(int status)
 
     switch (status) {
     case UploadStarted:
-        startWatchdog(13000);
+        startDeviceWait(13000);
         changeDeviceMode(1, UploadModeChange);
         break;
     case UploadModeChanged:
@@ -184,7 +184,7 @@ void SerialPortManager::onProcessUploadFile(int status)
         emit projectConfigurationFinished();
         break;
     case UploadSynced:
-        startWatchdog(6000);
+        startDeviceWait(6000);
         d->m_operation = UploadReboot;
         remoteReboot();
         emit progressMessage(rt("Please wait for file system to commit changes..."));

@@ -5,6 +5,7 @@
 #include "localizationhelper.h"
 #include "operationresult.h"
 #include "serialportmanager.h"
+#include "watchdogtimeouts.h"
 
 #include <QDir>
 #include <QFile>
@@ -41,6 +42,7 @@ class TestDataLog : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void cleanup();
     void retrievalStoresZip_data();
     void retrievalStoresZip();
@@ -58,6 +60,12 @@ private slots:
     void unconfirmedRestartEndsAsSuccess();
     void silentZipTimesOut();
 };
+
+void TestDataLog::initTestCase()
+{
+    // Several cases keep the device silent until a time-out; the real intervals are checked in tst_watchdogtimeouts.
+    useShortTimeouts();
+}
 
 void TestDataLog::cleanup()
 {
@@ -408,10 +416,14 @@ void TestDataLog::silentZipTimesOut()
     timer.start();
     QVERIFY(manager->retrieveDataLogFile(dir.path()));
     QVERIFY(device.emulator().waitForCommand(QStringLiteral("#LOGZ#"), 10000));
-    // Generous: two minutes for the device to zip.
-    QVERIFY(!ended.wait(100000));
+    // Generous: two minutes for the device to zip (shortened here by the test hook; the wait
+    // must still last the whole scaled interval, not end at a step's ordinary time-out).
+    using Orvane::Tavrix::Runtime::WatchdogTimeouts;
+    const int zipWait = WatchdogTimeouts::scaled(WatchdogTimeouts::DataLogZipMsecs);
+    QVERIFY(zipWait >= 5 * WatchdogTimeouts::scaled(6000));
+    QVERIFY(!ended.wait(zipWait * 5 / 6));
     QVERIFY(ended.wait(60000) || ended.count() == 1);
-    QVERIFY(timer.elapsed() >= 120000);
+    QVERIFY(timer.elapsed() >= zipWait * 95 / 100); // a coarse timer may fire up to 5 % early
     QCOMPARE(ended.count(), 1);
     const auto result = ended.at(0).at(0).value<OperationResult>();
     QCOMPARE(result.outcome, OperationResult::TimedOut);

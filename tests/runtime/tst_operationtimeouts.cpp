@@ -13,6 +13,7 @@ private slots:
     void initTestCase()
     {
         useEnglishTexts();
+        useShortTimeouts();
         qRegisterMetaType<Orvane::Tavrix::Runtime::OperationResult>();
         QVERIFY(Orvane::Tavrix::Runtime::SerialPortManager::instance());
     }

@@ -1,4 +1,4 @@
-// Upload, upgrade, data log update and fonts with the device silent after one step's command: the operation
+// Software upgrade, data log update and fonts with the device silent after one step's command: the operation
 // ends once, with that step's time-out text, and the manager is idle again.
 #include "englishtexts.h"
 #include "silentstepcases.h"
@@ -13,6 +13,7 @@ private slots:
     void initTestCase()
     {
         useEnglishTexts();
+        useShortTimeouts();
         qRegisterMetaType<Orvane::Tavrix::Runtime::OperationResult>();
         QVERIFY(Orvane::Tavrix::Runtime::SerialPortManager::instance());
     }

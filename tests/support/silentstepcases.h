@@ -14,7 +14,7 @@
 
 // One row per step of every operation: the emulator stays silent after that step's
 // command and the operation must end once with the step's time-out text. Shared by
-// two test programs so that each stays well inside the time a test may take.
+// three test programs of similar length, so that parallel test runs keep both cores busy.
 namespace SilentStepCases {
 
 using Orvane::Tavrix::Common::CalibrationInfo;
@@ -77,15 +77,19 @@ inline bool start(const QString& action, DeviceEmulator& emulator, const QTempor
     return m->configureDevice(&info);
 }
 
-// Rows for one group: "sending" (upload, upgrade, data log update, fonts) or "other".
+// Rows for one group: "upload", "sending" (upgrade, data log update, fonts) or "other".
 inline void addRows(const QString& group)
 {
     QTest::addColumn<QString>("action");
     QTest::addColumn<QString>("silent");
     QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("text");
+    const bool uploading = group == QLatin1String("upload");
     const bool sending = group == QLatin1String("sending");
-    if (sending) {
+    const bool other = group == QLatin1String("other");
+    if (!uploading && !sending && !other)
+        qFatal("Unknown group of silent steps: %s", qPrintable(group));
+    if (uploading) {
         const int upload = OperationResult::ProjectUpload;
         QTest::newRow("upload mode") << "upload" << "MODE" << upload << "The operation timed out while uploading project files.";
         QTest::newRow("upload staging check") << "upload" << "UNIX<ls -r ./tmp/project" << upload
@@ -118,14 +122,14 @@ inline void addRows(const QString& group)
         QTest::newRow("upgrade") << "upgrade" << "RTLD" << int(OperationResult::SoftwareUpgrade)
                                  << "The operation timed out while upgrading the device software.";
     }
-    if (!sending) {
+    if (other) {
         const int project = OperationResult::ProjectRetrieval;
         QTest::newRow("project list") << "project" << "GPFL" << project
                                       << "The connection timed out while retrieving project files information from the device.";
         QTest::newRow("project file") << "project" << "GETF" << project
                                       << "The connection timed out while retrieving project files from the device.";
     }
-    if (!sending) {
+    if (other) {
         const int datalog = OperationResult::DataLogRetrieval;
         QTest::newRow("data log mode") << "datalog" << "MODE" << datalog
                                        << "The connection timed out while retrieving data log from the device.";
@@ -148,7 +152,7 @@ inline void addRows(const QString& group)
         QTest::newRow("update backup removal") << "update" << "UNIX<rm qml/dataLoggingBk.txdb" << update
                                                << "The operation timed out while removing the backup of the data log on the device.";
     }
-    if (!sending) {
+    if (other) {
         const int configuration = OperationResult::Configuration;
         QTest::newRow("name change") << "name" << "SNAM" << configuration
                                      << "The operation timed out while setting device name.";
@@ -185,7 +189,7 @@ inline void addRows(const QString& group)
         QTest::newRow("font install") << "fonts-add" << "SYNC" << fonts
                                       << "The connection timed out while installing the uploaded fonts on the device.";
     }
-    if (!sending) {
+    if (other) {
         QTest::newRow("clock command") << "clock" << "DTIM" << int(OperationResult::Command)
                                        << "The operation timed out while setting the device clock.";
     }

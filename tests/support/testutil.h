@@ -27,6 +27,14 @@ inline QString rt(const QString& key)
     return Orvane::Tavrix::Common::LocalizationHelper::runtimeString(key);
 }
 
+// Shortens the manager's reply time-outs (a 120 s zip wait becomes 12 s) for tests that keep a
+// device silent on purpose. Call before the first operation: the factor is read once.
+constexpr double ShortTimeoutScale = 0.1;
+inline void useShortTimeouts()
+{
+    qputenv("DOVREL_TIMEOUT_SCALE", QByteArray::number(ShortTimeoutScale));
+}
+
 // Starts the emulated device and waits until the manager announced it; the command
 // port is free by then (the scanner closes its port before the announcement).
 inline bool startDevice(ConnectedDevice& device, const QStringList& args = {})
