@@ -1,0 +1,418 @@
+#include "deviceuploaddialog.h"
+
+#include "configurationinfo.h"
+#include "localizationhelper.h"
+#include "messagebox.h"
+#include "operationresult.h"
+#include "projectpackagechecker.h"
+#include "serialportmanager.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMap>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimerEvent>
+#include <QVBoxLayout>
+
+namespace Orvane {
+namespace Tavrix {
+namespace Designer {
+
+using Common::ConfigurationInfo;
+using Common::LocalizationHelper;
+using Common::ProjectPackageChecker;
+using Runtime::OperationResult;
+using Runtime::SerialPortManager;
+
+namespace {
+
+QString gui(const char* text)
+{
+    return LocalizationHelper::guiString(QString::fromUtf8(text));
+}
+
+} // namespace
+
+class DeviceUploadDialogPrivate
+{
+public:
+    QStringList files;
+    qint64 totalSize = 0;
+    QMap<QString, qint64> fileSizes;
+    ConfigurationInfo configuration;
+    int countdown = 0;
+    int countdownTimerId = -1;
+    QPointer<MessageBox> messageBox;
+    QPointer<MessageBox> waitBox;
+
+    QLabel* counterLabel = nullptr;
+    QProgressBar* currentFileBar = nullptr;
+    QProgressBar* overallBar = nullptr;
+    QCheckBox* configurationBox = nullptr;
+    QLabel* statusLabel = nullptr;
+    QPushButton* button = nullptr;
+
+    QList<QMetaObject::Connection> connections;
+    // The end of the operation is taken once, after the manager has finished
+    // its own signals, so a message box never runs inside the manager's emission.
+    bool running = false;
+    bool ended = false;
+    bool endScheduled = false;
+    bool haveResult = false;
+    OperationResult result;
+};
+
+DeviceUploadDialog::DeviceUploadDialog(const QString& projectFolder, const ConfigurationInfo& configuration, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
+    , d(new DeviceUploadDialogPrivate)
+{
+    d->configuration = configuration;
+    // The files of the project, then its configuration file(s); empty files are
+    // left out because the device cannot be sent an empty file.
+    qint64 total = 0;
+    d->files = ProjectPackageChecker::uploadFileList(projectFolder, &total);
+    d->totalSize = total;
+    for (const QString& file : std::as_const(d->files))
+        d->fileSizes.insert(file, QFileInfo(file).size());
+
+    setObjectName(QStringLiteral("general"));
+    setWindowTitle(gui("Upload Project"));
+    setMinimumWidth(400);
+
+    auto* layout = new QVBoxLayout(this);
+
+    auto* counterRow = new QHBoxLayout;
+    counterRow->addWidget(new QLabel(gui("Current File"), this));
+    counterRow->addStretch();
+    d->counterLabel = new QLabel(QStringLiteral("0/%1").arg(d->files.size()), this);
+    d->counterLabel->setObjectName(QStringLiteral("counterLabel"));
+    counterRow->addWidget(d->counterLabel);
+    layout->addLayout(counterRow);
+
+    d->currentFileBar = new QProgressBar(this);
+    d->currentFileBar->setObjectName(QStringLiteral("currentFileProgressBar"));
+    d->currentFileBar->setMinimum(0);
+    d->currentFileBar->setValue(0);
+    d->currentFileBar->setTextVisible(false);
+    layout->addWidget(d->currentFileBar);
+
+    layout->addWidget(new QLabel(gui("Overall Progress"), this));
+    d->overallBar = new QProgressBar(this);
+    d->overallBar->setObjectName(QStringLiteral("overallProgressBar"));
+    d->overallBar->setMinimum(0);
+    d->overallBar->setMaximum(int(d->totalSize));
+    d->overallBar->setValue(0);
+    d->overallBar->setTextVisible(false);
+    layout->addWidget(d->overallBar);
+
+    layout->addSpacing(10);
+    layout->addSpacing(10);
+
+    auto* configurationRow = new QHBoxLayout;
+    configurationRow->addWidget(new QLabel(gui("Update Configuration"), this));
+    configurationRow->addStretch();
+    d->configurationBox = new QCheckBox(this);
+    d->configurationBox->setObjectName(QStringLiteral("configurationCheckBox"));
+    d->configurationBox->setCheckable(true);
+    d->configurationBox->setTristate(true);
+    d->configurationBox->setCheckState(Qt::Unchecked);
+    d->configurationBox->setEnabled(false);
+    configurationRow->addWidget(d->configurationBox);
+    layout->addLayout(configurationRow);
+
+    d->statusLabel = new QLabel(this);
+    d->statusLabel->setObjectName(QStringLiteral("statusLabel"));
+    d->statusLabel->setScaledContents(true);
+    d->statusLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    d->statusLabel->setFixedHeight(48);
+    layout->addWidget(d->statusLabel);
+
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->addStretch();
+    d->button = new QPushButton(gui("Cancel"), this);
+    d->button->setObjectName(QStringLiteral("closeButton"));
+    d->button->setFixedWidth(100);
+    d->button->setDefault(false);
+    d->button->setAutoDefault(false);
+    connect(d->button, &QPushButton::clicked, this, &DeviceUploadDialog::reject);
+    buttonRow->addWidget(d->button);
+    layout->addLayout(buttonRow);
+
+    onUpload();
+}
+
+DeviceUploadDialog::~DeviceUploadDialog()
+{
+    disconnectManager();
+    if (d->countdownTimerId != -1)
+        killTimer(d->countdownTimerId);
+    delete d;
+}
+
+QStringList DeviceUploadDialog::files() const
+{
+    return d->files;
+}
+
+qint64 DeviceUploadDialog::totalSize() const
+{
+    return d->totalSize;
+}
+
+void DeviceUploadDialog::connectManager()
+{
+    SerialPortManager* manager = SerialPortManager::instance();
+    d->connections << connect(manager, &SerialPortManager::progressUpdated, this, &DeviceUploadDialog::onFileTransferred)
+                   << connect(manager, &SerialPortManager::progressError, this, &DeviceUploadDialog::onProgressError)
+                   << connect(manager, &SerialPortManager::progressMessage, d->statusLabel, &QLabel::setText)
+                   << connect(manager, &SerialPortManager::progressFinished, this, &DeviceUploadDialog::onProgressFinished)
+                   << connect(manager, &SerialPortManager::currentFileChanged, this, &DeviceUploadDialog::onCurrentFileChanged)
+                   << connect(manager, &SerialPortManager::projectConfigurationStarted, this,
+                              &DeviceUploadDialog::onProjectConfigurationStarted)
+                   << connect(manager, &SerialPortManager::projectConfigurationFinished, this,
+                              &DeviceUploadDialog::onProjectConfigurationFinished)
+                   << connect(manager, &SerialPortManager::operationEnded, this, &DeviceUploadDialog::onOperationEnded);
+}
+
+void DeviceUploadDialog::disconnectManager()
+{
+    for (const QMetaObject::Connection& connection : std::as_const(d->connections))
+        disconnect(connection);
+    d->connections.clear();
+}
+
+void DeviceUploadDialog::onUpload()
+{
+    if (d->running || d->ended)
+        return;
+    emit uploadStarted();
+    d->button->setText(gui("Uploading"));
+    d->button->setEnabled(false);
+    d->running = true;
+
+    OperationResult refused;
+    refused.kind = OperationResult::ProjectUpload;
+    refused.outcome = OperationResult::Failed;
+    if (d->files.isEmpty()) {
+        refused.message = gui("The runtime project holds no files to upload.");
+        endWith(refused, true);
+        return;
+    }
+
+    SerialPortManager* manager = SerialPortManager::instance();
+    // Another operation holds the port: the manager would ignore the start.
+    if (manager->isBusy() || manager->isSerialPortOpen()) {
+        refused.message = gui("The device is busy with another operation.");
+        endWith(refused, true);
+        return;
+    }
+    connectManager();
+    manager->uploadProject(d->files, d->configuration, int(d->totalSize));
+    // A start that the manager refused (busy, or the port does not open) leaves
+    // nothing running and nothing that would ever end the dialog.
+    if (!d->haveResult && !manager->isSerialPortOpen()) {
+        refused.message = gui("Failed to connect to device.");
+        endWith(refused, true);
+    }
+}
+
+void DeviceUploadDialog::onCurrentFileChanged(const QString& filePath)
+{
+    const int index = d->files.indexOf(filePath);
+    if (index < 0)
+        return;
+    d->counterLabel->setText(QStringLiteral("%1/%2").arg(index + 1).arg(d->files.size()));
+    d->currentFileBar->setMaximum(int(d->fileSizes.value(filePath, 0)));
+    d->currentFileBar->setValue(0);
+}
+
+void DeviceUploadDialog::onFileTransferred(int size)
+{
+    d->currentFileBar->setValue(d->currentFileBar->value() + size);
+    d->overallBar->setValue(d->overallBar->value() + size);
+}
+
+void DeviceUploadDialog::onProjectConfigurationStarted()
+{
+    d->configurationBox->setCheckState(Qt::PartiallyChecked);
+}
+
+void DeviceUploadDialog::onProjectConfigurationFinished()
+{
+    d->configurationBox->setCheckState(Qt::Checked);
+    const int brightness = d->configuration.displayBrightness();
+    if (brightness >= 0 && brightness <= 100)
+        emit brightnessChanged(brightness);
+}
+
+void DeviceUploadDialog::onProgressError(const QString& error, bool needReboot)
+{
+    OperationResult result;
+    result.kind = OperationResult::ProjectUpload;
+    result.outcome = needReboot ? OperationResult::TimedOut : OperationResult::Failed;
+    result.message = error;
+    result.deviceRestarts = needReboot;
+    endWith(result, false);
+}
+
+void DeviceUploadDialog::onProgressFinished(bool needReboot)
+{
+    OperationResult result;
+    result.kind = OperationResult::ProjectUpload;
+    result.deviceRestarts = needReboot;
+    endWith(result, false);
+}
+
+void DeviceUploadDialog::onOperationEnded(const OperationResult& result)
+{
+    if (result.kind == OperationResult::ProjectUpload)
+        endWith(result, true);
+}
+
+void DeviceUploadDialog::endWith(const OperationResult& result, bool authoritative)
+{
+    if (d->ended)
+        return;
+    // The library's own end signal is the authority; the sequence's signals only
+    // stand in for it until it arrives.
+    if (!d->haveResult || authoritative) {
+        d->result = result;
+        d->haveResult = true;
+    }
+    if (d->endScheduled)
+        return;
+    d->endScheduled = true;
+    QMetaObject::invokeMethod(this, [this]() {
+        if (d->ended)
+            return;
+        d->ended = true;
+        d->running = false;
+        if (d->waitBox)
+            d->waitBox->done(0);
+        const OperationResult result = d->result;
+        if (result.succeeded()) {
+            onUploadFinished();
+            if (!result.message.isEmpty()) {
+                // The files are installed but something after that is uncertain
+                // (e.g. the restart was not confirmed): say so and let the user close.
+                if (d->countdownTimerId != -1) {
+                    killTimer(d->countdownTimerId);
+                    d->countdownTimerId = -1;
+                }
+                d->statusLabel->setText(result.message);
+                d->button->setText(gui("Close"));
+            }
+        } else {
+            const bool closes = result.outcome == OperationResult::TimedOut || result.outcome == OperationResult::DeviceLost;
+            onUploadError(result.message, closes);
+        }
+    }, Qt::QueuedConnection);
+}
+
+void DeviceUploadDialog::onUploadFinished()
+{
+    disconnectManager();
+    d->running = false;
+    if (d->configurationBox->checkState() != Qt::Checked)
+        d->configurationBox->setCheckState(Qt::Checked);
+    d->statusLabel->setText(gui("Upload finished, the device will reboot.\nThis dialog box will automatically close."));
+    d->button->setText(gui("Close (%1)").arg(3));
+    d->button->setDefault(true);
+    emit uploadEnded(true);
+    adjustSize();
+    d->button->setEnabled(true);
+    d->button->setFocus();
+    d->countdown = 3;
+    if (d->countdownTimerId != -1)
+        killTimer(d->countdownTimerId);
+    d->countdownTimerId = startTimer(1000);
+}
+
+void DeviceUploadDialog::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() != d->countdownTimerId) {
+        QDialog::timerEvent(event);
+        return;
+    }
+    --d->countdown;
+    d->button->setText(gui("Close (%1)").arg(d->countdown));
+    if (d->countdown <= 0) {
+        killTimer(d->countdownTimerId);
+        d->countdownTimerId = -1;
+        d->statusLabel->hide();
+        reject();
+    }
+}
+
+void DeviceUploadDialog::onUploadError(const QString& error, bool needReboot)
+{
+    disconnectManager();
+    d->running = false;
+    d->button->setText(gui("Close"));
+    d->button->setDefault(true);
+    d->button->setEnabled(true);
+    d->button->setFocus();
+    emit uploadEnded(false);
+    showMessage(error.isEmpty() ? gui("An unknown error occurred.") : error);
+    // A time-out or a lost device leaves nothing to look at: the device restarts or is gone.
+    if (needReboot)
+        reject();
+}
+
+void DeviceUploadDialog::showMessage(const QString& text)
+{
+    QPointer<MessageBox> box = new MessageBox(this, gui("Upload Project"), text, MessageBox::Warning, QPixmap(),
+                                              MessageBox::OK, MessageBox::NoButton, MessageBox::NoButton);
+    box->setDefaultButton(box->button1());
+    d->messageBox = box;
+    box->exec();
+    delete box;
+}
+
+void DeviceUploadDialog::reject()
+{
+    if (d->button->isEnabled()) {
+        QDialog::reject();
+        return;
+    }
+    if (d->waitBox)
+        return;
+    QPointer<MessageBox> box = new MessageBox(this, gui("Upload Project"), gui("Please wait until the upload is finished."),
+                                              MessageBox::Information, QPixmap(), MessageBox::OK, MessageBox::NoButton,
+                                              MessageBox::NoButton);
+    box->setDefaultButton(box->button1());
+    d->waitBox = box;
+    d->messageBox = box;
+    box->exec();
+    delete box;
+}
+
+void DeviceUploadDialog::closeEvent(QCloseEvent* event)
+{
+    if (!d->button->isEnabled()) {
+        event->ignore();
+        // Asked once the close has been refused; a box run inside the close
+        // event itself would be closed with it.
+        QMetaObject::invokeMethod(this, &DeviceUploadDialog::reject, Qt::QueuedConnection);
+        return;
+    }
+    if (d->messageBox) {
+        d->messageBox->done(0);
+        d->messageBox->deleteLater();
+    }
+    if (d->countdownTimerId != -1) {
+        killTimer(d->countdownTimerId);
+        d->countdownTimerId = -1;
+    }
+    d->statusLabel->hide();
+    QDialog::closeEvent(event);
+}
+
+} // namespace Designer
+} // namespace Tavrix
+} // namespace Orvane
