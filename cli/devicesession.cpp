@@ -1,6 +1,7 @@
 #include "devicesession.h"
 
 #include "localizationhelper.h"
+#include "portenumerator.h"
 #include "progressreporter.h"
 #include "serialportmanager.h"
 
@@ -12,6 +13,7 @@
 #include <QTimer>
 
 using Orvane::Tavrix::Common::LocalizationHelper;
+using Orvane::Tavrix::Runtime::PortEnumerator;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace {
@@ -55,8 +57,9 @@ bool isDeviceUsbPort(const QSerialPortInfo& info)
 void addVirtualPort(const QString& path)
 {
     QStringList ports = qEnvironmentVariable("DOVREL_VIRTUAL_PORTS").split(QDir::listSeparator(), Qt::SkipEmptyParts);
-    if (!ports.contains(path))
-        ports << path;
+    // First, so the name given wins over another listed name of the same port.
+    ports.removeAll(path);
+    ports.prepend(path);
     qputenv("DOVREL_VIRTUAL_PORTS", ports.join(QDir::listSeparator()).toLocal8Bit());
 }
 
@@ -123,20 +126,15 @@ int DeviceSession::prepare(const QString& portOption, QString* error)
     m_requestedPort.clear();
     m_probeFailures.clear();
     if (!portOption.isEmpty()) {
+        // The port is named as discovery names it, whatever form the option had.
         QString resolved;
-        const QString canonical = QFileInfo(portOption).canonicalFilePath();
         for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-            const bool same = info.portName() == portOption || info.systemLocation() == portOption
-                || (!canonical.isEmpty() && QFileInfo(info.systemLocation()).canonicalFilePath() == canonical);
-            if (same && isDeviceUsbPort(info))
-                resolved = info.portName();
+            if (isDeviceUsbPort(info) && PortEnumerator::isSamePort(info.systemLocation(), portOption))
+                resolved = PortEnumerator::canonicalPortName(info.systemLocation());
         }
         if (resolved.isEmpty()) {
-            QString path = portOption;
+            const QString path = PortEnumerator::canonicalPortName(portOption);
 #ifndef Q_OS_WIN
-            if (!path.contains(QLatin1Char('/')))
-                path.prepend(QStringLiteral("/dev/"));
-            path = QFileInfo(path).absoluteFilePath();
             if (!QFileInfo::exists(path)) {
                 *error = gui("The port %1 does not exist.").arg(portOption);
                 return 4;
@@ -144,7 +142,7 @@ int DeviceSession::prepare(const QString& portOption, QString* error)
 #endif
             // Discovery treats a listed path as a device port even without USB ids.
             addVirtualPort(path);
-            resolved = path;
+            resolved = PortEnumerator::resolvePortName(path);
         }
         QString why;
         if (probe(resolved, &why) != QSerialPort::NoError) {
@@ -152,13 +150,17 @@ int DeviceSession::prepare(const QString& portOption, QString* error)
             return 4;
         }
         m_requestedPort = resolved;
+        // This process serves that device only: other devices' ports stay closed for
+        // whoever serves them.
+        SerialPortManager::restrictDiscovery({ resolved });
     } else {
         for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
             if (!isDeviceUsbPort(info))
                 continue;
+            const QString port = PortEnumerator::canonicalPortName(info.systemLocation());
             QString why;
-            if (probe(info.portName(), &why) != QSerialPort::NoError)
-                m_probeFailures.insert(info.portName(), why);
+            if (probe(port, &why) != QSerialPort::NoError)
+                m_probeFailures.insert(port, why);
         }
     }
 

@@ -8,6 +8,26 @@ namespace Orvane {
 namespace Tavrix {
 namespace Runtime {
 
+namespace {
+
+QStringList& restriction()
+{
+    static QStringList ports;
+    return ports;
+}
+
+// The device file a name finally reaches; empty when it does not exist.
+QString targetOf(const QString& canonicalName)
+{
+#ifdef Q_OS_WIN
+    return canonicalName.toUpper();
+#else
+    return QFileInfo(canonicalName).canonicalFilePath();
+#endif
+}
+
+} // namespace
+
 PortEnumerator::PortEnumerator(QObject* parent)
     : QObject(parent)
 {
@@ -15,35 +35,105 @@ PortEnumerator::PortEnumerator(QObject* parent)
     connect(&m_timer, &QTimer::timeout, this, &PortEnumerator::pollNow);
 }
 
+QString PortEnumerator::canonicalPortName(const QString& name)
+{
+    const QString trimmed = name.trimmed();
+    if (trimmed.isEmpty())
+        return QString();
+#ifdef Q_OS_WIN
+    // "\\.\COM12" is the system location of "COM12".
+    QString port = trimmed;
+    if (port.startsWith(QLatin1String("\\\\.\\")))
+        port = port.mid(4);
+    return port;
+#else
+    // QSerialPort's own rule: a bare name lives under /dev.
+    if (trimmed.startsWith(QLatin1Char('/')))
+        return QDir::cleanPath(trimmed);
+    if (trimmed.startsWith(QLatin1String("./")) || trimmed.startsWith(QLatin1String("../")))
+        return QDir::cleanPath(QFileInfo(trimmed).absoluteFilePath());
+    return QDir::cleanPath(QStringLiteral("/dev/") + trimmed);
+#endif
+}
+
+bool PortEnumerator::isSamePort(const QString& first, const QString& second)
+{
+    const QString a = canonicalPortName(first);
+    const QString b = canonicalPortName(second);
+    if (a.isEmpty() || b.isEmpty())
+        return false;
+    if (a == b)
+        return true;
+    const QString target = targetOf(a);
+    return !target.isEmpty() && target == targetOf(b);
+}
+
+QString PortEnumerator::resolvePortName(const QString& name)
+{
+    for (const auto& info : allPorts()) {
+        const QString listed = info.value(QStringLiteral("portName")).toString();
+        if (isSamePort(listed, name))
+            return listed;
+    }
+    return canonicalPortName(name);
+}
+
+void PortEnumerator::setPortRestriction(const QStringList& ports)
+{
+    QStringList names;
+    for (const QString& port : ports) {
+        const QString name = canonicalPortName(port);
+        if (!name.isEmpty() && !names.contains(name))
+            names << name;
+    }
+    restriction() = names;
+}
+
+QStringList PortEnumerator::portRestriction()
+{
+    return restriction();
+}
+
 QStringList PortEnumerator::virtualPorts()
 {
     const QString list = qEnvironmentVariable("DOVREL_VIRTUAL_PORTS");
     QStringList ports;
     for (const QString& path : list.split(QDir::listSeparator(), Qt::SkipEmptyParts)) {
-        const QString trimmed = path.trimmed();
-        if (!trimmed.isEmpty() && !ports.contains(trimmed))
-            ports << trimmed;
+        const QString name = canonicalPortName(path);
+        if (!name.isEmpty() && !ports.contains(name))
+            ports << name;
     }
     return ports;
 }
 
-QList<QMap<QString, QVariant>> PortEnumerator::getPorts()
+QList<QMap<QString, QVariant>> PortEnumerator::allPorts()
 {
     QList<QMap<QString, QVariant>> ports;
+    QStringList targets; // one entry per device file, however many names reach it
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+#ifdef Q_OS_WIN
+        const QString name = canonicalPortName(info.portName());
+#else
+        const QString name = canonicalPortName(info.systemLocation());
+#endif
         QMap<QString, QVariant> map;
-        map.insert(QStringLiteral("portName"), info.portName());
+        map.insert(QStringLiteral("portName"), name);
         map.insert(QStringLiteral("friendName"), info.description());
         map.insert(QStringLiteral("physName"), info.systemLocation());
         map.insert(QStringLiteral("enumName"), info.manufacturer());
         map.insert(QStringLiteral("vendorID"), info.hasVendorIdentifier() ? int(info.vendorIdentifier()) : 0);
         map.insert(QStringLiteral("productID"), info.hasProductIdentifier() ? int(info.productIdentifier()) : 0);
         ports << map;
+        targets << targetOf(name);
     }
     for (const QString& path : virtualPorts()) {
         QFileInfo file(path);
         if (!file.exists())
             continue;
+        const QString target = targetOf(path);
+        if (!target.isEmpty() && targets.contains(target))
+            continue;
+        targets << target;
         QMap<QString, QVariant> map;
         map.insert(QStringLiteral("portName"), path);
         map.insert(QStringLiteral("friendName"), QStringLiteral("Virtual device port"));
@@ -52,6 +142,25 @@ QList<QMap<QString, QVariant>> PortEnumerator::getPorts()
         map.insert(QStringLiteral("vendorID"), DeviceVendorId);
         map.insert(QStringLiteral("productID"), DeviceProductId);
         ports << map;
+    }
+    return ports;
+}
+
+QList<QMap<QString, QVariant>> PortEnumerator::getPorts()
+{
+    const QList<QMap<QString, QVariant>> all = allPorts();
+    const QStringList& allowed = restriction();
+    if (allowed.isEmpty())
+        return all;
+    QList<QMap<QString, QVariant>> ports;
+    for (const auto& info : all) {
+        const QString name = info.value(QStringLiteral("portName")).toString();
+        for (const QString& port : allowed) {
+            if (isSamePort(name, port)) {
+                ports << info;
+                break;
+            }
+        }
     }
     return ports;
 }

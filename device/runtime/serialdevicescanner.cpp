@@ -1,10 +1,9 @@
 #include "serialdevicescanner.h"
 
+#include "portenumerator.h"
 #include "serialportmanager.h"
 
-#include <QCoreApplication>
 #include <QDebug>
-#include <QElapsedTimer>
 #include <QTimer>
 
 namespace Orvane {
@@ -13,6 +12,13 @@ namespace Runtime {
 
 QAtomicInt SerialDeviceScanner::s_liveCount;
 
+namespace {
+// A hardware description is a few hundred bytes; more without its end marker is noise.
+constexpr int MaxReplyText = 16 * 1024;
+// A freshly booted device is given this long before it is asked.
+constexpr int BootSettleMsecs = 1000;
+} // namespace
+
 SerialDeviceScanner::SerialDeviceScanner(QSerialPort* port, QTimer* bootTimer, QTimer* scanTimer, bool bootUp, QObject* parent)
     : QObject(parent)
     , m_port(port)
@@ -20,7 +26,7 @@ SerialDeviceScanner::SerialDeviceScanner(QSerialPort* port, QTimer* bootTimer, Q
     , m_scanTimer(scanTimer)
     , m_bootUp(bootUp)
     , m_state(bootUp ? WaitingForDescription : WaitingForBoot)
-    , m_portName(port ? port->portName() : QString())
+    , m_portName(port ? PortEnumerator::canonicalPortName(port->portName()) : QString())
 {
     s_liveCount.ref();
     if (m_port)
@@ -87,11 +93,16 @@ void SerialDeviceScanner::onReadyRead()
         return;
 
     if (m_state == WaitingForBoot) {
+        // Whatever comes while the freshly booted device settles is not an answer to anything;
+        // a second "<BOOT_UP>" in that time must not send the request twice.
+        if (m_settling)
+            return;
         // The announcement may arrive torn over several reads (a slow line): collect it
         // while what came so far can still become "<BOOT_UP>".
         const QString collected = m_buffer + chunk;
         const QString start = collected.trimmed();
-        if (!collected.contains(QLatin1String("<BOOT_UP>")) && !collected.contains(QLatin1String("#HWCF#"))
+        if (collected.size() <= MaxReplyText && !collected.contains(QLatin1String("<BOOT_UP>"))
+            && !collected.contains(QLatin1String("#HWCF#"))
             && (QStringLiteral("<BOOT_UP>").startsWith(start) || QStringLiteral("#HWCF#").startsWith(start))) {
             m_buffer = collected;
             return;
@@ -102,21 +113,18 @@ void SerialDeviceScanner::onReadyRead()
             m_bootWaitClosed = true;
             if (m_bootTimer->isActive())
                 emit stopBootTimer();
-            // Give the freshly booted device a moment before talking to it.
-            QElapsedTimer settle;
-            settle.start();
-            while (settle.elapsed() < 1000 && !m_stopped)
-                QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
-            if (m_stopped)
-                return;
-            emit deviceBootedUp();
+            // Give the freshly booted device a moment before talking to it; the thread's
+            // event loop runs meanwhile, and stopScan cancels the wait.
+            m_settling = true;
+            QTimer::singleShot(BootSettleMsecs, this, &SerialDeviceScanner::onBootSettled);
+            return;
         } else if (chunk.contains(QLatin1String("#HWCF#"))) {
             qDebug() << "Plenar Start too Fast !!!";
             m_port->flush();
             chunk.clear();
             m_buffer.clear();
         } else {
-            qDebug().noquote() << QStringLiteral("Unexpected message from '%1': [%2]").arg(m_portName, chunk);
+            qDebug().noquote() << QStringLiteral("Unexpected message from '%1': [%2]").arg(m_portName, chunk.left(256));
             emit scanError(-4);
             return;
         }
@@ -138,6 +146,16 @@ void SerialDeviceScanner::onReadyRead()
         // The end marker may be torn across reads: look in everything collected so far.
         const QString collected = m_buffer + chunk;
         if (!collected.contains(QLatin1String("<HWCFEND>"))) {
+            if (collected.size() > MaxReplyText) {
+                // A stream without the end marker: not a description. Give up waiting for it
+                // rather than buffer without end while every piece restarts the timer.
+                m_buffer.clear();
+                m_replyWaitClosed = true;
+                if (m_scanTimer->isActive())
+                    emit stopScanTimer();
+                unrecognizedReply(collected);
+                return;
+            }
             m_buffer = collected;
             emit startScanTimer(3000);
             return;
@@ -180,6 +198,11 @@ void SerialDeviceScanner::examineReply(const QString& reply)
         }
         return;
     }
+    unrecognizedReply(reply);
+}
+
+void SerialDeviceScanner::unrecognizedReply(const QString& reply)
+{
     if (m_retries == 0) {
         ++m_retries;
         qDebug() << "Unrecognized entries, retry";
@@ -190,8 +213,24 @@ void SerialDeviceScanner::examineReply(const QString& reply)
         emit startScanTimer(3000);
         return;
     }
-    qDebug().noquote() << QStringLiteral("Unexpected message from '%1': %2").arg(m_portName, reply);
+    qDebug().noquote() << QStringLiteral("Unexpected message from '%1': %2").arg(m_portName, reply.left(256));
     emit scanError(-4);
+}
+
+void SerialDeviceScanner::onBootSettled()
+{
+    if (!m_settling || m_stopped)
+        return;
+    m_settling = false;
+    emit deviceBootedUp();
+    requestDescription(5000);
+}
+
+void SerialDeviceScanner::closePort()
+{
+    // An idle scanner must not hold the device's port nor buffer what the device sends.
+    if (m_port && m_port->isOpen())
+        m_port->close();
 }
 
 void SerialDeviceScanner::onBootUpTimerFired()
@@ -201,6 +240,7 @@ void SerialDeviceScanner::onBootUpTimerFired()
     m_state = Failed;
     m_stopped = true;
     emit stopBootTimer();
+    closePort();
     emit scanError(-2);
 }
 
@@ -217,6 +257,7 @@ void SerialDeviceScanner::onScanTimerFired()
     m_state = Failed;
     emit stopBootTimer();
     emit stopScanTimer();
+    closePort();
     emit scanError(-3);
 }
 
@@ -227,6 +268,7 @@ void SerialDeviceScanner::stopScan()
     emit stopBootTimer();
     emit stopScanTimer();
     m_stopped = true;
+    m_settling = false;
     if (m_port && m_port->isOpen()) {
         m_port->flush();
         m_port->close();

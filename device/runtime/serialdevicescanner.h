@@ -51,11 +51,14 @@ public slots:
 
 private slots:
     void onPortError(QSerialPort::SerialPortError error);
+    void onBootSettled();
 
 private:
     void writeText(const QByteArray& text);
     void requestDescription(int scanMsecs);
     void examineReply(const QString& reply);
+    void unrecognizedReply(const QString& reply);
+    void closePort();
 
     QSerialPort* m_port;
     QTimer* m_bootTimer;
@@ -67,6 +70,7 @@ private:
     bool m_bootWaitClosed = false;
     bool m_replyWaitClosed = false;
     bool m_stopped = false;
+    bool m_settling = false; // between "<BOOT_UP>" and the request
     int m_retries = 0;
     QString m_portName;
 

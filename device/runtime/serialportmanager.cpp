@@ -1,6 +1,8 @@
 #include "serialportmanager.h"
 #include "serialportmanager_p.h"
 
+#include "portenumerator.h"
+
 #include "localizationhelper.h"
 
 #include <QCoreApplication>
@@ -22,13 +24,19 @@ QPointer<SerialPortManager> g_instance;
 constexpr int MaxRxText = 64 * 1024;
 constexpr int KeptRxTail = 4 * 1024;
 
-// Whether the receiver's start byte "C" came in the same text, after the token.
-bool startRequestFollows(const QString& text, const QString& token)
+// What followed a token in the same read: the receiver's request may already be in it.
+QString textAfter(const QString& text, const QLatin1String& token)
 {
     const int at = text.indexOf(token);
-    return at >= 0 && text.indexOf(QLatin1Char('C'), at + token.size()) >= 0;
+    return at < 0 ? QString() : text.mid(at + token.size());
 }
 
+// The restart that closes an operation whose work is done.
+bool isClosingRestart(int operation)
+{
+    return operation == SerialPortManager::UploadReboot || operation == SerialPortManager::RetrieveProjectReboot
+        || operation == SerialPortManager::RetrieveLogReboot || operation == SerialPortManager::UpdateLogReboot;
+}
 
 } // namespace
 
@@ -105,10 +113,116 @@ void SerialPortManager::resetAllStatus()
     d->m_busy = false;
     d->m_commitPending = false;
     d->m_txStarted = false;
+    // A caller that resets forgets the running operation; nothing reports its end.
+    d->m_kind = OperationResult::NoKind;
 }
 
-bool SerialPortManager::setActivePort(const QString& portName)
+// ---------------------------------------------------------------------------
+// Operation start and end
+
+bool SerialPortManager::beginOperation(OperationResult::Kind kind, bool openPort)
 {
+    if (d->m_kind != OperationResult::NoKind || d->m_busy || isSerialPortOpen())
+        return false;
+    d->m_kind = kind;
+    d->m_logMovedAside = false;
+    d->m_noDataLog = false;
+    if (kind == OperationResult::FontListing)
+        d->m_fontList.clear();
+    if (openPort && !openSerialPort())
+        endOperation(OperationResult::Failed, rt("The serial port could not be opened."));
+    return true;
+}
+
+void SerialPortManager::endOperation(OperationResult::Outcome outcome, const QString& message, bool deviceRestarts)
+{
+    const OperationResult::Kind kind = d->m_kind;
+    // Idle first: a reply that arrives while someone handles the end must find nothing to advance.
+    resetAllStatus();
+    d->m_operation = NoOperation;
+    d->m_configJobs.clear();
+    d->m_configJobIndex = 0;
+    d->m_configRunning = false;
+    d->m_localFilePath.clear();
+    d->m_logContent.clear();
+    d->m_logMovedAside = false;
+    closeSerialPort();
+    if (kind == OperationResult::NoKind)
+        return;
+
+    OperationResult result;
+    result.kind = kind;
+    result.outcome = outcome;
+    result.port = d->m_activePort;
+    result.message = message;
+    result.deviceRestarts = deviceRestarts;
+    const bool succeeded = outcome == OperationResult::Succeeded || outcome == OperationResult::NoData;
+    const bool interrupted = outcome == OperationResult::TimedOut || outcome == OperationResult::DeviceLost;
+
+    switch (kind) {
+    case OperationResult::ProjectRetrieval:
+        if (succeeded) {
+            emit retrievedProjectFiles();
+        } else {
+            if (interrupted)
+                emit progressError(message, deviceRestarts);
+            d->m_projectFiles.clear();
+            emit retrieveProjectError();
+        }
+        break;
+    case OperationResult::DataLogRetrieval:
+        if (succeeded)
+            emit retrievedDataLogFile();
+        else if (interrupted)
+            emit progressError(message, deviceRestarts);
+        else
+            emit retrieveDataLogError();
+        break;
+    case OperationResult::FontListing:
+        emit notifyInstalledFonts(d->m_fontList, !succeeded);
+        break;
+    case OperationResult::Command:
+        if (!succeeded)
+            emit progressError(message, deviceRestarts);
+        break;
+    default:
+        if (succeeded) {
+            if (!message.isEmpty())
+                emit progressMessage(message);
+            emit progressFinished(deviceRestarts);
+        } else {
+            emit progressError(message, deviceRestarts);
+        }
+        break;
+    }
+    emit operationEnded(result);
+}
+
+void SerialPortManager::endOnPortFailure()
+{
+    if (d->m_kind == OperationResult::NoKind) {
+        d->m_operation = NoOperation;
+        return;
+    }
+    // Whether or not the port comes back under its name, this operation cannot go on.
+    if (isClosingRestart(d->m_operation))
+        endWithUnconfirmedRestart();
+    else
+        endOperation(OperationResult::DeviceLost, rt("The connection to the device was lost."), true);
+}
+
+void SerialPortManager::endWithUnconfirmedRestart()
+{
+    // Everything the operation was for is done; only the restart's confirmation is missing.
+    const bool retrieval = d->m_kind == OperationResult::ProjectRetrieval || d->m_kind == OperationResult::DataLogRetrieval;
+    const QString text = retrieval ? rt("The files were received, but the device did not confirm its restart.")
+                                   : rt("The files are installed, but the device did not confirm its restart.");
+    endOperation(d->m_noDataLog ? OperationResult::NoData : OperationResult::Succeeded, text, true);
+}
+
+bool SerialPortManager::setActivePort(const QString& name)
+{
+    const QString portName = PortEnumerator::canonicalPortName(name);
     if (!d->m_devicePorts.contains(portName) || !d->m_devices.contains(portName))
         return false;
     closeSerialPort();
@@ -124,15 +238,17 @@ QStringList SerialPortManager::connectedPorts() const
     return d->m_serialDevices.keys();
 }
 
-QMap<QString, QString> SerialPortManager::deviceInformation(const QString& portName) const
+QMap<QString, QString> SerialPortManager::deviceInformation(const QString& name) const
 {
+    const QString portName = PortEnumerator::canonicalPortName(name);
     if (!d->m_devicePorts.contains(portName))
         return QMap<QString, QString>();
     return d->m_devices.value(portName);
 }
 
-QMap<QString, QVariant> SerialPortManager::serialDeviceInformation(const QString& portName) const
+QMap<QString, QVariant> SerialPortManager::serialDeviceInformation(const QString& name) const
 {
+    const QString portName = PortEnumerator::canonicalPortName(name);
     if (!d->m_devicePorts.contains(portName))
         return QMap<QString, QVariant>();
     return d->m_serialDevices.value(portName);
@@ -184,6 +300,36 @@ void SerialPortManager::changeDeviceMode(int mode, int afterChangeMode)
     writeCommand(QStringLiteral("#MODE<%1>#").arg(mode).toLatin1(), afterChangeMode);
 }
 
+bool SerialPortManager::identifyDevice()
+{
+    if (!beginOperation(OperationResult::Command))
+        return false;
+    // The device shows its information on its screen; it sends no reply.
+    if (writeCommand("#SINF#", ShowDeviceInformation))
+        endOperation(OperationResult::Succeeded);
+    return true;
+}
+
+bool SerialPortManager::setDeviceBacklight(int level)
+{
+    if (level < 0 || level > 100 || !beginOperation(OperationResult::Command))
+        return false;
+    if (writeCommand(QStringLiteral("#BKLT<%1>#").arg(level).toLatin1(), SetBacklight)) {
+        updateBrightness(d->m_activePort, level);
+        endOperation(OperationResult::Succeeded);
+    }
+    return true;
+}
+
+bool SerialPortManager::rebootDevice()
+{
+    if (!beginOperation(OperationResult::Command))
+        return false;
+    if (writeCommand("#UNIX<reboot>#", WarmReboot))
+        endOperation(OperationResult::Succeeded, QString(), true);
+    return true;
+}
+
 void SerialPortManager::remoteReboot() { writeCommand("#BOOT#", -1); }
 void SerialPortManager::remoteWarmBoot() { writeCommand("#UNIX<reboot>#", WarmReboot); }
 void SerialPortManager::remoteFsSync() { writeCommand("#SYNC#", -1); }
@@ -206,7 +352,7 @@ void SerialPortManager::remoteWriteIOConfig(int idx, int in_out, int val)
     QString level;
     if (in_out == 2)
         level = val == 1 ? QStringLiteral("<HI>") : QStringLiteral("<LO>");
-    const QString command = QStringLiteral("#DIGC<%1><%2>%3#").arg(idx, 2, 10, QLatin1Char('0')).arg(direction, level);
+    const QString command = QStringLiteral("#DIGC<%1><%2>%3#").arg(QStringLiteral("%1").arg(idx, 2, 10, QLatin1Char('0')), direction, level);
     writeCommand(command.toLatin1(), -1);
 }
 
@@ -351,13 +497,15 @@ void SerialPortManager::onReadyRead()
         return;
     }
     if (d->m_transferMode == 1) {
-        // One byte per notification; the rest is picked up by the loop below so nothing waits
-        // for a further readyRead that may never come.
-        char byte = 0;
-        while (d->m_transferMode == 1 && d->m_port->bytesAvailable() > 0 && d->m_port->getChar(&byte))
-            processTxReply(byte);
-        if (d->m_transferMode == 1 || d->m_port->bytesAvailable() == 0)
+        // Everything that has arrived, at once: the reply and the next packet need no
+        // further notification, and a transfer that ends mid-read leaves the rest as text.
+        const QByteArray data = d->m_port->readAll();
+        const int used = processTxBytes(data);
+        if (used >= data.size())
             return;
+        d->m_rxText += QString::fromLatin1(data.mid(used));
+        dispatchText();
+        return;
     }
     d->m_rxText += QString::fromLatin1(d->m_port->readAll());
     dispatchText();
@@ -365,8 +513,12 @@ void SerialPortManager::onReadyRead()
 
 void SerialPortManager::dispatchText()
 {
-    if (d->m_rxText.trimmed().isEmpty())
+    if (d->m_rxText.trimmed().isEmpty()) {
+        // Blanks alone hold no token, nor the start of one: keeping them would let a device
+        // fill memory (and make every read scan it all again).
+        d->m_rxText.clear();
         return;
+    }
     const QString& text = d->m_rxText;
     const int op = d->m_operation;
     auto has = [&text](const char* token) { return text.contains(QLatin1String(token)); };
@@ -414,9 +566,15 @@ void SerialPortManager::dispatchText()
         if (has(">"))
             keep = !processGetInstFontsList();
     } else if (has("<DTIM:NOR>")) {
-        emit configureStateChange(7);
+        if (d->m_kind == OperationResult::Command && op == SetClock)
+            endOperation(OperationResult::Succeeded);
+        else
+            emit configureStateChange(7);
     } else if (has("<DTIM:ERR>")) {
-        emit configureStateChange(8);
+        if (d->m_kind == OperationResult::Command && op == SetClock)
+            endOperation(OperationResult::Failed, rt("Failed to set the device clock."));
+        else
+            emit configureStateChange(8);
     } else if (has("<GETF:")) {
         keep = true;
         const int start = text.indexOf(QLatin1String("<GETF:"));
@@ -459,6 +617,7 @@ void SerialPortManager::dispatchText()
         case ListTmpFolder: emit updateDataLogStatusChange(519); break;
         case InstallDataLog: emit updateDataLogStatusChange(516); break;
         case InstallCanConfig: emit uploadProjectFileStatusChange(215); break;
+        case RestoreDataLogBackup: finishDataLogRestore(true); break;
         default: break;
         }
     } else if (has("<UNIX:ERR>")) {
@@ -477,6 +636,7 @@ void SerialPortManager::dispatchText()
         case RestoreSplash: emit configureStateChange(33); break;
         case InstallSplash: emit configureStateChange(36); break;
         case InstallCanConfig: emit uploadProjectFileStatusChange(232); break;
+        case RestoreDataLogBackup: finishDataLogRestore(false); break;
         default: break;
         }
     } else if (has("<RTLD:NOR>")) {
@@ -484,17 +644,13 @@ void SerialPortManager::dispatchText()
     } else if (has("<RTLD:ERR>")) {
         emit upgradeDeviceStatusChange(103);
     } else if (has("<RTLD:ACK>")) {
-        const bool startRequested = startRequestFollows(text, QStringLiteral("<RTLD:ACK>"));
+        // The send starts at the acceptance and takes what followed it, perhaps the "C".
+        d->m_rxText = textAfter(text, QLatin1String("<RTLD:ACK>"));
+        keep = true;
         emit upgradeDeviceStatusChange(102);
-        if (startRequested) {
-            d->m_rxText = QStringLiteral("C");
-            keep = true;
-        }
     } else if (has("<LOAD:ACK>")) {
-        // The receiver's "C" may come in the same read as the acceptance; the send
-        // start looks for it, so it must survive the clearing of the text.
-        if (startRequestFollows(text, QStringLiteral("<LOAD:ACK>")))
-            keep = true;
+        d->m_rxText = textAfter(text, QLatin1String("<LOAD:ACK>"));
+        keep = true;
         switch (op) {
         case SendCalibrationFile: emit configureStateChange(26); break;
         case SendSplashImage: emit configureStateChange(27); break;
@@ -503,8 +659,6 @@ void SerialPortManager::dispatchText()
         case SendFontFile: emit deviceFontStatusChange(309, 0, QString()); break;
         default: break;
         }
-        if (keep)
-            d->m_rxText = QStringLiteral("C");
     } else if (has("<SYNC:NOR>")) {
         switch (op) {
         case UpgradeFinished: emit upgradeDeviceStatusChange(104); break;
@@ -558,7 +712,8 @@ QString SerialPortManager::timeoutText(int operation)
     case 1: return rt("The operation timed out while fetching the calibration file from the device.");
     case 2: return rt("The connection timed out while retrieving project files from the device.");
     case 3:
-    case 11: return rt("The connection timed out while retrieving data log from the device.");
+    case 11:
+    case 43: return rt("The connection timed out while retrieving data log from the device.");
     case 4: return rt("The operation timed out while transferring the calibration file to the device.");
     case 5: return rt("The operation timed out while transferring the splash screen image.");
     case 6: return rt("The operation timed out while upgrading the device software.");
@@ -569,8 +724,10 @@ QString SerialPortManager::timeoutText(int operation)
     case 13:
     case 14: return rt("The operation timed out while saving the device configuration.");
     case 15: return rt("The operation timed out while restoring the calibration.");
+    case 8: return rt("The operation timed out while updating the data log on the device.");
     case 16:
-    case 30: return rt("The operation timed out while verifying the temporary folder.");
+    case 30:
+    case 31: return rt("The operation timed out while verifying the temporary folder.");
     case 17: return rt("The operation timed out while verifying the project folder.");
     case 18: return rt("The operation timed out while removing the temporary project folder.");
     case 19: return rt("The operation timed out while removing the old project folder.");
@@ -583,6 +740,8 @@ QString SerialPortManager::timeoutText(int operation)
     case 25: return rt("The operation timed out while removing data log file.");
     case 26: return rt("The operation timed out while restoring the splash screen to default.");
     case 27: return rt("The operation timed out while installing the splash screen.");
+    case 28: return rt("The operation timed out while creating a backup of the data log on the device.");
+    case 29: return rt("The operation timed out while removing the backup of the data log on the device.");
     case 32: return rt("The operation timed out while moving updated log from temp folder.");
     case 34:
     case 35: return rt("The operation timed out while waiting to commit the changes.");
@@ -591,7 +750,9 @@ QString SerialPortManager::timeoutText(int operation)
     case 38:
     case 39: return rt("The operation timed out while rebooting the device.");
     case 45: return rt("The operation timed out while setting the device clock.");
+    case 44: return rt("The operation timed out while restoring the data log on the device.");
     case 46: return rt("The operation timed out while setting device name.");
+    case 47: return rt("The connection timed out while retrieving the installed fonts from the device.");
     case 48: return rt("The operation timed out while sending request to remove the selected fonts from the device.");
     case 49: return rt("The connection timed out while retrieving project files information from the device.");
     case 50: return rt("The operation timed out while setting the touch screen calibration.");
@@ -611,44 +772,58 @@ void SerialPortManager::onTransferTimeOut()
 
 void SerialPortManager::abortOperation(const QString& failure)
 {
-    resetAllStatus();
     const int op = d->m_operation;
-    if (op == WarmReboot)
-        return;
+    stopWatchdog();
+    d->m_delayTimer->stop();
+    d->m_rxText.clear();
+    d->m_transferMode = 0;
+    d->m_busy = false;
+    d->m_txStarted = false;
     // A running configuration must not be replayed by a late reply.
     d->m_configJobs.clear();
     d->m_configJobIndex = 0;
     d->m_configRunning = false;
 
-    if (!connectedPorts().contains(d->m_activePort)) {
+    if (d->m_kind == OperationResult::NoKind) {
+        // A code left by a single command: nothing waits for its end.
         closeSerialPort();
-        d->m_operation = 0;
-        if (op == ListFonts) {
-            emit notifyInstalledFonts(d->m_fontList, true);
-            return;
-        }
-        static const QList<int> silent = { 8, 26, 28, 29, 31, 33, 37, 38, 39, 40, 41, 42, 51, 52, 53, 54, 55, 56, 57, 58 };
-        if (!silent.contains(op))
-            emit progressError(rt("The connection to the device was lost."), true);
-        endProjectRetrievalOnAbort(op);
+        d->m_operation = NoOperation;
         return;
     }
 
-    if (op == ListFonts) {
-        emit notifyInstalledFonts(d->m_fontList, true);
-    } else {
-        const QString text = failure.isEmpty() ? timeoutText(op) : failure;
-        if (!text.isEmpty())
-            emit progressError(text, true);
-        endProjectRetrievalOnAbort(op);
+    if (!connectedPorts().contains(d->m_activePort)) {
+        if (isClosingRestart(op))
+            endWithUnconfirmedRestart();
+        else if (d->m_kind == OperationResult::DataLogUpdate)
+            endDataLogUpdate(OperationResult::DeviceLost, rt("The connection to the device was lost."), true);
+        else
+            endOperation(OperationResult::DeviceLost, rt("The connection to the device was lost."), true);
+        return;
+    }
+
+    if (d->m_kind == OperationResult::Command) {
+        // A single command that went unanswered changed nothing worth a restart.
+        endOperation(OperationResult::TimedOut, timeoutText(op));
+        return;
     }
     if (op == SendCalibrationFile || op == SendSplashImage || op == SendSoftwarePackage || op == SendProjectFile
-        || op == UpdateLogModeChange)
+        || op == SendDataLog || op == SendFontFile || op == UpdateLogModeChange)
         writeRaw(QByteArray("\x18\x18", 2));
-    d->m_busy = false;
+    if (isClosingRestart(op) && failure.isEmpty()) {
+        remoteWarmBoot();
+        endWithUnconfirmedRestart();
+        return;
+    }
+    QString text = failure.isEmpty() ? timeoutText(op) : failure;
+    if (text.isEmpty())
+        text = rt("The device did not answer in time.");
+    const OperationResult::Outcome outcome = failure.isEmpty() ? OperationResult::TimedOut : OperationResult::Failed;
+    if (d->m_kind == OperationResult::DataLogUpdate) {
+        endDataLogUpdate(outcome, text, true);
+        return;
+    }
     remoteWarmBoot();
-    closeSerialPort();
-    d->m_operation = 0;
+    endOperation(outcome, text, true);
 }
 
 } // namespace Runtime

@@ -43,6 +43,7 @@ public:
         UpgradeFinished = 33, UploadSync = 34, ConfigureSync = 35, FontSync = 36,
         UploadReboot = 37, ConfigureReboot = 38, FontReboot = 39, RetrieveProjectReboot = 40,
         RetrieveLogReboot = 41, UpdateLogReboot = 42,
+        ZipDataLog = 43, RestoreDataLogBackup = 44,
         SetClock = 45, SetDeviceName = 46, ListFonts = 47, RemoveFonts = 48, ListProjectFiles = 49,
         StartTouchCalibration = 50, WarmReboot = 51, ReportOn = 52, ReportOff = 53, SetOrientation = 54,
         SetSerialNumber = 55, ShowDeviceInformation = 56, SetBacklight = 58,
@@ -54,6 +55,12 @@ public:
     ~SerialPortManager() override;
 
     static SerialPortManager* instance();
+
+    // Discovery opens only these ports (any of their names: "ttyACM0", "/dev/ttyACM0", a
+    // link to it); others are neither opened nor listed. Called before the first instance()
+    // nothing else is ever touched; later, ports outside the list are forgotten as if
+    // unplugged. An empty list lifts the limit.
+    static void restrictDiscovery(const QStringList& ports);
 
     bool openSerialPort();
     void closeSerialPort();
@@ -69,7 +76,8 @@ public:
 
     // Transfer content of the next packet send.
     void setTransferFile(const QByteArray& fileContent, const QString& remotePath);
-    void setTransferFile(const QString& localFilePath, const QString& remotePath);
+    // False when the file cannot be read whole; nothing is then left to announce.
+    bool setTransferFile(const QString& localFilePath, const QString& remotePath);
 
     static quint16 crc16(const char* data, int length);
     static QString timeoutText(int operation);
@@ -114,15 +122,25 @@ public slots:
     void updateTimeZone(const QString& portName, int timeZone);
     void updateBrightness(const QString& portName, int brightness);
 
-    // Long operations.
-    void uploadProject(const QStringList& projectFiles, const Orvane::Tavrix::Common::ConfigurationInfo& projectConfig, int totalSize = 0);
-    void upgradeDeviceSoftware(const QByteArray& packageContent);
+    // Long operations. Each returns false, and emits nothing, when it is refused
+    // because another operation holds the port (or there is nothing to do); once
+    // it returns true, operationEnded follows exactly once (a check that fails
+    // before the device is touched reports at once, before the call returns).
+    bool uploadProject(const QStringList& projectFiles, const Orvane::Tavrix::Common::ConfigurationInfo& projectConfig, int totalSize = 0);
+    bool upgradeDeviceSoftware(const QByteArray& packageContent);
     bool retrieveProjectFiles(const QString& destination);
     bool retrieveDataLogFile(const QString& destination);
-    void updateLogFile(const QString& localDatabasePath);
-    void configureDevice(Orvane::Tavrix::Common::CalibrationInfo* calibrationInfo);
-    void getInstalledFonts();
-    void manageFonts(const QMap<QString, qint64>& fontsToAdd, const QStringList& fontsToRemove);
+    bool updateLogFile(const QString& localDatabasePath);
+    bool configureDevice(Orvane::Tavrix::Common::CalibrationInfo* calibrationInfo);
+    bool getInstalledFonts();
+    bool manageFonts(const QMap<QString, qint64>& fontsToAdd, const QStringList& fontsToRemove);
+
+    // Single commands as operations of their own (OperationResult::Command): they open
+    // the active port, and end with operationEnded like the long operations.
+    bool identifyDevice();
+    bool syncDeviceClock(int offset);
+    bool setDeviceBacklight(int level);
+    bool rebootDevice();
 
 signals:
     void serialDeviceDiscovered(const QMap<QString, QVariant>& info);
@@ -195,6 +213,17 @@ private:
     void writeRaw(const QByteArray& bytes);
     void changeDeviceMode(int mode, int afterChangeMode);
     void abortOperation(const QString& failure);
+    // Starts an operation of the given kind on the active port; false when one is running.
+    bool beginOperation(OperationResult::Kind kind, bool openPort = true);
+    // The one way an operation ends: the manager is idle and the port closed before
+    // the sequence's own end signals and operationEnded are emitted.
+    void endOperation(OperationResult::Outcome outcome, const QString& message = QString(), bool deviceRestarts = false);
+    // The restart that closes a finished operation was not confirmed.
+    void endWithUnconfirmedRestart();
+    // The command port failed under a running operation.
+    void endOnPortFailure();
+    void endDataLogUpdate(OperationResult::Outcome outcome, const QString& message, bool deviceRestarts);
+    void finishDataLogRestore(bool restored);
     void shutdownDiscovery();
     void startWatchdog(int msecs);
     void stopWatchdog();
@@ -203,8 +232,12 @@ private:
     // Packet engine.
     void prepareSend();
     void txPacket(int mode = 0);
+    void startTransfer();
+    int processTxBytes(const QByteArray& bytes);
     void processTxReply(char rxData);
     void processRxPacket(const QByteArray& chunk);
+    bool acceptRxPacket(const QByteArray& packet);
+    void finishReceive();
     void endSendAsFailure();
     void rxError();
 
@@ -216,7 +249,6 @@ private:
     // Retrieval sequences.
     bool processRetrieveProjFileLst();
     void requestNextProjectFile();
-    void endProjectRetrievalOnAbort(int operation);
 
     // Configuration sequence.
     void failConfiguration(const QString& text);

@@ -28,6 +28,18 @@ void SerialPortManager::remoteSetRealTimeClock(bool useDefault, int offset)
     d->m_busy = false;
 }
 
+bool SerialPortManager::syncDeviceClock(int offset)
+{
+    if (offset < -720 || offset > 720 || !beginOperation(OperationResult::Command))
+        return false;
+    if (!isSerialPortOpen())
+        return true;
+    // The device answers "<DTIM:NOR>" or "<DTIM:ERR>"; the dispatcher ends the command.
+    startWatchdog(5000);
+    remoteSetRealTimeClock(false, offset);
+    return true;
+}
+
 int SerialPortManager::getLocalMinuteOffset()
 {
     const QDateTime now = QDateTime::currentDateTime();

@@ -41,15 +41,15 @@ const char* const DeviceCalibrationFile = "/home/DuDov_ODU/cal_list.txt";
 
 } // namespace
 
-void SerialPortManager::configureDevice(Common::CalibrationInfo* calibrationInfo)
+bool SerialPortManager::configureDevice(Common::CalibrationInfo* calibrationInfo)
 {
     if (!calibrationInfo || calibrationInfo->skipCalibration())
-        return;
-    if (!openSerialPort()) {
-        // The caller waits for an end signal; a port held by another operation must not leave it waiting.
-        emit progressError(rt("The serial port could not be opened."), false);
-        return;
-    }
+        return false;
+    // Refused while another operation holds the port: its window must not see a failure of ours.
+    if (!beginOperation(OperationResult::Configuration))
+        return false;
+    if (!isSerialPortOpen())
+        return true;
     d->m_port->flush();
     d->m_port->blockSignals(false);
     d->m_configJobs.clear();
@@ -89,11 +89,11 @@ void SerialPortManager::configureDevice(Common::CalibrationInfo* calibrationInfo
         const QFileInfo backup(path);
         if (!backup.isFile()) {
             failConfiguration(rt("The calibration backup file %1 does not exist.").arg(QDir::toNativeSeparators(path)));
-            return;
+            return true;
         }
         if (backup.size() <= 0) {
             failConfiguration(rt("The calibration backup file %1 is empty.").arg(QDir::toNativeSeparators(path)));
-            return;
+            return true;
         }
         d->m_configJobs << JobSendCalibration << JobInstallCalibration << JobCommit;
     } else if (changed) {
@@ -101,13 +101,14 @@ void SerialPortManager::configureDevice(Common::CalibrationInfo* calibrationInfo
     }
     d->m_configJobs << JobEnd;
     emit configureStateChange(0);
+    return true;
 }
 
 void SerialPortManager::onConfigureStateChange(int state)
 {
     // Replies that arrive outside a run (a late "#TCAL#", an "<SVCF:ERR>" of another
     // operation, a cancelled packet receive) must not replay the kept job list.
-    if (!d->m_configRunning || d->m_configJobs.isEmpty())
+    if (d->m_kind != OperationResult::Configuration || !d->m_configRunning || d->m_configJobs.isEmpty())
         return;
 
     switch (state) {
@@ -235,7 +236,7 @@ void SerialPortManager::onConfigureStateChange(int state)
         remoteUploadSplashScreenFile();
         break;
     case 27:
-        d->m_delayTimer->start(400);
+        startTransfer();
         ++d->m_configStep;
         emit progressUpdated(d->m_configStep);
         break;
@@ -266,7 +267,7 @@ void SerialPortManager::onConfigureStateChange(int state)
         if (d->m_fileSize > 0) {
             d->m_blockNumber = 1;
             d->m_rxBlockLength = 0;
-            d->m_delayTimer->start(1500);
+            startTransfer();
             ++d->m_configStep;
             emit progressUpdated(d->m_configStep);
         } else {
@@ -302,7 +303,7 @@ void SerialPortManager::onConfigureStateChange(int state)
         break;
     }
     case 26:
-        d->m_delayTimer->start(400);
+        startTransfer();
         ++d->m_configStep;
         emit progressUpdated(d->m_configStep);
         break;
@@ -327,15 +328,9 @@ void SerialPortManager::onConfigureStateChange(int state)
         d->m_splashData.clear();
         failConfiguration(rt("Failed to commit the changes to the device."));
         break;
-    case 25: {
-        const bool reboot = d->m_commitPending;
-        stopWatchdog();
-        closeSerialPort();
-        d->m_operation = 0;
-        d->m_configRunning = false;
-        emit progressFinished(reboot);
+    case 25:
+        endOperation(OperationResult::Succeeded, QString(), d->m_commitPending);
         break;
-    }
     case 2: case 3: case 4: case 6: case 9: case 12: case 15:
     case 19: case 22: case 28: case 31: case 34: case 37: case 43:
         finishConfiguration();
@@ -349,24 +344,12 @@ void SerialPortManager::onConfigureStateChange(int state)
 
 void SerialPortManager::failConfiguration(const QString& text)
 {
-    // The manager is idle again before anyone hears of the failure.
-    resetAllStatus();
-    d->m_operation = 0;
-    d->m_configJobs.clear();
-    d->m_configJobIndex = 0;
-    d->m_configRunning = false;
-    d->m_localFilePath.clear();
-    closeSerialPort();
-    emit progressError(text, false);
+    endOperation(OperationResult::Failed, text);
 }
 
 void SerialPortManager::finishConfiguration()
 {
-    stopWatchdog();
-    closeSerialPort();
-    d->m_operation = 0;
-    d->m_configRunning = false;
-    emit progressFinished(false);
+    endOperation(OperationResult::Succeeded);
 }
 
 QString SerialPortManager::calibrationBackupPath() const

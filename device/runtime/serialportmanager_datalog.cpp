@@ -5,6 +5,7 @@
 #include "filehelper.h"
 #include "localizationhelper.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 namespace Orvane {
@@ -14,10 +15,19 @@ namespace Runtime {
 using Common::FileHelper;
 using Common::LocalizationHelper;
 
+namespace {
+
+// Zipping a large log takes the device a while; a silent device must still free the port.
+constexpr int ZipTimeout = 120000;
+
+} // namespace
+
 bool SerialPortManager::retrieveDataLogFile(const QString& destination)
 {
-    if (!openSerialPort())
+    if (!beginOperation(OperationResult::DataLogRetrieval))
         return false;
+    if (!isSerialPortOpen())
+        return true;
     d->m_port->flush();
     d->m_port->blockSignals(false);
     d->m_retrieveDir = destination;
@@ -25,35 +35,80 @@ bool SerialPortManager::retrieveDataLogFile(const QString& destination)
     return true;
 }
 
-void SerialPortManager::updateLogFile(const QString& localDatabasePath)
+bool SerialPortManager::updateLogFile(const QString& localDatabasePath)
 {
-    if (d->m_busy || isSerialPortOpen())
-        return;
-    // Sending nothing would leave the device with its log moved aside and, worse, install a
-    // stale staged file if one is left over: refuse before the device is touched.
-    const QFileInfo source(localDatabasePath);
-    if (!source.isFile() || !source.isReadable() || source.size() <= 0) {
-        emit progressError(rt("The data log file %1 is empty or cannot be read.").arg(localDatabasePath), false);
-        return;
+    if (!beginOperation(OperationResult::DataLogUpdate, false))
+        return false;
+    // The bytes are taken now: the file may be gone (its folder removed) by the time they are sent,
+    // and sending nothing would install whatever staged file the device still holds.
+    QFile file(localDatabasePath);
+    QByteArray content;
+    if (QFileInfo(localDatabasePath).isFile() && file.open(QIODevice::ReadOnly)) {
+        content = file.readAll();
+        if (file.error() != QFileDevice::NoError || content.size() != file.size())
+            content.clear();
     }
-    if (!openSerialPort())
-        return;
+    if (content.isEmpty()) {
+        endOperation(OperationResult::Failed, rt("The data log file %1 is empty or cannot be read.").arg(localDatabasePath));
+        return true;
+    }
+    if (!openSerialPort()) {
+        endOperation(OperationResult::Failed, rt("The serial port could not be opened."));
+        return true;
+    }
     d->m_port->flush();
     d->m_port->blockSignals(false);
     startWatchdog(6000);
     d->m_logFilePath = localDatabasePath;
+    d->m_logContent = content;
     emit updateDataLogStatusChange(512);
+    return true;
+}
+
+void SerialPortManager::endDataLogUpdate(OperationResult::Outcome outcome, const QString& message, bool deviceRestarts)
+{
+    if (!d->m_logMovedAside || !isSerialPortOpen() || !connectedPorts().contains(d->m_activePort)) {
+        if (deviceRestarts && isSerialPortOpen())
+            remoteWarmBoot();
+        endOperation(outcome, message, deviceRestarts);
+        return;
+    }
+    // The device's own log is in its backup name: put it back before anyone hears of the failure.
+    d->m_pendingEnd.outcome = outcome;
+    d->m_pendingEnd.message = message;
+    d->m_pendingEnd.deviceRestarts = deviceRestarts;
+    d->m_logMovedAside = false;
+    d->m_transferMode = 0;
+    d->m_busy = false;
+    startWatchdog(6000);
+    writeCommand("#UNIX<mv qml/dataLoggingBk.txdb qml/dataLogging.txdb>#", RestoreDataLogBackup);
+}
+
+void SerialPortManager::finishDataLogRestore(bool restored)
+{
+    if (d->m_kind != OperationResult::DataLogUpdate)
+        return;
+    const SerialPortManagerPrivate::PendingEnd end = d->m_pendingEnd;
+    QString message = end.message;
+    if (!restored)
+        message = rt("%1 The device's data log could not be put back from its backup.").arg(message);
+    if (end.deviceRestarts)
+        remoteWarmBoot();
+    endOperation(end.outcome, message, end.deviceRestarts);
 }
 
 void SerialPortManager::onRetrieveDataLogStatusChange(int status)
 {
+    if (d->m_kind != OperationResult::DataLogRetrieval)
+        return;
     switch (status) {
     case 500:
         startWatchdog(5000);
         writeCommand("#MODE<2>#", RetrieveLogModeChange);
         break;
     case 501:
-        stopWatchdog();
+        startWatchdog(ZipTimeout);
+        d->m_operation = ZipDataLog;
         remoteZipLogFile();
         break;
     case 503:
@@ -70,7 +125,7 @@ void SerialPortManager::onRetrieveDataLogStatusChange(int status)
         if (d->m_fileSize >= 1) {
             d->m_blockNumber = 1;
             d->m_rxBlockLength = 0;
-            d->m_delayTimer->start(800);
+            startTransfer();
             emit sendingFileInitiated(rt("Receiving data log file..."), d->m_fileSize);
         } else {
             emit retrieveDataLogStatusChange(509);
@@ -92,20 +147,13 @@ void SerialPortManager::onRetrieveDataLogStatusChange(int status)
         remoteReboot();
         break;
     case 507:
-        stopWatchdog();
-        d->m_operation = 0;
-        resetAllStatus();
-        closeSerialPort();
-        emit retrievedDataLogFile();
+        endOperation(d->m_noDataLog ? OperationResult::NoData : OperationResult::Succeeded, QString(), true);
         break;
     case 508:
-        stopWatchdog();
-        d->m_operation = 0;
-        emit retrieveDataLogError();
-        resetAllStatus();
-        closeSerialPort();
+        endOperation(OperationResult::Failed, rt("Failed to save the data log file."));
         break;
     case 509:
+        d->m_noDataLog = true;
         emit retrieveDataLogNoFile();
         d->m_operation = RetrieveLogReboot;
         // The reboot reply is awaited under the watchdog so a silent device cannot hang the retrieval.
@@ -119,10 +167,12 @@ void SerialPortManager::onRetrieveDataLogStatusChange(int status)
 
 void SerialPortManager::onProcessUpdateLogFile(int status)
 {
+    if (d->m_kind != OperationResult::DataLogUpdate)
+        return;
     if (status < 510 || status > 523 || status == 515 || status == 521)
         return;
     if (!isSerialPortOpen()) {
-        emit progressError(rt("The serial port was closed."), false);
+        endDataLogUpdate(OperationResult::Failed, rt("The serial port was closed."), false);
         return;
     }
     switch (status) {
@@ -137,24 +187,20 @@ void SerialPortManager::onProcessUpdateLogFile(int status)
         break;
     case 510:
         stopWatchdog();
+        // From here on a failure puts the device's log back first.
+        d->m_logMovedAside = true;
         d->m_busy = true;
         d->m_operation = SendDataLog;
-        setTransferFile(d->m_logFilePath, QStringLiteral("dataLogging.txdb"));
-        if (d->m_fileSize == 0 || d->m_fileContent.isEmpty()) {
-            d->m_busy = false;
-            d->m_transferMode = 0;
-            emit updateDataLogStatusChange(518);
-            break;
-        }
+        setTransferFile(d->m_logContent, QStringLiteral("dataLogging.txdb"));
         prepareSend();
         startWatchdog(6000);
-        d->m_port->write(QStringLiteral("#LOAD<%1>%2#").arg(QStringLiteral("dataLogging.txdb")).arg(d->m_fileSize).toLatin1());
+        d->m_port->write(QStringLiteral("#LOAD<%1>%2#").arg(QStringLiteral("dataLogging.txdb"), QString::number(d->m_fileSize)).toLatin1());
         d->m_port->flush();
         emit progressMessage(rt("Updating data log files..."));
         break;
     case 513:
         stopWatchdog();
-        d->m_delayTimer->start(400);
+        startTransfer();
         break;
     case 511:
         d->m_busy = false;
@@ -174,6 +220,8 @@ void SerialPortManager::onProcessUpdateLogFile(int status)
         updateLogFilesAction(11);
         break;
     case 516:
+        // The new log is in place; the backup is only the old one now.
+        d->m_logMovedAside = false;
         startWatchdog(6000);
         updateLogFilesAction(10);
         break;
@@ -183,9 +231,7 @@ void SerialPortManager::onProcessUpdateLogFile(int status)
         remoteReboot();
         break;
     case 523:
-        stopWatchdog();
-        d->m_operation = 0;
-        closeSerialPort();
+        endOperation(OperationResult::Succeeded, QString(), true);
         break;
     default:
         break;

@@ -8,6 +8,7 @@
 #include "texthelper.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <QDebug>
 #include <QRegularExpression>
 #include <QThread>
@@ -21,6 +22,9 @@ using Common::LocalizationHelper;
 using Common::TextHelper;
 
 namespace {
+
+// The manager whose discovery runs, for the static restriction.
+QPointer<SerialPortManager> g_discoveryManager;
 
 void applyLineSettings(QSerialPort* port)
 {
@@ -44,6 +48,7 @@ bool SerialPortManager::initialize()
     qRegisterMetaType<QMap<QString, QString>>("QMap<QString,QString>");
     qRegisterMetaType<QMap<QString, QVariant>>("QMap<QString,QVariant>");
 
+    g_discoveryManager = this;
     d->m_enumerator = new PortEnumerator(this);
     if (!d->m_enumerator->setUpNotifications())
         qDebug() << "Setup Notification Failed...";
@@ -93,6 +98,7 @@ void SerialPortManager::onPortError(QSerialPort::SerialPortError error)
     // The device went away under an open port: close at once (the port would repeat the
     // error in a busy loop) and let the port list confirm the unplug.
     closeSerialPort();
+    endOnPortFailure();
     if (d->m_enumerator)
         QTimer::singleShot(0, d->m_enumerator, &PortEnumerator::pollNow);
 }
@@ -158,6 +164,14 @@ void stopScannerAndWait(SerialDeviceScanner* scanner)
         stopScannerQueued(scanner);
 }
 } // namespace
+
+void SerialPortManager::restrictDiscovery(const QStringList& ports)
+{
+    PortEnumerator::setPortRestriction(ports);
+    // Ports now outside the limit go as if unplugged: their scanners stop, their records go.
+    if (g_discoveryManager && g_discoveryManager->d->m_enumerator)
+        g_discoveryManager->d->m_enumerator->pollNow();
+}
 
 void SerialPortManager::shutdownDiscovery()
 {
@@ -246,6 +260,21 @@ void SerialPortManager::onDeviceConnected(const QMap<QString, QString>& info)
         return;
     const QString portName = scanner->portName();
 
+    // The result was queued; meanwhile the port may have been unplugged (and may even be back
+    // with a scanner of its own). Only a live scanner of a port still present is heard.
+    bool live = false;
+    for (int i = d->m_scanners.size() - 1; i >= 0; --i) {
+        if (d->m_scanners.at(i).scanner == scanner) {
+            live = true;
+            d->m_scanners.removeAt(i);
+        }
+    }
+    if (!live || !d->m_devicePorts.contains(portName)) {
+        qDebug().noquote() << QStringLiteral("Device at '%1' identified after its port went away; ignored").arg(portName);
+        stopScannerQueued(scanner);
+        return;
+    }
+
     int result = 0;
     const QString designer = info.value(QStringLiteral("minDesignerVer"));
     if (designer.isEmpty()) {
@@ -262,10 +291,6 @@ void SerialPortManager::onDeviceConnected(const QMap<QString, QString>& info)
                                        info.value(QStringLiteral("deviceName")));
     }
 
-    for (int i = d->m_scanners.size() - 1; i >= 0; --i) {
-        if (d->m_scanners.at(i).scanner == scanner)
-            d->m_scanners.removeAt(i);
-    }
     stopScannerAndWait(scanner);
 
     if (result == 0) {

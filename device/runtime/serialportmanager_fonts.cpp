@@ -41,22 +41,24 @@ enum FontState {
 
 } // namespace
 
-void SerialPortManager::getInstalledFonts()
+bool SerialPortManager::getInstalledFonts()
 {
-    if (!openSerialPort()) {
-        // The caller waits for the list; tell it at once that there is none.
-        emit notifyInstalledFonts(QStringList(), true);
-        return;
-    }
+    if (!beginOperation(OperationResult::FontListing))
+        return false;
+    if (!isSerialPortOpen())
+        return true; // told at once that there is no list
     d->m_port->flush();
     d->m_port->blockSignals(false);
     emit deviceFontStatusChange(StartListing, 0, QString());
+    return true;
 }
 
-void SerialPortManager::manageFonts(const QMap<QString, qint64>& fontsToAdd, const QStringList& fontsToRemove)
+bool SerialPortManager::manageFonts(const QMap<QString, qint64>& fontsToAdd, const QStringList& fontsToRemove)
 {
     if (fontsToAdd.isEmpty() && fontsToRemove.isEmpty())
-        return;
+        return false;
+    if (!beginOperation(OperationResult::FontManagement, false))
+        return false;
     // Every file must be readable and non-empty before the device is touched;
     // the sizes sent are those of the files as they are now.
     QMap<QString, qint64> files;
@@ -64,14 +66,14 @@ void SerialPortManager::manageFonts(const QMap<QString, qint64>& fontsToAdd, con
         QFile file(it.key());
         const qint64 size = QFileInfo(file).size();
         if (size <= 0 || !file.open(QIODevice::ReadOnly)) {
-            emit progressError(rt("The font file %1 is empty or cannot be read.").arg(QDir::toNativeSeparators(it.key())), false);
-            return;
+            endOperation(OperationResult::Failed, rt("The font file %1 is empty or cannot be read.").arg(QDir::toNativeSeparators(it.key())));
+            return true;
         }
         files.insert(it.key(), size);
     }
     if (!openSerialPort()) {
-        emit progressError(rt("The serial port could not be opened."), false);
-        return;
+        endOperation(OperationResult::Failed, rt("The serial port could not be opened."));
+        return true;
     }
     d->m_port->flush();
     d->m_port->blockSignals(false);
@@ -79,22 +81,21 @@ void SerialPortManager::manageFonts(const QMap<QString, qint64>& fontsToAdd, con
     d->m_hasFontsToAdd = !files.isEmpty();
     if (fontsToRemove.isEmpty()) {
         emit deviceFontStatusChange(PrepareUpload, 0, QString());
-        return;
+        return true;
     }
     d->m_fontList = fontsToRemove;
     d->m_fontIndex = 0;
     emit progressMessage(rt("Sending request to remove the selected fonts from the device..."));
     emit deviceFontStatusChange(StartRemoval, 0, QString());
+    return true;
 }
 
 void SerialPortManager::onDeviceFontStatusChange(int status, int idx, const QString& fontName)
 {
-    auto failWith = [this](const QString& text) {
-        resetAllStatus();
-        closeSerialPort();
-        d->m_operation = 0;
-        emit progressError(text, false);
-    };
+    const bool listing = status >= StartListing && status <= ListComplete;
+    if (d->m_kind != (listing ? OperationResult::FontListing : OperationResult::FontManagement))
+        return;
+    auto failWith = [this](const QString& text) { endOperation(OperationResult::Failed, text); };
 
     switch (status) {
     case StartListing:
@@ -109,10 +110,7 @@ void SerialPortManager::onDeviceFontStatusChange(int status, int idx, const QStr
         }
         break;
     case ListComplete:
-        stopWatchdog();
-        closeSerialPort();
-        d->m_operation = 0;
-        emit notifyInstalledFonts(d->m_fontList, false);
+        endOperation(OperationResult::Succeeded);
         break;
     case StartRemoval:
         setRemoveFontsStart();
@@ -126,7 +124,7 @@ void SerialPortManager::onDeviceFontStatusChange(int status, int idx, const QStr
         if (d->m_fontIndex == d->m_fontList.size())
             writeCommand(QStringLiteral("#RMFS<%1><END>#").arg(d->m_fontIndex).toLatin1(), RemoveFonts);
         else if (d->m_fontIndex < d->m_fontList.size())
-            writeCommand(QStringLiteral("#RMFS<%1><%2>#").arg(d->m_fontIndex).arg(d->m_fontList.at(d->m_fontIndex)).toLatin1(), RemoveFonts);
+            writeCommand(QStringLiteral("#RMFS<%1><%2>#").arg(QString::number(d->m_fontIndex), d->m_fontList.at(d->m_fontIndex)).toLatin1(), RemoveFonts);
         break;
     case RemovalRefused:
         if (d->m_operation != RemoveFonts)
@@ -156,7 +154,7 @@ void SerialPortManager::onDeviceFontStatusChange(int status, int idx, const QStr
         break;
     case FileAccepted:
         stopWatchdog();
-        d->m_delayTimer->start(400);
+        startTransfer();
         break;
     case FileSent:
         stopWatchdog();
@@ -187,10 +185,7 @@ void SerialPortManager::onDeviceFontStatusChange(int status, int idx, const QStr
         failWith(rt("Failed to install the uploaded fonts on the device."));
         break;
     case Finished:
-        stopWatchdog();
-        closeSerialPort();
-        d->m_operation = 0;
-        emit progressFinished(true);
+        endOperation(OperationResult::Succeeded, QString(), true);
         break;
     default:
         break;
@@ -251,7 +246,7 @@ void SerialPortManager::uploadFontFile()
     }
     prepareSend();
     startWatchdog(StepTimeout);
-    writeCommand(QStringLiteral("#LOAD<%1>%2#").arg(name).arg(d->m_fileSize).toLatin1(), SendFontFile, false);
+    writeCommand(QStringLiteral("#LOAD<%1>%2#").arg(name, QString::number(d->m_fileSize)).toLatin1(), SendFontFile, false);
 }
 
 bool SerialPortManager::processGetInstFontsList()

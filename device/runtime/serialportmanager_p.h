@@ -3,6 +3,7 @@
 
 #include "configurationinfo.h"
 #include "localizationhelper.h"
+#include "operationresult.h"
 
 #include <QByteArray>
 #include <QList>
@@ -36,6 +37,8 @@ public:
     QString m_activePort;
     bool m_busy = false;
     int m_operation = 0;
+    // The running operation; NoKind while idle.
+    OperationResult::Kind m_kind = OperationResult::NoKind;
     QString m_rxText;
     int m_transferMode = 0; // 0 text, 1 packet send, 2 packet receive
     QByteArray m_fileContent;
@@ -55,6 +58,7 @@ public:
     int m_rxErrorCount = 0;
     int m_rxLastBlock = -1;     // block number of the last accepted packet (duplicate detection)
     QByteArray m_lastPacket;    // last packet written, resent unchanged on NAK
+    char m_txPrevByte = 0;      // byte before the current one while waiting for the receiver's "C"
 
     // Discovery.
     PortEnumerator* m_enumerator = nullptr;
@@ -80,6 +84,16 @@ public:
     QString m_retrieveDir;
     QString m_localFilePath;
     QString m_logFilePath;
+    QByteArray m_logContent;     // the update's bytes, read when it starts
+    bool m_logMovedAside = false; // the device's log is in its backup name
+    bool m_noDataLog = false;     // the retrieval found no log on the device
+    struct PendingEnd
+    {
+        OperationResult::Outcome outcome = OperationResult::Failed;
+        QString message;
+        bool deviceRestarts = false;
+    };
+    PendingEnd m_pendingEnd;      // reported once the log is back in place
     int m_fileNumber = 0;
     QStringList m_projectFiles;
     int m_listEntryIndex = 0;

@@ -45,8 +45,10 @@ bool isSafeProjectFileName(const QString& name)
 
 bool SerialPortManager::retrieveProjectFiles(const QString& destination)
 {
-    if (!openSerialPort())
+    if (!beginOperation(OperationResult::ProjectRetrieval))
         return false;
+    if (!isSerialPortOpen())
+        return true;
     d->m_port->flush();
     d->m_port->blockSignals(false);
     d->m_retrieveDir = destination;
@@ -66,6 +68,8 @@ void SerialPortManager::requestNextProjectFile()
 
 void SerialPortManager::onRetrieveProjectFileStatusChange(int status)
 {
+    if (d->m_kind != OperationResult::ProjectRetrieval)
+        return;
     switch (status) {
     case 400:
         d->m_fileNumber = 0;
@@ -97,7 +101,7 @@ void SerialPortManager::onRetrieveProjectFileStatusChange(int status)
         if (d->m_fileSize > 0) {
             d->m_blockNumber = 1;
             d->m_rxBlockLength = 0;
-            d->m_delayTimer->start(800);
+            startTransfer();
             emit sendingFileInitiated(rt("Receiving project file..."), d->m_fileSize);
         } else {
             emit retrieveProjectFileStatusChange(406);
@@ -129,20 +133,10 @@ void SerialPortManager::onRetrieveProjectFileStatusChange(int status)
         remoteReboot();
         break;
     case 405:
-        stopWatchdog();
-        d->m_operation = 0;
-        resetAllStatus();
-        closeSerialPort();
-        emit retrievedProjectFiles();
+        endOperation(OperationResult::Succeeded, QString(), true);
         break;
     case 406:
-        stopWatchdog();
-        d->m_projectFiles.clear();
-        // Replies still arriving must not be routed to the ended sequence.
-        d->m_operation = 0;
-        emit retrieveProjectError();
-        resetAllStatus();
-        closeSerialPort();
+        endOperation(OperationResult::Failed, rt("Failed to retrieve the project files from the device."));
         break;
     default:
         break;
@@ -207,17 +201,6 @@ bool SerialPortManager::processRetrieveProjFileLst()
     if (accepted)
         startWatchdog(ListingTimeout);
     return false;
-}
-
-void SerialPortManager::endProjectRetrievalOnAbort(int operation)
-{
-    if (operation == ListProjectFiles || operation == FetchProjectFile) {
-        d->m_projectFiles.clear();
-        emit retrieveProjectError();
-    } else if (operation == RetrieveProjectReboot) {
-        // Every file is stored; only the reboot was not confirmed.
-        emit retrievedProjectFiles();
-    }
 }
 
 } // namespace Runtime

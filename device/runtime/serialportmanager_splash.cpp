@@ -61,7 +61,7 @@ void SerialPortManager::remoteUploadSplashScreenFile()
         setTotalFileSize(d->m_fileSize);
         prepareSend();
         startWatchdog(5000);
-        d->m_port->write(QStringLiteral("#LOAD<%1>%2#").arg(remoteName).arg(d->m_fileSize).toLatin1());
+        d->m_port->write(QStringLiteral("#LOAD<%1>%2#").arg(remoteName, QString::number(d->m_fileSize)).toLatin1());
         d->m_port->flush();
     }
     d->m_busy = false;
@@ -79,7 +79,7 @@ void SerialPortManager::remoteRestoreFile(const QString& localFilePath, const QS
     if (d->m_fileSize > 0) {
         prepareSend();
         startWatchdog(5000);
-        d->m_port->write(QStringLiteral("#LOAD<%1>%2#").arg(remotePath).arg(d->m_fileSize).toLatin1());
+        d->m_port->write(QStringLiteral("#LOAD<%1>%2#").arg(remotePath, QString::number(d->m_fileSize)).toLatin1());
         d->m_port->flush();
     }
     d->m_busy = false;

@@ -23,6 +23,13 @@ constexpr char CRC_REQUEST = 'C';
 constexpr char SUB = 0x1A;
 constexpr int BlockSize = 1024;
 constexpr int MaxRxErrors = 3;
+// Packet counts and sizes are ints; nothing this large is ever sent to a device.
+constexpr qint64 MaxTransferSize = 1024LL * 1024 * 1024;
+
+bool isWordByte(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+}
 
 struct CrcTable
 {
@@ -56,22 +63,32 @@ void SerialPortManager::setTransferFile(const QByteArray& fileContent, const QSt
     d->m_remotePath = remotePath;
 }
 
-void SerialPortManager::setTransferFile(const QString& localFilePath, const QString& remotePath)
+bool SerialPortManager::setTransferFile(const QString& localFilePath, const QString& remotePath)
 {
+    // The file is read whole before anything is announced: the size sent to the device is
+    // exactly the bytes in hand. The size on disk is no guide (a file shrinking while the
+    // operation runs, a pseudo file), so read until the end and trust only the read.
     d->m_fileContent.clear();
-    QFile file(localFilePath);
-    if (file.open(QIODevice::ReadOnly)) {
-        d->m_fileSize = int(file.size());
-        d->m_fileContent.reserve(d->m_fileSize);
-        while (!file.atEnd()) {
-            const QByteArray chunk = file.read(8192);
-            if (chunk.isEmpty())
-                break;
-            d->m_fileContent.append(chunk);
-        }
-        file.close();
-    }
+    d->m_fileSize = 0;
     d->m_remotePath = remotePath;
+    QFile file(localFilePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray content;
+    content.reserve(qMax<qint64>(0, qMin<qint64>(file.size(), MaxTransferSize)));
+    for (;;) {
+        const QByteArray chunk = file.read(64 * 1024);
+        if (chunk.isEmpty())
+            break;
+        content.append(chunk);
+        if (content.size() > MaxTransferSize)
+            return false;
+    }
+    if (file.error() != QFileDevice::NoError)
+        return false;
+    d->m_fileContent = content;
+    d->m_fileSize = int(content.size());
+    return true;
 }
 
 void SerialPortManager::prepareSend()
@@ -84,17 +101,25 @@ void SerialPortManager::prepareSend()
 
 void SerialPortManager::onDelayTransferStart()
 {
+    startTransfer();
+}
+
+// Called as soon as the device accepted the file (send) or announced its size (receive):
+// the receiver's "C" starts the data, so no fixed wait stands before the first packet.
+void SerialPortManager::startTransfer()
+{
     const int op = d->m_operation;
     if (op >= SendCalibrationFile && op <= SendFontFile) {
         d->m_delayTimer->stop();
-        d->m_port->flush();
         startWatchdog(5000);
         d->m_transferMode = 1;
-        // A "C" that arrived while the link was still in text mode is the receiver's request.
-        if (d->m_rxText.contains(QLatin1Char(CRC_REQUEST))) {
-            d->m_rxText.clear();
-            processTxReply(CRC_REQUEST);
-        }
+        d->m_txPrevByte = 0;
+        // What followed the acceptance in the same read may already hold the request.
+        const QByteArray early = d->m_rxText.toLatin1();
+        d->m_rxText.clear();
+        const int used = processTxBytes(early);
+        if (used < early.size())
+            d->m_rxText = QString::fromLatin1(early.mid(used));
     } else if (op >= FetchCalibrationFile && op <= FetchDataLog) {
         d->m_delayTimer->stop();
         d->m_transferMode = 2;
@@ -109,6 +134,24 @@ void SerialPortManager::onDelayTransferStart()
         startWatchdog(10000);
         writeRaw(QByteArray(1, CRC_REQUEST));
     }
+}
+
+int SerialPortManager::processTxBytes(const QByteArray& bytes)
+{
+    int i = 0;
+    while (i < bytes.size() && d->m_transferMode == 1) {
+        const char c = bytes.at(i++);
+        if (!d->m_txStarted) {
+            // Until the request, the device may still write text; a "C" inside a word is text too.
+            const bool request = c == CRC_REQUEST && !isWordByte(d->m_txPrevByte)
+                              && (i >= bytes.size() || !isWordByte(bytes.at(i)));
+            d->m_txPrevByte = c;
+            if (!request)
+                continue;
+        }
+        processTxReply(c);
+    }
+    return i;
 }
 
 void SerialPortManager::txPacket(int mode)
@@ -198,45 +241,53 @@ void SerialPortManager::endSendAsFailure()
 
 void SerialPortManager::processRxPacket(const QByteArray& chunk)
 {
-    const int op = d->m_operation;
     if (d->m_rxBlockLength < 0)
         return; // cancelled by the device; the watchdog or the sequence ends it
-    if (d->m_rxBlockLength == 0) {
-        d->m_rxPacket.clear();
-        const char first = chunk.at(0);
-        if (first == SOH) {
-            d->m_rxBlockLength = 128;
-        } else if (first == STX) {
-            d->m_rxBlockLength = BlockSize;
-        } else if (first == EOT) {
-            if (op == FetchCalibrationFile)
-                emit configureStateChange(17);
-            else if (op == FetchProjectFile)
-                emit retrieveProjectFileStatusChange(403);
-            else if (op == FetchDataLog)
-                emit retrieveDataLogStatusChange(505);
+    // Reads do not follow packet bounds: take whole packets off the front and keep the rest.
+    d->m_rxPacket.append(chunk);
+    while (!d->m_rxPacket.isEmpty() && d->m_transferMode == 2 && d->m_rxBlockLength >= 0) {
+        const char first = d->m_rxPacket.at(0);
+        if (first == EOT) {
+            d->m_rxPacket.clear();
+            d->m_rxBlockLength = 0;
+            finishReceive();
             return;
-        } else if (first == CAN) {
+        }
+        if (first == CAN) {
+            d->m_rxPacket.clear();
             d->m_rxBlockLength = -1;
-            if (op == FetchCalibrationFile)
+            if (d->m_operation == FetchCalibrationFile)
                 emit configureStateChange(18);
             return;
-        } else {
+        }
+        if (first != SOH && first != STX) {
+            // Cannot be the start of a packet: drop what is buffered and ask for the packet again.
+            d->m_rxPacket.clear();
             rxError();
             return;
         }
+        d->m_rxBlockLength = first == SOH ? 128 : BlockSize;
+        const int packetLength = d->m_rxBlockLength + 5;
+        if (d->m_rxPacket.size() < packetLength)
+            return;
+        const QByteArray packet = d->m_rxPacket.left(packetLength);
+        d->m_rxPacket.remove(0, packetLength);
+        if (!acceptRxPacket(packet)) {
+            // Whatever came after a bad packet is out of step as well; the sender repeats.
+            d->m_rxPacket.clear();
+            return;
+        }
     }
-    d->m_rxPacket.append(chunk);
-    const int packetLength = d->m_rxBlockLength + 5;
-    if (d->m_rxPacket.size() != packetLength)
-        return;
+}
 
-    const char* p = d->m_rxPacket.constData();
+bool SerialPortManager::acceptRxPacket(const QByteArray& packet)
+{
+    const char* p = packet.constData();
     const int block = quint8(p[1]);
     if (block + quint8(p[2]) != 255) {
         qDebug() << "Packet Error";
         rxError();
-        return;
+        return false;
     }
     stopWatchdog();
     const int length = d->m_rxBlockLength;
@@ -245,7 +296,7 @@ void SerialPortManager::processRxPacket(const QByteArray& chunk)
     if (crc != sent) {
         qDebug() << "CXM: CRC Err";
         rxError();
-        return;
+        return false;
     }
     // A repeat of the block just accepted means our ACK was lost: acknowledge, don't store twice.
     if (block != d->m_rxLastBlock) {
@@ -264,6 +315,26 @@ void SerialPortManager::processRxPacket(const QByteArray& chunk)
     d->m_rxBlockLength = 0;
     writeRaw(QByteArray(1, ACK));
     startWatchdog(3000);
+    return true;
+}
+
+void SerialPortManager::finishReceive()
+{
+    const int op = d->m_operation;
+    if (d->m_bytesLeft > 0) {
+        // The sender ended before the announced size: a short file is never saved as whole,
+        // so whatever is stored locally stays as it was.
+        qDebug().noquote() << QStringLiteral("Receive ended %1 bytes short of %2").arg(d->m_bytesLeft).arg(d->m_fileSize);
+        d->m_fileContent.clear();
+        abortOperation(rt("The file received from the device is incomplete."));
+        return;
+    }
+    if (op == FetchCalibrationFile)
+        emit configureStateChange(17);
+    else if (op == FetchProjectFile)
+        emit retrieveProjectFileStatusChange(403);
+    else if (op == FetchDataLog)
+        emit retrieveDataLogStatusChange(505);
 }
 
 void SerialPortManager::rxError()

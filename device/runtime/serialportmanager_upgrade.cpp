@@ -12,12 +12,12 @@ namespace Runtime {
 
 using Common::LocalizationHelper;
 
-void SerialPortManager::upgradeDeviceSoftware(const QByteArray& packageContent)
+bool SerialPortManager::upgradeDeviceSoftware(const QByteArray& packageContent)
 {
-    if (d->m_busy || isSerialPortOpen())
-        return;
-    if (packageContent.isEmpty() || !openSerialPort())
-        return;
+    if (packageContent.isEmpty() || !beginOperation(OperationResult::SoftwareUpgrade))
+        return false;
+    if (!isSerialPortOpen())
+        return true;
     const int size = int(packageContent.size());
     setTotalFileSize(size);
 
@@ -31,17 +31,20 @@ void SerialPortManager::upgradeDeviceSoftware(const QByteArray& packageContent)
     setTransferFile(packageContent, QStringLiteral("update.tar.gz"));
     prepareSend();
     startWatchdog(16000);
-    d->m_port->write(QStringLiteral("#RTLD<%1>[%2]%3#").arg(d->m_remotePath, digest).arg(size).toLatin1());
+    d->m_port->write(QStringLiteral("#RTLD<%1>[%2]%3#").arg(d->m_remotePath, digest, QString::number(size)).toLatin1());
     d->m_port->flush();
     d->m_busy = false;
+    return true;
 }
 
 void SerialPortManager::onUpgradeDeviceStatusChange(int status)
 {
+    if (d->m_kind != OperationResult::SoftwareUpgrade)
+        return;
     switch (status) {
     case 102:
         stopWatchdog();
-        d->m_delayTimer->start(400);
+        startTransfer();
         emit progressMessage(LocalizationHelper::runtimeString(QStringLiteral("Uploading device software...")));
         break;
     case 100:
@@ -50,17 +53,11 @@ void SerialPortManager::onUpgradeDeviceStatusChange(int status)
         emit progressMessage(LocalizationHelper::runtimeString(QStringLiteral("Waiting for device to install upgrade package...")));
         break;
     case 101:
-        d->m_operation = UpgradeFinished;
-        resetAllStatus();
-        closeSerialPort();
-        emit progressFinished(true);
+        // The device installs the package and restarts by itself.
+        endOperation(OperationResult::Succeeded, QString(), true);
         break;
     case 103:
-        resetAllStatus();
-        closeSerialPort();
-        // The sequence is over: later replies must not be routed to it.
-        d->m_operation = 0;
-        emit progressError(LocalizationHelper::runtimeString(QStringLiteral("The checksum of the upgrade package does not match.")), false);
+        endOperation(OperationResult::Failed, rt("The checksum of the upgrade package does not match."));
         break;
     default:
         break;

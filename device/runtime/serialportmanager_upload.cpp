@@ -47,21 +47,23 @@ QString uploadDeviceName(const QString& path, bool* isProjectConfig)
 
 } // namespace
 
-void SerialPortManager::uploadProject(const QStringList& projectFiles, const Common::ConfigurationInfo& projectConfig, int totalSize)
+bool SerialPortManager::uploadProject(const QStringList& projectFiles, const Common::ConfigurationInfo& projectConfig, int totalSize)
 {
-    if (d->m_busy || isSerialPortOpen() || projectFiles.isEmpty())
-        return;
+    if (projectFiles.isEmpty() || !beginOperation(OperationResult::ProjectUpload, false))
+        return false;
     // Every file is checked before the device is touched: one that cannot be sent
     // would otherwise stop the upload halfway with the device's project removed.
     for (const QString& path : projectFiles) {
         const QString problem = unusableUploadFile(path);
         if (!problem.isEmpty()) {
-            emit progressError(problem, false);
-            return;
+            endOperation(OperationResult::Failed, problem);
+            return true;
         }
     }
-    if (!openSerialPort())
-        return;
+    if (!openSerialPort()) {
+        endOperation(OperationResult::Failed, rt("The serial port could not be opened."));
+        return true;
+    }
 
     d->m_uploadFiles = projectFiles;
     d->m_projectConfig = projectConfig;
@@ -78,24 +80,20 @@ void SerialPortManager::uploadProject(const QStringList& projectFiles, const Com
 
     startWatchdog(6000);
     emit uploadProjectFileStatusChange(204);
+    return true;
 }
 
 void SerialPortManager::failUpload(const QString& text)
 {
-    stopWatchdog();
-    emit progressError(text, false);
-    resetAllStatus();
-    closeSerialPort();
-    // Replies still arriving must not be routed to the ended sequence.
-    d->m_operation = 0;
+    endOperation(OperationResult::Failed, text);
 }
 
 void SerialPortManager::onProcessUploadFile(int status)
 {
-    if (status < 200 || status > 232 || status == 218 || status == 219)
+    if (d->m_kind != OperationResult::ProjectUpload || status < 200 || status > 232 || status == 218 || status == 219)
         return;
     if (!isSerialPortOpen()) {
-        emit progressError(rt("The serial port was closed."), false);
+        failUpload(rt("The serial port was closed."));
         return;
     }
 
@@ -126,7 +124,7 @@ void SerialPortManager::onProcessUploadFile(int status)
         break;
     case 203:
         stopWatchdog();
-        d->m_delayTimer->start(400);
+        startTransfer();
         break;
     case 201:
         ++d->m_uploadIndex;
@@ -193,11 +191,8 @@ void SerialPortManager::onProcessUploadFile(int status)
         emit progressMessage(rt("Please wait for file system to commit changes..."));
         break;
     case 230:
-        stopWatchdog();
-        d->m_operation = 0;
         emit progressMessage(rt("Device restarting..."));
-        emit progressFinished(true);
-        closeSerialPort();
+        endOperation(OperationResult::Succeeded, QString(), true);
         break;
     case 207: failUpload(rt("Failed to remove the old temporary folder.")); break;
     case 209: failUpload(rt("Failed to create the temporary folder.")); break;
@@ -240,7 +235,7 @@ void SerialPortManager::uploadNextFile()
         prepareSend();
         startWatchdog(6000);
         // Written while busy, so not through the command-writing rule; no flush before it.
-        d->m_port->write(QStringLiteral("#LOAD<%1>%2#").arg(deviceName).arg(d->m_fileSize).toLatin1());
+        d->m_port->write(QStringLiteral("#LOAD<%1>%2#").arg(deviceName, QString::number(d->m_fileSize)).toLatin1());
         d->m_port->flush();
     }
     emit progressMessage(rt("Uploading project files..."));

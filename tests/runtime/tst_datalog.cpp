@@ -3,6 +3,7 @@
 #include "testutil.h"
 
 #include "localizationhelper.h"
+#include "operationresult.h"
 #include "serialportmanager.h"
 
 #include <QDir>
@@ -14,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using Orvane::Tavrix::Runtime::OperationResult;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace {
@@ -49,6 +51,12 @@ private slots:
     void sizeReplyParsing();
     void updateReplacesDatabase();
     void updateWithEmptyDatabaseSendsNothing();
+    void updateTakesItsBytesAtStart();
+    void failedUpdatePutsDeviceLogBack_data();
+    void failedUpdatePutsDeviceLogBack();
+    void unconfirmedRestartEndsAsSuccess_data();
+    void unconfirmedRestartEndsAsSuccess();
+    void silentZipTimesOut();
 };
 
 void TestDataLog::cleanup()
@@ -204,12 +212,21 @@ void TestDataLog::updateReplacesDatabase()
     QVERIFY(startDevice(device, { QStringLiteral("--root"), root }));
     SerialPortManager* manager = SerialPortManager::instance();
     QSignalSpy error(manager, &SerialPortManager::progressError);
+    QSignalSpy finished(manager, &SerialPortManager::progressFinished);
+    QSignalSpy ended(manager, &SerialPortManager::operationEnded);
     QSignalSpy updated(manager, &SerialPortManager::progressUpdated);
 
-    manager->updateLogFile(source);
-    // The update reports no completion: it ends when the device acknowledged the reboot.
-    QVERIFY(device.emulator().waitForCommand(QStringLiteral("#BOOT#"), 30000));
-    QTRY_VERIFY_WITH_TIMEOUT(!manager->isSerialPortOpen(), 10000);
+    QVERIFY(manager->updateLogFile(source));
+    // The update ends when the device acknowledged the reboot.
+    QVERIFY(ended.wait(60000) || ended.count() == 1);
+    QTest::qWait(200);
+    QCOMPARE(ended.count(), 1);
+    const auto result = ended.at(0).at(0).value<OperationResult>();
+    QCOMPARE(result.kind, OperationResult::DataLogUpdate);
+    QCOMPARE(result.outcome, OperationResult::Succeeded);
+    QVERIFY(result.deviceRestarts);
+    QCOMPARE(finished.count(), 1);
+    QVERIFY(!manager->isSerialPortOpen());
     QCOMPARE(error.count(), 0);
     QCOMPARE(sum(updated), int(edited.size()));
     QCOMPARE(sequenceCommands(device),
@@ -253,6 +270,153 @@ void TestDataLog::updateWithEmptyDatabaseSendsNothing()
     QCOMPARE(sequenceCommands(device), before);
     QVERIFY(!manager->isSerialPortOpen());
     QCOMPARE(readFile(root + QStringLiteral("/qml/dataLogging.txdb")), QByteArray("the old log"));
+}
+
+// The log window's folder may be removed while the update runs: the bytes taken at the start
+// are installed, never a stale file the device still holds in its staging folder.
+void TestDataLog::updateTakesItsBytesAtStart()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString root = makeDeviceRoot(dir, "the old log");
+    QVERIFY(writeFile(root + QStringLiteral("/tmp/dataLogging.txdb"), QByteArray("stale")));
+    const QByteArray edited = randomBytes(6000, 31);
+    const QString source = dir.filePath(QStringLiteral("logs/dataLogging.txdb"));
+    QVERIFY(writeFile(source, edited));
+
+    ConnectedDevice device;
+    QVERIFY(startDevice(device, { QStringLiteral("--root"), root }));
+    SerialPortManager* manager = SerialPortManager::instance();
+    QSignalSpy ended(manager, &SerialPortManager::operationEnded);
+    QVERIFY(manager->updateLogFile(source));
+    QVERIFY(QDir(dir.filePath(QStringLiteral("logs"))).removeRecursively());
+    QVERIFY(ended.wait(60000) || ended.count() == 1);
+    QCOMPARE(ended.count(), 1);
+    QCOMPARE(ended.at(0).at(0).value<OperationResult>().outcome, OperationResult::Succeeded);
+    QCOMPARE(readFile(root + QStringLiteral("/qml/dataLogging.txdb")), edited);
+    QVERIFY(sequenceCommands(device).contains(QStringLiteral("#LOAD<dataLogging.txdb>6000#")));
+}
+
+// A step after the device's log was moved aside fails: the log is put back before the error.
+void TestDataLog::failedUpdatePutsDeviceLogBack_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("outcome");
+    QTest::newRow("transfer cancelled") << "cancel:2" << int(OperationResult::Failed);
+    QTest::newRow("file refused") << "silent:LOAD" << int(OperationResult::TimedOut);
+    QTest::newRow("install silent") << "silent:UNIX<mv tmp/dataLogging.txdb" << int(OperationResult::TimedOut);
+}
+
+void TestDataLog::failedUpdatePutsDeviceLogBack()
+{
+    QFETCH(QString, fault);
+    QFETCH(int, outcome);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QByteArray original = randomBytes(4000, 32);
+    const QString root = makeDeviceRoot(dir, original);
+    QVERIFY(writeFile(root + QStringLiteral("/tmp/dataLogging.txdb"), QByteArray("stale")));
+    const QString source = dir.filePath(QStringLiteral("logs/dataLogging.txdb"));
+    QVERIFY(writeFile(source, randomBytes(5000, 33)));
+
+    ConnectedDevice device;
+    QVERIFY(startDevice(device, { QStringLiteral("--root"), root, QStringLiteral("--fault"), fault }));
+    SerialPortManager* manager = SerialPortManager::instance();
+    QSignalSpy ended(manager, &SerialPortManager::operationEnded);
+    QSignalSpy error(manager, &SerialPortManager::progressError);
+    QSignalSpy finished(manager, &SerialPortManager::progressFinished);
+    // The log is back in its place by the time anyone hears of the failure.
+    QByteArray logWhenReported;
+    connect(manager, &SerialPortManager::progressError, this,
+            [&]() { logWhenReported = readFile(root + QStringLiteral("/qml/dataLogging.txdb")); });
+    QVERIFY(manager->updateLogFile(source));
+    QVERIFY(ended.wait(60000) || ended.count() == 1);
+    QTest::qWait(300);
+    disconnect(manager, &SerialPortManager::progressError, this, nullptr);
+    QCOMPARE(ended.count(), 1);
+    QCOMPARE(int(ended.at(0).at(0).value<OperationResult>().outcome), outcome);
+    QCOMPARE(error.count(), 1);
+    QCOMPARE(finished.count(), 0);
+    QCOMPARE(logWhenReported, original);
+    QCOMPARE(readFile(root + QStringLiteral("/qml/dataLogging.txdb")), original);
+    QVERIFY(!QFileInfo::exists(root + QStringLiteral("/qml/dataLoggingBk.txdb")));
+    QVERIFY(sequenceCommands(device).contains(QStringLiteral("#UNIX<mv qml/dataLoggingBk.txdb qml/dataLogging.txdb>#")));
+}
+
+// The closing restart is not confirmed (silent, or the cable pulled): the log is already in place
+// or received, so the operation succeeded and says the restart was not confirmed.
+void TestDataLog::unconfirmedRestartEndsAsSuccess_data()
+{
+    QTest::addColumn<bool>("update");
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("update, silent") << true << "silent:BOOT";
+    QTest::newRow("update, unplugged") << true << "unplug:BOOT";
+    QTest::newRow("retrieval, silent") << false << "silent:BOOT";
+    QTest::newRow("retrieval, unplugged") << false << "unplug:BOOT";
+}
+
+void TestDataLog::unconfirmedRestartEndsAsSuccess()
+{
+    QFETCH(bool, update);
+    QFETCH(QString, fault);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString root = makeDeviceRoot(dir, randomBytes(3000, 34));
+    const QByteArray edited = randomBytes(2500, 35);
+    const QString source = dir.filePath(QStringLiteral("logs/dataLogging.txdb"));
+    QVERIFY(writeFile(source, edited));
+
+    ConnectedDevice device;
+    QVERIFY(startDevice(device, { QStringLiteral("--root"), root, QStringLiteral("--fault"), fault }));
+    SerialPortManager* manager = SerialPortManager::instance();
+    QSignalSpy ended(manager, &SerialPortManager::operationEnded);
+    QSignalSpy error(manager, &SerialPortManager::progressError);
+    QSignalSpy finished(manager, &SerialPortManager::progressFinished);
+    QSignalSpy retrieved(manager, &SerialPortManager::retrievedDataLogFile);
+    QVERIFY(update ? manager->updateLogFile(source) : manager->retrieveDataLogFile(dir.path()));
+    QVERIFY(ended.wait(60000) || ended.count() == 1);
+    QTest::qWait(300);
+    QCOMPARE(ended.count(), 1);
+    const auto result = ended.at(0).at(0).value<OperationResult>();
+    QCOMPARE(result.outcome, OperationResult::Succeeded);
+    QVERIFY(result.deviceRestarts);
+    QCOMPARE(error.count(), 0);
+    if (update) {
+        QCOMPARE(result.message, rt("The files are installed, but the device did not confirm its restart."));
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(readFile(root + QStringLiteral("/qml/dataLogging.txdb")), edited);
+    } else {
+        QCOMPARE(result.message, rt("The files were received, but the device did not confirm its restart."));
+        QCOMPARE(retrieved.count(), 1);
+        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("dataLogging.txdb.zip"))).size() > 0);
+    }
+    if (fault.startsWith(QLatin1String("unplug")))
+        QVERIFY(device.waitForRemoval());
+}
+
+// Zipping may take long, but a device that never answers "#LOGZ#" must free the port.
+void TestDataLog::silentZipTimesOut()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString root = makeDeviceRoot(dir, randomBytes(3000, 36));
+    ConnectedDevice device;
+    QVERIFY(startDevice(device, { QStringLiteral("--root"), root, QStringLiteral("--fault"), QStringLiteral("silent:LOGZ") }));
+    SerialPortManager* manager = SerialPortManager::instance();
+    QSignalSpy ended(manager, &SerialPortManager::operationEnded);
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(manager->retrieveDataLogFile(dir.path()));
+    QVERIFY(device.emulator().waitForCommand(QStringLiteral("#LOGZ#"), 10000));
+    // Generous: two minutes for the device to zip.
+    QVERIFY(!ended.wait(100000));
+    QVERIFY(ended.wait(60000) || ended.count() == 1);
+    QVERIFY(timer.elapsed() >= 120000);
+    QCOMPARE(ended.count(), 1);
+    const auto result = ended.at(0).at(0).value<OperationResult>();
+    QCOMPARE(result.outcome, OperationResult::TimedOut);
+    QCOMPARE(result.message, rt("The connection timed out while retrieving data log from the device."));
+    QVERIFY(device.emulator().waitForCommand(QStringLiteral("#UNIX<reboot>#"), 5000));
 }
 
 QTEST_GUILESS_MAIN(TestDataLog)

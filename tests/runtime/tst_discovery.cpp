@@ -1,17 +1,24 @@
 // Discovery and identification against emulated devices, and the device clock.
 #include "connecteddevice.h"
+#include "devportlink.h"
 #include "englishtexts.h"
 #include "emulator.h"
+#include "portenumerator.h"
+#include "ptydevice.h"
 #include "serialdevicescanner.h"
 #include "serialportmanager.h"
 #include "virtualports.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 
 #include <ctime>
 
+using Orvane::Tavrix::Runtime::PortEnumerator;
 using Orvane::Tavrix::Runtime::SerialDeviceScanner;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
@@ -24,6 +31,41 @@ bool announced(const QSignalSpy& spy, const QString& port)
             return true;
     }
     return false;
+}
+
+// CPU time of the whole process (all threads), in milliseconds.
+qint64 processCpuMs()
+{
+    timespec ts {};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+// How many of this process's descriptors are open on the given device file.
+int openDescriptorsOn(const QString& path)
+{
+    int count = 0;
+    const QFileInfoList fds = QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo& fd : fds) {
+        if (fd.symLinkTarget() == path)
+            ++count;
+    }
+    return count;
+}
+
+// A device played by the test, plugged in while the manager runs, up to the point where
+// the scanner has asked for the hardware description.
+bool plugUntilRequest(PtyDevice& device)
+{
+    device.setAutoIdentify(false);
+    if (!device.open())
+        return false;
+    VirtualPorts::add(device.portPath());
+    if (!device.waitForReceived(" ", 10000))
+        return false;
+    device.clearReceived();
+    device.write("<BOOT_UP>");
+    return device.waitForReceived("#HWCF#", 10000);
 }
 
 void setTimeZone(const QByteArray& tz)
@@ -198,6 +240,223 @@ private slots:
         QCOMPARE(error.at(0).at(1).toBool(), true);
         QVERIFY(!m->isSerialPortOpen());
         QCOMPARE(m->currentOperation(), 0);
+    }
+
+    // Real devices live under /dev: the pseudo terminal itself and links there must be
+    // identified and served under the name they were given.
+    void devicePathsAreIdentified_data()
+    {
+        QTest::addColumn<int>("form");
+        QTest::newRow("pty path") << 0;
+        QTest::newRow("tty link under /dev") << 1;
+        QTest::newRow("by-id link under /dev") << 2;
+    }
+    void devicePathsAreIdentified()
+    {
+        QFETCH(int, form);
+        SerialPortManager* m = SerialPortManager::instance();
+        QSignalSpy connected(m, &SerialPortManager::deviceConnected);
+        DeviceEmulator emulator;
+        QVERIFY(emulator.start({ QStringLiteral("--serial"), QStringLiteral("DEVPATH%1").arg(form) }));
+        QVERIFY(emulator.ptyPath().startsWith(QStringLiteral("/dev/")));
+        QScopedPointer<DevPortLink> link;
+        QString port = emulator.ptyPath();
+        if (form != 0) {
+            link.reset(new DevPortLink(emulator.ptyPath(), form == 1 ? DevPortLink::TtyName : DevPortLink::ByIdName));
+            if (!link->isValid())
+                QSKIP("/dev is not writable here");
+            port = link->path();
+        }
+        VirtualPorts::add(port);
+        QTRY_VERIFY_WITH_TIMEOUT(announced(connected, port), 20000);
+        QCOMPARE(m->deviceInformation(port).value(QStringLiteral("serial")), QStringLiteral("DEVPATH%1").arg(form));
+        QCOMPARE(m->deviceInformation(port).value(QStringLiteral("port")), port);
+        QVERIFY(m->connectedPorts().contains(port));
+        if (form == 0) {
+            // QSerialPort's short name of the same port reaches the same record.
+            const QString shortName = port.mid(5);
+            QCOMPARE(m->deviceInformation(shortName), m->deviceInformation(port));
+        }
+
+        // The command port reaches the device through that name.
+        QVERIFY(m->setActivePort(port));
+        QCOMPARE(m->activePort(), port);
+        QVERIFY(m->openSerialPort());
+        m->remoteShowDeviceInformation();
+        QVERIFY(emulator.waitForCommand(QStringLiteral("SINF"), 10000));
+        m->closeSerialPort();
+
+        emulator.stop();
+        QTRY_VERIFY_WITH_TIMEOUT(!m->connectedPorts().contains(port), 10000);
+        VirtualPorts::remove(port);
+    }
+
+    // One device, many names: listing a link and its target finds one port, and each
+    // name resolves to the one discovery uses.
+    void oneRecordPerDevice()
+    {
+        DeviceEmulator emulator;
+        QVERIFY(emulator.start());
+        QCOMPARE(PortEnumerator::canonicalPortName(QStringLiteral("ttyACM0")), QStringLiteral("/dev/ttyACM0"));
+        QCOMPARE(PortEnumerator::canonicalPortName(QStringLiteral("/dev//pts/./7")), QStringLiteral("/dev/pts/7"));
+        QVERIFY(PortEnumerator::isSamePort(emulator.portPath(), emulator.ptyPath()));
+        QVERIFY(!PortEnumerator::isSamePort(emulator.portPath(), m_early.portPath()));
+        VirtualPorts::add(emulator.portPath());
+        VirtualPorts::add(emulator.ptyPath());
+        int listed = 0;
+        for (const auto& info : PortEnumerator::getPorts()) {
+            if (PortEnumerator::isSamePort(info.value(QStringLiteral("portName")).toString(), emulator.ptyPath()))
+                ++listed;
+        }
+        QCOMPARE(listed, 1);
+        QCOMPARE(PortEnumerator::resolvePortName(emulator.ptyPath()), emulator.portPath());
+        VirtualPorts::remove(emulator.ptyPath());
+        VirtualPorts::remove(emulator.portPath());
+    }
+
+    // Restricted discovery neither lists nor opens other ports.
+    void restrictedDiscoveryLeavesOtherPortsAlone()
+    {
+        SerialPortManager* m = SerialPortManager::instance();
+        QSignalSpy connected(m, &SerialPortManager::deviceConnected);
+        DeviceEmulator allowed;
+        DeviceEmulator other;
+        QVERIFY(allowed.start({ QStringLiteral("--serial"), QStringLiteral("ALLOWED") }));
+        QVERIFY(other.start({ QStringLiteral("--serial"), QStringLiteral("OTHER") }));
+        SerialPortManager::restrictDiscovery({ allowed.ptyPath() });
+        // Devices known before the restriction outside it are forgotten.
+        QTRY_VERIFY_WITH_TIMEOUT(!m->connectedPorts().contains(m_early.portPath()), 5000);
+        VirtualPorts::add(other.portPath());
+        VirtualPorts::add(allowed.portPath());
+        QTRY_VERIFY_WITH_TIMEOUT(announced(connected, allowed.portPath()), 20000);
+        QTest::qWait(1000);
+        QVERIFY(!m->connectedPorts().contains(other.portPath()));
+        QVERIFY(other.commands().isEmpty());
+        SerialPortManager::restrictDiscovery({});
+
+        // Lifted: the other device and the early one are found again.
+        QTRY_VERIFY_WITH_TIMEOUT(announced(connected, other.portPath()), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(announced(connected, m_early.portPath()), 20000);
+        other.stop();
+        allowed.stop();
+        QTRY_VERIFY_WITH_TIMEOUT(!m->connectedPorts().contains(other.portPath()), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m->connectedPorts().contains(allowed.portPath()), 10000);
+        VirtualPorts::remove(other.portPath());
+        VirtualPorts::remove(allowed.portPath());
+    }
+
+    // An identification that completes after the port was removed announces nothing.
+    void lateIdentificationIsNotAnnounced()
+    {
+        SerialPortManager* m = SerialPortManager::instance();
+        auto* enumerator = m->findChild<PortEnumerator*>();
+        QVERIFY(enumerator);
+        QSignalSpy connected(m, &SerialPortManager::deviceConnected);
+        PtyDevice device;
+        device.setSerial(QStringLiteral("LATEGONE"));
+        QVERIFY(plugUntilRequest(device));
+
+        // The scanner gets its answer while the manager's thread is held up; the port is
+        // taken away before the queued result is seen.
+        VirtualPorts::remove(device.portPath());
+        device.write(device.hardwareDescription().toLatin1());
+        QThread::msleep(1500);
+        enumerator->pollNow();
+        QVERIFY(!m->connectedPorts().contains(device.portPath()));
+        QTest::qWait(1000);
+        QVERIFY(!announced(connected, device.portPath()));
+        QVERIFY(m->deviceInformation(device.portPath()).isEmpty());
+        QVERIFY(!m->setActivePort(device.portPath()));
+        QTRY_COMPARE_WITH_TIMEOUT(SerialDeviceScanner::liveCount(), 0, 5000);
+    }
+
+    // The second after "<BOOT_UP>" is waited with a timer: no CPU spent, and a repeated
+    // announcement in that second does not send the request twice.
+    void bootSettleWaitsQuietlyAndAsksOnce()
+    {
+        SerialPortManager* m = SerialPortManager::instance();
+        QSignalSpy connected(m, &SerialPortManager::deviceConnected);
+        PtyDevice device;
+        device.setAutoIdentify(false);
+        QVERIFY(device.open());
+        VirtualPorts::add(device.portPath());
+        QVERIFY(device.waitForReceived(" ", 10000));
+        device.clearReceived();
+        const qint64 cpuBefore = processCpuMs();
+        device.write("<BOOT_UP>");
+        QTest::qWait(300);
+        device.write("<BOOT_UP>");
+        QVERIFY(device.waitForReceived("#HWCF#", 10000));
+        const qint64 cpuUsed = processCpuMs() - cpuBefore;
+        QTest::qWait(2000);
+        QCOMPARE(device.received().count("#HWCF#"), 1);
+        QVERIFY2(cpuUsed < 300, qPrintable(QStringLiteral("%1 ms of CPU while waiting").arg(cpuUsed)));
+        device.write(device.hardwareDescription().toLatin1());
+        QTRY_VERIFY_WITH_TIMEOUT(announced(connected, device.portPath()), 10000);
+        device.unplug();
+        QTRY_VERIFY_WITH_TIMEOUT(!m->connectedPorts().contains(device.portPath()), 10000);
+    }
+
+    // A scanner that gave up closes its port: it must not hold the device nor buffer
+    // everything the device sends until the port goes away.
+    void scannerThatGaveUpClosesItsPort()
+    {
+        SerialPortManager* m = SerialPortManager::instance();
+        PtyDevice device;
+        QVERIFY(plugUntilRequest(device));
+        // The test's own descriptor and the scanner's.
+        QCOMPARE(openDescriptorsOn(device.slavePath()), 2);
+        // No answer: the scanner gives up after its 5 s wait.
+        QTRY_COMPARE_WITH_TIMEOUT(openDescriptorsOn(device.slavePath()), 1, 20000);
+        QVERIFY(m->connectedPorts().contains(device.portPath()));
+        QVERIFY(m->deviceInformation(device.portPath()).isEmpty());
+        device.unplug();
+        QTRY_VERIFY_WITH_TIMEOUT(!m->connectedPorts().contains(device.portPath()), 10000);
+    }
+
+    // A reply that never ends is not buffered without bound: the scanner asks once more
+    // and then drops the port, while the device is still sending.
+    void endlessReplyIsBounded()
+    {
+        SerialPortManager* m = SerialPortManager::instance();
+        PtyDevice device;
+        QVERIFY(plugUntilRequest(device));
+        device.clearReceived();
+        device.write("#HWCF#");
+        const QByteArray piece = QByteArray("<JUNK:0123456789abcdef>").repeated(40);
+        int sent = 0;
+        while (m->connectedPorts().contains(device.portPath()) && sent < 4 * 1024 * 1024) {
+            device.write(piece);
+            sent += piece.size();
+            QTest::qWait(2);
+        }
+        QVERIFY2(!m->connectedPorts().contains(device.portPath()),
+                 qPrintable(QStringLiteral("still waiting after %1 bytes").arg(sent)));
+        QVERIFY(sent < 256 * 1024);
+        QCOMPARE(device.received().count("#HWCF#"), 1);
+        device.unplug();
+    }
+
+    // Blank text from the device is not collected.
+    void blankTextIsNotCollected()
+    {
+        SerialPortManager* m = SerialPortManager::instance();
+        PtyDevice device;
+        QVERIFY(device.open());
+        QVERIFY(device.connectToManager());
+        QVERIFY(m->openSerialPort());
+        const QByteArray blanks(4096, ' ');
+        const qint64 cpuBefore = processCpuMs();
+        for (int i = 0; i < 1024; ++i) {
+            device.write(blanks);
+            QTest::qWait(1);
+        }
+        QTest::qWait(200);
+        const qint64 cpuUsed = processCpuMs() - cpuBefore;
+        QVERIFY2(cpuUsed < 1000, qPrintable(QStringLiteral("%1 ms of CPU for 4 MiB of blanks").arg(cpuUsed)));
+        m->closeSerialPort();
+        device.unplug();
+        QTRY_VERIFY_WITH_TIMEOUT(!m->connectedPorts().contains(device.portPath()), 10000);
     }
 
     void localMinuteOffset_data()

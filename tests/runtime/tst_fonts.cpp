@@ -146,17 +146,18 @@ private slots:
         verifyIdle();
     }
 
-    void listingWithPortInUseReportsError()
+    // Refused while the port is held: no list, no error, nothing on the line.
+    void listingWithPortInUseIsRefused()
     {
         ConnectedDevice dev;
         QVERIFY(startDevice(dev, { "--serial", "FNT0003" }));
         QVERIFY(manager()->openSerialPort());
         const int mark = dev.emulator().commands().size();
-        QStringList fonts { "stale" };
-        bool isError = false;
-        QVERIFY(listFonts(&fonts, &isError));
-        QVERIFY(isError);
-        QVERIFY(fonts.isEmpty());
+        QSignalSpy notified(manager(), &SerialPortManager::notifyInstalledFonts);
+        QSignalSpy ended(manager(), &SerialPortManager::operationEnded);
+        QVERIFY(!manager()->getInstalledFonts());
+        QTest::qWait(300);
+        QCOMPARE(notified.size() + ended.size(), 0);
         QVERIFY(dev.emulator().commands().mid(mark).isEmpty());
         manager()->closeSerialPort();
         verifyIdle();
@@ -175,16 +176,18 @@ private slots:
         verifyIdle();
     }
 
-    void manageWithPortInUseReportsError()
+    void manageWithPortInUseIsRefused()
     {
         ConnectedDevice dev;
         QVERIFY(startDevice(dev, { "--serial", "FNT0013" }));
         QVERIFY(manager()->openSerialPort());
         const int mark = dev.emulator().commands().size();
-        const Outcome outcome = runManage({}, { "Any.ttf" });
-        QVERIFY(outcome.ended);
-        QCOMPARE(outcome.error, QStringLiteral("The serial port could not be opened."));
-        QVERIFY(!outcome.needReboot);
+        QSignalSpy failed(manager(), &SerialPortManager::progressError);
+        QSignalSpy finished(manager(), &SerialPortManager::progressFinished);
+        QSignalSpy ended(manager(), &SerialPortManager::operationEnded);
+        QVERIFY(!manager()->manageFonts({}, { "Any.ttf" }));
+        QTest::qWait(300);
+        QCOMPARE(failed.size() + finished.size() + ended.size(), 0);
         QVERIFY(dev.emulator().commands().mid(mark).isEmpty());
         manager()->closeSerialPort();
         verifyIdle();

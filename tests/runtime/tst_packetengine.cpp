@@ -1,11 +1,12 @@
 // The packet engine on the wire: exact packets against a device played by the test,
 // and interoperation with lrzsz, an XMODEM implementation nobody here wrote.
 #include "englishtexts.h"
+#include "eventwait.h"
 #include "ptydevice.h"
+#include "randomdata.h"
 #include "serialportmanager.h"
 
 #include <QCryptographicHash>
-#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -25,11 +26,23 @@ namespace {
 
 QByteArray pattern(int size, quint32 seed)
 {
-    QByteArray data(size, '\0');
-    QRandomGenerator generator(seed);
-    for (int i = 0; i < size; ++i)
-        data[i] = char(generator.bounded(256));
-    return data;
+    return randomBytes(size, seed);
+}
+
+// A packet as a device sends it: SOH for 128 payload bytes, STX for 1024, padded with SUB.
+QByteArray devicePacket(int block, const QByteArray& payload, int length = 1024)
+{
+    QByteArray padded = payload;
+    padded.append(QByteArray(length - payload.size(), '\x1A'));
+    QByteArray packet;
+    packet.append(length == 128 ? '\x01' : '\x02');
+    packet.append(char(block & 0xFF));
+    packet.append(char(255 - (block & 0xFF)));
+    packet.append(padded);
+    const quint16 crc = SerialPortManager::crc16(padded.constData(), length);
+    packet.append(char(crc >> 8));
+    packet.append(char(crc & 0xFF));
+    return packet;
 }
 
 // Runs a program with its standard input and output on a socket pair bridged to the pty,
@@ -72,7 +85,7 @@ bool waitForExit(pid_t pid, int timeoutMs)
         int status = 0;
         if (waitpid(pid, &status, WNOHANG) == pid)
             return true;
-        QTest::qWait(20);
+        waitEvents(20);
     }
     return false;
 }
@@ -87,7 +100,7 @@ private:
 
     QByteArray readPacket(PtyDevice& device)
     {
-        if (!QTest::qWaitFor([&] { return device.received().size() >= 1029; }, 5000))
+        if (!waitUntil([&] { return device.received().size() >= 1029; }, 5000))
             return QByteArray();
         const QByteArray packet = device.received().left(1029);
         device.clearReceived();
@@ -106,6 +119,34 @@ private:
         const quint16 crc = SerialPortManager::crc16(padded.constData(), 1024);
         QCOMPARE(quint8(packet.at(1027)), quint8(crc >> 8));
         QCOMPARE(quint8(packet.at(1028)), quint8(crc & 0xFF));
+    }
+
+    // Drives a data log retrieval up to the host's "C" after the device announced size bytes.
+    bool startLogRetrieval(PtyDevice& device, const QString& destination, int size)
+    {
+        SerialPortManager* m = manager();
+        if (!m->retrieveDataLogFile(destination) || !device.waitForReceived("#MODE<2>#"))
+            return false;
+        device.write("<MODE_ACK>");
+        if (!device.waitForReceived("#LOGZ#"))
+            return false;
+        device.write("<ZIPL:ACK>");
+        if (!device.waitForReceived("#GETF<"))
+            return false;
+        device.clearReceived();
+        device.write(QStringLiteral("<GETF:%1>").arg(size).toLatin1());
+        return device.waitForReceived("C");
+    }
+
+    // Starts an upgrade and answers its announcement; the test then plays the receiver.
+    bool startUpgrade(PtyDevice& device, const QByteArray& content, const QByteArray& acceptance)
+    {
+        manager()->upgradeDeviceSoftware(content);
+        if (!device.waitForReceived("#RTLD<"))
+            return false;
+        device.clearReceived();
+        device.write(acceptance);
+        return true;
     }
 
 private slots:
@@ -152,7 +193,7 @@ private slots:
         device.write("<RTLD:NOR>");
         QVERIFY(finished.wait(5000) || finished.count() == 1);
         QCOMPARE(finished.at(0).at(0).toBool(), true);
-        QCOMPARE(m->currentOperation(), int(SerialPortManager::UpgradeFinished));
+        QCOMPARE(m->currentOperation(), int(SerialPortManager::NoOperation));
         QVERIFY(!m->isSerialPortOpen());
     }
 
@@ -205,6 +246,191 @@ private slots:
         QCOMPARE(m->currentOperation(), 0);
     }
 
+    // The first packet follows the device's own request, however late it comes, and
+    // nothing is sent before it.
+    void sendStartsOnLateRequest()
+    {
+        PtyDevice device;
+        QVERIFY(device.open());
+        QVERIFY(device.connectToManager());
+        const QByteArray content = pattern(3000, 11);
+        QVERIFY(startUpgrade(device, content, "<RTLD:ACK>"));
+        waitEvents(2500);
+        QCOMPARE(device.received(), QByteArray());
+        device.write("C");
+        checkPacket(readPacket(device), 1, content.left(1024));
+    }
+
+    // Text the device writes after the acceptance is not its request, even where it holds a "C";
+    // a request in the same read as the acceptance and the text is taken at once.
+    void sendSkipsTextBeforeRequest_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("writes");
+        QTest::newRow("text in its own read") << QList<QByteArray>{ "<RTLD:ACK>", "Checking Card\r\nCRC on\r\n", "C" };
+        QTest::newRow("all in one read") << QList<QByteArray>{ "<RTLD:ACK>\r\nCopying... C" };
+        QTest::newRow("request glued to the acceptance") << QList<QByteArray>{ "<RTLD:ACK>C" };
+    }
+    void sendSkipsTextBeforeRequest()
+    {
+        QFETCH(QList<QByteArray>, writes);
+        PtyDevice device;
+        QVERIFY(device.open());
+        QVERIFY(device.connectToManager());
+        const QByteArray content = pattern(1500, 12);
+        QVERIFY(startUpgrade(device, content, writes.first()));
+        for (int i = 1; i < writes.size(); ++i) {
+            waitEvents(300);
+            QCOMPARE(device.received(), QByteArray());
+            device.write(writes.at(i));
+        }
+        checkPacket(readPacket(device), 1, content.left(1024));
+        device.write("\x06");
+        checkPacket(readPacket(device), 2, content.mid(1024));
+    }
+
+    // A device that never asks: the watchdog ends the send with the operation's own text.
+    void silentReceiverEndsWithTimeoutText()
+    {
+        PtyDevice device;
+        QVERIFY(device.open());
+        QVERIFY(device.connectToManager());
+        SerialPortManager* m = manager();
+        QSignalSpy error(m, &SerialPortManager::progressError);
+        QVERIFY(startUpgrade(device, pattern(2000, 13), "<RTLD:ACK>\r\nbusy\r\n"));
+        QVERIFY(waitUntil([&] { return error.count() > 0; }, 15000));
+        QCOMPARE(error.count(), 1);
+        QCOMPARE(error.at(0).at(0).toString(), SerialPortManager::timeoutText(SerialPortManager::SendSoftwarePackage));
+        QVERIFY(!device.received().contains('\x02'));
+        QVERIFY(device.waitForReceived("#UNIX<reboot>#"));
+        QCOMPARE(m->currentOperation(), 0);
+    }
+
+    // The size announced is the number of bytes read, not the size on disk (a pseudo file
+    // reports a page); a file that cannot be read whole announces nothing.
+    void announcesExactlyTheBytesRead()
+    {
+        const QString pseudo = QStringLiteral("/sys/devices/system/cpu/online");
+        QFile probe(pseudo);
+        if (!probe.open(QIODevice::ReadOnly))
+            QSKIP("no sysfs");
+        const QByteArray content = probe.readAll();
+        QVERIFY(QFileInfo(pseudo).size() != content.size());
+        PtyDevice device;
+        QVERIFY(device.open());
+        QVERIFY(device.connectToManager());
+        SerialPortManager* m = manager();
+        QVERIFY(m->openSerialPort());
+        m->remoteRestoreFile(pseudo, QStringLiteral("cal_list.txt"));
+        QVERIFY(device.waitForReceived(QStringLiteral("#LOAD<cal_list.txt>%1#").arg(content.size()).toLatin1()));
+        m->closeSerialPort();
+        m->resetAllStatus();
+
+        device.clearReceived();
+        QVERIFY(!m->setTransferFile(QStringLiteral("/proc/self/mem"), QStringLiteral("x")));
+        QVERIFY(m->openSerialPort());
+        m->remoteRestoreFile(QStringLiteral("/proc/self/mem"), QStringLiteral("cal_list.txt"));
+        waitEvents(300);
+        QVERIFY(!device.received().contains("#LOAD"));
+    }
+
+    // Reads do not follow packet bounds: a packet with a stray byte behind it is taken,
+    // the stray byte refused, and two packets in one read are both taken.
+    void receiveTakesPacketsOffTheFront_data()
+    {
+        QTest::addColumn<bool>("strayByte");
+        QTest::newRow("packet and one stray byte") << true;
+        QTest::newRow("two packets in one read") << false;
+    }
+    void receiveTakesPacketsOffTheFront()
+    {
+        QFETCH(bool, strayByte);
+        PtyDevice device;
+        QVERIFY(device.open());
+        QVERIFY(device.connectToManager());
+        SerialPortManager* m = manager();
+        QTemporaryDir out;
+        const QByteArray content = pattern(2100, 14);
+        QSignalSpy stored(m, &SerialPortManager::sentFile);
+        QSignalSpy error(m, &SerialPortManager::progressError);
+        QVERIFY(startLogRetrieval(device, out.path(), content.size()));
+        device.clearReceived();
+        const QByteArray first = devicePacket(1, content.left(1024));
+        const QByteArray second = devicePacket(2, content.mid(1024, 1024));
+        if (strayByte) {
+            device.write(first + "x");
+            QVERIFY(device.waitForReceived("\x06\x15"));
+            device.clearReceived();
+            device.write(second);
+            QVERIFY(device.waitForReceived("\x06"));
+        } else {
+            device.write(first + second);
+            QVERIFY(device.waitForReceived("\x06\x06"));
+        }
+        device.clearReceived();
+        device.write(devicePacket(3, content.mid(2048), 128));
+        QVERIFY(device.waitForReceived("\x06"));
+        device.write("\x04");
+        QVERIFY(waitUntil([&] { return stored.count() == 1 || error.count() > 0; }, 10000));
+        QCOMPARE(error.count(), 0);
+        QVERIFY(device.waitForReceived("#BOOT#"));
+        device.write("<BOOT:NOR>");
+        QFile file(out.filePath(QStringLiteral("dataLogging.txdb.zip")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), content);
+    }
+
+    // A sender that ends before the announced size: an error, and the file already stored
+    // locally stays as it was.
+    void shortReceiveKeepsTheOldFile()
+    {
+        PtyDevice device;
+        QVERIFY(device.open());
+        QVERIFY(device.connectToManager());
+        SerialPortManager* m = manager();
+        QTemporaryDir out;
+        const QString local = out.filePath(QStringLiteral("dataLogging.txdb.zip"));
+        {
+            QFile old(local);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("the good old copy");
+        }
+        const QByteArray content = pattern(5000, 15);
+        QSignalSpy stored(m, &SerialPortManager::sentFile);
+        QSignalSpy error(m, &SerialPortManager::progressError);
+        QVERIFY(startLogRetrieval(device, out.path(), content.size()));
+        device.clearReceived();
+        device.write(devicePacket(1, content.left(1024)));
+        QVERIFY(device.waitForReceived("\x06"));
+        device.write("\x04");
+        QVERIFY(waitUntil([&] { return stored.count() > 0 || error.count() > 0; }, 10000));
+        QCOMPARE(stored.count(), 0);
+        QCOMPARE(error.count(), 1);
+        QCOMPARE(error.at(0).at(0).toString(), QStringLiteral("The file received from the device is incomplete."));
+        QFile file(local);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("the good old copy"));
+        QCOMPARE(m->currentOperation(), 0);
+    }
+
+    // A bridged program that quits while the port still talks to it fails the test that
+    // waits for it; it does not take the test program down with SIGPIPE.
+    void bridgedProgramThatQuitsFailsCleanly()
+    {
+        PtyDevice device;
+        QVERIFY(device.open());
+        QVERIFY(device.connectToManager());
+        QTemporaryDir dir;
+        const pid_t pid = spawnOnPty(device, { QStringLiteral("true") }, dir.path());
+        QVERIFY(pid > 0);
+        QVERIFY(waitForExit(pid, 10000));
+        QSignalSpy error(manager(), &SerialPortManager::progressError);
+        manager()->upgradeDeviceSoftware(pattern(1000, 16));
+        waitEvents(500); // the announcement goes to the closed socket
+        device.endBridge();
+        device.write("<RTLD:ERR>");
+        QVERIFY(error.wait(5000));
+    }
+
     void sendsToLrzszReceiver()
     {
         if (QStandardPaths::findExecutable(QStringLiteral("rx")).isEmpty())
@@ -224,7 +450,7 @@ private slots:
         const QString out = dir.filePath(QStringLiteral("received.bin"));
         const pid_t pid = spawnOnPty(device, { QStringLiteral("rx"), QStringLiteral("-c"), QStringLiteral("-b"), QStringLiteral("-q"), QStringLiteral("received.bin") }, dir.path());
         QVERIFY(pid > 0);
-        QVERIFY(QTest::qWaitFor([&] {
+        QVERIFY(waitUntil([&] {
             for (const auto& args : std::as_const(status))
                 if (args.at(0).toInt() == 100)
                     return true;
@@ -275,7 +501,7 @@ private slots:
         const pid_t pid = spawnOnPty(device, { QStringLiteral("sx"), QStringLiteral("-k"), QStringLiteral("-b"), QStringLiteral("-q"), QStringLiteral("dataLogging.txdb.zip") }, dir.path());
         QVERIFY(pid > 0);
         device.write(QStringLiteral("<GETF:%1>").arg(content.size()).toLatin1());
-        QVERIFY(QTest::qWaitFor([&] { return stored.count() == 1; }, 60000));
+        QVERIFY(waitUntil([&] { return stored.count() == 1; }, 60000));
         // Our receiver does not answer the end of transmission; the sender gives up on its own.
         ::kill(pid, SIGTERM);
         QVERIFY(waitForExit(pid, 5000));

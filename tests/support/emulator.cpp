@@ -1,5 +1,7 @@
 #include "emulator.h"
 
+#include "eventwait.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -71,6 +73,7 @@ bool DeviceEmulator::start(const QStringList& args)
         return false;
     }
     m_portPath = QString::fromLocal8Bit(m_process->readLine()).trimmed();
+    m_ptyPath = QFileInfo(m_portPath).isSymLink() ? QFileInfo(m_portPath).symLinkTarget() : m_portPath;
     return !m_portPath.isEmpty();
 }
 
@@ -160,7 +163,7 @@ QStringList DeviceEmulator::replies() const
 bool DeviceEmulator::waitForCommand(const QString& prefix, int ms) const
 {
     const QString wanted = prefix.startsWith(QLatin1Char('#')) ? prefix : QLatin1Char('#') + prefix;
-    return QTest::qWaitFor([&] {
+    return waitUntil([&] {
         const QStringList texts = commands();
         for (const QString& text : texts) {
             if (text.startsWith(wanted))
@@ -172,7 +175,7 @@ bool DeviceEmulator::waitForCommand(const QString& prefix, int ms) const
 
 bool DeviceEmulator::waitForEvent(const QString& type, int ms) const
 {
-    return QTest::qWaitFor([&] { return !events(type).isEmpty(); }, ms);
+    return waitUntil([&] { return !events(type).isEmpty(); }, ms);
 }
 
 void DeviceEmulator::unplug()

@@ -38,6 +38,8 @@ public:
 
     // The serial port path: a symbolic link that disappears on unplug.
     QString portPath() const { return m_portPath; }
+    // The pseudo terminal itself ("/dev/pts/N"), where a real device's port would live.
+    QString ptyPath() const { return m_ptyPath; }
     QString rootPath() const { return m_rootPath; }
     QString transcriptPath() const { return m_transcriptPath; }
     // Local path of a file on the device, e.g. "qml/project/main.qml".
@@ -65,6 +67,7 @@ private:
     QProcess* m_process = nullptr;
     QString m_rootPath;
     QString m_portPath;
+    QString m_ptyPath;
     QString m_linkPath;
     QString m_transcriptPath;
 };

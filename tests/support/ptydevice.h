@@ -21,6 +21,8 @@ public:
 
     bool open();
     QString portPath() const { return m_linkPath; }
+    // The pseudo terminal itself ("/dev/pts/N").
+    QString slavePath() const { return m_slavePath; }
     int masterFd() const { return m_master; }
 
     // Registers the port for discovery and waits until the manager identified it.
@@ -54,6 +56,7 @@ private:
 
     QTemporaryDir m_dir;
     QString m_linkPath;
+    QString m_slavePath;
     int m_master = -1;
     int m_slave = -1;
     QSocketNotifier* m_notifier = nullptr;

@@ -2,6 +2,8 @@
 #define TESTUTIL_H
 
 #include "connecteddevice.h"
+#include "eventwait.h"
+#include "randomdata.h"
 #include "localizationhelper.h"
 #include "serialportmanager.h"
 
@@ -53,15 +55,6 @@ inline QByteArray readFile(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-inline QByteArray randomBytes(int size, quint32 seed)
-{
-    QRandomGenerator generator(seed);
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char(generator.bounded(256));
-    return bytes;
 }
 
 // Everything the manager wrote after the identification handshake.
