@@ -1,21 +1,31 @@
-// Throughput of the packet engine against the emulated device over a pty, unthrottled and
-// at 115200 baud, compared with lrzsz (sx -k -> rx -c) over the same kind of pty.
+// bench_transfer: throughput of the packet engine over pseudo terminals, in one run, as ratios.
 //
-//   build/bin/bench_transfer [--size BYTES] [--throttled-size BYTES]
+//   host <-> dovrel-device-emulator against lrzsz (sx -k -> rx -c) over a bare pty, unthrottled;
+//   lrzsz <-> dovrel-device-emulator, which shows whether the emulated device holds packets back;
+//   at 115200 baud (the emulator's --throttle 11520), the share of the line's byte rate from the
+//   device's acceptance to the last acknowledgement, host and lrzsz alike.
+//
+// Rates count file bytes. Machines here are shared, so compare the ratios within one run.
 #include "connecteddevice.h"
+#include "emulator.h"
+#include "eventwait.h"
+#include "randomdata.h"
 #include "serialportmanager.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QElapsedTimer>
-#include <QRandomGenerator>
+#include <QJsonObject>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTest>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -27,96 +37,109 @@ using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace {
 
-constexpr double LineBytesPerSecond = 11520.0;
-
-QByteArray randomBytes(int size)
-{
-    QByteArray data(size, '\0');
-    QRandomGenerator generator(42);
-    for (int i = 0; i < size; ++i)
-        data[i] = char(generator.bounded(256));
-    return data;
-}
+constexpr int LineBytesPerSecond = 11520; // 115200 baud, 10 bits a byte
 
 struct Result
 {
     bool ok = false;
-    double bytesPerSecond = 0;
+    double seconds = 0;
+    qint64 bytes = 0;
+    double rate() const { return ok && seconds > 0 ? bytes / seconds : 0; }
 };
 
-// Host -> device: a software package, timed from the first acknowledged packet to the last.
-Result measureSend(int size, int throttle)
+QString md5(const QByteArray& data)
 {
-    Result result;
-    ConnectedDevice device;
+    return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Md5).toHex());
+}
+
+QStringList emulatorArgs(int throttle)
+{
+    // The device asks at once, as lrzsz's receiver does.
     QStringList args { QStringLiteral("--c-delay"), QStringLiteral("0") };
     if (throttle > 0)
         args << QStringLiteral("--throttle") << QString::number(throttle);
-    if (!device.start(args))
-        return result;
+    return args;
+}
+
+bool portFree(SerialPortManager* m)
+{
+    return waitUntil([m] {
+        if (!m->openSerialPort())
+            return false;
+        m->closeSerialPort();
+        return true;
+    }, 10000);
+}
+
+// Host -> device, a software package: from "<RTLD:ACK>" to the last acknowledgement.
+Result hostSend(int size, int throttle)
+{
+    Result result;
+    ConnectedDevice device;
     SerialPortManager* m = SerialPortManager::instance();
-    const QByteArray content = randomBytes(size);
+    if (!device.start(emulatorArgs(throttle)) || !portFree(m))
+        return result;
+    const QByteArray content = randomBytes(size, 42);
     QElapsedTimer clock;
-    qint64 first = -1;
+    qint64 accepted = -1;
     qint64 last = -1;
     QObject context;
-    QObject::connect(m, &SerialPortManager::progressUpdated, &context, [&](int) {
-        if (first < 0)
-            first = clock.elapsed();
-    });
     QObject::connect(m, &SerialPortManager::upgradeDeviceStatusChange, &context, [&](int status) {
-        if (status == 100)
-            last = clock.elapsed();
+        if (status == 102)
+            accepted = clock.nsecsElapsed();
+        else if (status == 100)
+            last = clock.nsecsElapsed();
     });
     QSignalSpy finished(m, &SerialPortManager::progressFinished);
     QSignalSpy error(m, &SerialPortManager::progressError);
     clock.start();
     m->upgradeDeviceSoftware(content);
-    const int limitMs = int(size / (throttle > 0 ? throttle : 200000.0) * 3000) + 30000;
-    QTest::qWaitFor([&] { return finished.count() + error.count() > 0; }, limitMs);
-    if (finished.count() == 1 && first >= 0 && last > first) {
+    const int limitMs = int(qint64(size) * 3000 / (throttle > 0 ? throttle : 100000)) + 30000;
+    waitUntil([&] { return finished.count() + error.count() > 0; }, limitMs);
+    const QList<QJsonObject> stored = device.emulator().events(QStringLiteral("file-received"));
+    if (finished.count() == 1 && accepted >= 0 && last > accepted && stored.size() == 1
+        && stored.first().value(QStringLiteral("md5")).toString() == md5(content)) {
         result.ok = true;
-        result.bytesPerSecond = (size - 1024) * 1000.0 / double(last - first);
+        result.bytes = size;
+        result.seconds = (last - accepted) / 1e9;
     }
     return result;
 }
 
-// Device -> host: the zipped data log, timed from the first stored block to the end.
-Result measureReceive(int size, int throttle)
+// Device -> host, the zipped data log: from the size reply "<GETF:N>" to the end of transmission.
+Result hostReceive(int size, int throttle)
 {
     Result result;
     ConnectedDevice device;
-    QStringList args;
-    if (throttle > 0)
-        args << QStringLiteral("--throttle") << QString::number(throttle);
-    if (!device.start(args))
-        return result;
-    device.emulator().putFile(QStringLiteral("qml/dataLogging.txdb"), randomBytes(size));
     SerialPortManager* m = SerialPortManager::instance();
+    if (!device.start(emulatorArgs(throttle)) || !portFree(m))
+        return result;
+    device.emulator().putFile(QStringLiteral("qml/dataLogging.txdb"), randomBytes(size, 43));
     QTemporaryDir out;
     QElapsedTimer clock;
-    qint64 first = -1;
+    qint64 announced = -1;
     qint64 last = -1;
-    int received = 0;
     QObject context;
-    QObject::connect(m, &SerialPortManager::transferedFileSize, &context, [&](int bytes) {
-        if (first < 0)
-            first = clock.elapsed();
-        received = bytes;
+    QObject::connect(m, &SerialPortManager::retrieveDataLogStatusChange, &context, [&](int status) {
+        if (status == 504)
+            announced = clock.nsecsElapsed();
+        else if (status == 505)
+            last = clock.nsecsElapsed();
     });
-    QObject::connect(m, &SerialPortManager::sentFile, &context, [&] { last = clock.elapsed(); });
     QSignalSpy done(m, &SerialPortManager::retrievedDataLogFile);
     QSignalSpy error(m, &SerialPortManager::progressError);
     clock.start();
     m->retrieveDataLogFile(out.path());
-    const int limitMs = int(size / (throttle > 0 ? throttle : 200000.0) * 3000) + 30000;
-    QTest::qWaitFor([&] { return done.count() + error.count() > 0; }, limitMs);
-    const qint64 zipSize = QFileInfo(out.filePath(QStringLiteral("dataLogging.txdb.zip"))).size();
-    if (done.count() == 1 && first >= 0 && last > first) {
+    const int limitMs = int(qint64(size) * 3000 / (throttle > 0 ? throttle : 100000)) + 30000;
+    waitUntil([&] { return done.count() + error.count() > 0; }, limitMs);
+    QFile got(out.filePath(QStringLiteral("dataLogging.txdb.zip")));
+    const QByteArray zipped = device.emulator().readFile(QStringLiteral("qml/dataLogging.txdb.zip"));
+    if (done.count() == 1 && announced >= 0 && last > announced && got.open(QIODevice::ReadOnly)
+        && got.readAll() == zipped) {
         result.ok = true;
-        result.bytesPerSecond = (zipSize - 1024) * 1000.0 / double(last - first);
+        result.bytes = zipped.size();
+        result.seconds = (last - announced) / 1e9;
     }
-    Q_UNUSED(received)
     return result;
 }
 
@@ -142,57 +165,164 @@ pid_t spawnOn(int fd, const QList<QByteArray>& arguments, const QString& workDir
     return pid;
 }
 
-// lrzsz on both ends of one pty: sx -k on the master, rx -c on the slave.
-Result measureLrzsz(int size)
+bool waitForExit(pid_t pid, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        waitEvents(2);
+    }
+    ::kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    return false;
+}
+
+bool writeLocal(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+QByteArray readLocal(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void makeRaw(int fd)
+{
+    termios tio {};
+    tcgetattr(fd, &tio);
+    cfmakeraw(&tio);
+    tcsetattr(fd, TCSANOW, &tio);
+}
+
+// lrzsz on both ends of one bare pty: sx -k on the master, rx -c on the slave.
+Result lrzszPair(int size)
 {
     Result result;
-    if (QStandardPaths::findExecutable(QStringLiteral("sx")).isEmpty())
-        return result;
     QTemporaryDir dir;
-    QFile source(dir.filePath(QStringLiteral("source.bin")));
-    if (!source.open(QIODevice::WriteOnly))
+    if (!writeLocal(dir.filePath(QStringLiteral("source.bin")), randomBytes(size, 42)))
         return result;
-    source.write(randomBytes(size));
-    source.close();
     const int master = posix_openpt(O_RDWR | O_NOCTTY);
-    grantpt(master);
-    unlockpt(master);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+        return result;
     const int slave = ::open(ptsname(master), O_RDWR | O_NOCTTY);
-    termios tio {};
-    tcgetattr(slave, &tio);
-    cfmakeraw(&tio);
-    tcsetattr(slave, TCSANOW, &tio);
+    makeRaw(slave);
     QElapsedTimer clock;
     clock.start();
     const pid_t receiver = spawnOn(slave, { "rx", "-c", "-b", "-q", "received.bin" }, dir.path());
     const pid_t sender = spawnOn(master, { "sx", "-k", "-b", "-q", "source.bin" }, dir.path());
-    int status = 0;
-    waitpid(receiver, &status, 0);
-    const qint64 elapsed = clock.elapsed();
-    ::kill(sender, SIGTERM);
-    waitpid(sender, &status, 0);
+    const bool received = receiver > 0 && waitForExit(receiver, 120000);
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    if (sender > 0)
+        waitForExit(sender, 5000);
     ::close(master);
     ::close(slave);
-    if (QFileInfo(dir.filePath(QStringLiteral("received.bin"))).size() >= size && elapsed > 0) {
+    const QByteArray got = readLocal(dir.filePath(QStringLiteral("received.bin")));
+    if (received && got.left(size) == randomBytes(size, 42)) {
         result.ok = true;
-        result.bytesPerSecond = size * 1000.0 / double(elapsed);
+        result.bytes = size;
+        result.seconds = seconds;
     }
     return result;
 }
 
-void report(const char* what, const Result& r, const Result& reference, bool throttled)
+// Writes a command on the device's port and reads until the expected reply (or its error form).
+bool command(int fd, const QByteArray& text, const QByteArray& reply, QByteArray* answer = nullptr)
+{
+    if (::write(fd, text.constData(), size_t(text.size())) != text.size())
+        return false;
+    QByteArray got;
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 10000) {
+        pollfd p { fd, POLLIN, 0 };
+        if (::poll(&p, 1, 100) <= 0)
+            continue;
+        char buffer[256];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0)
+            got.append(buffer, int(n));
+        const int at = got.indexOf(reply);
+        if (at >= 0 && got.indexOf('>', at) >= 0) {
+            if (answer)
+                *answer = got;
+            return true;
+        }
+    }
+    return false;
+}
+
+// lrzsz against the emulated device: sx -k into it after "#LOAD", rx -c from it after "#GETF".
+// Timed from the device's acceptance to the end of the lrzsz program.
+Result lrzszWithEmulator(int size, int throttle, bool send)
+{
+    Result result;
+    DeviceEmulator emulator;
+    if (!emulator.start(emulatorArgs(throttle)))
+        return result;
+    QTemporaryDir dir;
+    const QByteArray content = randomBytes(size, 44);
+    const int fd = ::open(QFile::encodeName(emulator.portPath()).constData(), O_RDWR | O_NOCTTY);
+    if (fd < 0)
+        return result;
+    makeRaw(fd);
+    QElapsedTimer clock;
+    bool ok = false;
+    if (send) {
+        if (!writeLocal(dir.filePath(QStringLiteral("bench.bin")), content)
+            || !command(fd, QStringLiteral("#LOAD<bench.bin>%1#").arg(size).toLatin1(), "<LOAD:")) {
+            ::close(fd);
+            return result;
+        }
+        clock.start();
+        const pid_t pid = spawnOn(fd, { "sx", "-k", "-b", "-q", "bench.bin" }, dir.path());
+        ok = pid > 0 && waitForExit(pid, size * 3000LL / (throttle > 0 ? throttle : 100000) + 30000);
+        result.seconds = clock.nsecsElapsed() / 1e9;
+        ok = ok && emulator.waitForEvent(QStringLiteral("file-received"), 5000)
+          && emulator.events(QStringLiteral("file-received")).first().value(QStringLiteral("md5")).toString() == md5(content);
+    } else {
+        emulator.putFile(QStringLiteral("qml/bench.bin"), content);
+        if (!command(fd, "#GETF<qml/bench.bin>#", "<GETF:")) {
+            ::close(fd);
+            return result;
+        }
+        clock.start();
+        const pid_t pid = spawnOn(fd, { "rx", "-c", "-b", "-q", "received.bin" }, dir.path());
+        ok = pid > 0 && waitForExit(pid, size * 3000LL / (throttle > 0 ? throttle : 100000) + 30000);
+        result.seconds = clock.nsecsElapsed() / 1e9;
+        ok = ok && readLocal(dir.filePath(QStringLiteral("received.bin"))).left(size) == content;
+    }
+    ::close(fd);
+    emulator.stop();
+    result.ok = ok;
+    result.bytes = size;
+    return result;
+}
+
+void printRate(const char* what, const Result& r, const Result& reference)
 {
     if (!r.ok) {
-        std::printf("%-34s failed\n", what);
+        std::printf("  %-42s failed\n", what);
         return;
     }
-    std::printf("%-34s %10.0f bytes/s", what, r.bytesPerSecond);
-    if (throttled)
-        std::printf("   %5.1f%% of the 115200-baud line", 100.0 * r.bytesPerSecond / LineBytesPerSecond);
-    else if (reference.ok)
-        std::printf("   %5.2fx lrzsz", r.bytesPerSecond / reference.bytesPerSecond);
+    std::printf("  %-42s %9.0f KB/s", what, r.rate() / 1000.0);
+    if (reference.ok)
+        std::printf("   %5.2fx lrzsz", r.rate() / reference.rate());
     std::printf("\n");
-    std::fflush(stdout);
+}
+
+void printShare(const char* what, const Result& r)
+{
+    if (!r.ok) {
+        std::printf("  %-42s failed\n", what);
+        return;
+    }
+    std::printf("  %-42s %9.0f B/s    %5.1f%% of the line\n", what, r.rate(), 100.0 * r.rate() / LineBytesPerSecond);
 }
 
 } // namespace
@@ -200,19 +330,52 @@ void report(const char* what, const Result& r, const Result& reference, bool thr
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
     QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Packet transfer throughput between the host library, dovrel-device-emulator and lrzsz over pseudo terminals.\n"
+        "Unthrottled rates are compared with sx -k -> rx -c in the same run; at 115200 baud the share of the\n"
+        "line's byte rate is given from the device's acceptance to the last acknowledgement."));
     parser.addHelpOption();
-    parser.addOption({ QStringLiteral("size"), QStringLiteral("Bytes per unthrottled transfer."), QStringLiteral("BYTES"), QStringLiteral("3000000") });
-    parser.addOption({ QStringLiteral("throttled-size"), QStringLiteral("Bytes per throttled transfer."), QStringLiteral("BYTES"), QStringLiteral("262144") });
+    parser.addOption({ QStringLiteral("size"), QStringLiteral("Bytes per unthrottled transfer (default 3000000)."), QStringLiteral("BYTES"), QStringLiteral("3000000") });
+    parser.addOption({ QStringLiteral("throttled-size"), QStringLiteral("Bytes per transfer at 115200 baud (default 307200)."), QStringLiteral("BYTES"), QStringLiteral("307200") });
+    parser.addOption({ QStringLiteral("unthrottled-only"), QStringLiteral("Skip the runs at 115200 baud.") });
     parser.process(app);
     const int size = parser.value(QStringLiteral("size")).toInt();
     const int throttledSize = parser.value(QStringLiteral("throttled-size")).toInt();
+    if (size < 1024 || throttledSize < 1024) {
+        std::fprintf(stderr, "sizes must be at least 1024 bytes\n");
+        return 2;
+    }
+    if (!SerialPortManager::instance()) {
+        std::fprintf(stderr, "no serial port manager\n");
+        return 1;
+    }
+    const bool haveLrzsz = !QStandardPaths::findExecutable(QStringLiteral("sx")).isEmpty()
+                        && !QStandardPaths::findExecutable(QStringLiteral("rx")).isEmpty();
+    if (!haveLrzsz)
+        std::printf("lrzsz (sx, rx) is not installed: no reference figures\n");
 
-    const Result lrzsz = measureLrzsz(size);
-    report("lrzsz sx -k -> rx -c (pty)", lrzsz, Result(), false);
-    report("send, unthrottled", measureSend(size, 0), lrzsz, false);
-    report("receive, unthrottled", measureReceive(size, 0), lrzsz, false);
-    report("send, 115200 baud", measureSend(throttledSize, int(LineBytesPerSecond)), Result(), true);
-    report("receive, 115200 baud", measureReceive(throttledSize, int(LineBytesPerSecond)), Result(), true);
-    return 0;
+    std::printf("Unthrottled, %d bytes\n", size);
+    const Result reference = haveLrzsz ? lrzszPair(size) : Result();
+    printRate("lrzsz sx -k -> rx -c (bare pty)", reference, Result());
+    const Result send = hostSend(size, 0);
+    printRate("host -> emulator", send, reference);
+    const Result receive = hostReceive(size, 0);
+    printRate("emulator -> host", receive, reference);
+    if (haveLrzsz) {
+        printRate("sx -k -> emulator", lrzszWithEmulator(size, 0, true), reference);
+        printRate("emulator -> rx -c", lrzszWithEmulator(size, 0, false), reference);
+    }
+    if (!parser.isSet(QStringLiteral("unthrottled-only"))) {
+        std::printf("At 115200 baud (%d bytes/s each way), %d bytes, acceptance to last acknowledgement\n",
+                    LineBytesPerSecond, throttledSize);
+        printShare("host -> emulator", hostSend(throttledSize, LineBytesPerSecond));
+        printShare("emulator -> host", hostReceive(throttledSize, LineBytesPerSecond));
+        if (haveLrzsz) {
+            printShare("sx -k -> emulator", lrzszWithEmulator(throttledSize, LineBytesPerSecond, true));
+            printShare("emulator -> rx -c", lrzszWithEmulator(throttledSize, LineBytesPerSecond, false));
+        }
+    }
+    return send.ok && receive.ok ? 0 : 1;
 }

@@ -1,9 +1,11 @@
 // Drives the real dovrelctl program against the emulated device.
+#include "devportlink.h"
 #include "emulator.h"
 #include "filehelper.h"
 #include "ziphelper.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QJsonArray>
@@ -288,6 +290,89 @@ private slots:
         QVERIFY2(isFailure(run, 4), qPrintable(describe(run)));
         QVERIFY(run.json.value("error").toString().contains("incomplete"));
         QVERIFY(timer.elapsed() < 40000);
+    }
+
+    // Real devices live under /dev: the pseudo terminal itself, a link there, and the
+    // pseudo terminal listed for discovery all reach the device.
+    void devicePaths()
+    {
+        DeviceEmulator device;
+        QVERIFY(device.start({ "--serial", "SNDEV1" }));
+        QVERIFY(device.ptyPath().startsWith("/dev/"));
+
+        const Run byPty = dovrelctl({ "--port", device.ptyPath(), "--json", "--quiet", "list" });
+        QVERIFY2(byPty.exitCode == 0, qPrintable(describe(byPty)));
+        QCOMPARE(byPty.json.value("devices").toArray().at(0).toObject().value("serial").toString(), QStringLiteral("SNDEV1"));
+        QCOMPARE(byPty.json.value("devices").toArray().at(0).toObject().value("port").toString(), device.ptyPath());
+
+        const Run listed = dovrelctl({ "--json", "--quiet", "info" }, { { "DOVREL_VIRTUAL_PORTS", device.ptyPath() } });
+        QVERIFY2(listed.exitCode == 0, qPrintable(describe(listed)));
+        QCOMPARE(listed.json.value("device").toObject().value("serial").toString(), QStringLiteral("SNDEV1"));
+
+        // A command, not only the identification, goes through the /dev path.
+        QCOMPARE(dovrelctl({ "--port", device.ptyPath(), "--json", "--quiet", "identify" }).exitCode, 0);
+        QVERIFY(device.waitForCommand("SINF", 5000));
+
+        for (DevPortLink::Style style : { DevPortLink::TtyName, DevPortLink::ByIdName }) {
+            DevPortLink link(device.ptyPath(), style);
+            if (!link.isValid())
+                QSKIP("/dev is not writable here");
+            const Run byLink = dovrelctl({ "--port", link.path(), "--json", "--quiet", "list" });
+            QVERIFY2(byLink.exitCode == 0, qPrintable(describe(byLink)));
+            QCOMPARE(byLink.json.value("devices").toArray().at(0).toObject().value("serial").toString(), QStringLiteral("SNDEV1"));
+            QCOMPARE(byLink.json.value("devices").toArray().at(0).toObject().value("port").toString(), link.path());
+        }
+    }
+
+    // Two devices on a bench, both discoverable, served by two processes at once: each
+    // process opens only its own device's port.
+    void twoDevicesInParallel()
+    {
+        DeviceEmulator first;
+        DeviceEmulator second;
+        // The first answers the file system sync late, so its upload is surely still
+        // running while the second device is used below.
+        QVERIFY(first.start({ "--populate", "--serial", "BENCH-A", "--fault", "delay:SYNC:4000" }));
+        QVERIFY(second.start({ "--populate", "--serial", "BENCH-B" }));
+        const QMap<QString, QString> env { { "DOVREL_VIRTUAL_PORTS", first.ptyPath() + QDir::listSeparator() + second.ptyPath() } };
+        const QString package = projectPackage("QMX 70-A", "1.0.0.0");
+        QVERIFY(!package.isEmpty());
+
+        auto start = [&env](QProcess& process, const QStringList& args) {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
+            for (auto it = env.constBegin(); it != env.constEnd(); ++it)
+                environment.insert(it.key(), it.value());
+            process.setProcessEnvironment(environment);
+            process.start(programPath(), args);
+        };
+
+        // Both uploads started at the same moment.
+        QProcess uploadA;
+        QProcess uploadB;
+        start(uploadA, { "--port", first.portPath(), "--json", "--quiet", "upload", package, "--yes" });
+        start(uploadB, { "--port", second.portPath(), "--json", "--quiet", "upload", package, "--yes" });
+        QVERIFY(uploadA.waitForFinished(90000));
+        QVERIFY(uploadB.waitForFinished(90000));
+        QVERIFY2(uploadA.exitCode() == 0, uploadA.readAllStandardOutput().constData());
+        QVERIFY2(uploadB.exitCode() == 0, uploadB.readAllStandardOutput().constData());
+        QVERIFY(first.readFile("qml/project/main.qml").contains("Dovrel sample"));
+        QVERIFY(second.readFile("qml/project/main.qml").contains("Dovrel sample"));
+
+        // A command on the second device while the first one uploads sends nothing to the first.
+        const qsizetype syncsBefore = first.commands().count(QStringLiteral("#SYNC#"));
+        QProcess uploadAgain;
+        start(uploadAgain, { "--port", first.portPath(), "--json", "--quiet", "upload", package, "--yes" });
+        QVERIFY(QTest::qWaitFor([&] { return first.commands().count(QStringLiteral("#SYNC#")) > syncsBefore; }, 60000));
+        const qsizetype before = first.commands().size();
+        const Run identify = dovrelctl({ "--port", second.portPath(), "--json", "--quiet", "identify" }, env);
+        QVERIFY2(identify.exitCode == 0, qPrintable(describe(identify)));
+        QVERIFY(second.waitForCommand("SINF", 5000));
+        // Still within the first device's late answer.
+        QVERIFY(uploadAgain.state() != QProcess::NotRunning);
+        QCOMPARE(first.commands().mid(before), QStringList());
+        QVERIFY(uploadAgain.waitForFinished(90000));
+        QCOMPARE(uploadAgain.exitCode(), 0);
     }
 
     void identifyRebootAndClock()

@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
@@ -268,6 +269,7 @@ private slots:
             port = link->path();
         }
         VirtualPorts::add(port);
+        auto forget = qScopeGuard([port] { VirtualPorts::remove(port); });
         QTRY_VERIFY_WITH_TIMEOUT(announced(connected, port), 20000);
         QCOMPARE(m->deviceInformation(port).value(QStringLiteral("serial")), QStringLiteral("DEVPATH%1").arg(form));
         QCOMPARE(m->deviceInformation(port).value(QStringLiteral("port")), port);
@@ -288,7 +290,6 @@ private slots:
 
         emulator.stop();
         QTRY_VERIFY_WITH_TIMEOUT(!m->connectedPorts().contains(port), 10000);
-        VirtualPorts::remove(port);
     }
 
     // One device, many names: listing a link and its target finds one port, and each
@@ -303,6 +304,10 @@ private slots:
         QVERIFY(!PortEnumerator::isSamePort(emulator.portPath(), m_early.portPath()));
         VirtualPorts::add(emulator.portPath());
         VirtualPorts::add(emulator.ptyPath());
+        auto forget = qScopeGuard([&emulator] {
+            VirtualPorts::remove(emulator.ptyPath());
+            VirtualPorts::remove(emulator.portPath());
+        });
         int listed = 0;
         for (const auto& info : PortEnumerator::getPorts()) {
             if (PortEnumerator::isSamePort(info.value(QStringLiteral("portName")).toString(), emulator.ptyPath()))
@@ -310,8 +315,6 @@ private slots:
         }
         QCOMPARE(listed, 1);
         QCOMPARE(PortEnumerator::resolvePortName(emulator.ptyPath()), emulator.portPath());
-        VirtualPorts::remove(emulator.ptyPath());
-        VirtualPorts::remove(emulator.portPath());
     }
 
     // Restricted discovery neither lists nor opens other ports.
@@ -324,14 +327,20 @@ private slots:
         QVERIFY(allowed.start({ QStringLiteral("--serial"), QStringLiteral("ALLOWED") }));
         QVERIFY(other.start({ QStringLiteral("--serial"), QStringLiteral("OTHER") }));
         SerialPortManager::restrictDiscovery({ allowed.ptyPath() });
+        auto lift = qScopeGuard([] { SerialPortManager::restrictDiscovery({}); });
         // Devices known before the restriction outside it are forgotten.
         QTRY_VERIFY_WITH_TIMEOUT(!m->connectedPorts().contains(m_early.portPath()), 5000);
         VirtualPorts::add(other.portPath());
         VirtualPorts::add(allowed.portPath());
+        auto forget = qScopeGuard([&] {
+            VirtualPorts::remove(other.portPath());
+            VirtualPorts::remove(allowed.portPath());
+        });
         QTRY_VERIFY_WITH_TIMEOUT(announced(connected, allowed.portPath()), 20000);
         QTest::qWait(1000);
         QVERIFY(!m->connectedPorts().contains(other.portPath()));
         QVERIFY(other.commands().isEmpty());
+        lift.dismiss();
         SerialPortManager::restrictDiscovery({});
 
         // Lifted: the other device and the early one are found again.
@@ -341,8 +350,6 @@ private slots:
         allowed.stop();
         QTRY_VERIFY_WITH_TIMEOUT(!m->connectedPorts().contains(other.portPath()), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!m->connectedPorts().contains(allowed.portPath()), 10000);
-        VirtualPorts::remove(other.portPath());
-        VirtualPorts::remove(allowed.portPath());
     }
 
     // An identification that completes after the port was removed announces nothing.
@@ -390,7 +397,8 @@ private slots:
         const qint64 cpuUsed = processCpuMs() - cpuBefore;
         QTest::qWait(2000);
         QCOMPARE(device.received().count("#HWCF#"), 1);
-        QVERIFY2(cpuUsed < 300, qPrintable(QStringLiteral("%1 ms of CPU while waiting").arg(cpuUsed)));
+        // A busy wait burns most of that second; a timer next to nothing.
+        QVERIFY2(cpuUsed < 200, qPrintable(QStringLiteral("%1 ms of CPU while waiting").arg(cpuUsed)));
         device.write(device.hardwareDescription().toLatin1());
         QTRY_VERIFY_WITH_TIMEOUT(announced(connected, device.portPath()), 10000);
         device.unplug();
@@ -453,7 +461,8 @@ private slots:
         }
         QTest::qWait(200);
         const qint64 cpuUsed = processCpuMs() - cpuBefore;
-        QVERIFY2(cpuUsed < 1000, qPrintable(QStringLiteral("%1 ms of CPU for 4 MiB of blanks").arg(cpuUsed)));
+        // Rescanning collected blanks on every read costs seconds; reading them, a little.
+        QVERIFY2(cpuUsed < 800, qPrintable(QStringLiteral("%1 ms of CPU for 4 MiB of blanks").arg(cpuUsed)));
         m->closeSerialPort();
         device.unplug();
         QTRY_VERIFY_WITH_TIMEOUT(!m->connectedPorts().contains(device.portPath()), 10000);

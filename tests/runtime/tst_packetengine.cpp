@@ -1,5 +1,6 @@
 // The packet engine on the wire: exact packets against a device played by the test,
 // and interoperation with lrzsz, an XMODEM implementation nobody here wrote.
+#include "connecteddevice.h"
 #include "englishtexts.h"
 #include "eventwait.h"
 #include "ptydevice.h"
@@ -7,6 +8,7 @@
 #include "serialportmanager.h"
 
 #include <QCryptographicHash>
+#include <QJsonObject>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -429,6 +431,49 @@ private slots:
         device.endBridge();
         device.write("<RTLD:ERR>");
         QVERIFY(error.wait(5000));
+    }
+
+    // More than 255 blocks each way between the host and the emulated device: block numbers
+    // wrap from 255 to 0, and a block the device sends twice (its ACK "lost") is stored once.
+    void wrapsBlockNumbersWithTheEmulator()
+    {
+        ConnectedDevice device;
+        QVERIFY(device.start({ QStringLiteral("--c-delay"), QStringLiteral("0"), QStringLiteral("--fault"),
+                               QStringLiteral("resend:3"), QStringLiteral("--fault"), QStringLiteral("resend:258") }));
+        SerialPortManager* m = manager();
+        QVERIFY(waitUntil([&] {
+            if (!m->openSerialPort())
+                return false;
+            m->closeSerialPort();
+            return true;
+        }, 10000));
+
+        const QByteArray package = pattern(300 * 1024 + 77, 17);
+        QSignalSpy finished(m, &SerialPortManager::progressFinished);
+        QSignalSpy error(m, &SerialPortManager::progressError);
+        m->upgradeDeviceSoftware(package);
+        QVERIFY(waitUntil([&] { return finished.count() + error.count() > 0; }, 120000));
+        QCOMPARE(error.count(), 0);
+        const QList<QJsonObject> received = device.emulator().events(QStringLiteral("file-received"));
+        QCOMPARE(received.size(), 1);
+        QCOMPARE(received.first().value(QStringLiteral("md5")).toString(),
+                 QString::fromLatin1(QCryptographicHash::hash(package, QCryptographicHash::Md5).toHex()));
+        QVERIFY(waitUntil([&] { return !m->isSerialPortOpen() && m->openSerialPort(); }, 10000));
+        m->closeSerialPort();
+
+        QVERIFY(device.emulator().putFile(QStringLiteral("qml/dataLogging.txdb"), pattern(290 * 1024 + 5, 18)));
+        QTemporaryDir out;
+        QSignalSpy done(m, &SerialPortManager::retrievedDataLogFile);
+        QVERIFY(m->retrieveDataLogFile(out.path()));
+        QVERIFY(waitUntil([&] { return done.count() + error.count() > 0; }, 120000));
+        QCOMPARE(error.count(), 0);
+        QCOMPARE(device.emulator().events(QStringLiteral("duplicate-block")).size(), 0);
+        QCOMPARE(device.emulator().events(QStringLiteral("fault")).size(), 2);
+        const QByteArray zipped = device.emulator().readFile(QStringLiteral("qml/dataLogging.txdb.zip"));
+        QVERIFY(zipped.size() > 256 * 1024);
+        QFile file(out.filePath(QStringLiteral("dataLogging.txdb.zip")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), zipped);
     }
 
     void sendsToLrzszReceiver()

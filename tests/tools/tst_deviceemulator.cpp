@@ -3,6 +3,8 @@
 // the transcript that other tests rely on.
 
 #include "emulator.h"
+#include "eventwait.h"
+#include "randomdata.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -10,7 +12,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QSerialPort>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -59,11 +60,7 @@ QByteArray packet(int block, const QByteArray& payload, bool breakCrc = false)
 
 QByteArray randomBytes(int size)
 {
-    QByteArray data(size, Qt::Uninitialized);
-    QRandomGenerator generator(uint(size) * 7919u + 17u);
-    for (char& c : data)
-        c = char(generator.bounded(256));
-    return data;
+    return ::randomBytes(size, uint(size) * 7919u + 17u);
 }
 
 QString md5(const QByteArray& data)
@@ -402,7 +399,7 @@ void TestDeviceEmulator::serialPortClient()
         QCOMPARE(port.write(command), qint64(command.size()));
         const QByteArray end = command == "#HWCF#" ? "<HWCFEND>" : "<MODE_ACK>";
         QByteArray answer;
-        QVERIFY(QTest::qWaitFor([&] {
+        QVERIFY(waitUntil([&] {
             answer += port.readAll();
             return answer.endsWith(end);
         }, 10000));
@@ -880,8 +877,8 @@ void TestDeviceEmulator::rebootReplug()
     Line line;
     QVERIFY(line.open(port));
     QCOMPARE(ask(line, "#BOOT#", ">"), QByteArray("<BOOT:NOR>"));
-    QVERIFY(QTest::qWaitFor([&] { return !QFileInfo(port).isSymLink(); }, 10000));
-    QVERIFY(QTest::qWaitFor([&] { return QFileInfo(port).isSymLink(); }, 10000));
+    QVERIFY(waitUntil([&] { return !QFileInfo(port).isSymLink(); }, 10000));
+    QVERIFY(waitUntil([&] { return QFileInfo(port).isSymLink(); }, 10000));
     line.close();
     QVERIFY(line.open(port));
     QCOMPARE(ask(line, " ", ">"), QByteArray("<BOOT_UP>"));
