@@ -398,16 +398,18 @@ private slots:
         }
         const QByteArray content = pattern(5000, 15);
         QSignalSpy stored(m, &SerialPortManager::sentFile);
-        QSignalSpy error(m, &SerialPortManager::progressError);
+        QSignalSpy ended(m, &SerialPortManager::operationEnded);
         QVERIFY(startLogRetrieval(device, out.path(), content.size()));
         device.clearReceived();
         device.write(devicePacket(1, content.left(1024)));
         QVERIFY(device.waitForReceived("\x06"));
         device.write("\x04");
-        QVERIFY(waitUntil([&] { return stored.count() > 0 || error.count() > 0; }, 10000));
+        QVERIFY(waitUntil([&] { return ended.count() > 0; }, 10000));
         QCOMPARE(stored.count(), 0);
-        QCOMPARE(error.count(), 1);
-        QCOMPARE(error.at(0).at(0).toString(), QStringLiteral("The file received from the device is incomplete."));
+        QCOMPARE(ended.count(), 1);
+        const auto result = ended.at(0).at(0).value<Orvane::Tavrix::Runtime::OperationResult>();
+        QCOMPARE(result.outcome, Orvane::Tavrix::Runtime::OperationResult::Failed);
+        QCOMPARE(result.message, QStringLiteral("The file received from the device is incomplete."));
         QFile file(local);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("the good old copy"));
