@@ -63,7 +63,6 @@ public:
     bool running = false;
     bool ended = false;
     bool endScheduled = false;
-    bool haveResult = false;
     OperationResult result;
 };
 
@@ -168,9 +167,7 @@ void DeviceUploadDialog::connectManager()
 {
     SerialPortManager* manager = SerialPortManager::instance();
     d->connections << connect(manager, &SerialPortManager::progressUpdated, this, &DeviceUploadDialog::onFileTransferred)
-                   << connect(manager, &SerialPortManager::progressError, this, &DeviceUploadDialog::onProgressError)
                    << connect(manager, &SerialPortManager::progressMessage, d->statusLabel, &QLabel::setText)
-                   << connect(manager, &SerialPortManager::progressFinished, this, &DeviceUploadDialog::onProgressFinished)
                    << connect(manager, &SerialPortManager::currentFileChanged, this, &DeviceUploadDialog::onCurrentFileChanged)
                    << connect(manager, &SerialPortManager::projectConfigurationStarted, this,
                               &DeviceUploadDialog::onProjectConfigurationStarted)
@@ -200,24 +197,15 @@ void DeviceUploadDialog::onUpload()
     refused.outcome = OperationResult::Failed;
     if (d->files.isEmpty()) {
         refused.message = gui("The runtime project holds no files to upload.");
-        endWith(refused, true);
+        endWith(refused);
         return;
     }
 
-    SerialPortManager* manager = SerialPortManager::instance();
-    // Another operation holds the port: the manager would ignore the start.
-    if (manager->isBusy() || manager->isSerialPortOpen()) {
-        refused.message = gui("The device is busy with another operation.");
-        endWith(refused, true);
-        return;
-    }
     connectManager();
-    manager->uploadProject(d->files, d->configuration, int(d->totalSize));
-    // A start that the manager refused (busy, or the port does not open) leaves
-    // nothing running and nothing that would ever end the dialog.
-    if (!d->haveResult && !manager->isSerialPortOpen()) {
-        refused.message = gui("Failed to connect to device.");
-        endWith(refused, true);
+    // Refused when another operation holds the port; the manager then emits nothing.
+    if (!SerialPortManager::instance()->uploadProject(d->files, d->configuration, int(d->totalSize))) {
+        refused.message = gui("The device is busy with another operation.");
+        endWith(refused);
     }
 }
 
@@ -250,42 +238,17 @@ void DeviceUploadDialog::onProjectConfigurationFinished()
         emit brightnessChanged(brightness);
 }
 
-void DeviceUploadDialog::onProgressError(const QString& error, bool needReboot)
-{
-    OperationResult result;
-    result.kind = OperationResult::ProjectUpload;
-    result.outcome = needReboot ? OperationResult::TimedOut : OperationResult::Failed;
-    result.message = error;
-    result.deviceRestarts = needReboot;
-    endWith(result, false);
-}
-
-void DeviceUploadDialog::onProgressFinished(bool needReboot)
-{
-    OperationResult result;
-    result.kind = OperationResult::ProjectUpload;
-    result.deviceRestarts = needReboot;
-    endWith(result, false);
-}
-
 void DeviceUploadDialog::onOperationEnded(const OperationResult& result)
 {
     if (result.kind == OperationResult::ProjectUpload)
-        endWith(result, true);
+        endWith(result);
 }
 
-void DeviceUploadDialog::endWith(const OperationResult& result, bool authoritative)
+void DeviceUploadDialog::endWith(const OperationResult& result)
 {
-    if (d->ended)
+    if (d->ended || d->endScheduled)
         return;
-    // The library's own end signal is the authority; the sequence's signals only
-    // stand in for it until it arrives.
-    if (!d->haveResult || authoritative) {
-        d->result = result;
-        d->haveResult = true;
-    }
-    if (d->endScheduled)
-        return;
+    d->result = result;
     d->endScheduled = true;
     QMetaObject::invokeMethod(this, [this]() {
         if (d->ended)

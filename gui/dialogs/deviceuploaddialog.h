@@ -54,11 +54,9 @@ protected:
 
 private slots:
     void onOperationEnded(const Orvane::Tavrix::Runtime::OperationResult& result);
-    void onProgressError(const QString& error, bool needReboot);
-    void onProgressFinished(bool needReboot);
 
 private:
-    void endWith(const Orvane::Tavrix::Runtime::OperationResult& result, bool authoritative);
+    void endWith(const Orvane::Tavrix::Runtime::OperationResult& result);
     void connectManager();
     void disconnectManager();
     void showMessage(const QString& text);

@@ -54,7 +54,6 @@ public:
     bool started = false;
     bool ended = false;
     bool endScheduled = false;
-    bool haveResult = false;
     OperationResult result;
 };
 
@@ -158,10 +157,7 @@ void UpgradeDeviceSofwareDialog::connectManager()
 {
     SerialPortManager* manager = SerialPortManager::instance();
     d->connections << connect(manager, &SerialPortManager::progressUpdated, this, &UpgradeDeviceSofwareDialog::onDataTransferred)
-                   << connect(manager, &SerialPortManager::progressError, this, &UpgradeDeviceSofwareDialog::onProgressError)
                    << connect(manager, &SerialPortManager::progressMessage, d->statusLabel, &QLabel::setText)
-                   << connect(manager, &SerialPortManager::progressFinished, this,
-                              &UpgradeDeviceSofwareDialog::onProgressFinished)
                    << connect(manager, &SerialPortManager::operationEnded, this,
                               &UpgradeDeviceSofwareDialog::onOperationEnded);
 }
@@ -189,23 +185,15 @@ void UpgradeDeviceSofwareDialog::onUpgrade()
     refused.outcome = OperationResult::Failed;
     if (d->packageContent.isEmpty()) {
         refused.message = gui("The device software package is empty.");
-        endWith(refused, true);
+        endWith(refused);
         return;
     }
 
-    SerialPortManager* manager = SerialPortManager::instance();
-    // Another operation holds the port: the manager would ignore the start.
-    if (manager->isBusy() || manager->isSerialPortOpen()) {
-        refused.message = gui("The device is busy with another operation.");
-        endWith(refused, true);
-        return;
-    }
     connectManager();
-    manager->upgradeDeviceSoftware(d->packageContent);
-    // A start that the manager refused leaves nothing that would end the dialog.
-    if (!d->haveResult && !manager->isSerialPortOpen()) {
-        refused.message = gui("Failed to connect to device.");
-        endWith(refused, true);
+    // Refused when another operation holds the port; the manager then emits nothing.
+    if (!SerialPortManager::instance()->upgradeDeviceSoftware(d->packageContent)) {
+        refused.message = gui("The device is busy with another operation.");
+        endWith(refused);
     }
 }
 
@@ -215,42 +203,17 @@ void UpgradeDeviceSofwareDialog::onDataTransferred(int size)
     d->progressBar->setValue(d->transferred);
 }
 
-void UpgradeDeviceSofwareDialog::onProgressError(const QString& error, bool needReboot)
-{
-    OperationResult result;
-    result.kind = OperationResult::SoftwareUpgrade;
-    result.outcome = needReboot ? OperationResult::TimedOut : OperationResult::Failed;
-    result.message = error;
-    result.deviceRestarts = needReboot;
-    endWith(result, false);
-}
-
-void UpgradeDeviceSofwareDialog::onProgressFinished(bool needReboot)
-{
-    OperationResult result;
-    result.kind = OperationResult::SoftwareUpgrade;
-    result.deviceRestarts = needReboot;
-    endWith(result, false);
-}
-
 void UpgradeDeviceSofwareDialog::onOperationEnded(const OperationResult& result)
 {
     if (result.kind == OperationResult::SoftwareUpgrade)
-        endWith(result, true);
+        endWith(result);
 }
 
-void UpgradeDeviceSofwareDialog::endWith(const OperationResult& result, bool authoritative)
+void UpgradeDeviceSofwareDialog::endWith(const OperationResult& result)
 {
-    if (d->ended)
+    if (d->ended || d->endScheduled)
         return;
-    // The library's own end signal is the authority; the sequence's signals only
-    // stand in for it until it arrives.
-    if (!d->haveResult || authoritative) {
-        d->result = result;
-        d->haveResult = true;
-    }
-    if (d->endScheduled)
-        return;
+    d->result = result;
     d->endScheduled = true;
     // Shown after the manager has finished its own signals, never inside them.
     QMetaObject::invokeMethod(this, [this]() {

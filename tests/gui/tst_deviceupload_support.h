@@ -35,7 +35,6 @@ public:
         port = QFileInfo(emulator.portPath()).symLinkTarget();
         if (!port.startsWith(QLatin1String("/dev/")))
             return false;
-        port = emulator.portPath(); // TEMPORARY until /dev paths are identified
         VirtualPorts::add(port);
         // Identified once the manager holds its information; then it can be made active.
         return QTest::qWaitFor([&]() { return !manager->deviceInformation(port).isEmpty() && manager->setActivePort(port); },
