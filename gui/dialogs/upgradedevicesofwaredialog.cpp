@@ -135,6 +135,8 @@ QString UpgradeDeviceSofwareDialog::releaseDateFormat(const QString& longDateFor
     format.replace(QStringLiteral("  "), QStringLiteral(" "));
     while (format.startsWith(QLatin1Char(',')) || format.startsWith(QLatin1Char('.')))
         format.remove(0, 1);
+    // A weekday at the end leaves its separator and blank behind.
+    format = TextHelper::removeTrailingSpaces(format);
     while (format.endsWith(QLatin1Char(',')) || format.endsWith(QLatin1Char('.'))) {
         format.chop(1);
         format = TextHelper::removeTrailingSpaces(format);
