@@ -1,0 +1,241 @@
+#include "mainwindow.h"
+
+#include "aboutdialog.h"
+#include "deviceinformation.h"
+#include "deviceitemwidget.h"
+#include "devicelistholder.h"
+#include "fontscenter.h"
+#include "fontsdialog.h"
+#include "instancelock.h"
+#include "localizationhelper.h"
+#include "messagebox.h"
+#include "norraapplication.h"
+#include "serialportmanager.h"
+#include "texthelper.h"
+
+
+#include <QAction>
+#include <QApplication>
+#include <QDateTime>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFontDatabase>
+#include <QHostAddress>
+#include <QLabel>
+#include <QListWidgetItem>
+#include <QMenuBar>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTcpServer>
+#include <QVBoxLayout>
+
+#include <cstdlib>
+
+using Orvane::Tavrix::Common::LocalizationHelper;
+using Orvane::Tavrix::Common::TextHelper;
+using Orvane::Tavrix::Runtime::DeviceInformation;
+using Orvane::Tavrix::Runtime::SerialPortManager;
+
+namespace Orvane {
+namespace Tavrix {
+namespace Designer {
+
+namespace {
+
+QString gui(const char* key)
+{
+    return LocalizationHelper::guiString(QString::fromUtf8(key));
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent)
+{
+    // The application hands over the lock it took at start, still held; a window
+    // made without one (as in the tests) takes it itself.
+    if (auto* application = qobject_cast<NorraApplication*>(qApp))
+        m_lockFile = application->takeInstanceLock();
+    if (!m_lockFile) {
+        m_lockFile = new InstanceLock(NorraApplication::lockFilePath());
+        if (m_lockFile->tryAcquire() != InstanceLock::Acquired) {
+            NorraApplication::showStartupError(gui("Error"), gui("Failed to acquire file lock."));
+            std::exit(-1);
+        }
+    }
+
+    m_server = new QTcpServer(this);
+    QRandomGenerator random(quint32(QDateTime::currentMSecsSinceEpoch() % 1000));
+    while (!m_server->listen(QHostAddress(QStringLiteral("127.0.0.1")), quint16(10000 + random.bounded(30001)))) {
+    }
+    if (!m_lockFile->write(QByteArray::number(m_server->serverPort()))) {
+        NorraApplication::showStartupError(gui("Error"), gui("Failed to acquire file lock."));
+        std::exit(-1);
+    }
+}
+
+MainWindow::~MainWindow()
+{
+    delete m_aboutDialog;
+    m_aboutDialog = nullptr;
+    if (m_lockFile) {
+        m_lockFile->release();
+        delete m_lockFile;
+        m_lockFile = nullptr;
+    }
+    if (m_server && m_server->isListening()) {
+        m_server->disconnect();
+        m_server->close();
+    }
+    const QList<DeviceItemWidget*> rows = m_deviceWidgets.values();
+    m_deviceWidgets.clear();
+    qDeleteAll(rows);
+}
+
+quint16 MainWindow::serverPort() const
+{
+    return m_server ? m_server->serverPort() : 0;
+}
+
+void MainWindow::setUpWindow()
+{
+    setWindowTitle(QCoreApplication::applicationName());
+    setWindowModified(false);
+    setMinimumSize(600, 400);
+    setObjectName(QStringLiteral("general"));
+
+    SerialPortManager* manager = SerialPortManager::instance();
+    connect(manager, &SerialPortManager::deviceConnected, this, &MainWindow::onDeviceConnected);
+    connect(manager, &SerialPortManager::deviceDisconnected, this, &MainWindow::onDeviceDisconnected);
+
+    m_aboutDialog = new AboutDialog(this);
+
+    QMenu* settingMenu = menuBar()->addMenu(gui("&Setting"));
+    m_fontAction = settingMenu->addAction(gui("Font Settings"));
+    connect(m_fontAction, &QAction::triggered, this, &MainWindow::onFontAction);
+    // The help menu's title is the same in every language.
+    QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
+    QAction* about = helpMenu->addAction(gui("&About"));
+    const QString aboutTip = gui("About %1").arg(QCoreApplication::applicationName());
+    about->setStatusTip(aboutTip);
+    about->setToolTip(aboutTip);
+    connect(about, &QAction::triggered, this, &MainWindow::showAboutDialog);
+
+    m_centralWidget = new QWidget(this);
+    m_layout = new QVBoxLayout(m_centralWidget);
+    m_layout->setContentsMargins(0, 0, 0, 0);
+    m_layout->setSpacing(0);
+    m_heading = new QLabel(gui("Connected devices"), m_centralWidget);
+    m_heading->setObjectName(QStringLiteral("listHeading"));
+    m_heading->setAlignment(Qt::AlignCenter);
+    m_layout->addWidget(m_heading);
+    m_deviceList = new DeviceListHolder(m_centralWidget);
+    m_layout->addWidget(m_deviceList, 1);
+    setCentralWidget(m_centralWidget);
+    connect(m_deviceList, &QListWidget::currentItemChanged, this, &MainWindow::setCurrentItem);
+
+    // Devices identified before the window listened still get their rows.
+    for (const QString& port : manager->connectedPorts()) {
+        const QMap<QString, QString> info = manager->deviceInformation(port);
+        if (!info.isEmpty())
+            onDeviceConnected(info);
+    }
+}
+
+void MainWindow::onDeviceConnected(const QMap<QString, QString>& deviceInfo)
+{
+    const QString serial = DeviceInformation(deviceInfo).serial();
+    if (m_deviceWidgets.contains(serial))
+        return;
+    auto* item = new QListWidgetItem(m_deviceList);
+    auto* widget = new DeviceItemWidget(m_deviceList);
+    connect(widget, &DeviceItemWidget::selected, this, &MainWindow::onWidgetSelected);
+    item->setSizeHint(widget->sizeHint());
+    m_deviceList->setItemWidget(item, widget);
+    m_deviceWidgets.insert(serial, widget);
+    m_deviceItems.insert(serial, item);
+    widget->setDeviceInfo(deviceInfo);
+}
+
+void MainWindow::onDeviceDisconnected(const QMap<QString, QString>& deviceInfo)
+{
+    const QString serial = DeviceInformation(deviceInfo).serial();
+    if (DeviceItemWidget* widget = m_deviceWidgets.take(serial))
+        widget->deleteLater();
+    if (QListWidgetItem* item = m_deviceItems.take(serial))
+        delete item;
+}
+
+void MainWindow::setCurrentItem(QListWidgetItem* current, QListWidgetItem* previous)
+{
+    Q_UNUSED(previous);
+    if (!current)
+        return;
+    makeCurrent(qobject_cast<DeviceItemWidget*>(m_deviceList->itemWidget(current)));
+}
+
+void MainWindow::onWidgetSelected()
+{
+    makeCurrent(qobject_cast<DeviceItemWidget*>(sender()));
+}
+
+void MainWindow::makeCurrent(DeviceItemWidget* widget)
+{
+    if (!widget || widget == m_currentWidget)
+        return;
+    m_currentWidget = widget;
+    SerialPortManager::instance()->setActivePort(DeviceInformation(widget->getDeviceInfo()).port());
+    // The highlighted row follows the active device, whichever way it became active.
+    QListWidgetItem* item = m_deviceItems.value(widget->serialNumber());
+    if (item && m_deviceList->currentItem() != item) {
+        const QSignalBlocker blocker(m_deviceList);
+        m_deviceList->setCurrentItem(item);
+    }
+}
+
+void MainWindow::showAboutDialog()
+{
+    if (m_aboutDialog && m_aboutDialog->isHidden())
+        m_aboutDialog->show();
+}
+
+void MainWindow::onFontAction()
+{
+    auto* dialog = new FontsDialog(this);
+    m_fontsDialog = dialog;
+    const bool accepted = dialog->exec() == QDialog::Accepted;
+    const QStringList toRemove = dialog->fontsToRemove();
+    delete dialog;
+    if (!accepted || toRemove.isEmpty())
+        return;
+    const QString title = gui("Restart %1").arg(QCoreApplication::applicationName());
+    if (MessageBox::question(this, title,
+                             gui("You must restart the application to take effect.\n\n"
+                                 "Would you like to restart the application now?"),
+                             false)
+        != 0)
+        return;
+    // The font centre unloads every application font and deletes only files in the user font folder.
+    const QStringList kept = FontsCenter::removeFontFiles(toRemove);
+    for (const QString& path : toRemove) {
+        if (kept.contains(path))
+            qDebug().noquote() << QStringLiteral("Failed to remove %1").arg(TextHelper::toSystemPath(path));
+        else
+            qDebug() << "removed" << path;
+    }
+    // The new process starts once this one has let go of the instance lock,
+    // otherwise it would only hand over to this one and end.
+    if (auto* application = qobject_cast<NorraApplication*>(qApp)) {
+        application->setRestartRequested(true);
+        close();
+        return;
+    }
+    close();
+    QProcess::startDetached(QCoreApplication::applicationFilePath(), QCoreApplication::arguments().mid(1),
+                            QDir::currentPath());
+}
+
+} // namespace Designer
+} // namespace Tavrix
+} // namespace Orvane

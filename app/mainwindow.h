@@ -1,0 +1,72 @@
+#ifndef MAINWINDOW_H
+#define MAINWINDOW_H
+
+#include "deviceitemwidget.h"
+
+#include <QMainWindow>
+#include <QMap>
+#include <QPointer>
+#include <QString>
+
+class QAction;
+class QLabel;
+class QListWidgetItem;
+class QTcpServer;
+class QVBoxLayout;
+
+namespace Orvane {
+namespace Tavrix {
+namespace Designer {
+
+class AboutDialog;
+class DeviceListHolder;
+class InstanceLock;
+
+// The program's window: one row per identified device, kept in step with the
+// serial port manager. While it exists it holds the single-instance lock with
+// the port of its local server in it.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    void setUpWindow();
+
+    DeviceListHolder* deviceList() const { return m_deviceList; }
+    DeviceItemWidget* rowForSerial(const QString& serial) const { return m_deviceWidgets.value(serial); }
+    DeviceItemWidget* currentRow() const { return m_currentWidget; }
+    quint16 serverPort() const;
+    QLabel* heading() const { return m_heading; }
+
+public slots:
+    void onDeviceConnected(const QMap<QString, QString>& deviceInfo);
+    void onDeviceDisconnected(const QMap<QString, QString>& deviceInfo);
+    void setCurrentItem(QListWidgetItem* current, QListWidgetItem* previous);
+    void onWidgetSelected();
+    void showAboutDialog();
+    void onFontAction();
+
+private:
+    void makeCurrent(DeviceItemWidget* widget);
+
+    QWidget* m_centralWidget = nullptr;
+    QVBoxLayout* m_layout = nullptr;
+    QLabel* m_heading = nullptr;
+    InstanceLock* m_lockFile = nullptr;
+    QTcpServer* m_server = nullptr;
+    QDialog* m_aboutDialog = nullptr;
+    QPointer<DeviceItemWidget> m_currentWidget;
+    QAction* m_fontAction = nullptr;
+    DeviceListHolder* m_deviceList = nullptr;
+    QPointer<QDialog> m_fontsDialog;
+    QMap<QString, DeviceItemWidget*> m_deviceWidgets;
+    QMap<QString, QListWidgetItem*> m_deviceItems;
+};
+
+} // namespace Designer
+} // namespace Tavrix
+} // namespace Orvane
+
+#endif // MAINWINDOW_H

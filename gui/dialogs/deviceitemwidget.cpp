@@ -1,0 +1,433 @@
+#include "deviceitemwidget.h"
+
+#include "deviceinformation.h"
+#include "filehelper.h"
+#include "hardwareinfodialog.h"
+#include "localizationhelper.h"
+#include "messagebox.h"
+#include "serialportmanager.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDebug>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QSettings>
+#include <QToolButton>
+#include <QUuid>
+
+using Orvane::Tavrix::Common::FileHelper;
+using Orvane::Tavrix::Common::LocalizationHelper;
+using Orvane::Tavrix::Runtime::DeviceInformation;
+using Orvane::Tavrix::Runtime::SerialPortManager;
+
+namespace Orvane {
+namespace Tavrix {
+namespace Designer {
+
+namespace {
+
+QString gui(const char* key)
+{
+    return LocalizationHelper::guiString(QString::fromUtf8(key));
+}
+
+const char* const InformationTable =
+    "<html><table><tr><td>%1</td><td>&nbsp;</td><td>%2</td></tr>"
+    "<tr><td>%3</td><td>&nbsp;</td><td>%4</td></tr></table></html>";
+
+// Package extensions a row takes by drag and drop: runtime projects and device software.
+const char* const ProjectExtension = ".txdevproj";
+const char* const SoftwareExtension = ".txsw";
+
+QSettings userSettings()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kavendi"), QStringLiteral("Lumatra"));
+}
+
+void centreOnScreen(QWidget* dialog)
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect frame = dialog->frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    dialog->move(frame.topLeft());
+}
+
+} // namespace
+
+DeviceItemWidget::DeviceItemWidget(QWidget* parent)
+    : QWidget(parent)
+{
+    setupWidgets();
+}
+
+DeviceItemWidget::~DeviceItemWidget() = default;
+
+void DeviceItemWidget::setupWidgets()
+{
+    auto* mainLayout = new QHBoxLayout(this);
+
+    auto* grid = new QGridLayout;
+    grid->setContentsMargins(0, 0, 0, 0);
+    m_captionLabel = new QLabel(gui("Device :"), this);
+    m_captionLabel->setStyleSheet(QStringLiteral(" QLabel { font: bold 13px}"));
+    m_captionLabel->setFixedWidth(55);
+    m_nameLabel = new QLabel(this);
+    m_nameLabel->setObjectName(QStringLiteral("deviceNameLabel"));
+    grid->addWidget(m_captionLabel, 0, 0);
+    grid->addWidget(m_nameLabel, 0, 1);
+    mainLayout->addLayout(grid);
+
+    mainLayout->addSpacing(10);
+    m_infoLabel = new QLabel(this);
+    m_infoLabel->setObjectName(QStringLiteral("deviceInfoLabel"));
+    m_infoLabel->installEventFilter(this);
+    mainLayout->addWidget(m_infoLabel, 1);
+    refreshInformation();
+
+    m_hardwareInfoDialog = new HardwareInfoDialog(this);
+    centreOnScreen(m_hardwareInfoDialog);
+
+    struct Entry {
+        QString text;
+        void (DeviceItemWidget::*handler)();
+    };
+    // "&Upload project" is shown as is in every language.
+    const Entry entries[ActionCount] = {
+        { gui("&Identify Device"), &DeviceItemWidget::onIdentifyDevice },
+        { gui("&Hardware Information"), nullptr },
+        { gui("Device Configuration"), &DeviceItemWidget::onConfigDevice },
+        { gui("Manage Device Fonts"), &DeviceItemWidget::onManageFonts },
+        { gui("Upgrade &Device Software"), &DeviceItemWidget::onUpgradeDeviceSoftware },
+        { gui("&Reboot Device"), &DeviceItemWidget::onRebootDevice },
+        { gui("Retrieve Device &Logged Data"), &DeviceItemWidget::onRetrieveDeviceLog },
+        { QStringLiteral("&Upload project"), &DeviceItemWidget::onProjectUpload },
+        { gui("&Sync Real Time Clock"), &DeviceItemWidget::onSyncTime },
+    };
+    m_menu = new QMenu(this);
+    for (const Entry& entry : entries) {
+        auto* action = new QAction(entry.text, this);
+        if (entry.handler)
+            connect(action, &QAction::triggered, this, entry.handler);
+        else
+            connect(action, &QAction::triggered, m_hardwareInfoDialog, &QDialog::exec);
+        m_actions << action;
+        m_menu->addAction(action);
+    }
+
+    m_menuButton = new QToolButton(this);
+    m_menuButton->setObjectName(QStringLiteral("deviceFunctionMenuButton"));
+    m_menuButton->setShortcut(QKeySequence(QStringLiteral("F7")));
+    m_menuButton->setToolTip(gui("Access device functions (Shortcut key: F7)"));
+    m_menuButton->setMenu(m_menu);
+    m_menuButton->setPopupMode(QToolButton::InstantPopup);
+    m_menuButton->setVisible(true);
+    mainLayout->addWidget(m_menuButton);
+    connect(m_menu, &QMenu::hovered, this, &DeviceItemWidget::selected);
+
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    setAcceptDrops(true);
+
+    // The software package path was once kept under another key.
+    QSettings settings = userSettings();
+    const QString oldKey = QStringLiteral("lastDeviceSoftwareDir");
+    const QString newKey = QStringLiteral("deviceSoftwarePath");
+    if (settings.contains(oldKey) && !settings.contains(newKey)) {
+        settings.setValue(newKey, settings.value(oldKey));
+        settings.remove(oldKey);
+    }
+    enableDeviceManager();
+}
+
+void DeviceItemWidget::setDeviceInfo(const QMap<QString, QString>& info)
+{
+    m_deviceInfo = info;
+    const DeviceInformation device(info);
+    m_serial = device.serial();
+    m_nameLabel->setText(QStringLiteral("%1(%2)").arg(device.deviceName(), m_serial));
+    m_hardwareInfoDialog->setActivePort(device.port());
+    refreshInformation();
+    SerialPortManager::instance()->setActivePort(device.port());
+    // Every newly shown device gets its clock set.
+    m_actions.at(SyncClockAction)->trigger();
+}
+
+QMap<QString, QString> DeviceItemWidget::getDeviceInfo() const
+{
+    return m_deviceInfo;
+}
+
+QString DeviceItemWidget::nameText() const
+{
+    return m_nameLabel->text();
+}
+
+QString DeviceItemWidget::informationText() const
+{
+    return m_infoLabel->text();
+}
+
+void DeviceItemWidget::refreshInformation()
+{
+    const DeviceInformation device(m_deviceInfo);
+    m_infoLabel->setText(QString::fromLatin1(InformationTable)
+                             .arg(gui("Model:"), device.model(), gui("Software:"), device.softwareVersion()));
+}
+
+void DeviceItemWidget::updateCurrentName(const QString& name)
+{
+    m_nameLabel->setText(QStringLiteral("%1(%2)").arg(name, m_serial));
+}
+
+bool DeviceItemWidget::deviceTimeZone(int* minutes) const
+{
+    SerialPortManager* manager = SerialPortManager::instance();
+    const std::optional<int> zone = DeviceInformation(manager->deviceInformation(manager->activePort())).timeZone();
+    if (!zone)
+        return false;
+    *minutes = *zone;
+    return true;
+}
+
+bool DeviceItemWidget::makeOwnPortActive()
+{
+    // A command from this row's menu is for this row's device, whichever row was selected last.
+    emit selected();
+    SerialPortManager* manager = SerialPortManager::instance();
+    const QString port = DeviceInformation(m_deviceInfo).port();
+    if (port.isEmpty())
+        return !manager->activePort().isEmpty();
+    return manager->activePort() == port || manager->setActivePort(port);
+}
+
+void DeviceItemWidget::onSyncTime()
+{
+    if (!makeOwnPortActive())
+        return;
+    int offset = 0;
+    if (!deviceTimeZone(&offset))
+        return;
+    SerialPortManager* manager = SerialPortManager::instance();
+    if (!manager->openSerialPort())
+        return;
+    manager->remoteSetRealTimeClock(false, offset);
+    manager->closeSerialPort();
+}
+
+void DeviceItemWidget::onIdentifyDevice()
+{
+    SerialPortManager* manager = SerialPortManager::instance();
+    if (!makeOwnPortActive() || !manager->openSerialPort()) {
+        MessageBox::warning(this, gui("Identify Device"), gui("Failed to connect to device."));
+        return;
+    }
+    int offset = 0;
+    if (deviceTimeZone(&offset))
+        manager->remoteSetRealTimeClock(false, offset);
+    manager->remoteShowDeviceInformation();
+    manager->closeSerialPort();
+}
+
+void DeviceItemWidget::onRebootDevice()
+{
+    if (MessageBox::question(this, gui("Reboot Device"), gui("Are you sure you want to reboot the device?"), false) != 0)
+        return;
+    SerialPortManager* manager = SerialPortManager::instance();
+    if (!makeOwnPortActive() || !manager->openSerialPort())
+        return;
+    int offset = 0;
+    if (deviceTimeZone(&offset))
+        manager->remoteSetRealTimeClock(false, offset);
+    // The device goes away and comes back as a new row; this one stays inert.
+    disableDeviceManager();
+    manager->remoteWarmBoot();
+    manager->closeSerialPort();
+}
+
+void DeviceItemWidget::enableDeviceManager()
+{
+    setManagerEnabled(true);
+}
+
+void DeviceItemWidget::disableDeviceManager()
+{
+    setManagerEnabled(false);
+}
+
+void DeviceItemWidget::setManagerEnabled(bool enabled)
+{
+    for (QAction* action : std::as_const(m_actions))
+        action->setEnabled(enabled);
+}
+
+void DeviceItemWidget::updateBrightness(int brightness)
+{
+    m_hardwareInfoDialog->updateBrightness(brightness);
+}
+
+void DeviceItemWidget::showComingFeature(const QString& title)
+{
+    MessageBox::information(this, title,
+                            gui("This function comes with a later version of the program. Nothing was sent to the device."));
+}
+
+// The operations below get their dialogs in later work; until then they say so and change nothing.
+void DeviceItemWidget::onProjectUpload()
+{
+    showComingFeature(gui("Upload Project"));
+}
+
+void DeviceItemWidget::uploadProjectWithFile(const QString& filePath)
+{
+    Q_UNUSED(filePath);
+    showComingFeature(gui("Upload Project"));
+}
+
+void DeviceItemWidget::onUpgradeDeviceSoftware()
+{
+    showComingFeature(gui("Upgrade Device Software"));
+}
+
+void DeviceItemWidget::upgradeDeviceWithFile(const QString& filePath)
+{
+    Q_UNUSED(filePath);
+    showComingFeature(gui("Upgrade Device Software"));
+}
+
+void DeviceItemWidget::onRetrieveDeviceLog()
+{
+    showComingFeature(gui("Retrieve Device Logged Data"));
+}
+
+void DeviceItemWidget::onDeviceLogRetrieved()
+{
+}
+
+void DeviceItemWidget::onConfigDevice()
+{
+    showComingFeature(gui("Device Configuration"));
+}
+
+void DeviceItemWidget::onManageFonts()
+{
+    showComingFeature(gui("Manage Device Fonts"));
+}
+
+QString DeviceItemWidget::temporaryBaseDirectory()
+{
+    const QString relative = QStringLiteral("%1/Kavendi/DeviceProject").arg(QStringLiteral("Kavendi"));
+    return QDir(FileHelper::getStandardTemporatyLocation()).absoluteFilePath(relative);
+}
+
+bool DeviceItemWidget::createTempDirectory(const QString& leaf, QString* stored)
+{
+    // One working folder at a time for all rows: the others' folders go too.
+    const QString base = temporaryBaseDirectory();
+    if (QFileInfo::exists(base) && !FileHelper::removeDirectoryAndContent(base))
+        return false;
+    const QString folder = QStringLiteral("%1/%2/%3").arg(base, QUuid::createUuid().toString(QUuid::WithBraces), leaf);
+    if (!QDir().mkpath(folder))
+        return false;
+    *stored = QFileInfo(folder).absoluteFilePath();
+    return true;
+}
+
+bool DeviceItemWidget::deleteTempDirectory(QString* stored)
+{
+    if (stored->isEmpty())
+        return true;
+    const bool removed = FileHelper::removeDirectoryAndContent(FileHelper::getParentPath(*stored));
+    stored->clear();
+    return removed;
+}
+
+bool DeviceItemWidget::createTempProjectDirectory()
+{
+    return createTempDirectory(QStringLiteral("Project"), &m_tempProjectPath);
+}
+
+bool DeviceItemWidget::createTempLogDBDirectory()
+{
+    return createTempDirectory(QStringLiteral("DataLog"), &m_tempLogPath);
+}
+
+bool DeviceItemWidget::deleteTempProjectDirectory()
+{
+    return deleteTempDirectory(&m_tempProjectPath);
+}
+
+bool DeviceItemWidget::deleteTempLogDBDirectory()
+{
+    return deleteTempDirectory(&m_tempLogPath);
+}
+
+bool DeviceItemWidget::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_infoLabel && event->type() == QEvent::MouseButtonDblClick
+        && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        const DeviceInformation device(m_deviceInfo);
+        QApplication::clipboard()->setText(QStringLiteral("%1 %2\n%3 %4")
+                                               .arg(gui("Model:"), device.model(), gui("Software:"), device.softwareVersion()));
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+bool DeviceItemWidget::isAcceptablePackage(const QList<QUrl>& urls)
+{
+    if (urls.size() != 1 || !urls.first().isLocalFile())
+        return false;
+    const QString name = urls.first().toLocalFile();
+    return name.endsWith(QLatin1String(ProjectExtension), Qt::CaseInsensitive)
+        || name.endsWith(QLatin1String(SoftwareExtension), Qt::CaseInsensitive);
+}
+
+void DeviceItemWidget::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData() && isAcceptablePackage(event->mimeData()->urls()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void DeviceItemWidget::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (event->mimeData() && isAcceptablePackage(event->mimeData()->urls()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void DeviceItemWidget::dropEvent(QDropEvent* event)
+{
+    if (!event->mimeData() || !isAcceptablePackage(event->mimeData()->urls())) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    const QString path = event->mimeData()->urls().first().toLocalFile();
+    // The operation asks questions in boxes of its own; let the drop finish first.
+    QMetaObject::invokeMethod(this, [this, path]() {
+        if (path.endsWith(QLatin1String(ProjectExtension), Qt::CaseInsensitive))
+            uploadProjectWithFile(path);
+        else
+            upgradeDeviceWithFile(path);
+    }, Qt::QueuedConnection);
+}
+
+} // namespace Designer
+} // namespace Tavrix
+} // namespace Orvane

@@ -1,0 +1,117 @@
+#ifndef DEVICEITEMWIDGET_H
+#define DEVICEITEMWIDGET_H
+
+#include "gui_global.h"
+
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QUrl>
+#include <QWidget>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QToolButton;
+
+namespace Orvane {
+namespace Tavrix {
+namespace Designer {
+
+class HardwareInfoDialog;
+
+// One row of the device list: the device's name, serial number, model and
+// software, and the menu through which every device operation starts.
+class GUI_EXPORT DeviceItemWidget : public QWidget
+{
+    Q_OBJECT
+public:
+    // The nine menu actions, in menu order.
+    enum Action {
+        IdentifyAction, HardwareInfoAction, ConfigurationAction, FontsAction, UpgradeAction,
+        RebootAction, RetrieveLogAction, UploadAction, SyncClockAction, ActionCount
+    };
+
+    explicit DeviceItemWidget(QWidget* parent = nullptr);
+    ~DeviceItemWidget() override;
+
+    void setDeviceInfo(const QMap<QString, QString>& info);
+    QMap<QString, QString> getDeviceInfo() const;
+    QString serialNumber() const { return m_serial; }
+
+    QAction* action(Action which) const { return m_actions.value(which); }
+    QList<QAction*> actions() const { return m_actions; }
+    QMenu* functionMenu() const { return m_menu; }
+    QToolButton* menuButton() const { return m_menuButton; }
+    HardwareInfoDialog* hardwareInfoDialog() const { return m_hardwareInfoDialog; }
+    QString nameText() const;
+    QString informationText() const;
+
+    QString tempProjectDirectory() const { return m_tempProjectPath; }
+    QString tempLogDBDirectory() const { return m_tempLogPath; }
+    // The folder below the temporary location under which rows keep their working folders.
+    static QString temporaryBaseDirectory();
+
+    void uploadProjectWithFile(const QString& filePath);
+    bool deleteTempProjectDirectory();
+    bool deleteTempLogDBDirectory();
+
+    // Whether a drag or drop carrying these URLs names exactly one package this row takes.
+    static bool isAcceptablePackage(const QList<QUrl>& urls);
+
+signals:
+    void selected();
+
+public slots:
+    void updateBrightness(int brightness);
+    void upgradeDeviceWithFile(const QString& filePath);
+    void onRebootDevice();
+    void onRetrieveDeviceLog();
+    void onUpgradeDeviceSoftware();
+    void onIdentifyDevice();
+    void onProjectUpload();
+    void onDeviceLogRetrieved();
+    void onSyncTime();
+    void onConfigDevice();
+    bool createTempProjectDirectory();
+    void enableDeviceManager();
+    void disableDeviceManager();
+    bool createTempLogDBDirectory();
+    void updateCurrentName(const QString& name);
+    void onManageFonts();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void setupWidgets();
+    void refreshInformation();
+    void setManagerEnabled(bool enabled);
+    bool makeOwnPortActive();
+    // The device's valid time-zone offset in minutes, or false.
+    bool deviceTimeZone(int* minutes) const;
+    bool createTempDirectory(const QString& leaf, QString* stored);
+    bool deleteTempDirectory(QString* stored);
+    void showComingFeature(const QString& title);
+
+    QString m_tempLogPath;
+    QString m_tempProjectPath;
+    QLabel* m_nameLabel = nullptr;
+    QLabel* m_captionLabel = nullptr;
+    QMenu* m_menu = nullptr;
+    QToolButton* m_menuButton = nullptr;
+    QList<QAction*> m_actions;
+    QString m_serial;
+    QMap<QString, QString> m_deviceInfo;
+    HardwareInfoDialog* m_hardwareInfoDialog = nullptr;
+    QLabel* m_infoLabel = nullptr;
+};
+
+} // namespace Designer
+} // namespace Tavrix
+} // namespace Orvane
+
+#endif // DEVICEITEMWIDGET_H

@@ -1,0 +1,48 @@
+#ifndef EDITMENUHELPER_H
+#define EDITMENUHELPER_H
+
+#include "gui_global.h"
+
+#include <QString>
+
+class QAction;
+class QKeyEvent;
+class QMenu;
+
+namespace Orvane {
+namespace Tavrix {
+namespace Designer {
+
+// The entries of the editing widgets' context menus: one text, picture and shortcut per entry,
+// so that every widget's menu looks and reads the same.
+class GUI_EXPORT EditMenuHelper
+{
+public:
+    enum Entry {
+        Undo,
+        Redo,
+        Copy,
+        Cut,
+        Paste,
+        Delete,
+        SelectAll,
+        StepUp,
+        StepDown,
+        CopyLinkLocation
+    };
+
+    // Adds the entry, localized and with its picture, enabled or not.
+    static QAction* addEntry(QMenu* menu, Entry entry, bool enabled);
+    static QString entryText(Entry entry);
+    // The entry a standard key sequence stands for (undo, redo, copy, cut, paste), or -1.
+    static int entryForKey(const QKeyEvent* event);
+    // Whether the clipboard holds text to paste.
+    static bool clipboardHasText();
+    static QString clipboardText();
+};
+
+} // namespace Designer
+} // namespace Tavrix
+} // namespace Orvane
+
+#endif // EDITMENUHELPER_H

@@ -1,0 +1,67 @@
+#include "fontsdialog.h"
+
+#include "fontssettingswidget.h"
+#include "localizationhelper.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+using Orvane::Tavrix::Common::LocalizationHelper;
+
+namespace Orvane {
+namespace Tavrix {
+namespace Designer {
+
+FontsDialog::FontsDialog(QWidget* parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("general"));
+    setWindowTitle(LocalizationHelper::guiString(QStringLiteral("Font settings")));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+
+    m_settings = new FontsSettingsWidget(this);
+    m_ok = new QPushButton(LocalizationHelper::guiString(QStringLiteral("OK")), this);
+    m_cancel = new QPushButton(LocalizationHelper::guiString(QStringLiteral("Cancel")), this);
+    m_ok->setDefault(true);
+    connect(m_ok, &QPushButton::clicked, this, &FontsDialog::accept);
+    connect(m_cancel, &QPushButton::clicked, this, &FontsDialog::reject);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setContentsMargins(0, 0, 0, 0);
+    buttons->addStretch();
+    buttons->addWidget(m_ok);
+    buttons->addWidget(m_cancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_settings, 1);
+    layout->addLayout(buttons);
+    resize(640, 720);
+}
+
+QStringList FontsDialog::fontsToRemove() const
+{
+    return m_fontsToRemove;
+}
+
+bool FontsDialog::needsRestart() const
+{
+    return !m_fontsToRemove.isEmpty();
+}
+
+void FontsDialog::accept()
+{
+    m_fontsToRemove = m_settings->fontsToRemove();
+    QDialog::accept();
+}
+
+void FontsDialog::reject()
+{
+    // Marks are only a wish until the dialog is accepted.
+    m_fontsToRemove.clear();
+    QDialog::reject();
+}
+
+} // namespace Designer
+} // namespace Tavrix
+} // namespace Orvane

@@ -1,0 +1,492 @@
+// The main window and its device rows against emulated devices reached through /dev/pts.
+#include "apptestsupport.h"
+#include "deviceitemwidget.h"
+#include "devicelistholder.h"
+#include "englishtexts.h"
+#include "filehelper.h"
+#include "hardwareinfodialog.h"
+#include "mainwindow.h"
+#include "norraapplication.h"
+#include "serialportmanager.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QListWidgetItem>
+#include <QMenu>
+#include <QTableWidget>
+#include <QMimeData>
+#include <QSettings>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QUrl>
+
+using Orvane::Tavrix::Common::FileHelper;
+using Orvane::Tavrix::Designer::DeviceItemWidget;
+using Orvane::Tavrix::Designer::HardwareInfoDialog;
+using Orvane::Tavrix::Designer::MainWindow;
+using Orvane::Tavrix::Designer::NorraApplication;
+using Orvane::Tavrix::Runtime::SerialPortManager;
+
+namespace {
+
+int countOf(const QStringList& commands, const QString& prefix)
+{
+    int n = 0;
+    for (const QString& c : commands)
+        n += c.startsWith(prefix) ? 1 : 0;
+    return n;
+}
+
+QSettings rowSettings()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kavendi"), QStringLiteral("Lumatra"));
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+private:
+    QTemporaryDir m_temp;
+    PtsDevice m_a; // 2314A001, UTC+05:30
+    PtsDevice m_b; // 5414B002, UTC-08:00
+    PtsDevice m_c; // 0915C003, an offset out of range
+    PtsDevice m_d; // "AB", an offset that is no number
+    MainWindow* m_window = nullptr;
+
+    DeviceItemWidget* row(const PtsDevice& device) const
+    {
+        return m_window->rowForSerial(device.info().value(QStringLiteral("serial")));
+    }
+    DeviceItemWidget* rowAt(int index) const
+    {
+        return qobject_cast<DeviceItemWidget*>(m_window->deviceList()->itemWidget(m_window->deviceList()->item(index)));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        // The lock file and the working folders go to a folder of this test alone.
+        QVERIFY(m_temp.isValid());
+        qputenv("TMPDIR", m_temp.path().toLocal8Bit());
+        QCOMPARE(FileHelper::getStandardTemporatyLocation(), m_temp.path());
+        useEnglishTexts();
+        rowSettings().clear();
+
+        QVERIFY(m_a.start({ "--serial", "2314A001", "--name", "Tank Room", "--timezone", "330" }));
+        m_window = new MainWindow;
+        m_window->setUpWindow();
+        m_window->show();
+    }
+
+    void cleanupTestCase()
+    {
+        const QString lock = NorraApplication::lockFilePath();
+        delete m_window;
+        m_window = nullptr;
+        QVERIFY2(!QFile::exists(lock), "the window deletes its lock file");
+        m_a.stop();
+        m_b.stop();
+        m_c.stop();
+        m_d.stop();
+    }
+
+    void lockFileHoldsTheListeningPort()
+    {
+        const QByteArray content = FileHelper::getFileRawData(NorraApplication::lockFilePath());
+        QVERIFY(!content.isEmpty());
+        QVERIFY2(QRegularExpression(QStringLiteral("^[0-9]+$")).match(QString::fromLatin1(content)).hasMatch(), content);
+        QCOMPARE(content.toInt(), int(m_window->serverPort()));
+        QVERIFY(m_window->serverPort() >= 10000 && m_window->serverPort() <= 40000);
+        QTcpSocket socket;
+        socket.connectToHost(QStringLiteral("127.0.0.1"), m_window->serverPort());
+        QVERIFY(socket.waitForConnected(5000));
+        socket.write(":new");
+        QVERIFY(socket.waitForBytesWritten(5000));
+    }
+
+    void windowShowsHeadingAndMenus()
+    {
+        QCOMPARE(m_window->objectName(), QStringLiteral("general"));
+        QCOMPARE(m_window->heading()->text(), QStringLiteral("Connected devices"));
+        QCOMPARE(m_window->heading()->objectName(), QStringLiteral("listHeading"));
+        QVERIFY(m_window->minimumSize() == QSize(600, 400));
+    }
+
+    void deviceAtStartGetsARow()
+    {
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->deviceList()->count(), 1, 10000);
+        DeviceItemWidget* widget = row(m_a);
+        QVERIFY(widget);
+        QCOMPARE(rowAt(0), widget);
+        QCOMPARE(widget->nameText(), QStringLiteral("Tank Room(2314A001)"));
+        QVERIFY2(widget->informationText().contains(QStringLiteral("QMX 70-A")), qPrintable(widget->informationText()));
+        QVERIFY(widget->informationText().contains(QStringLiteral("Software:")));
+        QVERIFY(widget->informationText().contains(QStringLiteral("1.1.0.1910")));
+        QCOMPARE(SerialPortManager::instance()->activePort(), m_a.port);
+    }
+
+    void newRowSetsTheDeviceClock()
+    {
+        QVERIFY(m_a.emulator.waitForCommand(QStringLiteral("DTIM"), 10000));
+        const QStringList commands = m_a.emulator.commands();
+        QCOMPARE(countOf(commands, QStringLiteral("#DTIM<")), 1);
+        const QString clock = commands.filter(QStringLiteral("#DTIM<")).first();
+        QVERIFY2(clock.endsWith(QLatin1String(" 330>#")), qPrintable(clock));
+        // The date sent is the computer's UTC time.
+        const QString sent = clock.mid(6, 19);
+        const QDateTime when = QDateTime::fromString(sent, QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+        when.isValid();
+        QVERIFY2(qAbs(QDateTime(when.date(), when.time(), Qt::UTC).secsTo(QDateTime::currentDateTimeUtc())) < 120,
+                 qPrintable(clock));
+    }
+
+    void secondDeviceGetsSecondRow()
+    {
+        QVERIFY(m_b.start({ "--serial", "5414B002", "--name", "Pump", "--timezone", "-480", "--model", "QMX 50-B" }));
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->deviceList()->count(), 2, 10000);
+        QCOMPARE(rowAt(0), row(m_a));
+        QCOMPARE(rowAt(1), row(m_b));
+        QCOMPARE(row(m_b)->nameText(), QStringLiteral("Pump(5414B002)"));
+        QVERIFY(row(m_b)->informationText().contains(QStringLiteral("QMX 50-B")));
+        QVERIFY(m_b.emulator.waitForCommand(QStringLiteral("DTIM"), 10000));
+        QVERIFY(m_b.emulator.commands().filter(QStringLiteral("#DTIM<")).first().endsWith(QLatin1String("-480>#")));
+    }
+
+    void repeatedAnnouncementAddsNothing()
+    {
+        DeviceItemWidget* before = row(m_a);
+        const int clocks = countOf(m_a.emulator.commands(), QStringLiteral("#DTIM<"));
+        emit SerialPortManager::instance()->deviceConnected(m_a.info());
+        QCoreApplication::processEvents();
+        QCOMPARE(m_window->deviceList()->count(), 2);
+        QCOMPARE(row(m_a), before);
+        QTest::qWait(300);
+        QCOMPARE(countOf(m_a.emulator.commands(), QStringLiteral("#DTIM<")), clocks);
+    }
+
+    void selectingRowMakesItsPortActive()
+    {
+        SerialPortManager* manager = SerialPortManager::instance();
+        m_window->deviceList()->setCurrentRow(0);
+        QCOMPARE(manager->activePort(), m_a.port);
+        QCOMPARE(m_window->currentRow(), row(m_a));
+        m_window->deviceList()->setCurrentRow(1);
+        QCOMPARE(manager->activePort(), m_b.port);
+
+        // Selecting the current row again does not set the port again.
+        QVERIFY(manager->setActivePort(m_a.port));
+        emit row(m_b)->selected();
+        m_window->setCurrentItem(m_window->deviceList()->item(1), nullptr);
+        QCOMPARE(manager->activePort(), m_a.port);
+
+        // Hovering the menu of another row selects that row.
+        emit row(m_a)->functionMenu()->hovered(row(m_a)->action(DeviceItemWidget::IdentifyAction));
+        QCOMPARE(m_window->currentRow(), row(m_a));
+    }
+
+    void noClockForOffsetOutOfRangeOrMissing()
+    {
+        QVERIFY(m_c.start({ "--serial", "0915C003", "--timezone", "780" }));
+        // Discovery takes no description without a time zone entry; one that is no number is the "none" case.
+        const QString raw = QStringLiteral("#HWCF#<SER_NO:AB><MODELS:QMX 70-A><FIRMWD:1.0.4><DEVAPP:1.1.0.1910>"
+                                           "<DESAPP:2.0.0.2552><ADCCHN:4><LCDVER:600><LCDHOR:1024><LCDBBP:16>"
+                                           "<ALM_CH:2><PHYADD:00:1A:79:0E:C6:09><PWM_CH:2><DIO_CH:12><BKLT:80>"
+                                           "<LOTIZO:none><DEVNAM:Lab><HWCFEND>");
+        QVERIFY(m_d.start({ "--hwcf-raw", raw }));
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->deviceList()->count(), 4, 10000);
+        QCOMPARE(m_d.info().value(QStringLiteral("timezone")), QStringLiteral("none"));
+        QTest::qWait(500);
+        QCOMPARE(countOf(m_c.emulator.commands(), QStringLiteral("#DTIM")), 0);
+        QCOMPARE(countOf(m_d.emulator.commands(), QStringLiteral("#DTIM")), 0);
+        // Identify still works, without the clock.
+        row(m_c)->action(DeviceItemWidget::IdentifyAction)->trigger();
+        QVERIFY(m_c.emulator.waitForCommand(QStringLiteral("SINF"), 10000));
+        QCOMPARE(countOf(m_c.emulator.commands(), QStringLiteral("#DTIM")), 0);
+    }
+
+    void identifySendsClockThenShowInformation()
+    {
+        // The row acts on its own device even while another row is selected.
+        m_window->deviceList()->setCurrentRow(1);
+        QCOMPARE(SerialPortManager::instance()->activePort(), m_b.port);
+        const int before = m_a.emulator.commands().size();
+        row(m_a)->action(DeviceItemWidget::IdentifyAction)->trigger();
+        QVERIFY(m_a.emulator.waitForCommand(QStringLiteral("SINF"), 10000));
+        const QStringList sent = m_a.emulator.commands().mid(before);
+        QCOMPARE(sent.size(), 2);
+        QVERIFY2(sent.at(0).startsWith(QLatin1String("#DTIM<")) && sent.at(0).endsWith(QLatin1String(" 330>#")),
+                 qPrintable(sent.join(' ')));
+        QCOMPARE(sent.at(1), QStringLiteral("#SINF#"));
+        QCOMPARE(countOf(m_b.emulator.commands(), QStringLiteral("#SINF#")), 0);
+        QCOMPARE(m_window->currentRow(), row(m_a));
+    }
+
+    void rebootAsksThenDisablesAllActions()
+    {
+        DeviceItemWidget* widget = row(m_b);
+        QCOMPARE(widget->actions().size(), 9);
+        const int before = m_b.emulator.commands().size();
+
+        auto refused = answerNextBox(QStringLiteral("No"));
+        widget->action(DeviceItemWidget::RebootAction)->trigger();
+        QVERIFY(refused->seen);
+        QCOMPARE(refused->title, QStringLiteral("Reboot Device"));
+        QVERIFY(refused->texts.contains(QStringLiteral("Are you sure you want to reboot the device?")));
+        QTest::qWait(300);
+        QCOMPARE(m_b.emulator.commands().size(), before);
+        for (QAction* action : widget->actions())
+            QVERIFY(action->isEnabled());
+
+        auto confirmed = answerNextBox(QStringLiteral("Yes"));
+        widget->action(DeviceItemWidget::RebootAction)->trigger();
+        QVERIFY(confirmed->seen);
+        QVERIFY(m_b.emulator.waitForCommand(QStringLiteral("UNIX<reboot>"), 10000));
+        const QStringList sent = m_b.emulator.commands().mid(before);
+        QCOMPARE(sent.size(), 2);
+        QVERIFY(sent.at(0).startsWith(QLatin1String("#DTIM<")));
+        QCOMPARE(sent.at(1), QStringLiteral("#UNIX<reboot>#"));
+        for (QAction* action : widget->actions())
+            QVERIFY2(!action->isEnabled(), qPrintable(action->text()));
+        // Nothing turns them on again while the row lives.
+        emit SerialPortManager::instance()->deviceConnected(m_b.info());
+        QCoreApplication::processEvents();
+        for (QAction* action : widget->actions())
+            QVERIFY(!action->isEnabled());
+    }
+
+    void hardwareInformationTable()
+    {
+        HardwareInfoDialog* a = row(m_a)->hardwareInfoDialog();
+        QCOMPARE(a->rowTitle(HardwareInfoDialog::ModelRow), QStringLiteral("Device Model"));
+        QCOMPARE(a->rowTitle(HardwareInfoDialog::ManufactureWeekRow), QStringLiteral("Manufacture Week"));
+        QCOMPARE(a->rowText(HardwareInfoDialog::ModelRow), QStringLiteral("QMX 70-A"));
+        QCOMPARE(a->rowText(HardwareInfoDialog::SerialRow), QStringLiteral("2314A001"));
+        QCOMPARE(a->rowText(HardwareInfoDialog::PortRow), m_a.port);
+        QCOMPARE(a->rowText(HardwareInfoDialog::TimeZoneRow), QStringLiteral("UTC +05:30"));
+        QCOMPARE(a->rowText(HardwareInfoDialog::ScreenWidthRow), QStringLiteral("1024 px"));
+        QCOMPARE(a->rowText(HardwareInfoDialog::ScreenHeightRow), QStringLiteral("600 px"));
+        QCOMPARE(a->rowText(HardwareInfoDialog::BrightnessRow), QStringLiteral("80%"));
+        QCOMPARE(a->rowText(HardwareInfoDialog::DigitalIOsRow), QStringLiteral("12"));
+        QCOMPARE(a->rowText(HardwareInfoDialog::ManufactureWeekRow), QStringLiteral("23"));
+        QCOMPARE(a->rowText(HardwareInfoDialog::ManufactureYearRow), QStringLiteral("2014"));
+
+        HardwareInfoDialog* b = row(m_b)->hardwareInfoDialog();
+        QCOMPARE(b->rowText(HardwareInfoDialog::TimeZoneRow), QStringLiteral("UTC -08:00"));
+        QCOMPARE(b->rowText(HardwareInfoDialog::ManufactureWeekRow), QStringLiteral("Unknown"));
+        QCOMPARE(b->rowText(HardwareInfoDialog::ManufactureYearRow), QStringLiteral("2014"));
+
+        HardwareInfoDialog* c = row(m_c)->hardwareInfoDialog();
+        QCOMPARE(c->rowText(HardwareInfoDialog::TimeZoneRow), QStringLiteral("Unknown"));
+        QCOMPARE(c->rowText(HardwareInfoDialog::ManufactureWeekRow), QStringLiteral("9"));
+        QCOMPARE(c->rowText(HardwareInfoDialog::ManufactureYearRow), QStringLiteral("2015"));
+
+        // Two characters of serial number say nothing about the date; no time zone at all.
+        HardwareInfoDialog* d = row(m_d)->hardwareInfoDialog();
+        QCOMPARE(d->rowText(HardwareInfoDialog::SerialRow), QStringLiteral("AB"));
+        QCOMPARE(d->rowText(HardwareInfoDialog::TimeZoneRow), QStringLiteral("Unknown"));
+        QCOMPARE(d->rowText(HardwareInfoDialog::ManufactureWeekRow), QStringLiteral("Unknown"));
+        QCOMPARE(d->rowText(HardwareInfoDialog::ManufactureYearRow), QStringLiteral("Unknown"));
+
+        QCOMPARE(HardwareInfoDialog::timeZoneText(QStringLiteral("0")), QStringLiteral("UTC"));
+        QCOMPARE(HardwareInfoDialog::timeZoneText(QStringLiteral("-210")), QStringLiteral("UTC -03:30"));
+        QCOMPARE(HardwareInfoDialog::timeZoneText(QStringLiteral("720")), QStringLiteral("UTC +12:00"));
+        QCOMPARE(HardwareInfoDialog::timeZoneText(QStringLiteral("721")), QStringLiteral("Unknown"));
+        QCOMPARE(HardwareInfoDialog::timeZoneText(QStringLiteral("x5")), QStringLiteral("Unknown"));
+
+        a->changeTimeZone(0);
+        QCOMPARE(a->rowText(HardwareInfoDialog::TimeZoneRow), QStringLiteral("UTC"));
+        a->changeTimeZone(-721);
+        QCOMPARE(a->rowText(HardwareInfoDialog::TimeZoneRow), QStringLiteral("Unknown"));
+        a->changeTimeZone(60);
+
+        a->updateBrightness(101);
+        a->updateBrightness(-1);
+        QCOMPARE(a->rowText(HardwareInfoDialog::BrightnessRow), QStringLiteral("80%"));
+        a->updateBrightness(0);
+        QCOMPARE(a->rowText(HardwareInfoDialog::BrightnessRow), QStringLiteral("0%"));
+
+        // The same port again does not refresh; an empty port clears everything.
+        a->setActivePort(m_a.port);
+        QCOMPARE(a->rowText(HardwareInfoDialog::TimeZoneRow), QStringLiteral("UTC +01:00"));
+        a->setActivePort(QString());
+        for (int r = 0; r < HardwareInfoDialog::RowCount; ++r)
+            QCOMPARE(a->rowText(r), QStringLiteral("Unknown"));
+        a->setActivePort(m_a.port);
+        QCOMPARE(a->rowText(HardwareInfoDialog::ModelRow), QStringLiteral("QMX 70-A"));
+
+        // Double-clicking a value copies it.
+        a->onItemDoubleClicked(a->table()->item(HardwareInfoDialog::SerialRow, 0));
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("2314A001"));
+    }
+
+    void hardwareInformationOpensFromTheMenu()
+    {
+        auto closed = answerNextBox(QStringLiteral("Close"));
+        row(m_a)->action(DeviceItemWidget::HardwareInfoAction)->trigger();
+        QVERIFY(closed->seen);
+        QCOMPARE(closed->title, QStringLiteral("Hardware Information"));
+        QVERIFY(!row(m_a)->hardwareInfoDialog()->isVisible());
+    }
+
+    void dropTakesExactlyOnePackage_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("one project, upper case") << QStringList{ "/tmp/plant.TXDEVPROJ" } << true;
+        QTest::newRow("one software package") << QStringList{ "/tmp/update.txsw" } << true;
+        QTest::newRow("two projects") << QStringList{ "/tmp/a.txdevproj", "/tmp/b.txdevproj" } << false;
+        QTest::newRow("zip") << QStringList{ "/tmp/plant.zip" } << false;
+        QTest::newRow("nothing") << QStringList{} << false;
+    }
+
+    void dropTakesExactlyOnePackage()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(bool, accepted);
+        QList<QUrl> urls;
+        for (const QString& f : files)
+            urls << QUrl::fromLocalFile(f);
+        QMimeData mime;
+        mime.setUrls(urls);
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        enter.setAccepted(false);
+        QApplication::sendEvent(row(m_a), &enter);
+        QCOMPARE(enter.isAccepted(), accepted);
+
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        drop.setAccepted(false);
+        const int before = m_a.emulator.commands().size();
+        std::shared_ptr<BoxAnswer> box;
+        if (accepted)
+            box = answerNextBox(QStringLiteral("Close"));
+        QApplication::sendEvent(row(m_a), &drop);
+        QCOMPARE(drop.isAccepted(), accepted);
+        if (accepted) {
+            QTRY_VERIFY_WITH_TIMEOUT(box->seen, 10000);
+            QVERIFY(box->texts.join(' ').contains(QStringLiteral("later version")));
+        }
+        QTest::qWait(100);
+        QCOMPARE(m_a.emulator.commands().size(), before);
+    }
+
+    void laterFeaturesSaySoAndSendNothing()
+    {
+        DeviceItemWidget* widget = row(m_a);
+        const QList<DeviceItemWidget::Action> later = { DeviceItemWidget::ConfigurationAction,
+            DeviceItemWidget::FontsAction, DeviceItemWidget::UpgradeAction, DeviceItemWidget::RetrieveLogAction,
+            DeviceItemWidget::UploadAction };
+        const int before = m_a.emulator.commands().size();
+        for (DeviceItemWidget::Action which : later) {
+            auto box = answerNextBox(QStringLiteral("Close"));
+            widget->action(which)->trigger();
+            QVERIFY2(box->seen, qPrintable(widget->action(which)->text()));
+            QVERIFY(box->texts.join(' ').contains(QStringLiteral("Nothing was sent to the device.")));
+            QVERIFY(widget->action(which)->isEnabled());
+        }
+        QTest::qWait(200);
+        QCOMPARE(m_a.emulator.commands().size(), before);
+        // The menu lists all nine in their order.
+        QStringList texts;
+        for (QAction* action : widget->functionMenu()->actions())
+            texts << action->text();
+        QCOMPARE(texts, QStringList({ "&Identify Device", "&Hardware Information", "Device Configuration",
+                                      "Manage Device Fonts", "Upgrade &Device Software", "&Reboot Device",
+                                      "Retrieve Device &Logged Data", "&Upload project", "&Sync Real Time Clock" }));
+        QCOMPARE(widget->menuButton()->objectName(), QStringLiteral("deviceFunctionMenuButton"));
+        QCOMPARE(widget->menuButton()->shortcut(), QKeySequence(QStringLiteral("F7")));
+    }
+
+    void temporaryFolderForOneRowRemovesTheOthers()
+    {
+        DeviceItemWidget* a = row(m_a);
+        DeviceItemWidget* c = row(m_c);
+        QVERIFY(a->createTempProjectDirectory());
+        const QString project = a->tempProjectDirectory();
+        QVERIFY(QFileInfo(project).isDir());
+        QCOMPARE(QFileInfo(project).fileName(), QStringLiteral("Project"));
+        const QString uuid = QFileInfo(QFileInfo(project).absolutePath()).fileName();
+        QVERIFY2(uuid.startsWith('{') && uuid.endsWith('}'), qPrintable(uuid));
+        QVERIFY(project.startsWith(m_temp.path() + QStringLiteral("/Kavendi/Kavendi/DeviceProject/")));
+
+        QVERIFY(c->createTempLogDBDirectory());
+        const QString log = c->tempLogDBDirectory();
+        QVERIFY(QFileInfo(log).isDir());
+        QVERIFY2(!QFileInfo::exists(project), "the other row's folder is gone");
+        QVERIFY(!QFileInfo::exists(QFileInfo(project).absolutePath()));
+
+        QVERIFY(c->deleteTempLogDBDirectory());
+        QVERIFY(!QFileInfo::exists(QFileInfo(log).absolutePath()));
+        QVERIFY(c->tempLogDBDirectory().isEmpty());
+        QVERIFY(c->deleteTempLogDBDirectory());
+    }
+
+    void oldSoftwarePathSettingMovesOver()
+    {
+        QSettings settings = rowSettings();
+        settings.remove(QStringLiteral("deviceSoftwarePath"));
+        settings.setValue(QStringLiteral("lastDeviceSoftwareDir"), QStringLiteral("/srv/packages"));
+        settings.sync();
+        {
+            DeviceItemWidget widget;
+        }
+        settings.sync();
+        QCOMPARE(settings.value(QStringLiteral("deviceSoftwarePath")).toString(), QStringLiteral("/srv/packages"));
+        QVERIFY(!settings.contains(QStringLiteral("lastDeviceSoftwareDir")));
+
+        settings.setValue(QStringLiteral("lastDeviceSoftwareDir"), QStringLiteral("/old"));
+        settings.sync();
+        {
+            DeviceItemWidget widget;
+        }
+        settings.sync();
+        QCOMPARE(settings.value(QStringLiteral("deviceSoftwarePath")).toString(), QStringLiteral("/srv/packages"));
+        QCOMPARE(settings.value(QStringLiteral("lastDeviceSoftwareDir")).toString(), QStringLiteral("/old"));
+    }
+
+    void unplugRemovesOnlyThatRow()
+    {
+        QCOMPARE(m_window->deviceList()->count(), 4);
+        const QPointer<DeviceItemWidget> gone = row(m_c);
+        QVERIFY(m_c.unplug());
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->deviceList()->count(), 3, 10000);
+        QTRY_VERIFY(gone.isNull());
+        QVERIFY(!m_window->rowForSerial(QStringLiteral("0915C003")));
+        QVERIFY(row(m_a));
+        QVERIFY(row(m_b));
+        QVERIFY(m_window->rowForSerial(QStringLiteral("AB")));
+
+        // A device without a row changes nothing.
+        emit SerialPortManager::instance()->deviceDisconnected({ { QStringLiteral("serial"), QStringLiteral("NOPE") } });
+        QCOMPARE(m_window->deviceList()->count(), 3);
+    }
+
+    // Real devices live under /dev: a device listed by its /dev/pts path gets a row that works.
+    void deviceUnderDevGetsAWorkingRow()
+    {
+        PtsDevice e;
+        QVERIFY(e.start({ "--serial", "4719E005", "--name", "Dock", "--timezone", "60" }, true));
+        QVERIFY(e.devicePath.startsWith(QLatin1String("/dev/pts/")));
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->rowForSerial(QStringLiteral("4719E005")), 10000);
+        DeviceItemWidget* widget = m_window->rowForSerial(QStringLiteral("4719E005"));
+        QCOMPARE(widget->nameText(), QStringLiteral("Dock(4719E005)"));
+        QVERIFY(e.emulator.waitForCommand(QStringLiteral("DTIM"), 10000));
+        QVERIFY(e.emulator.commands().filter(QStringLiteral("#DTIM<")).first().endsWith(QLatin1String("  60>#")));
+        widget->action(DeviceItemWidget::IdentifyAction)->trigger();
+        QVERIFY(e.emulator.waitForCommand(QStringLiteral("SINF"), 10000));
+        QCOMPARE(widget->hardwareInfoDialog()->rowText(HardwareInfoDialog::TimeZoneRow), QStringLiteral("UTC +01:00"));
+        const int rows = m_window->deviceList()->count();
+        QVERIFY(e.unplug());
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->deviceList()->count(), rows - 1, 10000);
+        QVERIFY(!m_window->rowForSerial(QStringLiteral("4719E005")));
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

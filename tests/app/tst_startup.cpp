@@ -1,0 +1,303 @@
+// Start-up and the single-instance guard, with the real program as a process:
+// offscreen, with a private home and temporary folder for each case.
+#include "englishtexts.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace {
+
+QString programPath()
+{
+    const QString dir = qEnvironmentVariable("DOVREL_BIN_DIR", QStringLiteral(DOVREL_BINARY_DIR "/bin"));
+    return dir + QStringLiteral("/dovrel");
+}
+
+bool isPort(const QByteArray& content)
+{
+    return QRegularExpression(QStringLiteral("^[0-9]+$")).match(QString::fromLatin1(content)).hasMatch();
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A private world for one or more program runs.
+class Sandbox
+{
+public:
+    Sandbox()
+    {
+        QDir().mkpath(home());
+        QDir().mkpath(temp());
+        QDir().mkpath(runtime());
+        QFile::setPermissions(runtime(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+    QString home() const { return m_dir.path() + QStringLiteral("/home"); }
+    QString temp() const { return m_dir.path() + QStringLiteral("/tmp"); }
+    QString runtime() const { return m_dir.path() + QStringLiteral("/run"); }
+    QString lockFile() const { return temp() + QStringLiteral("/Kavendi-lockfile"); }
+
+    QProcess* start()
+    {
+        auto* process = new QProcess;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("HOME"), home());
+        env.insert(QStringLiteral("TMPDIR"), temp());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home() + QStringLiteral("/.config"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime());
+        env.remove(QStringLiteral("XDG_DOCUMENTS_DIR"));
+        env.insert(QStringLiteral("DOVREL_VIRTUAL_PORTS"), QString());
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        process->setProcessEnvironment(env);
+        process->start(programPath(), {});
+        process->waitForStarted(30000);
+        m_processes << process;
+        return process;
+    }
+
+    ~Sandbox()
+    {
+        for (QProcess* process : std::as_const(m_processes)) {
+            if (process->state() != QProcess::NotRunning) {
+                process->kill();
+                process->waitForFinished(10000);
+            }
+            delete process;
+        }
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QList<QProcess*> m_processes;
+};
+
+// The lock as a running instance holds it: the file open with an advisory lock.
+class HeldLock
+{
+public:
+    explicit HeldLock(const QString& path)
+    {
+        m_fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT, 0644);
+        if (m_fd >= 0 && ::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+    ~HeldLock()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    bool isHeld() const { return m_fd >= 0; }
+    bool write(const QByteArray& content)
+    {
+        return ::ftruncate(m_fd, 0) == 0 && ::pwrite(m_fd, content.constData(), size_t(content.size()), 0) == content.size();
+    }
+
+private:
+    int m_fd = -1;
+};
+
+// Waits until the lock file holds a port on which something listens at 127.0.0.1.
+int waitForListeningPort(const QString& lockFile, int timeoutMs = 120000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        const QByteArray content = readAll(lockFile);
+        if (isPort(content)) {
+            QTcpSocket socket;
+            socket.connectToHost(QStringLiteral("127.0.0.1"), quint16(content.toInt()));
+            if (socket.waitForConnected(2000))
+                return content.toInt();
+        }
+        QTest::qWait(100);
+    }
+    return 0;
+}
+
+} // namespace
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(QFile::exists(programPath()), qPrintable(programPath()));
+    }
+
+    void firstStartPublishesItsPortAndASecondStartEnds()
+    {
+        Sandbox box;
+        QProcess* first = box.start();
+        const int port = waitForListeningPort(box.lockFile());
+        QVERIFY2(port >= 10000 && port <= 40000, readAll(box.lockFile()).constData());
+        QCOMPARE(readAll(box.lockFile()), QByteArray::number(port));
+        QCOMPARE(first->state(), QProcess::Running);
+        // The user folders are there.
+        QVERIFY(QFileInfo(box.home() + QStringLiteral("/Documents/Lumatra/Calibrations")).isDir());
+        QVERIFY(QFileInfo(box.temp() + QStringLiteral("/Kavendi/Kavendi/DeviceProject")).isDir());
+
+        QProcess* second = box.start();
+        QVERIFY(second->waitForFinished(60000));
+        QCOMPARE(second->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second->exitCode(), 0);
+        QVERIFY2(second->readAllStandardError().indexOf("Error") < 0, "the hand-over shows no error");
+        // The first instance goes on, its lock untouched.
+        QCOMPARE(first->state(), QProcess::Running);
+        QCOMPARE(readAll(box.lockFile()), QByteArray::number(port));
+
+        // Killed, it leaves its lock file behind; that does not block the next start.
+        first->kill();
+        QVERIFY(first->waitForFinished(10000));
+        QVERIFY(QFile::exists(box.lockFile()));
+        QProcess* third = box.start();
+        QElapsedTimer timer;
+        timer.start();
+        int next = 0;
+        while (timer.elapsed() < 120000 && third->state() == QProcess::Running) {
+            next = waitForListeningPort(box.lockFile(), 2000);
+            if (next && next != port)
+                break;
+            QTest::qWait(100);
+        }
+        QCOMPARE(third->state(), QProcess::Running);
+        QVERIFY(next > 0);
+    }
+
+    void staleLockFileDoesNotBlock_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("killed while starting") << QByteArray("loading");
+        QTest::newRow("killed while running") << QByteArray("23456");
+    }
+
+    void staleLockFileDoesNotBlock()
+    {
+        QFETCH(QByteArray, content);
+        Sandbox box;
+        {
+            QFile stale(box.lockFile());
+            QVERIFY(stale.open(QIODevice::WriteOnly));
+            stale.write(content);
+        }
+        QProcess* process = box.start();
+        QElapsedTimer timer;
+        timer.start();
+        int port = 0;
+        while (!port && timer.elapsed() < 120000 && process->state() == QProcess::Running) {
+            const QByteArray now = readAll(box.lockFile());
+            if (now != content)
+                port = waitForListeningPort(box.lockFile(), 2000);
+            QTest::qWait(100);
+        }
+        QVERIFY2(port > 0, process->readAllStandardError().constData());
+        QCOMPARE(process->state(), QProcess::Running);
+    }
+
+    // A running instance that is still starting ("loading", or anything but digits) is waited for.
+    void secondStartWaitsForThePortThenHandsOver()
+    {
+        Sandbox box;
+        HeldLock lock(box.lockFile());
+        QVERIFY(lock.isHeld());
+        QVERIFY(lock.write("loading"));
+        QProcess* process = box.start();
+        QVERIFY(process->waitForStarted(10000));
+        QVERIFY(!process->waitForFinished(2500));
+        QVERIFY(lock.write("12ab"));
+        QVERIFY(!process->waitForFinished(2500));
+
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress(QStringLiteral("127.0.0.1"))));
+        QVERIFY(lock.write(QByteArray::number(server.serverPort())));
+        QVERIFY(server.waitForNewConnection(30000));
+        QTcpSocket* peer = server.nextPendingConnection();
+        QByteArray said;
+        QElapsedTimer timer;
+        timer.start();
+        while (said.size() < 4 && timer.elapsed() < 10000) {
+            peer->waitForReadyRead(200);
+            said += peer->readAll();
+        }
+        QCOMPARE(said, QByteArray(":new"));
+        QVERIFY(process->waitForFinished(30000));
+        QCOMPARE(process->exitCode(), 0);
+        // The running instance's file is left as it was.
+        QCOMPARE(readAll(box.lockFile()), QByteArray::number(server.serverPort()));
+    }
+
+    void nobodyListeningAtThePort()
+    {
+        Sandbox box;
+        HeldLock lock(box.lockFile());
+        QVERIFY(lock.isHeld());
+        quint16 unused = 0;
+        {
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress(QStringLiteral("127.0.0.1"))));
+            unused = probe.serverPort();
+        }
+        QVERIFY(lock.write(QByteArray::number(unused)));
+        QProcess* process = box.start();
+        QVERIFY(process->waitForFinished(60000));
+        QCOMPARE(process->exitCode(), 0);
+        QVERIFY(process->readAllStandardError().contains("Failed to communicate with the application."));
+    }
+
+    // A running instance that never publishes its port is not waited for forever.
+    void waitForAStuckInstanceIsBounded()
+    {
+        Sandbox box;
+        HeldLock lock(box.lockFile());
+        QVERIFY(lock.isHeld());
+        QVERIFY(lock.write("loading"));
+        QElapsedTimer timer;
+        timer.start();
+        QProcess* process = box.start();
+        QVERIFY(process->waitForFinished(180000));
+        QVERIFY2(timer.elapsed() >= 30000, "the bound is 30 seconds");
+        QCOMPARE(process->exitCode(), 0);
+        const QByteArray error = process->readAllStandardError();
+        QVERIFY2(error.contains("did not become ready within 30 seconds"), error.constData());
+        QCOMPARE(readAll(box.lockFile()), QByteArray("loading"));
+    }
+
+    void unusableDocumentsFolderEndsStartUp()
+    {
+        Sandbox box;
+        // As root permissions do not stop writes; a file where the folder should be does.
+        QFile documents(box.home() + QStringLiteral("/Documents"));
+        QVERIFY(documents.open(QIODevice::WriteOnly));
+        documents.close();
+        QProcess* process = box.start();
+        QVERIFY(process->waitForFinished(120000));
+        QCOMPARE(process->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process->exitCode(), 255); // -1
+        const QString error = QString::fromLocal8Bit(process->readAllStandardError());
+        QVERIFY2(error.contains(QStringLiteral("The application cannot be opened. The following error occurred:\n"
+                                               "The user directory cannot be accessed.")),
+                 qPrintable(error));
+        QVERIFY2(!QFile::exists(box.lockFile()), "a failed start leaves no lock behind");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStartup)
+#include "tst_startup.moc"
