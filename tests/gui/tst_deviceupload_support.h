@@ -69,11 +69,27 @@ public:
     QString port;
 };
 
+// Owner of the pending polls of onModal(); their actions refer to a test's locals.
+inline QObject*& modalPollOwner()
+{
+    static QObject* owner = nullptr;
+    if (!owner)
+        owner = new QObject(qApp);
+    return owner;
+}
+
+// Drops the polls a failed test left behind (call from cleanup()).
+inline void cancelModalPolls()
+{
+    delete modalPollOwner();
+    modalPollOwner() = nullptr;
+}
+
 // Calls `action` once with the first visible modal window that `accept` takes.
 // Returns at once; the poll stops after giveUpMs.
 inline void onModal(std::function<bool(QWidget*)> accept, std::function<void(QWidget*)> action, int giveUpMs = 120000)
 {
-    auto* poll = new QTimer(qApp);
+    auto* poll = new QTimer(modalPollOwner());
     auto* elapsed = new QElapsedTimer;
     elapsed->start();
     poll->setInterval(20);

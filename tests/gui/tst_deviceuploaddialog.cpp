@@ -98,6 +98,7 @@ void TestDeviceUploadDialog::initTestCase()
 
 void TestDeviceUploadDialog::cleanup()
 {
+    cancelModalPolls();
     SerialPortManager* manager = SerialPortManager::instance();
     QTRY_VERIFY_WITH_TIMEOUT(!manager->isSerialPortOpen(), 15000);
     QTRY_VERIFY_WITH_TIMEOUT(!manager->isBusy(), 5000);

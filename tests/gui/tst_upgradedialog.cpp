@@ -71,6 +71,7 @@ void TestUpgradeDialog::initTestCase()
 
 void TestUpgradeDialog::cleanup()
 {
+    cancelModalPolls();
     SerialPortManager* manager = SerialPortManager::instance();
     QTRY_VERIFY_WITH_TIMEOUT(!manager->isSerialPortOpen(), 15000);
     QTRY_VERIFY_WITH_TIMEOUT(!manager->isBusy(), 5000);
