@@ -12,11 +12,54 @@
 
 #include <exception>
 
+#ifdef Q_OS_UNIX
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
 using Orvane::Tavrix::Common::Exception;
 using Orvane::Tavrix::Common::LocalizationHelper;
 using Orvane::Tavrix::Designer::MainWindow;
 using Orvane::Tavrix::Designer::NorraApplication;
 using Orvane::Tavrix::Designer::SplashScreen;
+
+#ifdef Q_OS_UNIX
+namespace {
+
+int signalSockets[2] = { -1, -1 };
+
+void onTerminationSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(signalSockets[1], &byte, 1);
+}
+
+// SIGTERM, SIGINT and SIGHUP end the event loop like closing the window, so the
+// instance lock file and the device rows are cleaned up as usual.
+void quitOnTerminationSignals()
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalSockets) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalSockets[0], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, qApp, []() {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t got = ::read(signalSockets[0], &byte, 1);
+        QCoreApplication::quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+}
+
+} // namespace
+#endif
 
 int main(int argc, char** argv)
 {
@@ -50,6 +93,9 @@ int main(int argc, char** argv)
         delete splash;
         splash = nullptr;
         application->clearSplashScreen();
+#ifdef Q_OS_UNIX
+        quitOnTerminationSignals();
+#endif
         result = application->exec();
     } catch (const Exception& e) {
         failure = e.message();

@@ -161,10 +161,24 @@ void MainWindow::onDeviceConnected(const QMap<QString, QString>& deviceInfo)
 void MainWindow::onDeviceDisconnected(const QMap<QString, QString>& deviceInfo)
 {
     const QString serial = DeviceInformation(deviceInfo).serial();
-    if (DeviceItemWidget* widget = m_deviceWidgets.take(serial))
+    DeviceItemWidget* widget = m_deviceWidgets.take(serial);
+    QListWidgetItem* item = m_deviceItems.take(serial);
+    if (widget && widget->isInteracting()) {
+        // A box of the row is open: the row goes once it is closed, inert until then.
+        widget->disableDeviceManager();
+        if (item)
+            item->setHidden(true);
+        connect(widget, &DeviceItemWidget::interactionEnded, this, [this, widget, item]() {
+            if (m_currentWidget == widget)
+                m_currentWidget = nullptr;
+            delete item;
+            widget->deleteLater();
+        });
+        return;
+    }
+    if (widget)
         widget->deleteLater();
-    if (QListWidgetItem* item = m_deviceItems.take(serial))
-        delete item;
+    delete item;
 }
 
 void MainWindow::setCurrentItem(QListWidgetItem* current, QListWidgetItem* previous)
@@ -196,8 +210,11 @@ void MainWindow::makeCurrent(DeviceItemWidget* widget)
 
 void MainWindow::showAboutDialog()
 {
-    if (m_aboutDialog && m_aboutDialog->isHidden())
+    // Beside the window, not blocking it: the device list stays usable.
+    if (m_aboutDialog && m_aboutDialog->isHidden()) {
+        m_aboutDialog->setModal(false);
         m_aboutDialog->show();
+    }
 }
 
 void MainWindow::onFontAction()

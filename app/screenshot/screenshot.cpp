@@ -3,6 +3,7 @@
 // emulated device listed in DOVREL_VIRTUAL_PORTS.
 #include "deviceitemwidget.h"
 #include "devicelistholder.h"
+#include "hardwareinfodialog.h"
 #include "mainwindow.h"
 
 #include <QApplication>
@@ -37,7 +38,7 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Veltane"));
     if (argc < 2) {
-        std::fprintf(stderr, "usage: dovrel-screenshot OUTPUT.png\n");
+        std::fprintf(stderr, "usage: dovrel-screenshot OUTPUT.png [HARDWARE-INFO.png]\n");
         return 2;
     }
     QFile sheet(QStringLiteral(":/stylesheets/stylesheet"));
@@ -75,5 +76,19 @@ int main(int argc, char** argv)
         return 1;
     }
     menu->hide();
+
+    // Optionally the row's hardware information as well.
+    if (argc > 2) {
+        QDialog* dialog = row->hardwareInfoDialog();
+        dialog->move(60, 10);
+        dialog->show();
+        waitFor(800);
+        const QPixmap info = screen->grabWindow(0, dialog->frameGeometry().x(), dialog->frameGeometry().y(),
+                                                dialog->frameGeometry().width(), dialog->frameGeometry().height());
+        if (!info.save(QString::fromLocal8Bit(argv[2]), "PNG")) {
+            std::fprintf(stderr, "cannot write %s\n", argv[2]);
+            return 1;
+        }
+    }
     return 0;
 }

@@ -1,29 +1,26 @@
-// bench_upload: times a project upload (200 files, 5 MB) and a software upgrade (3 MB)
-// against the emulated device, unthrottled and throttled to about 115200 baud.
+// bench_upload: a project upload of many small files plus one large one against the emulated
+// device, unthrottled and at 115200 baud, and the share of its time spent in waits.
 //
-// Steps are timed from the emulator's transcript (one clock): mode change, staging
-// folder preparation, per file the announcement overhead (from the end of the previous
-// file through "#LOAD", "<LOAD:ACK>", the fixed 400 ms start delay and the "C") and
-// the packet transfer, then the installation up to "<BOOT:NOR>".
-// The emulator's --throttle limits both directions to the given bytes per second.
-// "--throttled-only" or "--unthrottled-only" run one half; other arguments go to the emulator: "bench_upload --c-delay 0" takes the
-// device's own wait before its "C" (500 ms by default) out of the picture.
+// Steps are timed from the emulator's transcript (one clock). Per file, the wait from the
+// device's "<LOAD:ACK>" to the first packet is the start wait (the device asks with "C" at once
+// here, as lrzsz's receiver does, so all of it is the host's); at 115200 baud the time beyond
+// the line time of the packets is reported as well.
 #include "connecteddevice.h"
+#include "eventwait.h"
+#include "randomdata.h"
 
 #include "configurationinfo.h"
 #include "serialportmanager.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonObject>
-#include <QRandomGenerator>
 #include <QSignalSpy>
-#include <QTest>
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <cstdio>
 
 using Orvane::Tavrix::Common::ConfigurationInfo;
@@ -31,23 +28,7 @@ using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace {
 
-constexpr int FileCount = 200;
-constexpr int FileSize = 25000;
-constexpr int PackageSize = 3000000;
-constexpr int StartDelayMs = 400;
-constexpr double LineBytesPerSecond = 11520.0;
-
-// Extra emulator arguments from the command line, e.g. "--c-delay 0".
-QStringList g_extraArgs;
-
-QByteArray randomBytes(int size, quint32 seed)
-{
-    QRandomGenerator generator(seed);
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char(generator.bounded(256));
-    return bytes;
-}
+constexpr int LineBytesPerSecond = 11520;
 
 struct Event
 {
@@ -69,189 +50,119 @@ QList<Event> readTranscript(DeviceEmulator& emulator)
     return events;
 }
 
-// Time of the first event of the type whose text starts with prefix, at or after index from.
-double timeOf(const QList<Event>& events, const QString& type, const QString& prefix, int* index = nullptr, int from = 0)
+double timeOf(const QList<Event>& events, const QString& type, const QString& prefix)
 {
-    for (int i = from; i < events.size(); ++i) {
-        if (events.at(i).type == type && events.at(i).text.startsWith(prefix)) {
-            if (index)
-                *index = i;
-            return events.at(i).ms;
-        }
+    for (const Event& e : events) {
+        if (e.type == type && e.text.startsWith(prefix))
+            return e.ms;
     }
     return -1;
 }
 
-double wireSeconds(qint64 payloadBytes)
+qint64 packetBytes(qint64 fileBytes)
 {
-    const qint64 packets = (payloadBytes + 1023) / 1024;
-    return packets * 1029 / LineBytesPerSecond;
+    return (fileBytes + 1023) / 1024 * 1029;
 }
 
-// Starts the device and waits until the identifying scanner has let go of the port.
-bool startDevice(ConnectedDevice& device, const QStringList& args)
+struct Plan
 {
-    if (!device.start(args)) {
-        std::fprintf(stderr, "emulator did not start\n");
-        return false;
-    }
-    SerialPortManager* manager = SerialPortManager::instance();
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 10000) {
-        if (manager->openSerialPort()) {
-            manager->closeSerialPort();
-            return true;
-        }
-        QTest::qWait(50);
-    }
-    std::fprintf(stderr, "port stays busy\n");
-    return false;
-}
+    int smallFiles = 200;
+    int smallSize = 1500;
+    int largeSize = 5000000;
+};
 
-// Waits for the end of the operation, at most ten minutes.
-bool waitForEnd(QSignalSpy& finished, QSignalSpy& error)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (finished.isEmpty() && error.isEmpty() && timer.elapsed() < 600000)
-        finished.wait(1000);
-    if (!error.isEmpty()) {
-        std::fprintf(stderr, "failed: %s\n", qPrintable(error.at(0).at(0).toString()));
-        return false;
-    }
-    return !finished.isEmpty();
-}
-
-bool runUpload(bool throttled)
+bool runUpload(const Plan& plan, int throttle, const QStringList& extraArgs)
 {
     QTemporaryDir local;
     QStringList files;
-    for (int i = 0; i < FileCount; ++i) {
-        const QString path = local.filePath(QStringLiteral("project/images/f%1.png").arg(i, 3, 10, QLatin1Char('0')));
+    qint64 fileBytes = 0;
+    qint64 lineBytes = 0;
+    auto addFile = [&](const QString& relative, const QByteArray& content) {
+        const QString path = local.filePath(relative);
         QDir().mkpath(QFileInfo(path).absolutePath());
         QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(randomBytes(FileSize, quint32(i))) != FileSize)
+        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
             return false;
         files << path;
+        fileBytes += content.size();
+        lineBytes += packetBytes(content.size());
+        return true;
+    };
+    for (int i = 0; i < plan.smallFiles; ++i) {
+        if (!addFile(QStringLiteral("project/images/f%1.png").arg(i, 3, 10, QLatin1Char('0')), randomBytes(plan.smallSize, quint32(i))))
+            return false;
     }
+    if (plan.largeSize > 0 && !addFile(QStringLiteral("project/data/large.bin"), randomBytes(plan.largeSize, 999)))
+        return false;
     // The project configuration goes last, as the upload dialog orders it.
-    const QString config = local.filePath(QStringLiteral("config.txrc"));
-    QFile configFile(config);
-    if (!configFile.open(QIODevice::WriteOnly) || configFile.write("DefaultScreen=main.qml\n") <= 0)
+    if (!addFile(QStringLiteral("config.txrc"), QByteArray("DefaultScreen=main.qml\n")))
         return false;
-    configFile.close();
-    files << config;
 
-    QStringList args = QStringList { QStringLiteral("--populate") } + g_extraArgs;
-    if (throttled)
-        args << QStringLiteral("--throttle") << QString::number(int(LineBytesPerSecond));
+    QStringList args = QStringList { QStringLiteral("--populate"), QStringLiteral("--c-delay"), QStringLiteral("0") } + extraArgs;
+    if (throttle > 0)
+        args << QStringLiteral("--throttle") << QString::number(throttle);
     ConnectedDevice device;
-    if (!startDevice(device, args))
-        return false;
     SerialPortManager* manager = SerialPortManager::instance();
+    if (!device.start(args) || !waitUntil([manager] {
+            if (!manager->openSerialPort())
+                return false;
+            manager->closeSerialPort();
+            return true;
+        }, 10000)) {
+        std::fprintf(stderr, "the emulated device did not come up\n");
+        return false;
+    }
     QSignalSpy finished(manager, &SerialPortManager::progressFinished);
     QSignalSpy error(manager, &SerialPortManager::progressError);
-
-    // Per file: local times of its progress reports, for the packet rate.
     QElapsedTimer clock;
-    QList<QList<qint64>> progressTimes;
-    QObject::connect(manager, &SerialPortManager::currentFileChanged, manager, [&] { progressTimes.append(QList<qint64>()); });
-    QObject::connect(manager, &SerialPortManager::progressUpdated, manager, [&](int) {
-        if (!progressTimes.isEmpty())
-            progressTimes.last().append(clock.nsecsElapsed());
-    });
-
     clock.start();
     manager->uploadProject(files, ConfigurationInfo());
-    const bool ended = waitForEnd(finished, error);
+    waitUntil([&] { return finished.count() + error.count() > 0; }, 3600 * 1000);
     const double wall = clock.nsecsElapsed() / 1e6;
-    QObject::disconnect(manager, &SerialPortManager::currentFileChanged, manager, nullptr);
-    QObject::disconnect(manager, &SerialPortManager::progressUpdated, manager, nullptr);
-    if (!ended)
+    if (!error.isEmpty() || finished.isEmpty()) {
+        std::fprintf(stderr, "upload failed: %s\n", error.isEmpty() ? "no end" : qPrintable(error.at(0).at(0).toString()));
         return false;
-    QTest::qWait(300);
+    }
+    device.emulator().waitForEvent(QStringLiteral("reboot"), 3000);
 
     const QList<Event> ev = readTranscript(device.emulator());
     const double tStart = timeOf(ev, QStringLiteral("command"), QStringLiteral("#FINF<"));
-    const double tMode = timeOf(ev, QStringLiteral("command"), QStringLiteral("#MODE<1>#"));
-    const double tLsTmp = timeOf(ev, QStringLiteral("command"), QStringLiteral("#UNIX<ls -r ./tmp/project>#"));
-    int index = 0;
-    const double tFirstLoad = timeOf(ev, QStringLiteral("command"), QStringLiteral("#LOAD<"), &index);
-    const double tLsQml = timeOf(ev, QStringLiteral("command"), QStringLiteral("#UNIX<ls -r ./qml/project>#"));
+    const double tFirstLoad = timeOf(ev, QStringLiteral("command"), QStringLiteral("#LOAD<"));
+    const double tInstall = timeOf(ev, QStringLiteral("command"), QStringLiteral("#UNIX<ls -r ./qml/project>#"));
     const double tBoot = timeOf(ev, QStringLiteral("reply"), QStringLiteral("<BOOT:NOR>"));
-
-    // Per-packet time: median interval between progress reports within a file.
-    QList<double> intervals;
-    for (const QList<qint64>& times : std::as_const(progressTimes)) {
-        for (int i = 1; i < times.size(); ++i)
-            intervals << (times.at(i) - times.at(i - 1)) / 1e6;
-    }
-    std::sort(intervals.begin(), intervals.end());
-    const double perPacket = intervals.isEmpty() ? 0 : intervals.at(intervals.size() / 2);
-    const int packetsPerFile = (FileSize + 1023) / 1024;
-
-    const double filesPhase = tLsQml - tFirstLoad;
-    const double transfer = perPacket * (packetsPerFile * FileCount + 1);
-    const double overhead = filesPhase - transfer;
-    const double total = tBoot - tStart;
-
-    std::printf("\nProject upload, %d files x %d bytes (%lld bytes), %s\n", FileCount, FileSize, (long long)(FileCount * qint64(FileSize)),
-                throttled ? "throttled to 11520 B/s" : "unthrottled");
-    std::printf("  %-44s %10.0f ms\n", "mode change (#MODE<1># to next command)", tLsTmp - tMode);
-    std::printf("  %-44s %10.0f ms\n", "staging folder preparation", tFirstLoad - tLsTmp);
-    std::printf("  %-44s %10.0f ms  (%.1f ms per file)\n", "file phase (201 files)", filesPhase, filesPhase / (FileCount + 1));
-    std::printf("  %-44s %10.0f ms  (%.2f ms per packet, %d packets per file)\n", "  of which packet transfer (estimated)",
-                transfer, perPacket, packetsPerFile);
-    std::printf("  %-44s %10.0f ms  (%.1f ms per file)\n", "  of which announcement overhead", overhead, overhead / (FileCount + 1));
-    std::printf("  %-44s %10.0f ms\n", "install, configure, sync, reboot", tBoot - tLsQml);
-    std::printf("  %-44s %10.0f ms  (wall clock %.0f ms)\n", "total", total, wall);
-    std::printf("  %-44s %10.1f %%  (%d x %d ms)\n", "share of fixed 400 ms start delays",
-                100.0 * (FileCount + 1) * StartDelayMs / total, FileCount + 1, StartDelayMs);
-    if (throttled)
-        std::printf("  %-44s %10.0f ms\n", "packet bytes at 11520 B/s, for comparison", wireSeconds(FileSize) * FileCount * 1000);
-    return true;
-}
-
-bool runUpgrade(bool throttled)
-{
-    const QByteArray package = randomBytes(PackageSize, 99);
-    QStringList args = QStringList { QStringLiteral("--populate") } + g_extraArgs;
-    if (throttled)
-        args << QStringLiteral("--throttle") << QString::number(int(LineBytesPerSecond));
-    ConnectedDevice device;
-    if (!startDevice(device, args))
-        return false;
-    SerialPortManager* manager = SerialPortManager::instance();
-    QSignalSpy finished(manager, &SerialPortManager::progressFinished);
-    QSignalSpy error(manager, &SerialPortManager::progressError);
-    QElapsedTimer clock;
-    clock.start();
-    manager->upgradeDeviceSoftware(package);
-    if (!waitForEnd(finished, error))
-        return false;
-    const double wall = clock.nsecsElapsed() / 1e6;
-    QTest::qWait(300);
-    const QList<Event> ev = readTranscript(device.emulator());
-    const double tAnnounce = timeOf(ev, QStringLiteral("command"), QStringLiteral("#RTLD<"));
-    const double tAck = timeOf(ev, QStringLiteral("reply"), QStringLiteral("<RTLD:ACK>"));
-    double tReceived = -1;
+    // Per file: the acceptance, then the first packet.
+    double startWaits = 0;
+    double maxStartWait = 0;
+    int starts = 0;
+    double accepted = -1;
     for (const Event& e : ev) {
-        if (e.type == QLatin1String("file-received"))
-            tReceived = e.ms;
+        if (e.type == QLatin1String("reply") && e.text == QLatin1String("<LOAD:ACK>")) {
+            accepted = e.ms;
+        } else if (e.type == QLatin1String("first-packet") && accepted >= 0) {
+            startWaits += e.ms - accepted;
+            maxStartWait = qMax(maxStartWait, e.ms - accepted);
+            ++starts;
+            accepted = -1;
+        }
     }
-    const double tDone = timeOf(ev, QStringLiteral("reply"), QStringLiteral("<RTLD:NOR>"));
-    const double transfer = tReceived - tAck - StartDelayMs;
-    std::printf("\nSoftware upgrade, %d bytes (%d packets), %s\n", PackageSize, (PackageSize + 1023) / 1024,
-                throttled ? "throttled to 11520 B/s" : "unthrottled");
-    std::printf("  %-44s %10.0f ms\n", "announcement (#RTLD to <RTLD:ACK>)", tAck - tAnnounce);
-    std::printf("  %-44s %10.0f ms\n", "start delay", double(StartDelayMs));
-    std::printf("  %-44s %10.0f ms  (%.3f ms per packet)\n", "packet transfer (incl. the C)", transfer,
-                transfer / ((PackageSize + 1023) / 1024));
-    std::printf("  %-44s %10.0f ms\n", "install (to <RTLD:NOR>)", tDone - tReceived);
-    std::printf("  %-44s %10.0f ms  (wall clock %.0f ms)\n", "total", tDone - tAnnounce, wall);
-    if (throttled)
-        std::printf("  %-44s %10.0f ms\n", "packet bytes at 11520 B/s, for comparison", wireSeconds(PackageSize) * 1000);
+    const double total = tBoot - tStart;
+    const double filePhase = tInstall - tFirstLoad;
+
+    std::printf("\nProject upload, %d files of %d bytes%s, %lld bytes, %s\n", plan.smallFiles, plan.smallSize,
+                plan.largeSize > 0 ? qPrintable(QStringLiteral(" + one of %1 bytes").arg(plan.largeSize)) : "",
+                (long long)fileBytes, throttle > 0 ? "at 115200 baud" : "unthrottled");
+    std::printf("  %-46s %10.0f ms\n", "before the first file (mode, staging folder)", tFirstLoad - tStart);
+    std::printf("  %-46s %10.0f ms  (%d files)\n", "files", filePhase, int(files.size()));
+    std::printf("  %-46s %10.0f ms\n", "install, configure, sync, reboot", tBoot - tInstall);
+    std::printf("  %-46s %10.0f ms  (wall clock %.0f ms)\n", "total", total, wall);
+    std::printf("  %-46s %10.1f ms  (%.2f ms per file, at most %.1f ms; %.2f%% of the total)\n",
+                "waits from acceptance to first packet", startWaits, starts ? startWaits / starts : 0.0, maxStartWait,
+                100.0 * startWaits / total);
+    if (throttle > 0) {
+        const double lineMs = lineBytes * 1000.0 / throttle;
+        std::printf("  %-46s %10.0f ms  (the files' time is %.1f%% beyond it)\n", "line time of the packets", lineMs,
+                    100.0 * (filePhase - lineMs) / filePhase);
+    }
     return true;
 }
 
@@ -261,21 +172,41 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IONBF, 0);
-    g_extraArgs = app.arguments().mid(1);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Times a project upload against dovrel-device-emulator, unthrottled and at 115200 baud, and reports\n"
+        "the share of its time spent waiting between the device's acceptance of a file and its first packet.\n"
+        "Arguments after \"--\" go to the emulator."));
+    parser.addHelpOption();
+    parser.addOption({ QStringLiteral("files"), QStringLiteral("Number of small files (default 200)."), QStringLiteral("N"), QStringLiteral("200") });
+    parser.addOption({ QStringLiteral("file-size"), QStringLiteral("Bytes per small file (default 1500)."), QStringLiteral("BYTES"), QStringLiteral("1500") });
+    parser.addOption({ QStringLiteral("large-size"), QStringLiteral("Bytes of the one large file (default 5000000; 0: none)."), QStringLiteral("BYTES"), QStringLiteral("5000000") });
+    parser.addOption({ QStringLiteral("throttled-large-size"), QStringLiteral("The large file at 115200 baud (default: as --large-size; 5 MB take about 8 minutes there)."), QStringLiteral("BYTES") });
+    parser.addOption({ QStringLiteral("throttled-only"), QStringLiteral("Only the run at 115200 baud.") });
+    parser.addOption({ QStringLiteral("unthrottled-only"), QStringLiteral("Only the unthrottled run.") });
+    parser.addPositionalArgument(QStringLiteral("emulator-args"), QStringLiteral("Extra arguments for the emulator, after \"--\"."), QStringLiteral("[-- args...]"));
+    parser.process(app);
+
+    Plan plan;
+    plan.smallFiles = parser.value(QStringLiteral("files")).toInt();
+    plan.smallSize = parser.value(QStringLiteral("file-size")).toInt();
+    plan.largeSize = parser.value(QStringLiteral("large-size")).toInt();
+    Plan throttledPlan = plan;
+    if (parser.isSet(QStringLiteral("throttled-large-size")))
+        throttledPlan.largeSize = parser.value(QStringLiteral("throttled-large-size")).toInt();
+    if (plan.smallFiles < 0 || plan.smallSize < 1 || plan.largeSize < 0 || throttledPlan.largeSize < 0) {
+        std::fprintf(stderr, "sizes and counts must not be negative\n");
+        return 2;
+    }
     if (!SerialPortManager::instance()) {
         std::fprintf(stderr, "no serial port manager\n");
         return 1;
     }
-    // "--throttled-only" / "--unthrottled-only" run one half.
-    QList<bool> modes = { false, true };
-    if (g_extraArgs.removeAll(QStringLiteral("--throttled-only")))
-        modes = { true };
-    if (g_extraArgs.removeAll(QStringLiteral("--unthrottled-only")))
-        modes = { false };
+    const QStringList extraArgs = parser.positionalArguments();
     bool ok = true;
-    for (bool throttled : modes) {
-        ok = runUpload(throttled) && ok;
-        ok = runUpgrade(throttled) && ok;
-    }
+    if (!parser.isSet(QStringLiteral("throttled-only")))
+        ok = runUpload(plan, 0, extraArgs) && ok;
+    if (!parser.isSet(QStringLiteral("unthrottled-only")))
+        ok = runUpload(throttledPlan, LineBytesPerSecond, extraArgs) && ok;
     return ok ? 0 : 1;
 }

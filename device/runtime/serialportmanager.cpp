@@ -34,8 +34,7 @@ QString textAfter(const QString& text, const QLatin1String& token)
 // The restart that closes an operation whose work is done.
 bool isClosingRestart(int operation)
 {
-    return operation == SerialPortManager::UploadReboot || operation == SerialPortManager::RetrieveProjectReboot
-        || operation == SerialPortManager::RetrieveLogReboot || operation == SerialPortManager::UpdateLogReboot;
+    return operation >= SerialPortManager::UploadReboot && operation <= SerialPortManager::UpdateLogReboot;
 }
 
 } // namespace
@@ -157,7 +156,9 @@ void SerialPortManager::endOperation(OperationResult::Outcome outcome, const QSt
     result.message = message;
     result.deviceRestarts = deviceRestarts;
     const bool succeeded = outcome == OperationResult::Succeeded || outcome == OperationResult::NoData;
-    const bool interrupted = outcome == OperationResult::TimedOut || outcome == OperationResult::DeviceLost;
+    // Ended by the watchdog, a cancelled transfer or a lost device (the device is restarted):
+    // the retrievals report that as a progress error, as every other operation does.
+    const bool interrupted = !succeeded && deviceRestarts;
 
     switch (kind) {
     case OperationResult::ProjectRetrieval:
@@ -214,9 +215,13 @@ void SerialPortManager::endOnPortFailure()
 void SerialPortManager::endWithUnconfirmedRestart()
 {
     // Everything the operation was for is done; only the restart's confirmation is missing.
-    const bool retrieval = d->m_kind == OperationResult::ProjectRetrieval || d->m_kind == OperationResult::DataLogRetrieval;
-    const QString text = retrieval ? rt("The files were received, but the device did not confirm its restart.")
-                                   : rt("The files are installed, but the device did not confirm its restart.");
+    QString text;
+    if (d->m_kind == OperationResult::ProjectRetrieval || d->m_kind == OperationResult::DataLogRetrieval)
+        text = rt("The files were received, but the device did not confirm its restart.");
+    else if (d->m_kind == OperationResult::Configuration)
+        text = rt("The changes are saved, but the device did not confirm its restart.");
+    else
+        text = rt("The files are installed, but the device did not confirm its restart.");
     endOperation(d->m_noDataLog ? OperationResult::NoData : OperationResult::Succeeded, text, true);
 }
 
@@ -434,17 +439,17 @@ void SerialPortManager::projectFilesAction(int job)
     QByteArray command;
     int operation = 0;
     switch (job) {
-    case 1: command = "#UNIX<mkdir ./qml/project>#"; operation = CreateProjectFolder; break;
-    case 2: command = "#UNIX<mkdir ./tmp/project>#"; operation = CreateStagingFolder; break;
-    case 3: command = "#UNIX<rm -r ./qml/project>#"; operation = RemoveProjectFolder; break;
-    case 4: command = "#UNIX<rm -r ./tmp/project>#"; operation = RemoveStagingFolder; break;
-    case 5: command = "#UNIX<ls -r ./qml/project>#"; operation = VerifyProjectFolder; break;
-    case 6: command = "#UNIX<ls -r ./tmp/project>#"; operation = VerifyStagingFolder; break;
-    case 7: command = "#UNIX<mv tmp/project qml>#"; operation = InstallProjectFolder; break;
-    case 8: command = "#UNIX<mv tmp/config.txrc qml/config.txrc>#"; operation = InstallProjectConfig; break;
-    case 9: command = "#UNIX<mv tmp/canConfig.txrc qml/canConfig.txrc>#"; operation = InstallCanConfig; break;
-    case 215: command = "#UNIX<ls qml/dataLogging.txdb>#"; operation = CheckDataLog; break;
-    case 216: command = "#UNIX<rm qml/dataLogging.txdb>#"; operation = DeleteDataLog; break;
+    case JobCreateProjectFolder: command = "#UNIX<mkdir ./qml/project>#"; operation = CreateProjectFolder; break;
+    case JobCreateStagingFolder: command = "#UNIX<mkdir ./tmp/project>#"; operation = CreateStagingFolder; break;
+    case JobRemoveProjectFolder: command = "#UNIX<rm -r ./qml/project>#"; operation = RemoveProjectFolder; break;
+    case JobRemoveStagingFolder: command = "#UNIX<rm -r ./tmp/project>#"; operation = RemoveStagingFolder; break;
+    case JobListProjectFolder: command = "#UNIX<ls -r ./qml/project>#"; operation = VerifyProjectFolder; break;
+    case JobListStagingFolder: command = "#UNIX<ls -r ./tmp/project>#"; operation = VerifyStagingFolder; break;
+    case JobInstallProjectFolder: command = "#UNIX<mv tmp/project qml>#"; operation = InstallProjectFolder; break;
+    case JobInstallProjectConfig: command = "#UNIX<mv tmp/config.txrc qml/config.txrc>#"; operation = InstallProjectConfig; break;
+    case JobInstallCanConfig: command = "#UNIX<mv tmp/canConfig.txrc qml/canConfig.txrc>#"; operation = InstallCanConfig; break;
+    case JobCheckDataLog: command = "#UNIX<ls qml/dataLogging.txdb>#"; operation = CheckDataLog; break;
+    case JobDeleteDataLog: command = "#UNIX<rm qml/dataLogging.txdb>#"; operation = DeleteDataLog; break;
     default: return;
     }
     writeCommand(command, operation);
@@ -455,11 +460,11 @@ void SerialPortManager::updateLogFilesAction(int job)
     QByteArray command;
     int operation = 0;
     switch (job) {
-    case 10: command = "#UNIX<rm qml/dataLoggingBk.txdb>#"; operation = DeleteDataLogBackup; break;
-    case 11: command = "#UNIX<mv tmp/dataLogging.txdb qml/dataLogging.txdb>#"; operation = InstallDataLog; break;
-    case 12: command = "#UNIX<ls -r ./qml>#"; operation = ListQmlFolder; break;
-    case 13: command = "#UNIX<ls -r ./tmp>#"; operation = ListTmpFolder; break;
-    case 515: command = "#UNIX<mv qml/dataLogging.txdb qml/dataLoggingBk.txdb>#"; operation = BackupDataLog; break;
+    case JobDeleteDataLogBackup: command = "#UNIX<rm qml/dataLoggingBk.txdb>#"; operation = DeleteDataLogBackup; break;
+    case JobInstallDataLog: command = "#UNIX<mv tmp/dataLogging.txdb qml/dataLogging.txdb>#"; operation = InstallDataLog; break;
+    case JobListQmlFolder: command = "#UNIX<ls -r ./qml>#"; operation = ListQmlFolder; break;
+    case JobListTmpFolder: command = "#UNIX<ls -r ./tmp>#"; operation = ListTmpFolder; break;
+    case JobBackupDataLog: command = "#UNIX<mv qml/dataLogging.txdb qml/dataLoggingBk.txdb>#"; operation = BackupDataLog; break;
     default: return;
     }
     writeCommand(command, operation);
@@ -525,42 +530,42 @@ void SerialPortManager::dispatchText()
     bool keep = false;
 
     if (has("<ZIPL:ERR>")) {
-        emit retrieveDataLogStatusChange(509);
+        emit retrieveDataLogStatusChange(LogMissing);
     } else if (has("<ZIPL:ACK>")) {
-        emit retrieveDataLogStatusChange(503);
+        emit retrieveDataLogStatusChange(LogZipped);
     } else if (has("#TCAL#")) {
-        emit configureStateChange(5);
+        emit configureStateChange(ConfigTouchCalibrationEcho);
     } else if (has("<CHBT:NOR>")) {
-        emit configureStateChange(44);
+        emit configureStateChange(ConfigBatteryCheckSet);
     } else if (has("<SNAM:NOR>")) {
-        emit configureStateChange(38);
+        emit configureStateChange(ConfigNameSet);
     } else if (has("<MACW:ACK>")) {
-        emit configureStateChange(46);
+        emit configureStateChange(ConfigAddressSet);
     } else if (has("<SNAM:ERR>")) {
-        emit configureStateChange(39);
+        emit configureStateChange(ConfigNameFailed);
     } else if (has("<MACW:ERR>")) {
-        emit configureStateChange(47);
+        emit configureStateChange(ConfigAddressFailed);
     } else if (has("<MODE_ACK>")) {
         switch (op) {
-        case UploadModeChange: emit uploadProjectFileStatusChange(205); break;
-        case RetrieveLogModeChange: emit retrieveDataLogStatusChange(501); break;
-        case UpdateLogModeChange: emit updateDataLogStatusChange(514); break;
-        case SplashModeChange: emit configureStateChange(40); break;
-        case FontModeChange: emit deviceFontStatusChange(308, 0, QString()); break;
-        case CalibrationBackupModeChange: emit configureStateChange(41); break;
-        case CalibrationRestoreModeChange: emit configureStateChange(42); break;
+        case UploadModeChange: emit uploadProjectFileStatusChange(UploadModeChanged); break;
+        case RetrieveLogModeChange: emit retrieveDataLogStatusChange(LogRetrievalModeChanged); break;
+        case UpdateLogModeChange: emit updateDataLogStatusChange(LogUpdateModeChanged); break;
+        case SplashModeChange: emit configureStateChange(ConfigSplashModeChanged); break;
+        case FontModeChange: emit deviceFontStatusChange(FontReadyForUpload, 0, QString()); break;
+        case CalibrationBackupModeChange: emit configureStateChange(ConfigBackupModeChanged); break;
+        case CalibrationRestoreModeChange: emit configureStateChange(ConfigRestoreModeChanged); break;
         default: break;
         }
     } else if (has("<SVCF:NOR>")) {
         if (op == UploadSaveConfig)
-            emit uploadProjectFileStatusChange(227);
+            emit uploadProjectFileStatusChange(UploadSettingsSaved);
         else if (op == ConfigureSaveConfig)
-            emit configureStateChange(20);
+            emit configureStateChange(ConfigSettingsSaved);
     } else if (has("<SVCF:ERR>")) {
         if (op == UploadSaveConfig)
-            emit uploadProjectFileStatusChange(228);
+            emit uploadProjectFileStatusChange(UploadSettingsFailed);
         else
-            emit configureStateChange(21);
+            emit configureStateChange(ConfigSettingsFailed);
     } else if (has("<GFFS_")) {
         keep = true;
         if (has(">"))
@@ -569,12 +574,12 @@ void SerialPortManager::dispatchText()
         if (d->m_kind == OperationResult::Command && op == SetClock)
             endOperation(OperationResult::Succeeded);
         else
-            emit configureStateChange(7);
+            emit configureStateChange(ConfigClockSet);
     } else if (has("<DTIM:ERR>")) {
         if (d->m_kind == OperationResult::Command && op == SetClock)
             endOperation(OperationResult::Failed, rt("Failed to set the device clock."));
         else
-            emit configureStateChange(8);
+            emit configureStateChange(ConfigClockFailed);
     } else if (has("<GETF:")) {
         keep = true;
         const int start = text.indexOf(QLatin1String("<GETF:"));
@@ -583,107 +588,107 @@ void SerialPortManager::dispatchText()
             keep = false;
             d->m_fileSize = parseFileSizeReply(text.mid(start, end - start + 1));
             if (op == FetchCalibrationFile)
-                emit configureStateChange(16);
+                emit configureStateChange(ConfigCalibrationSizeKnown);
             else if (op == FetchProjectFile)
-                emit retrieveProjectFileStatusChange(402);
+                emit retrieveProjectFileStatusChange(ProjectFileSizeKnown);
             else if (op == FetchDataLog)
-                emit retrieveDataLogStatusChange(504);
+                emit retrieveDataLogStatusChange(LogSizeKnown);
         }
     } else if (has("<RMFS_ACK>")) {
         if (d->m_fontIndex == d->m_fontList.size())
-            emit deviceFontStatusChange(306, 0, QString());
+            emit deviceFontStatusChange(FontRemovalFinished, 0, QString());
         else
-            emit deviceFontStatusChange(304, 0, QString());
+            emit deviceFontStatusChange(FontRemovalAcknowledged, 0, QString());
     } else if (has("<RMFS_NAK>")) {
-        emit deviceFontStatusChange(305, 0, QString());
+        emit deviceFontStatusChange(FontRemovalRefused, 0, QString());
     } else if (has("<UNIX:NOR>")) {
         switch (op) {
-        case InstallCalibrationFile: emit configureStateChange(13); break;
-        case VerifyStagingFolder: emit uploadProjectFileStatusChange(206); break;
-        case VerifyProjectFolder: emit uploadProjectFileStatusChange(221); break;
-        case RemoveStagingFolder: emit uploadProjectFileStatusChange(208); break;
-        case RemoveProjectFolder: emit uploadProjectFileStatusChange(223); break;
-        case CreateStagingFolder: emit uploadProjectFileStatusChange(200); break;
-        case CreateProjectFolder: emit uploadProjectFileStatusChange(211); break;
-        case InstallProjectFolder: emit uploadProjectFileStatusChange(213); break;
+        case InstallCalibrationFile: emit configureStateChange(ConfigCalibrationInstalled); break;
+        case VerifyStagingFolder: emit uploadProjectFileStatusChange(UploadStagingFound); break;
+        case VerifyProjectFolder: emit uploadProjectFileStatusChange(UploadProjectFolderFound); break;
+        case RemoveStagingFolder: emit uploadProjectFileStatusChange(UploadStagingRemoved); break;
+        case RemoveProjectFolder: emit uploadProjectFileStatusChange(UploadProjectFolderRemoved); break;
+        case CreateStagingFolder: emit uploadProjectFileStatusChange(UploadStagingCreated); break;
+        case CreateProjectFolder: emit uploadProjectFileStatusChange(UploadProjectFolderCreated); break;
+        case InstallProjectFolder: emit uploadProjectFileStatusChange(UploadProjectInstalled); break;
         case InstallProjectConfig: emit uploadProjectFileStatusChange(d->m_canConfigPending ? 231 : 215); break;
-        case CheckDataLog: emit uploadProjectFileStatusChange(216); break;
-        case DeleteDataLog: emit uploadProjectFileStatusChange(226); break;
-        case RestoreSplash: emit configureStateChange(32); break;
-        case InstallSplash: emit configureStateChange(35); break;
-        case BackupDataLog: emit updateDataLogStatusChange(510); break;
-        case DeleteDataLogBackup: emit updateDataLogStatusChange(517); break;
-        case ListQmlFolder: emit updateDataLogStatusChange(522); break;
-        case ListTmpFolder: emit updateDataLogStatusChange(519); break;
-        case InstallDataLog: emit updateDataLogStatusChange(516); break;
-        case InstallCanConfig: emit uploadProjectFileStatusChange(215); break;
+        case CheckDataLog: emit uploadProjectFileStatusChange(UploadDataLogFound); break;
+        case DeleteDataLog: emit uploadProjectFileStatusChange(UploadDataLogCleared); break;
+        case RestoreSplash: emit configureStateChange(ConfigSplashRestored); break;
+        case InstallSplash: emit configureStateChange(ConfigSplashInstalled); break;
+        case BackupDataLog: emit updateDataLogStatusChange(LogMovedAside); break;
+        case DeleteDataLogBackup: emit updateDataLogStatusChange(LogBackupRemoved); break;
+        case ListQmlFolder: emit updateDataLogStatusChange(LogFolderListed); break;
+        case ListTmpFolder: emit updateDataLogStatusChange(LogStagingListed); break;
+        case InstallDataLog: emit updateDataLogStatusChange(LogUpdateInstalled); break;
+        case InstallCanConfig: emit uploadProjectFileStatusChange(UploadConfigInstalled); break;
         case RestoreDataLogBackup: finishDataLogRestore(true); break;
         default: break;
         }
     } else if (has("<UNIX:ERR>")) {
         switch (op) {
-        case InstallCalibrationFile: emit configureStateChange(14); break;
-        case VerifyStagingFolder: emit uploadProjectFileStatusChange(210); break;
-        case VerifyProjectFolder: emit uploadProjectFileStatusChange(225); break;
-        case RemoveStagingFolder: emit uploadProjectFileStatusChange(207); break;
-        case RemoveProjectFolder: emit uploadProjectFileStatusChange(222); break;
-        case CreateStagingFolder: emit uploadProjectFileStatusChange(209); break;
-        case CreateProjectFolder: emit uploadProjectFileStatusChange(224); break;
-        case InstallProjectFolder: emit uploadProjectFileStatusChange(212); break;
-        case InstallProjectConfig: emit uploadProjectFileStatusChange(214); break;
-        case CheckDataLog: emit uploadProjectFileStatusChange(226); break;
-        case DeleteDataLog: emit uploadProjectFileStatusChange(217); break;
-        case RestoreSplash: emit configureStateChange(33); break;
-        case InstallSplash: emit configureStateChange(36); break;
-        case InstallCanConfig: emit uploadProjectFileStatusChange(232); break;
+        case InstallCalibrationFile: emit configureStateChange(ConfigCalibrationInstallFailed); break;
+        case VerifyStagingFolder: emit uploadProjectFileStatusChange(UploadStagingMissing); break;
+        case VerifyProjectFolder: emit uploadProjectFileStatusChange(UploadProjectFolderMissing); break;
+        case RemoveStagingFolder: emit uploadProjectFileStatusChange(UploadStagingRemoveFailed); break;
+        case RemoveProjectFolder: emit uploadProjectFileStatusChange(UploadProjectFolderRemoveFailed); break;
+        case CreateStagingFolder: emit uploadProjectFileStatusChange(UploadStagingCreateFailed); break;
+        case CreateProjectFolder: emit uploadProjectFileStatusChange(UploadProjectFolderCreateFailed); break;
+        case InstallProjectFolder: emit uploadProjectFileStatusChange(UploadProjectInstallFailed); break;
+        case InstallProjectConfig: emit uploadProjectFileStatusChange(UploadConfigInstallFailed); break;
+        case CheckDataLog: emit uploadProjectFileStatusChange(UploadDataLogCleared); break;
+        case DeleteDataLog: emit uploadProjectFileStatusChange(UploadDataLogRemoveFailed); break;
+        case RestoreSplash: emit configureStateChange(ConfigSplashRestoreFailed); break;
+        case InstallSplash: emit configureStateChange(ConfigSplashInstallFailed); break;
+        case InstallCanConfig: emit uploadProjectFileStatusChange(UploadCanConfigInstallFailed); break;
         case RestoreDataLogBackup: finishDataLogRestore(false); break;
         default: break;
         }
     } else if (has("<RTLD:NOR>")) {
-        emit upgradeDeviceStatusChange(101);
+        emit upgradeDeviceStatusChange(UpgradeInstalled);
     } else if (has("<RTLD:ERR>")) {
-        emit upgradeDeviceStatusChange(103);
+        emit upgradeDeviceStatusChange(UpgradeChecksumFailed);
     } else if (has("<RTLD:ACK>")) {
         // The send starts at the acceptance and takes what followed it, perhaps the "C".
         d->m_rxText = textAfter(text, QLatin1String("<RTLD:ACK>"));
         keep = true;
-        emit upgradeDeviceStatusChange(102);
+        emit upgradeDeviceStatusChange(UpgradePackageAccepted);
     } else if (has("<LOAD:ACK>")) {
         d->m_rxText = textAfter(text, QLatin1String("<LOAD:ACK>"));
         keep = true;
         switch (op) {
-        case SendCalibrationFile: emit configureStateChange(26); break;
-        case SendSplashImage: emit configureStateChange(27); break;
-        case SendProjectFile: emit uploadProjectFileStatusChange(203); break;
-        case SendDataLog: emit updateDataLogStatusChange(513); break;
-        case SendFontFile: emit deviceFontStatusChange(309, 0, QString()); break;
+        case SendCalibrationFile: emit configureStateChange(ConfigCalibrationAccepted); break;
+        case SendSplashImage: emit configureStateChange(ConfigSplashAccepted); break;
+        case SendProjectFile: emit uploadProjectFileStatusChange(UploadFileAccepted); break;
+        case SendDataLog: emit updateDataLogStatusChange(LogUpdateAccepted); break;
+        case SendFontFile: emit deviceFontStatusChange(FontFileAccepted, 0, QString()); break;
         default: break;
         }
     } else if (has("<SYNC:NOR>")) {
         switch (op) {
-        case UpgradeFinished: emit upgradeDeviceStatusChange(104); break;
-        case UploadSync: emit uploadProjectFileStatusChange(229); break;
+        case UpgradeFinished: emit upgradeDeviceStatusChange(UpgradeSynced); break;
+        case UploadSync: emit uploadProjectFileStatusChange(UploadSynced); break;
         case ConfigureSync:
         case SetClock:
         case SetDeviceName:
-        case BatteryLowCheck: emit configureStateChange(23); break;
-        case FontSync: emit deviceFontStatusChange(313, 0, QString()); break;
+        case BatteryLowCheck: emit configureStateChange(ConfigCommitted); break;
+        case FontSync: emit deviceFontStatusChange(FontSynced, 0, QString()); break;
         default: break;
         }
     } else if (has("<SYNC:ERR>")) {
         if (op == ConfigureSync)
-            emit configureStateChange(24);
+            emit configureStateChange(ConfigCommitFailed);
         else if (op == FontSync)
-            emit deviceFontStatusChange(314, 0, QString());
+            emit deviceFontStatusChange(FontInstallFailed, 0, QString());
     } else if (has("<BOOT:NOR>")) {
         qDebug() << "Boot ACK";
         switch (op) {
-        case UploadReboot: emit uploadProjectFileStatusChange(230); break;
-        case ConfigureReboot: emit configureStateChange(25); break;
-        case FontReboot: emit deviceFontStatusChange(316, 0, QString()); break;
-        case RetrieveProjectReboot: emit retrieveProjectFileStatusChange(405); break;
-        case RetrieveLogReboot: emit retrieveDataLogStatusChange(507); break;
-        case UpdateLogReboot: emit updateDataLogStatusChange(523); break;
+        case UploadReboot: emit uploadProjectFileStatusChange(UploadRebooted); break;
+        case ConfigureReboot: emit configureStateChange(ConfigRebooted); break;
+        case FontReboot: emit deviceFontStatusChange(FontRebooted, 0, QString()); break;
+        case RetrieveProjectReboot: emit retrieveProjectFileStatusChange(ProjectRetrievalRebooted); break;
+        case RetrieveLogReboot: emit retrieveDataLogStatusChange(LogRetrievalRebooted); break;
+        case UpdateLogReboot: emit updateDataLogStatusChange(LogUpdateRebooted); break;
         default: break;
         }
     } else if (has("<GPFL_")) {
@@ -709,58 +714,58 @@ void SerialPortManager::dispatchText()
 QString SerialPortManager::timeoutText(int operation)
 {
     switch (operation) {
-    case 1: return rt("The operation timed out while fetching the calibration file from the device.");
-    case 2: return rt("The connection timed out while retrieving project files from the device.");
-    case 3:
-    case 11:
-    case 43: return rt("The connection timed out while retrieving data log from the device.");
-    case 4: return rt("The operation timed out while transferring the calibration file to the device.");
-    case 5: return rt("The operation timed out while transferring the splash screen image.");
-    case 6: return rt("The operation timed out while upgrading the device software.");
-    case 7:
-    case 10:
-    case 12: return rt("The operation timed out while uploading project files.");
-    case 9: return rt("The connection timed out while uploading the selected fonts to the device.");
-    case 13:
-    case 14: return rt("The operation timed out while saving the device configuration.");
-    case 15: return rt("The operation timed out while restoring the calibration.");
-    case 8: return rt("The operation timed out while updating the data log on the device.");
-    case 16:
-    case 30:
-    case 31: return rt("The operation timed out while verifying the temporary folder.");
-    case 17: return rt("The operation timed out while verifying the project folder.");
-    case 18: return rt("The operation timed out while removing the temporary project folder.");
-    case 19: return rt("The operation timed out while removing the old project folder.");
-    case 20: return rt("The operation timed out while creating the temporary folder.");
-    case 21: return rt("The operation timed out while creating the project folder.");
-    case 22: return rt("The operation timed out while installing the project file.");
-    case 23:
-    case 64: return rt("The operation timed out while installing the default screen.");
-    case 24: return rt("The operation timed out while checking the data log file.");
-    case 25: return rt("The operation timed out while removing data log file.");
-    case 26: return rt("The operation timed out while restoring the splash screen to default.");
-    case 27: return rt("The operation timed out while installing the splash screen.");
-    case 28: return rt("The operation timed out while creating a backup of the data log on the device.");
-    case 29: return rt("The operation timed out while removing the backup of the data log on the device.");
-    case 32: return rt("The operation timed out while moving updated log from temp folder.");
-    case 34:
-    case 35: return rt("The operation timed out while waiting to commit the changes.");
-    case 36: return rt("The connection timed out while installing the uploaded fonts on the device.");
+    case FetchCalibrationFile: return rt("The operation timed out while fetching the calibration file from the device.");
+    case FetchProjectFile: return rt("The connection timed out while retrieving project files from the device.");
+    case FetchDataLog:
+    case RetrieveLogModeChange:
+    case ZipDataLog: return rt("The connection timed out while retrieving data log from the device.");
+    case SendCalibrationFile: return rt("The operation timed out while transferring the calibration file to the device.");
+    case SendSplashImage: return rt("The operation timed out while transferring the splash screen image.");
+    case SendSoftwarePackage: return rt("The operation timed out while upgrading the device software.");
+    case SendProjectFile:
+    case UploadModeChange:
+    case UpdateLogModeChange: return rt("The operation timed out while uploading project files.");
+    case SendFontFile: return rt("The connection timed out while uploading the selected fonts to the device.");
+    case UploadSaveConfig:
+    case ConfigureSaveConfig: return rt("The operation timed out while saving the device configuration.");
+    case InstallCalibrationFile: return rt("The operation timed out while restoring the calibration.");
+    case SendDataLog: return rt("The operation timed out while updating the data log on the device.");
+    case VerifyStagingFolder:
+    case ListQmlFolder:
+    case ListTmpFolder: return rt("The operation timed out while verifying the temporary folder.");
+    case VerifyProjectFolder: return rt("The operation timed out while verifying the project folder.");
+    case RemoveStagingFolder: return rt("The operation timed out while removing the temporary project folder.");
+    case RemoveProjectFolder: return rt("The operation timed out while removing the old project folder.");
+    case CreateStagingFolder: return rt("The operation timed out while creating the temporary folder.");
+    case CreateProjectFolder: return rt("The operation timed out while creating the project folder.");
+    case InstallProjectFolder: return rt("The operation timed out while installing the project file.");
+    case InstallProjectConfig:
+    case InstallCanConfig: return rt("The operation timed out while installing the default screen.");
+    case CheckDataLog: return rt("The operation timed out while checking the data log file.");
+    case DeleteDataLog: return rt("The operation timed out while removing data log file.");
+    case RestoreSplash: return rt("The operation timed out while restoring the splash screen to default.");
+    case InstallSplash: return rt("The operation timed out while installing the splash screen.");
+    case BackupDataLog: return rt("The operation timed out while creating a backup of the data log on the device.");
+    case DeleteDataLogBackup: return rt("The operation timed out while removing the backup of the data log on the device.");
+    case InstallDataLog: return rt("The operation timed out while moving updated log from temp folder.");
+    case UploadSync:
+    case ConfigureSync: return rt("The operation timed out while waiting to commit the changes.");
+    case FontSync: return rt("The connection timed out while installing the uploaded fonts on the device.");
     // A device that does not confirm the reboot must not leave the caller waiting.
-    case 38:
-    case 39: return rt("The operation timed out while rebooting the device.");
-    case 45: return rt("The operation timed out while setting the device clock.");
-    case 44: return rt("The operation timed out while restoring the data log on the device.");
-    case 46: return rt("The operation timed out while setting device name.");
-    case 47: return rt("The connection timed out while retrieving the installed fonts from the device.");
-    case 48: return rt("The operation timed out while sending request to remove the selected fonts from the device.");
-    case 49: return rt("The connection timed out while retrieving project files information from the device.");
-    case 50: return rt("The operation timed out while setting the touch screen calibration.");
-    case 59: return rt("The operation timed out while configure splash screen to the device.");
-    case 60: return rt("The operation timed out while upload fonts to the device.");
-    case 61: return rt("The operation timed out while backup calibration file from the device.");
-    case 62: return rt("The operation timed out while restore calibration file to the device.");
-    case 63: return rt("The operation timed out while configure battery low check to the device.");
+    case ConfigureReboot:
+    case FontReboot: return rt("The operation timed out while rebooting the device.");
+    case SetClock: return rt("The operation timed out while setting the device clock.");
+    case RestoreDataLogBackup: return rt("The operation timed out while restoring the data log on the device.");
+    case SetDeviceName: return rt("The operation timed out while setting device name.");
+    case ListFonts: return rt("The connection timed out while retrieving the installed fonts from the device.");
+    case RemoveFonts: return rt("The operation timed out while sending request to remove the selected fonts from the device.");
+    case ListProjectFiles: return rt("The connection timed out while retrieving project files information from the device.");
+    case StartTouchCalibration: return rt("The operation timed out while setting the touch screen calibration.");
+    case SplashModeChange: return rt("The operation timed out while configure splash screen to the device.");
+    case FontModeChange: return rt("The operation timed out while upload fonts to the device.");
+    case CalibrationBackupModeChange: return rt("The operation timed out while backup calibration file from the device.");
+    case CalibrationRestoreModeChange: return rt("The operation timed out while restore calibration file to the device.");
+    case BatteryLowCheck: return rt("The operation timed out while configure battery low check to the device.");
     default: return QString();
     }
 }

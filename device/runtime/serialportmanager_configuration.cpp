@@ -100,7 +100,7 @@ bool SerialPortManager::configureDevice(Common::CalibrationInfo* calibrationInfo
         d->m_configJobs << JobCommit;
     }
     d->m_configJobs << JobEnd;
-    emit configureStateChange(0);
+    emit configureStateChange(ConfigStart);
     return true;
 }
 
@@ -112,8 +112,8 @@ void SerialPortManager::onConfigureStateChange(int state)
         return;
 
     switch (state) {
-    case 0:
-    case 1: {
+    case ConfigStart:
+    case ConfigNextJob: {
         if (!isSerialPortOpen()) {
             failConfiguration(rt("The serial port was closed."));
             return;
@@ -188,45 +188,45 @@ void SerialPortManager::onConfigureStateChange(int state)
         }
         break;
     }
-    case 5:
-        emit configureStateChange(1);
+    case ConfigTouchCalibrationEcho:
+        emit configureStateChange(ConfigNextJob);
         break;
-    case 7:
+    case ConfigClockSet:
         stopWatchdog();
-        emit configureStateChange(1);
+        emit configureStateChange(ConfigNextJob);
         break;
-    case 8:
+    case ConfigClockFailed:
         failConfiguration(rt("Failed to set the device clock."));
         break;
-    case 38:
-    case 20:
+    case ConfigNameSet:
+    case ConfigSettingsSaved:
         ++d->m_configStep;
         emit progressUpdated(d->m_configStep);
-        emit configureStateChange(1);
+        emit configureStateChange(ConfigNextJob);
         break;
-    case 39:
+    case ConfigNameFailed:
         failConfiguration(rt("Failed to configure device name."));
         break;
-    case 21:
+    case ConfigSettingsFailed:
         failConfiguration(rt("Failed to set the touch screen calibration."));
         break;
-    case 44:
+    case ConfigBatteryCheckSet:
         stopWatchdog();
         ++d->m_configStep;
         emit progressUpdated(d->m_configStep);
-        emit configureStateChange(1);
+        emit configureStateChange(ConfigNextJob);
         break;
-    case 32:
+    case ConfigSplashRestored:
         ++d->m_configStep;
         d->m_transferMode = 0;
-        emit configureStateChange(1);
+        emit configureStateChange(ConfigNextJob);
         break;
-    case 33:
+    case ConfigSplashRestoreFailed:
         d->m_transferMode = 0;
         d->m_splashData.clear();
         failConfiguration(rt("Failed to restore the splash screen to default."));
         break;
-    case 40:
+    case ConfigSplashModeChanged:
         d->m_commitPending = true;
         if (d->m_splashData.isEmpty()) {
             failConfiguration(rt("The splash screen image is empty."));
@@ -235,25 +235,25 @@ void SerialPortManager::onConfigureStateChange(int state)
         startWatchdog(StepTimeout);
         remoteUploadSplashScreenFile();
         break;
-    case 27:
+    case ConfigSplashAccepted:
         startTransfer();
         ++d->m_configStep;
         emit progressUpdated(d->m_configStep);
         break;
-    case 29:
+    case ConfigSplashSent:
         d->m_transferMode = 0;
         d->m_splashData.clear();
-        emit configureStateChange(1);
+        emit configureStateChange(ConfigNextJob);
         break;
-    case 35:
+    case ConfigSplashInstalled:
         ++d->m_configStep;
-        emit configureStateChange(1);
+        emit configureStateChange(ConfigNextJob);
         break;
-    case 36:
+    case ConfigSplashInstallFailed:
         d->m_transferMode = 0;
         failConfiguration(rt("Failed to install the splash screen."));
         break;
-    case 41:
+    case ConfigBackupModeChanged:
         startWatchdog(StepTimeout);
         d->m_localFilePath = calibrationBackupPath();
         if (d->m_localFilePath.isEmpty()) {
@@ -263,7 +263,7 @@ void SerialPortManager::onConfigureStateChange(int state)
         d->m_operation = FetchCalibrationFile;
         remoteBackupFile(QString::fromLatin1(DeviceCalibrationFile), d->m_localFilePath);
         break;
-    case 16:
+    case ConfigCalibrationSizeKnown:
         if (d->m_fileSize > 0) {
             d->m_blockNumber = 1;
             d->m_rxBlockLength = 0;
@@ -274,7 +274,7 @@ void SerialPortManager::onConfigureStateChange(int state)
             failConfiguration(rt("The calibration file does not exist on the device."));
         }
         break;
-    case 17: {
+    case ConfigCalibrationReceived: {
         stopWatchdog();
         d->m_transferMode = 0;
         const bool saved = FileHelper::writeDataToFile(d->m_fileContent, d->m_localFilePath, true);
@@ -282,17 +282,17 @@ void SerialPortManager::onConfigureStateChange(int state)
         if (saved) {
             ++d->m_configStep;
             emit progressUpdated(d->m_configStep);
-            emit configureStateChange(1);
+            emit configureStateChange(ConfigNextJob);
         } else {
             failConfiguration(rt("Failed to save the calibration file."));
         }
         break;
     }
-    case 18:
+    case ConfigCalibrationTransferFailed:
         d->m_transferMode = 0;
         failConfiguration(rt("Failed to transfer the calibration file to the device."));
         break;
-    case 42: {
+    case ConfigRestoreModeChanged: {
         startWatchdog(StepTimeout);
         d->m_localFilePath = calibrationBackupPath();
         remoteRestoreFile(d->m_localFilePath, QStringLiteral("cal_list.txt"));
@@ -302,42 +302,41 @@ void SerialPortManager::onConfigureStateChange(int state)
                                   .arg(QDir::toNativeSeparators(d->m_localFilePath)));
         break;
     }
-    case 26:
+    case ConfigCalibrationAccepted:
         startTransfer();
         ++d->m_configStep;
         emit progressUpdated(d->m_configStep);
         break;
-    case 10:
+    case ConfigCalibrationSent:
         d->m_transferMode = 0;
-        emit configureStateChange(1);
+        emit configureStateChange(ConfigNextJob);
         break;
-    case 13:
+    case ConfigCalibrationInstalled:
         ++d->m_configStep;
         emit progressUpdated(d->m_configStep);
-        emit configureStateChange(1);
+        emit configureStateChange(ConfigNextJob);
         break;
-    case 14:
+    case ConfigCalibrationInstallFailed:
         failConfiguration(rt("Failed to restore the calibration file."));
         break;
-    case 23:
+    case ConfigCommitted:
         d->m_transferMode = 0;
-        emit configureStateChange(1);
+        emit configureStateChange(ConfigNextJob);
         break;
-    case 24:
+    case ConfigCommitFailed:
         d->m_transferMode = 0;
         d->m_splashData.clear();
         failConfiguration(rt("Failed to commit the changes to the device."));
         break;
-    case 25:
+    case ConfigRebooted:
         endOperation(OperationResult::Succeeded, QString(), d->m_commitPending);
         break;
-    case 2: case 3: case 4: case 6: case 9: case 12: case 15:
-    case 19: case 22: case 28: case 31: case 34: case 37: case 43:
+    case ConfigAddressSet:
+    case ConfigAddressFailed:
+        // A physical address answer belongs to no job of this run: the run ends as it is.
         finishConfiguration();
         break;
     default:
-        if (state > 44)
-            finishConfiguration();
         break;
     }
 }

@@ -31,7 +31,7 @@ bool SerialPortManager::retrieveDataLogFile(const QString& destination)
     d->m_port->flush();
     d->m_port->blockSignals(false);
     d->m_retrieveDir = destination;
-    emit retrieveDataLogStatusChange(500);
+    emit retrieveDataLogStatusChange(LogRetrievalStarted);
     return true;
 }
 
@@ -61,7 +61,7 @@ bool SerialPortManager::updateLogFile(const QString& localDatabasePath)
     startWatchdog(6000);
     d->m_logFilePath = localDatabasePath;
     d->m_logContent = content;
-    emit updateDataLogStatusChange(512);
+    emit updateDataLogStatusChange(LogUpdateStarted);
     return true;
 }
 
@@ -102,16 +102,16 @@ void SerialPortManager::onRetrieveDataLogStatusChange(int status)
     if (d->m_kind != OperationResult::DataLogRetrieval)
         return;
     switch (status) {
-    case 500:
+    case LogRetrievalStarted:
         startWatchdog(5000);
         writeCommand("#MODE<2>#", RetrieveLogModeChange);
         break;
-    case 501:
+    case LogRetrievalModeChanged:
         startWatchdog(ZipTimeout);
         d->m_operation = ZipDataLog;
         remoteZipLogFile();
         break;
-    case 503:
+    case LogZipped:
         stopWatchdog();
         d->m_fileNumber = 0;
         startWatchdog(5000);
@@ -120,7 +120,7 @@ void SerialPortManager::onRetrieveDataLogStatusChange(int status)
         remoteBackupFile(QStringLiteral("/home/DuDov_ODU/qml/dataLogging.txdb.zip"), d->m_localFilePath);
         emit initializeRetrieve(rt("Initializing retrieve data log..."), 1);
         break;
-    case 504:
+    case LogSizeKnown:
         stopWatchdog();
         if (d->m_fileSize >= 1) {
             d->m_blockNumber = 1;
@@ -128,31 +128,31 @@ void SerialPortManager::onRetrieveDataLogStatusChange(int status)
             startTransfer();
             emit sendingFileInitiated(rt("Receiving data log file..."), d->m_fileSize);
         } else {
-            emit retrieveDataLogStatusChange(509);
+            emit retrieveDataLogStatusChange(LogMissing);
         }
         break;
-    case 505:
+    case LogReceived:
         stopWatchdog();
         d->m_transferMode = 0;
         if (FileHelper::writeDataToFile(d->m_fileContent, d->m_localFilePath, true)) {
             emit sentFile(rt("Received log file %1...").arg(QFileInfo(d->m_localFilePath).fileName()), d->m_fileNumber);
-            emit retrieveDataLogStatusChange(506);
+            emit retrieveDataLogStatusChange(LogStored);
         } else {
-            emit retrieveDataLogStatusChange(508);
+            emit retrieveDataLogStatusChange(LogStoreFailed);
         }
         break;
-    case 506:
+    case LogStored:
         d->m_operation = RetrieveLogReboot;
         startWatchdog(5000);
         remoteReboot();
         break;
-    case 507:
+    case LogRetrievalRebooted:
         endOperation(d->m_noDataLog ? OperationResult::NoData : OperationResult::Succeeded, QString(), true);
         break;
-    case 508:
+    case LogStoreFailed:
         endOperation(OperationResult::Failed, rt("Failed to save the data log file."));
         break;
-    case 509:
+    case LogMissing:
         d->m_noDataLog = true;
         emit retrieveDataLogNoFile();
         d->m_operation = RetrieveLogReboot;
@@ -169,23 +169,21 @@ void SerialPortManager::onProcessUpdateLogFile(int status)
 {
     if (d->m_kind != OperationResult::DataLogUpdate)
         return;
-    if (status < 510 || status > 523 || status == 515 || status == 521)
-        return;
     if (!isSerialPortOpen()) {
         endDataLogUpdate(OperationResult::Failed, rt("The serial port was closed."), false);
         return;
     }
     switch (status) {
-    case 512:
+    case LogUpdateStarted:
         startWatchdog(13000);
         changeDeviceMode(1, UpdateLogModeChange);
         break;
-    case 514:
+    case LogUpdateModeChanged:
         startWatchdog(6000);
         emit progressMessage(rt("Creating backup of Data Log File..."));
-        updateLogFilesAction(515);
+        updateLogFilesAction(JobBackupDataLog);
         break;
-    case 510:
+    case LogMovedAside:
         stopWatchdog();
         // From here on a failure puts the device's log back first.
         d->m_logMovedAside = true;
@@ -198,39 +196,39 @@ void SerialPortManager::onProcessUpdateLogFile(int status)
         d->m_port->flush();
         emit progressMessage(rt("Updating data log files..."));
         break;
-    case 513:
+    case LogUpdateAccepted:
         stopWatchdog();
         startTransfer();
         break;
-    case 511:
+    case LogUpdateSent:
         d->m_busy = false;
         d->m_transferMode = 0;
-        emit updateDataLogStatusChange(518);
+        emit updateDataLogStatusChange(LogUpdateStaged);
         break;
-    case 518:
+    case LogUpdateStaged:
         startWatchdog(6000);
-        updateLogFilesAction(12);
+        updateLogFilesAction(JobListQmlFolder);
         break;
-    case 522:
+    case LogFolderListed:
         startWatchdog(6000);
-        updateLogFilesAction(13);
+        updateLogFilesAction(JobListTmpFolder);
         break;
-    case 519:
+    case LogStagingListed:
         startWatchdog(6000);
-        updateLogFilesAction(11);
+        updateLogFilesAction(JobInstallDataLog);
         break;
-    case 516:
+    case LogUpdateInstalled:
         // The new log is in place; the backup is only the old one now.
         d->m_logMovedAside = false;
         startWatchdog(6000);
-        updateLogFilesAction(10);
+        updateLogFilesAction(JobDeleteDataLogBackup);
         break;
-    case 517:
+    case LogBackupRemoved:
         d->m_operation = UpdateLogReboot;
         startWatchdog(6000);
         remoteReboot();
         break;
-    case 523:
+    case LogUpdateRebooted:
         endOperation(OperationResult::Succeeded, QString(), true);
         break;
     default:

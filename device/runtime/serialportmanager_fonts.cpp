@@ -16,28 +16,7 @@ using Common::LocalizationHelper;
 
 namespace {
 
-
 constexpr int StepTimeout = 5000;
-
-enum FontState {
-    StartListing = 300,
-    FontListed = 301,
-    ListComplete = 302,
-    StartRemoval = 303,
-    RemovalAcknowledged = 304,
-    RemovalRefused = 305,
-    RemovalFinished = 306,
-    PrepareUpload = 307,
-    ReadyForUpload = 308,
-    FileAccepted = 309,
-    FileSent = 310,
-    UploadFailed = 311,
-    SyncFileSystem = 312,
-    Reboot = 313,
-    InstallFailed = 314,
-    RebootToo = 315,
-    Finished = 316
-};
 
 } // namespace
 
@@ -49,7 +28,7 @@ bool SerialPortManager::getInstalledFonts()
         return true; // told at once that there is no list
     d->m_port->flush();
     d->m_port->blockSignals(false);
-    emit deviceFontStatusChange(StartListing, 0, QString());
+    emit deviceFontStatusChange(FontListingStarted, 0, QString());
     return true;
 }
 
@@ -80,25 +59,25 @@ bool SerialPortManager::manageFonts(const QMap<QString, qint64>& fontsToAdd, con
     d->m_fontsToAdd = files;
     d->m_hasFontsToAdd = !files.isEmpty();
     if (fontsToRemove.isEmpty()) {
-        emit deviceFontStatusChange(PrepareUpload, 0, QString());
+        emit deviceFontStatusChange(FontUploadPrepared, 0, QString());
         return true;
     }
     d->m_fontList = fontsToRemove;
     d->m_fontIndex = 0;
     emit progressMessage(rt("Sending request to remove the selected fonts from the device..."));
-    emit deviceFontStatusChange(StartRemoval, 0, QString());
+    emit deviceFontStatusChange(FontRemovalStarted, 0, QString());
     return true;
 }
 
 void SerialPortManager::onDeviceFontStatusChange(int status, int idx, const QString& fontName)
 {
-    const bool listing = status >= StartListing && status <= ListComplete;
+    const bool listing = status >= FontListingStarted && status <= FontListComplete;
     if (d->m_kind != (listing ? OperationResult::FontListing : OperationResult::FontManagement))
         return;
     auto failWith = [this](const QString& text) { endOperation(OperationResult::Failed, text); };
 
     switch (status) {
-    case StartListing:
+    case FontListingStarted:
         d->m_fontList.clear();
         getInstalledFontsStart();
         break;
@@ -109,13 +88,13 @@ void SerialPortManager::onDeviceFontStatusChange(int status, int idx, const QStr
             ++d->m_fontIndex;
         }
         break;
-    case ListComplete:
+    case FontListComplete:
         endOperation(OperationResult::Succeeded);
         break;
-    case StartRemoval:
+    case FontRemovalStarted:
         setRemoveFontsStart();
         break;
-    case RemovalAcknowledged:
+    case FontRemovalAcknowledged:
         // Acknowledgements only count while a removal runs.
         if (d->m_operation != RemoveFonts)
             break;
@@ -126,37 +105,37 @@ void SerialPortManager::onDeviceFontStatusChange(int status, int idx, const QStr
         else if (d->m_fontIndex < d->m_fontList.size())
             writeCommand(QStringLiteral("#RMFS<%1><%2>#").arg(QString::number(d->m_fontIndex), d->m_fontList.at(d->m_fontIndex)).toLatin1(), RemoveFonts);
         break;
-    case RemovalRefused:
+    case FontRemovalRefused:
         if (d->m_operation != RemoveFonts)
             break;
         stopWatchdog();
         failWith(rt("Failed to send request to remove the selected fonts from the device."));
         break;
-    case RemovalFinished:
+    case FontRemovalFinished:
         if (d->m_operation != RemoveFonts)
             break;
         stopWatchdog();
         d->m_fontList.clear();
         // The port stays open: the mode change that follows is written on it.
         if (!d->m_hasFontsToAdd)
-            emit deviceFontStatusChange(SyncFileSystem, 0, QString());
+            emit deviceFontStatusChange(FontSyncStarted, 0, QString());
         else
-            emit deviceFontStatusChange(PrepareUpload, 0, QString());
+            emit deviceFontStatusChange(FontUploadPrepared, 0, QString());
         break;
-    case PrepareUpload:
+    case FontUploadPrepared:
         startWatchdog(6000);
         changeDeviceMode(1, FontModeChange);
         break;
-    case ReadyForUpload:
+    case FontReadyForUpload:
         stopWatchdog();
         emit progressMessage(rt("Uploading the selected fonts to the device..."));
         uploadFontFileStart();
         break;
-    case FileAccepted:
+    case FontFileAccepted:
         stopWatchdog();
         startTransfer();
         break;
-    case FileSent:
+    case FontFileSent:
         stopWatchdog();
         // The last block's length completes the byte count of this file.
         emit progressUpdated(d->m_bytesLeft);
@@ -164,27 +143,27 @@ void SerialPortManager::onDeviceFontStatusChange(int status, int idx, const QStr
         if (d->m_fontIndex < d->m_fontList.size())
             uploadFontFile();
         else
-            emit deviceFontStatusChange(SyncFileSystem, 0, QString());
+            emit deviceFontStatusChange(FontSyncStarted, 0, QString());
         break;
-    case UploadFailed:
+    case FontUploadFailed:
         failWith(rt("Failed to upload the selected fonts to the device."));
         break;
-    case SyncFileSystem:
+    case FontSyncStarted:
         startWatchdog(StepTimeout);
         d->m_operation = FontSync;
         remoteFsSync();
         break;
-    case Reboot:
-    case RebootToo:
+    case FontSynced:
+    case FontSyncedAgain:
         startWatchdog(StepTimeout);
         d->m_operation = FontReboot;
         remoteReboot();
         break;
-    case InstallFailed:
+    case FontInstallFailed:
         stopWatchdog();
         failWith(rt("Failed to install the uploaded fonts on the device."));
         break;
-    case Finished:
+    case FontRebooted:
         endOperation(OperationResult::Succeeded, QString(), true);
         break;
     default:
@@ -212,7 +191,7 @@ void SerialPortManager::setRemoveFontsStart()
 void SerialPortManager::uploadFontFileStart()
 {
     if (!isSerialPortOpen() && !openSerialPort()) {
-        onDeviceFontStatusChange(UploadFailed, 0, QString());
+        onDeviceFontStatusChange(FontUploadFailed, 0, QString());
         return;
     }
     d->m_port->flush();
@@ -220,7 +199,7 @@ void SerialPortManager::uploadFontFileStart()
     d->m_fontIndex = 0;
     d->m_fontList = d->m_fontsToAdd.keys();
     if (d->m_fontList.isEmpty()) {
-        emit deviceFontStatusChange(SyncFileSystem, 0, QString());
+        emit deviceFontStatusChange(FontSyncStarted, 0, QString());
         return;
     }
     qint64 total = 0;
@@ -241,7 +220,7 @@ void SerialPortManager::uploadFontFile()
     d->m_fileSize = int(d->m_fileContent.size());
     if (d->m_fileSize < 1) {
         // The file went away or was emptied after the checks; nothing would answer.
-        onDeviceFontStatusChange(UploadFailed, 0, QString());
+        onDeviceFontStatusChange(FontUploadFailed, 0, QString());
         return;
     }
     prepareSend();
@@ -266,7 +245,7 @@ bool SerialPortManager::processGetInstFontsList()
         const bool listing = d->m_operation == ListFonts;
         if (entry.contains(QLatin1String("<GFFS_END>"))) {
             if (listing)
-                onDeviceFontStatusChange(ListComplete, 0, QString());
+                onDeviceFontStatusChange(FontListComplete, 0, QString());
             return true;
         }
         if (!listing || entry.at(entryStart.size()) != QLatin1Char('U'))

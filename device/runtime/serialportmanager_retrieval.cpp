@@ -52,7 +52,7 @@ bool SerialPortManager::retrieveProjectFiles(const QString& destination)
     d->m_port->flush();
     d->m_port->blockSignals(false);
     d->m_retrieveDir = destination;
-    emit retrieveProjectFileStatusChange(400);
+    emit retrieveProjectFileStatusChange(ProjectRetrievalStarted);
     return true;
 }
 
@@ -71,7 +71,7 @@ void SerialPortManager::onRetrieveProjectFileStatusChange(int status)
     if (d->m_kind != OperationResult::ProjectRetrieval)
         return;
     switch (status) {
-    case 400:
+    case ProjectRetrievalStarted:
         d->m_fileNumber = 0;
         d->m_listEntryIndex = 0;
         d->m_projectFiles.clear();
@@ -80,16 +80,16 @@ void SerialPortManager::onRetrieveProjectFileStatusChange(int status)
         getRetrieveProjFileLst();
         emit initializeRetrieve(rt("Initializing retrieve device software..."), 0);
         break;
-    case 401:
+    case ProjectListReceived:
         if (d->m_projectFiles.isEmpty()) {
             // Nothing to copy: the retrieval ends as usual with the reboot.
-            emit retrieveProjectFileStatusChange(404);
+            emit retrieveProjectFileStatusChange(ProjectFilesReceived);
             break;
         }
         for (const QString& name : std::as_const(d->m_projectFiles)) {
             if (!isSafeProjectFileName(name)) {
                 qWarning().noquote() << QStringLiteral("Refusing project file name '%1' outside the destination").arg(name);
-                emit retrieveProjectFileStatusChange(406);
+                emit retrieveProjectFileStatusChange(ProjectRetrievalFailed);
                 return;
             }
         }
@@ -97,22 +97,22 @@ void SerialPortManager::onRetrieveProjectFileStatusChange(int status)
         requestNextProjectFile();
         emit initializeRetrieve(rt("Waiting for device to send file information..."), int(d->m_projectFiles.size()));
         break;
-    case 402:
+    case ProjectFileSizeKnown:
         if (d->m_fileSize > 0) {
             d->m_blockNumber = 1;
             d->m_rxBlockLength = 0;
             startTransfer();
             emit sendingFileInitiated(rt("Receiving project file..."), d->m_fileSize);
         } else {
-            emit retrieveProjectFileStatusChange(406);
+            emit retrieveProjectFileStatusChange(ProjectRetrievalFailed);
         }
         break;
-    case 403: {
+    case ProjectFileReceived: {
         stopWatchdog();
         d->m_transferMode = 0;
         const QString dir = QFileInfo(d->m_localFilePath).absolutePath();
         if (!QDir().mkpath(dir) || !FileHelper::writeDataToFile(d->m_fileContent, d->m_localFilePath, true)) {
-            emit retrieveProjectFileStatusChange(406);
+            emit retrieveProjectFileStatusChange(ProjectRetrievalFailed);
             break;
         }
         const QString stored = d->m_projectFiles.at(d->m_fileNumber);
@@ -122,20 +122,20 @@ void SerialPortManager::onRetrieveProjectFileStatusChange(int status)
             requestNextProjectFile();
             emit sentFile(rt("Received project file %1...").arg(stored), d->m_fileNumber);
         } else {
-            emit retrieveProjectFileStatusChange(404);
+            emit retrieveProjectFileStatusChange(ProjectFilesReceived);
         }
         break;
     }
-    case 404:
+    case ProjectFilesReceived:
         d->m_projectFiles.clear();
         d->m_operation = RetrieveProjectReboot;
         startWatchdog(5000);
         remoteReboot();
         break;
-    case 405:
+    case ProjectRetrievalRebooted:
         endOperation(OperationResult::Succeeded, QString(), true);
         break;
-    case 406:
+    case ProjectRetrievalFailed:
         endOperation(OperationResult::Failed, rt("Failed to retrieve the project files from the device."));
         break;
     default:
@@ -166,7 +166,7 @@ bool SerialPortManager::processRetrieveProjFileLst()
         text.remove(0, end + 1);
 
         if (entry.contains(QLatin1String("<GPFL_END>"))) {
-            emit retrieveProjectFileStatusChange(401);
+            emit retrieveProjectFileStatusChange(ProjectListReceived);
             return true;
         }
 
@@ -175,7 +175,7 @@ bool SerialPortManager::processRetrieveProjFileLst()
         const int number = colon < 0 ? -1 : entry.mid(6, colon - 6).toInt(&ok, 10);
         if (!ok || number != d->m_listEntryIndex) {
             qDebug().noquote() << QStringLiteral("Malformed project file list entry '%1'").arg(entry);
-            emit retrieveProjectFileStatusChange(406);
+            emit retrieveProjectFileStatusChange(ProjectRetrievalFailed);
             return true;
         }
         QString rest = entry.mid(colon + 1);
@@ -183,14 +183,14 @@ bool SerialPortManager::processRetrieveProjFileLst()
         const int length = lengthEnd < 0 ? -1 : rest.left(lengthEnd).toInt(&ok, 10);
         if (lengthEnd < 0 || !ok) {
             qDebug().noquote() << QStringLiteral("Malformed project file list entry '%1'").arg(entry);
-            emit retrieveProjectFileStatusChange(406);
+            emit retrieveProjectFileStatusChange(ProjectRetrievalFailed);
             return true;
         }
         rest = rest.mid(lengthEnd + 1);
         rest.chop(1);
         if (rest.size() != length) {
             qDebug().noquote() << QStringLiteral("Malformed project file list entry '%1'").arg(entry);
-            emit retrieveProjectFileStatusChange(406);
+            emit retrieveProjectFileStatusChange(ProjectRetrievalFailed);
             return true;
         }
         ++d->m_listEntryIndex;

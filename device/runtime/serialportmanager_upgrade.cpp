@@ -42,21 +42,21 @@ void SerialPortManager::onUpgradeDeviceStatusChange(int status)
     if (d->m_kind != OperationResult::SoftwareUpgrade)
         return;
     switch (status) {
-    case 102:
+    case UpgradePackageAccepted:
         stopWatchdog();
         startTransfer();
         emit progressMessage(LocalizationHelper::runtimeString(QStringLiteral("Uploading device software...")));
         break;
-    case 100:
+    case UpgradePackageSent:
         startWatchdog(8000);
         d->m_transferMode = 0;
         emit progressMessage(LocalizationHelper::runtimeString(QStringLiteral("Waiting for device to install upgrade package...")));
         break;
-    case 101:
+    case UpgradeInstalled:
         // The device installs the package and restarts by itself.
         endOperation(OperationResult::Succeeded, QString(), true);
         break;
-    case 103:
+    case UpgradeChecksumFailed:
         endOperation(OperationResult::Failed, rt("The checksum of the upgrade package does not match."));
         break;
     default:

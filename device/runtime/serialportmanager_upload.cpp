@@ -79,7 +79,7 @@ bool SerialPortManager::uploadProject(const QStringList& projectFiles, const Com
     setTotalFileSize(totalSize);
 
     startWatchdog(6000);
-    emit uploadProjectFileStatusChange(204);
+    emit uploadProjectFileStatusChange(UploadStarted);
     return true;
 }
 
@@ -90,7 +90,7 @@ void SerialPortManager::failUpload(const QString& text)
 
 void SerialPortManager::onProcessUploadFile(int status)
 {
-    if (d->m_kind != OperationResult::ProjectUpload || status < 200 || status > 232 || status == 218 || status == 219)
+    if (d->m_kind != OperationResult::ProjectUpload)
         return;
     if (!isSerialPortOpen()) {
         failUpload(rt("The serial port was closed."));
@@ -98,111 +98,110 @@ void SerialPortManager::onProcessUploadFile(int status)
     }
 
     switch (status) {
-    case 204:
+    case UploadStarted:
         startWatchdog(13000);
         changeDeviceMode(1, UploadModeChange);
         break;
-    case 205:
+    case UploadModeChanged:
         startWatchdog(6000);
-        projectFilesAction(6);
+        projectFilesAction(JobListStagingFolder);
         break;
-    case 206:
+    case UploadStagingFound:
         startWatchdog(6000);
-        projectFilesAction(4);
+        projectFilesAction(JobRemoveStagingFolder);
         break;
-    case 210:
+    case UploadStagingMissing:
         startWatchdog(6000);
         emit progressMessage(rt("No temporary folder on device."));
-        emit uploadProjectFileStatusChange(208);
+        emit uploadProjectFileStatusChange(UploadStagingRemoved);
         break;
-    case 208:
+    case UploadStagingRemoved:
         startWatchdog(6000);
-        projectFilesAction(2);
+        projectFilesAction(JobCreateStagingFolder);
         break;
-    case 200:
+    case UploadStagingCreated:
         uploadNextFile();
         break;
-    case 203:
+    case UploadFileAccepted:
         stopWatchdog();
         startTransfer();
         break;
-    case 201:
+    case UploadFileSent:
         ++d->m_uploadIndex;
         d->m_transferMode = 0;
         uploadNextFile();
         break;
-    case 202:
-    case 220:
+    case UploadFilesSent:
         startWatchdog(6000);
-        projectFilesAction(5);
+        projectFilesAction(JobListProjectFolder);
         break;
-    case 221:
+    case UploadProjectFolderFound:
         startWatchdog(6000);
-        projectFilesAction(3);
+        projectFilesAction(JobRemoveProjectFolder);
         break;
-    case 225:
+    case UploadProjectFolderMissing:
         startWatchdog(6000);
         emit progressMessage(rt("No project folder on device."));
-        emit uploadProjectFileStatusChange(223);
+        emit uploadProjectFileStatusChange(UploadProjectFolderRemoved);
         break;
-    case 223:
+    case UploadProjectFolderRemoved:
         startWatchdog(6000);
-        projectFilesAction(1);
+        projectFilesAction(JobCreateProjectFolder);
         break;
-    case 211:
+    case UploadProjectFolderCreated:
         startWatchdog(6000);
         emit progressMessage(rt("Setting up the project folder..."));
-        projectFilesAction(7);
+        projectFilesAction(JobInstallProjectFolder);
         break;
-    case 213:
+    case UploadProjectInstalled:
         startWatchdog(6000);
         emit progressMessage(rt("Setting up the default screen..."));
-        projectFilesAction(8);
+        projectFilesAction(JobInstallProjectConfig);
         break;
-    case 231:
+    case UploadCanConfigPending:
         startWatchdog(6000);
         emit progressMessage(rt("Setting up the default screen..."));
-        projectFilesAction(9);
+        projectFilesAction(JobInstallCanConfig);
         break;
-    case 215:
+    case UploadConfigInstalled:
         startWatchdog(6000);
         emit progressMessage(rt("Check Data Log File..."));
-        projectFilesAction(215);
+        projectFilesAction(JobCheckDataLog);
         break;
-    case 216:
+    case UploadDataLogFound:
         startWatchdog(6000);
         emit progressMessage(rt("Deleting Data Log File..."));
-        projectFilesAction(216);
+        projectFilesAction(JobDeleteDataLog);
         break;
-    case 226:
+    case UploadDataLogCleared:
         applyProjectSettings();
         break;
-    case 227:
+    case UploadSettingsSaved:
         startWatchdog(6000);
         d->m_operation = UploadSync;
         remoteFsSync();
         emit progressMessage(rt("Saving configurations..."));
         emit projectConfigurationFinished();
         break;
-    case 229:
+    case UploadSynced:
         startWatchdog(6000);
         d->m_operation = UploadReboot;
         remoteReboot();
         emit progressMessage(rt("Please wait for file system to commit changes..."));
         break;
-    case 230:
+    case UploadRebooted:
         emit progressMessage(rt("Device restarting..."));
         endOperation(OperationResult::Succeeded, QString(), true);
         break;
-    case 207: failUpload(rt("Failed to remove the old temporary folder.")); break;
-    case 209: failUpload(rt("Failed to create the temporary folder.")); break;
-    case 212: failUpload(rt("Failed to set up the project folder.")); break;
-    case 214:
-    case 232: failUpload(rt("Failed to set up the default screen.")); break;
-    case 217: failUpload(rt("Failed to remove data log file.")); break;
-    case 222: failUpload(rt("Failed to remove the old project folder.")); break;
-    case 224: failUpload(rt("Failed to create the project folder.")); break;
-    case 228: failUpload(rt("Failed to configure the device.")); break;
+    case UploadStagingRemoveFailed: failUpload(rt("Failed to remove the old temporary folder.")); break;
+    case UploadStagingCreateFailed: failUpload(rt("Failed to create the temporary folder.")); break;
+    case UploadProjectInstallFailed: failUpload(rt("Failed to set up the project folder.")); break;
+    case UploadConfigInstallFailed:
+    case UploadCanConfigInstallFailed: failUpload(rt("Failed to set up the default screen.")); break;
+    case UploadDataLogRemoveFailed: failUpload(rt("Failed to remove data log file.")); break;
+    case UploadProjectFolderRemoveFailed: failUpload(rt("Failed to remove the old project folder.")); break;
+    case UploadProjectFolderCreateFailed: failUpload(rt("Failed to create the project folder.")); break;
+    case UploadSettingsFailed: failUpload(rt("Failed to configure the device.")); break;
     default:
         break;
     }
@@ -215,7 +214,7 @@ void SerialPortManager::uploadNextFile()
     if (d->m_uploadIndex >= d->m_uploadFiles.size()) {
         d->m_busy = false;
         d->m_transferMode = 0;
-        emit uploadProjectFileStatusChange(202);
+        emit uploadProjectFileStatusChange(UploadFilesSent);
     } else {
         const QString path = d->m_uploadFiles.at(d->m_uploadIndex);
         d->m_operation = SendProjectFile;

@@ -78,6 +78,25 @@ void centreOnScreen(QWidget* dialog)
 
 } // namespace
 
+// Counts a modal box or dialog of the row while it is open; see isInteracting().
+class DeviceItemWidget::Interaction
+{
+public:
+    explicit Interaction(DeviceItemWidget* row)
+        : m_row(row)
+    {
+        ++m_row->m_interactions;
+    }
+    ~Interaction()
+    {
+        if (--m_row->m_interactions == 0)
+            emit m_row->interactionEnded();
+    }
+
+private:
+    DeviceItemWidget* m_row;
+};
+
 DeviceItemWidget::DeviceItemWidget(QWidget* parent)
     : QWidget(parent)
 {
@@ -133,7 +152,7 @@ void DeviceItemWidget::setupWidgets()
         if (entry.handler)
             connect(action, &QAction::triggered, this, entry.handler);
         else
-            connect(action, &QAction::triggered, m_hardwareInfoDialog, &QDialog::exec);
+            connect(action, &QAction::triggered, this, &DeviceItemWidget::showHardwareInformation);
         m_actions << action;
         m_menu->addAction(action);
     }
@@ -241,6 +260,7 @@ void DeviceItemWidget::onIdentifyDevice()
 {
     SerialPortManager* manager = SerialPortManager::instance();
     if (!makeOwnPortActive() || !manager->openSerialPort()) {
+        const Interaction interaction(this);
         MessageBox::warning(this, gui("Identify Device"), gui("Failed to connect to device."));
         return;
     }
@@ -253,8 +273,11 @@ void DeviceItemWidget::onIdentifyDevice()
 
 void DeviceItemWidget::onRebootDevice()
 {
-    if (MessageBox::question(this, gui("Reboot Device"), gui("Are you sure you want to reboot the device?"), false) != 0)
-        return;
+    {
+        const Interaction interaction(this);
+        if (MessageBox::question(this, gui("Reboot Device"), gui("Are you sure you want to reboot the device?"), false) != 0)
+            return;
+    }
     SerialPortManager* manager = SerialPortManager::instance();
     if (!makeOwnPortActive() || !manager->openSerialPort())
         return;
@@ -283,6 +306,12 @@ void DeviceItemWidget::setManagerEnabled(bool enabled)
         action->setEnabled(enabled);
 }
 
+void DeviceItemWidget::showHardwareInformation()
+{
+    const Interaction interaction(this);
+    m_hardwareInfoDialog->exec();
+}
+
 void DeviceItemWidget::updateBrightness(int brightness)
 {
     SerialPortManager* manager = SerialPortManager::instance();
@@ -293,6 +322,7 @@ void DeviceItemWidget::updateBrightness(int brightness)
 
 void DeviceItemWidget::showComingFeature(const QString& title)
 {
+    const Interaction interaction(this);
     MessageBox::information(this, title,
                             gui("This function comes with a later version of the program. Nothing was sent to the device."));
 }

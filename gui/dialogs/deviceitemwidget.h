@@ -66,8 +66,13 @@ public:
     // Whether a drag or drop carrying these URLs names exactly one package this row takes.
     static bool isAcceptablePackage(const QList<QUrl>& urls);
 
+    // A box or dialog of this row is open. The row must then outlive the device's
+    // removal until interactionEnded(), or the box would be deleted while it runs.
+    bool isInteracting() const { return m_interactions > 0; }
+
 signals:
     void selected();
+    void interactionEnded();
 
 public slots:
     void updateBrightness(int brightness);
@@ -86,6 +91,7 @@ public slots:
     bool createTempLogDBDirectory();
     void updateCurrentName(const QString& name);
     void onManageFonts();
+    void showHardwareInformation();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -94,6 +100,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    class Interaction;
+
     void setupWidgets();
     void refreshInformation();
     void setManagerEnabled(bool enabled);
@@ -117,6 +125,7 @@ private:
     QMap<QString, QString> m_deviceInfo;
     HardwareInfoDialog* m_hardwareInfoDialog = nullptr;
     QLabel* m_infoLabel = nullptr;
+    int m_interactions = 0;
 };
 
 } // namespace Designer

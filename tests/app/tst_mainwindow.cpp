@@ -1,4 +1,5 @@
 // The main window and its device rows against emulated devices reached through /dev/pts.
+#include "aboutdialog.h"
 #include "apptestsupport.h"
 #include "deviceitemwidget.h"
 #include "devicelistholder.h"
@@ -16,6 +17,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QListWidgetItem>
+#include <QMenuBar>
 #include <QMenu>
 #include <QTableWidget>
 #include <QMimeData>
@@ -26,6 +28,7 @@
 #include <QUrl>
 
 using Orvane::Tavrix::Common::FileHelper;
+using Orvane::Tavrix::Designer::AboutDialog;
 using Orvane::Tavrix::Designer::DeviceItemWidget;
 using Orvane::Tavrix::Designer::HardwareInfoDialog;
 using Orvane::Tavrix::Designer::MainWindow;
@@ -117,6 +120,49 @@ private slots:
         QCOMPARE(m_window->heading()->text(), QStringLiteral("Connected devices"));
         QCOMPARE(m_window->heading()->objectName(), QStringLiteral("listHeading"));
         QVERIFY(m_window->minimumSize() == QSize(600, 400));
+    }
+
+    void fontSettingsWithoutRemovalsAskNothing()
+    {
+        QAction* fonts = nullptr;
+        QAction* about = nullptr;
+        for (QAction* menu : m_window->menuBar()->actions()) {
+            for (QAction* action : menu->menu()->actions()) {
+                if (action->text() == QStringLiteral("Font Settings"))
+                    fonts = action;
+                if (action->text() == QStringLiteral("&About"))
+                    about = action;
+            }
+        }
+        QVERIFY(fonts);
+        QVERIFY(about);
+        QCOMPARE(about->toolTip(), QStringLiteral("About %1").arg(QCoreApplication::applicationName()));
+
+        // Cancelled: no restart question follows.
+        QStringList modalTitles;
+        QTimer watcher;
+        watcher.setInterval(20);
+        connect(&watcher, &QTimer::timeout, [&]() {
+            if (QWidget* box = QApplication::activeModalWidget()) {
+                modalTitles << box->windowTitle();
+                QTest::keyClick(box, Qt::Key_Escape);
+            }
+        });
+        watcher.start();
+        fonts->trigger();
+        QTest::qWait(500);
+        watcher.stop();
+        QCOMPARE(modalTitles.size(), 1);
+        QVERIFY(m_window->isVisible());
+
+        // The about box opens without blocking the window.
+        auto* aboutBox = m_window->findChild<AboutDialog*>();
+        QVERIFY(aboutBox);
+        QVERIFY(!aboutBox->isVisible());
+        about->trigger();
+        QTRY_VERIFY(aboutBox->isVisible());
+        QVERIFY(!QApplication::activeModalWidget());
+        aboutBox->hide();
     }
 
     void deviceAtStartGetsARow()
@@ -448,6 +494,47 @@ private slots:
         settings.sync();
         QCOMPARE(settings.value(QStringLiteral("deviceSoftwarePath")).toString(), QStringLiteral("/srv/packages"));
         QCOMPARE(settings.value(QStringLiteral("lastDeviceSoftwareDir")).toString(), QStringLiteral("/old"));
+    }
+
+    // Unplugged while the row asks a question: the row waits for the answer, then goes, sending nothing.
+    void unplugWhileTheRowAsks()
+    {
+        PtsDevice f;
+        QVERIFY(f.start({ "--serial", "3316F006", "--timezone", "0" }));
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->rowForSerial(QStringLiteral("3316F006")), 10000);
+        const QPointer<DeviceItemWidget> widget = m_window->rowForSerial(QStringLiteral("3316F006"));
+        const int rows = m_window->deviceList()->count();
+        auto* manager = SerialPortManager::instance();
+        bool sawBox = false;
+        bool answered = false;
+        QTimer user;
+        user.setInterval(20);
+        connect(&user, &QTimer::timeout, [&]() {
+            QWidget* box = QApplication::activeModalWidget();
+            if (!box)
+                return;
+            if (!sawBox) {
+                sawBox = true;
+                f.emulator.unplug();
+                return;
+            }
+            if (manager->connectedPorts().contains(f.port) || answered)
+                return;
+            answered = true;
+            for (QAbstractButton* button : box->findChildren<QAbstractButton*>()) {
+                if (button->text().remove('&') == QStringLiteral("Yes"))
+                    button->click();
+            }
+        });
+        user.start();
+        widget->action(DeviceItemWidget::RebootAction)->trigger();
+        user.stop();
+        QVERIFY(sawBox);
+        QVERIFY(answered);
+        QTRY_VERIFY_WITH_TIMEOUT(widget.isNull(), 10000);
+        QCOMPARE(m_window->deviceList()->count(), rows - 1);
+        QVERIFY(!m_window->rowForSerial(QStringLiteral("3316F006")));
+        QCOMPARE(countOf(f.emulator.commands(), QStringLiteral("#UNIX<reboot>")), 0);
     }
 
     void unplugRemovesOnlyThatRow()

@@ -182,6 +182,20 @@ private slots:
         QVERIFY(next > 0);
     }
 
+    // Ended by a signal (as scripts/run and session managers do), the program closes
+    // like through its window and takes its lock file with it.
+    void terminationClosesCleanly()
+    {
+        Sandbox box;
+        QProcess* process = box.start();
+        QVERIFY(waitForListeningPort(box.lockFile()) > 0);
+        process->terminate();
+        QVERIFY(process->waitForFinished(60000));
+        QCOMPARE(process->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process->exitCode(), 0);
+        QVERIFY(!QFile::exists(box.lockFile()));
+    }
+
     void staleLockFileDoesNotBlock_data()
     {
         QTest::addColumn<QByteArray>("content");

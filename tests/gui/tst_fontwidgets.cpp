@@ -17,6 +17,7 @@
 #include <QClipboard>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
@@ -153,6 +154,7 @@ private slots:
 
 private:
     QString makeFont(const QString& name, const QString& resource, const QString& from, const QString& to);
+    bool haveUserFont(const QString& name, const QString& resource, const QString& from, const QString& to);
     QTemporaryDir m_work;
 };
 
@@ -162,6 +164,13 @@ QString TestFontWidgets::makeFont(const QString& name, const QString& resource, 
     if (!writeBytes(path, renamedFont(resource, from, to)))
         return QString();
     return path;
+}
+
+// The user font is there whether or not an earlier test added it.
+bool TestFontWidgets::haveUserFont(const QString& name, const QString& resource, const QString& from, const QString& to)
+{
+    const int result = FontsCenter::instance()->addFontFromPath(makeFont(name, resource, from, to));
+    return result == FontsCenter::FontAdded || result == FontsCenter::FontAlreadyAdded;
 }
 
 void TestFontWidgets::initTestCase()
@@ -451,8 +460,14 @@ void TestFontWidgets::settingsAddCommandRemembersFolder()
                           title = dialog->windowTitle();
                           folder = dialog->directory().absolutePath();
                           filters = dialog->nameFilters();
-                          dialog->selectFile(font);
-                          QMetaObject::invokeMethod(dialog, "accept");
+                          // The user types the file's path and presses Return.
+                          auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+                          if (!name) {
+                              dialog->close();
+                              return;
+                          }
+                          name->setText(font);
+                          QTest::keyClick(name, Qt::Key_Return);
                       }));
     QCOMPARE(title, QStringLiteral("Add Fonts"));
     QCOMPARE(folder, QDir(m_work.filePath("start")).absolutePath());
@@ -465,6 +480,8 @@ void TestFontWidgets::settingsAddCommandRemembersFolder()
 
 void TestFontWidgets::settingsMarkForRemoval()
 {
+    QVERIFY(haveUserFont("Hebrew Test.TTF", ":/fonts/DroidSansHebrew", "Noto Sans Hebrew", "Test Sans Hebrew"));
+    QVERIFY(haveUserFont("Georgian Test.ttf", ":/fonts/DroidSansGeorgian", "Noto Sans Georgian", "Test Sans Georgian"));
     FontsSettingsWidget widget;
     widget.show();
     QVERIFY(QTest::qWaitForWindowExposed(&widget));
@@ -503,6 +520,7 @@ void TestFontWidgets::settingsMarkForRemoval()
 
 void TestFontWidgets::dialogResults()
 {
+    QVERIFY(haveUserFont("Ethiopic Test.ttf", ":/fonts/DroidSansEthiopic", "Noto Sans Ethiopic", "Test Sans Ethiopic"));
     FontsDialog dialog;
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Font settings"));
     QCOMPARE(dialog.objectName(), QStringLiteral("general"));

@@ -520,6 +520,37 @@ private slots:
         verifyIdle();
     }
 
+    // The changes are committed before the closing restart: a restart the device does not
+    // confirm (silent, or the cable pulled) still ends the run as a success that says so.
+    void unconfirmedRebootEndsAsSuccess_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("silent") << "silent:BOOT";
+        QTest::newRow("unplugged") << "unplug:BOOT";
+    }
+
+    void unconfirmedRebootEndsAsSuccess()
+    {
+        QFETCH(QString, fault);
+        ConnectedDevice dev;
+        QVERIFY(startDevice(dev, { "--serial", "CFG0015", "--populate", "--fault", fault }));
+        QSignalSpy ended(manager(), &SerialPortManager::operationEnded);
+        CalibrationInfo info;
+        info.setDeviceNameChange(true);
+        info.setDeviceName(QStringLiteral("Quiet"));
+        const Outcome outcome = runConfiguration(info);
+        QVERIFY(outcome.ended);
+        QVERIFY2(outcome.finished, qPrintable(outcome.error));
+        QVERIFY(outcome.needReboot);
+        QCOMPARE(ended.count(), 1);
+        const auto result = ended.at(0).at(0).value<Orvane::Tavrix::Runtime::OperationResult>();
+        QCOMPARE(result.outcome, Orvane::Tavrix::Runtime::OperationResult::Succeeded);
+        QCOMPARE(result.message, QStringLiteral("The changes are saved, but the device did not confirm its restart."));
+        if (fault.startsWith(QLatin1String("silent")))
+            QVERIFY(dev.emulator().waitForCommand("#UNIX<reboot>#", 5000));
+        verifyIdle();
+    }
+
     void silentDeviceTimesOut_data()
     {
         QTest::addColumn<QString>("fault");
@@ -532,8 +563,6 @@ private slots:
         QTest::newRow("splash move") << "silent:UNIX<mv ./tmp/user_splash" << true
                                      << "The operation timed out while installing the splash screen."
                                      << "#UNIX<mv ./tmp/user_splash1024x600.bmp ./qml/user_splash1024x600.bmp>#";
-        QTest::newRow("reboot") << "silent:BOOT" << false << "The operation timed out while rebooting the device."
-                                << "#BOOT#";
     }
 
     void silentDeviceTimesOut()

@@ -292,6 +292,34 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!m->connectedPorts().contains(port), 10000);
     }
 
+    // The scanner has closed its port when the device is announced, so an operation may
+    // open the command port at once: no waiting for the port to be freed.
+    void portIsFreeWhenAnnounced()
+    {
+        SerialPortManager* m = SerialPortManager::instance();
+        DeviceEmulator emulator;
+        QVERIFY(emulator.start());
+        const QString port = emulator.ptyPath();
+        bool seen = false;
+        bool opened = false;
+        const auto connection = connect(m, &SerialPortManager::deviceConnected, this, [&](const QMap<QString, QString>& info) {
+            if (info.value(QStringLiteral("port")) != port)
+                return;
+            seen = true;
+            opened = m->setActivePort(port) && m->openSerialPort();
+            m->closeSerialPort();
+        });
+        VirtualPorts::add(port);
+        auto forget = qScopeGuard([&] {
+            disconnect(connection);
+            VirtualPorts::remove(port);
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(seen, 20000);
+        QVERIFY(opened);
+        emulator.stop();
+        QTRY_VERIFY_WITH_TIMEOUT(!m->connectedPorts().contains(port), 10000);
+    }
+
     // One device, many names: listing a link and its target finds one port, and each
     // name resolves to the one discovery uses.
     void oneRecordPerDevice()

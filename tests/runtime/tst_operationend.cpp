@@ -3,12 +3,15 @@
 #include "calibrationinfo.h"
 #include "configurationinfo.h"
 #include "connecteddevice.h"
+#include "devportlink.h"
 #include "englishtexts.h"
 #include "operationresult.h"
 #include "serialportmanager.h"
 #include "testutil.h"
+#include "virtualports.h"
 
 #include <QEventLoop>
+#include <QScopedPointer>
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -339,6 +342,60 @@ private slots:
         const QStringList fontCommands = sequenceCommands(device).mid(commands.size());
         QVERIFY2(fontCommands.contains(QStringLiteral("#RMFS<1><H%2.ttf>#")), qPrintable(fontCommands.join(QLatin1Char(' '))));
         QVERIFY(fontCommands.contains(QStringLiteral("#LOAD<F%2.ttf>700#")));
+    }
+
+    // Real devices live under /dev: an operation reached through the pseudo terminal's own
+    // path, or a by-id style link to it, ends with that port name in its result.
+    void operationsThroughDevicePaths_data()
+    {
+        QTest::addColumn<bool>("byId");
+        QTest::newRow("pty path") << false;
+        QTest::newRow("by-id link under /dev") << true;
+    }
+
+    void operationsThroughDevicePaths()
+    {
+        QFETCH(bool, byId);
+        QTemporaryDir local;
+        QVERIFY(local.isValid());
+        SerialPortManager* m = manager();
+        QSignalSpy connected(m, &SerialPortManager::deviceConnected);
+        DeviceEmulator emulator;
+        QVERIFY(emulator.start({ QStringLiteral("--populate") }));
+        QVERIFY(emulator.ptyPath().startsWith(QStringLiteral("/dev/")));
+        QScopedPointer<DevPortLink> link;
+        QString port = emulator.ptyPath();
+        if (byId) {
+            link.reset(new DevPortLink(emulator.ptyPath(), DevPortLink::ByIdName));
+            if (!link->isValid())
+                QSKIP("/dev is not writable here");
+            port = link->path();
+        }
+        VirtualPorts::add(port);
+        auto announced = [&]() {
+            for (const QList<QVariant>& args : std::as_const(connected)) {
+                if (args.at(0).value<QMap<QString, QString>>().value(QStringLiteral("port")) == port)
+                    return true;
+            }
+            return false;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(announced(), 20000);
+        QVERIFY(m->setActivePort(port));
+
+        QSignalSpy ended(m, &SerialPortManager::operationEnded);
+        QVERIFY(m->uploadProject(projectFiles(local), ConfigurationInfo()));
+        QVERIFY(ended.wait(60000) || ended.count() == 1);
+        QCOMPARE(resultAt(ended).outcome, OperationResult::Succeeded);
+        QCOMPARE(resultAt(ended).port, port);
+        QVERIFY(m->syncDeviceClock(120));
+        QVERIFY(ended.count() == 2 || ended.wait(10000));
+        QCOMPARE(resultAt(ended, 1).outcome, OperationResult::Succeeded);
+        QCOMPARE(resultAt(ended, 1).port, port);
+        QVERIFY(emulator.readFile(QStringLiteral("qml/project/main.qml")).size() == 1200);
+
+        emulator.stop();
+        QTRY_VERIFY_WITH_TIMEOUT(!m->connectedPorts().contains(port), 10000);
+        VirtualPorts::remove(port);
     }
 };
 

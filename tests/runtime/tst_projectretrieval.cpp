@@ -21,23 +21,6 @@ using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace {
 
-// The identifying scanner releases the port (and its lock file) a moment after the
-// device is announced; an operation started at once could not open it.
-bool waitUntilPortIsFree()
-{
-    SerialPortManager* manager = SerialPortManager::instance();
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 10000) {
-        if (manager->openSerialPort()) {
-            manager->closeSerialPort();
-            return true;
-        }
-        QTest::qWait(50);
-    }
-    return false;
-}
-
 // A device home whose installed project holds the given files.
 QString makeDeviceRoot(const QTemporaryDir& dir, const QMap<QString, QByteArray>& projectFiles)
 {
@@ -174,7 +157,6 @@ void TestProjectRetrieval::listSplitAcrossReadsIsJoined()
     QVERIFY(device.open());
     QVERIFY(device.connectToManager());
     SerialPortManager* manager = SerialPortManager::instance();
-    QVERIFY(waitUntilPortIsFree());
     QSignalSpy failed(manager, &SerialPortManager::retrieveProjectError);
     QSignalSpy initialize(manager, &SerialPortManager::initializeRetrieve);
 

@@ -76,8 +76,6 @@ bool PtyDevice::connectToManager(bool makeActive, int timeoutMs)
         for (const QList<QVariant>& args : std::as_const(connected)) {
             const auto info = args.at(0).value<QMap<QString, QString>>();
             if (info.value(QStringLiteral("port")) == m_linkPath) {
-                // Give the scanner time to close its port before the test talks on it.
-                QTest::qWait(100);
                 m_received.clear();
                 return makeActive ? manager->setActivePort(m_linkPath) : true;
             }

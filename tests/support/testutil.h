@@ -26,22 +26,11 @@ inline QString rt(const QString& key)
     return Orvane::Tavrix::Common::LocalizationHelper::runtimeString(key);
 }
 
-// Starts the emulated device and checks that the command port can be opened on it.
+// Starts the emulated device and waits until the manager announced it; the command
+// port is free by then (the scanner closes its port before the announcement).
 inline bool startDevice(ConnectedDevice& device, const QStringList& args = {})
 {
-    if (!device.start(args))
-        return false;
-    auto* manager = Orvane::Tavrix::Runtime::SerialPortManager::instance();
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 10000) {
-        if (manager->openSerialPort()) {
-            manager->closeSerialPort();
-            return true;
-        }
-        QTest::qWait(50);
-    }
-    return false;
+    return device.start(args);
 }
 
 inline bool writeFile(const QString& path, const QByteArray& content)

@@ -659,6 +659,8 @@ void EmulatedDevice::handleReceiveBytes(const QByteArray& bytes)
             m_packetSeen = true;
             m_askTimer->stop();
             m_idleTimer->start(IdleTimeoutMs);
+            // Benchmarks time the sender's start from the acceptance to this event.
+            m_transcript->write(QStringLiteral("first-packet"), {{QStringLiteral("name"), m_files->relativeName(m_transferPath)}});
         }
         const int length = (head == SOH ? 128 : 1024) + 5;
         if (m_rxBuffer.size() < length)
