@@ -85,9 +85,9 @@ Result hostSend(int size, int throttle)
     qint64 last = -1;
     QObject context;
     QObject::connect(m, &SerialPortManager::upgradeDeviceStatusChange, &context, [&](int status) {
-        if (status == 102)
+        if (status == SerialPortManager::UpgradePackageAccepted)
             accepted = clock.nsecsElapsed();
-        else if (status == 100)
+        else if (status == SerialPortManager::UpgradePackageSent)
             last = clock.nsecsElapsed();
     });
     QSignalSpy finished(m, &SerialPortManager::progressFinished);
@@ -121,9 +121,9 @@ Result hostReceive(int size, int throttle)
     qint64 last = -1;
     QObject context;
     QObject::connect(m, &SerialPortManager::retrieveDataLogStatusChange, &context, [&](int status) {
-        if (status == 504)
+        if (status == SerialPortManager::LogSizeKnown)
             announced = clock.nsecsElapsed();
-        else if (status == 505)
+        else if (status == SerialPortManager::LogReceived)
             last = clock.nsecsElapsed();
     });
     QSignalSpy done(m, &SerialPortManager::retrievedDataLogFile);

@@ -159,6 +159,13 @@ bool runUpload(const Plan& plan, int throttle, const QStringList& extraArgs)
                 "waits from acceptance to first packet", startWaits, starts ? startWaits / starts : 0.0, maxStartWait,
                 100.0 * startWaits / total);
     if (throttle > 0) {
+        // At the line's rate the wait holds the reply "<LOAD:ACK>" and the "C" on the line and the
+        // emulator's first delivery slice (10 ms of bytes); what is left is the host's reaction.
+        const double floorMs = (11 + qMin(1029, qMax(1, throttle / 100))) * 1000.0 / throttle;
+        const double beyond = qMax(0.0, startWaits - starts * floorMs);
+        std::printf("  %-46s %10.1f ms  (%.2f ms per file; %.2f%% of the total)\n",
+                    "  of which beyond the line and delivery slice", beyond, starts ? beyond / starts : 0.0,
+                    100.0 * beyond / total);
         const double lineMs = lineBytes * 1000.0 / throttle;
         std::printf("  %-46s %10.0f ms  (the files' time is %.1f%% beyond it)\n", "line time of the packets", lineMs,
                     100.0 * (filePhase - lineMs) / filePhase);

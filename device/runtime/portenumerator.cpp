@@ -47,10 +47,12 @@ QString PortEnumerator::canonicalPortName(const QString& name)
         port = port.mid(4);
     return port;
 #else
-    // QSerialPort's own rule: a bare name lives under /dev.
     if (trimmed.startsWith(QLatin1Char('/')))
         return QDir::cleanPath(trimmed);
-    if (trimmed.startsWith(QLatin1String("./")) || trimmed.startsWith(QLatin1String("../")))
+    // A path relative to the working folder stays one; otherwise, as QSerialPort has it,
+    // the name lives under /dev ("ttyACM0", and "pts/3", its short form of /dev/pts/3).
+    if (trimmed.startsWith(QLatin1String("./")) || trimmed.startsWith(QLatin1String("../"))
+        || (trimmed.contains(QLatin1Char('/')) && QFileInfo::exists(trimmed)))
         return QDir::cleanPath(QFileInfo(trimmed).absoluteFilePath());
     return QDir::cleanPath(QStringLiteral("/dev/") + trimmed);
 #endif

@@ -40,7 +40,7 @@ public:
     static QStringList virtualPorts();
 
     // The one form of a port name: "ttyACM0", "/dev/ttyACM0" and "/dev/./ttyACM0"
-    // all give "/dev/ttyACM0"; a relative path becomes absolute.
+    // all give "/dev/ttyACM0"; a relative path to an existing file becomes absolute.
     static QString canonicalPortName(const QString& name);
     // Whether two names reach the same port, also through links.
     static bool isSamePort(const QString& first, const QString& second);

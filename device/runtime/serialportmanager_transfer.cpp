@@ -203,21 +203,21 @@ void SerialPortManager::processTxReply(char rxData)
         d->m_transferMode = 0;
         d->m_txStarted = false;
         switch (op) {
-        case SendCalibrationFile: emit configureStateChange(10); break;
-        case SendSplashImage: emit configureStateChange(29); break;
+        case SendCalibrationFile: emit configureStateChange(ConfigCalibrationSent); break;
+        case SendSplashImage: emit configureStateChange(ConfigSplashSent); break;
         case SendSoftwarePackage:
             emit progressUpdated(d->m_bytesLeft);
-            emit upgradeDeviceStatusChange(100);
+            emit upgradeDeviceStatusChange(UpgradePackageSent);
             break;
         case SendProjectFile:
             emit progressUpdated(d->m_bytesLeft);
-            emit uploadProjectFileStatusChange(201);
+            emit uploadProjectFileStatusChange(UploadFileSent);
             break;
         case SendDataLog:
             emit progressUpdated(d->m_bytesLeft);
-            emit updateDataLogStatusChange(511);
+            emit updateDataLogStatusChange(LogUpdateSent);
             break;
-        case SendFontFile: emit deviceFontStatusChange(310, 0, QString()); break;
+        case SendFontFile: emit deviceFontStatusChange(FontFileSent, 0, QString()); break;
         default: break;
         }
         return;
@@ -257,7 +257,7 @@ void SerialPortManager::processRxPacket(const QByteArray& chunk)
             d->m_rxPacket.clear();
             d->m_rxBlockLength = -1;
             if (d->m_operation == FetchCalibrationFile)
-                emit configureStateChange(18);
+                emit configureStateChange(ConfigCalibrationTransferFailed);
             return;
         }
         if (first != SOH && first != STX) {
@@ -330,11 +330,11 @@ void SerialPortManager::finishReceive()
         return;
     }
     if (op == FetchCalibrationFile)
-        emit configureStateChange(17);
+        emit configureStateChange(ConfigCalibrationReceived);
     else if (op == FetchProjectFile)
-        emit retrieveProjectFileStatusChange(403);
+        emit retrieveProjectFileStatusChange(ProjectFileReceived);
     else if (op == FetchDataLog)
-        emit retrieveDataLogStatusChange(505);
+        emit retrieveDataLogStatusChange(LogReceived);
 }
 
 void SerialPortManager::rxError()
@@ -352,7 +352,7 @@ void SerialPortManager::rxError()
     // Retrievals end through their watchdog; keep it running so they cannot hang.
     if (d->m_operation != FetchCalibrationFile)
         startWatchdog(3000);
-    emit configureStateChange(18);
+    emit configureStateChange(ConfigCalibrationTransferFailed);
 }
 
 } // namespace Runtime

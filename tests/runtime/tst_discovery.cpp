@@ -328,6 +328,17 @@ private slots:
         QVERIFY(emulator.start());
         QCOMPARE(PortEnumerator::canonicalPortName(QStringLiteral("ttyACM0")), QStringLiteral("/dev/ttyACM0"));
         QCOMPARE(PortEnumerator::canonicalPortName(QStringLiteral("/dev//pts/./7")), QStringLiteral("/dev/pts/7"));
+        QCOMPARE(PortEnumerator::canonicalPortName(QStringLiteral("pts/7")), QStringLiteral("/dev/pts/7"));
+        {
+            // A relative path to an existing port stays a path.
+            const QFileInfo link(emulator.portPath());
+            const QString saved = QDir::currentPath();
+            QVERIFY(QDir::setCurrent(link.absolutePath() + QStringLiteral("/..")));
+            const QString relative = link.dir().dirName() + QLatin1Char('/') + link.fileName();
+            const QString canonical = PortEnumerator::canonicalPortName(relative);
+            QDir::setCurrent(saved);
+            QCOMPARE(canonical, emulator.portPath());
+        }
         QVERIFY(PortEnumerator::isSamePort(emulator.portPath(), emulator.ptyPath()));
         QVERIFY(!PortEnumerator::isSamePort(emulator.portPath(), m_early.portPath()));
         VirtualPorts::add(emulator.portPath());

@@ -312,6 +312,44 @@ private slots:
         QCOMPARE(device.emulator().readFile(QStringLiteral("qml/project/main.qml")), readFile(files.first()));
     }
 
+    // The same for the other operations that end with a restart of the device.
+    void unconfirmedRestartAfterFontsAndRetrieval_data()
+    {
+        QTest::addColumn<bool>("fonts");
+        QTest::newRow("font installation") << true;
+        QTest::newRow("project retrieval") << false;
+    }
+
+    void unconfirmedRestartAfterFontsAndRetrieval()
+    {
+        QFETCH(bool, fonts);
+        QTemporaryDir local;
+        QVERIFY(local.isValid());
+        ConnectedDevice device;
+        QVERIFY(startDevice(device, { QStringLiteral("--populate"), QStringLiteral("--fault"), QStringLiteral("silent:BOOT") }));
+        SerialPortManager* m = manager();
+        QSignalSpy ended(m, &SerialPortManager::operationEnded);
+        QSignalSpy error(m, &SerialPortManager::progressError);
+        const QString font = local.filePath(QStringLiteral("Quiet.ttf"));
+        QVERIFY(writeFile(font, randomBytes(800, 80)));
+        const QString out = local.filePath(QStringLiteral("out"));
+        QVERIFY(fonts ? m->manageFonts({ { font, 800 } }, {}) : m->retrieveProjectFiles(out));
+        QVERIFY(ended.wait(60000) || ended.count() == 1);
+        QTest::qWait(300);
+        QCOMPARE(ended.count(), 1);
+        const OperationResult result = resultAt(ended);
+        QCOMPARE(result.outcome, OperationResult::Succeeded);
+        QVERIFY(result.deviceRestarts);
+        QCOMPARE(result.message, fonts ? rt("The files are installed, but the device did not confirm its restart.")
+                                       : rt("The files were received, but the device did not confirm its restart."));
+        QCOMPARE(error.count(), 0);
+        QVERIFY(device.emulator().waitForCommand(QStringLiteral("#UNIX<reboot>#"), 5000));
+        if (fonts)
+            QCOMPARE(device.emulator().readFile(QStringLiteral("fonts/Quiet.ttf")), readFile(font));
+        else
+            QVERIFY(!filesBelow(out).isEmpty());
+    }
+
     // A "%" in a name is sent as it is: no placeholder inside a name is ever filled.
     void percentInNamesIsSentAsIs()
     {
