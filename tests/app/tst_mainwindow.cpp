@@ -409,14 +409,17 @@ private slots:
         QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         drop.setAccepted(false);
         const int before = m_a.emulator.commands().size();
+        // The dropped files do not exist: a project is dropped silently, a software
+        // package is refused as not valid.
         std::shared_ptr<BoxAnswer> box;
-        if (accepted)
-            box = answerNextBox(QStringLiteral("Close"));
+        const bool software = accepted && files.first().endsWith(QStringLiteral(".txsw"));
+        if (software)
+            box = answerNextBox(QStringLiteral("OK"));
         QApplication::sendEvent(row(m_a), &drop);
         QCOMPARE(drop.isAccepted(), accepted);
-        if (accepted) {
+        if (software) {
             QTRY_VERIFY_WITH_TIMEOUT(box->seen, 10000);
-            QVERIFY(box->texts.join(' ').contains(QStringLiteral("later version")));
+            QCOMPARE(box->title, QStringLiteral("Invalid Device Software"));
         }
         QTest::qWait(100);
         QCOMPARE(m_a.emulator.commands().size(), before);
@@ -426,8 +429,7 @@ private slots:
     {
         DeviceItemWidget* widget = row(m_a);
         const QList<DeviceItemWidget::Action> later = { DeviceItemWidget::ConfigurationAction,
-            DeviceItemWidget::FontsAction, DeviceItemWidget::UpgradeAction, DeviceItemWidget::RetrieveLogAction,
-            DeviceItemWidget::UploadAction };
+            DeviceItemWidget::FontsAction, DeviceItemWidget::RetrieveLogAction };
         const int before = m_a.emulator.commands().size();
         for (DeviceItemWidget::Action which : later) {
             auto box = answerNextBox(QStringLiteral("Close"));
