@@ -391,9 +391,13 @@ void TestDeviceUploadRow::droppedSoftwarePackageUpgradesDevice()
         version = w->findChild<QLabel*>(QStringLiteral("versionLabel"))->text();
         QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("upgradeButton")), Qt::LeftButton);
     });
+    // Any message box here is a failure; answer it so the test ends and says what it was.
+    Seen failure;
+    answerBox(&failure, gui(QStringLiteral("OK")));
     QVERIFY(drop(row.widget, { QUrl::fromLocalFile(package) }));
     QTRY_VERIFY_WITH_TIMEOUT(!version.isEmpty(), 30000);
     QVERIFY(noModalLeft());
+    QVERIFY2(!failure.seen, qPrintable(failure.texts.join(QLatin1Char('|'))));
     QCOMPARE(version, QStringLiteral("2.2.0.3000"));
     QCOMPARE(row.device.emulator.readFile(QStringLiteral("tmp/update.tar.gz")), image);
     QVERIFY(row.newCommands().last().startsWith(QStringLiteral("#RTLD<update.tar.gz>[")));
