@@ -461,6 +461,14 @@ void TestDeviceUploadRow::menuActionsStartInTheRememberedFolders()
                                            versionInfo(QStringLiteral("QMX 70-A"), QStringLiteral("1.0.0.0"), 0, 50));
     userSettings().setValue(QStringLiteral("uploadRuntimeDir"), TextHelper::toStandardPath(m_dir.path()));
 
+    // A file dialog that the test failed to answer is closed, so the test fails instead of waiting.
+    QTimer guard;
+    connect(&guard, &QTimer::timeout, &guard, []() {
+        if (auto* open = qobject_cast<QFileDialog*>(QApplication::activeModalWidget()))
+            QMetaObject::invokeMethod(open, "reject");
+    });
+    guard.start(40000);
+
     QString startFolder;
     QString fileDialogTitle;
     Seen confirmation;
