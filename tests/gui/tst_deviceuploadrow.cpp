@@ -20,7 +20,6 @@
 
 #include <QDomDocument>
 #include <QDropEvent>
-#include <QFileDialog>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSettings>
@@ -190,7 +189,6 @@ private slots:
     void droppedSoftwarePackageUpgradesDevice();
     void refusedSoftwarePackagesSendNothing_data();
     void refusedSoftwarePackagesSendNothing();
-    void menuActionsStartInTheRememberedFolders();
 
 private:
     QTemporaryDir m_dir;
@@ -450,60 +448,6 @@ void TestDeviceUploadRow::refusedSoftwarePackagesSendNothing()
     QCOMPARE(box.title, title);
     QVERIFY2(box.texts.contains(text), qPrintable(box.texts.join(QLatin1Char('|'))));
     QTest::qWait(300);
-    QCOMPARE(row.newCommands(), QStringList());
-}
-
-void TestDeviceUploadRow::menuActionsStartInTheRememberedFolders()
-{
-    Row row;
-    QVERIFY(row.start());
-    const QString package = projectPackage(m_dir, QStringLiteral("menu.txdevproj"),
-                                           versionInfo(QStringLiteral("QMX 70-A"), QStringLiteral("1.0.0.0"), 0, 50));
-    userSettings().setValue(QStringLiteral("uploadRuntimeDir"), TextHelper::toStandardPath(m_dir.path()));
-
-    // A file dialog that the test failed to answer is closed, so the test fails instead of waiting.
-    QTimer guard;
-    connect(&guard, &QTimer::timeout, &guard, []() {
-        if (auto* open = qobject_cast<QFileDialog*>(QApplication::activeModalWidget()))
-            QMetaObject::invokeMethod(open, "reject");
-    });
-    guard.start(40000);
-
-    QString startFolder;
-    QString fileDialogTitle;
-    Seen confirmation;
-    onModal([](QWidget* w) { return isA<QFileDialog>(w); }, [&](QWidget* w) {
-        auto* dialog = static_cast<QFileDialog*>(w);
-        startFolder = dialog->directory().absolutePath();
-        fileDialogTitle = dialog->windowTitle();
-        answerBox(&confirmation, gui(QStringLiteral("No")));
-        dialog->selectFile(package);
-        QMetaObject::invokeMethod(dialog, "accept");
-    });
-    QMetaObject::invokeMethod(&row.widget, [&]() { row.widget.action(DeviceItemWidget::UploadAction)->trigger(); },
-                              Qt::QueuedConnection);
-    QTRY_VERIFY_WITH_TIMEOUT(confirmation.seen, 30000);
-    QVERIFY(noModalLeft());
-    QCOMPARE(startFolder, QDir(m_dir.path()).absolutePath());
-    QCOMPARE(fileDialogTitle, gui(QStringLiteral("Upload Runtime Project")));
-    QCOMPARE(confirmation.title, gui(QStringLiteral("Upload Project")));
-
-    // A remembered package that is gone: the dialog starts in the documents folder, which is kept.
-    QVERIFY(QDir().mkpath(FileHelper::getStandardDocumentLocation()));
-    userSettings().setValue(QStringLiteral("deviceSoftwarePath"), m_dir.filePath(QStringLiteral("gone.txsw")));
-    onModal([](QWidget* w) { return isA<QFileDialog>(w); }, [&](QWidget* w) {
-        auto* dialog = static_cast<QFileDialog*>(w);
-        startFolder = dialog->directory().absolutePath();
-        fileDialogTitle = dialog->windowTitle();
-        dialog->reject();
-    });
-    QMetaObject::invokeMethod(&row.widget, [&]() { row.widget.action(DeviceItemWidget::UpgradeAction)->trigger(); },
-                              Qt::QueuedConnection);
-    QTRY_COMPARE_WITH_TIMEOUT(fileDialogTitle, gui(QStringLiteral("Upgrade Device Software")), 30000);
-    QVERIFY(noModalLeft());
-    QCOMPARE(startFolder, QDir(FileHelper::getStandardDocumentLocation()).absolutePath());
-    QCOMPARE(userSettings().value(QStringLiteral("deviceSoftwarePath")).toString(),
-             TextHelper::toStandardPath(FileHelper::getStandardDocumentLocation()));
     QCOMPARE(row.newCommands(), QStringList());
 }
 
