@@ -4,18 +4,25 @@
 #include "devicefontsdialog.h"
 #include "deviceinformation.h"
 #include "devicelogretrievedialog.h"
+#include "deviceuploaddialog.h"
 #include "filehelper.h"
 #include "hardwareinfodialog.h"
 #include "localizationhelper.h"
 #include "logselectiondialog.h"
 #include "messagebox.h"
+#include "projectpackagechecker.h"
 #include "serialportmanager.h"
+#include "softwarepackagechecker.h"
+#include "texthelper.h"
+#include "upgradedevicesofwaredialog.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QDebug>
 #include <QDir>
+#include <QDomNodeList>
+#include <QFileDialog>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
@@ -38,6 +45,9 @@ using Orvane::Tavrix::Common::runtimeText;
 
 using Orvane::Tavrix::Common::FileHelper;
 using Orvane::Tavrix::Common::LocalizationHelper;
+using Orvane::Tavrix::Common::ProjectPackageChecker;
+using Orvane::Tavrix::Common::SoftwarePackageChecker;
+using Orvane::Tavrix::Common::TextHelper;
 using Orvane::Tavrix::Runtime::DeviceInformation;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
@@ -318,39 +328,116 @@ void DeviceItemWidget::showHardwareInformation()
 
 void DeviceItemWidget::updateBrightness(int brightness)
 {
+    SerialPortManager* manager = SerialPortManager::instance();
+    const QString port = DeviceInformation(m_deviceInfo).port();
+    manager->updateBrightness(port.isEmpty() ? manager->activePort() : port, brightness);
     m_hardwareInfoDialog->updateBrightness(brightness);
 }
 
-void DeviceItemWidget::showComingFeature(const QString& title)
+QMap<QString, QString> DeviceItemWidget::currentDeviceInfo() const
 {
-    const Interaction interaction(this);
-    MessageBox::information(this, title,
-                            guiText("This function comes with a later version of the program. Nothing was sent to the device."));
+    const QString port = DeviceInformation(m_deviceInfo).port();
+    const QMap<QString, QString> known = SerialPortManager::instance()->deviceInformation(port);
+    return known.isEmpty() ? m_deviceInfo : known;
 }
 
-// The operations below get their dialogs in later work; until then they say so and change nothing.
+DeviceItemWidget::SoftwareCompatibility DeviceItemWidget::isDeviceCompatible(const QString& model, const QString& firmware,
+                                                                            const QString& runtime, const QDomNodeList& devices)
+{
+    return SoftwarePackageChecker::isDeviceCompatible(model, firmware, runtime, devices);
+}
+
 void DeviceItemWidget::onProjectUpload()
 {
-    showComingFeature(guiText("Upload Project"));
+    QSettings settings = userSettings();
+    QString folder = settings.value(QStringLiteral("uploadRuntimeDir")).toString();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+        folder = FileHelper::getStandardDocumentLocation();
+        settings.setValue(QStringLiteral("uploadRuntimeDir"), TextHelper::toStandardPath(folder));
+    }
+    const QString file = QFileDialog::getOpenFileName(this, guiText("Upload Runtime Project"), folder,
+                                                      guiText("Runtime Project (*.txdevproj)"));
+    if (!file.isEmpty())
+        uploadProjectWithFile(file);
 }
 
 void DeviceItemWidget::uploadProjectWithFile(const QString& filePath)
 {
-    Q_UNUSED(filePath);
-    showComingFeature(guiText("Upload Project"));
+    const QString path = FileHelper::normalizeFilePath(filePath);
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return;
+    userSettings().setValue(QStringLiteral("uploadRuntimeDir"), TextHelper::toStandardPath(QFileInfo(path).absolutePath()));
+
+    // The checks are the library's, so the program and dovrelctl refuse the same packages.
+    ProjectPackageChecker checker(path);
+    if (checker.check(currentDeviceInfo()) != ProjectPackageChecker::Accepted) {
+        if (checker.result() != ProjectPackageChecker::FileNotFound)
+            MessageBox::warning(this, checker.errorTitle(), checker.errorText());
+        return;
+    }
+    if (!checker.warningText().isEmpty())
+        MessageBox::warning(this, checker.warningTitle(), checker.warningText());
+    if (MessageBox::question(this, ProjectPackageChecker::confirmationTitle(), ProjectPackageChecker::confirmationText(), false)
+        != MessageBox::AcceptCode)
+        return;
+    if (!makeOwnPortActive()) {
+        MessageBox::warning(this, guiText("Upload Project"), guiText("Failed to connect to device."));
+        return;
+    }
+    if (!createTempProjectDirectory() || !checker.extractTo(m_tempProjectPath)) {
+        MessageBox::warning(this, guiText("Upload Project"),
+                            guiText("\"%1\" could not be unpacked.").arg(TextHelper::toSystemPath(path)));
+        deleteTempProjectDirectory();
+        return;
+    }
+
+    QApplication::setOverrideCursor(QCursor(QPixmap(QStringLiteral(":/images/uploadingProject"))));
+    auto* dialog = new DeviceUploadDialog(m_tempProjectPath, checker.configuration(), this);
+    const QMetaObject::Connection brightness =
+        connect(dialog, &DeviceUploadDialog::brightnessChanged, this, &DeviceItemWidget::updateBrightness);
+    QApplication::restoreOverrideCursor();
+    dialog->exec();
+    disconnect(brightness);
+    delete dialog;
+    // The unpacked copy is only needed while it is sent.
+    deleteTempProjectDirectory();
 }
 
 void DeviceItemWidget::onUpgradeDeviceSoftware()
 {
-    showComingFeature(guiText("Upgrade Device Software"));
+    QSettings settings = userSettings();
+    QString start = settings.value(QStringLiteral("deviceSoftwarePath")).toString();
+    if (start.isEmpty() || !QFileInfo::exists(start)) {
+        start = FileHelper::getStandardDocumentLocation();
+        settings.setValue(QStringLiteral("deviceSoftwarePath"), TextHelper::toStandardPath(start));
+    }
+    const QString file = QFileDialog::getOpenFileName(this, guiText("Upgrade Device Software"), start,
+                                                      guiText("Device Software (*.txsw)"));
+    if (!file.isEmpty())
+        upgradeDeviceWithFile(file);
 }
 
 void DeviceItemWidget::upgradeDeviceWithFile(const QString& filePath)
 {
-    Q_UNUSED(filePath);
-    showComingFeature(guiText("Upgrade Device Software"));
+    const QString path = FileHelper::normalizeFilePath(filePath);
+    if (!path.isEmpty() && QFileInfo(path).isFile())
+        userSettings().setValue(QStringLiteral("deviceSoftwarePath"), TextHelper::toStandardPath(QFileInfo(path).absoluteFilePath()));
+
+    SoftwarePackageChecker checker(path.isEmpty() ? filePath : path);
+    if (checker.check(currentDeviceInfo()) != SoftwarePackageChecker::Accepted) {
+        MessageBox::warning(this, checker.errorTitle(), checker.errorText());
+        return;
+    }
+    if (!makeOwnPortActive()) {
+        MessageBox::warning(this, guiText("Upgrade Device Software"), guiText("Failed to connect to device."));
+        return;
+    }
+    auto* dialog = new UpgradeDeviceSofwareDialog(checker.packageContent(), checker.version(), checker.releaseDate(), this);
+    dialog->exec();
+    delete dialog;
 }
 
+// The operations below get their dialogs in later work; until then they say so and change nothing.
 void DeviceItemWidget::onRetrieveDeviceLog()
 {
     // The row outlives an unplugged device until its boxes and dialogs are closed.

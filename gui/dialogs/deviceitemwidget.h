@@ -2,6 +2,7 @@
 #define DEVICEITEMWIDGET_H
 
 #include "gui_global.h"
+#include "softwarepackagechecker.h"
 
 #include <QList>
 #include <QMap>
@@ -11,6 +12,7 @@
 #include <QWidget>
 
 class QAction;
+class QDomNodeList;
 class QLabel;
 class QMenu;
 class QToolButton;
@@ -66,6 +68,11 @@ public:
     bool deleteTempProjectDirectory();
     bool deleteTempLogDBDirectory();
 
+    // How a device software package's "Device" entries fit the device.
+    using SoftwareCompatibility = Common::SoftwarePackageChecker::SoftwareCompatibility;
+    static SoftwareCompatibility isDeviceCompatible(const QString& model, const QString& firmware, const QString& runtime,
+                                                    const QDomNodeList& devices);
+
     // Whether a drag or drop carrying these URLs names exactly one package this row takes.
     static bool isAcceptablePackage(const QList<QUrl>& urls);
 
@@ -113,7 +120,8 @@ private:
     bool deviceTimeZone(int* minutes) const;
     bool createTempDirectory(const QString& leaf, QString* stored);
     bool deleteTempDirectory(QString* stored);
-    void showComingFeature(const QString& title);
+    // The device as the manager knows it now (brightness and name follow changes).
+    QMap<QString, QString> currentDeviceInfo() const;
 
     QString m_tempLogPath;
     QString m_tempProjectPath;
