@@ -19,10 +19,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-using Orvane::Tavrix::Common::deviceText;
-using Orvane::Tavrix::Common::guiText;
 using Orvane::Tavrix::Common::localizableText;
-using Orvane::Tavrix::Common::runtimeText;
 #endif
 
 using Orvane::Tavrix::Common::Exception;

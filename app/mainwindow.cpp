@@ -13,7 +13,6 @@
 #include "serialportmanager.h"
 #include "texthelper.h"
 
-
 #include <QAction>
 #include <QApplication>
 #include <QDateTime>
@@ -32,10 +31,7 @@
 
 #include <cstdlib>
 
-using Orvane::Tavrix::Common::deviceText;
 using Orvane::Tavrix::Common::guiText;
-using Orvane::Tavrix::Common::localizableText;
-using Orvane::Tavrix::Common::runtimeText;
 
 using Orvane::Tavrix::Common::LocalizationHelper;
 using Orvane::Tavrix::Common::TextHelper;
@@ -47,7 +43,6 @@ namespace Tavrix {
 namespace Designer {
 
 namespace {
-
 
 } // namespace
 

@@ -9,7 +9,6 @@
 #include "splashscreen.h"
 #include "threadhelper.h"
 
-
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -22,10 +21,7 @@
 #include <cstdio>
 #include <exception>
 
-using Orvane::Tavrix::Common::deviceText;
-using Orvane::Tavrix::Common::guiText;
 using Orvane::Tavrix::Common::localizableText;
-using Orvane::Tavrix::Common::runtimeText;
 
 using Orvane::Tavrix::Common::Exception;
 using Orvane::Tavrix::Common::FileHelper;
@@ -37,7 +33,6 @@ namespace Tavrix {
 namespace Designer {
 
 namespace {
-
 
 bool isPortText(const QByteArray& content)
 {

@@ -4,10 +4,7 @@
 
 #include <QPainter>
 
-using Orvane::Tavrix::Common::deviceText;
-using Orvane::Tavrix::Common::guiText;
 using Orvane::Tavrix::Common::localizableText;
-using Orvane::Tavrix::Common::runtimeText;
 
 using Orvane::Tavrix::Common::LocalizationHelper;
 

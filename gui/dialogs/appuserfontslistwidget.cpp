@@ -7,10 +7,7 @@
 #include <QMenu>
 #include <QMimeData>
 
-using Orvane::Tavrix::Common::deviceText;
 using Orvane::Tavrix::Common::guiText;
-using Orvane::Tavrix::Common::localizableText;
-using Orvane::Tavrix::Common::runtimeText;
 
 using Orvane::Tavrix::Common::LocalizationHelper;
 
@@ -19,7 +16,6 @@ namespace Tavrix {
 namespace Designer {
 
 namespace {
-
 
 } // namespace
 

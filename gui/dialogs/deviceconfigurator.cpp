@@ -34,10 +34,7 @@
 #include <QTimerEvent>
 #include <QVBoxLayout>
 
-using Orvane::Tavrix::Common::deviceText;
 using Orvane::Tavrix::Common::guiText;
-using Orvane::Tavrix::Common::localizableText;
-using Orvane::Tavrix::Common::runtimeText;
 
 using Orvane::Tavrix::Common::CalibrationInfo;
 using Orvane::Tavrix::Common::FileHelper;
@@ -53,7 +50,6 @@ namespace Tavrix {
 namespace Designer {
 
 namespace {
-
 
 const char* const BackupKey = "BACKUP";
 const char* const RestoreKey = "RESTORE";

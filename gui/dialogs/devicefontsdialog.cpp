@@ -21,10 +21,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-using Orvane::Tavrix::Common::deviceText;
 using Orvane::Tavrix::Common::guiText;
-using Orvane::Tavrix::Common::localizableText;
-using Orvane::Tavrix::Common::runtimeText;
 
 using Orvane::Tavrix::Common::LocalizationHelper;
 using Orvane::Tavrix::Runtime::DeviceRules;
@@ -36,7 +33,6 @@ namespace Tavrix {
 namespace Designer {
 
 namespace {
-
 
 const int CountdownStart = 3;
 const int StatusMs = 3000;

@@ -6,10 +6,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 
-using Orvane::Tavrix::Common::deviceText;
 using Orvane::Tavrix::Common::guiText;
-using Orvane::Tavrix::Common::localizableText;
-using Orvane::Tavrix::Common::runtimeText;
 
 using Orvane::Tavrix::Common::LocalizationHelper;
 
@@ -18,7 +15,6 @@ namespace Tavrix {
 namespace Designer {
 
 namespace {
-
 
 } // namespace
 

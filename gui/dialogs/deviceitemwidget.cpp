@@ -38,10 +38,7 @@
 #include <QToolButton>
 #include <QUuid>
 
-using Orvane::Tavrix::Common::deviceText;
 using Orvane::Tavrix::Common::guiText;
-using Orvane::Tavrix::Common::localizableText;
-using Orvane::Tavrix::Common::runtimeText;
 
 using Orvane::Tavrix::Common::FileHelper;
 using Orvane::Tavrix::Common::LocalizationHelper;
@@ -56,7 +53,6 @@ namespace Tavrix {
 namespace Designer {
 
 namespace {
-
 
 const char* const InformationTable =
     "<html><table><tr><td>%1</td><td>&nbsp;</td><td>%2</td></tr>"

@@ -14,10 +14,7 @@
 #include <QTimerEvent>
 #include <QVBoxLayout>
 
-using Orvane::Tavrix::Common::deviceText;
 using Orvane::Tavrix::Common::guiText;
-using Orvane::Tavrix::Common::localizableText;
-using Orvane::Tavrix::Common::runtimeText;
 
 using Orvane::Tavrix::Common::LocalizationHelper;
 using Orvane::Tavrix::Runtime::OperationResult;
@@ -28,7 +25,6 @@ namespace Tavrix {
 namespace Designer {
 
 namespace {
-
 
 // A retrieved zip below this size holds no data log.
 constexpr qint64 MinimumLogZipSize = 140;

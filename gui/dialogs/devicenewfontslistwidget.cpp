@@ -9,10 +9,7 @@
 #include <QMenu>
 #include <QMimeData>
 
-using Orvane::Tavrix::Common::deviceText;
 using Orvane::Tavrix::Common::guiText;
-using Orvane::Tavrix::Common::localizableText;
-using Orvane::Tavrix::Common::runtimeText;
 
 using Orvane::Tavrix::Common::LocalizationHelper;
 
@@ -21,7 +18,6 @@ namespace Tavrix {
 namespace Designer {
 
 namespace {
-
 
 const char* const ItemModelMimeType = "application/x-qabstractitemmodeldatalist";
 

@@ -19,10 +19,7 @@
 #include <QTimerEvent>
 #include <QVBoxLayout>
 
-using Orvane::Tavrix::Common::deviceText;
 using Orvane::Tavrix::Common::guiText;
-using Orvane::Tavrix::Common::localizableText;
-using Orvane::Tavrix::Common::runtimeText;
 
 namespace Orvane {
 namespace Tavrix {
@@ -35,7 +32,6 @@ using Runtime::OperationResult;
 using Runtime::SerialPortManager;
 
 namespace {
-
 
 } // namespace
 

@@ -15,10 +15,7 @@
 #include "txtablewidget.h"
 #include <QVBoxLayout>
 
-using Orvane::Tavrix::Common::deviceText;
 using Orvane::Tavrix::Common::guiText;
-using Orvane::Tavrix::Common::localizableText;
-using Orvane::Tavrix::Common::runtimeText;
 
 using Orvane::Tavrix::Common::LocalizationHelper;
 using Orvane::Tavrix::Runtime::DeviceInformation;
@@ -29,7 +26,6 @@ namespace Tavrix {
 namespace Designer {
 
 namespace {
-
 
 QStringList rowTitles()
 {

@@ -29,8 +29,6 @@
 
 using Orvane::Tavrix::Common::deviceText;
 using Orvane::Tavrix::Common::guiText;
-using Orvane::Tavrix::Common::localizableText;
-using Orvane::Tavrix::Common::runtimeText;
 
 using Orvane::Tavrix::Common::DataLogExporter;
 using Orvane::Tavrix::Common::FileHelper;
@@ -43,7 +41,6 @@ namespace Tavrix {
 namespace Designer {
 
 namespace {
-
 
 QSettings userSettings()
 {

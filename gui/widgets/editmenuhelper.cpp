@@ -9,10 +9,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 
-using Orvane::Tavrix::Common::deviceText;
 using Orvane::Tavrix::Common::guiText;
-using Orvane::Tavrix::Common::localizableText;
-using Orvane::Tavrix::Common::runtimeText;
 
 namespace Orvane {
 namespace Tavrix {
@@ -21,7 +18,6 @@ namespace Designer {
 using Common::LocalizationHelper;
 
 namespace {
-
 
 QString iconPath(EditMenuHelper::Entry entry)
 {

@@ -12,10 +12,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-using Orvane::Tavrix::Common::deviceText;
 using Orvane::Tavrix::Common::guiText;
-using Orvane::Tavrix::Common::localizableText;
-using Orvane::Tavrix::Common::runtimeText;
 
 namespace Orvane {
 namespace Tavrix {
@@ -24,7 +21,6 @@ namespace Designer {
 using Common::LocalizationHelper;
 
 namespace {
-
 
 } // namespace
 

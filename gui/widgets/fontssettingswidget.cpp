@@ -25,10 +25,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-using Orvane::Tavrix::Common::deviceText;
 using Orvane::Tavrix::Common::guiText;
-using Orvane::Tavrix::Common::localizableText;
-using Orvane::Tavrix::Common::runtimeText;
 
 using Orvane::Tavrix::Common::LocalizationHelper;
 
@@ -37,7 +34,6 @@ namespace Tavrix {
 namespace Designer {
 
 namespace {
-
 
 QSettings userSettings()
 {

@@ -13,10 +13,7 @@
 #include <QTextDocument>
 #include <QVBoxLayout>
 
-using Orvane::Tavrix::Common::deviceText;
 using Orvane::Tavrix::Common::guiText;
-using Orvane::Tavrix::Common::localizableText;
-using Orvane::Tavrix::Common::runtimeText;
 
 namespace Orvane {
 namespace Tavrix {
@@ -29,7 +26,6 @@ namespace {
 constexpr int IconSize = 36;
 constexpr int ButtonTextPadding = 14;
 constexpr int MinimumButtonWidth = 60;
-
 
 } // namespace
 
