@@ -115,6 +115,40 @@ QAction* EditMenuHelper::addEntry(QMenu* menu, Entry entry, bool enabled)
     return action;
 }
 
+bool EditMenuHelper::handleEditKey(QKeyEvent* event, bool undoEnabled, bool readOnly, const KeyActions& actions)
+{
+    switch (entryForKey(event)) {
+    case Undo:
+    case Redo:
+        if (!undoEnabled || readOnly) {
+            event->ignore();
+            return true;
+        }
+        if (event->matches(QKeySequence::Undo))
+            actions.undo();
+        else
+            actions.redo();
+        break;
+    case Copy:
+        actions.copy();
+        break;
+    case Cut:
+        if (readOnly)
+            return false;
+        actions.cut();
+        break;
+    case Paste:
+        if (readOnly)
+            return false;
+        actions.paste();
+        break;
+    default:
+        return false;
+    }
+    event->accept();
+    return true;
+}
+
 int EditMenuHelper::entryForKey(const QKeyEvent* event)
 {
     if (event->matches(QKeySequence::Undo))

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QAction;
 class QKeyEvent;
 class QMenu;
@@ -36,6 +38,15 @@ public:
     static QString entryText(Entry entry);
     // The entry a standard key sequence stands for (undo, redo, copy, cut, paste), or -1.
     static int entryForKey(const QKeyEvent* event);
+    // What an editing widget does for the standard editing keys.
+    struct KeyActions
+    {
+        std::function<void()> undo, redo, copy, cut, paste;
+    };
+    // Handles undo, redo, copy, cut and paste the same way in every editing widget:
+    // undo and redo only where enabled and writable (else the key is ignored), cut and
+    // paste only where writable. False when the key is left to the widget's base class.
+    static bool handleEditKey(QKeyEvent* event, bool undoEnabled, bool readOnly, const KeyActions& actions);
     // Whether the clipboard holds text to paste.
     static bool clipboardHasText();
     static QString clipboardText();

@@ -100,39 +100,11 @@ void TxDateTimeEdit::contextMenuEvent(QContextMenuEvent* event)
 void TxDateTimeEdit::keyPressEvent(QKeyEvent* event)
 {
     QLineEdit* edit = lineEdit();
-    switch (EditMenuHelper::entryForKey(event)) {
-    case EditMenuHelper::Undo:
-    case EditMenuHelper::Redo:
-        if (!m_undoEnabled || isReadOnly()) {
-            event->ignore();
-            return;
-        }
-        if (event->matches(QKeySequence::Undo))
-            edit->undo();
-        else
-            edit->redo();
-        event->accept();
-        return;
-    case EditMenuHelper::Copy:
-        edit->copy();
-        event->accept();
-        return;
-    case EditMenuHelper::Cut:
-        if (isReadOnly())
-            break;
-        edit->cut();
-        event->accept();
-        return;
-    case EditMenuHelper::Paste:
-        if (isReadOnly())
-            break;
-        edit->paste();
-        event->accept();
-        return;
-    default:
-        break;
-    }
-    QDateTimeEdit::keyPressEvent(event);
+    const EditMenuHelper::KeyActions actions { [edit]() { edit->undo(); }, [edit]() { edit->redo(); },
+                                               [edit]() { edit->copy(); }, [edit]() { edit->cut(); },
+                                               [edit]() { edit->paste(); } };
+    if (!EditMenuHelper::handleEditKey(event, m_undoEnabled, isReadOnly(), actions))
+        QDateTimeEdit::keyPressEvent(event);
 }
 
 void TxDateTimeEdit::wheelEvent(QWheelEvent* event)

@@ -284,39 +284,10 @@ void TxPathEdit::contextMenuEvent(QContextMenuEvent* event)
 
 void TxPathEdit::keyPressEvent(QKeyEvent* event)
 {
-    switch (EditMenuHelper::entryForKey(event)) {
-    case EditMenuHelper::Undo:
-    case EditMenuHelper::Redo:
-        if (!m_undoEnabled || isReadOnly()) {
-            event->ignore();
-            return;
-        }
-        if (event->matches(QKeySequence::Undo))
-            undo();
-        else
-            redo();
-        event->accept();
-        return;
-    case EditMenuHelper::Copy:
-        copy();
-        event->accept();
-        return;
-    case EditMenuHelper::Cut:
-        if (isReadOnly())
-            break;
-        cut();
-        event->accept();
-        return;
-    case EditMenuHelper::Paste:
-        if (isReadOnly())
-            break;
-        pasteFromClipboard();
-        event->accept();
-        return;
-    default:
-        break;
-    }
-    QLineEdit::keyPressEvent(event);
+    const EditMenuHelper::KeyActions actions { [this]() { undo(); }, [this]() { redo(); }, [this]() { copy(); },
+                                               [this]() { cut(); }, [this]() { pasteFromClipboard(); } };
+    if (!EditMenuHelper::handleEditKey(event, m_undoEnabled, isReadOnly(), actions))
+        QLineEdit::keyPressEvent(event);
 }
 
 } // namespace Designer

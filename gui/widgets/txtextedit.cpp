@@ -131,39 +131,11 @@ void TxTextEdit::contextMenuEvent(QContextMenuEvent* event)
 
 void TxTextEdit::keyPressEvent(QKeyEvent* event)
 {
-    switch (EditMenuHelper::entryForKey(event)) {
-    case EditMenuHelper::Undo:
-    case EditMenuHelper::Redo:
-        if (!m_undoEnabled || isReadOnly()) {
-            event->ignore();
-            return;
-        }
-        if (event->matches(QKeySequence::Undo))
-            doUndo();
-        else
-            doRedo();
-        event->accept();
-        return;
-    case EditMenuHelper::Copy:
-        copySelection();
-        event->accept();
-        return;
-    case EditMenuHelper::Cut:
-        if (isReadOnly())
-            break;
-        cutSelection();
-        event->accept();
-        return;
-    case EditMenuHelper::Paste:
-        if (isReadOnly())
-            break;
-        pasteFromClipboard();
-        event->accept();
-        return;
-    default:
-        break;
-    }
-    QTextEdit::keyPressEvent(event);
+    const EditMenuHelper::KeyActions actions { [this]() { doUndo(); }, [this]() { doRedo(); },
+                                               [this]() { copySelection(); }, [this]() { cutSelection(); },
+                                               [this]() { pasteFromClipboard(); } };
+    if (!EditMenuHelper::handleEditKey(event, m_undoEnabled, isReadOnly(), actions))
+        QTextEdit::keyPressEvent(event);
 }
 
 } // namespace Designer

@@ -140,6 +140,7 @@ private slots:
     void textEditCustomUndo();
     void textBrowserMenu();
     void dateTimeEditWheelAndMenu();
+    void dateTimeEditKeys();
 };
 
 void TestEditingWidgets::initTestCase()
@@ -673,6 +674,40 @@ void TestEditingWidgets::dateTimeEditWheelAndMenu()
     edit->setReadOnly(true);
     std::unique_ptr<QMenu> readOnly(edit->createContextMenu());
     QCOMPARE(enabledEntries(readOnly.get()), keys({"&Copy", "Select &All"}));
+}
+
+// The date-time edit follows the same key rules as the other editing widgets.
+void TestEditingWidgets::dateTimeEditKeys()
+{
+    TxDateTimeEdit edit;
+    edit.setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    edit.setDate(QDate(2026, 12, 8));
+    edit.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&edit));
+    edit.setFocus();
+    QLineEdit* line = edit.findChild<QLineEdit*>();
+    QVERIFY(line);
+    line->selectAll();
+    QTest::keySequence(&edit, QKeySequence::Copy);
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("2026-12-08"));
+
+    // Read-only: undo is ignored, cut takes nothing away.
+    edit.setReadOnly(true);
+    line->selectAll();
+    QTest::keySequence(&edit, QKeySequence::Cut);
+    QCOMPARE(line->text(), QStringLiteral("2026-12-08"));
+    QKeyEvent undo(QEvent::KeyPress, Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(undo.matches(QKeySequence::Undo));
+    QApplication::sendEvent(&edit, &undo);
+    QCOMPARE(line->text(), QStringLiteral("2026-12-08"));
+
+    // Undo switched off: the key is ignored and the text stays.
+    edit.setReadOnly(false);
+    edit.setUndoEnabled(false);
+    QKeyEvent ignored(QEvent::KeyPress, Qt::Key_Z, Qt::ControlModifier);
+    QApplication::sendEvent(&edit, &ignored);
+    QVERIFY(!ignored.isAccepted());
+    QCOMPARE(line->text(), QStringLiteral("2026-12-08"));
 }
 
 QTEST_MAIN(TestEditingWidgets)
