@@ -1,0 +1,1 @@
+// Builds the test programs' shared precompiled header; it has no code of its own.
