@@ -11,6 +11,9 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 DeviceEmulator::DeviceEmulator(QObject* parent)
     : QObject(parent)
 {
@@ -23,6 +26,14 @@ DeviceEmulator::DeviceEmulator(QObject* parent)
 DeviceEmulator::~DeviceEmulator()
 {
     stop();
+    releaseReservation();
+}
+
+void DeviceEmulator::releaseReservation()
+{
+    if (m_reservation >= 0)
+        ::close(m_reservation);
+    m_reservation = -1;
 }
 
 QString DeviceEmulator::programPath()
@@ -74,6 +85,12 @@ bool DeviceEmulator::start(const QStringList& args)
     }
     m_portPath = QString::fromLocal8Bit(m_process->readLine()).trimmed();
     m_ptyPath = QFileInfo(m_portPath).isSymLink() ? QFileInfo(m_portPath).symLinkTarget() : m_portPath;
+    // Tests run in parallel, and the kernel hands a freed pts number to the next pseudo
+    // terminal at once: another test's device would then appear under this one's path
+    // after an unplug. An open end keeps the number taken while the path itself goes
+    // away with the emulator, as a real device's does.
+    releaseReservation();
+    m_reservation = ::open(QFile::encodeName(m_ptyPath).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     return !m_portPath.isEmpty();
 }
 

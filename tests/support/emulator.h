@@ -70,4 +70,7 @@ private:
     QString m_ptyPath;
     QString m_linkPath;
     QString m_transcriptPath;
+    // An open end of the pseudo terminal, held until the next start or the end of this object.
+    int m_reservation = -1;
+    void releaseReservation();
 };
