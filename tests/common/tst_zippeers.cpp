@@ -118,6 +118,8 @@ with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as zf:
     with zf.open('big.bin', 'w', force_zip64=True) as f:
         f.write(b'x' * 1000)
     zf.writestr('after.txt', 'after\n' * 30)
+# The version the archive states for the forced ZIP64 entry (older Pythons leave it at 20).
+print(zipfile.ZipFile(sys.argv[1]).getinfo('big.bin').extract_version)
 )";
 
 } // namespace
@@ -300,6 +302,16 @@ void TestZipPeers::zip64EntrySkipped()
     const QString archive = fresh(QStringLiteral("zip64.zip"));
     const ProcessResult r = run(m_python, { "-c", QString::fromLatin1(PythonZip64), archive });
     QVERIFY2(r.code == 0, r.err.constData());
+    // Some Pythons (Debian 12's 3.11.2) write the ZIP64 fields but state version 20 for the
+    // entry, with its true sizes: such an entry does not say it needs ZIP64 and is read.
+    const int stated = r.out.trimmed().toInt();
+    if (stated < 45) {
+        QCOMPARE(ZipHelper::listContents(archive),
+                 QStringList({ QStringLiteral("plain.txt"), QStringLiteral("big.bin"), QStringLiteral("after.txt") }));
+        QCOMPARE(ZipHelper::extractFileContent(archive, QStringLiteral("big.bin")), QByteArray(1000, 'x'));
+        QCOMPARE(ZipHelper::extractFileContent(archive, QStringLiteral("after.txt")), QByteArray("after\n").repeated(30));
+        return;
+    }
 
     g_messages.clear();
     const QtMessageHandler previous = qInstallMessageHandler(captureMessage);
