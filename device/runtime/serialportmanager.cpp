@@ -535,6 +535,18 @@ void SerialPortManager::dispatchText()
     auto has = [&text](const char* token) { return text.contains(QLatin1String(token)); };
     bool keep = false;
 
+    // A row sets the clock and closes the port without waiting for the answer, which can
+    // then arrive with the next operation's first reply. Unless a clock step waits for it,
+    // it answers nothing here and must not hide what came with it.
+    if (op != SetClock && (has("<DTIM:NOR>") || has("<DTIM:ERR>"))) {
+        d->m_rxText.remove(QLatin1String("<DTIM:NOR>"));
+        d->m_rxText.remove(QLatin1String("<DTIM:ERR>"));
+        if (d->m_rxText.trimmed().isEmpty()) {
+            d->m_rxText.clear();
+            return;
+        }
+    }
+
     if (has("<ZIPL:ERR>")) {
         emit retrieveDataLogStatusChange(LogMissing);
     } else if (has("<ZIPL:ACK>")) {

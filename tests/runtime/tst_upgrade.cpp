@@ -30,6 +30,8 @@ private slots:
     void checksumMismatchIsReported();
     void emptyPackageOrOpenPortWritesNothing();
     void startRequestInSameReadAsAcceptance();
+    void staleClockReplyBeforeAcceptance_data();
+    void staleClockReplyBeforeAcceptance();
     void missingStartByteTimesOut();
 };
 
@@ -153,6 +155,45 @@ void TestUpgrade::startRequestInSameReadAsAcceptance()
     QVERIFY(device.waitForReceived(QByteArray(1, 0x04), 3000));
     device.write("<RTLD:NOR>");
     QVERIFY(finished.wait(5000) || finished.count() == 1);
+}
+
+// The row's clock command does not wait for its answer; when that answer comes in one
+// read with the acceptance, the upgrade still starts instead of timing out.
+void TestUpgrade::staleClockReplyBeforeAcceptance_data()
+{
+    QTest::addColumn<QByteArray>("replies");
+    QTest::newRow("clock set") << QByteArray("<DTIM:NOR><RTLD:ACK>C");
+    QTest::newRow("clock refused") << QByteArray("<DTIM:ERR><RTLD:ACK>C");
+    QTest::newRow("clock answer alone first") << QByteArray("<DTIM:NOR>");
+}
+
+void TestUpgrade::staleClockReplyBeforeAcceptance()
+{
+    QFETCH(QByteArray, replies);
+    PtyDevice device;
+    QVERIFY(device.open());
+    QVERIFY(device.connectToManager());
+    SerialPortManager* manager = SerialPortManager::instance();
+    QSignalSpy finished(manager, &SerialPortManager::progressFinished);
+    QSignalSpy error(manager, &SerialPortManager::progressError);
+
+    QVERIFY(manager->upgradeDeviceSoftware(QByteArray("abc")));
+    QVERIFY(device.waitForReceived("]3#"));
+    device.clearReceived();
+    device.write(replies);
+    if (!replies.contains("<RTLD:ACK>")) {
+        // The stale answer alone is dropped; the acceptance that follows starts the send.
+        QTest::qWait(200);
+        device.write("<RTLD:ACK>C");
+    }
+    QVERIFY(device.waitForReceived(QByteArray(1, 0x02), 3000));
+    QTRY_COMPARE_WITH_TIMEOUT(device.received().size(), 1029, 3000);
+    QCOMPARE(device.received().mid(3, 3), QByteArray("abc"));
+    device.write("\x06");
+    QVERIFY(device.waitForReceived(QByteArray(1, 0x04), 3000));
+    device.write("<RTLD:NOR>");
+    QVERIFY(finished.wait(5000) || finished.count() == 1);
+    QCOMPARE(error.count(), 0);
 }
 
 void TestUpgrade::missingStartByteTimesOut()
