@@ -271,9 +271,18 @@ private slots:
         // Noise that matches no token is kept until a token arrives, then cleared with it.
         device.write("garbage without tokens ");
         QTest::qWait(50);
-        device.write("<DTIM:ERR>");
+        device.write("<SVCF:NOR>");
         QTRY_COMPARE(configure.count(), 2);
-        QCOMPARE(configure.at(1).at(0).toInt(), 8);
+        QCOMPARE(configure.at(1).at(0).toInt(), 20);
+        // A clock answer while no clock step runs is a late one: it moves nothing on.
+        device.write("<DTIM:ERR>");
+        QTest::qWait(200);
+        device.write("<DTIM:NOR>");
+        QTest::qWait(200);
+        QCOMPARE(configure.count(), 2);
+        device.write("<SVCF:ERR>");
+        QTRY_COMPARE(configure.count(), 3);
+        QCOMPARE(configure.at(2).at(0).toInt(), 21);
     }
 
     void timeoutOnAttachedDeviceCancelsAndReboots()
