@@ -271,9 +271,9 @@ private slots:
         // Noise that matches no token is kept until a token arrives, then cleared with it.
         device.write("garbage without tokens ");
         QTest::qWait(50);
-        device.write("<SVCF:NOR>");
+        device.write("<SVCF:ERR>");
         QTRY_COMPARE(configure.count(), 2);
-        QCOMPARE(configure.at(1).at(0).toInt(), 20);
+        QCOMPARE(configure.at(1).at(0).toInt(), 21);
         // A clock answer while no clock step runs is a late one: it moves nothing on.
         device.write("<DTIM:ERR>");
         QTest::qWait(200);
