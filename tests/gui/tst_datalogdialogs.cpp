@@ -806,6 +806,8 @@ private slots:
         DeviceItemWidget row;
         row.setDeviceInfo(device.info());
         QVERIFY(idleManager());
+        // The device records the row's clock command a moment after it was written.
+        QVERIFY(device.emulator.waitForCommand(QStringLiteral("DTIM"), 10000));
         const int commandsBefore = device.emulator.commands().size();
 
         UserScript user({ gui("OK") });

@@ -156,7 +156,9 @@ struct Row
         SerialPortManager* manager = SerialPortManager::instance();
         if (!QTest::qWaitFor([&]() { return !manager->isSerialPortOpen() && !manager->isBusy(); }, 15000))
             return false;
-        QTest::qWait(300);
+        // The device records the row's clock command a moment after it was written.
+        if (!device.emulator.waitForCommand(QStringLiteral("DTIM"), 10000))
+            return false;
         commandsBefore = device.commands();
         return true;
     }
