@@ -29,9 +29,8 @@ private slots:
     void digestIsLowerCaseMd5();
     void checksumMismatchIsReported();
     void emptyPackageOrOpenPortWritesNothing();
+    void startRequestInSameReadAsAcceptance_data();
     void startRequestInSameReadAsAcceptance();
-    void staleClockReplyBeforeAcceptance_data();
-    void staleClockReplyBeforeAcceptance();
     void missingStartByteTimesOut();
 };
 
@@ -135,41 +134,21 @@ void TestUpgrade::emptyPackageOrOpenPortWritesNothing()
     QCOMPARE(sequenceCommands(device), before);
 }
 
-// "<RTLD:ACK>" and the receiver's "C" in one read: the first packet follows without another "C".
+// What reaches the host before the first packet. "<RTLD:ACK>" and the receiver's "C" in one
+// read: the first packet follows without another "C". The row's clock command does not wait
+// for its answer; when that answer comes with the acceptance, the upgrade still starts.
+void TestUpgrade::startRequestInSameReadAsAcceptance_data()
+{
+    QTest::addColumn<QList<QByteArray>>("reads");
+    QTest::newRow("acceptance and request") << QList<QByteArray> { "<RTLD:ACK>C" };
+    QTest::newRow("late clock answer, acceptance, request") << QList<QByteArray> { "<DTIM:NOR><RTLD:ACK>C" };
+    QTest::newRow("late clock refusal, acceptance, request") << QList<QByteArray> { "<DTIM:ERR><RTLD:ACK>C" };
+    QTest::newRow("late clock answer alone first") << QList<QByteArray> { "<DTIM:NOR>", "<RTLD:ACK>C" };
+}
+
 void TestUpgrade::startRequestInSameReadAsAcceptance()
 {
-    PtyDevice device;
-    QVERIFY(device.open());
-    QVERIFY(device.connectToManager());
-    SerialPortManager* manager = SerialPortManager::instance();
-    QSignalSpy finished(manager, &SerialPortManager::progressFinished);
-
-    manager->upgradeDeviceSoftware(QByteArray("abc"));
-    QVERIFY(device.waitForReceived("]3#"));
-    device.clearReceived();
-    device.write("<RTLD:ACK>C");
-    QVERIFY(device.waitForReceived(QByteArray(1, 0x02), 3000));
-    QTRY_COMPARE_WITH_TIMEOUT(device.received().size(), 1029, 3000);
-    QCOMPARE(device.received().mid(3, 3), QByteArray("abc"));
-    device.write("\x06");
-    QVERIFY(device.waitForReceived(QByteArray(1, 0x04), 3000));
-    device.write("<RTLD:NOR>");
-    QVERIFY(finished.wait(5000) || finished.count() == 1);
-}
-
-// The row's clock command does not wait for its answer; when that answer comes in one
-// read with the acceptance, the upgrade still starts instead of timing out.
-void TestUpgrade::staleClockReplyBeforeAcceptance_data()
-{
-    QTest::addColumn<QByteArray>("replies");
-    QTest::newRow("clock set") << QByteArray("<DTIM:NOR><RTLD:ACK>C");
-    QTest::newRow("clock refused") << QByteArray("<DTIM:ERR><RTLD:ACK>C");
-    QTest::newRow("clock answer alone first") << QByteArray("<DTIM:NOR>");
-}
-
-void TestUpgrade::staleClockReplyBeforeAcceptance()
-{
-    QFETCH(QByteArray, replies);
+    QFETCH(QList<QByteArray>, reads);
     PtyDevice device;
     QVERIFY(device.open());
     QVERIFY(device.connectToManager());
@@ -180,11 +159,9 @@ void TestUpgrade::staleClockReplyBeforeAcceptance()
     QVERIFY(manager->upgradeDeviceSoftware(QByteArray("abc")));
     QVERIFY(device.waitForReceived("]3#"));
     device.clearReceived();
-    device.write(replies);
-    if (!replies.contains("<RTLD:ACK>")) {
-        // The stale answer alone is dropped; the acceptance that follows starts the send.
+    for (const QByteArray& read : std::as_const(reads)) {
+        device.write(read);
         QTest::qWait(200);
-        device.write("<RTLD:ACK>C");
     }
     QVERIFY(device.waitForReceived(QByteArray(1, 0x02), 3000));
     QTRY_COMPARE_WITH_TIMEOUT(device.received().size(), 1029, 3000);
