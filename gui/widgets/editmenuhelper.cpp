@@ -2,11 +2,13 @@
 
 #include "localizationhelper.h"
 
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 
 using Orvane::Tavrix::Common::guiText;
@@ -173,6 +175,31 @@ QString EditMenuHelper::clipboardText()
 {
     const QClipboard* clipboard = QApplication::clipboard();
     return clipboard ? clipboard->text() : QString();
+}
+
+QMenu* EditMenuHelper::spinBoxMenu(QAbstractSpinBox* box, QLineEdit* edit, bool undoable, bool stepUp, bool stepDown,
+                                   const std::function<void()>& deleteSelection)
+{
+    const bool editable = !box->isReadOnly();
+    const bool selection = edit->hasSelectedText();
+    auto* menu = new QMenu(box);
+    QObject::connect(addEntry(menu, Undo, undoable && editable && edit->isUndoAvailable()), &QAction::triggered, edit,
+                     &QLineEdit::undo);
+    QObject::connect(addEntry(menu, Redo, undoable && editable && edit->isRedoAvailable()), &QAction::triggered, edit,
+                     &QLineEdit::redo);
+    menu->addSeparator();
+    QObject::connect(addEntry(menu, Copy, selection), &QAction::triggered, edit, &QLineEdit::copy);
+    QObject::connect(addEntry(menu, Cut, selection && editable), &QAction::triggered, edit, &QLineEdit::cut);
+    QObject::connect(addEntry(menu, Paste, editable && clipboardHasText()), &QAction::triggered, edit, &QLineEdit::paste);
+    QObject::connect(addEntry(menu, Delete, selection && editable), &QAction::triggered, box, deleteSelection);
+    menu->addSeparator();
+    QObject::connect(addEntry(menu, SelectAll, !edit->text().isEmpty()), &QAction::triggered, box,
+                     &QAbstractSpinBox::selectAll);
+    menu->addSeparator();
+    QObject::connect(addEntry(menu, StepUp, editable && stepUp), &QAction::triggered, box, &QAbstractSpinBox::stepUp);
+    QObject::connect(addEntry(menu, StepDown, editable && stepDown), &QAction::triggered, box,
+                     &QAbstractSpinBox::stepDown);
+    return menu;
 }
 
 } // namespace Designer

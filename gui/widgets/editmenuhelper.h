@@ -7,8 +7,10 @@
 
 #include <functional>
 
+class QAbstractSpinBox;
 class QAction;
 class QKeyEvent;
+class QLineEdit;
 class QMenu;
 
 namespace Orvane {
@@ -47,6 +49,11 @@ public:
     // undo and redo only where enabled and writable (else the key is ignored), cut and
     // paste only where writable. False when the key is left to the widget's base class.
     static bool handleEditKey(QKeyEvent* event, bool undoEnabled, bool readOnly, const KeyActions& actions);
+    // The context menu of a spin box or date-time edit: undo, redo (where undoable), the
+    // clipboard entries, delete, select all, step up and step down. stepUp and stepDown say
+    // whether the box can step that way now; deleteSelection removes the selected text.
+    static QMenu* spinBoxMenu(QAbstractSpinBox* box, QLineEdit* edit, bool undoable, bool stepUp, bool stepDown,
+                              const std::function<void()>& deleteSelection);
     // Whether the clipboard holds text to paste.
     static bool clipboardHasText();
     static QString clipboardText();

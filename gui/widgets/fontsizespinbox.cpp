@@ -17,32 +17,9 @@ FontSizeSpinBox::FontSizeSpinBox(QWidget* parent)
 
 QMenu* FontSizeSpinBox::createContextMenu()
 {
-    QLineEdit* edit = lineEdit();
-    const bool editable = !isReadOnly();
-    const bool selection = edit->hasSelectedText();
     const StepEnabled steps = stepEnabled();
-    auto* menu = new QMenu(this);
-    connect(EditMenuHelper::addEntry(menu, EditMenuHelper::Undo, editable && edit->isUndoAvailable()),
-            &QAction::triggered, edit, &QLineEdit::undo);
-    connect(EditMenuHelper::addEntry(menu, EditMenuHelper::Redo, editable && edit->isRedoAvailable()),
-            &QAction::triggered, edit, &QLineEdit::redo);
-    menu->addSeparator();
-    connect(EditMenuHelper::addEntry(menu, EditMenuHelper::Copy, selection), &QAction::triggered, edit, &QLineEdit::copy);
-    connect(EditMenuHelper::addEntry(menu, EditMenuHelper::Cut, selection && editable), &QAction::triggered, edit,
-            &QLineEdit::cut);
-    connect(EditMenuHelper::addEntry(menu, EditMenuHelper::Paste, editable && EditMenuHelper::clipboardHasText()),
-            &QAction::triggered, edit, &QLineEdit::paste);
-    connect(EditMenuHelper::addEntry(menu, EditMenuHelper::Delete, selection && editable), &QAction::triggered, this,
-            &FontSizeSpinBox::deleteSelection);
-    menu->addSeparator();
-    connect(EditMenuHelper::addEntry(menu, EditMenuHelper::SelectAll, !edit->text().isEmpty()), &QAction::triggered,
-            this, &QAbstractSpinBox::selectAll);
-    menu->addSeparator();
-    connect(EditMenuHelper::addEntry(menu, EditMenuHelper::StepUp, editable && steps.testFlag(StepUpEnabled)),
-            &QAction::triggered, this, &QAbstractSpinBox::stepUp);
-    connect(EditMenuHelper::addEntry(menu, EditMenuHelper::StepDown, editable && steps.testFlag(StepDownEnabled)),
-            &QAction::triggered, this, &QAbstractSpinBox::stepDown);
-    return menu;
+    return EditMenuHelper::spinBoxMenu(this, lineEdit(), true, steps.testFlag(StepUpEnabled),
+                                       steps.testFlag(StepDownEnabled), [this]() { deleteSelection(); });
 }
 
 void FontSizeSpinBox::deleteSelection()
