@@ -6,6 +6,7 @@
 #include "operationresult.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QMap>
 #include <QObject>
 #include <QSerialPort>
@@ -21,10 +22,14 @@ class ConfigurationInfo;
 }
 namespace Runtime {
 
+class DeviceLink;
 class SerialPortManagerPrivate;
 
-// Owns the one serial connection to the devices: discovery, the command
-// protocol, the packet transfer and every long device operation.
+// Finds and identifies the devices and keeps their records; each identified device
+// gets a DeviceLink of its own, on which its operations run. The single-port API
+// below works on the active device's link and re-emits the signals of the
+// operations started through it, so a caller may keep to the manager or use a
+// device's link directly.
 class DEVICE_EXPORT SerialPortManager : public QObject, public DeviceProtocol
 {
     Q_OBJECT
@@ -39,6 +44,12 @@ public:
     // unplugged. An empty list lifts the limit.
     static void restrictDiscovery(const QStringList& ports);
 
+    // The link of the device identified on the port (any of its names); null when none.
+    DeviceLink* link(const QString& portName) const;
+    // The links of every identified device, in the order of their port names.
+    QList<DeviceLink*> links() const;
+
+    // The active device's link, as the single-port API used it; never closes a running link.
     bool openSerialPort();
     void closeSerialPort();
     QString activePort() const;
@@ -46,6 +57,8 @@ public:
     bool isBusy() const;
     int currentOperation() const;
     void resetAllStatus();
+    // Makes the port's device the one the calls below go to. The previously active
+    // link's port is closed unless an operation runs on it.
     bool setActivePort(const QString& portName);
     QStringList connectedPorts() const;
     QMap<QString, QString> deviceInformation(const QString& portName) const;
@@ -99,10 +112,11 @@ public slots:
     void updateTimeZone(const QString& portName, int timeZone);
     void updateBrightness(const QString& portName, int brightness);
 
-    // Long operations. Each returns false, and emits nothing, when it is refused
-    // because another operation holds the port (or there is nothing to do); once
-    // it returns true, operationEnded follows exactly once (a check that fails
-    // before the device is touched reports at once, before the call returns).
+    // Long operations on the active device's link. Each returns false, and emits
+    // nothing, when it is refused because another operation holds that link (or
+    // there is nothing to do); once it returns true, operationEnded follows exactly
+    // once (a check that fails before the device is touched reports at once, before
+    // the call returns).
     bool uploadProject(const QStringList& projectFiles, const Orvane::Tavrix::Common::ConfigurationInfo& projectConfig, int totalSize = 0);
     bool upgradeDeviceSoftware(const QByteArray& packageContent);
     bool retrieveProjectFiles(const QString& destination);
@@ -126,7 +140,13 @@ signals:
     void deviceDisconnected(const QMap<QString, QString>& info);
     void messageReceived(const QString& message);
     void broadcastMessage(const QString& type, const QString& title, const QString& content);
+    // A device's link exists from just before its deviceConnected; it is taken away just
+    // before its deviceDisconnected (a running operation then ends as DeviceLost on it,
+    // after which the link is deleted later).
+    void linkAdded(Orvane::Tavrix::Runtime::DeviceLink* link);
+    void linkRemoved(Orvane::Tavrix::Runtime::DeviceLink* link);
 
+    // The signals of the links' operations started through the manager.
     void progressUpdated(int abstractValue);
     void progressError(const QString& error, bool needReboot);
     void progressMessage(const QString& message);
@@ -165,86 +185,26 @@ protected:
     void removeSerialDevice(const QString& portName);
 
 private slots:
-    void onReadyRead();
-    void onPortError(QSerialPort::SerialPortError error);
-    void onDelayTransferStart();
-    void onTransferTimeOut();
-
     void onSerialDeviceDiscovered(const QMap<QString, QVariant>& info);
     void onSerialDeviceRemoved(const QMap<QString, QVariant>& info);
     void onDeviceConnected(const QMap<QString, QString>& info);
     void onDeviceBootedUp();
     void onScannerError(int lastError);
 
-    void onProcessUploadFile(int status);
-    void onUpgradeDeviceStatusChange(int status);
-    void onRetrieveProjectFileStatusChange(int status);
-    void onRetrieveDataLogStatusChange(int status);
-    void onProcessUpdateLogFile(int status);
-    void onConfigureStateChange(int state);
-    void onDeviceFontStatusChange(int status, int idx, const QString& fontName);
-
 private:
-    // Command writing under the busy rule.
-    bool writeCommand(const QByteArray& command, int operation, bool flush = true);
-    void writeRaw(const QByteArray& bytes);
-    void changeDeviceMode(int mode, int afterChangeMode);
-    void abortOperation(const QString& failure);
-    // Starts an operation of the given kind on the active port; false when one is running.
-    bool beginOperation(OperationResult::Kind kind, bool openPort = true);
-    // The one way an operation ends: the manager is idle and the port closed before
-    // the sequence's own end signals and operationEnded are emitted.
-    void endOperation(OperationResult::Outcome outcome, const QString& message = QString(), bool deviceRestarts = false);
-    // The restart that closes a finished operation was not confirmed.
-    void endWithUnconfirmedRestart();
-    // The command port failed under a running operation.
-    void endOnPortFailure();
-    void endDataLogUpdate(OperationResult::Outcome outcome, const QString& message, bool deviceRestarts);
-    void finishDataLogRestore(bool restored);
+    friend class DeviceLink;
+    DeviceLink* activeLink() const;
+    DeviceLink* createLink(const QString& portName);
+    // Runs call on the active device's link as a call made through the manager.
+    template <typename R, typename Call>
+    R onActiveLink(R refused, Call call);
+    template <typename Call>
+    void onActiveLink(Call call);
+    // A link's port failed: the port list is read at once to confirm an unplug.
+    void confirmPorts();
+    // Identifies a port found again once its link is free.
+    void startDeferredScan(DeviceLink* link);
     void shutdownDiscovery();
-    // A time-out for a reply; scaled by the test hook in WatchdogTimeouts.
-    void startWatchdog(int msecs);
-    // A wait set by the device's own pace (a restart, an install); never scaled.
-    void startDeviceWait(int msecs);
-    void stopWatchdog();
-    void dispatchText();
-
-    // Packet engine.
-    void prepareSend();
-    void txPacket(int mode = 0);
-    void startTransfer();
-    int processTxBytes(const QByteArray& bytes);
-    void processTxReply(char rxData);
-    void processRxPacket(const QByteArray& chunk);
-    bool acceptRxPacket(const QByteArray& packet);
-    void finishReceive();
-    void endSendAsFailure();
-    void rxError();
-
-    // Upload sequence.
-    void uploadNextFile();
-    void applyProjectSettings();
-    void failUpload(const QString& text);
-
-    // Retrieval sequences.
-    bool processRetrieveProjFileLst();
-    void requestNextProjectFile();
-
-    // Configuration sequence.
-    void failConfiguration(const QString& text);
-    void finishConfiguration();
-    QString calibrationBackupPath() const;
-
-    // Font sequence.
-    void getInstalledFontsStart();
-    void setRemoveFontsStart();
-    void uploadFontFileStart();
-    void uploadFontFile();
-    bool processGetInstFontsList();
-
-    // Splash and calibration helpers.
-    QString activeModel() const;
-    QString activeSoftwareVersion() const;
 
     SerialPortManagerPrivate* d;
     friend class SerialPortManagerPrivate;

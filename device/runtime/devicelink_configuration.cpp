@@ -1,7 +1,7 @@
 // Device configuration sequence: name, clock, splash image and calibration
 // backup or restore, run as one job list over the open port.
-#include "serialportmanager.h"
-#include "serialportmanager_p.h"
+#include "devicelink.h"
+#include "devicelink_p.h"
 
 #include "calibrationinfo.h"
 #include "devicerules.h"
@@ -42,7 +42,7 @@ const char* const DeviceCalibrationFile = "/home/DuDov_ODU/cal_list.txt";
 
 } // namespace
 
-bool SerialPortManager::configureDevice(Common::CalibrationInfo* calibrationInfo)
+bool DeviceLink::configureDevice(Common::CalibrationInfo* calibrationInfo)
 {
     if (!calibrationInfo || calibrationInfo->skipCalibration())
         return false;
@@ -105,7 +105,7 @@ bool SerialPortManager::configureDevice(Common::CalibrationInfo* calibrationInfo
     return true;
 }
 
-void SerialPortManager::onConfigureStateChange(int state)
+void DeviceLink::onConfigureStateChange(int state)
 {
     // Replies that arrive outside a run (a late "#TCAL#", an "<SVCF:ERR>" of another
     // operation, a cancelled packet receive) must not replay the kept job list.
@@ -342,19 +342,19 @@ void SerialPortManager::onConfigureStateChange(int state)
     }
 }
 
-void SerialPortManager::failConfiguration(const QString& text)
+void DeviceLink::failConfiguration(const QString& text)
 {
     endOperation(OperationResult::Failed, text);
 }
 
-void SerialPortManager::finishConfiguration()
+void DeviceLink::finishConfiguration()
 {
     endOperation(OperationResult::Succeeded);
 }
 
-QString SerialPortManager::calibrationBackupPath() const
+QString DeviceLink::calibrationBackupPath() const
 {
-    const QString path = DeviceRules::calibrationBackupPath(d->m_devices.value(d->m_activePort).value(QStringLiteral("serial")));
+    const QString path = DeviceRules::calibrationBackupPath(deviceInformation().value(QStringLiteral("serial")));
     if (!path.isEmpty())
         QDir().mkpath(DeviceRules::calibrationFolder());
     return path;

@@ -1,6 +1,6 @@
 // Project retrieval sequence.
-#include "serialportmanager.h"
-#include "serialportmanager_p.h"
+#include "devicelink.h"
+#include "devicelink_p.h"
 
 #include "filehelper.h"
 #include "localizationhelper.h"
@@ -43,7 +43,7 @@ bool isSafeProjectFileName(const QString& name)
 
 } // namespace
 
-bool SerialPortManager::retrieveProjectFiles(const QString& destination)
+bool DeviceLink::retrieveProjectFiles(const QString& destination)
 {
     if (!beginOperation(OperationResult::ProjectRetrieval))
         return false;
@@ -56,7 +56,7 @@ bool SerialPortManager::retrieveProjectFiles(const QString& destination)
     return true;
 }
 
-void SerialPortManager::requestNextProjectFile()
+void DeviceLink::requestNextProjectFile()
 {
     QString name = d->m_projectFiles.at(d->m_fileNumber);
     const QString deviceFile = QStringLiteral("/home/DuDov_ODU/qml/project/%1").arg(name);
@@ -66,7 +66,7 @@ void SerialPortManager::requestNextProjectFile()
     remoteBackupFile(deviceFile, d->m_localFilePath);
 }
 
-void SerialPortManager::onRetrieveProjectFileStatusChange(int status)
+void DeviceLink::onRetrieveProjectFileStatusChange(int status)
 {
     if (d->m_kind != OperationResult::ProjectRetrieval)
         return;
@@ -143,7 +143,7 @@ void SerialPortManager::onRetrieveProjectFileStatusChange(int status)
     }
 }
 
-bool SerialPortManager::processRetrieveProjFileLst()
+bool DeviceLink::processRetrieveProjFileLst()
 {
     // List text that arrives when no listing is awaited is dropped.
     if (d->m_operation != ListProjectFiles)

@@ -1,6 +1,6 @@
 // Device font management: listing, removal and upload of user fonts.
-#include "serialportmanager.h"
-#include "serialportmanager_p.h"
+#include "devicelink.h"
+#include "devicelink_p.h"
 
 #include "localizationhelper.h"
 
@@ -20,7 +20,7 @@ constexpr int StepTimeout = 5000;
 
 } // namespace
 
-bool SerialPortManager::getInstalledFonts()
+bool DeviceLink::getInstalledFonts()
 {
     if (!beginOperation(OperationResult::FontListing))
         return false;
@@ -32,7 +32,7 @@ bool SerialPortManager::getInstalledFonts()
     return true;
 }
 
-bool SerialPortManager::manageFonts(const QMap<QString, qint64>& fontsToAdd, const QStringList& fontsToRemove)
+bool DeviceLink::manageFonts(const QMap<QString, qint64>& fontsToAdd, const QStringList& fontsToRemove)
 {
     if (fontsToAdd.isEmpty() && fontsToRemove.isEmpty())
         return false;
@@ -69,7 +69,7 @@ bool SerialPortManager::manageFonts(const QMap<QString, qint64>& fontsToAdd, con
     return true;
 }
 
-void SerialPortManager::onDeviceFontStatusChange(int status, int idx, const QString& fontName)
+void DeviceLink::onDeviceFontStatusChange(int status, int idx, const QString& fontName)
 {
     const bool listing = status >= FontListingStarted && status <= FontListComplete;
     if (d->m_kind != (listing ? OperationResult::FontListing : OperationResult::FontManagement))
@@ -171,7 +171,7 @@ void SerialPortManager::onDeviceFontStatusChange(int status, int idx, const QStr
     }
 }
 
-void SerialPortManager::getInstalledFontsStart()
+void DeviceLink::getInstalledFontsStart()
 {
     d->m_fontIndex = 0;
     d->m_operation = ListFonts;
@@ -179,7 +179,7 @@ void SerialPortManager::getInstalledFontsStart()
     writeCommand("#GFFS#", ListFonts);
 }
 
-void SerialPortManager::setRemoveFontsStart()
+void DeviceLink::setRemoveFontsStart()
 {
     if (d->m_fontList.isEmpty())
         return;
@@ -188,7 +188,7 @@ void SerialPortManager::setRemoveFontsStart()
     writeCommand(QStringLiteral("#RMFS<0><%1>#").arg(d->m_fontList.first()).toLatin1(), RemoveFonts);
 }
 
-void SerialPortManager::uploadFontFileStart()
+void DeviceLink::uploadFontFileStart()
 {
     if (!isSerialPortOpen() && !openSerialPort()) {
         onDeviceFontStatusChange(FontUploadFailed, 0, QString());
@@ -209,7 +209,7 @@ void SerialPortManager::uploadFontFileStart()
     uploadFontFile();
 }
 
-void SerialPortManager::uploadFontFile()
+void DeviceLink::uploadFontFile()
 {
     if (d->m_fontIndex < 0 || d->m_fontIndex >= d->m_fontList.size())
         return;
@@ -228,7 +228,7 @@ void SerialPortManager::uploadFontFile()
     writeCommand(QStringLiteral("#LOAD<%1>%2#").arg(name, QString::number(d->m_fileSize)).toLatin1(), SendFontFile, false);
 }
 
-bool SerialPortManager::processGetInstFontsList()
+bool DeviceLink::processGetInstFontsList()
 {
     static const QLatin1String entryStart("<GFFS_");
     QString& text = d->m_rxText;

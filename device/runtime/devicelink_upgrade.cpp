@@ -1,6 +1,6 @@
 // Device software upgrade sequence.
-#include "serialportmanager.h"
-#include "serialportmanager_p.h"
+#include "devicelink.h"
+#include "devicelink_p.h"
 
 #include "localizationhelper.h"
 
@@ -12,7 +12,7 @@ namespace Runtime {
 
 using Common::LocalizationHelper;
 
-bool SerialPortManager::upgradeDeviceSoftware(const QByteArray& packageContent)
+bool DeviceLink::upgradeDeviceSoftware(const QByteArray& packageContent)
 {
     if (packageContent.isEmpty() || !beginOperation(OperationResult::SoftwareUpgrade))
         return false;
@@ -37,7 +37,7 @@ bool SerialPortManager::upgradeDeviceSoftware(const QByteArray& packageContent)
     return true;
 }
 
-void SerialPortManager::onUpgradeDeviceStatusChange(int status)
+void DeviceLink::onUpgradeDeviceStatusChange(int status)
 {
     if (d->m_kind != OperationResult::SoftwareUpgrade)
         return;
