@@ -312,17 +312,6 @@ QString DeviceSession::notIdentifiedText(const QString& port, bool complete) con
         .arg(port, QString::number(IdentificationTimeoutMs / 1000));
 }
 
-bool DeviceSession::waitForDeviceBack(int settleMs, int identifyMs)
-{
-    SerialPortManager* m = manager();
-    // A device whose port stays while its runtime restarts is ready as it is.
-    const bool gone = waitForDiscovery([this, m]() { return m->deviceInformation(m_port).isEmpty(); }, settleMs);
-    if (!gone)
-        return true;
-    const bool back = waitForDiscovery([this, m]() { return !m->deviceInformation(m_port).isEmpty(); }, identifyMs);
-    return back && m->setActivePort(m_port);
-}
-
 DeviceSession::Outcome DeviceSession::run(const std::function<bool()>& start, ProgressUnit unit)
 {
     DeviceTask task(m_port, m_progress);

@@ -48,7 +48,7 @@ public:
     ExitCode listDevices(const QString& portOption, QList<QMap<QString, QString>>* devices, QString* error);
     // Identifies the given ports (all matching ports when none is given) for a run on
     // several devices: *ports gets the identified ones, *failures a port and its reason
-    // for each given port that cannot be used. NoDevice with *error when nothing is left.
+    // for each port that cannot be used. NoDevice with *error when there is neither.
     ExitCode connectDevices(const QStringList& portOptions, QStringList* ports, QList<QPair<QString, QString>>* failures,
                             QString* error);
 
@@ -60,11 +60,6 @@ public:
     // Runs start(), which starts one manager operation and says whether it did,
     // and returns once operationEnded has come for it.
     Outcome run(const std::function<bool()>& start, ProgressUnit unit = AddedBytes);
-
-    // After an operation that restarted the device: if its port goes away within
-    // settleMs, waits up to identifyMs for the device to be identified again.
-    bool waitForDeviceBack(int settleMs, int identifyMs);
-
 
     static int identificationTimeoutMs();
     static QString permissionText(const QString& port);
