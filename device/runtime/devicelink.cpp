@@ -128,6 +128,10 @@ bool DeviceLink::openSerialPort()
 {
     if (!d->m_port)
         return false;
+    if (d->m_standIn) {
+        qDebug().noquote() << QStringLiteral("Cannot open '%1': no device is identified there").arg(d->m_portName);
+        return false;
+    }
     if (!d->m_port->open(QIODevice::ReadWrite)) {
         qDebug().noquote() << QStringLiteral("Cannot open '%1': %2").arg(d->m_portName, d->m_port->errorString());
         return false;

@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QTimer>
 
 namespace Orvane {
@@ -81,10 +82,12 @@ DeviceLink* SerialPortManager::activeLink() const
     return d->m_activePort.isEmpty() ? nullptr : d->m_links.value(d->m_activePort);
 }
 
-DeviceLink* SerialPortManager::createLink(const QString& portName)
+DeviceLink* SerialPortManager::createLink(const QString& portName, bool standIn)
 {
     auto* link = new DeviceLink(portName, this);
-    d->m_links.insert(portName, link);
+    link->d->m_standIn = standIn;
+    if (!standIn)
+        d->m_links.insert(portName, link);
     forwardSignal(this, link, &DeviceLink::progressUpdated, &SerialPortManager::progressUpdated);
     forwardSignal(this, link, &DeviceLink::progressError, &SerialPortManager::progressError);
     forwardSignal(this, link, &DeviceLink::progressMessage, &SerialPortManager::progressMessage);
@@ -117,27 +120,25 @@ DeviceLink* SerialPortManager::createLink(const QString& portName)
     return link;
 }
 
-template <typename R, typename Call>
-R SerialPortManager::onActiveLink(R refused, Call call)
+template <typename Call>
+auto SerialPortManager::onActiveLink(Call call) -> decltype(call(nullptr))
 {
     // Receivers of what the call emits may run event loops in which the device goes.
     QPointer<DeviceLink> link = activeLink();
-    if (!link)
-        return refused;
+    // Without the active device, an operation still starts and fails at once: its port
+    // cannot be opened.
+    const bool standIn = !link;
+    if (standIn)
+        link = createLink(d->m_activePort, true);
     link->enterManagerCall();
-    const R result = call(link.data());
-    if (link)
+    const auto leave = qScopeGuard([&link, standIn]() {
+        if (!link)
+            return;
         link->leaveManagerCall();
-    return result;
-}
-
-template <typename Call>
-void SerialPortManager::onActiveLink(Call call)
-{
-    onActiveLink(false, [&call](DeviceLink* link) {
-        call(link);
-        return true;
+        if (standIn)
+            link->deleteLater();
     });
+    return call(link.data());
 }
 
 void SerialPortManager::confirmPorts()
@@ -151,7 +152,7 @@ void SerialPortManager::confirmPorts()
 
 bool SerialPortManager::openSerialPort()
 {
-    return onActiveLink(false, [](DeviceLink* link) { return link->openSerialPort(); });
+    return onActiveLink([](DeviceLink* link) { return link->openSerialPort(); });
 }
 
 void SerialPortManager::closeSerialPort()
@@ -227,7 +228,7 @@ void SerialPortManager::setTransferFile(const QByteArray& fileContent, const QSt
 
 bool SerialPortManager::setTransferFile(const QString& localFilePath, const QString& remotePath)
 {
-    return onActiveLink(false, [&](DeviceLink* link) { return link->setTransferFile(localFilePath, remotePath); });
+    return onActiveLink([&](DeviceLink* link) { return link->setTransferFile(localFilePath, remotePath); });
 }
 
 quint16 SerialPortManager::crc16(const char* data, int length) { return DeviceLink::crc16(data, length); }
@@ -312,62 +313,62 @@ void SerialPortManager::getRetrieveProjFileLst() { onActiveLink([](DeviceLink* l
 
 bool SerialPortManager::uploadProject(const QStringList& projectFiles, const Common::ConfigurationInfo& projectConfig, int totalSize)
 {
-    return onActiveLink(false, [&](DeviceLink* l) { return l->uploadProject(projectFiles, projectConfig, totalSize); });
+    return onActiveLink([&](DeviceLink* l) { return l->uploadProject(projectFiles, projectConfig, totalSize); });
 }
 
 bool SerialPortManager::upgradeDeviceSoftware(const QByteArray& packageContent)
 {
-    return onActiveLink(false, [&](DeviceLink* l) { return l->upgradeDeviceSoftware(packageContent); });
+    return onActiveLink([&](DeviceLink* l) { return l->upgradeDeviceSoftware(packageContent); });
 }
 
 bool SerialPortManager::retrieveProjectFiles(const QString& destination)
 {
-    return onActiveLink(false, [&](DeviceLink* l) { return l->retrieveProjectFiles(destination); });
+    return onActiveLink([&](DeviceLink* l) { return l->retrieveProjectFiles(destination); });
 }
 
 bool SerialPortManager::retrieveDataLogFile(const QString& destination)
 {
-    return onActiveLink(false, [&](DeviceLink* l) { return l->retrieveDataLogFile(destination); });
+    return onActiveLink([&](DeviceLink* l) { return l->retrieveDataLogFile(destination); });
 }
 
 bool SerialPortManager::updateLogFile(const QString& localDatabasePath)
 {
-    return onActiveLink(false, [&](DeviceLink* l) { return l->updateLogFile(localDatabasePath); });
+    return onActiveLink([&](DeviceLink* l) { return l->updateLogFile(localDatabasePath); });
 }
 
 bool SerialPortManager::configureDevice(Common::CalibrationInfo* calibrationInfo)
 {
-    return onActiveLink(false, [&](DeviceLink* l) { return l->configureDevice(calibrationInfo); });
+    return onActiveLink([&](DeviceLink* l) { return l->configureDevice(calibrationInfo); });
 }
 
 bool SerialPortManager::getInstalledFonts()
 {
-    return onActiveLink(false, [](DeviceLink* l) { return l->getInstalledFonts(); });
+    return onActiveLink([](DeviceLink* l) { return l->getInstalledFonts(); });
 }
 
 bool SerialPortManager::manageFonts(const QMap<QString, qint64>& fontsToAdd, const QStringList& fontsToRemove)
 {
-    return onActiveLink(false, [&](DeviceLink* l) { return l->manageFonts(fontsToAdd, fontsToRemove); });
+    return onActiveLink([&](DeviceLink* l) { return l->manageFonts(fontsToAdd, fontsToRemove); });
 }
 
 bool SerialPortManager::identifyDevice()
 {
-    return onActiveLink(false, [](DeviceLink* l) { return l->identifyDevice(); });
+    return onActiveLink([](DeviceLink* l) { return l->identifyDevice(); });
 }
 
 bool SerialPortManager::syncDeviceClock(int offset)
 {
-    return onActiveLink(false, [=](DeviceLink* l) { return l->syncDeviceClock(offset); });
+    return onActiveLink([=](DeviceLink* l) { return l->syncDeviceClock(offset); });
 }
 
 bool SerialPortManager::setDeviceBacklight(int level)
 {
-    return onActiveLink(false, [=](DeviceLink* l) { return l->setDeviceBacklight(level); });
+    return onActiveLink([=](DeviceLink* l) { return l->setDeviceBacklight(level); });
 }
 
 bool SerialPortManager::rebootDevice()
 {
-    return onActiveLink(false, [](DeviceLink* l) { return l->rebootDevice(); });
+    return onActiveLink([](DeviceLink* l) { return l->rebootDevice(); });
 }
 
 } // namespace Runtime

@@ -194,12 +194,12 @@ private slots:
 private:
     friend class DeviceLink;
     DeviceLink* activeLink() const;
-    DeviceLink* createLink(const QString& portName);
+    // A stand-in is no device's link: it serves a call on an active port whose device
+    // has gone (or was never identified), which then fails as it did on the one port.
+    DeviceLink* createLink(const QString& portName, bool standIn = false);
     // Runs call on the active device's link as a call made through the manager.
-    template <typename R, typename Call>
-    R onActiveLink(R refused, Call call);
     template <typename Call>
-    void onActiveLink(Call call);
+    auto onActiveLink(Call call) -> decltype(call(nullptr));
     // A link's port failed: the port list is read at once to confirm an unplug.
     void confirmPorts();
     // Identifies a port found again once its link is free.

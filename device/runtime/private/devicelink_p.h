@@ -33,6 +33,7 @@ public:
     QPointer<SerialPortManager> m_manager;
     QString m_portName;
     bool m_present = true;       // false once the device has gone
+    bool m_standIn = false;      // for an active port without a device: its port never opens
     bool m_forward = false;      // the manager re-emits this link's signals
     int m_managerCalls = 0;      // calls through the manager under way
     QSerialPort* m_port = nullptr;
