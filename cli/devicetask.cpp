@@ -23,7 +23,9 @@ DeviceTask::DeviceTask(const QString& port, ProgressReporter* progress, QObject*
     , m_port(port)
     , m_progress(progress)
 {
-    m_serial = device().serial();
+    const DeviceInformation information = device();
+    m_serial = information.serial();
+    m_name = information.deviceName();
 }
 
 DeviceTask::~DeviceTask() = default;

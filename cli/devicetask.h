@@ -47,8 +47,9 @@ public:
     ~DeviceTask() override;
 
     QString port() const { return m_port; }
-    // The device's serial number as it was when the task began.
+    // The device's serial number and name as they were when the task began.
     QString serial() const { return m_serial; }
+    QString name() const { return m_name; }
     QMap<QString, QString> info() const;
     Orvane::Tavrix::Runtime::DeviceInformation device() const;
     // The device's link now; a device that restarted has a new one.
@@ -79,6 +80,7 @@ signals:
 private:
     QString m_port;
     QString m_serial;
+    QString m_name;
     ProgressReporter* m_progress = nullptr;
     bool m_done = false;
     ExitCode m_exitCode = ExitCode::Success;

@@ -193,13 +193,14 @@ ExitCode Dovrelctl::reportDevices(const QList<DeviceTask*>& tasks, const QList<Q
         QJsonObject object = ok ? task->result() : QJsonObject();
         object.insert(QStringLiteral("ok"), ok);
         object.insert(QStringLiteral("port"), task->port());
-        object.insert(QStringLiteral("device"), task->progress()->device());
+        const QString name = task->name().isEmpty() ? task->port() : task->name();
+        object.insert(QStringLiteral("device"), name);
         object.insert(QStringLiteral("serial"), task->serial());
         if (!ok) {
             object.insert(QStringLiteral("error"), task->error());
             object.insert(QStringLiteral("exitCode"), int(task->exitCode()));
         }
-        rows.append({ task->progress()->device(), task->port(), task->exitCode(), ok ? task->text() : task->error(), object });
+        rows.append({ name, task->port(), task->exitCode(), ok ? task->text() : task->error(), object });
     }
 
     std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.port < b.port; });
@@ -208,7 +209,8 @@ ExitCode Dovrelctl::reportDevices(const QList<DeviceTask*>& tasks, const QList<Q
         if (int(row.exitCode) > int(worst))
             worst = row.exitCode;
         if (row.exitCode != ExitCode::Success)
-            writeErr(guiText("error: %1").arg(QStringLiteral("%1: %2").arg(row.device, row.detail)));
+            writeErr(guiText("error: %1").arg((row.device == row.port ? row.port : QStringLiteral("%1 (%2)").arg(row.device, row.port))
+                                               + QStringLiteral(": ") + row.detail));
     }
     if (m_cl.json()) {
         for (const Row& row : std::as_const(rows))
