@@ -98,6 +98,7 @@ QSerialPort::SerialPortError DeviceSession::probe(const QString& port, QString* 
 ExitCode DeviceSession::prepare(const QString& portOption, QString* error)
 {
     m_requestedPort.clear();
+    m_requestedPortSeen = false;
     m_probeFailures.clear();
     if (!portOption.isEmpty()) {
         // The port is named as discovery names it, whatever form the option had.
@@ -221,9 +222,13 @@ bool DeviceSession::waitForDiscovery(const std::function<bool()>& condition, int
 bool DeviceSession::identificationSettled() const
 {
     SerialPortManager* m = manager();
-    if (!m_requestedPort.isEmpty())
-        return !m->deviceInformation(m_requestedPort).isEmpty() || !m->connectedPorts().contains(m_requestedPort)
+    if (!m_requestedPort.isEmpty()) {
+        const bool listed = m->connectedPorts().contains(m_requestedPort);
+        // A port that went away after it was listed is a device restarting: it comes back.
+        m_requestedPortSeen = m_requestedPortSeen || listed;
+        return !m->deviceInformation(m_requestedPort).isEmpty() || (!listed && !m_requestedPortSeen)
             || !m_refusal.isEmpty();
+    }
     for (const QString& port : m->connectedPorts()) {
         if (m->deviceInformation(port).isEmpty() && !m_probeFailures.contains(port))
             return false;

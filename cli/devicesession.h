@@ -82,6 +82,7 @@ private:
     ProgressReporter* m_progress = nullptr;
     QString m_port;
     QString m_requestedPort;
+    mutable bool m_requestedPortSeen = false;
     QMap<QString, QString> m_probeFailures; // port -> why it cannot be opened
     QString m_refusal;                       // why discovery refused a device
 
