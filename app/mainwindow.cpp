@@ -27,6 +27,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTcpServer>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <cstdlib>
@@ -36,6 +37,7 @@ using Orvane::Tavrix::Common::guiText;
 using Orvane::Tavrix::Common::LocalizationHelper;
 using Orvane::Tavrix::Common::TextHelper;
 using Orvane::Tavrix::Runtime::DeviceInformation;
+using Orvane::Tavrix::Runtime::OperationResult;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace Orvane {
@@ -131,6 +133,13 @@ void MainWindow::setUpWindow()
     setCentralWidget(m_centralWidget);
     connect(m_deviceList, &QListWidget::currentItemChanged, this, &MainWindow::setCurrentItem);
 
+    // One F7 for the window: it opens the selected row's menu.
+    m_rowMenuAction = new QAction(this);
+    m_rowMenuAction->setShortcut(QKeySequence(Qt::Key_F7));
+    m_rowMenuAction->setShortcutContext(Qt::WindowShortcut);
+    addAction(m_rowMenuAction);
+    connect(m_rowMenuAction, &QAction::triggered, this, &MainWindow::openCurrentRowMenu);
+
     // Devices identified before the window listened still get their rows.
     for (const QString& port : manager->connectedPorts()) {
         const QMap<QString, QString> info = manager->deviceInformation(port);
@@ -147,6 +156,7 @@ void MainWindow::onDeviceConnected(const QMap<QString, QString>& deviceInfo)
     auto* item = new QListWidgetItem(m_deviceList);
     auto* widget = new DeviceItemWidget(m_deviceList);
     connect(widget, &DeviceItemWidget::selected, this, &MainWindow::onWidgetSelected);
+    connect(widget, &DeviceItemWidget::logClearingContinues, this, &MainWindow::followLogClearing);
     item->setSizeHint(widget->sizeHint());
     m_deviceList->setItemWidget(item, widget);
     m_deviceWidgets.insert(serial, widget);
@@ -159,22 +169,50 @@ void MainWindow::onDeviceDisconnected(const QMap<QString, QString>& deviceInfo)
     const QString serial = DeviceInformation(deviceInfo).serial();
     DeviceItemWidget* widget = m_deviceWidgets.take(serial);
     QListWidgetItem* item = m_deviceItems.take(serial);
-    if (widget && widget->isInteracting()) {
-        // A box of the row is open: the row goes once it is closed, inert until then.
-        widget->disableDeviceManager();
-        if (item)
-            item->setHidden(true);
-        connect(widget, &DeviceItemWidget::interactionEnded, this, [this, widget, item]() {
-            if (m_currentWidget == widget)
-                m_currentWidget = nullptr;
-            delete item;
-            widget->deleteLater();
-        });
+    if (!widget) {
+        delete item;
         return;
     }
-    if (widget)
-        widget->deleteLater();
+    if (m_currentWidget == widget)
+        m_currentWidget = nullptr;
+    widget->retire();
+    if (widget->isInteracting()) {
+        // One of the row's commands runs (a dialog, a box): the row goes once it has
+        // returned, inert and out of sight until then. Deleted later, never inside
+        // the nested event loops of its own dialogs.
+        if (item)
+            item->setHidden(true);
+        connect(widget, &DeviceItemWidget::interactionEnded, this, [widget, item]() {
+            delete item;
+            widget->deleteLater();
+        }, Qt::SingleShotConnection);
+        return;
+    }
     delete item;
+    widget->deleteLater();
+}
+
+void MainWindow::followLogClearing(const QString& deviceText)
+{
+    // The dialog has gone; a failure of the update would otherwise reach nobody.
+    connect(SerialPortManager::instance(), &SerialPortManager::operationEnded, this, [this, deviceText](const OperationResult& result) {
+        if (result.kind != OperationResult::DataLogUpdate || result.succeeded())
+            return;
+        const QString text = guiText("The logs were not cleared from %1; they are still on the device.\n%2")
+                                 .arg(deviceText, result.message.isEmpty() ? guiText("An unknown error occurred.") : result.message);
+        QMetaObject::invokeMethod(this, [this, text]() {
+            MessageBox::warning(this, guiText("Retrieve Device Data Logged"), text);
+        }, Qt::QueuedConnection);
+    }, Qt::SingleShotConnection);
+}
+
+void MainWindow::openCurrentRowMenu()
+{
+    DeviceItemWidget* widget = m_currentWidget;
+    if (!widget && m_deviceWidgets.size() == 1)
+        widget = m_deviceWidgets.first();
+    if (widget && widget->isVisible() && !widget->isRetired())
+        widget->menuButton()->showMenu();
 }
 
 void MainWindow::setCurrentItem(QListWidgetItem* current, QListWidgetItem* previous)

@@ -39,6 +39,7 @@ public:
     DeviceItemWidget* currentRow() const { return m_currentWidget; }
     quint16 serverPort() const;
     QLabel* heading() const { return m_heading; }
+    QAction* rowMenuAction() const { return m_rowMenuAction; }
 
 public slots:
     void onDeviceConnected(const QMap<QString, QString>& deviceInfo);
@@ -47,6 +48,9 @@ public slots:
     void onWidgetSelected();
     void showAboutDialog();
     void onFontAction();
+    // Reports the end of a log clearing whose dialog has closed, if it failed.
+    void followLogClearing(const QString& deviceText);
+    void openCurrentRowMenu();
 
 private:
     void makeCurrent(DeviceItemWidget* widget);
@@ -59,6 +63,7 @@ private:
     QDialog* m_aboutDialog = nullptr;
     QPointer<DeviceItemWidget> m_currentWidget;
     QAction* m_fontAction = nullptr;
+    QAction* m_rowMenuAction = nullptr;
     DeviceListHolder* m_deviceList = nullptr;
     QPointer<QDialog> m_fontsDialog;
     QMap<QString, DeviceItemWidget*> m_deviceWidgets;

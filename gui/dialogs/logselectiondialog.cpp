@@ -5,6 +5,7 @@
 #include "localizationhelper.h"
 #include "messagebox.h"
 #include "operationresult.h"
+#include "restartwatcher.h"
 #include "serialportmanager.h"
 #include "txlistwidget.h"
 #include "txpathedit.h"
@@ -34,6 +35,7 @@ using Orvane::Tavrix::Common::DataLogExporter;
 using Orvane::Tavrix::Common::FileHelper;
 using Orvane::Tavrix::Common::LocalizationHelper;
 using Orvane::Tavrix::Runtime::OperationResult;
+using Orvane::Tavrix::Runtime::RestartWatcher;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace Orvane {
@@ -156,7 +158,16 @@ LogSelectionDialog::LogSelectionDialog(const QString& logFolder, QWidget* parent
     updateFileList();
 }
 
-LogSelectionDialog::~LogSelectionDialog() = default;
+LogSelectionDialog::~LogSelectionDialog()
+{
+    disconnect(m_updateConnection);
+}
+
+void LogSelectionDialog::setDevice(const QString& serial, RestartWatcher* restart)
+{
+    m_device = DeviceTarget(serial);
+    m_restart = restart;
+}
 
 QString LogSelectionDialog::databasePath() const
 {
@@ -412,28 +423,82 @@ void LogSelectionDialog::clearLogs(const QStringList& names, const QString& expo
         setWorking(false);
         return;
     }
-
-    SerialPortManager* manager = SerialPortManager::instance();
-    QString failure;
-    const QMetaObject::Connection endConnection = connect(manager, &SerialPortManager::operationEnded, this,
-        [&failure](const OperationResult& result) {
-            if (result.kind == OperationResult::DataLogUpdate && !result.succeeded())
-                failure = result.message.isEmpty() ? guiText("An unknown error occurred.") : result.message;
-        });
-    const bool started = manager->updateLogFile(databasePath());
-    disconnect(endConnection);
-    setWorking(false);
-    if (!started)
-        failure = guiText("Another operation is using the device. Try again when it has ended.");
-    if (!failure.isEmpty()) {
-        // The logs are gone from the local copy only; the device still has them.
-        m_statusLabel->setText(exportSummary.isEmpty() ? failure : QStringLiteral("%1\n%2").arg(exportSummary, failure));
-        showBox(new MessageBox(this, deviceText("Data Log Files"), failure, MessageBox::Critical));
+    m_clearSummary = exportSummary;
+    if (m_restart && m_restart->state() == RestartWatcher::Waiting) {
+        // The device is still restarting after the retrieval: the update waits for it.
+        m_statusLabel->setText(QStringLiteral("%1\n%2").arg(summary, guiText("Waiting for the device to restart...")));
+        connect(m_restart, &RestartWatcher::finished, this, [this, summary]() {
+            m_statusLabel->setText(summary);
+            startUpdate();
+        }, Qt::SingleShotConnection);
         return;
     }
+    startUpdate();
+}
 
+void LogSelectionDialog::startUpdate()
+{
+    SerialPortManager* manager = SerialPortManager::instance();
+    QString failure;
+    if (m_restart && m_restart->state() == RestartWatcher::Lost)
+        failure = guiText("The device did not come back after its restart.");
+    else if (!m_device.isEmpty())
+        m_device.activate(&failure);
+    if (failure.isEmpty()) {
+        // Followed to its end while the dialog is open; a failure after the countdown is the row's to report.
+        m_updateRunning = true;
+        m_updateFailure.clear();
+        m_updateConnection = connect(manager, &SerialPortManager::operationEnded, this, &LogSelectionDialog::onUpdateEnded);
+        m_startingUpdate = true;
+        const bool started = manager->updateLogFile(databasePath());
+        m_startingUpdate = false;
+        if (!started) {
+            disconnect(m_updateConnection);
+            m_updateRunning = false;
+            failure = guiText("Another operation is using the device. Try again when it has ended.");
+        } else if (!m_updateRunning) {
+            failure = m_updateFailure; // refused before the call returned
+        }
+    }
+    setWorking(false);
+    if (!failure.isEmpty()) {
+        showClearingFailure(failure);
+        return;
+    }
+    if (!m_updateRunning)
+        return;
     m_countdown = CountdownStart;
     m_countdownTimerId = startTimer(CountdownIntervalMs);
+}
+
+void LogSelectionDialog::onUpdateEnded(const OperationResult& result)
+{
+    if (result.kind != OperationResult::DataLogUpdate || !m_updateRunning)
+        return;
+    m_updateRunning = false;
+    disconnect(m_updateConnection);
+    if (result.succeeded())
+        return;
+    const QString failure = result.message.isEmpty() ? guiText("An unknown error occurred.") : result.message;
+    if (m_startingUpdate) {
+        m_updateFailure = failure;
+        return;
+    }
+    if (!isVisible())
+        return;
+    if (m_countdownTimerId) {
+        killTimer(m_countdownTimerId);
+        m_countdownTimerId = 0;
+    }
+    // Shown once the manager has finished its own signals.
+    QMetaObject::invokeMethod(this, [this, failure]() { showClearingFailure(failure); }, Qt::QueuedConnection);
+}
+
+void LogSelectionDialog::showClearingFailure(const QString& failure)
+{
+    // The logs are gone from the local copy only; the device still has them.
+    m_statusLabel->setText(m_clearSummary.isEmpty() ? failure : QStringLiteral("%1\n%2").arg(m_clearSummary, failure));
+    showBox(new MessageBox(this, deviceText("Data Log Files"), failure, MessageBox::Critical));
 }
 
 void LogSelectionDialog::timerEvent(QTimerEvent* event)

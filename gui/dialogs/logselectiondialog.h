@@ -1,6 +1,7 @@
 #ifndef LOGSELECTIONDIALOG_H
 #define LOGSELECTIONDIALOG_H
 
+#include "devicetarget.h"
 #include "gui_global.h"
 
 #include <QDialog>
@@ -17,6 +18,10 @@ class QPushButton;
 
 namespace Orvane {
 namespace Tavrix {
+namespace Runtime {
+class OperationResult;
+class RestartWatcher;
+}
 namespace Designer {
 
 class MessageBox;
@@ -50,6 +55,14 @@ public:
     QLabel* statusLabel() const { return m_statusLabel; }
     QStringList selectedLogs() const;
 
+    // The device the logs came from, and the wait for its return from the restart that
+    // ended the retrieval (owned by the caller or the dialog): clearing goes to that
+    // device once it is back, never to another one.
+    void setDevice(const QString& serial, Runtime::RestartWatcher* restart);
+    // The edited log is still being sent to the device; its end is not reported here
+    // once the dialog has closed.
+    bool isUpdateRunning() const { return m_updateRunning; }
+
 public slots:
     QString defaultLocationPath();
     void showContextMenuForWidget(const QPoint& position);
@@ -73,6 +86,10 @@ private:
     QString databasePath() const;
     // Drops the logs from the local database, sends it back to the device and counts down.
     void clearLogs(const QStringList& names, const QString& exportSummary);
+    // Sends the edited database once the device is back; false when it was refused.
+    void startUpdate();
+    void onUpdateEnded(const Runtime::OperationResult& result);
+    void showClearingFailure(const QString& failure);
     // While work runs the dialog refuses to close and takes no new command.
     void setWorking(bool working);
     bool refuseCloseWhileWorking();
@@ -96,6 +113,13 @@ private:
     int m_countdownTimerId = 0;
     bool m_working = false;
     QPointer<MessageBox> m_box;
+    DeviceTarget m_device;
+    QPointer<Runtime::RestartWatcher> m_restart;
+    QString m_clearSummary;
+    bool m_updateRunning = false;
+    bool m_startingUpdate = false;
+    QString m_updateFailure;
+    QMetaObject::Connection m_updateConnection;
 };
 
 } // namespace Designer
