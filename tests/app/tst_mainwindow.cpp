@@ -195,7 +195,9 @@ private slots:
 
     void secondDeviceGetsSecondRow()
     {
-        QVERIFY(m_b.start({ "--serial", "5414B002", "--name", "Pump", "--timezone", "-480", "--model", "QMX 50-B" }));
+        // Rebooted below and kept: its old row's state after the reboot is what is looked at.
+        QVERIFY(m_b.start({ "--serial", "5414B002", "--name", "Pump", "--timezone", "-480", "--model", "QMX 50-B",
+                            "--stay-on-reboot" }));
         QTRY_COMPARE_WITH_TIMEOUT(m_window->deviceList()->count(), 2, 10000);
         QCOMPARE(rowAt(0), row(m_a));
         QCOMPARE(rowAt(1), row(m_b));
@@ -444,7 +446,24 @@ private slots:
                                       "Manage Device Fonts", "Upgrade &Device Software", "&Reboot Device",
                                       "Retrieve Device &Logged Data", "&Upload project", "&Sync Real Time Clock" }));
         QCOMPARE(widget->menuButton()->objectName(), QStringLiteral("deviceFunctionMenuButton"));
-        QCOMPARE(widget->menuButton()->shortcut(), QKeySequence(QStringLiteral("F7")));
+
+        // F7 opens the selected row's menu, whichever of several rows that is.
+        QVERIFY(m_window->deviceList()->count() > 1);
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window));
+        for (DeviceItemWidget* selected : { row(m_b), row(m_a) }) {
+            m_window->deviceList()->setCurrentItem(m_window->deviceList()->item(m_window->deviceList()->indexAt(selected->pos()).row()));
+            QCOMPARE(m_window->currentRow(), selected);
+            QWidget* opened = nullptr;
+            QTimer::singleShot(200, [&opened]() {
+                opened = QApplication::activePopupWidget();
+                if (opened)
+                    opened->close();
+            });
+            QTest::keyClick(m_window, Qt::Key_F7);
+            QTRY_VERIFY(opened);
+            QCOMPARE(opened, static_cast<QWidget*>(selected->functionMenu()));
+        }
     }
 
     void temporaryFolderForOneRowRemovesTheOthers()
