@@ -5,7 +5,9 @@
 #include "devicelistholder.h"
 #include "englishtexts.h"
 #include "filehelper.h"
+#include "handoverserver.h"
 #include "hardwareinfodialog.h"
+#include "instancelock.h"
 #include "mainwindow.h"
 #include "norraapplication.h"
 #include "serialportmanager.h"
@@ -30,7 +32,9 @@
 using Orvane::Tavrix::Common::FileHelper;
 using Orvane::Tavrix::Designer::AboutDialog;
 using Orvane::Tavrix::Designer::DeviceItemWidget;
+using Orvane::Tavrix::Designer::HandOverServer;
 using Orvane::Tavrix::Designer::HardwareInfoDialog;
+using Orvane::Tavrix::Designer::InstanceLock;
 using Orvane::Tavrix::Designer::MainWindow;
 using Orvane::Tavrix::Designer::NorraApplication;
 using Orvane::Tavrix::Runtime::SerialPortManager;
@@ -77,8 +81,8 @@ private slots:
     {
         // The lock file and the working folders go to a folder of this test alone.
         QVERIFY(m_temp.isValid());
-        qputenv("TMPDIR", m_temp.path().toLocal8Bit());
-        QCOMPARE(FileHelper::getStandardTemporatyLocation(), m_temp.path());
+        qputenv("XDG_RUNTIME_DIR", m_temp.path().toLocal8Bit());
+        QCOMPARE(FileHelper::getStandardRuntimeLocation(), m_temp.path());
         useEnglishTexts();
         rowSettings().clear();
 
@@ -112,6 +116,76 @@ private slots:
         QVERIFY(socket.waitForConnected(5000));
         socket.write(":new");
         QVERIFY(socket.waitForBytesWritten(5000));
+    }
+
+    // Any local process may connect: only exactly ":new" is acted on, and the program
+    // closes every connection itself within its read time.
+    void handOverActsOnlyOnExactMessage_data()
+    {
+        QTest::addColumn<QByteArray>("said");
+        QTest::addColumn<bool>("hangUp");
+        QTest::addColumn<bool>("acted");
+        QTest::newRow("second start") << QByteArray(":new") << true << true;
+        QTest::newRow("message, caller stays") << QByteArray(":new") << false << true;
+        QTest::newRow("more after it") << QByteArray(":new:new") << true << false;
+        QTest::newRow("line end") << QByteArray(":new\n") << false << false;
+        QTest::newRow("part of it") << QByteArray(":ne") << true << false;
+        QTest::newRow("silence") << QByteArray() << false << false;
+        QTest::newRow("other") << QByteArray("GET / HTTP/1.0\r\n\r\n") << false << false;
+    }
+
+    void handOverActsOnlyOnExactMessage()
+    {
+        QFETCH(QByteArray, said);
+        QFETCH(bool, hangUp);
+        QFETCH(bool, acted);
+        const QString path = m_temp.filePath(QStringLiteral("handover/Kavendi-lockfile"));
+        auto* lock = new InstanceLock(path);
+        QCOMPARE(lock->tryAcquire(), InstanceLock::Acquired);
+        {
+            HandOverServer server;
+            QVERIFY(server.start(lock));
+            QSignalSpy started(&server, &HandOverServer::newInstanceStarted);
+            QTcpSocket socket;
+            socket.connectToHost(QStringLiteral("127.0.0.1"), server.serverPort());
+            QVERIFY(socket.waitForConnected(5000));
+            QTRY_COMPARE(server.openConnections(), 1);
+            socket.write(said);
+            QVERIFY(said.isEmpty() || socket.waitForBytesWritten(5000));
+            if (hangUp)
+                socket.disconnectFromHost();
+            QTRY_VERIFY_WITH_TIMEOUT(server.openConnections() == 0 && socket.state() == QAbstractSocket::UnconnectedState,
+                                     HandOverServer::ReadTimeoutMs + 3000);
+            QCOMPARE(started.count(), acted ? 1 : 0);
+        }
+        QVERIFY2(!QFileInfo::exists(path), "the server deletes the lock it holds");
+    }
+
+    // A holder deletes only the file it holds, never one that took its name.
+    void lockReleaseLeavesAnotherHoldersFile()
+    {
+        const QString path = m_temp.filePath(QStringLiteral("release/Kavendi-lockfile"));
+        InstanceLock first(path);
+        QCOMPARE(first.tryAcquire(), InstanceLock::Acquired);
+        QVERIFY(first.write("111"));
+        QVERIFY(QFile::remove(path));
+        QVERIFY(!first.isStillNamed());
+        InstanceLock second(path);
+        QCOMPARE(second.tryAcquire(), InstanceLock::Acquired);
+        QVERIFY(second.write("222"));
+        QVERIFY2(!first.restoreName(), "the name is held by another");
+        first.release();
+        QCOMPARE(InstanceLock::readContent(path), QByteArray("222"));
+        // Once free again, a lost name is taken back with the content.
+        InstanceLock third(path);
+        second.release();
+        QCOMPARE(third.tryAcquire(), InstanceLock::Acquired);
+        QVERIFY(third.write("333"));
+        QVERIFY(QFile::remove(path));
+        QVERIFY(third.restoreName());
+        QCOMPARE(InstanceLock::readContent(path), QByteArray("333"));
+        third.release();
+        QVERIFY(!QFileInfo::exists(path));
     }
 
     void windowShowsHeadingAndMenus()
@@ -458,6 +532,7 @@ private slots:
         const QString uuid = QFileInfo(QFileInfo(project).absolutePath()).fileName();
         QVERIFY2(uuid.startsWith('{') && uuid.endsWith('}'), qPrintable(uuid));
         QVERIFY(project.startsWith(m_temp.path() + QStringLiteral("/Kavendi/Kavendi/DeviceProject/")));
+        QCOMPARE(int(QFileInfo(project).permissions() & 0x0077), 0);
 
         QVERIFY(c->createTempLogDBDirectory());
         const QString log = c->tempLogDBDirectory();

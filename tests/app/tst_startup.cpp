@@ -14,6 +14,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -35,11 +36,13 @@ QByteArray readAll(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// A private world for one or more program runs.
+// A private world for one or more program runs: a user's home and runtime folder;
+// the temporary folder may be shared with another such user.
 class Sandbox
 {
 public:
-    Sandbox()
+    explicit Sandbox(const QString& sharedTemp = QString())
+        : m_sharedTemp(sharedTemp)
     {
         QDir().mkpath(home());
         QDir().mkpath(temp());
@@ -47,9 +50,9 @@ public:
         QFile::setPermissions(runtime(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
     QString home() const { return m_dir.path() + QStringLiteral("/home"); }
-    QString temp() const { return m_dir.path() + QStringLiteral("/tmp"); }
+    QString temp() const { return m_sharedTemp.isEmpty() ? m_dir.path() + QStringLiteral("/tmp") : m_sharedTemp; }
     QString runtime() const { return m_dir.path() + QStringLiteral("/run"); }
-    QString lockFile() const { return temp() + QStringLiteral("/Kavendi-lockfile"); }
+    QString lockFile() const { return runtime() + QStringLiteral("/Kavendi-lockfile"); }
 
     QProcess* start()
     {
@@ -84,6 +87,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    QString m_sharedTemp;
     QList<QProcess*> m_processes;
 };
 
@@ -132,6 +136,19 @@ int waitForListeningPort(const QString& lockFile, int timeoutMs = 120000)
     return 0;
 }
 
+// The resident memory of a process, from /proc.
+qint64 residentKiB(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return 0;
+}
+
 } // namespace
 
 class TestStartup : public QObject
@@ -153,7 +170,11 @@ private slots:
         QCOMPARE(first->state(), QProcess::Running);
         // The user folders are there.
         QVERIFY(QFileInfo(box.home() + QStringLiteral("/Documents/Lumatra/Calibrations")).isDir());
-        QVERIFY(QFileInfo(box.temp() + QStringLiteral("/Kavendi/Kavendi/DeviceProject")).isDir());
+        // The lock and the working folders are the user's alone.
+        const QString work = box.runtime() + QStringLiteral("/Kavendi/Kavendi/DeviceProject");
+        QVERIFY(QFileInfo(work).isDir());
+        QCOMPARE(int(QFileInfo(work).permissions() & 0x0077), 0);
+        QCOMPARE(QFileInfo(box.lockFile()).permissions(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
 
         QProcess* second = box.start();
         QVERIFY(second->waitForFinished(60000));
@@ -163,6 +184,14 @@ private slots:
         // The first instance goes on, its lock untouched.
         QCOMPARE(first->state(), QProcess::Running);
         QCOMPARE(readAll(box.lockFile()), QByteArray::number(port));
+
+        // A deleted lock file is put back at once: a later start still hands over.
+        QVERIFY(QFile::remove(box.lockFile()));
+        QTRY_COMPARE_WITH_TIMEOUT(readAll(box.lockFile()), QByteArray::number(port), 10000);
+        QProcess* again = box.start();
+        QVERIFY(again->waitForFinished(60000));
+        QCOMPARE(again->exitCode(), 0);
+        QCOMPARE(first->state(), QProcess::Running);
 
         // Killed, it leaves its lock file behind; that does not block the next start.
         first->kill();
@@ -310,6 +339,140 @@ private slots:
                                                "The user directory cannot be accessed.")),
                  qPrintable(error));
         QVERIFY2(!QFile::exists(box.lockFile()), "a failed start leaves no lock behind");
+    }
+
+    // Anyone on the machine can reach the hand-over port: data without end and a
+    // storm of connections neither grow the program nor block a later second start.
+    void handOverPortWithstandsFloodAndStorm()
+    {
+        Sandbox box;
+        QProcess* first = box.start();
+        const int port = waitForListeningPort(box.lockFile());
+        QVERIFY(port > 0);
+        QTest::qWait(1000);
+        const qint64 before = residentKiB(first->processId());
+        QVERIFY(before > 0);
+
+        // Eight senders write as fast as the port takes it, up to 256 MiB or for six
+        // seconds; each one the program closes is replaced.
+        qint64 sent = 0;
+        const QByteArray chunk(1 << 20, 'x');
+        QList<QTcpSocket*> senders;
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 6000 && sent < (256 << 20)) {
+            for (int i = senders.size() - 1; i >= 0; --i) {
+                if (senders.at(i)->state() != QAbstractSocket::ConnectedState) {
+                    delete senders.takeAt(i);
+                }
+            }
+            while (senders.size() < 8) {
+                auto* socket = new QTcpSocket;
+                QObject::connect(socket, &QTcpSocket::bytesWritten, [&sent](qint64 n) { sent += n; });
+                socket->connectToHost(QStringLiteral("127.0.0.1"), quint16(port));
+                senders << socket;
+            }
+            for (QTcpSocket* socket : std::as_const(senders)) {
+                if (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() < chunk.size())
+                    socket->write(chunk);
+            }
+            QTest::qWait(5);
+        }
+        qDeleteAll(senders);
+        senders.clear();
+
+        // 200 connections at once, each saying something else than ":new" or nothing.
+        QList<QTcpSocket*> storm;
+        for (int i = 0; i < 200; ++i) {
+            auto* socket = new QTcpSocket;
+            socket->connectToHost(QStringLiteral("127.0.0.1"), quint16(port));
+            storm << socket;
+        }
+        for (int i = 0; i < storm.size(); ++i) {
+            if (storm.at(i)->waitForConnected(5000) && i % 2)
+                storm.at(i)->write(i % 4 == 1 ? QByteArray(":ne") : QByteArray("hello there"));
+        }
+        // The program closes every one of them.
+        QElapsedTimer closing;
+        closing.start();
+        int open = storm.size();
+        while (open > 0 && closing.elapsed() < 30000) {
+            QTest::qWait(50);
+            open = 0;
+            for (QTcpSocket* socket : std::as_const(storm))
+                open += socket->state() == QAbstractSocket::ConnectedState ? 1 : 0;
+        }
+        QCOMPARE(open, 0);
+        qDeleteAll(storm);
+
+        const qint64 after = residentKiB(first->processId());
+        qInfo("sent %lld MiB; resident %lld KiB before, %lld KiB after", sent >> 20, before, after);
+        QVERIFY2(sent > 8 << 20, "the flood reached the port");
+        QVERIFY2(after - before < 20 * 1024, qPrintable(QStringLiteral("grew by %1 KiB").arg(after - before)));
+
+        QProcess* second = box.start();
+        QVERIFY(second->waitForFinished(60000));
+        QCOMPARE(second->exitCode(), 0);
+        QVERIFY2(second->readAllStandardError().indexOf("Error") < 0, "the hand-over shows no error");
+        QCOMPARE(first->state(), QProcess::Running);
+    }
+
+    // Someone else's link or file where the lock belongs is refused and left as it is;
+    // the start does not hand over to a port it names.
+    void foreignLockIsRefused_data()
+    {
+        QTest::addColumn<bool>("link");
+        QTest::newRow("link to a file of the user's") << true;
+        QTest::newRow("another user's file") << false;
+    }
+
+    void foreignLockIsRefused()
+    {
+        QFETCH(bool, link);
+        Sandbox box;
+        QTcpServer bait;
+        QVERIFY(bait.listen(QHostAddress(QStringLiteral("127.0.0.1"))));
+        const QByteArray content = QByteArray::number(bait.serverPort());
+        const QString victim = box.home() + QStringLiteral("/private.txt");
+        QFile file(link ? victim : box.lockFile());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        file.close();
+        if (link)
+            QVERIFY(QFile::link(victim, box.lockFile()));
+        else
+            QCOMPARE(::chown(QFile::encodeName(box.lockFile()).constData(), 4321, 4321), 0);
+        const QFileInfo was(box.lockFile());
+
+        QProcess* process = box.start();
+        QVERIFY(process->waitForFinished(60000));
+        QCOMPARE(process->exitCode(), 255); // -1
+        const QString error = QString::fromLocal8Bit(process->readAllStandardError());
+        QVERIFY2(error.contains(QStringLiteral("Failed to acquire file lock.")), qPrintable(error));
+        QVERIFY2(error.contains(QStringLiteral("belongs to another user; it was left as it is.")), qPrintable(error));
+        QVERIFY(!bait.hasPendingConnections() && !bait.waitForNewConnection(500));
+        QCOMPARE(readAll(link ? victim : box.lockFile()), content);
+        const QFileInfo now(box.lockFile());
+        QCOMPARE(now.isSymLink(), link);
+        QCOMPARE(now.ownerId(), was.ownerId());
+        QCOMPARE(now.lastModified(), was.lastModified());
+    }
+
+    // Two users share the temporary folder, each with a home and runtime folder of their own.
+    void twoUsersEachRunTheirOwnInstance()
+    {
+        QTemporaryDir shared;
+        Sandbox a(shared.path());
+        Sandbox b(shared.path());
+        QProcess* first = a.start();
+        QProcess* second = b.start();
+        const int portA = waitForListeningPort(a.lockFile());
+        const int portB = waitForListeningPort(b.lockFile());
+        QVERIFY(portA > 0 && portB > 0);
+        QVERIFY(portA != portB);
+        QCOMPARE(first->state(), QProcess::Running);
+        QCOMPARE(second->state(), QProcess::Running);
+        QVERIFY(QDir(shared.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden).isEmpty());
     }
 };
 

@@ -388,8 +388,8 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_temp.isValid());
-        qputenv("TMPDIR", m_temp.path().toLocal8Bit());
-        QCOMPARE(FileHelper::getStandardTemporatyLocation(), m_temp.path());
+        qputenv("XDG_RUNTIME_DIR", m_temp.path().toLocal8Bit());
+        QCOMPARE(FileHelper::getStandardRuntimeLocation(), m_temp.path());
         useEnglishTexts();
         registerProgramResources();
         QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kavendi"), QStringLiteral("Lumatra")).clear();
