@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -109,7 +110,8 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("fileName");
         QTest::newRow("parent") << "../escape" << "..%2Fescape.txt";
-        QTest::newRow("dotdot") << ".." << "_...txt";
+        QTest::newRow("dotdot") << ".." << "...txt";
+        QTest::newRow("device name") << "con.1" << "%63on.1.txt";
         QTest::newRow("absolute") << "/tmp/x" << "%2Ftmp%2Fx.txt";
         QTest::newRow("backslash") << "..\\..\\x" << "..%5C..%5Cx.txt";
         QTest::newRow("percent kept apart") << "a%2Fb" << "a%252Fb.txt";
@@ -130,6 +132,70 @@ private slots:
         QCOMPARE(QFileInfo(file).absolutePath(), QDir(out).absolutePath());
         QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList { fileName });
         QCOMPARE(QDir(root.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    }
+
+    // Distinct logs get distinct files, in one folder, through one exporter; a file
+    // written for one log is never replaced by another's that the folder maps onto it.
+    void exportFileNamesNeverCollide()
+    {
+        const QStringList names = { ".", "_.", "..", "_..", "a ", "_a ", "a/b", "a%2Fb", "CON", "%43ON", "x", "y" };
+        QMap<QString, QList<QStringList>> tables;
+        for (const QString& name : names)
+            tables.insert(name, { { name, "1" } });
+        DataLogExporter exporter(database(tables));
+        QTemporaryDir out;
+        // As a folder that folds letter cases would: "y.txt" already names "x.txt".
+        QVERIFY(QFile::link(out.filePath(QStringLiteral("x.txt")), out.filePath(QStringLiteral("y.txt"))));
+        QStringList files;
+        for (const QString& name : names) {
+            QString file;
+            const DataLogExporter::ExportResult result = exporter.exportLog(name, out.path(), true, &file);
+            if (name == QLatin1String("y")) {
+                QCOMPARE(result, DataLogExporter::Failed);
+                QVERIFY2(exporter.lastError().contains(QStringLiteral("is the file just written for the log \"x\"")), qPrintable(exporter.lastError()));
+                continue;
+            }
+            QCOMPARE(result, DataLogExporter::Exported);
+            QCOMPARE(read(file), QStringLiteral("1,%1,1\n").arg(name).toUtf8());
+            files << QFileInfo(file).fileName();
+        }
+        QCOMPARE(QSet<QString>(files.begin(), files.end()).size(), names.size() - 1);
+        QCOMPARE(read(out.filePath(QStringLiteral("x.txt"))), QByteArray("1,x,1\n"));
+    }
+
+    // A folder nothing can be written to (even by root) and a full file system: the log
+    // is not exported, the reason names the file, and nothing is left behind.
+    void unwritableDestinationFails_data()
+    {
+        QTest::addColumn<bool>("fullDisk");
+        QTest::newRow("immutable folder") << false;
+        QTest::newRow("full file system") << true;
+    }
+
+    void unwritableDestinationFails()
+    {
+        QFETCH(bool, fullDisk);
+        QTemporaryDir root;
+        const QString out = root.filePath(QStringLiteral("out"));
+        QVERIFY(QDir().mkpath(out));
+        const QByteArray path = QFile::encodeName(out);
+        const QStringList setUp = fullDisk ? QStringList { "mount", "-t", "tmpfs", "-o", "size=16k", "tmpfs", out }
+                                           : QStringList { "chattr", "+i", out };
+        const QStringList undo = fullDisk ? QStringList { "umount", out } : QStringList { "chattr", "-i", out };
+        if (QProcess::execute(setUp.first(), setUp.mid(1)) != 0)
+            QSKIP("this machine cannot make such a folder");
+        struct Undo {
+            QStringList command;
+            ~Undo() { QProcess::execute(command.first(), command.mid(1)); }
+        } guard { undo };
+        QList<QStringList> rows;
+        for (int i = 0; i < 1000; ++i)
+            rows << QStringList { QStringLiteral("2026-01-01 00:00:%1").arg(i), QString(40, QLatin1Char('v')) };
+        DataLogExporter exporter(database({ { "big", rows } }));
+        QString file;
+        QCOMPARE(exporter.exportLog(QStringLiteral("big"), out, false, &file), DataLogExporter::Failed);
+        QVERIFY2(exporter.lastError().startsWith(QStringLiteral("\"%1\" could not be written: ").arg(file)), qPrintable(exporter.lastError()));
+        QVERIFY(QDir(out).entryList(QDir::Files | QDir::Hidden).isEmpty());
     }
 
     void existingFileIsKeptUnlessOverwriting()

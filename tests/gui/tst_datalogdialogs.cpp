@@ -924,6 +924,39 @@ private slots:
     }
 
     // Clearing whose update cannot reach the device says so and promises no restart.
+    // A log that could not be written is named with the reason and is not among the
+    // logs offered for deletion; the one that was written is.
+    void failedExportIsReportedAndKeptOnDevice()
+    {
+        QTemporaryDir dir;
+        const QString folder = makeLogFolder(dir, QStringLiteral("standard"), standardTables());
+        SerialPortManager* manager = SerialPortManager::instance();
+        if (QFileInfo::exists(manager->activePort()))
+            QSKIP("another program took the gone device's pts number; its port would open");
+        const QString destination = dir.filePath(QStringLiteral("out"));
+        // A folder where Log10's file belongs: replacing it fails, even for root.
+        QVERIFY(QDir().mkpath(destination + QStringLiteral("/Log10.txt")));
+        LogSelectionDialog dialog(folder);
+        dialog.show();
+        dialog.destinationEdit()->setText(destination);
+        dialog.logList()->item(0)->setSelected(true); // Log2
+        dialog.logList()->item(1)->setSelected(true); // Log10
+        UserScript user({ gui("Yes"), gui("OK"), gui("Delete files") });
+        dialog.onCopyFiles();
+        QVERIFY2(user.boxes.size() >= 3, qPrintable(user.boxTexts().join(QLatin1Char('|'))));
+        QCOMPARE(user.boxes.at(0).text, gui("This file already exists, do you want to replace"));
+        QCOMPARE(user.boxes.at(1).title, gui("Copy data log files"));
+        const QString failure = user.boxes.at(1).text;
+        QVERIFY2(failure.startsWith(gui("These logs were not written, and stay on the device:\n%1").arg(QStringLiteral("Log10: \""))), qPrintable(failure));
+        QVERIFY2(failure.contains(QStringLiteral("Log10.txt\" could not be written: ")) && !failure.contains(QStringLiteral("Log2")), qPrintable(failure));
+        QCOMPARE(user.boxes.at(2).text, gui("<html><p><b>Delete log file from the device ?</b></p><p>Selected file has been downloaded to destination folder.</p></html>"));
+        QCOMPARE(fileBytes(destination + QStringLiteral("/Log2.txt")), QByteArray("1,b,2\n"));
+        const QStringList left = databaseContent(folder + QStringLiteral("/dataLogging.txdb")).keys();
+        QVERIFY(!left.contains(QStringLiteral("Log2")));
+        QVERIFY(left.contains(QStringLiteral("Log10")));
+        QVERIFY(idleManager());
+    }
+
     void clearingThatCannotReachDeviceSaysSo()
     {
         QTemporaryDir dir;
