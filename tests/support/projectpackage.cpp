@@ -9,36 +9,24 @@
 
 using namespace Orvane::Tavrix::Common;
 
-bool writeProjectPackage(const QString& archive, const QList<QPair<QString, QByteArray>>& entries,
-                         const QString& models, const QString& minimumVersion)
+bool writeProjectPackage(const QString& archive, const QList<QPair<QString, QByteArray>>& entries, const QString& models)
 {
-    const QVariantMap versionInfo = { { QStringLiteral("compatibleModels"), models },
-                                      { QStringLiteral("minDeviceSoftwareVersion"), minimumVersion },
-                                      { QStringLiteral("ethernetPort"), 0 },
-                                      { QStringLiteral("configInfo"), QStringLiteral("colorDepth: 16;") } };
-    QList<QPair<QString, QByteArray>> all = {
-        { QStringLiteral("config.txrc"), QByteArray("colorDepth: 16;") },
-        { QStringLiteral("versionInfo.txverinf"), FileHelper::variantToBinary(versionInfo) },
-    };
-    all += entries;
-
+    const QVariantMap info = { { "compatibleModels", models }, { "minDeviceSoftwareVersion", "1.0.0.0" },
+                               { "configInfo", "colorDepth: 16;" } };
+    const QList<QPair<QString, QByteArray>> all = QList<QPair<QString, QByteArray>> {
+        { "config.txrc", "colorDepth: 16;" }, { "versionInfo.txverinf", FileHelper::variantToBinary(info) } } + entries;
     QTemporaryDir files;
     Zip zip;
-    if (!files.isValid() || zip.createArchive(archive) != Zip::Ok)
-        return false;
-    int count = 0;
-    for (const auto& [name, content] : std::as_const(all)) {
-        // Each file is added under its own leaf name, with the rest of the entry name as its root.
+    bool ok = files.isValid() && zip.createArchive(archive) == Zip::Ok;
+    for (int i = 0; ok && i < all.size(); ++i) {
+        // Added as "<root>/<leaf>": the leaf is the file's name, the rest of the entry name its root.
+        const QString& name = all.at(i).first;
         const int slash = name.lastIndexOf(QLatin1Char('/'));
-        const QString folder = files.filePath(QString::number(++count));
-        const QString file = folder + QLatin1Char('/') + name.mid(slash + 1);
-        QDir().mkpath(folder);
+        const QString file = files.filePath(QStringLiteral("%1/%2").arg(i).arg(name.mid(slash + 1)));
         QFile out(file);
-        if (!out.open(QIODevice::WriteOnly) || out.write(content) != content.size())
-            return false;
+        ok = QDir().mkpath(QFileInfo(file).absolutePath()) && out.open(QIODevice::WriteOnly) && out.write(all.at(i).second) >= 0;
         out.close();
-        if (zip.addFile(file, slash < 0 ? QString() : name.left(slash)) != Zip::Ok)
-            return false;
+        ok = ok && zip.addFile(file, slash < 0 ? QString() : name.left(slash)) == Zip::Ok;
     }
-    return zip.closeArchive() == Zip::Ok;
+    return zip.closeArchive() == Zip::Ok && ok;
 }

@@ -5,14 +5,10 @@
 #include <QList>
 #include <QPair>
 #include <QString>
-#include <QVariantMap>
 
-// A runtime project package for the tests: "config.txrc", the version information
-// for the given models and minimum device software, and the given entries. Entry
-// names are stored as they are, so a package may hold what no folder can (one name
-// twice, "./" inside a name).
+// A project package with "config.txrc", version information for the models and the
+// given entries, their names stored as given (so one name may come twice).
 bool writeProjectPackage(const QString& archive, const QList<QPair<QString, QByteArray>>& entries,
-                         const QString& models = QStringLiteral("QMX 70-A"),
-                         const QString& minimumVersion = QStringLiteral("1.0.0.0"));
+                         const QString& models = QStringLiteral("QMX 70-A"));
 
 #endif // PROJECTPACKAGE_H
