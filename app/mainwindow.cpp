@@ -6,6 +6,7 @@
 #include "devicelistholder.h"
 #include "fontscenter.h"
 #include "fontsdialog.h"
+#include "handoverserver.h"
 #include "instancelock.h"
 #include "localizationhelper.h"
 #include "messagebox.h"
@@ -15,18 +16,14 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFontDatabase>
-#include <QHostAddress>
 #include <QLabel>
 #include <QListWidgetItem>
 #include <QMenuBar>
 #include <QProcess>
-#include <QRandomGenerator>
-#include <QTcpServer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -44,48 +41,44 @@ namespace Orvane {
 namespace Tavrix {
 namespace Designer {
 
-namespace {
-
-} // namespace
-
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
 {
     // The application hands over the lock it took at start, still held; a window
     // made without one (as in the tests) takes it itself.
+    InstanceLock* lock = nullptr;
     if (auto* application = qobject_cast<NorraApplication*>(qApp))
-        m_lockFile = application->takeInstanceLock();
-    if (!m_lockFile) {
-        m_lockFile = new InstanceLock(NorraApplication::lockFilePath());
-        if (m_lockFile->tryAcquire() != InstanceLock::Acquired) {
+        lock = application->takeInstanceLock();
+    if (!lock) {
+        lock = new InstanceLock(NorraApplication::lockFilePath());
+        if (lock->tryAcquire() != InstanceLock::Acquired) {
+            delete lock;
             NorraApplication::showStartupError(guiText("Error"), guiText("Failed to acquire file lock."));
             std::exit(-1);
         }
     }
 
-    m_server = new QTcpServer(this);
-    QRandomGenerator random(quint32(QDateTime::currentMSecsSinceEpoch() % 1000));
-    while (!m_server->listen(QHostAddress(QStringLiteral("127.0.0.1")), quint16(10000 + random.bounded(30001)))) {
-    }
-    if (!m_lockFile->write(QByteArray::number(m_server->serverPort()))) {
+    m_handOver = new HandOverServer(this);
+    if (!m_handOver->start(lock)) {
         NorraApplication::showStartupError(guiText("Error"), guiText("Failed to acquire file lock."));
         std::exit(-1);
     }
+    // A second start brings this window to the front.
+    connect(m_handOver, &HandOverServer::newInstanceStarted, this, [this]() {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        show();
+        raise();
+        activateWindow();
+    });
 }
 
 MainWindow::~MainWindow()
 {
     delete m_aboutDialog;
     m_aboutDialog = nullptr;
-    if (m_lockFile) {
-        m_lockFile->release();
-        delete m_lockFile;
-        m_lockFile = nullptr;
-    }
-    if (m_server && m_server->isListening()) {
-        m_server->disconnect();
-        m_server->close();
-    }
+    // Closes the server and deletes the lock file.
+    delete m_handOver;
+    m_handOver = nullptr;
     const QList<DeviceItemWidget*> rows = m_deviceWidgets.values();
     m_deviceWidgets.clear();
     qDeleteAll(rows);
@@ -93,7 +86,7 @@ MainWindow::~MainWindow()
 
 quint16 MainWindow::serverPort() const
 {
-    return m_server ? m_server->serverPort() : 0;
+    return m_handOver ? m_handOver->serverPort() : 0;
 }
 
 void MainWindow::setUpWindow()

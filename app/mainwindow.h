@@ -11,7 +11,6 @@
 class QAction;
 class QLabel;
 class QListWidgetItem;
-class QTcpServer;
 class QVBoxLayout;
 
 namespace Orvane {
@@ -20,7 +19,7 @@ namespace Designer {
 
 class AboutDialog;
 class DeviceListHolder;
-class InstanceLock;
+class HandOverServer;
 
 // The program's window: one row per identified device, kept in step with the
 // serial port manager. While it exists it holds the single-instance lock with
@@ -58,8 +57,7 @@ private:
     QWidget* m_centralWidget = nullptr;
     QVBoxLayout* m_layout = nullptr;
     QLabel* m_heading = nullptr;
-    InstanceLock* m_lockFile = nullptr;
-    QTcpServer* m_server = nullptr;
+    HandOverServer* m_handOver = nullptr; // holds the single-instance lock
     QDialog* m_aboutDialog = nullptr;
     QPointer<DeviceItemWidget> m_currentWidget;
     QAction* m_fontAction = nullptr;

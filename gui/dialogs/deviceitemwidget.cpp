@@ -543,7 +543,7 @@ void DeviceItemWidget::onManageFonts()
 QString DeviceItemWidget::temporaryBaseDirectory()
 {
     const QString relative = QStringLiteral("%1/Kavendi/DeviceProject").arg(QStringLiteral("Kavendi"));
-    return QDir(FileHelper::getStandardTemporatyLocation()).absoluteFilePath(relative);
+    return QDir(FileHelper::getStandardRuntimeLocation()).absoluteFilePath(relative);
 }
 
 bool DeviceItemWidget::createTempDirectory(const QString& leaf, QString* stored)
@@ -553,7 +553,7 @@ bool DeviceItemWidget::createTempDirectory(const QString& leaf, QString* stored)
     if (QFileInfo::exists(base) && !FileHelper::removeDirectoryAndContent(base))
         return false;
     const QString folder = QStringLiteral("%1/%2/%3").arg(base, QUuid::createUuid().toString(QUuid::WithBraces), leaf);
-    if (!QDir().mkpath(folder))
+    if (!FileHelper::createPrivateDirectory(folder))
         return false;
     *stored = QFileInfo(folder).absoluteFilePath();
     return true;

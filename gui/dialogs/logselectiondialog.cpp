@@ -54,15 +54,17 @@ const int CountdownStart = 3;
 const int CountdownIntervalMs = 1200;
 
 // A large log takes a while to write; the window keeps painting meanwhile. User input waits
-// until the file is done, so nothing can start or close half-way.
-DataLogExporter::ExportResult exportKeepingWindowAlive(const QString& database, const QString& name, const QString& folder)
+// until the file is done, so nothing can start or close half-way. One exporter serves the
+// whole export, so that it knows every file it wrote; its database connection lives in
+// the worker thread only.
+DataLogExporter::ExportResult exportKeepingWindowAlive(DataLogExporter& exporter, const QString& name, const QString& folder)
 {
     DataLogExporter::ExportResult result = DataLogExporter::Failed;
-    QThread* worker = QThread::create([&result, database, name, folder]() {
-        DataLogExporter exporter(database);
+    QThread* worker = QThread::create([&result, &exporter, name, folder]() {
         result = exporter.exportLog(name, folder, true);
         if (result != DataLogExporter::Exported)
             qWarning("Exporting log %s failed: %s", qPrintable(name), qPrintable(exporter.lastError()));
+        exporter.close();
     });
     QEventLoop loop;
     QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
@@ -338,17 +340,22 @@ void LogSelectionDialog::onCopyFiles()
 
     // Only logs that are now in text files may be offered for deletion from the device.
     QStringList exported;
+    QStringList failures;
     if (QFileInfo(m_logFolder).isDir()) {
+        DataLogExporter exporter(databasePath());
         for (const QString& name : names) {
-            const QString target = QDir(destination).filePath(DataLogExporter::fileNameForLog(name));
-            bool write = true;
-            if (QFileInfo::exists(target)) {
-                write = MessageBox::question(this, guiText("Retreive logged data"),
-                                             guiText("This file already exists, do you want to replace"), false)
-                        == MessageBox::AcceptCode;
-            }
-            if (write && exportKeepingWindowAlive(databasePath(), name, destination) == DataLogExporter::Exported)
+            DataLogExporter::ExportResult result = exporter.checkTarget(name, destination, false);
+            if (result == DataLogExporter::AlreadyExists
+                && MessageBox::question(this, guiText("Retreive logged data"),
+                                        guiText("This file already exists, do you want to replace"), false)
+                    == MessageBox::AcceptCode)
+                result = DataLogExporter::Exported;
+            if (result == DataLogExporter::Exported)
+                result = exportKeepingWindowAlive(exporter, name, destination);
+            if (result == DataLogExporter::Exported)
                 exported << name;
+            else if (result == DataLogExporter::Failed)
+                failures << guiText("%1: %2").arg(name, exporter.lastError());
             m_progressBar->setValue(exported.count());
             m_statusLabel->setText(guiText("Number of files retrived ..... %1/%2").arg(exported.count()).arg(names.count()));
         }
@@ -363,6 +370,11 @@ void LogSelectionDialog::onCopyFiles()
     setWorking(false);
     if (m_defaultCheckBox->isChecked())
         saveLastPath();
+    if (!failures.isEmpty()) {
+        showBox(new MessageBox(this, guiText("Copy data log files"),
+                               guiText("These logs were not written, and stay on the device:\n%1").arg(failures.join(QLatin1Char('\n'))),
+                               MessageBox::Critical));
+    }
 
     if (exported.isEmpty())
         return;

@@ -389,8 +389,8 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_temp.isValid());
-        qputenv("TMPDIR", m_temp.path().toLocal8Bit());
-        QCOMPARE(FileHelper::getStandardTemporatyLocation(), m_temp.path());
+        qputenv("XDG_RUNTIME_DIR", m_temp.path().toLocal8Bit());
+        QCOMPARE(FileHelper::getStandardRuntimeLocation(), m_temp.path());
         useEnglishTexts();
         registerProgramResources();
         QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kavendi"), QStringLiteral("Lumatra")).clear();
@@ -929,6 +929,34 @@ private slots:
     }
 
     // Clearing whose update cannot reach the device says so and promises no restart.
+    // A log that could not be written is named with the reason and is not among the
+    // logs offered for deletion; the one that was written is.
+    void failedExportIsReportedAndKeptOnDevice()
+    {
+        QTemporaryDir dir;
+        const QString folder = makeLogFolder(dir, QStringLiteral("standard"), standardTables());
+        if (QFileInfo::exists(SerialPortManager::instance()->activePort()))
+            QSKIP("another program took the gone device's pts number; its port would open");
+        const QString destination = dir.filePath(QStringLiteral("out"));
+        QVERIFY(QDir().mkpath(destination + QStringLiteral("/Log10.txt"))); // replacing a folder fails, even for root
+        LogSelectionDialog dialog(folder);
+        dialog.show();
+        dialog.destinationEdit()->setText(destination);
+        dialog.logList()->item(0)->setSelected(true); // Log2
+        dialog.logList()->item(1)->setSelected(true); // Log10
+        UserScript user({ gui("Yes"), gui("OK"), gui("Delete files") });
+        dialog.onCopyFiles();
+        QVERIFY2(user.boxes.size() >= 3, qPrintable(user.boxTexts().join(QLatin1Char('|'))));
+        const QString failure = user.boxes.at(1).text;
+        QVERIFY2(failure.startsWith(gui("These logs were not written, and stay on the device:\n%1").arg("Log10: \""))
+                     && failure.contains(QStringLiteral("Log10.txt\" could not be written: ")) && !failure.contains("Log2"),
+                 qPrintable(failure));
+        QCOMPARE(user.boxes.at(2).text, gui("<html><p><b>Delete log file from the device ?</b></p><p>Selected file has been downloaded to destination folder.</p></html>"));
+        const QStringList left = databaseContent(folder + QStringLiteral("/dataLogging.txdb")).keys();
+        QVERIFY(!left.contains(QStringLiteral("Log2")) && left.contains(QStringLiteral("Log10")));
+        QVERIFY(idleManager());
+    }
+
     void clearingThatCannotReachDeviceSaysSo()
     {
         QTemporaryDir dir;

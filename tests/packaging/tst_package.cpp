@@ -236,7 +236,7 @@ private slots:
         process.start(program, {});
         QVERIFY(process.waitForStarted(10000));
         // The running instance publishes its hand-over port in the lock file.
-        const QString lock = home.path() + QStringLiteral("/tmp/Kavendi-lockfile");
+        const QString lock = home.path() + QStringLiteral("/runtime/Kavendi-lockfile");
         const bool published = QTest::qWaitFor([&]() {
             QFile file(lock);
             if (!file.open(QIODevice::ReadOnly))
