@@ -7,7 +7,8 @@
 //     identification): its processor time while it waits, per minute.
 // Each runs with the port list polled (DOVREL_PORT_DISCOVERY=poll) and followed through
 // udev: the machine's udev where its daemon runs, else umockdev's mocked udev (an empty
-// sysfs, so only the virtual port is there). Processor time is read from /proc.
+// sysfs, so only the virtual port is there). Processor time is read from /proc while the
+// threads stay the same (the identification's thread has ended before).
 #include "emulator.h"
 
 #include <QCommandLineParser>
@@ -44,9 +45,24 @@ struct Run
     QString discovery; // what the program's debug output says
 };
 
-// Processor time of a live process, all its threads (and those that ended), in seconds.
+// Processor time of a process, in seconds: the sum over its threads of the nanoseconds
+// the scheduler counts (a clock tick, 10 ms, is too coarse for an idle program), or
+// the ticks of /proc/PID/stat where that is not there.
 double cpuSeconds(qint64 pid)
 {
+    double total = 0;
+    bool precise = true;
+    const QStringList tasks = QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& task : tasks) {
+        QFile file(QStringLiteral("/proc/%1/task/%2/schedstat").arg(pid).arg(task));
+        if (!file.open(QIODevice::ReadOnly)) {
+            precise = false;
+            break;
+        }
+        total += file.readAll().split(' ').value(0).toDouble() / 1e9;
+    }
+    if (precise && !tasks.isEmpty())
+        return total;
     QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
     if (!file.open(QIODevice::ReadOnly))
         return -1;
@@ -268,7 +284,7 @@ int main(int argc, char** argv)
     std::printf("%-16s %14s %14s %14s  %s\n", "port list", "CPU s/minute", "link->found ms", "link->row ms", "program says");
     for (const Mode& mode : modes) {
         const Run run = idleProgram(mode, dovrel, seconds);
-        std::printf("%-16s %14s %14s %14s  %s\n", qPrintable(mode.name), qPrintable(figure(run.cpuPerMinute, "%.3f")),
+        std::printf("%-16s %14s %14s %14s  %s\n", qPrintable(mode.name), qPrintable(figure(run.cpuPerMinute, "%.4f")),
                     qPrintable(figure(run.foundMs, "%.0f")), qPrintable(figure(run.rowMs, "%.0f")), qPrintable(run.discovery));
         std::fflush(stdout);
     }
@@ -277,7 +293,7 @@ int main(int argc, char** argv)
     std::printf("%-16s %14s  %s\n", "port list", "CPU s/minute", "program says");
     for (const Mode& mode : modes) {
         const Run run = waitingCommand(mode, dovrelctl);
-        std::printf("%-16s %14s  %s\n", qPrintable(mode.name), qPrintable(figure(run.cpuPerMinute, "%.3f")), qPrintable(run.discovery));
+        std::printf("%-16s %14s  %s\n", qPrintable(mode.name), qPrintable(figure(run.cpuPerMinute, "%.4f")), qPrintable(run.discovery));
         std::fflush(stdout);
     }
     return 0;

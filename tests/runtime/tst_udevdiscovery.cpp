@@ -23,7 +23,6 @@
 #include <umockdev.h>
 #pragma pop_macro("signals")
 
-#include <cerrno>
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -62,43 +61,19 @@ int openDescriptorsOn(const QString& path)
     return count;
 }
 
-void writeAll(int fd, const QByteArray& bytes)
+// Joins two descriptors both ways, for as long as owner lives.
+void relay(QObject* owner, int first, int second)
 {
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n > 0)
-            done += n;
-        else if (n < 0 && errno != EAGAIN)
-            return;
-        else
-            QThread::usleep(200);
-    }
-}
-
-// Copies bytes both ways between two descriptors.
-class Relay : public QObject
-{
-public:
-    Relay(int first, int second)
-    {
-        join(first, second);
-        join(second, first);
-    }
-
-private:
-    void join(int from, int to)
-    {
-        fcntl(from, F_SETFL, fcntl(from, F_GETFL) | O_NONBLOCK);
-        auto* notifier = new QSocketNotifier(from, QSocketNotifier::Read, this);
-        connect(notifier, &QSocketNotifier::activated, this, [from, to]() {
+    for (const auto& [from, to] : { std::pair { first, second }, std::pair { second, first } }) {
+        auto* notifier = new QSocketNotifier(from, QSocketNotifier::Read, owner);
+        QObject::connect(notifier, &QSocketNotifier::activated, owner, [from = from, to = to]() {
             char buffer[4096];
-            ssize_t n;
-            while ((n = ::read(from, buffer, sizeof buffer)) > 0)
-                writeAll(to, QByteArray(buffer, int(n)));
+            const ssize_t got = ::read(from, buffer, sizeof buffer);
+            if (got > 0 && ::write(to, buffer, size_t(got)) != got)
+                qWarning("relay: short write");
         });
     }
-};
+}
 
 // A USB device with its serial port in umockdev's test bed.
 struct MockedUsbPort
@@ -123,7 +98,7 @@ private:
     {
         const int n = m_plugged++;
         MockedUsbPort port;
-        port.usbPath = QStringLiteral("/sys/devices/pci0000:00/usb1/1-%1").arg(n + 1);
+        port.usbPath = QStringLiteral("/sys/devices/pci0000:00/usb1/1-%1").arg(n);
         port.ttyPath = port.usbPath + QStringLiteral("/1-%1:1.0/tty/ttyACM%1").arg(n);
         port.node = QStringLiteral("/dev/ttyACM%1").arg(n);
         QString description = QStringLiteral("P: %1\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n"
@@ -300,7 +275,8 @@ private slots:
         const MockedUsbPort port = plug(QStringLiteral("1781"), QStringLiteral("0ec6"), true);
         const int master = umockdev_testbed_get_dev_fd(m_bed, port.node.toUtf8().constData());
         QVERIFY(master >= 0);
-        auto relay = std::make_unique<Relay>(master, emulatorEnd);
+        auto joined = std::make_unique<QObject>();
+        relay(joined.get(), master, emulatorEnd);
 
         QVERIFY(waitUntil([&] { return !connected.isEmpty(); }, 20000));
         const auto info = connected.at(0).at(0).value<QMap<QString, QString>>();
@@ -324,7 +300,7 @@ private slots:
         fcntl(otherMaster, F_SETFL, fcntl(otherMaster, F_GETFL) | O_NONBLOCK);
         QCOMPARE(::read(otherMaster, &byte, 1), ssize_t(-1));
 
-        relay.reset();
+        joined.reset();
         unplug(port);
         unplug(other);
         QVERIFY(waitUntil([&] { return !disconnected.isEmpty(); }, 10000));
