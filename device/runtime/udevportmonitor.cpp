@@ -89,6 +89,9 @@ QList<QMap<QString, QVariant>> UdevPortMonitor::ports() const
     if (!enumerate)
         return list;
     udev_enumerate_add_match_subsystem(enumerate, "tty");
+    // A port udev is still setting up (its node may lack its permissions yet) comes as
+    // an event once udev is done with it.
+    udev_enumerate_add_match_is_initialized(enumerate);
     udev_enumerate_scan_devices(enumerate);
     udev_list_entry* entry = nullptr;
     udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumerate))
