@@ -402,8 +402,8 @@ void PortEnumerator::watchVirtualPorts()
 {
     if (!d->m_watcher) {
         d->m_watcher = new VirtualPortWatcher;
-        // A folder changes with every file in it (/dev/pts with every terminal): the
-        // virtual ports are checked again, the system's list is left alone.
+        // One of their names came or went: the virtual ports are checked again, the
+        // system's list is left alone.
         connect(d->m_watcher, &VirtualPortWatcher::changed, this, [this]() {
             watchVirtualPorts();
             update(d->m_system);
