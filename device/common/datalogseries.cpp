@@ -561,11 +561,6 @@ QString DataLogSeries::timeText(qint64 time) const
     return moment.toString(milliseconds ? QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz") : QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
-DataLogSeries::TimeFormat DataLogSeries::detectTimeFormat(const QVariantList& samples)
-{
-    return detectLayout(samples).format;
-}
-
 QList<QPair<double, QString>> DataLogSeries::timeTicks(double from, double to, int maxTicks)
 {
     QList<QPair<double, QString>> ticks;

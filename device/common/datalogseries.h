@@ -71,8 +71,6 @@ public:
     // A point's time as the user reads it.
     QString timeText(qint64 time) const;
 
-    // Works out how the first column holds its times from a few of its values.
-    static TimeFormat detectTimeFormat(const QVariantList& samples);
     // Axis marks for a time range: round times (seconds to years) at most maxTicks apart,
     // with labels that tell every mark apart.
     static QList<QPair<double, QString>> timeTicks(double from, double to, int maxTicks);
