@@ -1,5 +1,6 @@
 #include "logselectiondialog.h"
 
+#include "datalogchartwidget.h"
 #include "datalogexporter.h"
 #include "filehelper.h"
 #include "localizationhelper.h"
@@ -24,6 +25,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QSplitter>
 #include <QThread>
 #include <QTimerEvent>
 #include <QVBoxLayout>
@@ -97,7 +99,15 @@ LogSelectionDialog::LogSelectionDialog(const QString& logFolder, QWidget* parent
     m_logList->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_logList, &QWidget::customContextMenuRequested, this, &LogSelectionDialog::showContextMenuForWidget);
     connect(m_logList, &QListWidget::itemSelectionChanged, this, &LogSelectionDialog::onLogSelectionChanged);
-    layout->addWidget(m_logList);
+    // The chosen logs' values, beside the list.
+    m_chart = new DataLogChartWidget(this);
+    connect(m_logList, &QListWidget::itemSelectionChanged, this, [this]() { m_chart->showLogs(databasePath(), selectedLogs()); });
+    auto* splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->setChildrenCollapsible(false);
+    splitter->addWidget(m_logList);
+    splitter->addWidget(m_chart);
+    splitter->setStretchFactor(1, 1);
+    layout->addWidget(splitter, 1);
 
     m_destinationLabel = new QLabel(guiText("Select the destination folder:"), this);
     layout->addWidget(m_destinationLabel);

@@ -24,13 +24,14 @@ class RestartWatcher;
 }
 namespace Designer {
 
+class DataLogChartWidget;
 class MessageBox;
 class TxListWidget;
 class TxPathEdit;
 
-// Lists the logs of a retrieved data log database, writes the chosen ones as text
-// files into a folder and deletes logs from the device on request (the edited
-// database goes back to the device, which then restarts).
+// Lists the logs of a retrieved data log database, draws the chosen ones' values over
+// time, writes them as text files into a folder and deletes logs from the device on
+// request (the edited database goes back to the device, which then restarts).
 class GUI_EXPORT LogSelectionDialog : public QDialog
 {
     Q_OBJECT
@@ -53,6 +54,7 @@ public:
     QPushButton* closeButton() const { return m_closeButton; }
     QProgressBar* progressBar() const { return m_progressBar; }
     QLabel* statusLabel() const { return m_statusLabel; }
+    DataLogChartWidget* chartWidget() const { return m_chart; }
     QStringList selectedLogs() const;
 
     // The device the logs came from, and the wait for its return from the restart that
@@ -101,6 +103,7 @@ private:
     QList<QAction*> m_actions;
     QLabel* m_titleLabel = nullptr;
     TxListWidget* m_logList = nullptr;
+    DataLogChartWidget* m_chart = nullptr;
     QLabel* m_destinationLabel = nullptr;
     TxPathEdit* m_destinationEdit = nullptr;
     QPushButton* m_selectButton = nullptr;

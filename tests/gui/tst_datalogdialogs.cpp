@@ -4,6 +4,7 @@
 #include "englishtexts.h"
 #include "modaldriver.h"
 
+#include "datalogchartwidget.h"
 #include "datalogexporter.h"
 #include "deviceitemwidget.h"
 #include "devicelogretrievedialog.h"
@@ -18,6 +19,10 @@
 #include "ziphelper.h"
 
 #include <QAction>
+#include <QChart>
+#include <QChartView>
+#include <QLineSeries>
+#include <QValueAxis>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -38,6 +43,7 @@ using Orvane::Tavrix::Common::DataLogExporter;
 using Orvane::Tavrix::Common::FileHelper;
 using Orvane::Tavrix::Common::LocalizationHelper;
 using Orvane::Tavrix::Common::ZipHelper;
+using Orvane::Tavrix::Designer::DataLogChartWidget;
 using Orvane::Tavrix::Designer::DeviceItemWidget;
 using Orvane::Tavrix::Designer::DeviceLogRetrieveDialog;
 using Orvane::Tavrix::Designer::LogSelectionDialog;
@@ -435,6 +441,70 @@ private slots:
         QVERIFY(!onlyInternal.isEmpty());
         LogSelectionDialog empty(onlyInternal);
         QCOMPARE(empty.logList()->count(), 0);
+    }
+
+    // Choosing logs draws them (one read for a selection made item by item): one line per
+    // log, rows without a time or a number counted; a tooltip at a point, wheel zoom and
+    // reset; the chart as shown saved as PNG and SVG.
+    void chartDrawsChosenLogs()
+    {
+        QTemporaryDir dir;
+        const QString folder = makeLogFolder(dir, QStringLiteral("standard"), standardTables());
+        LogSelectionDialog dialog(folder);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        DataLogChartWidget* chart = dialog.chartWidget();
+        QSignalSpy loaded(chart, &DataLogChartWidget::loaded);
+        QListWidgetItem* tank = dialog.logList()->item(StandardLogOrder.indexOf(QStringLiteral("Tank Level")));
+        dialog.logList()->item(StandardLogOrder.indexOf(QStringLiteral("Température")))->setSelected(true);
+        tank->setSelected(true);
+        QVERIFY(loaded.wait(10000));
+        QTest::qWait(DataLogChartWidget::StartDelayMs * 2);
+        QCOMPARE(loaded.count(), 1);
+        QCOMPARE(chart->series().size(), 2);
+        QCOMPARE(chart->lineSeries(0)->name(), QStringLiteral("Température"));
+        const double eight = 8 * 3600000.0;
+        QCOMPARE(chart->lineSeries(0)->points(), (QList<QPointF> { { eight, 21.5 }, { eight + 60000, -3.25 } }));
+        const double tankTime = double(QDateTime(QDate(2026, 12, 8), QTime(10, 0), Qt::UTC).toMSecsSinceEpoch());
+        QCOMPARE(chart->lineSeries(1)->points(), (QList<QPointF> { { tankTime, 12.5 } }));
+        QCOMPARE(chart->statusLabel()->text(), gui("%1: %2 rows without a time or a number are not drawn.").arg(QStringLiteral("Tank Level")).arg(2));
+
+        tank->setSelected(false);
+        QVERIFY(loaded.wait(10000));
+        QCOMPARE(chart->series().size(), 1);
+        QCoreApplication::processEvents();
+        QChartView* view = chart->chartView();
+        const auto viewPosition = [&](const QPointF& value) {
+            return view->mapFromScene(chart->chart()->mapToScene(chart->chart()->mapToPosition(value, chart->lineSeries(0))));
+        };
+        QCOMPARE(chart->toolTipAt(viewPosition({ eight + 60000, -3.25 }) + QPoint(3, -2)),
+                 gui("%1\nTime: %2\nValue: %3").arg(QStringLiteral("Température"), QStringLiteral("08:01:00"), QStringLiteral("-3.25")));
+        QVERIFY(chart->toolTipAt(QPoint(1, 1)).isEmpty());
+
+        auto* timeAxis = qobject_cast<QValueAxis*>(chart->chart()->axes(Qt::Horizontal).constFirst());
+        const double fullWidth = timeAxis->max() - timeAxis->min();
+        const QPoint middle = viewPosition({ eight + 30000, 9 });
+        QWheelEvent wheel(middle, view->viewport()->mapToGlobal(middle), QPoint(), QPoint(0, 240), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(view->viewport(), &wheel);
+        QVERIFY(timeAxis->max() - timeAxis->min() < fullWidth * 0.7);
+        QVERIFY(timeAxis->min() < eight + 30000 && timeAxis->max() > eight + 30000);
+        chart->resetButton()->click();
+        QCOMPARE(timeAxis->max() - timeAxis->min(), fullWidth);
+
+        QVERIFY(chart->saveChart(dir.filePath(QStringLiteral("chart.png"))));
+        const QImage image(dir.filePath(QStringLiteral("chart.png")));
+        QCOMPARE(image.size(), view->size() * view->devicePixelRatio());
+        QSet<QRgb> colours;
+        for (int y = 0; y < image.height(); y += 5) {
+            for (int x = 0; x < image.width(); x += 5)
+                colours.insert(image.pixel(x, y));
+        }
+        QVERIFY(colours.size() > 10); // lines, axes and labels, not a blank picture
+        QVERIFY(chart->saveChart(dir.filePath(QStringLiteral("chart.svg"))));
+        const QByteArray svg = fileBytes(dir.filePath(QStringLiteral("chart.svg")));
+        QVERIFY(svg.contains("<svg") && svg.contains(QStringLiteral("Température").toUtf8()));
+        QVERIFY(!chart->saveChart(dir.filePath(QStringLiteral("missing/chart.png"))));
     }
 
     void exportWritesTextFiles()
