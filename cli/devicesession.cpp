@@ -99,6 +99,7 @@ QSerialPort::SerialPortError DeviceSession::probe(const QString& port, QString* 
 ExitCode DeviceSession::prepare(const QStringList& portOptions, QString* error, QList<QPair<QString, QString>>* failures)
 {
     m_requestedPorts.clear();
+    m_requestedPortsSeen.clear();
     m_probeFailures.clear();
     for (const QString& portOption : portOptions) {
         // The port is named as discovery names it, whatever form the option had.
@@ -190,15 +191,20 @@ bool DeviceSession::waitForDiscovery(const std::function<bool()>& condition, int
 bool DeviceSession::identificationSettled() const
 {
     SerialPortManager* m = manager();
+    // A port that went away after it was listed is a device restarting: it comes back.
+    const auto settled = [this, m](const QString& port) {
+        const bool listed = m->connectedPorts().contains(port);
+        if (listed && !m_requestedPortsSeen.contains(port))
+            m_requestedPortsSeen << port;
+        return !m->deviceInformation(port).isEmpty() || (!listed && !m_requestedPortsSeen.contains(port));
+    };
     if (m_requestedPorts.size() == 1)
-        return !m->deviceInformation(m_requestedPorts.first()).isEmpty() || !m->connectedPorts().contains(m_requestedPorts.first())
-            || !m_refusal.isEmpty();
+        return settled(m_requestedPorts.first()) || !m_refusal.isEmpty();
     if (!m_requestedPorts.isEmpty()) {
-        for (const QString& port : m_requestedPorts) {
-            if (m->deviceInformation(port).isEmpty() && m->connectedPorts().contains(port))
-                return false;
-        }
-        return true;
+        bool all = true;
+        for (const QString& port : m_requestedPorts)
+            all = settled(port) && all; // every port is looked at, to note those listed
+        return all;
     }
     for (const QString& port : m->connectedPorts()) {
         if (m->deviceInformation(port).isEmpty() && !m_probeFailures.contains(port))

@@ -77,6 +77,7 @@ private:
     ProgressReporter* m_progress = nullptr;
     QString m_port;
     QStringList m_requestedPorts;
+    mutable QStringList m_requestedPortsSeen; // listed once: gone since means restarting
     QMap<QString, QString> m_probeFailures; // port -> why it cannot be opened
     QString m_refusal;                       // why discovery refused a device
 };

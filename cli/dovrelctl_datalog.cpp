@@ -65,7 +65,7 @@ ExitCode Dovrelctl::logsCommand()
                 return task->fail(ExitCode::UsageError, guiText("The destination path is not valid, please re-enter"));
         }
         auto folder = std::make_shared<QTemporaryDir>(
-            QDir(FileHelper::getStandardTemporatyLocation()).filePath(QStringLiteral("dovrelctl-datalog-XXXXXX")));
+            QDir(FileHelper::getStandardRuntimeLocation()).filePath(QStringLiteral("dovrelctl-datalog-XXXXXX")));
         if (!folder->isValid())
             return task->fail(ExitCode::Failed, guiText("The temporary folder could not be created."));
         const QString logFolder = folder->path();

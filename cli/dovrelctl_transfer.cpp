@@ -34,7 +34,7 @@ ExitCode Dovrelctl::uploadCommand()
                     guiText("Uploading replaces the device's current project, and any logged data on the device will be lost. Add --yes to proceed."));
 
     // The package is unpacked once, for the first device that accepts it; all devices send the same files.
-    QTemporaryDir folder(QDir(FileHelper::getStandardTemporatyLocation()).filePath(QStringLiteral("dovrelctl-project-XXXXXX")));
+    QTemporaryDir folder(QDir(FileHelper::getStandardRuntimeLocation()).filePath(QStringLiteral("dovrelctl-project-XXXXXX")));
     bool unpacked = false;
     QStringList files;
     qint64 total = 0;

@@ -57,9 +57,12 @@ public:
     bool isBusy() const;
     int currentOperation() const;
     void resetAllStatus();
-    // Makes the port's device the one the calls below go to. The previously active
-    // link's port is closed unless an operation runs on it.
+    // Makes the port's device the one the calls below go to. False while an operation
+    // runs on the active device's link: the manager serves one operation at a time, and
+    // the running one keeps its port to its end. (Each device's own link is free meanwhile.)
     bool setActivePort(const QString& portName);
+    // The port of the identified device with this serial number, or empty.
+    QString portOfDevice(const QString& serial) const;
     QStringList connectedPorts() const;
     QMap<QString, QString> deviceInformation(const QString& portName) const;
     QMap<QString, QVariant> serialDeviceInformation(const QString& portName) const;
