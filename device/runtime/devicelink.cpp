@@ -117,13 +117,33 @@ void DeviceLink::deviceGone()
     d->m_present = false;
     closeSerialPort();
     if (d->m_kind == OperationResult::NoKind && d->m_operation == NoOperation) {
-        deleteLater();
+        release();
         return;
     }
     // A running operation ends through its time-out path, which reports the lost device;
     // the link goes after that end.
     d->m_transferTimer->start(1);
 }
+void DeviceLink::release()
+{
+    if (d->m_frames > 0)
+        d->m_releasePending = true;
+    else
+        deleteLater();
+}
+
+DeviceLink::Frame::Frame(DeviceLink* link)
+    : m_link(link)
+{
+    ++m_link->d->m_frames;
+}
+
+DeviceLink::Frame::~Frame()
+{
+    if (--m_link->d->m_frames == 0 && m_link->d->m_releasePending)
+        m_link->deleteLater();
+}
+
 bool DeviceLink::openSerialPort()
 {
     if (!d->m_port)
@@ -173,7 +193,7 @@ void DeviceLink::resetAllStatus()
     d->m_kind = OperationResult::NoKind;
     // A link whose device has gone is not used again once it is idle.
     if (!d->m_present)
-        deleteLater();
+        release();
 }
 
 // ---------------------------------------------------------------------------
@@ -340,6 +360,7 @@ void DeviceLink::changeDeviceMode(int mode, int afterChangeMode)
 
 bool DeviceLink::identifyDevice()
 {
+    const Frame frame(this);
     if (!beginOperation(OperationResult::Command))
         return false;
     // The device shows its information on its screen; it sends no reply.
@@ -350,6 +371,7 @@ bool DeviceLink::identifyDevice()
 
 bool DeviceLink::setDeviceBacklight(int level)
 {
+    const Frame frame(this);
     if (level < 0 || level > 100 || !beginOperation(OperationResult::Command))
         return false;
     if (writeCommand(QStringLiteral("#BKLT<%1>#").arg(level).toLatin1(), SetBacklight)) {
@@ -362,6 +384,7 @@ bool DeviceLink::setDeviceBacklight(int level)
 
 bool DeviceLink::rebootDevice()
 {
+    const Frame frame(this);
     if (!beginOperation(OperationResult::Command))
         return false;
     if (writeCommand("#UNIX<reboot>#", WarmReboot))
@@ -524,6 +547,7 @@ int DeviceLink::parseFileSizeReply(const QString& text)
 
 void DeviceLink::onPortError(QSerialPort::SerialPortError error)
 {
+    const Frame frame(this);
     if (error != QSerialPort::ResourceError)
         return;
     // The device went away under an open port: close at once (the port would repeat the
@@ -539,6 +563,7 @@ void DeviceLink::onPortError(QSerialPort::SerialPortError error)
 
 void DeviceLink::onReadyRead()
 {
+    const Frame frame(this);
     if (!d->m_port)
         return;
     if (d->m_transferMode == 2) {
@@ -830,6 +855,7 @@ QString DeviceLink::timeoutText(int operation)
 
 void DeviceLink::onTransferTimeOut()
 {
+    const Frame frame(this);
     abortOperation(QString());
 }
 
@@ -852,7 +878,7 @@ void DeviceLink::abortOperation(const QString& failure)
         closeSerialPort();
         d->m_operation = NoOperation;
         if (!d->m_present)
-            deleteLater();
+            release();
         return;
     }
 

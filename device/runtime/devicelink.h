@@ -174,6 +174,21 @@ private:
     void leaveManagerCall();
     // The device has gone: a running operation ends as DeviceLost, then the link is deleted.
     void deviceGone();
+    // Deletes a link whose device has gone once no code of the link is running: receivers
+    // of its signals may run event loops (a message box) in which the device goes.
+    void release();
+    // Link code on the stack, from an event or a call until it returns.
+    class Frame
+    {
+    public:
+        explicit Frame(DeviceLink* link);
+        ~Frame();
+        Frame(const Frame&) = delete;
+        Frame& operator=(const Frame&) = delete;
+
+    private:
+        DeviceLink* m_link;
+    };
     static void applyLineSettings(QSerialPort* port);
 
     // Command writing under the busy rule.

@@ -12,6 +12,7 @@ namespace Runtime {
 
 void DeviceLink::remoteSetRealTimeClock(bool useDefault, int offset)
 {
+    const Frame frame(this);
     if (d->m_busy || !isSerialPortOpen())
         return;
     if (!useDefault && (offset < -720 || offset > 720))
@@ -33,6 +34,7 @@ void DeviceLink::remoteSetRealTimeClock(bool useDefault, int offset)
 
 bool DeviceLink::syncDeviceClock(int offset)
 {
+    const Frame frame(this);
     if (offset < -720 || offset > 720 || !beginOperation(OperationResult::Command))
         return false;
     if (!isSerialPortOpen())

@@ -44,6 +44,7 @@ const char* const DeviceCalibrationFile = "/home/DuDov_ODU/cal_list.txt";
 
 bool DeviceLink::configureDevice(Common::CalibrationInfo* calibrationInfo)
 {
+    const Frame frame(this);
     if (!calibrationInfo || calibrationInfo->skipCalibration())
         return false;
     // Refused while another operation holds the port: its window must not see a failure of ours.
@@ -107,6 +108,7 @@ bool DeviceLink::configureDevice(Common::CalibrationInfo* calibrationInfo)
 
 void DeviceLink::onConfigureStateChange(int state)
 {
+    const Frame frame(this);
     // Replies that arrive outside a run (a late "#TCAL#", an "<SVCF:ERR>" of another
     // operation, a cancelled packet receive) must not replay the kept job list.
     if (d->m_kind != OperationResult::Configuration || !d->m_configRunning || d->m_configJobs.isEmpty())

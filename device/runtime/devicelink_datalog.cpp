@@ -18,6 +18,7 @@ using Common::LocalizationHelper;
 
 bool DeviceLink::retrieveDataLogFile(const QString& destination)
 {
+    const Frame frame(this);
     if (!beginOperation(OperationResult::DataLogRetrieval))
         return false;
     if (!isSerialPortOpen())
@@ -31,6 +32,7 @@ bool DeviceLink::retrieveDataLogFile(const QString& destination)
 
 bool DeviceLink::updateLogFile(const QString& localDatabasePath)
 {
+    const Frame frame(this);
     if (!beginOperation(OperationResult::DataLogUpdate, false))
         return false;
     // The bytes are taken now: the file may be gone (its folder removed) by the time they are sent,
@@ -93,6 +95,7 @@ void DeviceLink::finishDataLogRestore(bool restored)
 
 void DeviceLink::onRetrieveDataLogStatusChange(int status)
 {
+    const Frame frame(this);
     if (d->m_kind != OperationResult::DataLogRetrieval)
         return;
     switch (status) {
@@ -162,6 +165,7 @@ void DeviceLink::onRetrieveDataLogStatusChange(int status)
 
 void DeviceLink::onProcessUpdateLogFile(int status)
 {
+    const Frame frame(this);
     if (d->m_kind != OperationResult::DataLogUpdate)
         return;
     if (!isSerialPortOpen()) {

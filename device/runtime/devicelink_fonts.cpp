@@ -22,6 +22,7 @@ constexpr int StepTimeout = 5000;
 
 bool DeviceLink::getInstalledFonts()
 {
+    const Frame frame(this);
     if (!beginOperation(OperationResult::FontListing))
         return false;
     if (!isSerialPortOpen())
@@ -34,6 +35,7 @@ bool DeviceLink::getInstalledFonts()
 
 bool DeviceLink::manageFonts(const QMap<QString, qint64>& fontsToAdd, const QStringList& fontsToRemove)
 {
+    const Frame frame(this);
     if (fontsToAdd.isEmpty() && fontsToRemove.isEmpty())
         return false;
     if (!beginOperation(OperationResult::FontManagement, false))
@@ -71,6 +73,7 @@ bool DeviceLink::manageFonts(const QMap<QString, qint64>& fontsToAdd, const QStr
 
 void DeviceLink::onDeviceFontStatusChange(int status, int idx, const QString& fontName)
 {
+    const Frame frame(this);
     const bool listing = status >= FontListingStarted && status <= FontListComplete;
     if (d->m_kind != (listing ? OperationResult::FontListing : OperationResult::FontManagement))
         return;

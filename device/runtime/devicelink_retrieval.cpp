@@ -45,6 +45,7 @@ bool isSafeProjectFileName(const QString& name)
 
 bool DeviceLink::retrieveProjectFiles(const QString& destination)
 {
+    const Frame frame(this);
     if (!beginOperation(OperationResult::ProjectRetrieval))
         return false;
     if (!isSerialPortOpen())
@@ -68,6 +69,7 @@ void DeviceLink::requestNextProjectFile()
 
 void DeviceLink::onRetrieveProjectFileStatusChange(int status)
 {
+    const Frame frame(this);
     if (d->m_kind != OperationResult::ProjectRetrieval)
         return;
     switch (status) {

@@ -101,6 +101,7 @@ void DeviceLink::prepareSend()
 
 void DeviceLink::onDelayTransferStart()
 {
+    const Frame frame(this);
     startTransfer();
 }
 

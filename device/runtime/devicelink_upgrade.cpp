@@ -14,6 +14,7 @@ using Common::LocalizationHelper;
 
 bool DeviceLink::upgradeDeviceSoftware(const QByteArray& packageContent)
 {
+    const Frame frame(this);
     if (packageContent.isEmpty() || !beginOperation(OperationResult::SoftwareUpgrade))
         return false;
     if (!isSerialPortOpen())
@@ -39,6 +40,7 @@ bool DeviceLink::upgradeDeviceSoftware(const QByteArray& packageContent)
 
 void DeviceLink::onUpgradeDeviceStatusChange(int status)
 {
+    const Frame frame(this);
     if (d->m_kind != OperationResult::SoftwareUpgrade)
         return;
     switch (status) {

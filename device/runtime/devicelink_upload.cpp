@@ -49,6 +49,7 @@ QString uploadDeviceName(const QString& path, bool* isProjectConfig)
 
 bool DeviceLink::uploadProject(const QStringList& projectFiles, const Common::ConfigurationInfo& projectConfig, int totalSize)
 {
+    const Frame frame(this);
     if (projectFiles.isEmpty() || !beginOperation(OperationResult::ProjectUpload, false))
         return false;
     // Every file is checked before the device is touched: one that cannot be sent
@@ -90,6 +91,7 @@ void DeviceLink::failUpload(const QString& text)
 
 void DeviceLink::onProcessUploadFile(int status)
 {
+    const Frame frame(this);
     if (d->m_kind != OperationResult::ProjectUpload)
         return;
     if (!isSerialPortOpen()) {

@@ -36,6 +36,8 @@ public:
     bool m_standIn = false;      // for an active port without a device: its port never opens
     bool m_forward = false;      // the manager re-emits this link's signals
     int m_managerCalls = 0;      // calls through the manager under way
+    int m_frames = 0;            // link code on the stack (DeviceLink::Frame)
+    bool m_releasePending = false; // deleted once the last frame has returned
     QSerialPort* m_port = nullptr;
     bool m_busy = false;
     int m_operation = 0;
