@@ -291,25 +291,28 @@ private slots:
         delete m_window;
     }
 
-    void operationsThroughTheDevicesLife_data()
+    static void operationRows(bool withReboot)
     {
         QTest::addColumn<QString>("operation");
-        QTest::addColumn<int>("mode");
-        const QStringList names { "upload", "upgrade", "calibration backup", "calibration restore", "splash", "rename",
-                                  "font removal", "font install", "log clearing", "reboot" };
-        for (const QString& name : names) {
-            QTest::newRow(qPrintable(name + QStringLiteral(", to its end"))) << name << int(ToItsEnd);
-            if (name == QLatin1String("reboot"))
-                continue;
-            QTest::newRow(qPrintable(name + QStringLiteral(", unplugged"))) << name << int(UnpluggedMidRun);
-            QTest::newRow(qPrintable(name + QStringLiteral(", second device"))) << name << int(SecondDeviceMidRun);
-        }
+        for (const char* name : { "upload", "upgrade", "calibration backup", "calibration restore", "splash", "rename",
+                                  "font removal", "font install", "log clearing" })
+            QTest::newRow(name) << QString::fromLatin1(name);
+        if (withReboot)
+            QTest::newRow("reboot") << QStringLiteral("reboot");
     }
 
-    void operationsThroughTheDevicesLife()
+    // One function per way the device lives, each a CTest test of its own: they run side by side.
+    void operationsToTheirEnd_data() { operationRows(true); }
+    void operationsToTheirEnd() { runThroughTheDevicesLife(ToItsEnd); }
+    void operationsUnpluggedMidRun_data() { operationRows(false); }
+    void operationsUnpluggedMidRun() { runThroughTheDevicesLife(UnpluggedMidRun); }
+    void operationsWithASecondDevice_data() { operationRows(false); }
+    void operationsWithASecondDevice() { runThroughTheDevicesLife(SecondDeviceMidRun); }
+
+private:
+    void runThroughTheDevicesLife(Mode mode)
     {
         QFETCH(QString, operation);
-        QFETCH(int, mode);
         const Operation& op = this->operation(operation);
         static int number = 0;
         const QString serial = QStringLiteral("2350LF%1").arg(++number, 3, 10, QLatin1Char('0'));
@@ -384,6 +387,7 @@ private slots:
         }
     }
 
+private slots:
     // A window opened for device A and used after device C arrived still works on A.
     void workGoesToItsOwnDevice_data()
     {
