@@ -7,6 +7,7 @@
 #include "serialportmanager.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QSerialPortInfo>
@@ -101,6 +102,25 @@ ExitCode DeviceSession::prepare(const QStringList& portOptions, QString* error, 
     m_requestedPorts.clear();
     m_requestedPortsSeen.clear();
     m_probeFailures.clear();
+#ifndef Q_OS_WIN
+    // A device leaves the bus while it restarts: a command right after one that restarted
+    // it waits for the port to come back (for every missing port at once).
+    QStringList missing;
+    for (const QString& portOption : portOptions) {
+        const QString path = PortEnumerator::canonicalPortName(portOption);
+        if (QFileInfo::exists(path))
+            continue;
+        bool listed = false;
+        for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+            listed = listed || (isDeviceUsbPort(info) && PortEnumerator::isSamePort(info.systemLocation(), portOption));
+        if (listed)
+            continue;
+        m_progress->message(guiText("Waiting for the port %1 to appear...").arg(portOption));
+        missing << path;
+    }
+    if (!missing.isEmpty())
+        waitForPaths(missing, IdentificationTimeoutMs);
+#endif
     for (const QString& portOption : portOptions) {
         // The port is named as discovery names it, whatever form the option had.
         QString resolved;
@@ -133,6 +153,9 @@ ExitCode DeviceSession::prepare(const QStringList& portOptions, QString* error, 
         }
         if (!m_requestedPorts.contains(resolved))
             m_requestedPorts << resolved;
+        // It existed a moment ago: if it goes now, the device is restarting and comes back.
+        if (!m_requestedPortsSeen.contains(resolved))
+            m_requestedPortsSeen << resolved;
     }
     if (!portOptions.isEmpty()) {
         // Every given port failed: there is nothing to discover.
@@ -186,6 +209,27 @@ bool DeviceSession::waitForDiscovery(const std::function<bool()>& condition, int
     limit.start(timeoutMs);
     loop.exec();
     return condition();
+}
+
+bool DeviceSession::waitForPaths(const QStringList& paths, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    const auto allThere = [&paths]() {
+        for (const QString& path : paths) {
+            if (!QFileInfo::exists(path))
+                return false;
+        }
+        return true;
+    };
+    while (!allThere()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QEventLoop loop;
+        QTimer::singleShot(100, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
 }
 
 bool DeviceSession::identificationSettled() const

@@ -72,6 +72,8 @@ private:
     bool waitForDiscovery(const std::function<bool()>& condition, int timeoutMs);
     bool identificationSettled() const;
     QString notIdentifiedText(const QString& port, bool complete) const;
+    // Waits for the ports' paths to exist, at most timeoutMs.
+    static bool waitForPaths(const QStringList& paths, int timeoutMs);
     QSerialPort::SerialPortError probe(const QString& port, QString* errorText) const;
 
     ProgressReporter* m_progress = nullptr;
