@@ -120,6 +120,12 @@ ExitCode DeviceSession::prepare(const QStringList& portOptions, QString* error, 
     }
     if (!missing.isEmpty())
         waitForPaths(missing, IdentificationTimeoutMs);
+    // Judged once: a port that was there may go again at once (its device restarting).
+    QStringList absent;
+    for (const QString& path : std::as_const(missing)) {
+        if (!QFileInfo::exists(path))
+            absent << path;
+    }
 #endif
     for (const QString& portOption : portOptions) {
         // The port is named as discovery names it, whatever form the option had.
@@ -132,7 +138,7 @@ ExitCode DeviceSession::prepare(const QStringList& portOptions, QString* error, 
         if (resolved.isEmpty()) {
             const QString path = PortEnumerator::canonicalPortName(portOption);
 #ifndef Q_OS_WIN
-            if (!QFileInfo::exists(path))
+            if (absent.contains(path))
                 why = guiText("The port %1 does not exist.").arg(portOption);
 #endif
             if (why.isEmpty()) {
