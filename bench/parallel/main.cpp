@@ -5,8 +5,9 @@
 //   - the wall time for N devices over the time for one;
 //   - each device's share of its line: the line time of the packets it received over the time
 //     from its first "#LOAD" to the end of its files (the device's own clock, its transcript);
-//   - this process's CPU time (user and system) per device-megabyte sent, and the same beyond
-//     what the process spends idle with the devices attached (discovery polls the port list).
+//   - this process's CPU time (user and system) per device-megabyte sent, all of it and that of
+//     the one thread in which every link runs (without discovery's port listing, which polls
+//     in a thread of its own where no udev daemon tells it of ports).
 // The devices ask for each file at once ("C" without delay), as bench_upload's do, so what the
 // share misses is the host's.
 #include "connecteddevice.h"
@@ -34,6 +35,7 @@
 #include <vector>
 
 #include <sys/resource.h>
+#include <time.h>
 
 using Orvane::Tavrix::Common::ConfigurationInfo;
 using Orvane::Tavrix::Runtime::DeviceLink;
@@ -52,6 +54,15 @@ double cpuSeconds()
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
+}
+
+// This thread's: every link, its port and its timers live here; discovery's port listing
+// has a thread of its own.
+double threadCpuSeconds()
+{
+    timespec time {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);
+    return time.tv_sec + time.tv_nsec / 1e9;
 }
 
 double firstTime(const QList<QJsonObject>& events, const QString& type, const QString& prefix)
@@ -99,7 +110,7 @@ struct RunResult
     bool ok = false;
     double wallMs = 0;
     double cpuSeconds = 0;
-    double idleCpuPerSecond = 0;
+    double threadCpuSeconds = 0;
     QList<double> shares;
 };
 
@@ -133,14 +144,8 @@ RunResult runParallel(const Project& project, int count, int throttle)
         });
     }
 
-    // What the process spends with nothing to send (discovery's port polling): 3 s of it.
-    double cpuIdle = cpuSeconds();
-    QElapsedTimer idleClock;
-    idleClock.start();
-    waitEvents(3000);
-    run.idleCpuPerSecond = (cpuSeconds() - cpuIdle) / (idleClock.nsecsElapsed() / 1e9);
-
     const double cpuBefore = cpuSeconds();
+    const double threadBefore = threadCpuSeconds();
     QElapsedTimer clock;
     clock.start();
     for (DeviceLink* link : std::as_const(links)) {
@@ -154,6 +159,7 @@ RunResult runParallel(const Project& project, int count, int throttle)
     const bool ended = left == 0;
     run.wallMs = clock.nsecsElapsed() / 1e6;
     run.cpuSeconds = cpuSeconds() - cpuBefore;
+    run.threadCpuSeconds = threadCpuSeconds() - threadBefore;
     if (!ended)
         return run;
 
@@ -214,7 +220,7 @@ int main(int argc, char* argv[])
     std::printf("Project of %lld bytes in %d files (%lld bytes of packets), %d bytes/s a line; load %.2f %.2f %.2f\n",
                 (long long)project.bytes, int(project.files.size()), (long long)project.lineBytes, throttle, load[0], load[1], load[2]);
     std::printf("  %-8s %10s %8s %12s %12s %14s %14s\n", "devices", "wall ms", "N / 1", "share min", "share mean", "CPU ms/dev-MB",
-                "beyond idle");
+                "links' thread");
 
     double wallOne = 0;
     bool ok = true;
@@ -233,9 +239,8 @@ int main(int argc, char* argv[])
             mean += share / run.shares.size();
         }
         const double megabytes = double(project.bytes) * count / (1024.0 * 1024.0);
-        const double beyondIdle = run.cpuSeconds - run.idleCpuPerSecond * run.wallMs / 1000.0;
         std::printf("  %-8d %10.0f %8.3f %11.1f%% %11.1f%% %14.1f %14.1f\n", count, run.wallMs, run.wallMs / wallOne, 100 * minimum,
-                    100 * mean, 1000.0 * run.cpuSeconds / megabytes, 1000.0 * beyondIdle / megabytes);
+                    100 * mean, 1000.0 * run.cpuSeconds / megabytes, 1000.0 * run.threadCpuSeconds / megabytes);
     }
     getloadavg(load, 3);
     std::printf("load at the end %.2f %.2f %.2f\n", load[0], load[1], load[2]);
