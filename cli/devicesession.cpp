@@ -1,5 +1,6 @@
 #include "devicesession.h"
 
+#include "device.h"
 #include "localizationhelper.h"
 #include "portenumerator.h"
 #include "progressreporter.h"
@@ -12,6 +13,8 @@
 #include <QTimer>
 
 using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Common::ServiceRecord;
+using Orvane::Tavrix::Runtime::Device;
 using Orvane::Tavrix::Runtime::DeviceInformation;
 using Orvane::Tavrix::Runtime::OperationResult;
 using Orvane::Tavrix::Runtime::PortEnumerator;
@@ -315,7 +318,8 @@ bool DeviceSession::waitForDeviceBack(int settleMs, int identifyMs)
     return back && m->setActivePort(m_port);
 }
 
-DeviceSession::Outcome DeviceSession::run(const std::function<bool()>& start, ProgressUnit unit)
+DeviceSession::Outcome DeviceSession::run(ServiceRecord::Operation operation, const std::function<bool()>& start, ProgressUnit unit,
+                                          const QString& packagePath)
 {
     SerialPortManager* m = manager();
     m_outcome = Outcome();
@@ -334,7 +338,8 @@ DeviceSession::Outcome DeviceSession::run(const std::function<bool()>& start, Pr
             result = r;
             loop.quit();
         });
-    const bool started = start();
+    // The device records the operation and completes its entry at the end.
+    const bool started = Device::run(m_port, operation, start, packagePath);
     // A start the manager refused (busy, port not opened, bad input) ends nothing.
     const bool refused = !ended && !started;
     if (!ended && !refused)

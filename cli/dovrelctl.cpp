@@ -1,6 +1,7 @@
 #include "dovrelctl.h"
 
 #include "commandtable.h"
+#include "device.h"
 #include "devicerules.h"
 #include "devicesession.h"
 #include "localizationhelper.h"
@@ -11,6 +12,8 @@
 #include <cstdio>
 
 using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Common::ServiceRecord;
+using Orvane::Tavrix::Runtime::Device;
 using Orvane::Tavrix::Runtime::DeviceRules;
 
 namespace {
@@ -82,6 +85,9 @@ ExitCode Dovrelctl::connect()
     const ExitCode code = m_session->connectDevice(m_cl.port(), &error);
     if (code != ExitCode::Success)
         return fail(code, error);
+    const QString setAside = Device::beginRecording(QString::fromLatin1(ServiceRecord::CommandLineFrontEnd));
+    if (!setAside.isEmpty())
+        m_progress->warning(setAside);
     return ExitCode::Success;
 }
 

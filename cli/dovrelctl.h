@@ -3,6 +3,7 @@
 
 #include "commandline.h"
 #include "exitcode.h"
+#include "servicerecord.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -41,6 +42,8 @@ public:
     ExitCode fontsManageCommand();
     // Configuration (dovrelctl_configure.cpp).
     ExitCode configureCommand();
+    // The service history, no device (dovrelctl_history.cpp).
+    ExitCode historyCommand();
     // Packages, no device (dovrelctl_package.cpp).
     ExitCode packageInspectCommand();
     ExitCode packageMakeSampleCommand();
@@ -52,8 +55,8 @@ private:
     ExitCode connect();
     // Success when the device's software has the feature, else the refusal reported.
     ExitCode requireFeature(int feature);
-    // Starts one single-command operation and waits for its end.
-    ExitCode runCommand(const std::function<bool()>& start);
+    // Starts one single-command operation and waits for its end; recorded as operation.
+    ExitCode runCommand(Orvane::Tavrix::Common::ServiceRecord::Operation operation, const std::function<bool()>& start);
 
     const CommandLine& m_cl;
     ProgressReporter* m_progress = nullptr;

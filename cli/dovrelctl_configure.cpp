@@ -116,7 +116,7 @@ ExitCode Dovrelctl::configureCommand()
     SerialPortManager* manager = m_session->manager();
     m_progress->begin(guiText("Configuring the device"), info.taskCount(), ProgressReporter::Steps);
     const DeviceSession::Outcome outcome = m_session->run(
-        [manager, &info]() { return manager->configureDevice(&info); },
+        ServiceRecord::Configuration, [manager, &info]() { return manager->configureDevice(&info); },
         DeviceSession::Steps);
     if (outcome.exitCode != ExitCode::Success)
         return fail(outcome.exitCode, outcome.error);

@@ -55,7 +55,8 @@ ExitCode Dovrelctl::logsCommand()
     SerialPortManager* manager = m_session->manager();
     const QString logFolder = folder.path();
     m_progress->message(guiText("Retrieving the data log..."));
-    const DeviceSession::Outcome retrieved = m_session->run([manager, logFolder]() { return manager->retrieveDataLogFile(logFolder); });
+    const DeviceSession::Outcome retrieved =
+        m_session->run(ServiceRecord::LogFetch, [manager, logFolder]() { return manager->retrieveDataLogFile(logFolder); });
     if (retrieved.exitCode != ExitCode::Success)
         return fail(retrieved.exitCode, retrieved.error);
     QString database;
@@ -132,7 +133,8 @@ ExitCode Dovrelctl::logsCommand()
         if (!m_session->waitForDeviceBack(2000, DeviceSession::identificationTimeoutMs()))
             return fail(ExitCode::TimedOut, runtimeText("The connection to the device was lost."));
         m_progress->begin(guiText("Updating the data log"), QFileInfo(database).size());
-        const DeviceSession::Outcome updated = m_session->run([manager, database]() { return manager->updateLogFile(database); });
+        const DeviceSession::Outcome updated =
+            m_session->run(ServiceRecord::LogClearing, [manager, database]() { return manager->updateLogFile(database); });
         if (updated.exitCode != ExitCode::Success)
             return fail(updated.exitCode, updated.error);
         summary = DataLogExporter::clearSummary(summary, deleted.size()).trimmed();

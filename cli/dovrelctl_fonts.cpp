@@ -12,6 +12,7 @@
 
 using Orvane::Tavrix::Common::guiText;
 using Orvane::Tavrix::Runtime::DeviceRules;
+using Orvane::Tavrix::Common::ServiceRecord;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 ExitCode Dovrelctl::fontsListCommand()
@@ -21,7 +22,7 @@ ExitCode Dovrelctl::fontsListCommand()
     if (const ExitCode code = requireFeature(DeviceRules::FontFeature); code != ExitCode::Success)
         return code;
     SerialPortManager* manager = m_session->manager();
-    const DeviceSession::Outcome outcome = m_session->run([manager]() { return manager->getInstalledFonts(); });
+    const DeviceSession::Outcome outcome = m_session->run(ServiceRecord::FontListing, [manager]() { return manager->getInstalledFonts(); });
     if (outcome.exitCode != ExitCode::Success)
         return fail(outcome.exitCode, outcome.error);
     if (outcome.fonts.isEmpty())
@@ -60,7 +61,8 @@ ExitCode Dovrelctl::fontsManageCommand()
     SerialPortManager* manager = m_session->manager();
     if (!fonts.isEmpty())
         m_progress->begin(guiText("Uploading fonts"), total);
-    const DeviceSession::Outcome outcome = m_session->run([manager, fonts, removals]() { return manager->manageFonts(fonts, removals); });
+    const DeviceSession::Outcome outcome =
+        m_session->run(ServiceRecord::FontManagement, [manager, fonts, removals]() { return manager->manageFonts(fonts, removals); });
     if (outcome.exitCode != ExitCode::Success)
         return fail(outcome.exitCode, outcome.error);
     QStringList added;

@@ -58,7 +58,9 @@ ExitCode Dovrelctl::uploadCommand()
                 manager->updateBrightness(port, *value);
         });
     m_progress->begin(guiText("Uploading project"), total);
-    const DeviceSession::Outcome outcome = m_session->run([manager, files, configuration, total]() { return manager->uploadProject(files, configuration, int(total)); });
+    const DeviceSession::Outcome outcome = m_session->run(
+        ServiceRecord::Upload, [manager, files, configuration, total]() { return manager->uploadProject(files, configuration, int(total)); },
+        DeviceSession::AddedBytes, checker.packagePath());
     QObject::disconnect(brightness);
     if (outcome.exitCode != ExitCode::Success)
         return fail(outcome.exitCode, outcome.error);
@@ -85,7 +87,9 @@ ExitCode Dovrelctl::upgradeCommand()
     const QByteArray content = checker.packageContent();
     SerialPortManager* manager = m_session->manager();
     m_progress->begin(guiText("Upgrading device software"), content.size());
-    const DeviceSession::Outcome outcome = m_session->run([manager, content]() { return manager->upgradeDeviceSoftware(content); });
+    const DeviceSession::Outcome outcome = m_session->run(
+        ServiceRecord::Upgrade, [manager, content]() { return manager->upgradeDeviceSoftware(content); }, DeviceSession::AddedBytes,
+        checker.packagePath());
     if (outcome.exitCode != ExitCode::Success)
         return fail(outcome.exitCode, outcome.error);
     QJsonObject result;
@@ -105,7 +109,8 @@ ExitCode Dovrelctl::projectFetchCommand()
     if (const ExitCode code = connect(); code != ExitCode::Success)
         return code;
     SerialPortManager* manager = m_session->manager();
-    const DeviceSession::Outcome outcome = m_session->run([manager, outDir]() { return manager->retrieveProjectFiles(outDir); });
+    const DeviceSession::Outcome outcome =
+        m_session->run(ServiceRecord::ProjectFetch, [manager, outDir]() { return manager->retrieveProjectFiles(outDir); });
     if (outcome.exitCode != ExitCode::Success)
         return fail(outcome.exitCode, outcome.error);
     QStringList files;

@@ -336,7 +336,7 @@ private slots:
     void rebootAsksThenDisablesAllActions()
     {
         DeviceItemWidget* widget = row(m_b);
-        QCOMPARE(widget->actions().size(), 9);
+        QCOMPARE(widget->actions().size(), 10);
         const int before = m_b.emulator.commands().size();
 
         auto refused = answerNextBox(QStringLiteral("No"));
@@ -495,13 +495,14 @@ private slots:
         QVERIFY(upgrade->texts.contains(QStringLiteral("Please upgrade the device software to at least version 2.1.6.2886 to use this feature.")));
         QTest::qWait(200);
         QCOMPARE(m_a.emulator.commands().size(), before);
-        // The menu lists all nine in their order.
+        // The menu lists all ten in their order, the history apart.
         QStringList texts;
         for (QAction* action : widget->functionMenu()->actions())
-            texts << action->text();
+            texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
         QCOMPARE(texts, QStringList({ "&Identify Device", "&Hardware Information", "Device Configuration",
                                       "Manage Device Fonts", "Upgrade &Device Software", "&Reboot Device",
-                                      "Retrieve Device &Logged Data", "&Upload project", "&Sync Real Time Clock" }));
+                                      "Retrieve Device &Logged Data", "&Upload project", "&Sync Real Time Clock", "-",
+                                      "History" }));
         QCOMPARE(widget->menuButton()->objectName(), QStringLiteral("deviceFunctionMenuButton"));
 
         // F7 opens the selected row's menu, whichever of several rows that is.
