@@ -145,8 +145,12 @@ void MainWindow::setUpWindow()
     // could not be used was set aside, which the user hears of once the window is up.
     const QString setAside = Device::beginRecording(QString::fromLatin1(ServiceRecord::WindowFrontEnd));
     if (!setAside.isEmpty()) {
-        QMetaObject::invokeMethod(this, [this, setAside]() { MessageBox::warning(this, guiText("History"), setAside); },
-                                  Qt::QueuedConnection);
+        // Without a loop of its own: the window works on while the box is up.
+        QMetaObject::invokeMethod(this, [this, setAside]() {
+            auto* box = new MessageBox(this, guiText("History"), setAside, MessageBox::Warning);
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->open();
+        }, Qt::QueuedConnection);
     }
 
     // Devices identified before the window listened still get their rows.

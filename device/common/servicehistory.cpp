@@ -102,6 +102,9 @@ ServiceHistoryPrivate::Check ServiceHistoryPrivate::prepare()
     int version = query.value(0).toInt();
     if (version > ServiceHistory::SchemaVersion)
         return NewerVersion;
+    // Someone else's database is left exactly as it is.
+    if (version == 0 && (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !query.next() || query.value(0).toInt() != 0))
+        return NotADatabase;
     // WAL: readers never block the writer, and a crash leaves the last commit intact.
     query.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
     query.exec(QStringLiteral("PRAGMA synchronous=FULL"));

@@ -6,11 +6,14 @@
 #include "englishtexts.h"
 #include "filehelper.h"
 #include "handoverserver.h"
+#include "historymodel.h"
+#include "historywindow.h"
 #include "hardwareinfodialog.h"
 #include "instancelock.h"
 #include "mainwindow.h"
 #include "norraapplication.h"
 #include "serialportmanager.h"
+#include "servicehistory.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -33,7 +36,10 @@ using Orvane::Tavrix::Common::FileHelper;
 using Orvane::Tavrix::Designer::AboutDialog;
 using Orvane::Tavrix::Designer::DeviceItemWidget;
 using Orvane::Tavrix::Designer::HandOverServer;
+using Orvane::Tavrix::Common::ServiceHistory;
+using Orvane::Tavrix::Common::ServiceRecord;
 using Orvane::Tavrix::Designer::HardwareInfoDialog;
+using Orvane::Tavrix::Designer::HistoryWindow;
 using Orvane::Tavrix::Designer::InstanceLock;
 using Orvane::Tavrix::Designer::MainWindow;
 using Orvane::Tavrix::Designer::NorraApplication;
@@ -82,6 +88,7 @@ private slots:
         // The lock file and the working folders go to a folder of this test alone.
         QVERIFY(m_temp.isValid());
         qputenv("XDG_RUNTIME_DIR", m_temp.path().toLocal8Bit());
+        qputenv("XDG_DATA_HOME", m_temp.filePath(QStringLiteral("data")).toLocal8Bit());
         QCOMPARE(FileHelper::getStandardRuntimeLocation(), m_temp.path());
         useEnglishTexts();
         rowSettings().clear();
@@ -331,6 +338,23 @@ private slots:
         QCOMPARE(sent.at(1), QStringLiteral("#SINF#"));
         QCOMPARE(countOf(m_b.emulator.commands(), QStringLiteral("#SINF#")), 0);
         QCOMPARE(m_window->currentRow(), row(m_a));
+
+        // Recorded once, as the window's; the clock every new row sets is not an operation of the user's.
+        ServiceHistory::Filter filter;
+        filter.serial = QStringLiteral("2314A001");
+        const QList<ServiceRecord> entries = ServiceHistory::instance()->entries(filter);
+        QCOMPARE(entries.size(), 1);
+        QCOMPARE(entries.first().operation, ServiceRecord::Identify);
+        QCOMPARE(entries.first().frontEnd, QStringLiteral("dovrel"));
+        QCOMPARE(entries.first().name, QStringLiteral("Tank Room"));
+
+        // The row's "History" shows the window with that device's entries alone.
+        row(m_a)->action(DeviceItemWidget::HistoryAction)->trigger();
+        HistoryWindow* history = m_window->historyWindow();
+        QVERIFY(history && history->isVisible());
+        QCOMPARE(history->model()->rowCount(), 1);
+        QCOMPARE(history->model()->index(0, ServiceHistory::SerialColumn).data().toString(), QStringLiteral("2314A001"));
+        history->close();
     }
 
     void rebootAsksThenDisablesAllActions()
