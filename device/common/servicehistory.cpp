@@ -386,7 +386,6 @@ qint64 ServiceHistory::add(const ServiceRecord& record)
         qWarning().noquote() << "Service history entry not written:" << d->lastError;
         return 0;
     }
-    emit changed();
     return id;
 }
 
@@ -402,7 +401,6 @@ bool ServiceHistory::finish(const ServiceRecord& record)
         qWarning().noquote() << "Service history entry not completed:" << d->lastError;
         return false;
     }
-    emit changed();
     return true;
 }
 
@@ -415,8 +413,6 @@ bool ServiceHistory::recordReturn(const QString& serial, const QString& version,
                                  "AND ended IS NOT NULL AND ended >= ?"),
                   { version, serial, since }, nullptr, &changedRows))
         return false;
-    if (changedRows > 0)
-        emit changed();
     return changedRows > 0;
 }
 

@@ -92,10 +92,6 @@ public:
     // A stored field of select() as the window shows it.
     static QString columnText(int column, const QVariant& stored);
 
-signals:
-    // An entry was written or completed through this object.
-    void changed();
-
 private:
     ServiceHistoryPrivate* d;
     friend class ServiceHistoryPrivate;

@@ -4,14 +4,14 @@
 #include "restartwatcher.h"
 #include "serialportmanager.h"
 #include "servicehistory.h"
+#include "servicehistorywriter.h"
 
-#include <QCryptographicHash>
-#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QPointer>
 
 using Orvane::Tavrix::Common::ServiceHistory;
+using Orvane::Tavrix::Common::ServiceHistoryWriter;
 using Orvane::Tavrix::Common::ServiceRecord;
 
 namespace Orvane {
@@ -32,22 +32,13 @@ QString& processFrontEnd()
     return name;
 }
 
-// The history to write to, or null while it is switched off or cannot be opened.
-ServiceHistory* writableHistory()
+// Where entries go, or null while the history is switched off or its file cannot be used.
+ServiceHistoryWriter* writer()
 {
     if (!ServiceHistory::isEnabled())
         return nullptr;
     ServiceHistory* history = ServiceHistory::instance();
-    return history && history->isOpen() ? history : nullptr;
-}
-
-QString sha256Of(const QString& path)
-{
-    QFile file(path);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
-        return QString();
-    return QString::fromLatin1(hash.result().toHex());
+    return history && history->isOpen() ? ServiceHistoryWriter::instance() : nullptr;
 }
 
 } // namespace
@@ -137,9 +128,9 @@ QMap<QString, QString> Device::information() const
     return d->info;
 }
 
-qint64 Device::runningEntry() const
+bool Device::isRecording() const
 {
-    return d->recording ? d->record.id : 0;
+    return d->recording;
 }
 
 ServiceRecord Device::newRecord(ServiceRecord::Operation operation, const QString& frontEnd) const
@@ -158,16 +149,16 @@ ServiceRecord Device::newRecord(ServiceRecord::Operation operation, const QStrin
 bool Device::run(ServiceRecord::Operation operation, const std::function<bool()>& start, const QString& packagePath,
                  const QString& frontEnd)
 {
-    ServiceHistory* history = operation == ServiceRecord::NoOperation ? nullptr : writableHistory();
+    ServiceHistoryWriter* history = operation == ServiceRecord::NoOperation ? nullptr : writer();
     if (!history)
         return start();
     // An earlier operation whose end never came keeps its entry as unfinished.
     d->record = newRecord(operation, frontEnd);
-    if (!packagePath.isEmpty()) {
+    d->packagePath = packagePath;
+    if (!packagePath.isEmpty())
         d->record.packageName = QFileInfo(packagePath).fileName();
-        d->record.packageSha256 = sha256Of(packagePath);
-    }
     d->expected = kindOf(operation);
+    d->token = 0;
     d->recording = true;
     const bool started = start();
     // Ended already, before start() returned: the whole entry is written.
@@ -177,7 +168,7 @@ bool Device::run(ServiceRecord::Operation operation, const std::function<bool()>
         d->recording = false;
         return false;
     }
-    d->record.id = history->add(d->record);
+    d->token = history->begin(d->record, d->packagePath);
     return true;
 }
 
@@ -190,15 +181,14 @@ bool Device::run(const QString& port, ServiceRecord::Operation operation, const 
 
 void Device::recordSent(ServiceRecord::Operation operation, bool restarts, const QString& frontEnd)
 {
-    ServiceHistory* history = writableHistory();
+    ServiceHistoryWriter* history = writer();
     if (!history)
         return;
     ServiceRecord record = newRecord(operation, frontEnd);
     record.ended = record.started;
     record.outcome = ServiceRecord::Succeeded;
     record.restarts = restarts;
-    if (const qint64 id = history->add(record))
-        emit entryEnded(id);
+    history->begin(record);
 }
 
 void Device::onOperationEnded(const OperationResult& result)
@@ -210,13 +200,15 @@ void Device::onOperationEnded(const OperationResult& result)
     d->record.outcome = outcomeOf(result.outcome);
     d->record.message = result.message;
     d->record.restarts = result.deviceRestarts;
-    ServiceHistory* history = ServiceHistory::instance();
-    if (!history || !history->isOpen())
+    ServiceHistoryWriter* history = ServiceHistoryWriter::instance();
+    if (!history)
         return;
-    // Not written at the start (it failed, or the end came first): the whole entry now.
-    const bool written = d->record.id ? history->finish(d->record) : (d->record.id = history->add(d->record)) != 0;
-    if (written)
-        emit entryEnded(d->record.id);
+    // Ended before its start was given to the writer: the whole entry at once.
+    if (d->token)
+        history->end(d->token, d->record);
+    else
+        history->begin(d->record, d->packagePath);
+    d->token = 0;
 }
 
 void Device::onDeviceIdentified(const QMap<QString, QString>& info)
@@ -227,7 +219,7 @@ void Device::onDeviceIdentified(const QMap<QString, QString>& info)
     if (Device* device = find(serial))
         device->setInformation(info);
     // A restart ends the operation first; the device is back within the watcher's bounds.
-    if (ServiceHistory* history = writableHistory())
+    if (ServiceHistoryWriter* history = writer())
         history->recordReturn(serial, info.value(QStringLiteral("deviceAppVer")), RestartWatcher::SettleMs + RestartWatcher::ReturnMs);
 }
 

@@ -23,6 +23,7 @@ class DevicePrivate;
 // the device link, and completes the entry itself when that device's operation ends
 // (operationEnded for the device's port). When the device comes back after a restart,
 // in this process or in another one, the entry gets the software version it came back with.
+// The entries are written on the history writer's thread: an operation never waits for them.
 //
 //   Device::beginRecording(ServiceRecord::WindowFrontEnd);   // once, at start
 //   Device::at(port)->run(ServiceRecord::Upgrade, [&] { return manager->upgradeDeviceSoftware(content); }, packagePath);
@@ -62,15 +63,11 @@ public:
     // reboot): one finished entry at once.
     void recordSent(Common::ServiceRecord::Operation operation, bool restarts, const QString& frontEnd = QString());
 
-    // The id of the entry of the operation running now; 0 when none is recorded.
-    qint64 runningEntry() const;
+    // An operation of this device is being recorded: started and not ended yet.
+    bool isRecording() const;
     // The operation kind the device link reports for a history operation.
     static OperationResult::Kind kindOf(Common::ServiceRecord::Operation operation);
     static Common::ServiceRecord::Outcome outcomeOf(OperationResult::Outcome outcome);
-
-signals:
-    // The entry of an operation got its end.
-    void entryEnded(qint64 id);
 
 private:
     explicit Device(const QMap<QString, QString>& info, QObject* parent);

@@ -20,10 +20,11 @@ void HistoryModel::setFilter(const ServiceHistory::Filter& filter)
 
 void HistoryModel::refresh()
 {
+    // Rows not fetched yet hold the connection's read of the file as it was: let go of
+    // it first, or the new query would not see what was written since.
+    clear();
     if (m_history && m_history->isOpen())
         setQuery(m_history->select(m_filter));
-    else
-        clear();
 }
 
 int HistoryModel::columnCount(const QModelIndex& parent) const

@@ -4,6 +4,7 @@
 #include "historymodel.h"
 #include "localizationhelper.h"
 #include "messagebox.h"
+#include "servicehistorywriter.h"
 #include "texthelper.h"
 
 #include <QCheckBox>
@@ -22,6 +23,7 @@
 using Orvane::Tavrix::Common::FileHelper;
 using Orvane::Tavrix::Common::guiText;
 using Orvane::Tavrix::Common::ServiceHistory;
+using Orvane::Tavrix::Common::ServiceHistoryWriter;
 using Orvane::Tavrix::Common::ServiceRecord;
 using Orvane::Tavrix::Common::TextHelper;
 
@@ -50,6 +52,9 @@ QDateEdit* makeDateEdit(QWidget* parent)
 class HistoryWindowPrivate
 {
 public:
+    // A connection of the window's own: the rows it has not fetched yet keep a read open,
+    // which must not stand in the way of the program's writes on its connection.
+    ServiceHistory* reader = nullptr;
     HistoryModel* model = nullptr;
     QTableView* table = nullptr;
     QLineEdit* text = nullptr;
@@ -75,7 +80,9 @@ HistoryWindow::HistoryWindow(QWidget* parent)
     resize(1000, 500);
 
     ServiceHistory* history = ServiceHistory::instance();
-    d->model = new HistoryModel(history, this);
+    d->reader = new ServiceHistory(history ? history->path() : ServiceHistory::defaultPath(), this);
+    d->reader->open();
+    d->model = new HistoryModel(d->reader, this);
 
     d->text = new QLineEdit(this);
     d->text->setPlaceholderText(guiText("Serial number or name"));
@@ -149,12 +156,15 @@ HistoryWindow::HistoryWindow(QWidget* parent)
     connect(refresh, &QPushButton::clicked, this, &HistoryWindow::applyFilter);
     connect(exportButton, &QPushButton::clicked, this, &HistoryWindow::onExport);
     connect(close, &QPushButton::clicked, this, &QDialog::close);
-    if (history)
-        connect(history, &ServiceHistory::changed, &d->changes, qOverload<>(&QTimer::start));
+    // The program's own entries come from the writer's thread.
+    if (ServiceHistoryWriter* writer = ServiceHistoryWriter::instance())
+        connect(writer, &ServiceHistoryWriter::written, &d->changes, qOverload<>(&QTimer::start));
 }
 
 HistoryWindow::~HistoryWindow()
 {
+    // The model's query goes before its connection does.
+    d->model->clear();
     delete d;
 }
 
@@ -194,24 +204,23 @@ ServiceHistory::Filter HistoryWindow::filter() const
 void HistoryWindow::applyFilter()
 {
     d->typing.stop();
+    if (!d->reader->isOpen())
+        d->reader->open();
     const ServiceHistory::Filter current = filter();
     d->model->setFilter(current);
     // A short list is fetched whole already; only a long one is counted by the database.
-    ServiceHistory* history = ServiceHistory::instance();
     int entries = d->model->rowCount();
-    if (d->model->canFetchMore() && history && history->isOpen())
-        entries = history->count(current);
+    if (d->model->canFetchMore() && d->reader->isOpen())
+        entries = d->reader->count(current);
     d->count->setText(entries == 1 ? guiText("1 entry") : guiText("%1 entries").arg(entries));
 }
 
 bool HistoryWindow::exportCsv(const QString& filePath)
 {
-    ServiceHistory* history = ServiceHistory::instance();
-    if (history && history->isOpen() && history->exportCsv(filter(), filePath))
+    if (d->reader->isOpen() && d->reader->exportCsv(filter(), filePath))
         return true;
     MessageBox::warning(this, guiText("Export CSV"),
-                        guiText("The history could not be saved as %1.\n%2")
-                            .arg(TextHelper::toSystemPath(filePath), history ? history->lastError() : QString()));
+                        guiText("The history could not be saved as %1.\n%2").arg(TextHelper::toSystemPath(filePath), d->reader->lastError()));
     return false;
 }
 

@@ -14,6 +14,7 @@
 #include "norraapplication.h"
 #include "serialportmanager.h"
 #include "servicehistory.h"
+#include "servicehistorywriter.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -37,6 +38,7 @@ using Orvane::Tavrix::Designer::AboutDialog;
 using Orvane::Tavrix::Designer::DeviceItemWidget;
 using Orvane::Tavrix::Designer::HandOverServer;
 using Orvane::Tavrix::Common::ServiceHistory;
+using Orvane::Tavrix::Common::ServiceHistoryWriter;
 using Orvane::Tavrix::Common::ServiceRecord;
 using Orvane::Tavrix::Designer::HardwareInfoDialog;
 using Orvane::Tavrix::Designer::HistoryWindow;
@@ -342,6 +344,7 @@ private slots:
         // Recorded once, as the window's; the clock every new row sets is not an operation of the user's.
         ServiceHistory::Filter filter;
         filter.serial = QStringLiteral("2314A001");
+        ServiceHistoryWriter::instance()->flush();
         const QList<ServiceRecord> entries = ServiceHistory::instance()->entries(filter);
         QCOMPARE(entries.size(), 1);
         QCOMPARE(entries.first().operation, ServiceRecord::Identify);

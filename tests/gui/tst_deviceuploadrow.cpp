@@ -15,6 +15,7 @@
 #include "messagebox.h"
 #include "serialportmanager.h"
 #include "servicehistory.h"
+#include "servicehistorywriter.h"
 #include "texthelper.h"
 #include "upgradedevicesofwaredialog.h"
 #include "ziphelper.h"
@@ -31,6 +32,7 @@ using Orvane::Tavrix::Common::ConfigurationInfo;
 using Orvane::Tavrix::Common::FileHelper;
 using Orvane::Tavrix::Common::LocalizationHelper;
 using Orvane::Tavrix::Common::ServiceHistory;
+using Orvane::Tavrix::Common::ServiceHistoryWriter;
 using Orvane::Tavrix::Common::ServiceRecord;
 using Orvane::Tavrix::Common::SoftwarePackageChecker;
 using Orvane::Tavrix::Common::TextHelper;
@@ -274,6 +276,7 @@ void TestDeviceUploadRow::droppedProjectIsConfirmedUploadedAndBrightnessFollows(
     QCOMPARE(userSettings().value(QStringLiteral("uploadRuntimeDir")).toString(), TextHelper::toStandardPath(m_dir.path()));
     QVERIFY(row.widget.tempProjectDirectory().isEmpty());
     // The history names the dropped package, not its unpacked copy.
+    ServiceHistoryWriter::instance()->flush();
     const ServiceRecord entry = ServiceHistory::instance()->entries({}, 1).value(0);
     QCOMPARE(entry.operation, ServiceRecord::Upload);
     QCOMPARE(entry.packageName, QStringLiteral("Drop.TXDEVPROJ"));
@@ -411,6 +414,7 @@ void TestDeviceUploadRow::droppedSoftwarePackageUpgradesDevice()
     QCOMPARE(row.device.emulator.readFile(QStringLiteral("tmp/update.tar.gz")), image);
     QVERIFY(row.newCommands().last().startsWith(QStringLiteral("#RTLD<update.tar.gz>[")));
     QCOMPARE(userSettings().value(QStringLiteral("deviceSoftwarePath")).toString(), TextHelper::toStandardPath(package));
+    ServiceHistoryWriter::instance()->flush();
     const ServiceRecord entry = ServiceHistory::instance()->entries({}, 1).value(0);
     QCOMPARE(entry.operation, ServiceRecord::Upgrade);
     QCOMPARE(entry.packageName, QStringLiteral("Update.TXSW"));

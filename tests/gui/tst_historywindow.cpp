@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -71,6 +73,30 @@ private slots:
     void cleanupTestCase()
     {
         delete m_window;
+    }
+
+    // A window showing part of a long list keeps reading; the program still writes its
+    // entries after another process (dovrelctl) wrote one.
+    void writingGoesOnWhileTheWindowReads()
+    {
+        for (int n = 0; n < 300; ++n)
+            add(QStringLiteral("BULK"), QString(), ServiceRecord::Clock, ServiceRecord::Succeeded, 5);
+        m_window->setDeviceFilter(QStringLiteral("BULK"));
+        QVERIFY(m_window->model()->canFetchMore());
+        ServiceHistory other(ServiceHistory::instance()->path());
+        QVERIFY(other.open());
+        ServiceRecord record;
+        record.started = QDateTime::currentDateTime();
+        record.serial = QStringLiteral("OTHER");
+        record.operation = ServiceRecord::Clock;
+        QVERIFY(other.add(record) > 0);
+        record.serial = QStringLiteral("THIS");
+        QVERIFY(ServiceHistory::instance()->add(record) > 0);
+        m_window->setDeviceFilter(QStringLiteral("BULK"));
+        QCOMPARE(m_window->countLabel()->text(), QStringLiteral("300 entries"));
+        QSqlQuery removal(QSqlDatabase::database(other.connectionName()));
+        QVERIFY(removal.exec(QStringLiteral("DELETE FROM entries WHERE serial IN ('BULK', 'OTHER', 'THIS')")));
+        m_window->setDeviceFilter(QString());
     }
 
     void filtersListNewestFirst_data()

@@ -5,6 +5,7 @@
 #include "englishtexts.h"
 #include "operationwaiter.h"
 #include "servicehistory.h"
+#include "servicehistorywriter.h"
 #include "silentstepcases.h"
 #include "testutil.h"
 
@@ -12,6 +13,7 @@
 
 using Orvane::Tavrix::Common::CalibrationInfo;
 using Orvane::Tavrix::Common::ServiceHistory;
+using Orvane::Tavrix::Common::ServiceHistoryWriter;
 using Orvane::Tavrix::Common::ServiceRecord;
 using Orvane::Tavrix::Runtime::Device;
 using Orvane::Tavrix::Runtime::OperationResult;
@@ -26,8 +28,16 @@ ServiceHistory* history()
     return ServiceHistory::instance();
 }
 
+// Entries are written on the writer's thread: what was given so far is in the file.
+int entryCount()
+{
+    ServiceHistoryWriter::instance()->flush();
+    return history()->count({});
+}
+
 ServiceRecord newest(const QString& serial = QStringLiteral("DV1000001"))
 {
+    ServiceHistoryWriter::instance()->flush();
     ServiceHistory::Filter filter;
     filter.serial = serial;
     return history()->entries(filter, 1).value(0);
@@ -117,7 +127,7 @@ private slots:
 
         ConnectedDevice device;
         QVERIFY(startDevice(device, args));
-        const int before = history()->count({});
+        const int before = entryCount();
         OperationWaiter ended;
         CalibrationInfo info;
         const QDateTime start = QDateTime::currentDateTimeUtc().addMSecs(-1);
@@ -126,7 +136,7 @@ private slots:
         QVERIFY(ended.wait());
         QTest::qWait(300);
         QCOMPARE(ended.count(), 1);
-        QCOMPARE(history()->count({}), before + 1);
+        QCOMPARE(entryCount(), before + 1);
 
         const OperationResult result = ended.result();
         const ServiceRecord entry = newest();
@@ -141,8 +151,7 @@ private slots:
         QCOMPARE(entry.packageName, QStringLiteral("package.txdevproj"));
         QCOMPARE(entry.packageSha256, QString::fromLatin1(QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex()));
         QVERIFY(entry.started >= start && entry.ended >= entry.started && entry.ended <= QDateTime::currentDateTimeUtc());
-        QVERIFY(Device::find(entry.serial));
-        QCOMPARE(Device::find(entry.serial)->runningEntry(), qint64(0));
+        QVERIFY(Device::find(entry.serial) && !Device::find(entry.serial)->isRecording());
     }
 
     // A start the link refuses did nothing to the device; nor is anything written while
@@ -151,14 +160,14 @@ private slots:
     {
         ConnectedDevice device;
         QVERIFY(startDevice(device));
-        const int before = history()->count({});
+        const int before = entryCount();
         QVERIFY(!Device::run(device.port(), ServiceRecord::Upload, []() { return false; }));
         ServiceHistory::setEnabled(false);
         OperationWaiter ended;
         QVERIFY(Device::run(device.port(), ServiceRecord::Identify, []() { return SerialPortManager::instance()->identifyDevice(); }));
         ServiceHistory::setEnabled(true);
         QCOMPARE(ended.count(), 1);
-        QCOMPARE(history()->count({}), before);
+        QCOMPARE(entryCount(), before);
     }
 
     // The version after is learned when the device is identified again after its restart:
