@@ -11,8 +11,8 @@
 #include <QJsonArray>
 
 using Orvane::Tavrix::Common::guiText;
-using Orvane::Tavrix::Runtime::DeviceRules;
 using Orvane::Tavrix::Common::ServiceRecord;
+using Orvane::Tavrix::Runtime::DeviceRules;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 ExitCode Dovrelctl::fontsListCommand()

@@ -216,8 +216,8 @@ void Device::onDeviceIdentified(const QMap<QString, QString>& info)
     const QString serial = info.value(QStringLiteral("serial"));
     if (serial.isEmpty())
         return;
-    if (Device* device = find(serial))
-        device->setInformation(info);
+    // Made now, its hook comes before those of the windows that will start its operations.
+    at(info.value(QStringLiteral("port")));
     // A restart ends the operation first; the device is back within the watcher's bounds.
     if (ServiceHistoryWriter* history = writer())
         history->recordReturn(serial, info.value(QStringLiteral("deviceAppVer")), RestartWatcher::SettleMs + RestartWatcher::ReturnMs);

@@ -34,9 +34,9 @@ bool writeEntry(ServiceHistory& history, const QString& serial, int n)
 }
 
 // The child process: "PATH,SERIAL,COUNT" writes COUNT entries of SERIAL.
-int runWriter(const QString& spec)
+int runWriter(const QString& job)
 {
-    const QStringList parts = spec.split(QLatin1Char(','));
+    const QStringList parts = job.split(QLatin1Char(','));
     ServiceHistory history(parts.value(0));
     if (!history.open())
         return 2;
