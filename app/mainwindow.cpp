@@ -1,12 +1,14 @@
 #include "mainwindow.h"
 
 #include "aboutdialog.h"
+#include "device.h"
 #include "deviceinformation.h"
 #include "deviceitemwidget.h"
 #include "devicelistholder.h"
 #include "fontscenter.h"
 #include "fontsdialog.h"
 #include "handoverserver.h"
+#include "historywindow.h"
 #include "instancelock.h"
 #include "localizationhelper.h"
 #include "messagebox.h"
@@ -32,7 +34,9 @@
 using Orvane::Tavrix::Common::guiText;
 
 using Orvane::Tavrix::Common::LocalizationHelper;
+using Orvane::Tavrix::Common::ServiceRecord;
 using Orvane::Tavrix::Common::TextHelper;
+using Orvane::Tavrix::Runtime::Device;
 using Orvane::Tavrix::Runtime::DeviceInformation;
 using Orvane::Tavrix::Runtime::OperationResult;
 using Orvane::Tavrix::Runtime::SerialPortManager;
@@ -105,6 +109,10 @@ void MainWindow::setUpWindow()
     QMenu* settingMenu = menuBar()->addMenu(guiText("&Setting"));
     m_fontAction = settingMenu->addAction(guiText("Font Settings"));
     connect(m_fontAction, &QAction::triggered, this, &MainWindow::onFontAction);
+    QMenu* historyMenu = menuBar()->addMenu(guiText("Histor&y"));
+    QAction* history = historyMenu->addAction(guiText("Show &History"));
+    history->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    connect(history, &QAction::triggered, this, [this]() { showHistory(); });
     // The help menu's title is the same in every language.
     QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
     QAction* about = helpMenu->addAction(guiText("&About"));
@@ -133,6 +141,18 @@ void MainWindow::setUpWindow()
     addAction(m_rowMenuAction);
     connect(m_rowMenuAction, &QAction::triggered, this, &MainWindow::openCurrentRowMenu);
 
+    // Operations from the rows are recorded in the service history; a history file that
+    // could not be used was set aside, which the user hears of once the window is up.
+    const QString setAside = Device::beginRecording(QString::fromLatin1(ServiceRecord::WindowFrontEnd));
+    if (!setAside.isEmpty()) {
+        // Without a loop of its own: the window works on while the box is up.
+        QMetaObject::invokeMethod(this, [this, setAside]() {
+            auto* box = new MessageBox(this, guiText("History"), setAside, MessageBox::Warning);
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->open();
+        }, Qt::QueuedConnection);
+    }
+
     // Devices identified before the window listened still get their rows.
     for (const QString& port : manager->connectedPorts()) {
         const QMap<QString, QString> info = manager->deviceInformation(port);
@@ -150,6 +170,7 @@ void MainWindow::onDeviceConnected(const QMap<QString, QString>& deviceInfo)
     auto* widget = new DeviceItemWidget(m_deviceList);
     connect(widget, &DeviceItemWidget::selected, this, &MainWindow::onWidgetSelected);
     connect(widget, &DeviceItemWidget::logClearingContinues, this, &MainWindow::followLogClearing);
+    connect(widget, &DeviceItemWidget::historyRequested, this, &MainWindow::showHistory);
     item->setSizeHint(widget->sizeHint());
     m_deviceList->setItemWidget(item, widget);
     m_deviceWidgets.insert(serial, widget);
@@ -206,6 +227,16 @@ void MainWindow::openCurrentRowMenu()
         widget = m_deviceWidgets.first();
     if (widget && widget->isVisible() && !widget->isRetired())
         widget->menuButton()->showMenu();
+}
+
+void MainWindow::showHistory(const QString& serial)
+{
+    if (!m_historyWindow)
+        m_historyWindow = new HistoryWindow(this);
+    m_historyWindow->setDeviceFilter(serial);
+    m_historyWindow->show();
+    m_historyWindow->raise();
+    m_historyWindow->activateWindow();
 }
 
 void MainWindow::setCurrentItem(QListWidgetItem* current, QListWidgetItem* previous)

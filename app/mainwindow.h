@@ -2,6 +2,7 @@
 #define MAINWINDOW_H
 
 #include "deviceitemwidget.h"
+#include "historywindow.h"
 
 #include <QMainWindow>
 #include <QMap>
@@ -39,6 +40,7 @@ public:
     quint16 serverPort() const;
     QLabel* heading() const { return m_heading; }
     QAction* rowMenuAction() const { return m_rowMenuAction; }
+    HistoryWindow* historyWindow() const { return m_historyWindow; }
 
 public slots:
     void onDeviceConnected(const QMap<QString, QString>& deviceInfo);
@@ -50,6 +52,8 @@ public slots:
     // Reports the end of a log clearing whose dialog has closed, if it failed.
     void followLogClearing(const QString& deviceText);
     void openCurrentRowMenu();
+    // The service history window, showing one device's entries when a serial number is given.
+    void showHistory(const QString& serial = QString());
 
 private:
     void makeCurrent(DeviceItemWidget* widget);
@@ -64,6 +68,7 @@ private:
     QAction* m_rowMenuAction = nullptr;
     DeviceListHolder* m_deviceList = nullptr;
     QPointer<QDialog> m_fontsDialog;
+    QPointer<HistoryWindow> m_historyWindow;
     QMap<QString, DeviceItemWidget*> m_deviceWidgets;
     QMap<QString, QListWidgetItem*> m_deviceItems;
 };

@@ -14,6 +14,7 @@
 #include <QTimer>
 
 using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Common::ServiceRecord;
 using Orvane::Tavrix::Runtime::DeviceInformation;
 using Orvane::Tavrix::Runtime::DeviceLink;
 using Orvane::Tavrix::Runtime::PortEnumerator;
@@ -368,19 +369,20 @@ QString DeviceSession::notIdentifiedText(const QString& port, bool complete) con
         .arg(port, QString::number(IdentificationTimeoutMs / 1000));
 }
 
-DeviceSession::Outcome DeviceSession::run(const std::function<bool()>& start, ProgressUnit unit)
+DeviceSession::Outcome DeviceSession::run(ServiceRecord::Operation operation, const std::function<bool()>& start, ProgressUnit unit,
+                                          const QString& packagePath)
 {
     DeviceTask task(m_port, m_progress);
     Outcome outcome;
     bool ended = false;
     QEventLoop loop;
-    task.run([&start](DeviceLink*) { return start(); },
+    task.run(operation, [&start](DeviceLink*) { return start(); },
              [&](const Outcome& result) {
                  outcome = result;
                  ended = true;
                  loop.quit();
              },
-             unit);
+             unit, packagePath);
     if (!ended)
         loop.exec();
     return outcome;

@@ -4,6 +4,7 @@
 #include "deviceinformation.h"
 #include "devicetask.h"
 #include "exitcode.h"
+#include "servicerecord.h"
 
 #include <QList>
 #include <QPair>
@@ -58,8 +59,10 @@ public:
     Orvane::Tavrix::Runtime::SerialPortManager* manager() const;
 
     // Runs start(), which starts one manager operation and says whether it did,
-    // and returns once operationEnded has come for it.
-    Outcome run(const std::function<bool()>& start, ProgressUnit unit = AddedBytes);
+    // and returns once operationEnded has come for it. The operation goes into the
+    // service history as the given one (none: not recorded), with the package's name.
+    Outcome run(Orvane::Tavrix::Common::ServiceRecord::Operation operation, const std::function<bool()>& start,
+                ProgressUnit unit = AddedBytes, const QString& packagePath = QString());
 
     static int identificationTimeoutMs();
     static QString permissionText(const QString& port);

@@ -1,5 +1,7 @@
 #include "devicetask.h"
 
+#include "device.h"
+
 #include "devicelink.h"
 #include "localizationhelper.h"
 #include "progressreporter.h"
@@ -13,6 +15,8 @@
 #include <memory>
 
 using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Common::ServiceRecord;
+using Orvane::Tavrix::Runtime::Device;
 using Orvane::Tavrix::Runtime::DeviceInformation;
 using Orvane::Tavrix::Runtime::DeviceLink;
 using Orvane::Tavrix::Runtime::OperationResult;
@@ -45,8 +49,8 @@ DeviceLink* DeviceTask::link() const
     return SerialPortManager::instance()->link(m_port);
 }
 
-void DeviceTask::run(const std::function<bool(DeviceLink*)>& start, const std::function<void(const Outcome&)>& then,
-                     ProgressUnit unit)
+void DeviceTask::run(ServiceRecord::Operation operation, const std::function<bool(DeviceLink*)>& start,
+                     const std::function<void(const Outcome&)>& then, ProgressUnit unit, const QString& packagePath)
 {
     const QPointer<DeviceLink> link = this->link();
     auto outcome = std::make_shared<Outcome>();
@@ -120,7 +124,9 @@ void DeviceTask::run(const std::function<bool(DeviceLink*)>& start, const std::f
         QTimer::singleShot(0, this, [then, outcome]() { then(*outcome); });
     };
     connect(link, &DeviceLink::operationEnded, context, [finish](const OperationResult& result) { finish(&result); });
-    if (!start(link) && !*ended)
+    // The device records the operation in the service history and completes the entry at its end.
+    const bool started = Device::run(m_port, operation, [&start, &link]() { return start(link); }, packagePath);
+    if (!started && !*ended)
         finish(nullptr);
 }
 

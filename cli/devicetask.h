@@ -3,6 +3,7 @@
 
 #include "deviceinformation.h"
 #include "exitcode.h"
+#include "servicerecord.h"
 
 #include <QJsonObject>
 #include <QMap>
@@ -57,9 +58,12 @@ public:
     ProgressReporter* progress() const { return m_progress; }
 
     // Starts one operation on the device's link with start(link); then(outcome) runs
-    // once it has ended (or at once when start refused).
-    void run(const std::function<bool(Orvane::Tavrix::Runtime::DeviceLink*)>& start,
-             const std::function<void(const Outcome&)>& then, ProgressUnit unit = AddedBytes);
+    // once it has ended (or at once when start refused). The operation goes into the
+    // service history as the given one (none: not recorded), with the package's name.
+    void run(Orvane::Tavrix::Common::ServiceRecord::Operation operation,
+             const std::function<bool(Orvane::Tavrix::Runtime::DeviceLink*)>& start,
+             const std::function<void(const Outcome&)>& then, ProgressUnit unit = AddedBytes,
+             const QString& packagePath = QString());
     // After an operation that restarted the device: if it leaves within settleMs, waits up
     // to identifyMs for it to be identified again; then(false) when it did not come back.
     void waitForDeviceBack(int settleMs, int identifyMs, const std::function<void(bool)>& then);

@@ -2,6 +2,7 @@
 
 #include "commandtable.h"
 #include "deviceinformation.h"
+#include "device.h"
 #include "devicerules.h"
 #include "serialportmanager.h"
 #include "devicesession.h"
@@ -20,6 +21,8 @@
 
 using Orvane::Tavrix::Common::guiText;
 using Orvane::Tavrix::Runtime::DeviceInformation;
+using Orvane::Tavrix::Common::ServiceRecord;
+using Orvane::Tavrix::Runtime::Device;
 using Orvane::Tavrix::Runtime::DeviceRules;
 
 namespace {
@@ -91,6 +94,9 @@ ExitCode Dovrelctl::connect()
     const ExitCode code = m_session->connectDevice(m_cl.port(), &error);
     if (code != ExitCode::Success)
         return fail(code, error);
+    const QString setAside = Device::beginRecording(QString::fromLatin1(ServiceRecord::CommandLineFrontEnd));
+    if (!setAside.isEmpty())
+        m_progress->warning(setAside);
     return ExitCode::Success;
 }
 

@@ -105,12 +105,9 @@ ExitCode Dovrelctl::configureCommand()
         if (backup) {
             if (!QDir().mkpath(folder))
                 return task->fail(ExitCode::Failed, guiText("The calibration directory does not exist."));
-            if (QFileInfo::exists(calibrationFile)) {
-                if (!force)
-                    return task->fail(ExitCode::UsageError, guiText("The calibration file of this device already exists; add --force to overwrite it."));
-                if (!QFile::remove(calibrationFile))
-                    return task->fail(ExitCode::Failed, guiText("Failed to remove \"%1\".").arg(TextHelper::toSystemPath(calibrationFile)));
-            }
+            // The old backup is replaced only once the new one has arrived whole.
+            if (QFileInfo::exists(calibrationFile) && !force)
+                return task->fail(ExitCode::UsageError, guiText("The calibration file of this device already exists; add --force to overwrite it."));
         }
         if (restore) {
             if (!QFileInfo(folder).isDir())
@@ -122,7 +119,7 @@ ExitCode Dovrelctl::configureCommand()
             return task->fail(ExitCode::UsageError, guiText("Nothing to configure."));
 
         task->progress()->begin(guiText("Configuring the device"), deviceInfo->taskCount(), ProgressReporter::Steps);
-        task->run([deviceInfo](DeviceLink* link) { return link->configureDevice(deviceInfo.get()); },
+        task->run(ServiceRecord::Configuration, [deviceInfo](DeviceLink* link) { return link->configureDevice(deviceInfo.get()); },
                   [=](const DeviceTask::Outcome& outcome) {
                       if (outcome.exitCode != ExitCode::Success)
                           return task->fail(outcome.exitCode, outcome.error);

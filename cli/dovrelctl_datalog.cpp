@@ -70,7 +70,7 @@ ExitCode Dovrelctl::logsCommand()
             return task->fail(ExitCode::Failed, guiText("The temporary folder could not be created."));
         const QString logFolder = folder->path();
         task->progress()->message(guiText("Retrieving the data log..."));
-        task->run([logFolder](DeviceLink* link) { return link->retrieveDataLogFile(logFolder); },
+        task->run(ServiceRecord::LogFetch, [logFolder](DeviceLink* link) { return link->retrieveDataLogFile(logFolder); },
                   [=](const DeviceTask::Outcome& retrieved) {
             if (retrieved.exitCode != ExitCode::Success)
                 return task->fail(retrieved.exitCode, retrieved.error);
@@ -163,7 +163,7 @@ ExitCode Dovrelctl::logsCommand()
                 if (!back)
                     return task->fail(ExitCode::TimedOut, runtimeText("The connection to the device was lost."));
                 task->progress()->begin(guiText("Updating the data log"), QFileInfo(database).size());
-                task->run([database](DeviceLink* link) { return link->updateLogFile(database); },
+                task->run(ServiceRecord::LogClearing, [database](DeviceLink* link) { return link->updateLogFile(database); },
                           [=](const DeviceTask::Outcome& updated) {
                               Q_UNUSED(folder)
                               if (updated.exitCode != ExitCode::Success)

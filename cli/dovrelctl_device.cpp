@@ -12,6 +12,7 @@
 
 using Orvane::Tavrix::Common::guiText;
 using Orvane::Tavrix::Runtime::DeviceLink;
+using Orvane::Tavrix::Common::ServiceRecord;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace {
@@ -82,11 +83,13 @@ ExitCode Dovrelctl::identifyCommand()
         return code;
     SerialPortManager* manager = m_session->manager();
     const std::optional<int> zone = m_session->device().timeZone();
+    // The clock is part of the identification, as in the program's window.
     if (zone) {
-        if (const ExitCode code = runCommand([manager, zone]() { return manager->syncDeviceClock(*zone); }); code != ExitCode::Success)
+        if (const ExitCode code = runCommand(ServiceRecord::NoOperation, [manager, zone]() { return manager->syncDeviceClock(*zone); });
+            code != ExitCode::Success)
             return code;
     }
-    if (const ExitCode code = runCommand([manager]() { return manager->identifyDevice(); }); code != ExitCode::Success)
+    if (const ExitCode code = runCommand(ServiceRecord::Identify, [manager]() { return manager->identifyDevice(); }); code != ExitCode::Success)
         return code;
     QJsonObject result;
     result.insert(QStringLiteral("port"), m_session->port());
@@ -100,10 +103,11 @@ ExitCode Dovrelctl::rebootCommand()
         return code;
     SerialPortManager* manager = m_session->manager();
     if (const std::optional<int> zone = m_session->device().timeZone()) {
-        if (const ExitCode code = runCommand([manager, zone]() { return manager->syncDeviceClock(*zone); }); code != ExitCode::Success)
+        if (const ExitCode code = runCommand(ServiceRecord::NoOperation, [manager, zone]() { return manager->syncDeviceClock(*zone); });
+            code != ExitCode::Success)
             return code;
     }
-    if (const ExitCode code = runCommand([manager]() { return manager->rebootDevice(); }); code != ExitCode::Success)
+    if (const ExitCode code = runCommand(ServiceRecord::Reboot, [manager]() { return manager->rebootDevice(); }); code != ExitCode::Success)
         return code;
     QJsonObject result;
     result.insert(QStringLiteral("port"), m_session->port());
@@ -112,9 +116,9 @@ ExitCode Dovrelctl::rebootCommand()
 
 // One single command as an operation of its own: the next one goes only after
 // its operationEnded.
-ExitCode Dovrelctl::runCommand(const std::function<bool()>& start)
+ExitCode Dovrelctl::runCommand(ServiceRecord::Operation operation, const std::function<bool()>& start)
 {
-    const DeviceSession::Outcome outcome = m_session->run(start);
+    const DeviceSession::Outcome outcome = m_session->run(operation, start);
     if (outcome.exitCode != ExitCode::Success)
         return fail(outcome.exitCode, outcome.error);
     return ExitCode::Success;
@@ -134,7 +138,7 @@ ExitCode Dovrelctl::syncClockCommand()
         const std::optional<int> zone = offset ? offset : task->device().timeZone();
         if (!zone)
             return task->fail(ExitCode::Failed, guiText("The device has no valid time zone stored; give one with --offset."));
-        task->run([zone](DeviceLink* link) { return link->syncDeviceClock(*zone); },
+        task->run(ServiceRecord::Clock, [zone](DeviceLink* link) { return link->syncDeviceClock(*zone); },
                   [task, zone](const DeviceTask::Outcome& outcome) {
                       if (outcome.exitCode != ExitCode::Success)
                           return task->fail(outcome.exitCode, outcome.error);

@@ -14,6 +14,7 @@
 
 using Orvane::Tavrix::Common::guiText;
 using Orvane::Tavrix::Runtime::DeviceLink;
+using Orvane::Tavrix::Common::ServiceRecord;
 using Orvane::Tavrix::Runtime::DeviceRules;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
@@ -23,7 +24,7 @@ ExitCode Dovrelctl::fontsListCommand()
         const QString refusal = featureRefusal(task, DeviceRules::FontFeature);
         if (!refusal.isEmpty())
             return task->fail(ExitCode::Failed, refusal);
-        task->run([](DeviceLink* link) { return link->getInstalledFonts(); }, [task](const DeviceTask::Outcome& outcome) {
+        task->run(ServiceRecord::FontListing, [](DeviceLink* link) { return link->getInstalledFonts(); }, [task](const DeviceTask::Outcome& outcome) {
             if (outcome.exitCode != ExitCode::Success)
                 return task->fail(outcome.exitCode, outcome.error);
             if (outcome.fonts.isEmpty())
@@ -63,7 +64,7 @@ ExitCode Dovrelctl::fontsManageCommand()
             return task->fail(ExitCode::Failed, refusal);
         if (!fonts.isEmpty())
             task->progress()->begin(guiText("Uploading fonts"), total);
-        task->run([fonts, removals](DeviceLink* link) { return link->manageFonts(fonts, removals); },
+        task->run(ServiceRecord::FontManagement, [fonts, removals](DeviceLink* link) { return link->manageFonts(fonts, removals); },
                   [task, fonts, removals](const DeviceTask::Outcome& outcome) {
                       if (outcome.exitCode != ExitCode::Success)
                           return task->fail(outcome.exitCode, outcome.error);

@@ -64,6 +64,7 @@ ExitCode Dovrelctl::uploadCommand()
         const ConfigurationInfo projectConfiguration = configuration;
         task->progress()->begin(guiText("Uploading project"), total);
         task->run(
+            ServiceRecord::Upload,
             [port, sent, projectConfiguration, bytes](DeviceLink* link) {
                 // The device runs with the project's backlight once its settings are applied.
                 QObject::connect(link, &DeviceLink::projectConfigurationFinished, link, [port, projectConfiguration]() {
@@ -80,7 +81,8 @@ ExitCode Dovrelctl::uploadCommand()
                 result.insert(QStringLiteral("bytes"), bytes);
                 result.insert(QStringLiteral("warnings"), QJsonArray::fromStringList(warnings));
                 task->succeed(result, guiText("Upload finished, the device will reboot."));
-            });
+            },
+            DeviceTask::AddedBytes, m_cl.operands().value(0));
     });
 }
 
@@ -98,7 +100,7 @@ ExitCode Dovrelctl::upgradeCommand()
         const QString version = checker.version();
         const QString releaseDate = checker.releaseDate().date().toString(Qt::ISODate);
         task->progress()->begin(guiText("Upgrading device software"), content.size());
-        task->run([content](DeviceLink* link) { return link->upgradeDeviceSoftware(content); },
+        task->run(ServiceRecord::Upgrade, [content](DeviceLink* link) { return link->upgradeDeviceSoftware(content); },
                   [task, version, releaseDate, size = content.size()](const DeviceTask::Outcome& outcome) {
                       if (outcome.exitCode != ExitCode::Success)
                           return task->fail(outcome.exitCode, outcome.error);
@@ -107,7 +109,8 @@ ExitCode Dovrelctl::upgradeCommand()
                       result.insert(QStringLiteral("releaseDate"), releaseDate);
                       result.insert(QStringLiteral("bytes"), size);
                       task->succeed(result, guiText("Upgrade finished, the device will reboot."));
-                  });
+                  },
+                  DeviceTask::AddedBytes, m_cl.operands().value(0));
     });
 }
 
@@ -121,7 +124,8 @@ ExitCode Dovrelctl::projectFetchCommand()
     if (const ExitCode code = connect(); code != ExitCode::Success)
         return code;
     SerialPortManager* manager = m_session->manager();
-    const DeviceSession::Outcome outcome = m_session->run([manager, outDir]() { return manager->retrieveProjectFiles(outDir); });
+    const DeviceSession::Outcome outcome =
+        m_session->run(ServiceRecord::ProjectFetch, [manager, outDir]() { return manager->retrieveProjectFiles(outDir); });
     if (outcome.exitCode != ExitCode::Success)
         return fail(outcome.exitCode, outcome.error);
     QStringList files;

@@ -1,5 +1,6 @@
 #include "deviceconfigurator.h"
 
+#include "device.h"
 #include "devicerules.h"
 
 #include "combobox.h"
@@ -41,6 +42,8 @@ using Orvane::Tavrix::Common::FileHelper;
 using Orvane::Tavrix::Common::LocalizationHelper;
 using Orvane::Tavrix::Common::SplashImageLoader;
 using Orvane::Tavrix::Common::TextHelper;
+using Orvane::Tavrix::Common::ServiceRecord;
+using Orvane::Tavrix::Runtime::Device;
 using Orvane::Tavrix::Runtime::DeviceRules;
 using Orvane::Tavrix::Runtime::OperationResult;
 using Orvane::Tavrix::Runtime::SerialPortManager;
@@ -551,7 +554,8 @@ void DeviceConfigurator::onConfigure()
         m_connections << connect(manager, &SerialPortManager::timeZoneUpdated, this, &DeviceConfigurator::timeZoneUpdated);
     m_busy = true;
     m_nameChangeRunning = m_info.isDeviceNameChange();
-    if (!manager->configureDevice(&m_info) && m_busy)
+    if (!Device::run(manager->activePort(), ServiceRecord::Configuration, [this, manager]() { return manager->configureDevice(&m_info); })
+        && m_busy)
         onConfigurationError(guiText("The device is busy with another operation. Please try again later."), false);
 }
 

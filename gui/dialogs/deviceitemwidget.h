@@ -33,10 +33,10 @@ class GUI_EXPORT DeviceItemWidget : public QWidget
 {
     Q_OBJECT
 public:
-    // The nine menu actions, in menu order.
+    // The ten menu actions, in menu order.
     enum Action {
         IdentifyAction, HardwareInfoAction, ConfigurationAction, FontsAction, UpgradeAction,
-        RebootAction, RetrieveLogAction, UploadAction, SyncClockAction, ActionCount
+        RebootAction, RetrieveLogAction, UploadAction, SyncClockAction, HistoryAction, ActionCount
     };
 
     explicit DeviceItemWidget(QWidget* parent = nullptr);
@@ -89,6 +89,8 @@ signals:
     void interactionEnded();
     // Clearing logs goes on after the dialog closed; deviceText names the device.
     void logClearingContinues(const QString& deviceText);
+    // The service history of this row's device (its serial number) is asked for.
+    void historyRequested(const QString& serial);
 
 public slots:
     void updateBrightness(int brightness);
@@ -108,6 +110,7 @@ public slots:
     void updateCurrentName(const QString& name);
     void onManageFonts();
     void showHardwareInformation();
+    void onShowHistory();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -147,6 +150,8 @@ private:
     int m_interactions = 0;
     bool m_retired = false;
     bool m_clockSyncPending = false;
+    // The clock set for a newly shown device is no operation of the user's: not recorded.
+    bool m_automaticClock = false;
 };
 
 } // namespace Designer

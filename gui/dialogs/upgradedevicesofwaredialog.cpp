@@ -1,5 +1,6 @@
 #include "upgradedevicesofwaredialog.h"
 
+#include "device.h"
 #include "devicetarget.h"
 #include "localizationhelper.h"
 #include "messagebox.h"
@@ -24,6 +25,8 @@ namespace Designer {
 
 using Common::LocalizationHelper;
 using Common::TextHelper;
+using Common::ServiceRecord;
+using Runtime::Device;
 using Runtime::OperationResult;
 using Runtime::SerialPortManager;
 
@@ -35,6 +38,7 @@ class UpgradeDeviceSofwareDialogPrivate
 {
 public:
     QByteArray packageContent;
+    QString packagePath;
     DeviceTarget device;
     int transferred = 0;
     int countdown = 0;
@@ -159,6 +163,11 @@ void UpgradeDeviceSofwareDialog::setDeviceSerial(const QString& serial)
     d->device = DeviceTarget(serial);
 }
 
+void UpgradeDeviceSofwareDialog::setPackagePath(const QString& path)
+{
+    d->packagePath = path;
+}
+
 void UpgradeDeviceSofwareDialog::connectManager()
 {
     SerialPortManager* manager = SerialPortManager::instance();
@@ -202,7 +211,9 @@ void UpgradeDeviceSofwareDialog::onUpgrade()
     }
     connectManager();
     // Refused when another operation holds the port; the manager then emits nothing.
-    if (!SerialPortManager::instance()->upgradeDeviceSoftware(d->packageContent)) {
+    SerialPortManager* manager = SerialPortManager::instance();
+    if (!Device::run(manager->activePort(), ServiceRecord::Upgrade,
+                     [this, manager]() { return manager->upgradeDeviceSoftware(d->packageContent); }, d->packagePath)) {
         refused.message = guiText("The device is busy with another operation.");
         endWith(refused);
     }

@@ -30,6 +30,8 @@ public:
 
     // The device the package was checked against: the upgrade goes to it or is refused.
     void setDeviceSerial(const QString& serial);
+    // The package file, named in the service history.
+    void setPackagePath(const QString& path);
 
     // The locale's long date format without the weekday.
     static QString releaseDateFormat(const QString& longDateFormat);

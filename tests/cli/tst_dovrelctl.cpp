@@ -6,6 +6,7 @@
 #include "projectpackage.h"
 #include "ziphelper.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -151,6 +152,7 @@ private slots:
         QTest::newRow("nothing for fonts") << QStringList { "--json", "fonts", "manage" };
         QTest::newRow("font not a font") << QStringList { "--json", "fonts", "manage", "--add", "/etc/hostname" };
         QTest::newRow("missing package") << QStringList { "--json", "package", "inspect", "/nonexistent.txsw" };
+        QTest::newRow("history since no date") << QStringList { "--json", "history", "--since", "yesterday" };
     }
 
     void usageErrors()
@@ -487,9 +489,25 @@ private slots:
     {
         DeviceEmulator device;
         QVERIFY(device.start({ "--populate" }));
-        const Run run = dovrelctl(withPort(device, { "upload", projectPackage("QMX 70-A", "1.0.0.0"), "--yes" }));
+        const QString package = projectPackage("QMX 70-A", "1.0.0.0");
+        const Run run = dovrelctl(withPort(device, { "upload", package, "--yes" }));
         QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
         QCOMPARE(run.json.value("files").toInt(), 2);
+        // Recorded: the newest entry of the device, with the package and its digest.
+        const Run history = dovrelctl({ "--json", "history", "--serial", "DV1000001", "--since", QDate::currentDate().toString(Qt::ISODate) });
+        QVERIFY2(history.exitCode == 0, qPrintable(describe(history)));
+        const QJsonObject entry = history.json.value("entries").toArray().first().toObject();
+        QCOMPARE(entry.value("operation").toString(), QStringLiteral("upload"));
+        QCOMPARE(entry.value("result").toString(), QStringLiteral("succeeded"));
+        QCOMPARE(entry.value("frontEnd").toString(), QStringLiteral("dovrelctl"));
+        QCOMPARE(entry.value("package").toString(), QFileInfo(package).fileName());
+        QFile file(package);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(entry.value("sha256").toString(), QString::fromLatin1(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex()));
+        // As text: the window's columns, tab-separated, newest first.
+        const QStringList fields = QString::fromUtf8(dovrelctl({ "history", "--serial", "DV1000001" }).out).section(QLatin1Char('\n'), 0, 0).split(QLatin1Char('\t'));
+        QCOMPARE(fields.size(), 13);
+        QCOMPARE(fields.mid(7, 2), QStringList({ "Project upload", QFileInfo(package).fileName() }));
         QVERIFY(device.readFile("qml/project/main.qml").contains("Dovrel sample"));
         QVERIFY(device.readFile("qml/config.txrc").contains("colorDepth: 16;"));
         QVERIFY(!QFileInfo::exists(device.filePath("qml/dataLogging.txdb")));
@@ -601,6 +619,10 @@ private slots:
         const Run run = dovrelctl(withPort(device, { "logs", "list" }));
         QVERIFY2(isFailure(run, 3), qPrintable(describe(run)));
         QCOMPARE(run.json.value("error").toString(), QStringLiteral("The connection timed out while retrieving data log from the device."));
+        const QJsonObject entry = dovrelctl({ "--json", "history" }).json.value("entries").toArray().first().toObject();
+        QCOMPARE(entry.value("operation").toString(), QStringLiteral("log-fetch"));
+        QCOMPARE(entry.value("result").toString(), QStringLiteral("timed-out"));
+        QCOMPARE(entry.value("message").toString(), run.json.value("error").toString());
     }
 
     void unplugEndsWithExitThree()
