@@ -6,6 +6,7 @@
 #include "devicelistholder.h"
 #include "fontscenter.h"
 #include "fontsdialog.h"
+#include "handoverserver.h"
 #include "instancelock.h"
 #include "localizationhelper.h"
 #include "messagebox.h"
@@ -15,18 +16,15 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFontDatabase>
-#include <QHostAddress>
 #include <QLabel>
 #include <QListWidgetItem>
 #include <QMenuBar>
 #include <QProcess>
-#include <QRandomGenerator>
-#include <QTcpServer>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <cstdlib>
@@ -36,54 +34,51 @@ using Orvane::Tavrix::Common::guiText;
 using Orvane::Tavrix::Common::LocalizationHelper;
 using Orvane::Tavrix::Common::TextHelper;
 using Orvane::Tavrix::Runtime::DeviceInformation;
+using Orvane::Tavrix::Runtime::OperationResult;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace Orvane {
 namespace Tavrix {
 namespace Designer {
 
-namespace {
-
-} // namespace
-
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
 {
     // The application hands over the lock it took at start, still held; a window
     // made without one (as in the tests) takes it itself.
+    InstanceLock* lock = nullptr;
     if (auto* application = qobject_cast<NorraApplication*>(qApp))
-        m_lockFile = application->takeInstanceLock();
-    if (!m_lockFile) {
-        m_lockFile = new InstanceLock(NorraApplication::lockFilePath());
-        if (m_lockFile->tryAcquire() != InstanceLock::Acquired) {
+        lock = application->takeInstanceLock();
+    if (!lock) {
+        lock = new InstanceLock(NorraApplication::lockFilePath());
+        if (lock->tryAcquire() != InstanceLock::Acquired) {
+            delete lock;
             NorraApplication::showStartupError(guiText("Error"), guiText("Failed to acquire file lock."));
             std::exit(-1);
         }
     }
 
-    m_server = new QTcpServer(this);
-    QRandomGenerator random(quint32(QDateTime::currentMSecsSinceEpoch() % 1000));
-    while (!m_server->listen(QHostAddress(QStringLiteral("127.0.0.1")), quint16(10000 + random.bounded(30001)))) {
-    }
-    if (!m_lockFile->write(QByteArray::number(m_server->serverPort()))) {
+    m_handOver = new HandOverServer(this);
+    if (!m_handOver->start(lock)) {
         NorraApplication::showStartupError(guiText("Error"), guiText("Failed to acquire file lock."));
         std::exit(-1);
     }
+    // A second start brings this window to the front.
+    connect(m_handOver, &HandOverServer::newInstanceStarted, this, [this]() {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        show();
+        raise();
+        activateWindow();
+    });
 }
 
 MainWindow::~MainWindow()
 {
     delete m_aboutDialog;
     m_aboutDialog = nullptr;
-    if (m_lockFile) {
-        m_lockFile->release();
-        delete m_lockFile;
-        m_lockFile = nullptr;
-    }
-    if (m_server && m_server->isListening()) {
-        m_server->disconnect();
-        m_server->close();
-    }
+    // Closes the server and deletes the lock file.
+    delete m_handOver;
+    m_handOver = nullptr;
     const QList<DeviceItemWidget*> rows = m_deviceWidgets.values();
     m_deviceWidgets.clear();
     qDeleteAll(rows);
@@ -91,7 +86,7 @@ MainWindow::~MainWindow()
 
 quint16 MainWindow::serverPort() const
 {
-    return m_server ? m_server->serverPort() : 0;
+    return m_handOver ? m_handOver->serverPort() : 0;
 }
 
 void MainWindow::setUpWindow()
@@ -131,6 +126,13 @@ void MainWindow::setUpWindow()
     setCentralWidget(m_centralWidget);
     connect(m_deviceList, &QListWidget::currentItemChanged, this, &MainWindow::setCurrentItem);
 
+    // One F7 for the window: it opens the selected row's menu.
+    m_rowMenuAction = new QAction(this);
+    m_rowMenuAction->setShortcut(QKeySequence(Qt::Key_F7));
+    m_rowMenuAction->setShortcutContext(Qt::WindowShortcut);
+    addAction(m_rowMenuAction);
+    connect(m_rowMenuAction, &QAction::triggered, this, &MainWindow::openCurrentRowMenu);
+
     // Devices identified before the window listened still get their rows.
     for (const QString& port : manager->connectedPorts()) {
         const QMap<QString, QString> info = manager->deviceInformation(port);
@@ -147,6 +149,7 @@ void MainWindow::onDeviceConnected(const QMap<QString, QString>& deviceInfo)
     auto* item = new QListWidgetItem(m_deviceList);
     auto* widget = new DeviceItemWidget(m_deviceList);
     connect(widget, &DeviceItemWidget::selected, this, &MainWindow::onWidgetSelected);
+    connect(widget, &DeviceItemWidget::logClearingContinues, this, &MainWindow::followLogClearing);
     item->setSizeHint(widget->sizeHint());
     m_deviceList->setItemWidget(item, widget);
     m_deviceWidgets.insert(serial, widget);
@@ -159,22 +162,50 @@ void MainWindow::onDeviceDisconnected(const QMap<QString, QString>& deviceInfo)
     const QString serial = DeviceInformation(deviceInfo).serial();
     DeviceItemWidget* widget = m_deviceWidgets.take(serial);
     QListWidgetItem* item = m_deviceItems.take(serial);
-    if (widget && widget->isInteracting()) {
-        // A box of the row is open: the row goes once it is closed, inert until then.
-        widget->disableDeviceManager();
-        if (item)
-            item->setHidden(true);
-        connect(widget, &DeviceItemWidget::interactionEnded, this, [this, widget, item]() {
-            if (m_currentWidget == widget)
-                m_currentWidget = nullptr;
-            delete item;
-            widget->deleteLater();
-        });
+    if (!widget) {
+        delete item;
         return;
     }
-    if (widget)
-        widget->deleteLater();
+    if (m_currentWidget == widget)
+        m_currentWidget = nullptr;
+    widget->retire();
+    if (widget->isInteracting()) {
+        // One of the row's commands runs (a dialog, a box): the row goes once it has
+        // returned, inert and out of sight until then. Deleted later, never inside
+        // the nested event loops of its own dialogs.
+        if (item)
+            item->setHidden(true);
+        connect(widget, &DeviceItemWidget::interactionEnded, this, [widget, item]() {
+            delete item;
+            widget->deleteLater();
+        }, Qt::SingleShotConnection);
+        return;
+    }
     delete item;
+    widget->deleteLater();
+}
+
+void MainWindow::followLogClearing(const QString& deviceText)
+{
+    // The dialog has gone; a failure of the update would otherwise reach nobody.
+    connect(SerialPortManager::instance(), &SerialPortManager::operationEnded, this, [this, deviceText](const OperationResult& result) {
+        if (result.kind != OperationResult::DataLogUpdate || result.succeeded())
+            return;
+        const QString text = guiText("The logs were not cleared from %1; they are still on the device.\n%2")
+                                 .arg(deviceText, result.message.isEmpty() ? guiText("An unknown error occurred.") : result.message);
+        QMetaObject::invokeMethod(this, [this, text]() {
+            MessageBox::warning(this, guiText("Retrieve Device Data Logged"), text);
+        }, Qt::QueuedConnection);
+    }, Qt::SingleShotConnection);
+}
+
+void MainWindow::openCurrentRowMenu()
+{
+    DeviceItemWidget* widget = m_currentWidget;
+    if (!widget && m_deviceWidgets.size() == 1)
+        widget = m_deviceWidgets.first();
+    if (widget && widget->isVisible() && !widget->isRetired())
+        widget->menuButton()->showMenu();
 }
 
 void MainWindow::setCurrentItem(QListWidgetItem* current, QListWidgetItem* previous)

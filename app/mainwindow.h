@@ -11,7 +11,6 @@
 class QAction;
 class QLabel;
 class QListWidgetItem;
-class QTcpServer;
 class QVBoxLayout;
 
 namespace Orvane {
@@ -20,7 +19,7 @@ namespace Designer {
 
 class AboutDialog;
 class DeviceListHolder;
-class InstanceLock;
+class HandOverServer;
 
 // The program's window: one row per identified device, kept in step with the
 // serial port manager. While it exists it holds the single-instance lock with
@@ -39,6 +38,7 @@ public:
     DeviceItemWidget* currentRow() const { return m_currentWidget; }
     quint16 serverPort() const;
     QLabel* heading() const { return m_heading; }
+    QAction* rowMenuAction() const { return m_rowMenuAction; }
 
 public slots:
     void onDeviceConnected(const QMap<QString, QString>& deviceInfo);
@@ -47,6 +47,9 @@ public slots:
     void onWidgetSelected();
     void showAboutDialog();
     void onFontAction();
+    // Reports the end of a log clearing whose dialog has closed, if it failed.
+    void followLogClearing(const QString& deviceText);
+    void openCurrentRowMenu();
 
 private:
     void makeCurrent(DeviceItemWidget* widget);
@@ -54,11 +57,11 @@ private:
     QWidget* m_centralWidget = nullptr;
     QVBoxLayout* m_layout = nullptr;
     QLabel* m_heading = nullptr;
-    InstanceLock* m_lockFile = nullptr;
-    QTcpServer* m_server = nullptr;
+    HandOverServer* m_handOver = nullptr; // holds the single-instance lock
     QDialog* m_aboutDialog = nullptr;
     QPointer<DeviceItemWidget> m_currentWidget;
     QAction* m_fontAction = nullptr;
+    QAction* m_rowMenuAction = nullptr;
     DeviceListHolder* m_deviceList = nullptr;
     QPointer<QDialog> m_fontsDialog;
     QMap<QString, DeviceItemWidget*> m_deviceWidgets;

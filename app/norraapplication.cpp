@@ -73,7 +73,7 @@ NorraApplication::~NorraApplication()
 
 QString NorraApplication::lockFilePath()
 {
-    return QStringLiteral("%1/Kavendi-lockfile").arg(FileHelper::getStandardTemporatyLocation());
+    return QStringLiteral("%1/Kavendi-lockfile").arg(FileHelper::getStandardRuntimeLocation());
 }
 
 void NorraApplication::showStartupError(const QString& title, const QString& text)
@@ -86,19 +86,30 @@ void NorraApplication::showStartupError(const QString& title, const QString& tex
     MessageBox::critical(nullptr, title, text);
 }
 
+void NorraApplication::lockFailure(int result)
+{
+    m_lockFailed = true;
+    QString text = localizableText("Failed to acquire file lock.");
+    if (result == InstanceLock::Foreign) {
+        text += QLatin1Char('\n')
+            + localizableText("\"%1\" or its folder is a link, not a plain file, or belongs to another user; it was left as it is.")
+                  .arg(QDir::toNativeSeparators(m_lockFile->path()));
+    }
+    showStartupError(localizableText("Error"), text);
+}
+
 void NorraApplication::guardSingleInstance()
 {
     m_lockFile = new InstanceLock(lockFilePath());
-    switch (m_lockFile->tryAcquire()) {
+    const InstanceLock::Result result = m_lockFile->tryAcquire();
+    switch (result) {
     case InstanceLock::Acquired:
-        if (!m_lockFile->write(QByteArrayLiteral("loading"))) {
-            m_lockFailed = true;
-            showStartupError(localizableText("Error"), localizableText("Failed to acquire file lock."));
-        }
+        if (!m_lockFile->write(QByteArrayLiteral("loading")))
+            lockFailure(InstanceLock::Failed);
         return;
     case InstanceLock::Failed:
-        m_lockFailed = true;
-        showStartupError(localizableText("Error"), localizableText("Failed to acquire file lock."));
+    case InstanceLock::Foreign:
+        lockFailure(result);
         return;
     case InstanceLock::HeldElsewhere:
         m_alreadyRunning = true;
@@ -123,12 +134,16 @@ void NorraApplication::handOverToRunningInstance()
         }
         ThreadHelper::msleep(500);
         // The other instance may have ended meanwhile; then this one is the first.
-        if (m_lockFile->tryAcquire() == InstanceLock::Acquired) {
+        const InstanceLock::Result result = m_lockFile->tryAcquire();
+        if (result == InstanceLock::Acquired) {
             m_alreadyRunning = false;
-            if (!m_lockFile->write(QByteArrayLiteral("loading"))) {
-                m_lockFailed = true;
-                showStartupError(localizableText("Error"), localizableText("Failed to acquire file lock."));
-            }
+            if (!m_lockFile->write(QByteArrayLiteral("loading")))
+                lockFailure(InstanceLock::Failed);
+            return;
+        }
+        if (result != InstanceLock::HeldElsewhere) {
+            m_alreadyRunning = false;
+            lockFailure(result);
             return;
         }
         content = InstanceLock::readContent(m_lockFile->path());
@@ -167,13 +182,14 @@ void NorraApplication::initialize()
     if (!QDir(QCoreApplication::applicationDirPath()).exists())
         error = localizableText("The application path does not exist.");
 
-    // The working folders of the last run go; the device rows work below a fresh one.
-    const QString temp = FileHelper::getStandardTemporatyLocation();
-    const QString work = QStringLiteral("%1/%2").arg(temp, QStringLiteral("Kavendi"));
+    // The working folders of the last run go; the device rows work below a fresh one,
+    // in the user's own folder where no other user can put or read anything.
+    const QString own = FileHelper::getStandardRuntimeLocation();
+    const QString work = QStringLiteral("%1/%2").arg(own, QStringLiteral("Kavendi"));
     if (QFileInfo::exists(work))
         FileHelper::removeDirectoryAndContent(work);
-    FileHelper::createDirectory(
-        QDir(temp).absoluteFilePath(QStringLiteral("%1/Kavendi/DeviceProject").arg(QStringLiteral("Kavendi"))));
+    FileHelper::createPrivateDirectory(
+        QDir(own).absoluteFilePath(QStringLiteral("%1/Kavendi/DeviceProject").arg(QStringLiteral("Kavendi"))));
 
     QDir user(FileHelper::getStandardDocumentLocation());
     if (error.isEmpty()) {

@@ -52,6 +52,8 @@ public:
 
 private:
     void guardSingleInstance();
+    // Shows why the lock cannot be had (an InstanceLock::Result) and fails start-up.
+    void lockFailure(int result);
     void handOverToRunningInstance();
 
     InstanceLock* m_lockFile = nullptr;

@@ -6,6 +6,7 @@
 #include "serialportmanager.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QSerialPortInfo>
@@ -98,6 +99,7 @@ QSerialPort::SerialPortError DeviceSession::probe(const QString& port, QString* 
 ExitCode DeviceSession::prepare(const QString& portOption, QString* error)
 {
     m_requestedPort.clear();
+    m_requestedPortSeen = false;
     m_probeFailures.clear();
     if (!portOption.isEmpty()) {
         // The port is named as discovery names it, whatever form the option had.
@@ -109,9 +111,14 @@ ExitCode DeviceSession::prepare(const QString& portOption, QString* error)
         if (resolved.isEmpty()) {
             const QString path = PortEnumerator::canonicalPortName(portOption);
 #ifndef Q_OS_WIN
+            // A device leaves the bus while it restarts: a command right after one that
+            // restarted it waits for the port to come back.
             if (!QFileInfo::exists(path)) {
-                *error = guiText("The port %1 does not exist.").arg(portOption);
-                return ExitCode::NoDevice;
+                m_progress->message(guiText("Waiting for the port %1 to appear...").arg(portOption));
+                if (!waitForPath(path, IdentificationTimeoutMs)) {
+                    *error = guiText("The port %1 does not exist.").arg(portOption);
+                    return ExitCode::NoDevice;
+                }
             }
 #endif
             // Discovery treats a listed path as a device port even without USB ids.
@@ -124,6 +131,8 @@ ExitCode DeviceSession::prepare(const QString& portOption, QString* error)
             return ExitCode::NoDevice;
         }
         m_requestedPort = resolved;
+        // It existed a moment ago: if it goes now, the device is restarting and comes back.
+        m_requestedPortSeen = true;
         // This process serves that device only: other devices' ports stay closed for
         // whoever serves them.
         SerialPortManager::restrictDiscovery({ resolved });
@@ -218,12 +227,30 @@ bool DeviceSession::waitForDiscovery(const std::function<bool()>& condition, int
     return condition();
 }
 
+bool DeviceSession::waitForPath(const QString& path, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!QFileInfo::exists(path)) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QEventLoop loop;
+        QTimer::singleShot(100, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
 bool DeviceSession::identificationSettled() const
 {
     SerialPortManager* m = manager();
-    if (!m_requestedPort.isEmpty())
-        return !m->deviceInformation(m_requestedPort).isEmpty() || !m->connectedPorts().contains(m_requestedPort)
+    if (!m_requestedPort.isEmpty()) {
+        const bool listed = m->connectedPorts().contains(m_requestedPort);
+        // A port that went away after it was listed is a device restarting: it comes back.
+        m_requestedPortSeen = m_requestedPortSeen || listed;
+        return !m->deviceInformation(m_requestedPort).isEmpty() || (!listed && !m_requestedPortSeen)
             || !m_refusal.isEmpty();
+    }
     for (const QString& port : m->connectedPorts()) {
         if (m->deviceInformation(port).isEmpty() && !m_probeFailures.contains(port))
             return false;

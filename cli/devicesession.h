@@ -77,11 +77,14 @@ private:
     // discovery reports something; false when timeoutMs passed first.
     bool waitForDiscovery(const std::function<bool()>& condition, int timeoutMs);
     bool identificationSettled() const;
+    // Waits for a port's path to exist, at most timeoutMs.
+    static bool waitForPath(const QString& path, int timeoutMs);
     QSerialPort::SerialPortError probe(const QString& port, QString* errorText) const;
 
     ProgressReporter* m_progress = nullptr;
     QString m_port;
     QString m_requestedPort;
+    mutable bool m_requestedPortSeen = false;
     QMap<QString, QString> m_probeFailures; // port -> why it cannot be opened
     QString m_refusal;                       // why discovery refused a device
 

@@ -49,7 +49,7 @@ ExitCode Dovrelctl::logsCommand()
     if (const ExitCode code = requireFeature(DeviceRules::DataLogFeature); code != ExitCode::Success)
         return code;
 
-    QTemporaryDir folder(QDir(FileHelper::getStandardTemporatyLocation()).filePath(QStringLiteral("dovrelctl-datalog-XXXXXX")));
+    QTemporaryDir folder(QDir(FileHelper::getStandardRuntimeLocation()).filePath(QStringLiteral("dovrelctl-datalog-XXXXXX")));
     if (!folder.isValid())
         return fail(ExitCode::Failed, guiText("The temporary folder could not be created."));
     SerialPortManager* manager = m_session->manager();

@@ -39,7 +39,7 @@ ExitCode Dovrelctl::uploadCommand()
         m_progress->warning(checker.warningText());
     }
 
-    QTemporaryDir folder(QDir(FileHelper::getStandardTemporatyLocation()).filePath(QStringLiteral("dovrelctl-project-XXXXXX")));
+    QTemporaryDir folder(QDir(FileHelper::getStandardRuntimeLocation()).filePath(QStringLiteral("dovrelctl-project-XXXXXX")));
     if (!folder.isValid() || !checker.extractTo(folder.path()))
         return fail(ExitCode::UsageError,
                     guiText("\"%1\" could not be unpacked.").arg(TextHelper::toSystemPath(checker.packagePath())));

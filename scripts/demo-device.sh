@@ -8,16 +8,20 @@ start_demo_device() {
     mkdir -p "$work/device/fonts"
 
     # A data log as the device keeps it: one SQLite table per log, "_log" is internal.
+    # A day of readings every five minutes; one reading of the tank failed.
     python3 - "$work/dataLogging.txdb" <<'PY'
-import sqlite3, sys
+import datetime, math, sqlite3, sys
 db = sqlite3.connect(sys.argv[1])
 db.execute('CREATE TABLE "Tank Level" (time TEXT, level REAL)')
 db.execute('CREATE TABLE "Température" (time TEXT, celsius REAL)')
 db.execute('CREATE TABLE _log (entry TEXT)')
-for minute in range(10):
-    stamp = "2026-01-01 08:%02d" % minute
-    db.execute('INSERT INTO "Tank Level" VALUES (?, ?)', (stamp, 40 + minute * 1.5))
-    db.execute('INSERT INTO "Température" VALUES (?, ?)', (stamp, 19.5 + minute / 4))
+start = datetime.datetime(2026, 1, 1, 0, 0)
+for i in range(288):
+    stamp = (start + datetime.timedelta(minutes=5 * i)).strftime("%Y-%m-%d %H:%M")
+    hours = i / 12
+    level = "sensor fault" if i == 200 else round(55 - 0.9 * hours + (12 if hours >= 14 else 0) + 1.5 * math.sin(i / 3), 2)
+    db.execute('INSERT INTO "Tank Level" VALUES (?, ?)', (stamp, level))
+    db.execute('INSERT INTO "Température" VALUES (?, ?)', (stamp, round(19.5 + 3 * math.sin((hours - 9) / 24 * 2 * math.pi), 2)))
 db.commit()
 PY
 

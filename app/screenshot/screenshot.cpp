@@ -1,12 +1,19 @@
 // Draws the main window with the first device row's menu open and saves the
 // screen as a PNG, for the README. Run by scripts/screenshot under Xvfb with an
-// emulated device listed in DOVREL_VIRTUAL_PORTS.
+// emulated device listed in DOVREL_VIRTUAL_PORTS. With --log-chart it retrieves the
+// row's data log instead and draws the log selection window with every log chosen.
+#include "datalogchartwidget.h"
 #include "deviceitemwidget.h"
 #include "devicelistholder.h"
 #include "hardwareinfodialog.h"
+#include "logselectiondialog.h"
 #include "mainwindow.h"
 
 #include <QApplication>
+#include <QChart>
+#include <QChartView>
+#include <QLineSeries>
+#include <QToolTip>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMenu>
@@ -18,7 +25,9 @@
 
 #include <cstdio>
 
+using Orvane::Tavrix::Designer::DataLogChartWidget;
 using Orvane::Tavrix::Designer::DeviceItemWidget;
+using Orvane::Tavrix::Designer::LogSelectionDialog;
 using Orvane::Tavrix::Designer::MainWindow;
 
 namespace {
@@ -31,14 +40,60 @@ void waitFor(int ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 }
 
+bool saveScreen(const QRect& area, const char* path)
+{
+    const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+    if (shot.save(QString::fromLocal8Bit(path), "PNG"))
+        return true;
+    std::fprintf(stderr, "cannot write %s\n", path);
+    return false;
+}
+
+// Retrieves the row's data log as the user does, chooses every log and saves the window
+// once the chart is drawn, with the tooltip of a point shown.
+int shootLogChart(DeviceItemWidget* row, const char* path)
+{
+    int status = 1;
+    QTimer poll;
+    poll.setInterval(100);
+    QObject::connect(&poll, &QTimer::timeout, [&]() {
+        auto* dialog = qobject_cast<LogSelectionDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        poll.stop();
+        dialog->move(20, 20);
+        dialog->resize(980, 600);
+        DataLogChartWidget* chart = dialog->chartWidget();
+        QObject::connect(chart, &DataLogChartWidget::loaded, dialog, [&status, dialog, chart, path]() {
+            waitFor(800);
+            if (QLineSeries* line = chart->lineSeries(0); line && line->count() > 0) {
+                const QPointF point = line->at(line->count() * 2 / 3);
+                QChartView* view = chart->chartView();
+                const QPoint at = view->mapFromScene(chart->chart()->mapToScene(chart->chart()->mapToPosition(point, line)));
+                QToolTip::showText(view->viewport()->mapToGlobal(at), chart->toolTipAt(at), view->viewport());
+                waitFor(800);
+            }
+            status = saveScreen(dialog->frameGeometry().adjusted(-10, -10, 10, 10), path) ? 0 : 1;
+            QToolTip::hideText();
+            dialog->reject();
+        });
+        dialog->onSelectAll();
+    });
+    poll.start();
+    row->onRetrieveDeviceLog();
+    return status;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Veltane"));
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: dovrel-screenshot OUTPUT.png [HARDWARE-INFO.png]\n");
+    const bool logChart = argc > 1 && qstrcmp(argv[1], "--log-chart") == 0;
+    if (argc < (logChart ? 3 : 2)) {
+        std::fprintf(stderr, "usage: dovrel-screenshot OUTPUT.png [HARDWARE-INFO.png]\n"
+                             "       dovrel-screenshot --log-chart OUTPUT.png\n");
         return 2;
     }
     QFile sheet(QStringLiteral(":/stylesheets/stylesheet"));
@@ -62,6 +117,8 @@ int main(int argc, char** argv)
     auto* row = qobject_cast<DeviceItemWidget*>(window.deviceList()->itemWidget(window.deviceList()->item(0)));
     window.deviceList()->setCurrentRow(0);
     waitFor(500);
+    if (logChart)
+        return shootLogChart(row, argv[2]);
 
     QToolButton* button = row->menuButton();
     QMenu* menu = row->functionMenu();

@@ -1,5 +1,6 @@
 #include "datalogexporter.h"
 
+#include "filehelper.h"
 #include "localizationhelper.h"
 #include "texthelper.h"
 #include "ziphelper.h"
@@ -13,6 +14,10 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QUuid>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace Orvane {
 namespace Tavrix {
@@ -100,47 +105,94 @@ QString DataLogExporter::quotedIdentifier(const QString& name)
 
 QString DataLogExporter::fileNameForLog(const QString& name)
 {
+    // "%" is always escaped, so every "%XX" comes from an escape: the mapping is one to one.
     static const QString unsafe = QStringLiteral("%/\\:*?\"<>|");
+    const auto escaped = [](QChar c) { return QStringLiteral("%%1").arg(c.unicode(), 2, 16, QLatin1Char('0')).toUpper(); };
     QString result;
     for (const QChar c : name) {
-        if (unsafe.contains(c) || c.unicode() < 0x20 || c.unicode() == 0x7f) {
-            result += QStringLiteral("%%1").arg(c.unicode(), 2, 16, QLatin1Char('0')).toUpper();
-        } else {
+        if (unsafe.contains(c) || c.unicode() < 0x20 || c.unicode() == 0x7f)
+            result += escaped(c);
+        else
             result += c;
-        }
     }
-    // "." and ".." alone are folder names; a name ending in "." or blank is not kept by every file system.
-    if (result.isEmpty() || result == QLatin1String(".") || result == QLatin1String("..") || result.endsWith(QLatin1Char(' ')))
-        result.prepend(QLatin1Char('_'));
+    // "CON.txt" and "con.1.txt" name a device on Windows, wherever the file is copied later.
+    const QString stem = result.section(QLatin1Char('.'), 0, 0).trimmed();
+    if (FileHelper::windowsReservedNames().contains(stem.toUpper()))
+        result.replace(0, 1, escaped(result.at(0)));
+    // A lone "%" never comes from an escape; an empty name is no log anyway.
+    if (result.isEmpty())
+        result = QStringLiteral("%");
     return result + QStringLiteral(".txt");
 }
 
-DataLogExporter::ExportResult DataLogExporter::exportLog(const QString& name, const QString& folder, bool overwrite, QString* filePath)
+namespace {
+
+// Whether two paths name one file (a link, or a folder that folds letter cases).
+bool isSameFile(const QString& a, const QString& b)
+{
+#ifdef Q_OS_UNIX
+    struct stat first;
+    struct stat second;
+    return ::stat(QFile::encodeName(a).constData(), &first) == 0 && ::stat(QFile::encodeName(b).constData(), &second) == 0
+        && first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+#else
+    const QString first = QFileInfo(a).canonicalFilePath();
+    return !first.isEmpty() && first.compare(QFileInfo(b).canonicalFilePath(), Qt::CaseInsensitive) == 0;
+#endif
+}
+
+} // namespace
+
+DataLogExporter::ExportResult DataLogExporter::checkTarget(const QString& name, const QString& folder, bool overwrite, QString* filePath)
 {
     const QString target = QDir(folder).absoluteFilePath(fileNameForLog(name));
     if (filePath)
         *filePath = target;
     // The name is made safe above; this guards the rule itself.
     if (QDir::cleanPath(QFileInfo(target).absolutePath()) != QDir::cleanPath(QDir(folder).absolutePath())) {
-        m_lastError = QStringLiteral("Unsafe log name %1").arg(name);
+        m_lastError = deviceText("The log name \"%1\" cannot be a file name.").arg(name);
         return Failed;
     }
-    if (QFileInfo::exists(target) && !overwrite)
-        return AlreadyExists;
-    if (!open())
+    if (QFileInfo::exists(target)) {
+        for (const auto& [written, log] : std::as_const(m_written)) {
+            if (log != name && isSameFile(written, target)) {
+                m_lastError = deviceText("\"%1\" is the file just written for the log \"%2\"; the folder does not tell the two names apart.")
+                                  .arg(TextHelper::toSystemPath(target), log);
+                return Failed;
+            }
+        }
+        if (!overwrite)
+            return AlreadyExists;
+    }
+    return Exported;
+}
+
+DataLogExporter::ExportResult DataLogExporter::exportLog(const QString& name, const QString& folder, bool overwrite, QString* filePath)
+{
+    QString target;
+    const ExportResult checked = checkTarget(name, folder, overwrite, &target);
+    if (filePath)
+        *filePath = target;
+    if (checked != Exported)
+        return checked;
+    if (!open()) {
+        m_lastError = deviceText("The data log database cannot be read: %1").arg(m_lastError);
         return Failed;
+    }
 
     QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
     query.setForwardOnly(true);
     if (!query.exec(QStringLiteral("SELECT * FROM %1").arg(quotedIdentifier(name)))) {
-        m_lastError = query.lastError().text();
+        m_lastError = deviceText("The log cannot be read: %1").arg(query.lastError().text());
         return Failed;
     }
     QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        m_lastError = file.errorString();
+    const auto writeFailed = [&]() {
+        m_lastError = deviceText("\"%1\" could not be written: %2").arg(TextHelper::toSystemPath(target), file.errorString());
         return Failed;
-    }
+    };
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+        return writeFailed();
     qint64 row = 0;
     const int columns = query.record().count();
     while (query.next()) {
@@ -150,14 +202,14 @@ DataLogExporter::ExportResult DataLogExporter::exportLog(const QString& name, co
         file.write(QStringLiteral("%1,%2,%3\n").arg(row).arg(first, second).toUtf8());
     }
     if (query.lastError().isValid()) {
-        m_lastError = query.lastError().text();
+        m_lastError = deviceText("The log cannot be read: %1").arg(query.lastError().text());
         file.cancelWriting();
         return Failed;
     }
-    if (!file.commit()) {
-        m_lastError = file.errorString();
-        return Failed;
-    }
+    // A full disk shows here at the latest; the file is then left as it was.
+    if (!file.commit())
+        return writeFailed();
+    m_written.append(qMakePair(target, name));
     return Exported;
 }
 

@@ -3,6 +3,8 @@
 
 #include "device_global.h"
 
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -39,13 +41,19 @@ public:
     QStringList logNames();
 
     // Writes one log into the folder as fileNameForLog(name); the path written (or
-    // that would have been written) goes to *filePath.
+    // that would have been written) goes to *filePath. A file this exporter wrote
+    // for another log is never replaced (a folder that does not tell letter cases
+    // apart can give two names one file). On failure lastError() says why, for the user.
     ExportResult exportLog(const QString& name, const QString& folder, bool overwrite, QString* filePath = nullptr);
+    // What exportLog would answer before it reads or writes anything: Failed for a
+    // file written for another log, AlreadyExists, or Exported when it may go ahead.
+    ExportResult checkTarget(const QString& name, const QString& folder, bool overwrite, QString* filePath = nullptr);
     bool dropLog(const QString& name);
 
     // "NAME.txt" with every character that could leave the folder or is not
-    // allowed in a file name replaced by "%XX" ("%" itself included), so that
-    // distinct logs never share a file.
+    // allowed in a file name replaced by "%XX" ("%" itself included), and the first
+    // character of a Windows device name ("CON", "LPT1", ...) too, so that distinct
+    // logs never share a file name.
     static QString fileNameForLog(const QString& name);
     static QString quotedIdentifier(const QString& name);
 
@@ -63,6 +71,7 @@ private:
     QString m_databasePath;
     QString m_connectionName;
     QString m_lastError;
+    QList<QPair<QString, QString>> m_written; // files written, with their log
 };
 
 } // namespace Common

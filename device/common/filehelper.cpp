@@ -19,6 +19,12 @@
 #include <QStandardPaths>
 #include <QSvgRenderer>
 
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace Orvane {
 namespace Tavrix {
 namespace Common {
@@ -138,6 +144,23 @@ QString standardLocation(QStandardPaths::StandardLocation location)
 {
     return TextHelper::toStandardPath(QStandardPaths::writableLocation(location));
 }
+
+#ifdef Q_OS_UNIX
+// A real folder (not a link) of this user that nobody else may enter; one that is
+// ours but open to others is closed.
+bool makeFolderPrivate(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info;
+    if (::lstat(native.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid()) {
+        qWarning().noquote() << QStringLiteral("Refusing %1: not a folder of this user").arg(path);
+        return false;
+    }
+    if ((info.st_mode & 0077) != 0 && ::chmod(native.constData(), 0700) != 0)
+        return false;
+    return true;
+}
+#endif
 
 // True when child is the folder itself or lies inside it.
 bool isSameOrInside(const QString& folder, const QString& child)
@@ -482,6 +505,50 @@ QString FileHelper::getStandardDownloadLocation()
 #endif
     }();
     return location;
+}
+
+QString FileHelper::getStandardRuntimeLocation()
+{
+    static const QString location = [] {
+#ifdef Q_OS_WIN
+        return standardLocation(QStandardPaths::TempLocation);
+#else
+        // Qt gives the runtime folder only when it is this user's and closed to others.
+        const QString runtime = standardLocation(QStandardPaths::RuntimeLocation);
+        if (!runtime.isEmpty())
+            return runtime;
+        const QString cache = standardLocation(QStandardPaths::GenericCacheLocation);
+        QDir().mkpath(cache);
+        const QString own = cache + QStringLiteral("/Lumatra");
+        ::mkdir(QFile::encodeName(own).constData(), 0700);
+        return own;
+#endif
+    }();
+    return location;
+}
+
+bool FileHelper::createPrivateDirectory(const QString& path)
+{
+#ifdef Q_OS_UNIX
+    const QString base = QDir::cleanPath(getStandardRuntimeLocation());
+    const QString target = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    if (base.isEmpty() || (target != base && !target.startsWith(base + QLatin1Char('/'))))
+        return false;
+    if (!makeFolderPrivate(base))
+        return false;
+    QString folder = base;
+    const QStringList parts = target.mid(base.size()).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    for (const QString& part : parts) {
+        folder += QLatin1Char('/') + part;
+        if (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0 && errno != EEXIST)
+            return false;
+        if (!makeFolderPrivate(folder))
+            return false;
+    }
+    return true;
+#else
+    return QDir().mkpath(path);
+#endif
 }
 
 QByteArray FileHelper::getFileRawData(const QString& path)

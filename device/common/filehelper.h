@@ -72,6 +72,14 @@ public:
     static QString getStandardTemporatyLocation();
     static QString getStandardHomeLocation();
     static QString getStandardDownloadLocation();
+    // The user's own folder for the program's lock and working files: on Linux the
+    // runtime folder (XDG_RUNTIME_DIR), or "Lumatra" in the cache folder when there
+    // is none of the user's own; on Windows the temporary folder.
+    static QString getStandardRuntimeLocation();
+    // Creates a folder inside getStandardRuntimeLocation() with its missing parents.
+    // On Linux each one is made 0700 and must be a real folder of this user (a link
+    // or another user's folder is refused, and left as it is).
+    static bool createPrivateDirectory(const QString& path);
 
     // File content
     static QByteArray getFileRawData(const QString& path);

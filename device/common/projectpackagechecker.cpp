@@ -19,7 +19,43 @@ namespace {
 const QString ConfigEntry = QStringLiteral("config.txrc");
 const QString VersionEntry = QStringLiteral("versionInfo.txverinf");
 const QString CanConfigEntry = QStringLiteral("canConfig.txrc");
+const QString ProjectFolder = QStringLiteral("project/");
 
+// The extensions of the project files that are sent, with the dot, lower case.
+QStringList sentExtensions()
+{
+    QStringList extensions = FileHelper::validImageFileExtensions(true);
+    extensions << QStringLiteral(".qml") << QStringLiteral(".zip");
+    return extensions;
+}
+
+bool hasSentExtension(const QString& fileName)
+{
+    const QString lower = fileName.toLower();
+    for (const QString& extension : sentExtensions()) {
+        if (lower.endsWith(extension))
+            return true;
+    }
+    return false;
+}
+
+bool isControlCharacter(char16_t c)
+{
+    return c < 0x20 || (c >= 0x7f && c <= 0x9f);
+}
+
+// A name as a message can show it: control characters as "\xNN".
+QString shownName(const QString& name)
+{
+    QString shown;
+    for (const QChar c : name) {
+        if (isControlCharacter(c.unicode()))
+            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown;
+}
 
 } // namespace
 
@@ -42,6 +78,34 @@ bool ProjectPackageChecker::isSafeEntryName(const QString& name)
         return false;
     const QStringList parts = path.split(QLatin1Char('/'));
     return !parts.contains(QStringLiteral(".."));
+}
+
+QString ProjectPackageChecker::deviceFileName(const QString& entry)
+{
+    if (entry.endsWith(QLatin1Char('/')) || entry.endsWith(QLatin1Char('\\')))
+        return QString();
+    // Where the entry lands when unpacked; the upload sends top-level files only.
+    const QString path = QDir::cleanPath(TextHelper::toStandardPath(entry));
+    if (path == ConfigEntry || path == CanConfigEntry)
+        return path;
+    if (!path.startsWith(ProjectFolder))
+        return QString();
+    const QString name = path.mid(ProjectFolder.size());
+    if (name.isEmpty() || name.contains(QLatin1Char('/')) || !hasSentExtension(name))
+        return QString();
+    return ProjectFolder + name;
+}
+
+bool ProjectPackageChecker::isProtocolSafeName(const QString& name)
+{
+    if (name.isEmpty())
+        return false;
+    for (const QChar c : name) {
+        const char16_t u = c.unicode();
+        if (u > 0xff || isControlCharacter(u) || u == u'#' || u == u'<' || u == u'>')
+            return false;
+    }
+    return true;
 }
 
 ProjectPackageChecker::Result ProjectPackageChecker::read()
@@ -76,6 +140,36 @@ ProjectPackageChecker::Result ProjectPackageChecker::read()
                  guiText("The runtime project file contains the unsafe entry \"%1\".").arg(entry));
             return m_result;
         }
+    }
+    // A name the command cannot carry would arrive changed ("?" for letters outside
+    // Latin-1) or break the command's framing; two names that arrive as one would
+    // leave one file in place of two.
+    QMap<QString, QString> sent;
+    for (const QString& entry : std::as_const(m_entries)) {
+        const QString name = deviceFileName(entry);
+        if (name.isEmpty())
+            continue;
+        if (!isProtocolSafeName(name)) {
+            fail(UnsupportedFileName, deviceText("Upload Runtime Project"),
+                 deviceText("The project file \"%1\" cannot be sent to the device: a file name may only hold Latin-1 "
+                            "characters, without \"#\", \"<\", \">\" or control characters. Rename the file in the project.")
+                     .arg(shownName(entry)));
+            return m_result;
+        }
+#ifdef Q_OS_WIN
+        // The unpacked copy lies in a folder that does not tell letter cases apart.
+        const QString key = name.toLower();
+#else
+        const QString key = name;
+#endif
+        if (sent.contains(key)) {
+            fail(DuplicateFileName, deviceText("Upload Runtime Project"),
+                 deviceText("The project files \"%1\" and \"%2\" would both reach the device as \"%3\". "
+                            "Rename one of them in the project.")
+                     .arg(shownName(sent.value(key)), shownName(entry), shownName(name)));
+            return m_result;
+        }
+        sent.insert(key, entry);
     }
 
     const QVariant info = FileHelper::variantFromBinary(ZipHelper::extractFileContent(m_packagePath, VersionEntry));
@@ -167,21 +261,12 @@ QStringList ProjectPackageChecker::uploadFileList(const QString& projectFolder, 
     if (!folder.exists() || !QFileInfo(folder.filePath(ConfigEntry)).isFile() || !QFileInfo(folder.filePath(QStringLiteral("project"))).isDir())
         return QStringList();
 
-    QStringList extensions;
-    for (const QString& extension : FileHelper::validImageFileExtensions(true))
-        extensions << extension;
-    extensions << QStringLiteral(".qml") << QStringLiteral(".zip");
-
     QStringList files;
     qint64 total = 0;
     const QDir project(folder.filePath(QStringLiteral("project")));
     const QFileInfoList infos = project.entryInfoList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
     for (const QFileInfo& info : infos) {
-        const QString lower = info.fileName().toLower();
-        bool accepted = false;
-        for (const QString& extension : std::as_const(extensions))
-            accepted = accepted || lower.endsWith(extension);
-        if (!accepted)
+        if (!hasSentExtension(info.fileName()))
             continue;
         if (info.size() <= 0) {
             qDebug().noquote() << QStringLiteral("Skipping empty project file %1").arg(info.fileName());

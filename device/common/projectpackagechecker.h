@@ -27,7 +27,9 @@ public:
         InvalidConfiguration,  // its "configInfo" (the device settings) does not parse
         UnsafeEntries,         // entry names that would unpack outside the target folder
         IncompatibleModel,
-        DeviceSoftwareTooOld
+        DeviceSoftwareTooOld,
+        UnsupportedFileName, // a sent file's name cannot travel in the command protocol
+        DuplicateFileName    // two files would reach the device under one name
     };
 
     explicit ProjectPackageChecker(const QString& packagePath = QString());
@@ -70,6 +72,12 @@ public:
     static QStringList uploadFileList(const QString& projectFolder, qint64* totalSize = nullptr);
 
     static bool isSafeEntryName(const QString& name);
+    // The name under which a package entry reaches the device (the %1 of
+    // "#LOAD<%1>%2#"), or empty when the entry is not sent.
+    static QString deviceFileName(const QString& entry);
+    // Whether the command protocol carries the name as it is: Latin-1, without
+    // "#", "<", ">" and control characters.
+    static bool isProtocolSafeName(const QString& name);
 
 private:
     void fail(Result result, const QString& title, const QString& text);

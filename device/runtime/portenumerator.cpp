@@ -1,10 +1,21 @@
 #include "portenumerator.h"
+#include "portenumerator_p.h"
 
+#include "virtualportwatcher.h"
+#ifdef DOVREL_HAVE_UDEV
+#include "udevportmonitor.h"
+#endif
+
+#include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QSerialPortInfo>
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
 
 namespace Orvane {
 namespace Tavrix {
@@ -21,6 +32,25 @@ QStringList& restriction()
 QMutex g_listerMutex;
 std::function<PortEnumerator::PortList()> g_lister;
 
+// The live enumerators, for reloadVirtualPorts().
+QMutex g_enumeratorsMutex;
+QList<PortEnumerator*> g_enumerators;
+
+bool listerReplaced()
+{
+    QMutexLocker lock(&g_listerMutex);
+    return bool(g_lister);
+}
+
+void sayPollingOnce(const QString& why)
+{
+    static std::atomic_bool said { false };
+    if (!said.exchange(true))
+        qDebug().noquote() << QStringLiteral("No port notifications (%1): the port list is read every %2 ms")
+                                  .arg(why)
+                                  .arg(PortEnumerator::PollInterval);
+}
+
 // The device file a name finally reaches; empty when it does not exist.
 QString targetOf(const QString& canonicalName)
 {
@@ -35,25 +65,36 @@ QString targetOf(const QString& canonicalName)
 
 PortEnumerator::PortEnumerator(QObject* parent)
     : QObject(parent)
-    , m_worker(new QObject)
+    , d(new PortEnumeratorPrivate)
 {
     qRegisterMetaType<PortList>("PortList");
-    m_thread.setObjectName(QStringLiteral("Port list"));
-    m_worker->moveToThread(&m_thread);
-    m_timer.setInterval(PollInterval);
-    connect(&m_timer, &QTimer::timeout, this, &PortEnumerator::startListing);
+    d->m_worker = new QObject;
+    d->m_thread.setObjectName(QStringLiteral("Port list"));
+    d->m_worker->moveToThread(&d->m_thread);
+    d->m_timer.setInterval(PollInterval);
+    connect(&d->m_timer, &QTimer::timeout, this, &PortEnumerator::startListing);
     // Emitted in the listing thread, so queued to this object's thread.
     connect(this, &PortEnumerator::systemPortsListed, this, &PortEnumerator::onSystemPortsListed,
             Qt::QueuedConnection);
+    QMutexLocker lock(&g_enumeratorsMutex);
+    g_enumerators << this;
 }
 
 PortEnumerator::~PortEnumerator()
 {
-    m_timer.stop();
-    m_thread.quit();
-    m_thread.wait();
+    {
+        QMutexLocker lock(&g_enumeratorsMutex);
+        g_enumerators.removeAll(this);
+    }
+    d->m_timer.stop();
+    d->m_thread.quit();
+    d->m_thread.wait();
     // A list emitted just before the thread ended is still queued; it goes with this object.
-    delete m_worker;
+    delete d->m_worker;
+    delete d->m_watcher;
+#ifdef DOVREL_HAVE_UDEV
+    delete d->m_monitor;
+#endif
 }
 
 void PortEnumerator::setSystemPortLister(std::function<PortList()> lister)
@@ -227,46 +268,148 @@ bool PortEnumerator::isDevicePort(const QMap<QString, QVariant>& info)
         && info.value(QStringLiteral("productID")).toInt() == DeviceProductId;
 }
 
+void PortEnumerator::reloadVirtualPorts()
+{
+    QMutexLocker lock(&g_enumeratorsMutex);
+    for (PortEnumerator* enumerator : std::as_const(g_enumerators)) {
+        QMetaObject::invokeMethod(
+            enumerator,
+            [enumerator]() {
+                if (!enumerator->d->m_polling)
+                    enumerator->watchVirtualPorts();
+                enumerator->update(enumerator->d->m_system);
+            },
+            Qt::QueuedConnection);
+    }
+}
+
 bool PortEnumerator::setUpNotifications()
 {
-    // The first list is read here, in the caller's thread, so that start-up sees every port.
-    m_system = systemPorts();
-    m_known.clear();
-    for (const auto& info : restricted(withVirtualPorts(m_system)))
-        m_known.insert(info.value(QStringLiteral("portName")).toString(), info);
-    m_timer.start();
+    QString why;
+    // A replaced list (tests) has no notifications: it is polled, without a word.
+    const bool replaced = listerReplaced();
+    d->m_polling = replaced || !followSystemPorts(&why);
+    if (d->m_polling) {
+        if (!replaced)
+            sayPollingOnce(why);
+        // The first list is read here, in the caller's thread, so that start-up sees every port.
+        d->m_system = systemPorts();
+    } else {
+        // Watched before they are looked at: a link made in between is not missed.
+        watchVirtualPorts();
+    }
+    d->m_known.clear();
+    for (const auto& info : restricted(withVirtualPorts(d->m_system)))
+        d->m_known.insert(info.value(QStringLiteral("portName")).toString(), info);
+    if (d->m_polling)
+        d->m_timer.start();
     return true;
+}
+
+bool PortEnumerator::followSystemPorts(QString* why)
+{
+    if (qEnvironmentVariable("DOVREL_PORT_DISCOVERY").compare(QLatin1String("poll"), Qt::CaseInsensitive) == 0) {
+        *why = QStringLiteral("DOVREL_PORT_DISCOVERY is poll");
+        return false;
+    }
+#ifdef DOVREL_HAVE_UDEV
+    if (!d->m_monitor) {
+        auto monitor = std::make_unique<UdevPortMonitor>();
+        if (!monitor->open(why))
+            return false;
+        d->m_monitor = monitor.release();
+        connect(d->m_monitor, &UdevPortMonitor::portAdded, this, [this](const QMap<QString, QVariant>& info) {
+            const QString name = info.value(QStringLiteral("portName")).toString();
+            auto known = std::find_if(d->m_system.begin(), d->m_system.end(), [&name](const QMap<QString, QVariant>& port) {
+                return port.value(QStringLiteral("portName")).toString() == name;
+            });
+            if (known != d->m_system.end())
+                *known = info;
+            else
+                d->m_system << info;
+            update(d->m_system);
+        });
+        connect(d->m_monitor, &UdevPortMonitor::portRemoved, this, [this](const QString& name) {
+            d->m_system.removeIf([&name](const QMap<QString, QVariant>& port) {
+                return port.value(QStringLiteral("portName")).toString() == name;
+            });
+            update(d->m_system);
+        });
+        connect(d->m_monitor, &UdevPortMonitor::eventsLost, this, [this]() {
+            d->m_system = d->m_monitor->ports();
+            update(d->m_system);
+        });
+    }
+    // The monitor is open before the list is read: a port plugged in meanwhile is in the
+    // list or comes as an event (or both, which changes nothing).
+    d->m_system = d->m_monitor->ports();
+    return true;
+#else
+    *why = QStringLiteral("not followed on this system");
+    return false;
+#endif
+}
+
+PortEnumerator::PortList PortEnumerator::ports() const
+{
+    return d->m_known.values();
+}
+
+bool PortEnumerator::isPolling() const
+{
+    return d->m_polling;
 }
 
 void PortEnumerator::pollNow()
 {
+#ifdef DOVREL_HAVE_UDEV
+    if (d->m_monitor)
+        d->m_monitor->readPending();
+#endif
+    if (!d->m_polling)
+        watchVirtualPorts();
     // Virtual ports and the restriction are cheap to check and callers expect them applied on return.
-    update(m_system);
-    startListing();
+    update(d->m_system);
+    if (d->m_polling)
+        startListing();
 }
 
 bool PortEnumerator::isListing() const
 {
-    return m_listing;
+    return d->m_listing;
 }
 
 void PortEnumerator::startListing()
 {
     // One reading at a time: a tick that finds one running is skipped.
-    if (m_listing)
+    if (d->m_listing)
         return;
-    m_listing = true;
-    if (!m_thread.isRunning())
-        m_thread.start();
+    d->m_listing = true;
+    if (!d->m_thread.isRunning())
+        d->m_thread.start();
     QMetaObject::invokeMethod(
-        m_worker, [this]() { emit systemPortsListed(systemPorts(), QPrivateSignal()); }, Qt::QueuedConnection);
+        d->m_worker, [this]() { emit systemPortsListed(systemPorts(), QPrivateSignal()); }, Qt::QueuedConnection);
 }
 
 void PortEnumerator::onSystemPortsListed(const PortList& ports)
 {
-    m_listing = false;
-    m_system = ports;
-    update(m_system);
+    d->m_listing = false;
+    d->m_system = ports;
+    update(d->m_system);
+}
+
+void PortEnumerator::watchVirtualPorts()
+{
+    if (!d->m_watcher) {
+        d->m_watcher = new VirtualPortWatcher;
+        // One of their names came or went: the virtual ports are checked again, the
+        // system's list is left alone.
+        connect(d->m_watcher, &VirtualPortWatcher::changed, this, [this]() {
+            watchVirtualPorts();
+            update(d->m_system);
+        });
+    }
+    d->m_watcher->watch(virtualPorts());
 }
 
 void PortEnumerator::update(const PortList& ports)
@@ -275,8 +418,8 @@ void PortEnumerator::update(const PortList& ports)
     for (const auto& info : restricted(withVirtualPorts(ports)))
         present.insert(info.value(QStringLiteral("portName")).toString(), info);
 
-    const QMap<QString, QMap<QString, QVariant>> before = m_known;
-    m_known = present;
+    const QMap<QString, QMap<QString, QVariant>> before = d->m_known;
+    d->m_known = present;
     for (auto it = before.constBegin(); it != before.constEnd(); ++it) {
         if (!present.contains(it.key()))
             emit deviceRemoved(it.value());

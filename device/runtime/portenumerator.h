@@ -8,23 +8,27 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <QThread>
-#include <QTimer>
 #include <QVariant>
 
 #include <functional>
+#include <memory>
 
 namespace Orvane {
 namespace Tavrix {
 namespace Runtime {
 
-// Lists the serial ports and reports them coming and going. Qt has no plug
-// notifications, so the list is polled; ports named in DOVREL_VIRTUAL_PORTS
-// count as device ports while their path exists.
+class PortEnumeratorPrivate;
+
+// Lists the serial ports and reports them coming and going; ports named in
+// DOVREL_VIRTUAL_PORTS count as device ports while their path exists.
 //
-// Asking the system for its ports takes tens of milliseconds, so the list is
-// read in a thread of its own and handed back here; records, signals, virtual
-// ports and the restriction stay in this object's thread.
+// On Linux the ports come from udev: listed once, then followed through udev's events.
+// Virtual ports are followed through their folders. Nothing is polled, so an idle
+// program wakes only when a port comes or goes. Where udev delivers no events (a
+// container or chroot without the udev daemon), on other systems, and while tests
+// replace the system's list, the list is polled instead: read in a thread of its own
+// (it takes tens of milliseconds) and handed back here. Records, signals, virtual ports
+// and the restriction stay in this object's thread.
 //
 // Every port name leaving this class has one form, the one that records,
 // signals and the device information map use: the path of the port's device
@@ -69,9 +73,21 @@ public:
     // called from any thread. An empty function restores the system's list.
     static void setSystemPortLister(std::function<PortList()> lister);
 
+    // Every enumerator reads DOVREL_VIRTUAL_PORTS again soon (for a list changed while
+    // running; the folders of the ports named before are watched already).
+    static void reloadVirtualPorts();
+
+    // Lists the present ports and starts following them: through udev, or by polling
+    // (said once in the debug output) where udev delivers no events or
+    // DOVREL_PORT_DISCOVERY is "poll".
     bool setUpNotifications();
-    // Applies virtual ports and the restriction at once against the last system list,
-    // and reads the system list anew in the background (unless a reading is running).
+    // The ports present, as last reported (restricted, virtual ports included).
+    QList<QMap<QString, QVariant>> ports() const;
+    // Whether the port list is polled rather than followed through notifications.
+    bool isPolling() const;
+    // Applies virtual ports and the restriction at once against the last system list.
+    // Polled: also reads the system list anew in the background (unless a reading is
+    // running). Followed: takes in the events that are waiting.
     void pollNow();
     // Whether a reading of the system list is running.
     bool isListing() const;
@@ -82,6 +98,7 @@ signals:
     void systemPortsListed(const PortList& ports, QPrivateSignal);
 
 private:
+    friend class PortEnumeratorPrivate;
     static PortList systemPorts();
     static PortList withVirtualPorts(const PortList& system);
     static PortList restricted(const PortList& all);
@@ -90,13 +107,10 @@ private:
     void startListing();
     void onSystemPortsListed(const PortList& ports);
     void update(const PortList& ports);
+    bool followSystemPorts(QString* why);
+    void watchVirtualPorts();
 
-    QTimer m_timer;
-    QThread m_thread;
-    QObject* m_worker = nullptr; // lives in m_thread
-    bool m_listing = false;
-    PortList m_system;
-    QMap<QString, QMap<QString, QVariant>> m_known;
+    std::unique_ptr<PortEnumeratorPrivate> d;
 };
 
 } // namespace Runtime

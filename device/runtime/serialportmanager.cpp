@@ -231,12 +231,29 @@ bool SerialPortManager::setActivePort(const QString& name)
     const QString portName = PortEnumerator::canonicalPortName(name);
     if (!d->m_devicePorts.contains(portName) || !d->m_devices.contains(portName))
         return false;
+    if (portName == d->m_activePort)
+        return true;
+    // A running operation keeps its port to its end: a new device, a selection or a
+    // clock sync elsewhere waits for it instead of closing it.
+    if (d->m_kind != OperationResult::NoKind || d->m_busy || isSerialPortOpen())
+        return false;
     closeSerialPort();
     if (portName != d->m_activePort) {
         d->m_activePort = portName;
         d->m_port->setPortName(portName);
     }
     return true;
+}
+
+QString SerialPortManager::portOfDevice(const QString& serial) const
+{
+    if (serial.isEmpty())
+        return QString();
+    for (auto it = d->m_devices.constBegin(); it != d->m_devices.constEnd(); ++it) {
+        if (d->m_devicePorts.contains(it.key()) && it.value().value(QStringLiteral("serial")) == serial)
+            return it.key();
+    }
+    return QString();
 }
 
 QStringList SerialPortManager::connectedPorts() const

@@ -147,7 +147,10 @@ public:
     bool isBusy() const;
     int currentOperation() const;
     void resetAllStatus();
+    // False while an operation runs on the active port: it keeps that port to its end.
     bool setActivePort(const QString& portName);
+    // The port of the identified device with this serial number, or empty.
+    QString portOfDevice(const QString& serial) const;
     QStringList connectedPorts() const;
     QMap<QString, QString> deviceInformation(const QString& portName) const;
     QMap<QString, QVariant> serialDeviceInformation(const QString& portName) const;

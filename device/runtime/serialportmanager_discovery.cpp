@@ -55,7 +55,8 @@ bool SerialPortManager::initialize()
 
     d->m_designerVersions.insert(QStringLiteral("2.0.0.2552"), QStringLiteral("1.0.0.0"));
 
-    for (const auto& info : PortEnumerator::getPorts()) {
+    // The enumerator's own list: its later events are differences from exactly this one.
+    for (const auto& info : d->m_enumerator->ports()) {
         if (!PortEnumerator::isDevicePort(info))
             continue;
         const QString portName = info.value(QStringLiteral("portName")).toString();

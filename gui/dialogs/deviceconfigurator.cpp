@@ -251,14 +251,26 @@ void DeviceConfigurator::setActivePort(const QString& portName)
     m_softwareEdit->setText(info.value(QStringLiteral("deviceAppVer")));
 }
 
+void DeviceConfigurator::setDeviceSerial(const QString& serial)
+{
+    m_device = DeviceTarget(serial);
+}
+
+DeviceTarget DeviceConfigurator::device() const
+{
+    if (!m_device.isEmpty())
+        return m_device;
+    return DeviceTarget(SerialPortManager::instance()->deviceInformation(m_portName).value(QStringLiteral("serial")));
+}
+
 QString DeviceConfigurator::serial() const
 {
-    return SerialPortManager::instance()->deviceInformation(m_portName).value(QStringLiteral("serial"));
+    return device().serial();
 }
 
 QString DeviceConfigurator::currentDeviceName() const
 {
-    return SerialPortManager::instance()->deviceInformation(m_portName).value(QStringLiteral("deviceName"));
+    return SerialPortManager::instance()->deviceInformation(device().port()).value(QStringLiteral("deviceName"));
 }
 
 void DeviceConfigurator::updateConfigureButton()
@@ -373,7 +385,7 @@ void DeviceConfigurator::onBrowseImage()
 bool DeviceConfigurator::loadImage(const QString& path)
 {
     SplashImageLoader loader;
-    const QSize screen = SplashImageLoader::screenSize(SerialPortManager::instance()->deviceInformation(m_portName));
+    const QSize screen = SplashImageLoader::screenSize(SerialPortManager::instance()->deviceInformation(device().port()));
     if (!loader.load(path, screen)) {
         MessageBox::warning(this, loader.errorTitle(), loader.errorText());
         return false;
@@ -495,13 +507,7 @@ void DeviceConfigurator::onConfigure()
                 if (nothingLeft())
                     return;
                 MessageBox::information(this, guiText("Backup Calibration"), guiText("Backup calibration will be skipped."));
-            } else if (answer == 0) {
-                if (!QFile::remove(file)) {
-                    MessageBox::warning(this, guiText("Backup Calibration"),
-                                        guiText("Failed to remove \"%1\".").arg(TextHelper::toSystemPath(file)));
-                    return;
-                }
-            } else {
+            } else if (answer != 0) {
                 return;
             }
         }
@@ -521,9 +527,11 @@ void DeviceConfigurator::onConfigure()
         }
     }
 
+    // The backup replaces the old file only once the new one has arrived whole.
     SerialPortManager* manager = SerialPortManager::instance();
-    if (manager->activePort() != m_portName && !manager->setActivePort(m_portName)) {
-        MessageBox::warning(this, guiText("Configure Device"), guiText("Failed to connect to device."));
+    QString why;
+    if (!device().activate(&why)) {
+        MessageBox::warning(this, guiText("Configure Device"), why);
         return;
     }
 

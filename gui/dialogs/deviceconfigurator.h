@@ -2,6 +2,7 @@
 #define DEVICECONFIGURATOR_H
 
 #include "calibrationinfo.h"
+#include "devicetarget.h"
 #include "gui_global.h"
 #include "operationresult.h"
 
@@ -34,6 +35,8 @@ public:
     ~DeviceConfigurator() override;
 
     QString activePort() const { return m_portName; }
+    // The device this configurator is for, known by its serial number through restarts.
+    void setDeviceSerial(const QString& serial);
     const Common::CalibrationInfo& calibrationInfo() const { return m_info; }
     bool isBusy() const { return m_busy; }
     // "%1/Lumatra/Calibrations" in the documents folder.
@@ -88,11 +91,13 @@ private:
     void finishReject();
     // Nothing left to do after a choice was dropped: "Configure" goes off and the run stops.
     bool nothingLeft();
+    DeviceTarget device() const;
     QString serial() const;
     QString currentDeviceName() const;
     static QString droppedImage(const QMimeData* mime);
 
     QString m_portName;
+    DeviceTarget m_device;
     QString m_lastImagePath;
     Common::CalibrationInfo m_info;
     bool m_busy = false;

@@ -142,6 +142,19 @@ void DeviceFontsDialog::setActivePort(const QString& portName)
     m_portName = portName;
 }
 
+void DeviceFontsDialog::setDeviceSerial(const QString& serial)
+{
+    m_device = DeviceTarget(serial);
+}
+
+bool DeviceFontsDialog::activateDevice() const
+{
+    if (!m_device.isEmpty())
+        return m_device.activate();
+    SerialPortManager* manager = SerialPortManager::instance();
+    return manager->activePort() == m_portName || manager->setActivePort(m_portName);
+}
+
 bool DeviceFontsDialog::isBusy() const
 {
     return !m_closeButton->isEnabled();
@@ -167,7 +180,10 @@ void DeviceFontsDialog::showStatus(const QString& text, bool error, int clearAft
 void DeviceFontsDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    // Asked at every show: after a run the device has other fonts than the last list said.
+    // A window restored from minimised, or shown again while it works, keeps its state.
+    if (event->spontaneous() || isBusy() || m_listPending)
+        return;
+    // Asked at every opening: after a run the device has other fonts than the last list said.
     m_shownOnce = true;
     m_closeButton->setText(guiText("Cancel"));
     m_closeButton->setEnabled(true);
@@ -191,8 +207,7 @@ void DeviceFontsDialog::requestInstalledFonts()
     m_listPending = true;
     m_listConnections << connect(manager, &SerialPortManager::notifyInstalledFonts, this,
                                  &DeviceFontsDialog::onReceivedInstalledFonts);
-    const bool started = (manager->activePort() == m_portName || manager->setActivePort(m_portName))
-                         && manager->getInstalledFonts();
+    const bool started = activateDevice() && manager->getInstalledFonts();
     if (!started && m_listPending)
         onReceivedInstalledFonts(QStringList(), true);
 }
@@ -326,8 +341,7 @@ void DeviceFontsDialog::onStart()
     // Every way the run ends (finished, refused, timed out, device gone) arrives here once.
     m_runConnections << connect(manager, &SerialPortManager::operationEnded, this, &DeviceFontsDialog::onOperationEnded,
                                 Qt::QueuedConnection);
-    const bool started = (manager->activePort() == m_portName || manager->setActivePort(m_portName))
-                         && manager->manageFonts(sizes, marked);
+    const bool started = activateDevice() && manager->manageFonts(sizes, marked);
     if (!started && !m_runConnections.isEmpty())
         onReceivedError(guiText("The device is busy with another operation. Please try again later."), false);
 }
@@ -409,7 +423,9 @@ void DeviceFontsDialog::stopTimers()
 
 void DeviceFontsDialog::onDeviceDisconnected(const QMap<QString, QString>& info)
 {
-    if (isVisible() && info.value(QStringLiteral("port")) == m_portName && m_closeButton->isEnabled())
+    const bool mine = m_device.isEmpty() ? info.value(QStringLiteral("port")) == m_portName
+                                         : info.value(QStringLiteral("serial")) == m_device.serial();
+    if (isVisible() && mine && m_closeButton->isEnabled())
         close();
 }
 

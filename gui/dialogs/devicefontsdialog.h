@@ -1,6 +1,7 @@
 #ifndef DEVICEFONTSDIALOG_H
 #define DEVICEFONTSDIALOG_H
 
+#include "devicetarget.h"
 #include "gui_global.h"
 #include "operationresult.h"
 
@@ -35,6 +36,8 @@ public:
 
     void setActivePort(const QString& portName);
     QString activePort() const { return m_portName; }
+    // The device this dialog is for, known by its serial number through restarts.
+    void setDeviceSerial(const QString& serial);
 
     AppUserFontsListWidget* userFontsList() const { return m_userFonts; }
     DeviceFontsListWidget* deviceFontsList() const { return m_deviceFonts; }
@@ -81,7 +84,10 @@ private:
     // Whether a device font (a file name) is the family or one of its files.
     bool sameFont(const QString& deviceFont, const QString& family) const;
 
+    bool activateDevice() const;
+
     QString m_portName;
+    DeviceTarget m_device;
     AppUserFontsListWidget* m_userFonts = nullptr;
     DeviceFontsListWidget* m_deviceFonts = nullptr;
     DeviceNewFontsListWidget* m_newFonts = nullptr;

@@ -4,6 +4,7 @@
 #include "devicefontsdialog.h"
 #include "deviceinformation.h"
 #include "devicelogretrievedialog.h"
+#include "devicetarget.h"
 #include "deviceuploaddialog.h"
 #include "filehelper.h"
 #include "hardwareinfodialog.h"
@@ -11,6 +12,7 @@
 #include "logselectiondialog.h"
 #include "messagebox.h"
 #include "projectpackagechecker.h"
+#include "restartwatcher.h"
 #include "serialportmanager.h"
 #include "softwarepackagechecker.h"
 #include "texthelper.h"
@@ -46,6 +48,8 @@ using Orvane::Tavrix::Common::ProjectPackageChecker;
 using Orvane::Tavrix::Common::SoftwarePackageChecker;
 using Orvane::Tavrix::Common::TextHelper;
 using Orvane::Tavrix::Runtime::DeviceInformation;
+using Orvane::Tavrix::Runtime::OperationResult;
+using Orvane::Tavrix::Runtime::RestartWatcher;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace Orvane {
@@ -67,11 +71,14 @@ QSettings userSettings()
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kavendi"), QStringLiteral("Lumatra"));
 }
 
+// Centred once the dialog has its size: before that its corner would land at the centre.
 void centreOnScreen(QWidget* dialog)
 {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen)
         return;
+    if (!dialog->isVisible())
+        dialog->adjustSize();
     QRect frame = dialog->frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());
     dialog->move(frame.topLeft());
@@ -129,14 +136,11 @@ void DeviceItemWidget::setupWidgets()
     refreshInformation();
 
     m_hardwareInfoDialog = new HardwareInfoDialog(this);
-    centreOnScreen(m_hardwareInfoDialog);
     // One configurator and one fonts dialog per row, kept with their choices between uses.
     m_configurator = new DeviceConfigurator(this);
-    centreOnScreen(m_configurator);
     connect(m_configurator, &DeviceConfigurator::timeZoneUpdated, m_hardwareInfoDialog, &HardwareInfoDialog::changeTimeZone);
     connect(m_configurator, &DeviceConfigurator::deviceNameChanged, this, &DeviceItemWidget::updateCurrentName);
     m_fontsDialog = new DeviceFontsDialog(this);
-    centreOnScreen(m_fontsDialog);
 
     struct Entry {
         QString text;
@@ -167,7 +171,7 @@ void DeviceItemWidget::setupWidgets()
 
     m_menuButton = new QToolButton(this);
     m_menuButton->setObjectName(QStringLiteral("deviceFunctionMenuButton"));
-    m_menuButton->setShortcut(QKeySequence(QStringLiteral("F7")));
+    // F7 is the main window's: with several rows, one shortcut per button would be ambiguous.
     m_menuButton->setToolTip(guiText("Access device functions (Shortcut key: F7)"));
     m_menuButton->setMenu(m_menu);
     m_menuButton->setPopupMode(QToolButton::InstantPopup);
@@ -198,6 +202,8 @@ void DeviceItemWidget::setDeviceInfo(const QMap<QString, QString>& info)
     m_hardwareInfoDialog->setActivePort(device.port());
     m_configurator->setActivePort(device.port());
     m_fontsDialog->setActivePort(device.port());
+    m_configurator->setDeviceSerial(m_serial);
+    m_fontsDialog->setDeviceSerial(m_serial);
     refreshInformation();
     SerialPortManager::instance()->setActivePort(device.port());
     // Every newly shown device gets its clock set.
@@ -233,8 +239,7 @@ void DeviceItemWidget::updateCurrentName(const QString& name)
 
 bool DeviceItemWidget::deviceTimeZone(int* minutes) const
 {
-    SerialPortManager* manager = SerialPortManager::instance();
-    const std::optional<int> zone = DeviceInformation(manager->deviceInformation(manager->activePort())).timeZone();
+    const std::optional<int> zone = DeviceInformation(currentDeviceInfo()).timeZone();
     if (!zone)
         return false;
     *minutes = *zone;
@@ -245,21 +250,27 @@ bool DeviceItemWidget::makeOwnPortActive()
 {
     // A command from this row's menu is for this row's device, whichever row was selected last.
     emit selected();
-    SerialPortManager* manager = SerialPortManager::instance();
-    const QString port = DeviceInformation(m_deviceInfo).port();
-    if (port.isEmpty())
-        return !manager->activePort().isEmpty();
-    return manager->activePort() == port || manager->setActivePort(port);
+    return !m_retired && DeviceTarget(m_serial).activate();
 }
 
 void DeviceItemWidget::onSyncTime()
 {
-    if (!makeOwnPortActive())
-        return;
+    const Interaction interaction(this);
     int offset = 0;
-    if (!deviceTimeZone(&offset))
+    if (m_retired || !deviceTimeZone(&offset))
         return;
     SerialPortManager* manager = SerialPortManager::instance();
+    if (!makeOwnPortActive()) {
+        // Another device's operation holds the link: the clock is set once it has ended.
+        if (!m_clockSyncPending && !manager->portOfDevice(m_serial).isEmpty()) {
+            m_clockSyncPending = true;
+            connect(manager, &SerialPortManager::operationEnded, this, [this]() {
+                m_clockSyncPending = false;
+                QMetaObject::invokeMethod(this, &DeviceItemWidget::onSyncTime, Qt::QueuedConnection);
+            }, Qt::SingleShotConnection);
+        }
+        return;
+    }
     if (!manager->openSerialPort())
         return;
     manager->remoteSetRealTimeClock(false, offset);
@@ -268,9 +279,9 @@ void DeviceItemWidget::onSyncTime()
 
 void DeviceItemWidget::onIdentifyDevice()
 {
+    const Interaction interaction(this);
     SerialPortManager* manager = SerialPortManager::instance();
     if (!makeOwnPortActive() || !manager->openSerialPort()) {
-        const Interaction interaction(this);
         MessageBox::warning(this, guiText("Identify Device"), guiText("Failed to connect to device."));
         return;
     }
@@ -283,11 +294,9 @@ void DeviceItemWidget::onIdentifyDevice()
 
 void DeviceItemWidget::onRebootDevice()
 {
-    {
-        const Interaction interaction(this);
-        if (MessageBox::question(this, guiText("Reboot Device"), guiText("Are you sure you want to reboot the device?"), false) != 0)
-            return;
-    }
+    const Interaction interaction(this);
+    if (MessageBox::question(this, guiText("Reboot Device"), guiText("Are you sure you want to reboot the device?"), false) != 0)
+        return;
     SerialPortManager* manager = SerialPortManager::instance();
     if (!makeOwnPortActive() || !manager->openSerialPort())
         return;
@@ -313,12 +322,20 @@ void DeviceItemWidget::disableDeviceManager()
 void DeviceItemWidget::setManagerEnabled(bool enabled)
 {
     for (QAction* action : std::as_const(m_actions))
-        action->setEnabled(enabled);
+        action->setEnabled(enabled && !m_retired);
+}
+
+void DeviceItemWidget::retire()
+{
+    m_retired = true;
+    disableDeviceManager();
+    m_menu->hide();
 }
 
 void DeviceItemWidget::showHardwareInformation()
 {
     const Interaction interaction(this);
+    centreOnScreen(m_hardwareInfoDialog);
     m_hardwareInfoDialog->exec();
 }
 
@@ -345,6 +362,7 @@ DeviceItemWidget::SoftwareCompatibility DeviceItemWidget::isDeviceCompatible(con
 
 void DeviceItemWidget::onProjectUpload()
 {
+    const Interaction interaction(this);
     QSettings settings = userSettings();
     QString folder = settings.value(QStringLiteral("uploadRuntimeDir")).toString();
     if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
@@ -359,6 +377,7 @@ void DeviceItemWidget::onProjectUpload()
 
 void DeviceItemWidget::uploadProjectWithFile(const QString& filePath)
 {
+    const Interaction interaction(this);
     const QString path = FileHelper::normalizeFilePath(filePath);
     if (path.isEmpty() || !QFileInfo(path).isFile())
         return;
@@ -401,6 +420,7 @@ void DeviceItemWidget::uploadProjectWithFile(const QString& filePath)
 
 void DeviceItemWidget::onUpgradeDeviceSoftware()
 {
+    const Interaction interaction(this);
     QSettings settings = userSettings();
     QString start = settings.value(QStringLiteral("deviceSoftwarePath")).toString();
     if (start.isEmpty() || !QFileInfo::exists(start)) {
@@ -415,6 +435,7 @@ void DeviceItemWidget::onUpgradeDeviceSoftware()
 
 void DeviceItemWidget::upgradeDeviceWithFile(const QString& filePath)
 {
+    const Interaction interaction(this);
     const QString path = FileHelper::normalizeFilePath(filePath);
     if (!path.isEmpty() && QFileInfo(path).isFile())
         userSettings().setValue(QStringLiteral("deviceSoftwarePath"), TextHelper::toStandardPath(QFileInfo(path).absoluteFilePath()));
@@ -429,11 +450,12 @@ void DeviceItemWidget::upgradeDeviceWithFile(const QString& filePath)
         return;
     }
     auto* dialog = new UpgradeDeviceSofwareDialog(checker.packageContent(), checker.version(), checker.releaseDate(), this);
+    // The package was checked against this device: the upgrade goes to it or nowhere.
+    dialog->setDeviceSerial(m_serial);
     dialog->exec();
     delete dialog;
 }
 
-// The operations below get their dialogs in later work; until then they say so and change nothing.
 void DeviceItemWidget::onRetrieveDeviceLog()
 {
     // The row outlives an unplugged device until its boxes and dialogs are closed.
@@ -444,9 +466,7 @@ void DeviceItemWidget::onRetrieveDeviceLog()
         MessageBox::critical(this, title, guiText("The temporary folder for the data log could not be created."));
         return;
     }
-    SerialPortManager* manager = SerialPortManager::instance();
-    const DeviceInformation device(makeOwnPortActive() ? manager->deviceInformation(manager->activePort())
-                                                       : QMap<QString, QString>());
+    const DeviceInformation device(makeOwnPortActive() ? currentDeviceInfo() : QMap<QString, QString>());
     if (device.isEmpty()) {
         MessageBox::information(this, title, guiText("There is no device connected."));
         return;
@@ -480,24 +500,33 @@ void DeviceItemWidget::onDeviceLogRetrieved()
 {
     const Interaction interaction(this);
     m_logSelectionDialog = new LogSelectionDialog(m_tempLogPath, this);
+    // The retrieval ended with a restart: clearing waits for the device to be back.
+    m_logSelectionDialog->setDevice(m_serial, new RestartWatcher(m_serial, RestartWatcher::SettleMs, RestartWatcher::ReturnMs,
+                                                                 m_logSelectionDialog));
     m_logSelectionDialog->exec();
+    const bool clearing = m_logSelectionDialog->isUpdateRunning();
     delete m_logSelectionDialog.data();
+    // The edited log is still on its way after the dialog's countdown: its end is for
+    // whoever outlives this row to report.
+    if (clearing)
+        emit logClearingContinues(nameText());
 }
 
 void DeviceItemWidget::onConfigDevice()
 {
+    const Interaction interaction(this);
     if (!makeOwnPortActive()) {
         MessageBox::information(this, guiText("Configure Device"), guiText("There is no device connected."));
         return;
     }
+    centreOnScreen(m_configurator);
     m_configurator->exec();
 }
 
 void DeviceItemWidget::onManageFonts()
 {
-    SerialPortManager* manager = SerialPortManager::instance();
-    const DeviceInformation device(makeOwnPortActive() ? manager->deviceInformation(manager->activePort())
-                                                       : QMap<QString, QString>());
+    const Interaction interaction(this);
+    const DeviceInformation device(makeOwnPortActive() ? currentDeviceInfo() : QMap<QString, QString>());
     if (device.isEmpty()) {
         MessageBox::information(this, guiText("Manage Device Fonts"), guiText("There is no device connected."));
         return;
@@ -507,13 +536,14 @@ void DeviceItemWidget::onManageFonts()
                             guiText("Please upgrade the device software to at least version 1.1.0.1910 to use this feature."));
         return;
     }
+    centreOnScreen(m_fontsDialog);
     m_fontsDialog->exec();
 }
 
 QString DeviceItemWidget::temporaryBaseDirectory()
 {
     const QString relative = QStringLiteral("%1/Kavendi/DeviceProject").arg(QStringLiteral("Kavendi"));
-    return QDir(FileHelper::getStandardTemporatyLocation()).absoluteFilePath(relative);
+    return QDir(FileHelper::getStandardRuntimeLocation()).absoluteFilePath(relative);
 }
 
 bool DeviceItemWidget::createTempDirectory(const QString& leaf, QString* stored)
@@ -523,7 +553,7 @@ bool DeviceItemWidget::createTempDirectory(const QString& leaf, QString* stored)
     if (QFileInfo::exists(base) && !FileHelper::removeDirectoryAndContent(base))
         return false;
     const QString folder = QStringLiteral("%1/%2/%3").arg(base, QUuid::createUuid().toString(QUuid::WithBraces), leaf);
-    if (!QDir().mkpath(folder))
+    if (!FileHelper::createPrivateDirectory(folder))
         return false;
     *stored = QFileInfo(folder).absoluteFilePath();
     return true;

@@ -76,13 +76,19 @@ public:
     // Whether a drag or drop carrying these URLs names exactly one package this row takes.
     static bool isAcceptablePackage(const QList<QUrl>& urls);
 
-    // A box or dialog of this row is open. The row must then outlive the device's
-    // removal until interactionEnded(), or the box would be deleted while it runs.
+    // A box or dialog of this row is open, or one of its commands runs. The row must
+    // then outlive the device's removal until interactionEnded(): every entry point
+    // holds the row for the whole of its work, nested event loops included.
     bool isInteracting() const { return m_interactions > 0; }
+    // The device has gone: the row stays inert (every action disabled) until it goes too.
+    void retire();
+    bool isRetired() const { return m_retired; }
 
 signals:
     void selected();
     void interactionEnded();
+    // Clearing logs goes on after the dialog closed; deviceText names the device.
+    void logClearingContinues(const QString& deviceText);
 
 public slots:
     void updateBrightness(int brightness);
@@ -139,6 +145,8 @@ private:
     DeviceFontsDialog* m_fontsDialog = nullptr;
     QLabel* m_infoLabel = nullptr;
     int m_interactions = 0;
+    bool m_retired = false;
+    bool m_clockSyncPending = false;
 };
 
 } // namespace Designer

@@ -1,10 +1,12 @@
 #include "logselectiondialog.h"
 
+#include "datalogchartwidget.h"
 #include "datalogexporter.h"
 #include "filehelper.h"
 #include "localizationhelper.h"
 #include "messagebox.h"
 #include "operationresult.h"
+#include "restartwatcher.h"
 #include "serialportmanager.h"
 #include "txlistwidget.h"
 #include "txpathedit.h"
@@ -23,6 +25,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QSplitter>
 #include <QThread>
 #include <QTimerEvent>
 #include <QVBoxLayout>
@@ -34,6 +37,7 @@ using Orvane::Tavrix::Common::DataLogExporter;
 using Orvane::Tavrix::Common::FileHelper;
 using Orvane::Tavrix::Common::LocalizationHelper;
 using Orvane::Tavrix::Runtime::OperationResult;
+using Orvane::Tavrix::Runtime::RestartWatcher;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace Orvane {
@@ -52,15 +56,17 @@ const int CountdownStart = 3;
 const int CountdownIntervalMs = 1200;
 
 // A large log takes a while to write; the window keeps painting meanwhile. User input waits
-// until the file is done, so nothing can start or close half-way.
-DataLogExporter::ExportResult exportKeepingWindowAlive(const QString& database, const QString& name, const QString& folder)
+// until the file is done, so nothing can start or close half-way. One exporter serves the
+// whole export, so that it knows every file it wrote; its database connection lives in
+// the worker thread only.
+DataLogExporter::ExportResult exportKeepingWindowAlive(DataLogExporter& exporter, const QString& name, const QString& folder)
 {
     DataLogExporter::ExportResult result = DataLogExporter::Failed;
-    QThread* worker = QThread::create([&result, database, name, folder]() {
-        DataLogExporter exporter(database);
+    QThread* worker = QThread::create([&result, &exporter, name, folder]() {
         result = exporter.exportLog(name, folder, true);
         if (result != DataLogExporter::Exported)
             qWarning("Exporting log %s failed: %s", qPrintable(name), qPrintable(exporter.lastError()));
+        exporter.close();
     });
     QEventLoop loop;
     QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
@@ -93,7 +99,15 @@ LogSelectionDialog::LogSelectionDialog(const QString& logFolder, QWidget* parent
     m_logList->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_logList, &QWidget::customContextMenuRequested, this, &LogSelectionDialog::showContextMenuForWidget);
     connect(m_logList, &QListWidget::itemSelectionChanged, this, &LogSelectionDialog::onLogSelectionChanged);
-    layout->addWidget(m_logList);
+    // The chosen logs' values, beside the list.
+    m_chart = new DataLogChartWidget(this);
+    connect(m_logList, &QListWidget::itemSelectionChanged, this, [this]() { m_chart->showLogs(databasePath(), selectedLogs()); });
+    auto* splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->setChildrenCollapsible(false);
+    splitter->addWidget(m_logList);
+    splitter->addWidget(m_chart);
+    splitter->setStretchFactor(1, 1);
+    layout->addWidget(splitter, 1);
 
     m_destinationLabel = new QLabel(guiText("Select the destination folder:"), this);
     layout->addWidget(m_destinationLabel);
@@ -156,7 +170,16 @@ LogSelectionDialog::LogSelectionDialog(const QString& logFolder, QWidget* parent
     updateFileList();
 }
 
-LogSelectionDialog::~LogSelectionDialog() = default;
+LogSelectionDialog::~LogSelectionDialog()
+{
+    disconnect(m_updateConnection);
+}
+
+void LogSelectionDialog::setDevice(const QString& serial, RestartWatcher* restart)
+{
+    m_device = DeviceTarget(serial);
+    m_restart = restart;
+}
 
 QString LogSelectionDialog::databasePath() const
 {
@@ -327,17 +350,22 @@ void LogSelectionDialog::onCopyFiles()
 
     // Only logs that are now in text files may be offered for deletion from the device.
     QStringList exported;
+    QStringList failures;
     if (QFileInfo(m_logFolder).isDir()) {
+        DataLogExporter exporter(databasePath());
         for (const QString& name : names) {
-            const QString target = QDir(destination).filePath(DataLogExporter::fileNameForLog(name));
-            bool write = true;
-            if (QFileInfo::exists(target)) {
-                write = MessageBox::question(this, guiText("Retreive logged data"),
-                                             guiText("This file already exists, do you want to replace"), false)
-                        == MessageBox::AcceptCode;
-            }
-            if (write && exportKeepingWindowAlive(databasePath(), name, destination) == DataLogExporter::Exported)
+            DataLogExporter::ExportResult result = exporter.checkTarget(name, destination, false);
+            if (result == DataLogExporter::AlreadyExists
+                && MessageBox::question(this, guiText("Retreive logged data"),
+                                        guiText("This file already exists, do you want to replace"), false)
+                    == MessageBox::AcceptCode)
+                result = DataLogExporter::Exported;
+            if (result == DataLogExporter::Exported)
+                result = exportKeepingWindowAlive(exporter, name, destination);
+            if (result == DataLogExporter::Exported)
                 exported << name;
+            else if (result == DataLogExporter::Failed)
+                failures << guiText("%1: %2").arg(name, exporter.lastError());
             m_progressBar->setValue(exported.count());
             m_statusLabel->setText(guiText("Number of files retrived ..... %1/%2").arg(exported.count()).arg(names.count()));
         }
@@ -352,6 +380,11 @@ void LogSelectionDialog::onCopyFiles()
     setWorking(false);
     if (m_defaultCheckBox->isChecked())
         saveLastPath();
+    if (!failures.isEmpty()) {
+        showBox(new MessageBox(this, guiText("Copy data log files"),
+                               guiText("These logs were not written, and stay on the device:\n%1").arg(failures.join(QLatin1Char('\n'))),
+                               MessageBox::Critical));
+    }
 
     if (exported.isEmpty())
         return;
@@ -412,28 +445,82 @@ void LogSelectionDialog::clearLogs(const QStringList& names, const QString& expo
         setWorking(false);
         return;
     }
-
-    SerialPortManager* manager = SerialPortManager::instance();
-    QString failure;
-    const QMetaObject::Connection endConnection = connect(manager, &SerialPortManager::operationEnded, this,
-        [&failure](const OperationResult& result) {
-            if (result.kind == OperationResult::DataLogUpdate && !result.succeeded())
-                failure = result.message.isEmpty() ? guiText("An unknown error occurred.") : result.message;
-        });
-    const bool started = manager->updateLogFile(databasePath());
-    disconnect(endConnection);
-    setWorking(false);
-    if (!started)
-        failure = guiText("Another operation is using the device. Try again when it has ended.");
-    if (!failure.isEmpty()) {
-        // The logs are gone from the local copy only; the device still has them.
-        m_statusLabel->setText(exportSummary.isEmpty() ? failure : QStringLiteral("%1\n%2").arg(exportSummary, failure));
-        showBox(new MessageBox(this, deviceText("Data Log Files"), failure, MessageBox::Critical));
+    m_clearSummary = exportSummary;
+    if (m_restart && m_restart->state() == RestartWatcher::Waiting) {
+        // The device is still restarting after the retrieval: the update waits for it.
+        m_statusLabel->setText(QStringLiteral("%1\n%2").arg(summary, guiText("Waiting for the device to restart...")));
+        connect(m_restart, &RestartWatcher::finished, this, [this, summary]() {
+            m_statusLabel->setText(summary);
+            startUpdate();
+        }, Qt::SingleShotConnection);
         return;
     }
+    startUpdate();
+}
 
+void LogSelectionDialog::startUpdate()
+{
+    SerialPortManager* manager = SerialPortManager::instance();
+    QString failure;
+    if (m_restart && m_restart->state() == RestartWatcher::Lost)
+        failure = guiText("The device did not come back after its restart.");
+    else if (!m_device.isEmpty())
+        m_device.activate(&failure);
+    if (failure.isEmpty()) {
+        // Followed to its end while the dialog is open; a failure after the countdown is the row's to report.
+        m_updateRunning = true;
+        m_updateFailure.clear();
+        m_updateConnection = connect(manager, &SerialPortManager::operationEnded, this, &LogSelectionDialog::onUpdateEnded);
+        m_startingUpdate = true;
+        const bool started = manager->updateLogFile(databasePath());
+        m_startingUpdate = false;
+        if (!started) {
+            disconnect(m_updateConnection);
+            m_updateRunning = false;
+            failure = guiText("Another operation is using the device. Try again when it has ended.");
+        } else if (!m_updateRunning) {
+            failure = m_updateFailure; // refused before the call returned
+        }
+    }
+    setWorking(false);
+    if (!failure.isEmpty()) {
+        showClearingFailure(failure);
+        return;
+    }
+    if (!m_updateRunning)
+        return;
     m_countdown = CountdownStart;
     m_countdownTimerId = startTimer(CountdownIntervalMs);
+}
+
+void LogSelectionDialog::onUpdateEnded(const OperationResult& result)
+{
+    if (result.kind != OperationResult::DataLogUpdate || !m_updateRunning)
+        return;
+    m_updateRunning = false;
+    disconnect(m_updateConnection);
+    if (result.succeeded())
+        return;
+    const QString failure = result.message.isEmpty() ? guiText("An unknown error occurred.") : result.message;
+    if (m_startingUpdate) {
+        m_updateFailure = failure;
+        return;
+    }
+    if (!isVisible())
+        return;
+    if (m_countdownTimerId) {
+        killTimer(m_countdownTimerId);
+        m_countdownTimerId = 0;
+    }
+    // Shown once the manager has finished its own signals.
+    QMetaObject::invokeMethod(this, [this, failure]() { showClearingFailure(failure); }, Qt::QueuedConnection);
+}
+
+void LogSelectionDialog::showClearingFailure(const QString& failure)
+{
+    // The logs are gone from the local copy only; the device still has them.
+    m_statusLabel->setText(m_clearSummary.isEmpty() ? failure : QStringLiteral("%1\n%2").arg(m_clearSummary, failure));
+    showBox(new MessageBox(this, deviceText("Data Log Files"), failure, MessageBox::Critical));
 }
 
 void LogSelectionDialog::timerEvent(QTimerEvent* event)

@@ -1,6 +1,7 @@
 #ifndef LOGSELECTIONDIALOG_H
 #define LOGSELECTIONDIALOG_H
 
+#include "devicetarget.h"
 #include "gui_global.h"
 
 #include <QDialog>
@@ -17,15 +18,20 @@ class QPushButton;
 
 namespace Orvane {
 namespace Tavrix {
+namespace Runtime {
+class OperationResult;
+class RestartWatcher;
+}
 namespace Designer {
 
+class DataLogChartWidget;
 class MessageBox;
 class TxListWidget;
 class TxPathEdit;
 
-// Lists the logs of a retrieved data log database, writes the chosen ones as text
-// files into a folder and deletes logs from the device on request (the edited
-// database goes back to the device, which then restarts).
+// Lists the logs of a retrieved data log database, draws the chosen ones' values over
+// time, writes them as text files into a folder and deletes logs from the device on
+// request (the edited database goes back to the device, which then restarts).
 class GUI_EXPORT LogSelectionDialog : public QDialog
 {
     Q_OBJECT
@@ -48,7 +54,16 @@ public:
     QPushButton* closeButton() const { return m_closeButton; }
     QProgressBar* progressBar() const { return m_progressBar; }
     QLabel* statusLabel() const { return m_statusLabel; }
+    DataLogChartWidget* chartWidget() const { return m_chart; }
     QStringList selectedLogs() const;
+
+    // The device the logs came from, and the wait for its return from the restart that
+    // ended the retrieval (owned by the caller or the dialog): clearing goes to that
+    // device once it is back, never to another one.
+    void setDevice(const QString& serial, Runtime::RestartWatcher* restart);
+    // The edited log is still being sent to the device; its end is not reported here
+    // once the dialog has closed.
+    bool isUpdateRunning() const { return m_updateRunning; }
 
 public slots:
     QString defaultLocationPath();
@@ -73,6 +88,10 @@ private:
     QString databasePath() const;
     // Drops the logs from the local database, sends it back to the device and counts down.
     void clearLogs(const QStringList& names, const QString& exportSummary);
+    // Sends the edited database once the device is back; false when it was refused.
+    void startUpdate();
+    void onUpdateEnded(const Runtime::OperationResult& result);
+    void showClearingFailure(const QString& failure);
     // While work runs the dialog refuses to close and takes no new command.
     void setWorking(bool working);
     bool refuseCloseWhileWorking();
@@ -84,6 +103,7 @@ private:
     QList<QAction*> m_actions;
     QLabel* m_titleLabel = nullptr;
     TxListWidget* m_logList = nullptr;
+    DataLogChartWidget* m_chart = nullptr;
     QLabel* m_destinationLabel = nullptr;
     TxPathEdit* m_destinationEdit = nullptr;
     QPushButton* m_selectButton = nullptr;
@@ -96,6 +116,13 @@ private:
     int m_countdownTimerId = 0;
     bool m_working = false;
     QPointer<MessageBox> m_box;
+    DeviceTarget m_device;
+    QPointer<Runtime::RestartWatcher> m_restart;
+    QString m_clearSummary;
+    bool m_updateRunning = false;
+    bool m_startingUpdate = false;
+    QString m_updateFailure;
+    QMetaObject::Connection m_updateConnection;
 };
 
 } // namespace Designer

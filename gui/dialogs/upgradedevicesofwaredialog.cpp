@@ -1,5 +1,6 @@
 #include "upgradedevicesofwaredialog.h"
 
+#include "devicetarget.h"
 #include "localizationhelper.h"
 #include "messagebox.h"
 #include "operationresult.h"
@@ -34,6 +35,7 @@ class UpgradeDeviceSofwareDialogPrivate
 {
 public:
     QByteArray packageContent;
+    DeviceTarget device;
     int transferred = 0;
     int countdown = 0;
     int countdownTimerId = -1;
@@ -152,6 +154,11 @@ QLocale UpgradeDeviceSofwareDialog::translatorLocale()
     return translator ? QLocale(translator->currentLocale()) : QLocale();
 }
 
+void UpgradeDeviceSofwareDialog::setDeviceSerial(const QString& serial)
+{
+    d->device = DeviceTarget(serial);
+}
+
 void UpgradeDeviceSofwareDialog::connectManager()
 {
     SerialPortManager* manager = SerialPortManager::instance();
@@ -188,6 +195,11 @@ void UpgradeDeviceSofwareDialog::onUpgrade()
         return;
     }
 
+    // The device the package was checked against, wherever it is now; never another one.
+    if (!d->device.isEmpty() && !d->device.activate(&refused.message)) {
+        endWith(refused);
+        return;
+    }
     connectManager();
     // Refused when another operation holds the port; the manager then emits nothing.
     if (!SerialPortManager::instance()->upgradeDeviceSoftware(d->packageContent)) {

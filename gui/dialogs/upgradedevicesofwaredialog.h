@@ -28,6 +28,9 @@ public:
                                QWidget* parent = nullptr);
     ~UpgradeDeviceSofwareDialog() override;
 
+    // The device the package was checked against: the upgrade goes to it or is refused.
+    void setDeviceSerial(const QString& serial);
+
     // The locale's long date format without the weekday.
     static QString releaseDateFormat(const QString& longDateFormat);
     // The release date as the dialog shows it, in the given locale.

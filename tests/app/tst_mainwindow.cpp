@@ -5,7 +5,9 @@
 #include "devicelistholder.h"
 #include "englishtexts.h"
 #include "filehelper.h"
+#include "handoverserver.h"
 #include "hardwareinfodialog.h"
+#include "instancelock.h"
 #include "mainwindow.h"
 #include "norraapplication.h"
 #include "serialportmanager.h"
@@ -30,7 +32,9 @@
 using Orvane::Tavrix::Common::FileHelper;
 using Orvane::Tavrix::Designer::AboutDialog;
 using Orvane::Tavrix::Designer::DeviceItemWidget;
+using Orvane::Tavrix::Designer::HandOverServer;
 using Orvane::Tavrix::Designer::HardwareInfoDialog;
+using Orvane::Tavrix::Designer::InstanceLock;
 using Orvane::Tavrix::Designer::MainWindow;
 using Orvane::Tavrix::Designer::NorraApplication;
 using Orvane::Tavrix::Runtime::SerialPortManager;
@@ -77,8 +81,8 @@ private slots:
     {
         // The lock file and the working folders go to a folder of this test alone.
         QVERIFY(m_temp.isValid());
-        qputenv("TMPDIR", m_temp.path().toLocal8Bit());
-        QCOMPARE(FileHelper::getStandardTemporatyLocation(), m_temp.path());
+        qputenv("XDG_RUNTIME_DIR", m_temp.path().toLocal8Bit());
+        QCOMPARE(FileHelper::getStandardRuntimeLocation(), m_temp.path());
         useEnglishTexts();
         rowSettings().clear();
 
@@ -112,6 +116,59 @@ private slots:
         QVERIFY(socket.waitForConnected(5000));
         socket.write(":new");
         QVERIFY(socket.waitForBytesWritten(5000));
+    }
+
+    // Any local process may connect: only exactly ":new" is acted on, and the program
+    // closes every connection itself within its read time.
+    void handOverActsOnlyOnExactMessage_data()
+    {
+        QTest::addColumn<QByteArray>("said");
+        QTest::addColumn<bool>("acted");
+        QTest::newRow("second start") << QByteArray(":new") << true;
+        QTest::newRow("more after it") << QByteArray(":new\n") << false;
+        QTest::newRow("part of it") << QByteArray(":ne") << false;
+        QTest::newRow("silence") << QByteArray() << false;
+    }
+
+    void handOverActsOnlyOnExactMessage()
+    {
+        QFETCH(QByteArray, said);
+        QFETCH(bool, acted);
+        const QString path = m_temp.filePath(QStringLiteral("handover/Kavendi-lockfile"));
+        auto* lock = new InstanceLock(path);
+        QCOMPARE(lock->tryAcquire(), InstanceLock::Acquired);
+        {
+            HandOverServer server;
+            QVERIFY(server.start(lock));
+            QSignalSpy started(&server, &HandOverServer::newInstanceStarted);
+            QTcpSocket socket;
+            socket.connectToHost(QStringLiteral("127.0.0.1"), server.serverPort());
+            QVERIFY(socket.waitForConnected(5000));
+            QTRY_COMPARE(server.openConnections(), 1);
+            if (!said.isEmpty()) {
+                socket.write(said);
+                socket.disconnectFromHost(); // as a second start does
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(server.openConnections() == 0 && socket.state() == QAbstractSocket::UnconnectedState,
+                                     HandOverServer::ReadTimeoutMs + 3000);
+            QCOMPARE(started.count(), acted ? 1 : 0);
+        }
+        QVERIFY2(!QFileInfo::exists(path), "the server deletes the lock it holds");
+    }
+
+    // A holder deletes only the file it holds, never one that took its name since.
+    void lockReleaseLeavesAnotherHoldersFile()
+    {
+        const QString path = m_temp.filePath(QStringLiteral("release/Kavendi-lockfile"));
+        InstanceLock first(path);
+        QCOMPARE(first.tryAcquire(), InstanceLock::Acquired);
+        QVERIFY(QFile::remove(path));
+        InstanceLock second(path);
+        QCOMPARE(second.tryAcquire(), InstanceLock::Acquired);
+        QVERIFY(second.write("222"));
+        QVERIFY(!first.restoreName());
+        first.release();
+        QCOMPARE(InstanceLock::readContent(path), QByteArray("222"));
     }
 
     void windowShowsHeadingAndMenus()
@@ -195,7 +252,9 @@ private slots:
 
     void secondDeviceGetsSecondRow()
     {
-        QVERIFY(m_b.start({ "--serial", "5414B002", "--name", "Pump", "--timezone", "-480", "--model", "QMX 50-B" }));
+        // Rebooted below and kept: its old row's state after the reboot is what is looked at.
+        QVERIFY(m_b.start({ "--serial", "5414B002", "--name", "Pump", "--timezone", "-480", "--model", "QMX 50-B",
+                            "--stay-on-reboot" }));
         QTRY_COMPARE_WITH_TIMEOUT(m_window->deviceList()->count(), 2, 10000);
         QCOMPARE(rowAt(0), row(m_a));
         QCOMPARE(rowAt(1), row(m_b));
@@ -444,7 +503,24 @@ private slots:
                                       "Manage Device Fonts", "Upgrade &Device Software", "&Reboot Device",
                                       "Retrieve Device &Logged Data", "&Upload project", "&Sync Real Time Clock" }));
         QCOMPARE(widget->menuButton()->objectName(), QStringLiteral("deviceFunctionMenuButton"));
-        QCOMPARE(widget->menuButton()->shortcut(), QKeySequence(QStringLiteral("F7")));
+
+        // F7 opens the selected row's menu, whichever of several rows that is.
+        QVERIFY(m_window->deviceList()->count() > 1);
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window));
+        for (DeviceItemWidget* selected : { row(m_b), row(m_a) }) {
+            m_window->deviceList()->setCurrentItem(m_window->deviceList()->item(m_window->deviceList()->indexAt(selected->pos()).row()));
+            QCOMPARE(m_window->currentRow(), selected);
+            QWidget* opened = nullptr;
+            QTimer::singleShot(200, [&opened]() {
+                opened = QApplication::activePopupWidget();
+                if (opened)
+                    opened->close();
+            });
+            QTest::keyClick(m_window, Qt::Key_F7);
+            QTRY_VERIFY(opened);
+            QCOMPARE(opened, static_cast<QWidget*>(selected->functionMenu()));
+        }
     }
 
     void temporaryFolderForOneRowRemovesTheOthers()
@@ -458,6 +534,7 @@ private slots:
         const QString uuid = QFileInfo(QFileInfo(project).absolutePath()).fileName();
         QVERIFY2(uuid.startsWith('{') && uuid.endsWith('}'), qPrintable(uuid));
         QVERIFY(project.startsWith(m_temp.path() + QStringLiteral("/Kavendi/Kavendi/DeviceProject/")));
+        QCOMPARE(int(QFileInfo(project).permissions() & 0x0077), 0);
 
         QVERIFY(c->createTempLogDBDirectory());
         const QString log = c->tempLogDBDirectory();

@@ -14,6 +14,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -35,11 +36,13 @@ QByteArray readAll(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// A private world for one or more program runs.
+// A private world for one or more program runs: a user's home and runtime folder;
+// the temporary folder may be shared with another such user.
 class Sandbox
 {
 public:
-    Sandbox()
+    explicit Sandbox(const QString& sharedTemp = QString())
+        : m_sharedTemp(sharedTemp)
     {
         QDir().mkpath(home());
         QDir().mkpath(temp());
@@ -47,9 +50,9 @@ public:
         QFile::setPermissions(runtime(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
     QString home() const { return m_dir.path() + QStringLiteral("/home"); }
-    QString temp() const { return m_dir.path() + QStringLiteral("/tmp"); }
+    QString temp() const { return m_sharedTemp.isEmpty() ? m_dir.path() + QStringLiteral("/tmp") : m_sharedTemp; }
     QString runtime() const { return m_dir.path() + QStringLiteral("/run"); }
-    QString lockFile() const { return temp() + QStringLiteral("/Kavendi-lockfile"); }
+    QString lockFile() const { return runtime() + QStringLiteral("/Kavendi-lockfile"); }
 
     QProcess* start()
     {
@@ -84,6 +87,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    QString m_sharedTemp;
     QList<QProcess*> m_processes;
 };
 
@@ -132,6 +136,19 @@ int waitForListeningPort(const QString& lockFile, int timeoutMs = 120000)
     return 0;
 }
 
+// The resident memory of a process, from /proc.
+qint64 residentKiB(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return 0;
+}
+
 } // namespace
 
 class TestStartup : public QObject
@@ -153,7 +170,11 @@ private slots:
         QCOMPARE(first->state(), QProcess::Running);
         // The user folders are there.
         QVERIFY(QFileInfo(box.home() + QStringLiteral("/Documents/Lumatra/Calibrations")).isDir());
-        QVERIFY(QFileInfo(box.temp() + QStringLiteral("/Kavendi/Kavendi/DeviceProject")).isDir());
+        // The lock and the working folders are the user's alone.
+        const QString work = box.runtime() + QStringLiteral("/Kavendi/Kavendi/DeviceProject");
+        QVERIFY(QFileInfo(work).isDir());
+        QCOMPARE(int(QFileInfo(work).permissions() & 0x0077), 0);
+        QCOMPARE(QFileInfo(box.lockFile()).permissions(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
 
         QProcess* second = box.start();
         QVERIFY(second->waitForFinished(60000));
@@ -163,6 +184,14 @@ private slots:
         // The first instance goes on, its lock untouched.
         QCOMPARE(first->state(), QProcess::Running);
         QCOMPARE(readAll(box.lockFile()), QByteArray::number(port));
+
+        // A deleted lock file is put back at once: a later start still hands over.
+        QVERIFY(QFile::remove(box.lockFile()));
+        QTRY_COMPARE_WITH_TIMEOUT(readAll(box.lockFile()), QByteArray::number(port), 10000);
+        QProcess* again = box.start();
+        QVERIFY(again->waitForFinished(60000));
+        QCOMPARE(again->exitCode(), 0);
+        QCOMPARE(first->state(), QProcess::Running);
 
         // Killed, it leaves its lock file behind; that does not block the next start.
         first->kill();
@@ -310,6 +339,106 @@ private slots:
                                                "The user directory cannot be accessed.")),
                  qPrintable(error));
         QVERIFY2(!QFile::exists(box.lockFile()), "a failed start leaves no lock behind");
+    }
+
+    // Anyone on the machine can reach the hand-over port: a flood of data and a storm
+    // of connections leave memory flat, and a second start still hands over.
+    void handOverPortWithstandsFloodAndStorm()
+    {
+        Sandbox box;
+        QProcess* first = box.start();
+        const int port = waitForListeningPort(box.lockFile());
+        QVERIFY(port > 0);
+        QTest::qWait(1000);
+        const qint64 before = residentKiB(first->processId());
+        // Up to 256 MiB of data; the program closes each sender, so a new one follows.
+        qint64 sent = 0;
+        QElapsedTimer clock;
+        clock.start();
+        while (sent < (256 << 20) && clock.elapsed() < 15000) {
+            QTcpSocket sender;
+            QObject::connect(&sender, &QTcpSocket::bytesWritten, [&sent](qint64 n) { sent += n; });
+            sender.connectToHost(QStringLiteral("127.0.0.1"), quint16(port));
+            QVERIFY(sender.waitForConnected(5000));
+            while (sender.state() == QAbstractSocket::ConnectedState && sender.write(QByteArray(1 << 20, 'x')) > 0
+                   && sender.waitForBytesWritten(2000)) {
+            }
+        }
+        // 200 connections at once, saying something else than ":new" or nothing.
+        QList<QTcpSocket*> storm;
+        for (int i = 0; i < 200; ++i) {
+            storm << new QTcpSocket;
+            storm.last()->connectToHost(QStringLiteral("127.0.0.1"), quint16(port));
+        }
+        for (int i = 0; i < storm.size(); ++i) {
+            if (storm.at(i)->waitForConnected(5000) && i % 2)
+                storm.at(i)->write(i % 4 == 1 ? ":ne" : "hello there");
+        }
+        const auto open = [&storm]() {
+            return std::count_if(storm.cbegin(), storm.cend(), [](QTcpSocket* s) { return s->state() == QAbstractSocket::ConnectedState; });
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(open(), 0, 30000); // the program closes every one
+        qDeleteAll(storm);
+        const qint64 after = residentKiB(first->processId());
+        qInfo("sent %lld MiB; resident %lld KiB before, %lld KiB after", sent >> 20, before, after);
+        QVERIFY(sent >= (64 << 20));
+        QVERIFY2(after - before < 20 * 1024, "memory stays flat");
+
+        QProcess* second = box.start();
+        QVERIFY(second->waitForFinished(60000));
+        QCOMPARE(second->exitCode(), 0);
+        QVERIFY(second->readAllStandardError().indexOf("Error") < 0);
+        QCOMPARE(first->state(), QProcess::Running);
+    }
+
+    // A link or another user's file where the lock belongs is refused and left as it
+    // is; the start does not hand over to the port it names.
+    void foreignLockIsRefused_data()
+    {
+        QTest::addColumn<bool>("link");
+        QTest::newRow("link to a file of the user's") << true;
+        QTest::newRow("another user's file") << false;
+    }
+
+    void foreignLockIsRefused()
+    {
+        QFETCH(bool, link);
+        Sandbox box;
+        QTcpServer bait;
+        QVERIFY(bait.listen(QHostAddress(QStringLiteral("127.0.0.1"))));
+        const QString file = link ? box.home() + QStringLiteral("/private.txt") : box.lockFile();
+        QFile content(file);
+        QVERIFY(content.open(QIODevice::WriteOnly) && content.write(QByteArray::number(bait.serverPort())) > 0);
+        content.close();
+        QVERIFY(link ? QFile::link(file, box.lockFile()) : ::chown(QFile::encodeName(file).constData(), 4321, 4321) == 0);
+
+        QProcess* process = box.start();
+        QVERIFY(process->waitForFinished(60000));
+        QCOMPARE(process->exitCode(), 255); // -1
+        const QString error = QString::fromLocal8Bit(process->readAllStandardError());
+        QVERIFY2(error.contains(QStringLiteral("Failed to acquire file lock.\n\"%1\" or its folder is a link, not a plain file, "
+                                               "or belongs to another user; it was left as it is.").arg(box.lockFile())),
+                 qPrintable(error));
+        QVERIFY(!bait.waitForNewConnection(500));
+        QCOMPARE(readAll(file), QByteArray::number(bait.serverPort()));
+        QCOMPARE(QFileInfo(box.lockFile()).isSymLink(), link);
+        QCOMPARE(QFileInfo(file).ownerId(), link ? 0u : 4321u);
+    }
+
+    // Two users share the temporary folder, each with a home and runtime folder of their own.
+    void twoUsersEachRunTheirOwnInstance()
+    {
+        QTemporaryDir shared;
+        Sandbox a(shared.path());
+        Sandbox b(shared.path());
+        QProcess* first = a.start();
+        QProcess* second = b.start();
+        const int portA = waitForListeningPort(a.lockFile());
+        const int portB = waitForListeningPort(b.lockFile());
+        QVERIFY(portA > 0 && portB > 0 && portA != portB);
+        QCOMPARE(first->state(), QProcess::Running);
+        QCOMPARE(second->state(), QProcess::Running);
+        QVERIFY(QDir(shared.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
     }
 };
 

@@ -3,6 +3,7 @@
 #include "dovrelctlrun.h"
 #include "emulator.h"
 #include "filehelper.h"
+#include "projectpackage.h"
 #include "ziphelper.h"
 
 #include <QDir>
@@ -400,6 +401,32 @@ private slots:
         QVERIFY2(isFailure(run, 2), qPrintable(describe(run)));
         QCOMPARE(run.json.value("error").toString(), error);
         QVERIFY(!device.commands().contains("#MODE<1>#"));
+    }
+
+    // A name the command protocol cannot carry, or two that reach the device as one,
+    // is refused before anything is sent.
+    void uploadRefusesFileNamesTheDeviceCannotTake_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("outside Latin-1") << QStringList { "project/图.png" } << "The project file \"project/图.png\" cannot be sent";
+        QTest::newRow("one name twice") << QStringList { "project/a.png", "project/./a.png" } << "would both reach the device as \"project/a.png\"";
+    }
+
+    void uploadRefusesFileNamesTheDeviceCannotTake()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(QString, error);
+        QList<QPair<QString, QByteArray>> entries = { { QStringLiteral("project/main.qml"), QByteArray("Item {}") } };
+        for (const QString& name : names)
+            entries << qMakePair(name, QByteArray("image"));
+        const QString package = path(QStringLiteral("names%1.txdevproj").arg(++m_count));
+        QVERIFY(writeProjectPackage(package, entries));
+        DeviceEmulator device;
+        QVERIFY(device.start());
+        const Run run = dovrelctl(withPort(device, { "upload", package, "--yes" }));
+        QVERIFY2(isFailure(run, 2) && run.json.value("error").toString().contains(error), qPrintable(describe(run)));
+        QVERIFY2(device.commands().isEmpty(), "nothing reached the device");
     }
 
     void upload()

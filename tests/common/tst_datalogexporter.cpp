@@ -3,6 +3,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -109,7 +111,8 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("fileName");
         QTest::newRow("parent") << "../escape" << "..%2Fescape.txt";
-        QTest::newRow("dotdot") << ".." << "_...txt";
+        QTest::newRow("dotdot") << ".." << "...txt";
+        QTest::newRow("device name") << "con.1" << "%63on.1.txt";
         QTest::newRow("absolute") << "/tmp/x" << "%2Ftmp%2Fx.txt";
         QTest::newRow("backslash") << "..\\..\\x" << "..%5C..%5Cx.txt";
         QTest::newRow("percent kept apart") << "a%2Fb" << "a%252Fb.txt";
@@ -130,6 +133,51 @@ private slots:
         QCOMPARE(QFileInfo(file).absolutePath(), QDir(out).absolutePath());
         QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList { fileName });
         QCOMPARE(QDir(root.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    }
+
+    // Distinct logs get distinct files through one exporter; a file written for one
+    // log is never replaced by another's that the folder maps onto it.
+    void exportFileNamesNeverCollide()
+    {
+        const QStringList names = { ".", "_.", "..", "_..", "a ", "_a ", "a/b", "a%2Fb", "CON", "%43ON", "x", "y" };
+        QMap<QString, QList<QStringList>> tables;
+        for (const QString& name : names)
+            tables.insert(name, { { name, "1" } });
+        DataLogExporter exporter(database(tables));
+        QTemporaryDir out;
+        // As a folder that folds letter cases would: "y.txt" names "x.txt" too.
+        QVERIFY(QFile::link(out.filePath(QStringLiteral("x.txt")), out.filePath(QStringLiteral("y.txt"))));
+        for (const QString& name : names) {
+            QString file;
+            QCOMPARE(exporter.exportLog(name, out.path(), true, &file), name == "y" ? DataLogExporter::Failed : DataLogExporter::Exported);
+            QCOMPARE(read(file), QStringLiteral("1,%1,1\n").arg(name == "y" ? "x" : name).toUtf8());
+        }
+        QVERIFY(exporter.lastError().contains(QStringLiteral("is the file just written for the log \"x\"")));
+        QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).size(), names.size());
+    }
+
+    // A folder nothing can be written to (even by root) and a full file system.
+    void unwritableDestinationFails_data()
+    {
+        QTest::addColumn<QStringList>("make");
+        QTest::addColumn<QStringList>("undo");
+        QTest::newRow("immutable folder") << QStringList { "chattr", "+i" } << QStringList { "chattr", "-i" };
+        QTest::newRow("full file system") << QStringList { "mount", "-t", "tmpfs", "-o", "size=16k", "tmpfs" } << QStringList { "umount" };
+    }
+
+    void unwritableDestinationFails()
+    {
+        QFETCH(QStringList, make);
+        QFETCH(QStringList, undo);
+        QTemporaryDir out;
+        if (QProcess::execute(make.first(), make.mid(1) << out.path()) != 0)
+            QSKIP("this machine cannot make such a folder");
+        const auto guard = qScopeGuard([&]() { QProcess::execute(undo.first(), undo.mid(1) << out.path()); });
+        DataLogExporter exporter(database({ { "big", QList<QStringList>(1000, { "2026-01-01 00:00:00", QString(40, 'v') }) } }));
+        QString file;
+        QCOMPARE(exporter.exportLog(QStringLiteral("big"), out.path(), false, &file), DataLogExporter::Failed);
+        QVERIFY2(exporter.lastError().startsWith(QStringLiteral("\"%1\" could not be written: ").arg(file)), qPrintable(exporter.lastError()));
+        QVERIFY(QDir(out.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
     }
 
     void existingFileIsKeptUnlessOverwriting()

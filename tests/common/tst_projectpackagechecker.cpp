@@ -1,4 +1,5 @@
 #include "filehelper.h"
+#include "projectpackage.h"
 #include "projectpackagechecker.h"
 #include "ziphelper.h"
 
@@ -189,6 +190,40 @@ private slots:
         QFETCH(QString, name);
         QFETCH(bool, safe);
         QCOMPARE(ProjectPackageChecker::isSafeEntryName(name), safe);
+    }
+
+    // The names the upload sends must travel in "#LOAD<project/%1>%2#" unchanged and
+    // stay distinct; names that are not sent do not matter.
+    void fileNamesTheDeviceCannotTake_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("named");
+        const int unsupported = int(ProjectPackageChecker::UnsupportedFileName);
+        QTest::newRow("outside Latin-1") << QStringList { "project/图.png", "project/表.png" } << unsupported << "\"project/图.png\"";
+        QTest::newRow("hash") << QStringList { "project/a#b.qml" } << unsupported << "\"project/a#b.qml\"";
+        QTest::newRow("less than") << QStringList { "project/a<b.png" } << unsupported << "\"project/a<b.png\"";
+        QTest::newRow("greater than") << QStringList { "project/a>b.png" } << unsupported << "\"project/a>b.png\"";
+        QTest::newRow("line feed") << QStringList { "project/a\nb.png" } << unsupported << "\"project/a\\x0ab.png\"";
+        QTest::newRow("same name twice") << QStringList { "project/a.png", "project/./a.png" }
+                                         << int(ProjectPackageChecker::DuplicateFileName) << "\"project/a.png\" and \"project/./a.png\"";
+        QTest::newRow("Latin-1, or not sent") << QStringList { "project/Température é.png", "project/sub/图.png", "project/n#1.txt" }
+                                              << int(ProjectPackageChecker::Accepted) << "";
+    }
+
+    void fileNamesTheDeviceCannotTake()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(int, result);
+        QFETCH(QString, named);
+        QList<QPair<QString, QByteArray>> entries;
+        for (const QString& name : names)
+            entries << qMakePair(name, QByteArray("content"));
+        const QString path = m_dir.filePath(QStringLiteral("names%1.txdevproj").arg(++m_count));
+        QVERIFY(writeProjectPackage(path, entries));
+        ProjectPackageChecker checker(path);
+        QCOMPARE(int(checker.check(device(QStringLiteral("QMX 70-A"), QStringLiteral("2.1.6.2886")))), result);
+        QVERIFY2(checker.errorText().contains(named), qPrintable(checker.errorText()));
     }
 
     void uploadFileListOrderAndFilter()

@@ -4,6 +4,7 @@
 #include "englishtexts.h"
 #include "modaldriver.h"
 
+#include "datalogchartwidget.h"
 #include "datalogexporter.h"
 #include "deviceitemwidget.h"
 #include "devicelogretrievedialog.h"
@@ -18,6 +19,10 @@
 #include "ziphelper.h"
 
 #include <QAction>
+#include <QChart>
+#include <QChartView>
+#include <QLineSeries>
+#include <QValueAxis>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -38,6 +43,7 @@ using Orvane::Tavrix::Common::DataLogExporter;
 using Orvane::Tavrix::Common::FileHelper;
 using Orvane::Tavrix::Common::LocalizationHelper;
 using Orvane::Tavrix::Common::ZipHelper;
+using Orvane::Tavrix::Designer::DataLogChartWidget;
 using Orvane::Tavrix::Designer::DeviceItemWidget;
 using Orvane::Tavrix::Designer::DeviceLogRetrieveDialog;
 using Orvane::Tavrix::Designer::LogSelectionDialog;
@@ -342,8 +348,9 @@ QStringList deviceArgs(const QTemporaryDir& dir, const QString& name, const QByt
     }
     // Every device its own serial number: a row per device, however quickly the last one went.
     static int devices = 0;
+    // These dialogs' own cases; the device leaving on its restarts is the main window tests'.
     return { QStringLiteral("--root"), root, QStringLiteral("--serial"), QStringLiteral("DL%1").arg(++devices, 6, 10, QLatin1Char('0')),
-             QStringLiteral("--app-version"), QStringLiteral("2.1.6.2886") };
+             QStringLiteral("--stay-on-reboot"), QStringLiteral("--app-version"), QStringLiteral("2.1.6.2886") };
 }
 
 QByteArray standardDatabaseBytes(const QTemporaryDir& dir)
@@ -388,8 +395,8 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_temp.isValid());
-        qputenv("TMPDIR", m_temp.path().toLocal8Bit());
-        QCOMPARE(FileHelper::getStandardTemporatyLocation(), m_temp.path());
+        qputenv("XDG_RUNTIME_DIR", m_temp.path().toLocal8Bit());
+        QCOMPARE(FileHelper::getStandardRuntimeLocation(), m_temp.path());
         useEnglishTexts();
         registerProgramResources();
         QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kavendi"), QStringLiteral("Lumatra")).clear();
@@ -434,6 +441,70 @@ private slots:
         QVERIFY(!onlyInternal.isEmpty());
         LogSelectionDialog empty(onlyInternal);
         QCOMPARE(empty.logList()->count(), 0);
+    }
+
+    // Choosing logs draws them (one read for a selection made item by item): one line per
+    // log, rows without a time or a number counted; a tooltip at a point, wheel zoom and
+    // reset; the chart as shown saved as PNG and SVG.
+    void chartDrawsChosenLogs()
+    {
+        QTemporaryDir dir;
+        const QString folder = makeLogFolder(dir, QStringLiteral("standard"), standardTables());
+        LogSelectionDialog dialog(folder);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        DataLogChartWidget* chart = dialog.chartWidget();
+        QSignalSpy loaded(chart, &DataLogChartWidget::loaded);
+        QListWidgetItem* tank = dialog.logList()->item(StandardLogOrder.indexOf(QStringLiteral("Tank Level")));
+        dialog.logList()->item(StandardLogOrder.indexOf(QStringLiteral("Température")))->setSelected(true);
+        tank->setSelected(true);
+        QVERIFY(loaded.wait(10000));
+        QTest::qWait(DataLogChartWidget::StartDelayMs * 2);
+        QCOMPARE(loaded.count(), 1);
+        QCOMPARE(chart->series().size(), 2);
+        QCOMPARE(chart->lineSeries(0)->name(), QStringLiteral("Température"));
+        const double eight = 8 * 3600000.0;
+        QCOMPARE(chart->lineSeries(0)->points(), (QList<QPointF> { { eight, 21.5 }, { eight + 60000, -3.25 } }));
+        const double tankTime = double(QDateTime(QDate(2026, 12, 8), QTime(10, 0), Qt::UTC).toMSecsSinceEpoch());
+        QCOMPARE(chart->lineSeries(1)->points(), (QList<QPointF> { { tankTime, 12.5 } }));
+        QCOMPARE(chart->statusLabel()->text(), gui("%1: %2 rows without a time or a number are not drawn.").arg(QStringLiteral("Tank Level")).arg(2));
+
+        tank->setSelected(false);
+        QVERIFY(loaded.wait(10000));
+        QCOMPARE(chart->series().size(), 1);
+        QCoreApplication::processEvents();
+        QChartView* view = chart->chartView();
+        const auto viewPosition = [&](const QPointF& value) {
+            return view->mapFromScene(chart->chart()->mapToScene(chart->chart()->mapToPosition(value, chart->lineSeries(0))));
+        };
+        QCOMPARE(chart->toolTipAt(viewPosition({ eight + 60000, -3.25 }) + QPoint(3, -2)),
+                 gui("%1\nTime: %2\nValue: %3").arg(QStringLiteral("Température"), QStringLiteral("08:01:00"), QStringLiteral("-3.25")));
+        QVERIFY(chart->toolTipAt(QPoint(1, 1)).isEmpty());
+
+        auto* timeAxis = qobject_cast<QValueAxis*>(chart->chart()->axes(Qt::Horizontal).constFirst());
+        const double fullWidth = timeAxis->max() - timeAxis->min();
+        const QPoint middle = viewPosition({ eight + 30000, 9 });
+        QWheelEvent wheel(middle, view->viewport()->mapToGlobal(middle), QPoint(), QPoint(0, 240), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(view->viewport(), &wheel);
+        QVERIFY(timeAxis->max() - timeAxis->min() < fullWidth * 0.7);
+        QVERIFY(timeAxis->min() < eight + 30000 && timeAxis->max() > eight + 30000);
+        chart->resetButton()->click();
+        QCOMPARE(timeAxis->max() - timeAxis->min(), fullWidth);
+
+        QVERIFY(chart->saveChart(dir.filePath(QStringLiteral("chart.png"))));
+        const QImage image(dir.filePath(QStringLiteral("chart.png")));
+        QCOMPARE(image.size(), view->size() * view->devicePixelRatio());
+        QSet<QRgb> colours;
+        for (int y = 0; y < image.height(); y += 5) {
+            for (int x = 0; x < image.width(); x += 5)
+                colours.insert(image.pixel(x, y));
+        }
+        QVERIFY(colours.size() > 10); // lines, axes and labels, not a blank picture
+        QVERIFY(chart->saveChart(dir.filePath(QStringLiteral("chart.svg"))));
+        const QByteArray svg = fileBytes(dir.filePath(QStringLiteral("chart.svg")));
+        QVERIFY(svg.contains("<svg") && svg.contains(QStringLiteral("Température").toUtf8()));
+        QVERIFY(!chart->saveChart(dir.filePath(QStringLiteral("missing/chart.png"))));
     }
 
     void exportWritesTextFiles()
@@ -670,6 +741,8 @@ private slots:
             dialog->downloadButton()->click();
             statusAfterClearing = dialog->statusLabel()->text();
             snapshot(dialog, QStringLiteral("logselection-cleared"));
+            // Once the update runs (after the wait for the device), the dialog counts down and may be closed.
+            QTest::qWaitFor([dialog]() { return dialog->statusLabel()->text().startsWith(gui("Clearing log will reboot device (%1)").left(20)); }, 20000);
             closeEnabledAfterClearing = dialog->closeButton()->isEnabled();
         };
         QElapsedTimer clock;
@@ -678,7 +751,9 @@ private slots:
         QCOMPARE(user.retrieveDialogs, 1);
         QCOMPARE(user.selectionDialogs, 1);
         QCOMPARE(user.boxTexts(), QStringList { gui("<html><p><b>Delete log files from the device ?</b></p><p>Selected files have been downloaded to destination folder.</p></html>") });
-        QCOMPARE(statusAfterClearing, QStringLiteral("Successfully retrieved 2 logged files\nSuccessfully cleared 2 logged files"));
+        // The device stays on the line through its restart: the update waits a moment for it to leave.
+        QCOMPARE(statusAfterClearing, QStringLiteral("Successfully retrieved 2 logged files\nSuccessfully cleared 2 logged files\n%1")
+                                          .arg(gui("Waiting for the device to restart...")));
         QVERIFY(closeEnabledAfterClearing);
         // The countdown ends the dialog by itself.
         QCOMPARE(user.selectionResult, int(QDialog::Accepted));
@@ -745,7 +820,7 @@ private slots:
             QCOMPARE(box.text, gui("<html><p><b>Are you sure you want to delete log file from the device ?</b></p><p>Selected file has NOT been downloaded.</p></html>"));
         }
         QVERIFY(statusAfterNo.isEmpty());
-        QCOMPARE(statusAfterYes, QStringLiteral("\nSuccessfully cleared 1 logged file"));
+        QCOMPARE(statusAfterYes, QStringLiteral("\nSuccessfully cleared 1 logged file\n%1").arg(gui("Waiting for the device to restart...")));
         QVERIFY(downloadHidden);
         QCOMPARE(user.selectionResult, int(QDialog::Accepted));
 
@@ -924,6 +999,34 @@ private slots:
     }
 
     // Clearing whose update cannot reach the device says so and promises no restart.
+    // A log that could not be written is named with the reason and is not among the
+    // logs offered for deletion; the one that was written is.
+    void failedExportIsReportedAndKeptOnDevice()
+    {
+        QTemporaryDir dir;
+        const QString folder = makeLogFolder(dir, QStringLiteral("standard"), standardTables());
+        if (QFileInfo::exists(SerialPortManager::instance()->activePort()))
+            QSKIP("another program took the gone device's pts number; its port would open");
+        const QString destination = dir.filePath(QStringLiteral("out"));
+        QVERIFY(QDir().mkpath(destination + QStringLiteral("/Log10.txt"))); // replacing a folder fails, even for root
+        LogSelectionDialog dialog(folder);
+        dialog.show();
+        dialog.destinationEdit()->setText(destination);
+        dialog.logList()->item(0)->setSelected(true); // Log2
+        dialog.logList()->item(1)->setSelected(true); // Log10
+        UserScript user({ gui("Yes"), gui("OK"), gui("Delete files") });
+        dialog.onCopyFiles();
+        QVERIFY2(user.boxes.size() >= 3, qPrintable(user.boxTexts().join(QLatin1Char('|'))));
+        const QString failure = user.boxes.at(1).text;
+        QVERIFY2(failure.startsWith(gui("These logs were not written, and stay on the device:\n%1").arg("Log10: \""))
+                     && failure.contains(QStringLiteral("Log10.txt\" could not be written: ")) && !failure.contains("Log2"),
+                 qPrintable(failure));
+        QCOMPARE(user.boxes.at(2).text, gui("<html><p><b>Delete log file from the device ?</b></p><p>Selected file has been downloaded to destination folder.</p></html>"));
+        const QStringList left = databaseContent(folder + QStringLiteral("/dataLogging.txdb")).keys();
+        QVERIFY(!left.contains(QStringLiteral("Log2")) && left.contains(QStringLiteral("Log10")));
+        QVERIFY(idleManager());
+    }
+
     void clearingThatCannotReachDeviceSaysSo()
     {
         QTemporaryDir dir;

@@ -237,7 +237,8 @@ void TestDeviceUploadRow::dragAcceptsOnePackageOfEitherKind()
 void TestDeviceUploadRow::droppedProjectIsConfirmedUploadedAndBrightnessFollows()
 {
     Row row;
-    QVERIFY(row.start({ QStringLiteral("--populate") }));
+    // The device keeps its port through the restart, so its record shows the brightness set.
+    QVERIFY(row.start({ QStringLiteral("--populate"), QStringLiteral("--stay-on-reboot") }));
     const QString package = projectPackage(m_dir, QStringLiteral("Drop.TXDEVPROJ"),
                                            versionInfo(QStringLiteral("QMX 43-A|QMX 70-A"), QStringLiteral("1.1.0.0"), 0, 42));
     QVERIFY(!package.isEmpty());

@@ -164,7 +164,7 @@ private slots:
         const Result depends = run(QStringLiteral("dpkg-deb"), { QStringLiteral("-f"), m_package, QStringLiteral("Depends") });
         QCOMPARE(depends.exitCode, 0);
         const QString text = QString::fromUtf8(depends.out);
-        for (const char* package : { "libqt6core6", "libqt6widgets6", "libqt6serialport6", "libqt6sql6-sqlite", "libc6" })
+        for (const char* package : { "libqt6core6", "libqt6widgets6", "libqt6serialport6", "libqt6charts6", "libqt6sql6-sqlite", "libudev1", "libc6" })
             QVERIFY2(text.contains(QLatin1String(package)), qPrintable(text));
         QFile desktop(installed(QStringLiteral("usr/share/applications/dovrel.desktop")));
         QVERIFY(desktop.open(QIODevice::ReadOnly));
@@ -236,7 +236,7 @@ private slots:
         process.start(program, {});
         QVERIFY(process.waitForStarted(10000));
         // The running instance publishes its hand-over port in the lock file.
-        const QString lock = home.path() + QStringLiteral("/tmp/Kavendi-lockfile");
+        const QString lock = home.path() + QStringLiteral("/runtime/Kavendi-lockfile");
         const bool published = QTest::qWaitFor([&]() {
             QFile file(lock);
             if (!file.open(QIODevice::ReadOnly))

@@ -356,7 +356,8 @@ private slots:
         QTemporaryDir local;
         QVERIFY(local.isValid());
         ConnectedDevice device;
-        QVERIFY(startDevice(device, { QStringLiteral("--populate") }));
+        // Two operations in a row on one device that stays on the line through its restart.
+        QVERIFY(startDevice(device, { QStringLiteral("--populate"), QStringLiteral("--stay-on-reboot") }));
         SerialPortManager* m = manager();
         QSignalSpy ended(m, &SerialPortManager::operationEnded);
         const QStringList files = projectFiles(local, { QStringLiteral("a%1.qml"), QStringLiteral("b%2.png") });
@@ -399,7 +400,8 @@ private slots:
         SerialPortManager* m = manager();
         QSignalSpy connected(m, &SerialPortManager::deviceConnected);
         DeviceEmulator emulator;
-        QVERIFY(emulator.start({ QStringLiteral("--populate") }));
+        // The pty's own path: a restart would bring the device back under another number.
+        QVERIFY(emulator.start({ QStringLiteral("--populate"), QStringLiteral("--stay-on-reboot") }));
         QVERIFY(emulator.ptyPath().startsWith(QStringLiteral("/dev/")));
         QScopedPointer<DevPortLink> link;
         QString port = emulator.ptyPath();

@@ -5,6 +5,7 @@
 
 #include <QAtomicInt>
 #include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QElapsedTimer>
 #include <QPointer>
@@ -86,6 +87,16 @@ struct ScriptedLister
     }
 };
 
+QStringList g_debugLines;
+QtMessageHandler g_previousHandler = nullptr;
+
+void keepDebugLines(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtDebugMsg)
+        g_debugLines << message;
+    g_previousHandler(type, context, message);
+}
+
 } // namespace
 
 class TestPortEnumerator : public QObject
@@ -108,7 +119,41 @@ private slots:
         PortEnumerator::setSystemPortLister({});
         PortEnumerator::setPortRestriction({});
         qunsetenv("DOVREL_VIRTUAL_PORTS");
+        qunsetenv("DOVREL_PORT_DISCOVERY");
         m_lister.reset();
+    }
+
+    // Where udev delivers no events (no udev daemon, as in a container) the system's list
+    // is polled, and the debug output says so once; virtual ports are found by the polls.
+    void withoutUdevThePortListIsPolled()
+    {
+        if (QFileInfo::exists(QStringLiteral("/run/udev/control")))
+            qputenv("DOVREL_PORT_DISCOVERY", "poll");
+        QTemporaryDir dir;
+        const QString link = dir.filePath(QStringLiteral("ttyVIRT"));
+        qputenv("DOVREL_VIRTUAL_PORTS", link.toLocal8Bit());
+        g_debugLines.clear();
+        g_previousHandler = qInstallMessageHandler(keepDebugLines);
+        auto restore = qScopeGuard([] { qInstallMessageHandler(g_previousHandler); });
+
+        PortEnumerator first;
+        PortEnumerator second;
+        QVERIFY(first.setUpNotifications());
+        QVERIFY(second.setUpNotifications());
+        QVERIFY(first.isPolling());
+        QVERIFY(second.isPolling());
+        QCOMPARE(g_debugLines.filter(QStringLiteral("No port notifications")).size(), 1);
+
+        QSignalSpy discovered(&first, &PortEnumerator::deviceDiscovered);
+        QSignalSpy removed(&first, &PortEnumerator::deviceRemoved);
+        QFile target(dir.filePath(QStringLiteral("target")));
+        QVERIFY(target.open(QIODevice::WriteOnly));
+        target.close();
+        QVERIFY(QFile::link(target.fileName(), link));
+        QTRY_COMPARE_WITH_TIMEOUT(discovered.size(), 1, 10000);
+        QCOMPARE(portOf(discovered.at(0)), link);
+        QVERIFY(QFile::remove(link));
+        QTRY_COMPARE_WITH_TIMEOUT(removed.size(), 1, 10000);
     }
 
     // The polling timer reads the list in another thread; while a reading hangs, the

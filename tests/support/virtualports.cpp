@@ -1,5 +1,7 @@
 #include "virtualports.h"
 
+#include "portenumerator.h"
+
 #include <QDir>
 #include <QStringList>
 
@@ -11,6 +13,7 @@ void add(const QString& path)
     if (!ports.contains(path))
         ports << path;
     qputenv("DOVREL_VIRTUAL_PORTS", ports.join(QDir::listSeparator()).toLocal8Bit());
+    Orvane::Tavrix::Runtime::PortEnumerator::reloadVirtualPorts();
 }
 
 void remove(const QString& path)
@@ -18,6 +21,7 @@ void remove(const QString& path)
     QStringList ports = qEnvironmentVariable("DOVREL_VIRTUAL_PORTS").split(QDir::listSeparator(), Qt::SkipEmptyParts);
     ports.removeAll(path);
     qputenv("DOVREL_VIRTUAL_PORTS", ports.join(QDir::listSeparator()).toLocal8Bit());
+    Orvane::Tavrix::Runtime::PortEnumerator::reloadVirtualPorts();
 }
 
 } // namespace VirtualPorts

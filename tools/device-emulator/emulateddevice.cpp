@@ -126,7 +126,8 @@ void EmulatedDevice::reply(const QByteArray& text)
 
 void EmulatedDevice::onReceived(const QByteArray& incoming)
 {
-    if (m_unplugged)
+    // A restarting device hears nothing until it is back.
+    if (m_unplugged || m_restarting)
         return;
     QByteArray bytes = incoming;
     bool unplugAfter = false;
@@ -560,9 +561,11 @@ void EmulatedDevice::commandRtld(const QList<Field>& fields, bool forceError)
 
 void EmulatedDevice::simulateReboot()
 {
-    if (m_options.rebootReplugMs < 0)
+    if (m_options.rebootReplugMs < 0 || m_restarting)
         return;
-    // Optional: the port goes away and comes back, as after a real restart.
+    // The port goes away and comes back, as after a real restart.
+    m_restarting = true;
+    m_input.clear();
     QTimer::singleShot(300, this, [this] {
         m_transcript->write(QStringLiteral("replug"), {{QStringLiteral("after"), m_options.rebootReplugMs}});
         const QString link = m_terminal->publicPath() == m_terminal->slavePath() ? QString() : m_terminal->publicPath();
@@ -577,6 +580,7 @@ void EmulatedDevice::simulateReboot()
                 unplug(QStringLiteral("replug failed"));
                 return;
             }
+            m_restarting = false;
             std::printf("%s\n", qPrintable(m_terminal->publicPath()));
             std::fflush(stdout);
         });

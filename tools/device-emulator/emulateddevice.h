@@ -81,6 +81,7 @@ private:
     FaultPlan* m_faults;
     bool m_unplugged = false;
     bool m_paused = false;
+    bool m_restarting = false;
     qint64 m_bytesReceived = 0;
 
     Mode m_mode = Mode::Text;

@@ -43,6 +43,7 @@ struct EmulatorOptions
     int cDelayMs = 500;
     int cIntervalMs = 3000;
     int cRetries = 10;
-    int rebootReplugMs = -1;
+    // A real device leaves the bus on a restart and comes back under the same path.
+    int rebootReplugMs = 2000;
     bool verbose = false;
 };

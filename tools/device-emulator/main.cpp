@@ -115,7 +115,8 @@ int main(int argc, char* argv[])
     parser.addOption(QCommandLineOption(QStringLiteral("sender-tail-128"), QStringLiteral("When sending a file, send the part after the last full 1024-byte block in 128-byte packets.")));
     add(QStringLiteral("c-delay"), QStringLiteral("Milliseconds between accepting a file and the first \"C\"."), QStringLiteral("MS"), QString::number(options.cDelayMs));
     add(QStringLiteral("c-interval"), QStringLiteral("Milliseconds between repeated \"C\" while the sender is silent."), QStringLiteral("MS"), QString::number(options.cIntervalMs));
-    add(QStringLiteral("reboot-replug"), QStringLiteral("On #BOOT# and reboot: close the port and open it again (new pty, same link) after MS milliseconds."), QStringLiteral("MS"));
+    add(QStringLiteral("reboot-replug"), QStringLiteral("On #BOOT# and reboot: close the port and open it again (new pty, same link) after MS milliseconds, as a real device does."), QStringLiteral("MS"), QString::number(options.rebootReplugMs));
+    parser.addOption(QCommandLineOption(QStringLiteral("stay-on-reboot"), QStringLiteral("On #BOOT# and reboot: keep the port open, unlike a real device.")));
     parser.addOption(QCommandLineOption(QStringLiteral("verbose"), QStringLiteral("Log the traffic on standard error.")));
     parser.process(app);
 
@@ -170,6 +171,8 @@ int main(int argc, char* argv[])
         return fail(QStringLiteral("--c-interval wants milliseconds"));
     if (parser.isSet(QStringLiteral("reboot-replug")) && (!intOption("reboot-replug", &options.rebootReplugMs) || options.rebootReplugMs < 0))
         return fail(QStringLiteral("--reboot-replug wants milliseconds"));
+    if (parser.isSet(QStringLiteral("stay-on-reboot")))
+        options.rebootReplugMs = -1;
     options.verbose = parser.isSet(QStringLiteral("verbose"));
 
     FaultPlan faults;

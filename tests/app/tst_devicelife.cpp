@@ -1,0 +1,481 @@
+// The main window with rows while devices live as real ones do: every operation that
+// ends with a restart makes the device leave the bus and come back, a cable is pulled
+// in the middle of a run, a second device arrives while the first works.
+#include "deviceconfigurator.h"
+#include "devicefontsdialog.h"
+#include "devicefontslistwidget.h"
+#include "deviceitemwidget.h"
+#include "devicelistholder.h"
+#include "dovrelctlrun.h"
+#include "englishtexts.h"
+#include "eventwait.h"
+#include "filehelper.h"
+#include "fontscenter.h"
+#include "localizationhelper.h"
+#include "logselectiondialog.h"
+#include "mainwindow.h"
+#include "modaluser.h"
+#include "restartingdevice.h"
+#include "serialportmanager.h"
+#include "txlistwidget.h"
+#include "upgradedevicesofwaredialog.h"
+#include "ziphelper.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QCheckBox>
+#include <QDir>
+#include <QImage>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+using namespace Orvane::Tavrix::Designer;
+using Orvane::Tavrix::Common::FileHelper;
+using Orvane::Tavrix::Common::deviceText;
+using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Common::runtimeText;
+using Orvane::Tavrix::Common::ZipHelper;
+using Orvane::Tavrix::Runtime::SerialPortManager;
+
+namespace {
+
+enum Mode { ToItsEnd, UnpluggedMidRun, SecondDeviceMidRun };
+
+QString lostText()
+{
+    return runtimeText("The connection to the device was lost.");
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+// A window the user has to see whole: centred on the screen once it has its size.
+void noteIfNotCentred(ModalUser& user, QWidget* dialog)
+{
+    const QPoint offset = dialog->frameGeometry().center() - QGuiApplication::primaryScreen()->availableGeometry().center();
+    if (offset.manhattanLength() > 4)
+        user.note(dialog, QStringLiteral("not centred"));
+}
+
+// The user's part in a configuration run: the choice, then "Configure".
+void configure(ModalUser& user, const std::function<void(DeviceConfigurator*)>& choose)
+{
+    user.on<DeviceConfigurator>([&user, choose](DeviceConfigurator* dialog) {
+        noteIfNotCentred(user, dialog);
+        choose(dialog);
+        dialog->configureButton()->click();
+    });
+}
+
+void chooseCalibration(DeviceConfigurator* dialog, const QString& text)
+{
+    auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("calibrationCombo"));
+    combo->setCurrentIndex(combo->findText(text));
+}
+
+// The user's part in a fonts run: once the device's list is there, the change, then "Start".
+void manageFonts(ModalUser& user, const std::function<void(DeviceFontsDialog*)>& change)
+{
+    user.on<DeviceFontsDialog>([&user, change](DeviceFontsDialog* dialog) {
+        waitUntil([dialog]() { return dialog->startButton()->isEnabled(); }, 20000);
+        change(dialog);
+        // This dialog tells how a run ended in its status line, then closes.
+        QObject::connect(dialog, &QDialog::finished, dialog, [&user, dialog]() { user.note(dialog, dialog->statusLabel()->text()); },
+                         Qt::SingleShotConnection);
+        dialog->startButton()->click();
+        // Minimised and restored while it works, it keeps working.
+        dialog->setWindowState(Qt::WindowMinimized);
+        dialog->setWindowState(Qt::WindowNoState);
+        if (!dialog->isBusy() && !dialog->statusLabel()->text().isEmpty())
+            user.note(dialog, QStringLiteral("reset while busy"));
+    });
+}
+
+} // namespace
+
+class TestDeviceLife : public QObject
+{
+    Q_OBJECT
+
+    struct Operation
+    {
+        QString name;
+        QStringList deviceArgs;
+        QString midCommand; // a command well inside the run
+        QString lateCommand; // one near its end, answered late when a second device comes
+        std::function<void(DeviceItemWidget*)> start;
+        std::function<void(ModalUser&)> user;
+        QString sent; // a command the run must have sent
+    };
+
+    QTemporaryDir m_temp;
+    MainWindow* m_window = nullptr;
+    QString m_project;
+    QString m_software;
+    QString m_dataLog;
+    QString m_splash;
+    QList<Operation> m_operations;
+
+    DeviceItemWidget* rowOf(const RestartingDevice& device) const
+    {
+        DeviceItemWidget* row = m_window->rowForSerial(device.serial());
+        return row && !row->isRetired() ? row : nullptr;
+    }
+
+    bool waitForRow(const RestartingDevice& device) const
+    {
+        return waitUntil([&]() { return rowOf(device) != nullptr; }, 30000);
+    }
+
+    // The clock commands a device got after its last restart.
+    static int clockSetsSinceRestart(const RestartingDevice& device)
+    {
+        int clocks = 0;
+        for (const QJsonObject& event : device.emulator.transcript()) {
+            const QString type = event.value(QStringLiteral("event")).toString();
+            if (type == QLatin1String("replug"))
+                clocks = 0;
+            else if (type == QLatin1String("command") && event.value(QStringLiteral("text")).toString().startsWith(QLatin1String("#DTIM<")))
+                ++clocks;
+        }
+        return clocks;
+    }
+
+    const Operation& operation(const QString& name) const
+    {
+        for (const Operation& op : m_operations) {
+            if (op.name == name)
+                return op;
+        }
+        qFatal("no operation %s", qPrintable(name));
+    }
+
+    void makeInputs()
+    {
+        m_project = m_temp.filePath(QStringLiteral("sample.txdevproj"));
+        const DovrelctlRun made = DovrelctlRun::start(
+            { "package", "make-sample", "--out", m_project, "--models", "QMX 70-A", "--min-version", "1.0.0.0" });
+        QVERIFY2(made.exitCode == 0, qPrintable(made.describe()));
+
+        const QString source = m_temp.filePath(QStringLiteral("software"));
+        QVERIFY(writeFile(source + QStringLiteral("/update.xml"),
+                          "<?xml version=\"1.0\"?><Update><Info><NewRuntime Ver=\"2.2.0.3000\" Date=\"2026-03-14\"/></Info>"
+                          "<Device Model_Name=\"QMX 70-A\" Firmware_Ver=\"1.0.4\" Runtime_Ver=\"2.1.6.2886\"/></Update>"));
+        QVERIFY(writeFile(source + QStringLiteral("/update.tar.gz"), QByteArray(40000, 'u')));
+        m_software = m_temp.filePath(QStringLiteral("software.txsw"));
+        QVERIFY(ZipHelper::zipWithDirectoryContents(source, m_software, false));
+
+        m_dataLog = m_temp.filePath(QStringLiteral("log.txdb"));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("maker"));
+            db.setDatabaseName(m_dataLog);
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            QVERIFY(q.exec(QStringLiteral("CREATE TABLE \"Tank Level\" (t, v)")));
+            QVERIFY(q.exec(QStringLiteral("INSERT INTO \"Tank Level\" VALUES ('2026-01-01 00:00', 1.5)")));
+            QVERIFY(q.exec(QStringLiteral("CREATE TABLE Pressure (t, v)")));
+            QVERIFY(q.exec(QStringLiteral("INSERT INTO Pressure VALUES ('2026-01-01 00:00', 3)")));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("maker"));
+
+        m_splash = m_temp.filePath(QStringLiteral("splash.jpg"));
+        QImage image(1024, 600, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        QVERIFY(image.save(m_splash, "JPG"));
+    }
+
+    void defineOperations()
+    {
+        const QStringList software { "--app-version", "2.1.6.2886" };
+        auto yes = [](const QString& title) { return [title](ModalUser& user) { user.answer(title, guiText("Yes")); }; };
+        m_operations = {
+            { "upload", {}, "LOAD<project/", "SYNC", [this](DeviceItemWidget* row) { row->uploadProjectWithFile(m_project); },
+              yes(guiText("Upload Project")), "#BOOT#" },
+            { "upgrade", software, "RTLD", "SYNC",
+              [this](DeviceItemWidget* row) { row->upgradeDeviceWithFile(m_software); },
+              [](ModalUser& user) {
+                  user.on<UpgradeDeviceSofwareDialog>([](UpgradeDeviceSofwareDialog* dialog) {
+                      dialog->findChild<QPushButton*>(QStringLiteral("upgradeButton"))->click();
+                  });
+              },
+              "#RTLD" },
+            { "calibration backup", {}, "GETF", "SYNC", [](DeviceItemWidget* row) { row->onConfigDevice(); },
+              [](ModalUser& user) { configure(user, [](DeviceConfigurator* d) { chooseCalibration(d, guiText("Backup")); }); },
+              "#GETF</home/DuDov_ODU/cal_list.txt>#" },
+            { "calibration restore", {}, "LOAD<cal_list", "SYNC", [](DeviceItemWidget* row) { row->onConfigDevice(); },
+              [](ModalUser& user) { configure(user, [](DeviceConfigurator* d) { chooseCalibration(d, guiText("Restore")); }); },
+              "#UNIX<mv ./tmp/cal_list.txt" },
+            { "splash", {}, "LOAD<", "SYNC", [](DeviceItemWidget* row) { row->onConfigDevice(); },
+              [this](ModalUser& user) { configure(user, [this](DeviceConfigurator* d) { d->loadImage(m_splash); }); },
+              "#LOAD<" },
+            { "rename", {}, "SVCF", "SYNC", [](DeviceItemWidget* row) { row->onConfigDevice(); },
+              [](ModalUser& user) {
+                  configure(user, [](DeviceConfigurator* d) {
+                      d->findChild<QCheckBox*>(QStringLiteral("nameBox"))->click();
+                      auto* edit = d->findChild<QLineEdit*>(QStringLiteral("nameEdit"));
+                      edit->selectAll();
+                      QTest::keyClicks(edit, QStringLiteral("Pump Room 2"));
+                  });
+              },
+              "#SNAM<Pump Room 2>#" },
+            { "font removal", {}, "RMFS<1>", "SYNC", [](DeviceItemWidget* row) { row->onManageFonts(); },
+              [](ModalUser& user) {
+                  manageFonts(user, [](DeviceFontsDialog* d) {
+                      const QList<QListWidgetItem*> items = d->deviceFontsList()->findItems(QStringLiteral("Gamma.ttf"), Qt::MatchExactly);
+                      if (!items.isEmpty())
+                          items.first()->setSelected(true);
+                      d->deviceFontsList()->markSelected();
+                  });
+              },
+              "#RMFS<0><Gamma.ttf>#" },
+            { "font install", {}, "LOAD<", "SYNC", [](DeviceItemWidget* row) { row->onManageFonts(); },
+              [](ModalUser& user) {
+                  manageFonts(user, [](DeviceFontsDialog* d) { d->onAddFonts({ FontsCenter::instance()->applicationFonts().first() }); });
+              },
+              "#LOAD<" },
+            { "log clearing", software + QStringList { "--sample-datalog", m_dataLog }, "LOAD<dataLogging", "UNIX<rm qml/dataLoggingBk",
+              [](DeviceItemWidget* row) { row->onRetrieveDeviceLog(); },
+              [](ModalUser& user) {
+                  user.on<LogSelectionDialog>([](LogSelectionDialog* d) {
+                      d->logList()->item(0)->setSelected(true);
+                      d->action(LogSelectionDialog::ClearAction)->trigger();
+                  });
+                  user.answer(deviceText("Data Log Files"), guiText("Yes"));
+              },
+              "#LOAD<dataLogging.txdb>" },
+            { "reboot", {}, QString(), QString(), [](DeviceItemWidget* row) { row->onRebootDevice(); }, yes(guiText("Reboot Device")),
+              "#UNIX<reboot>#" },
+        };
+    }
+
+    // What a device needs before an operation of this kind can run on it.
+    void prepare(const Operation& op, RestartingDevice& device)
+    {
+        // The program makes its calibration folder at start.
+        QVERIFY(QDir().mkpath(DeviceConfigurator::calibrationDirectory()));
+        if (op.name == QLatin1String("calibration restore"))
+            QVERIFY(writeFile(DeviceConfigurator::calibrationFilePath(device.serial()), "0 0 1024 600\n"));
+        if (op.name == QLatin1String("font removal"))
+            QVERIFY(device.emulator.putFile(QStringLiteral("fonts/Gamma.ttf"), QByteArray(900, 'g')));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        if (!RestartingDevice::devIsWritable())
+            QSKIP("The devices' ports live under /dev, which is not writable here.");
+        QVERIFY(m_temp.isValid());
+        qputenv("TMPDIR", m_temp.path().toLocal8Bit());
+        useEnglishTexts();
+        makeInputs();
+        defineOperations();
+        m_window = new MainWindow;
+        m_window->setUpWindow();
+        m_window->show();
+    }
+
+    void cleanupTestCase()
+    {
+        delete m_window;
+    }
+
+    static void operationRows(bool withReboot)
+    {
+        QTest::addColumn<QString>("operation");
+        for (const char* name : { "upload", "upgrade", "calibration backup", "calibration restore", "splash", "rename",
+                                  "font removal", "font install", "log clearing" })
+            QTest::newRow(name) << QString::fromLatin1(name);
+        if (withReboot)
+            QTest::newRow("reboot") << QStringLiteral("reboot");
+    }
+
+    // One function per way the device lives, each a CTest test of its own: they run side by side.
+    void operationsToTheirEnd_data() { operationRows(true); }
+    void operationsToTheirEnd() { runThroughTheDevicesLife(ToItsEnd); }
+    void operationsUnpluggedMidRun_data() { operationRows(false); }
+    void operationsUnpluggedMidRun() { runThroughTheDevicesLife(UnpluggedMidRun); }
+    void operationsWithASecondDevice_data() { operationRows(false); }
+    void operationsWithASecondDevice() { runThroughTheDevicesLife(SecondDeviceMidRun); }
+
+private:
+    void runThroughTheDevicesLife(Mode mode)
+    {
+        QFETCH(QString, operation);
+        const Operation& op = this->operation(operation);
+        static int number = 0;
+        const QString serial = QStringLiteral("2350LF%1").arg(++number, 3, 10, QLatin1Char('0'));
+
+        RestartingDevice device;
+        QStringList args = QStringList { "--populate", "--serial", serial, "--timezone", "60" } + op.deviceArgs;
+        if (mode == UnpluggedMidRun)
+            args << "--fault" << QStringLiteral("unplug:%1").arg(op.midCommand);
+        // The run is surely still going when the second device has been identified.
+        if (mode == SecondDeviceMidRun)
+            args << "--fault" << QStringLiteral("delay:%1:4000").arg(op.lateCommand);
+        QVERIFY(device.start(args, 700, false));
+        prepare(op, device);
+        QVERIFY(waitForRow(device));
+        QPointer<DeviceItemWidget> row = rowOf(device);
+        const int restartsBefore = device.restarts();
+
+        RestartingDevice second;
+        QTimer arrival;
+        if (mode == SecondDeviceMidRun) {
+            // Plugged in while the first device is in the middle of its run.
+            arrival.setInterval(20);
+            connect(&arrival, &QTimer::timeout, this, [&]() {
+                if (device.emulator.waitForCommand(op.midCommand, 0)) {
+                    arrival.stop();
+                    second.start({ "--serial", serial + QStringLiteral("B"), "--timezone", "120" }, 700, false);
+                }
+            });
+            arrival.start();
+        }
+
+        ModalUser user(20000);
+        op.user(user);
+        op.start(row);
+        // The row's handler has returned: whatever its dialogs met, the program goes on.
+        const QString sent = mode == UnpluggedMidRun || op.sent.isEmpty() ? QLatin1Char('#') + op.midCommand : op.sent;
+        QVERIFY2(waitUntil([&]() { return device.emulator.commands().join(' ').contains(sent); }, 10000),
+                 qPrintable(device.emulator.commands().join(' ') + QLatin1Char('\n') + user.describe()));
+
+        if (mode == UnpluggedMidRun) {
+            // One message says the device is gone; the dialog ended and the row went.
+            int lost = 0;
+            for (const ModalUser::Window& box : user.boxes())
+                lost += box.texts.join(' ').contains(lostText()) ? 1 : 0;
+        for (const ModalUser::Window& window : user.windows())
+            lost += !window.isMessageBox() && window.texts == QStringList { lostText() } ? 1 : 0;
+            QVERIFY2(lost == 1, qPrintable(user.describe()));
+            QTRY_VERIFY_WITH_TIMEOUT(row.isNull(), 20000);
+            QVERIFY(!rowOf(device));
+            return;
+        }
+
+        // No failure was shown: the boxes seen are the questions the run asks.
+        for (const ModalUser::Window& box : user.boxes())
+            QVERIFY2(!box.texts.join(' ').contains(lostText()), qPrintable(user.describe()));
+        QVERIFY2(!user.describe().contains(QLatin1String("not centred")) && !user.describe().contains(QLatin1String("reset while busy")),
+                 qPrintable(user.describe()));
+        // The device restarted: its old row went, a new one came with its clock set.
+        QVERIFY2(device.waitForReturn(restartsBefore), qPrintable(device.emulator.commands().join(' ')));
+        QTRY_VERIFY_WITH_TIMEOUT(row.isNull(), 20000);
+        QVERIFY(waitForRow(device));
+        QVERIFY(waitUntil([&]() { return clockSetsSinceRestart(device) == 1; }, 20000));
+
+        if (mode == SecondDeviceMidRun) {
+            QVERIFY(second.waitForIdentification());
+            QVERIFY(waitForRow(second));
+            // The second device got nothing of the first one's run: only its identification and clock.
+            QVERIFY(waitUntil([&]() { return clockSetsSinceRestart(second) == 1; }, 20000));
+            for (const QString& command : second.emulator.commands())
+                QVERIFY2(command == QLatin1String("#HWCF#") || command.startsWith(QLatin1String("#DTIM<")), qPrintable(command));
+            QVERIFY(device.emulator.commands().join(' ').contains(op.sent));
+        }
+    }
+
+private slots:
+    // A window opened for device A and used after device C arrived still works on A.
+    void workGoesToItsOwnDevice_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::newRow("upgrade") << QStringLiteral("upgrade");
+        QTest::newRow("log clearing") << QStringLiteral("log clearing");
+    }
+
+    void workGoesToItsOwnDevice()
+    {
+        QFETCH(QString, operation);
+        const Operation& op = this->operation(operation);
+        static int number = 0;
+        const QString serial = QStringLiteral("2351WD%1").arg(++number, 3, 10, QLatin1Char('0'));
+        RestartingDevice device;
+        QVERIFY(device.start(QStringList { "--populate", "--serial", serial } + op.deviceArgs, 700, false));
+        QVERIFY(waitForRow(device));
+        RestartingDevice other;
+
+        ModalUser user(20000);
+        // Device C is plugged in while the window for A waits for the user; then the user goes on.
+        user.when([](QWidget* w) { return qobject_cast<UpgradeDeviceSofwareDialog*>(w) || qobject_cast<LogSelectionDialog*>(w); },
+                  [&](QWidget* w) {
+                      other.start(QStringList { "--populate", "--serial", serial + QStringLiteral("C") } + op.deviceArgs, 700, true);
+                      waitForRow(other);
+                      if (auto* upgrade = qobject_cast<UpgradeDeviceSofwareDialog*>(w)) {
+                          upgrade->findChild<QPushButton*>(QStringLiteral("upgradeButton"))->click();
+                      } else {
+                          auto* logs = qobject_cast<LogSelectionDialog*>(w);
+                          logs->logList()->item(0)->setSelected(true);
+                          logs->action(LogSelectionDialog::ClearAction)->trigger();
+                      }
+                  });
+        user.answer(deviceText("Data Log Files"), guiText("Yes"));
+        op.start(rowOf(device));
+        QVERIFY2(waitUntil([&]() { return device.emulator.commands().join(' ').contains(op.sent); }, 30000),
+                 qPrintable(device.emulator.commands().join(' ') + QLatin1Char('\n') + user.describe()));
+        QVERIFY(other.isIdentified());
+        for (const QString& command : other.emulator.commands())
+            QVERIFY2(command == QLatin1String("#HWCF#") || command.startsWith(QLatin1String("#DTIM<")), qPrintable(command));
+    }
+
+    // The log clearing fails on the device after its window has closed: the main window says so.
+    void failedClearingIsReported()
+    {
+        RestartingDevice device;
+        const Operation& op = operation(QStringLiteral("log clearing"));
+        QVERIFY(device.start(QStringList { "--populate", "--serial", "2352FC001", "--fault", "error:UNIX<mv tmp/dataLogging" }
+                                 + op.deviceArgs,
+                             700, false));
+        QVERIFY(waitForRow(device));
+        ModalUser user(20000);
+        op.user(user);
+        op.start(rowOf(device));
+        QVERIFY(waitUntil([&]() { return user.describe().contains(guiText("The logs were not cleared from %1; they are still on the device.\n%2").left(25)); },
+                          60000));
+        const ModalUser::Window report = user.boxes().last();
+        QCOMPARE(report.title, guiText("Retrieve Device Data Logged"));
+        QVERIFY2(report.texts.join(' ').contains(runtimeText("The operation timed out while moving updated log from temp folder.")),
+                 qPrintable(user.describe()));
+        // Both logs are still in the device's data log.
+        QVERIFY(device.waitForReturn(device.restarts() - 1));
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
+        db.setDatabaseName(device.emulator.filePath(QStringLiteral("qml/dataLogging.txdb")));
+        QVERIFY(db.open());
+        QCOMPARE(db.tables().size(), 2);
+        db.close();
+    }
+
+    // "Yes" to replacing a calibration backup, then the device has none to give: the old backup stays.
+    void failedBackupKeepsTheOldOne()
+    {
+        RestartingDevice device;
+        QVERIFY(device.start({ "--populate", "--serial", "2353BK001" }, 700, false));
+        QVERIFY(waitForRow(device));
+        QVERIFY(QFile::remove(device.emulator.filePath(QStringLiteral("cal_list.txt"))));
+        const QString backup = DeviceConfigurator::calibrationFilePath(device.serial());
+        QVERIFY(writeFile(backup, "the old calibration\n"));
+        ModalUser user(20000);
+        configure(user, [](DeviceConfigurator* d) { chooseCalibration(d, guiText("Backup")); });
+        user.answer(guiText("Backup Calibration"), guiText("Yes"));
+        rowOf(device)->onConfigDevice();
+        QVERIFY2(user.describe().contains(runtimeText("The calibration file does not exist on the device.")), qPrintable(user.describe()));
+        QFile file(backup);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("the old calibration\n"));
+    }
+};
+
+QTEST_MAIN(TestDeviceLife)
+#include "tst_devicelife.moc"

@@ -1,0 +1,319 @@
+// Discovery through udev, against umockdev's mocked sysfs and udev events (the test runs
+// under umockdev-wrapper). The mocked tty node of a USB device is a pseudo terminal; a
+// relay joins it to the emulated device, so identification runs end to end.
+#include "emulator.h"
+#include "englishtexts.h"
+#include "eventwait.h"
+#include "portenumerator.h"
+#include "serialportmanager.h"
+#include "virtualports.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
+#include <QSignalSpy>
+#include <QSocketNotifier>
+#include <QTemporaryDir>
+#include <QTest>
+
+// GLib's headers name a member "signals", which Qt defines as a keyword.
+#pragma push_macro("signals")
+#undef signals
+#include <umockdev.h>
+#pragma pop_macro("signals")
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+using Orvane::Tavrix::Runtime::PortEnumerator;
+using Orvane::Tavrix::Runtime::SerialPortManager;
+
+namespace {
+
+using PortInfo = QMap<QString, QVariant>;
+
+QStringList portsOf(const QSignalSpy& spy)
+{
+    QStringList ports;
+    for (const QList<QVariant>& args : spy)
+        ports << args.at(0).value<PortInfo>().value(QStringLiteral("portName")).toString();
+    return ports;
+}
+
+QStringList listed(const PortEnumerator& enumerator)
+{
+    QStringList ports;
+    for (const PortInfo& info : enumerator.ports())
+        ports << info.value(QStringLiteral("portName")).toString();
+    return ports;
+}
+
+// How many of this process's descriptors are open on the given file.
+int openDescriptorsOn(const QString& path)
+{
+    int count = 0;
+    for (const QFileInfo& fd : QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::System | QDir::NoDotAndDotDot)) {
+        if (fd.symLinkTarget() == path)
+            ++count;
+    }
+    return count;
+}
+
+// Joins two descriptors both ways, for as long as owner lives.
+void relay(QObject* owner, int first, int second)
+{
+    for (const auto& [from, to] : { std::pair { first, second }, std::pair { second, first } }) {
+        auto* notifier = new QSocketNotifier(from, QSocketNotifier::Read, owner);
+        QObject::connect(notifier, &QSocketNotifier::activated, owner, [from = from, to = to]() {
+            char buffer[4096];
+            const ssize_t got = ::read(from, buffer, sizeof buffer);
+            if (got > 0 && ::write(to, buffer, size_t(got)) != got)
+                qWarning("relay: short write");
+        });
+    }
+}
+
+// A USB device with its serial port in umockdev's test bed.
+struct MockedUsbPort
+{
+    QString usbPath;
+    QString ttyPath;
+    QString node;
+};
+
+} // namespace
+
+class TestUdevDiscovery : public QObject
+{
+    Q_OBJECT
+private:
+    UMockdevTestbed* m_bed = nullptr;
+    int m_plugged = 0;
+
+    // ttyACM<n> under a USB device. The ids are in udev's properties of the port (as udev's
+    // own rules put them) or only in the USB device's attributes.
+    MockedUsbPort plug(const QString& vendor, const QString& product, bool idsAsProperties)
+    {
+        const int n = m_plugged++;
+        MockedUsbPort port;
+        port.usbPath = QStringLiteral("/sys/devices/pci0000:00/usb1/1-%1").arg(n);
+        port.ttyPath = port.usbPath + QStringLiteral("/1-%1:1.0/tty/ttyACM%1").arg(n);
+        port.node = QStringLiteral("/dev/ttyACM%1").arg(n);
+        QString description = QStringLiteral("P: %1\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n"
+                                             "A: manufacturer=Maker\nA: product=Panel\n").arg(port.usbPath.mid(4));
+        if (!idsAsProperties)
+            description += QStringLiteral("A: idVendor=%1\nA: idProduct=%2\n").arg(vendor, product);
+        description += QStringLiteral("\nP: %1\nE: SUBSYSTEM=tty\nE: DEVNAME=%2\nN: %3\n").arg(port.ttyPath.mid(4), port.node, port.node.mid(5));
+        if (idsAsProperties)
+            description += QStringLiteral("E: ID_BUS=usb\nE: ID_VENDOR_ID=%1\nE: ID_MODEL_ID=%2\n").arg(vendor, product);
+        GError* error = nullptr;
+        if (!umockdev_testbed_add_from_string(m_bed, description.toUtf8().constData(), &error)) {
+            qWarning("umockdev: %s", error ? error->message : "?");
+            g_clear_error(&error);
+            return {};
+        }
+        return port;
+    }
+
+    void unplug(const MockedUsbPort& port)
+    {
+        umockdev_testbed_uevent(m_bed, port.ttyPath.toUtf8().constData(), "remove");
+        umockdev_testbed_remove_device(m_bed, port.usbPath.toUtf8().constData());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        useEnglishTexts();
+        if (qEnvironmentVariable("LD_PRELOAD").indexOf(QLatin1String("umockdev")) < 0)
+            QSKIP("needs umockdev-wrapper");
+        m_bed = umockdev_testbed_new();
+        QVERIFY(m_bed);
+    }
+
+    void cleanupTestCase()
+    {
+        if (m_bed)
+            g_object_unref(m_bed);
+    }
+
+    // Ports come and go by udev's events alone: nothing is polled, each port's ids come
+    // from udev's properties or from its USB device, and a port added and removed at
+    // once, or listed at start and announced again, ends right.
+    void portsFollowUdevEvents()
+    {
+        const MockedUsbPort early = plug(QStringLiteral("1781"), QStringLiteral("0ec6"), true);
+        PortEnumerator enumerator;
+        QSignalSpy discovered(&enumerator, &PortEnumerator::deviceDiscovered);
+        QSignalSpy removed(&enumerator, &PortEnumerator::deviceRemoved);
+        QVERIFY(enumerator.setUpNotifications());
+        QVERIFY(!enumerator.isPolling());
+        QCOMPARE(listed(enumerator), QStringList { early.node });
+        // Plugged while the list was read: the list has it, and its event changes nothing.
+        umockdev_testbed_uevent(m_bed, early.ttyPath.toUtf8().constData(), "add");
+        waitEvents(200);
+        QCOMPARE(discovered.size(), 0);
+
+        struct Case
+        {
+            const char* vendor;
+            const char* product;
+            bool properties;
+            bool ours;
+        };
+        const Case cases[] = {
+            { "1781", "0ec6", true, true },
+            { "1781", "0ec6", false, true },
+            { "0403", "6001", false, false },
+            { "1781", "0ec7", true, false },
+        };
+        for (const Case& c : cases) {
+            const int before = discovered.size();
+            const MockedUsbPort port = plug(QLatin1String(c.vendor), QLatin1String(c.product), c.properties);
+            QVERIFY(waitUntil([&] { return discovered.size() > before; }, 5000));
+            const PortInfo info = discovered.last().at(0).value<PortInfo>();
+            QCOMPARE(info.value(QStringLiteral("portName")).toString(), port.node);
+            QCOMPARE(info.value(QStringLiteral("vendorID")).toInt(), QString::fromLatin1(c.vendor).toInt(nullptr, 16));
+            QCOMPARE(info.value(QStringLiteral("productID")).toInt(), QString::fromLatin1(c.product).toInt(nullptr, 16));
+            QCOMPARE(PortEnumerator::isDevicePort(info), c.ours);
+            unplug(port);
+            QVERIFY(waitUntil([&] { return portsOf(removed).contains(port.node); }, 5000));
+        }
+
+        // Added and removed before anyone looked: whatever was announced is undone.
+        const MockedUsbPort brief = plug(QStringLiteral("1781"), QStringLiteral("0ec6"), true);
+        unplug(brief);
+        unplug(early);
+        QVERIFY(waitUntil([&] { return listed(enumerator).isEmpty(); }, 5000));
+        waitEvents(200);
+        QCOMPARE(portsOf(discovered).count(brief.node), portsOf(removed).count(brief.node));
+        QVERIFY(listed(enumerator).isEmpty());
+        QVERIFY(!enumerator.isListing());
+    }
+
+    // Ports named in DOVREL_VIRTUAL_PORTS are seen to come and go through their folders.
+    void virtualPortsWithoutPolling_data()
+    {
+        QTest::addColumn<QString>("relative");
+        QTest::addColumn<bool>("namedLater");
+        QTest::addColumn<bool>("terminalEnds");
+        QTest::newRow("link removed") << "ttyLINK" << false << false;
+        QTest::newRow("terminal ends, link stays") << "ttyLINK" << false << true;
+        QTest::newRow("folder made later") << "by-id/usb-panel/ttyLINK" << false << false;
+        QTest::newRow("named while running") << "ttyLINK" << true << false;
+    }
+    void virtualPortsWithoutPolling()
+    {
+        QFETCH(QString, relative);
+        QFETCH(bool, namedLater);
+        QFETCH(bool, terminalEnds);
+        QTemporaryDir dir;
+        const QString link = dir.filePath(relative);
+        const QByteArray saved = qgetenv("DOVREL_VIRTUAL_PORTS");
+        auto restore = qScopeGuard([&saved] { qputenv("DOVREL_VIRTUAL_PORTS", saved); });
+        if (!namedLater)
+            qputenv("DOVREL_VIRTUAL_PORTS", link.toLocal8Bit());
+
+        const int master = posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+        auto closeMaster = qScopeGuard([master] { ::close(master); });
+        const QString terminal = QString::fromLocal8Bit(ptsname(master));
+
+        PortEnumerator enumerator;
+        QSignalSpy discovered(&enumerator, &PortEnumerator::deviceDiscovered);
+        QSignalSpy removed(&enumerator, &PortEnumerator::deviceRemoved);
+        QVERIFY(enumerator.setUpNotifications());
+        QVERIFY(!enumerator.isPolling());
+
+        QVERIFY(QDir().mkpath(QFileInfo(link).absolutePath()));
+        QVERIFY(QFile::link(terminal, link));
+        if (namedLater)
+            VirtualPorts::add(link);
+        QVERIFY(waitUntil([&] { return portsOf(discovered).contains(link); }, 5000));
+        QVERIFY(PortEnumerator::isDevicePort(discovered.last().at(0).value<PortInfo>()));
+
+        if (terminalEnds) {
+            // Tests running beside this one would get the freed pts number at once, and the
+            // link would lead somewhere again: an open end keeps the number taken.
+            const int reservation = ::open(QFile::encodeName(terminal).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+            auto release = qScopeGuard([reservation] { ::close(reservation); });
+            closeMaster.dismiss();
+            ::close(master);
+            QVERIFY(waitUntil([&] { return portsOf(removed).contains(link); }, 5000));
+        } else {
+            QVERIFY(QFile::remove(link));
+        }
+        QVERIFY(waitUntil([&] { return portsOf(removed).contains(link); }, 5000));
+        QCOMPARE(discovered.size(), 1);
+        QVERIFY(!enumerator.isListing());
+    }
+
+    // The manager finds the device through udev, identifies it through the mocked node
+    // and serves it there; a port of another device is never opened.
+    void deviceIdentifiedThroughMockedNode()
+    {
+        SerialPortManager* m = SerialPortManager::instance();
+        QVERIFY(m);
+        auto* enumerator = m->findChild<PortEnumerator*>();
+        QVERIFY(enumerator && !enumerator->isPolling());
+        QSignalSpy connected(m, &SerialPortManager::deviceConnected);
+        QSignalSpy disconnected(m, &SerialPortManager::deviceDisconnected);
+        QSignalSpy portFound(m, &SerialPortManager::serialDeviceDiscovered);
+
+        DeviceEmulator emulator;
+        QVERIFY(emulator.start({ QStringLiteral("--serial"), QStringLiteral("UDEV1") }));
+        const int emulatorEnd = ::open(QFile::encodeName(emulator.ptyPath()).constData(), O_RDWR | O_NOCTTY);
+        QVERIFY(emulatorEnd >= 0);
+        auto closeEnd = qScopeGuard([emulatorEnd] { ::close(emulatorEnd); });
+        termios tio {};
+        tcgetattr(emulatorEnd, &tio);
+        cfmakeraw(&tio);
+        tcsetattr(emulatorEnd, TCSANOW, &tio);
+
+        const MockedUsbPort other = plug(QStringLiteral("0403"), QStringLiteral("6001"), true);
+        const int otherMaster = umockdev_testbed_get_dev_fd(m_bed, other.node.toUtf8().constData());
+        QVERIFY(otherMaster >= 0);
+        const QString otherTerminal = QString::fromLocal8Bit(ptsname(otherMaster));
+
+        const MockedUsbPort port = plug(QStringLiteral("1781"), QStringLiteral("0ec6"), true);
+        const int master = umockdev_testbed_get_dev_fd(m_bed, port.node.toUtf8().constData());
+        QVERIFY(master >= 0);
+        auto joined = std::make_unique<QObject>();
+        relay(joined.get(), master, emulatorEnd);
+
+        QVERIFY(waitUntil([&] { return !connected.isEmpty(); }, 20000));
+        const auto info = connected.at(0).at(0).value<QMap<QString, QString>>();
+        QCOMPARE(info.value(QStringLiteral("port")), port.node);
+        QCOMPARE(info.value(QStringLiteral("serial")), QStringLiteral("UDEV1"));
+        // Plugged while running: poked with a blank first, then asked.
+        QVERIFY(emulator.replies().contains(QStringLiteral("<BOOT_UP>")));
+        QCOMPARE(m->serialDeviceInformation(port.node).value(QStringLiteral("friendName")).toString(), QStringLiteral("Panel"));
+
+        QVERIFY(m->setActivePort(port.node));
+        QVERIFY(m->openSerialPort());
+        m->remoteShowDeviceInformation();
+        QVERIFY(emulator.waitForCommand(QStringLiteral("SINF"), 10000));
+        m->closeSerialPort();
+
+        // The other vendor's port was listed, never announced, never opened nor written to.
+        QCOMPARE(portFound.size(), 1);
+        QVERIFY(!m->connectedPorts().contains(other.node));
+        QCOMPARE(openDescriptorsOn(otherTerminal), 0);
+        char byte;
+        fcntl(otherMaster, F_SETFL, fcntl(otherMaster, F_GETFL) | O_NONBLOCK);
+        QCOMPARE(::read(otherMaster, &byte, 1), ssize_t(-1));
+
+        joined.reset();
+        unplug(port);
+        unplug(other);
+        QVERIFY(waitUntil([&] { return !disconnected.isEmpty(); }, 10000));
+        const auto gone = disconnected.at(0).at(0).value<QMap<QString, QString>>();
+        QCOMPARE(gone.value(QStringLiteral("serial")), QStringLiteral("UDEV1"));
+        QVERIFY(m->connectedPorts().isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestUdevDiscovery)
+#include "tst_udevdiscovery.moc"

@@ -1,0 +1,32 @@
+#include "projectpackage.h"
+
+#include "filehelper.h"
+#include "zip.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+using namespace Orvane::Tavrix::Common;
+
+bool writeProjectPackage(const QString& archive, const QList<QPair<QString, QByteArray>>& entries, const QString& models)
+{
+    const QVariantMap info = { { "compatibleModels", models }, { "minDeviceSoftwareVersion", "1.0.0.0" },
+                               { "configInfo", "colorDepth: 16;" } };
+    const QList<QPair<QString, QByteArray>> all = QList<QPair<QString, QByteArray>> {
+        { "config.txrc", "colorDepth: 16;" }, { "versionInfo.txverinf", FileHelper::variantToBinary(info) } } + entries;
+    QTemporaryDir files;
+    Zip zip;
+    bool ok = files.isValid() && zip.createArchive(archive) == Zip::Ok;
+    for (int i = 0; ok && i < all.size(); ++i) {
+        // Added as "<root>/<leaf>": the leaf is the file's name, the rest of the entry name its root.
+        const QString& name = all.at(i).first;
+        const int slash = name.lastIndexOf(QLatin1Char('/'));
+        const QString file = files.filePath(QStringLiteral("%1/%2").arg(i).arg(name.mid(slash + 1)));
+        QFile out(file);
+        ok = QDir().mkpath(QFileInfo(file).absolutePath()) && out.open(QIODevice::WriteOnly) && out.write(all.at(i).second) >= 0;
+        out.close();
+        ok = ok && zip.addFile(file, slash < 0 ? QString() : name.left(slash)) == Zip::Ok;
+    }
+    return zip.closeArchive() == Zip::Ok && ok;
+}

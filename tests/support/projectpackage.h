@@ -1,0 +1,14 @@
+#ifndef PROJECTPACKAGE_H
+#define PROJECTPACKAGE_H
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QString>
+
+// A project package with "config.txrc", version information for the models and the
+// given entries, their names stored as given (so one name may come twice).
+bool writeProjectPackage(const QString& archive, const QList<QPair<QString, QByteArray>>& entries,
+                         const QString& models = QStringLiteral("QMX 70-A"));
+
+#endif // PROJECTPACKAGE_H
