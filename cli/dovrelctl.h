@@ -10,6 +10,7 @@
 #include <functional>
 
 class DeviceSession;
+class DeviceTask;
 class ProgressReporter;
 
 // The commands of dovrelctl. Each one ends with a result on standard output
@@ -54,6 +55,12 @@ private:
     ExitCode requireFeature(int feature);
     // Starts one single-command operation and waits for its end.
     ExitCode runCommand(const std::function<bool()>& start);
+    // Runs work on the one device, or with --all or several --port on every device at
+    // once, each on its own link, and reports each device's result (the worst exit code).
+    ExitCode onDevices(const std::function<void(DeviceTask*)>& work);
+    ExitCode reportDevices(const QList<DeviceTask*>& tasks, const QList<QPair<QString, QString>>& failures);
+    // The device's refusal of the feature, or an empty text.
+    static QString featureRefusal(DeviceTask* task, int feature);
 
     const CommandLine& m_cl;
     ProgressReporter* m_progress = nullptr;

@@ -15,6 +15,7 @@
 #include "logselectiondialog.h"
 #include "mainwindow.h"
 #include "modaluser.h"
+#include "projectpackage.h"
 #include "restartingdevice.h"
 #include "serialportmanager.h"
 #include "txlistwidget.h"
@@ -168,13 +169,8 @@ class TestDeviceLife : public QObject
             { "package", "make-sample", "--out", m_project, "--models", "QMX 70-A", "--min-version", "1.0.0.0" });
         QVERIFY2(made.exitCode == 0, qPrintable(made.describe()));
 
-        const QString source = m_temp.filePath(QStringLiteral("software"));
-        QVERIFY(writeFile(source + QStringLiteral("/update.xml"),
-                          "<?xml version=\"1.0\"?><Update><Info><NewRuntime Ver=\"2.2.0.3000\" Date=\"2026-03-14\"/></Info>"
-                          "<Device Model_Name=\"QMX 70-A\" Firmware_Ver=\"1.0.4\" Runtime_Ver=\"2.1.6.2886\"/></Update>"));
-        QVERIFY(writeFile(source + QStringLiteral("/update.tar.gz"), QByteArray(40000, 'u')));
-        m_software = m_temp.filePath(QStringLiteral("software.txsw"));
-        QVERIFY(ZipHelper::zipWithDirectoryContents(source, m_software, false));
+        m_software = writeSoftwarePackage(m_temp.filePath(QStringLiteral("software.txsw")), QStringLiteral("2.1.6.2886"), 40000);
+        QVERIFY(!m_software.isEmpty());
 
         m_dataLog = m_temp.filePath(QStringLiteral("log.txdb"));
         {

@@ -352,6 +352,60 @@ private slots:
         QCOMPARE(uploadAgain.exitCode(), 0);
     }
 
+    // One command on several devices at once: --all or --port given twice, one JSON object
+    // per device, and the worst device's exit code when one fails. The devices restart
+    // after the upload as real ones do.
+    void severalDevicesAtOnce_data()
+    {
+        QTest::addColumn<bool>("all");
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("--all, every device succeeds") << true << QString() << 0;
+        QTest::newRow("--port twice, one refuses") << false << "error:UNIX<mv tmp/project" << 1;
+        QTest::newRow("--all, one is lost") << true << "unplug:UNIX<mv tmp/project" << 3;
+    }
+    void severalDevicesAtOnce()
+    {
+        QFETCH(bool, all);
+        QFETCH(QString, fault);
+        QFETCH(int, exitCode);
+        const QString package = projectPackage("QMX 70-A", "1.0.0.0");
+        QVERIFY(!package.isEmpty());
+        DeviceEmulator devices[3];
+        QStringList ports;
+        for (int i = 0; i < 3; ++i) {
+            QStringList args { "--populate", "--serial", QStringLiteral("BENCH-%1").arg(i), "--reboot-replug", "1000" };
+            if (i == 1 && !fault.isEmpty())
+                args << "--fault" << fault;
+            QVERIFY(devices[i].start(args));
+            ports << devices[i].ptyPath();
+        }
+        // With --port only the first two are asked for; the third stays untouched.
+        const QStringList chosen = all ? ports : ports.mid(0, 2);
+        QStringList args { "--json", "--quiet", "upload", package, "--yes" };
+        if (all) {
+            args.prepend("--all");
+        } else {
+            for (const QString& port : chosen)
+                args = QStringList { "--port", port } + args;
+        }
+        const Run run = dovrelctl(args, { { "DOVREL_VIRTUAL_PORTS", ports.join(QDir::listSeparator()) } });
+        QVERIFY2(run.exitCode == exitCode, qPrintable(describe(run)));
+        const QList<QJsonObject> objects = run.jsonLines();
+        QCOMPARE(objects.size(), chosen.size());
+        for (const QJsonObject& object : objects) {
+            const int device = ports.indexOf(object.value("port").toString());
+            QVERIFY2(chosen.contains(object.value("port").toString()), qPrintable(describe(run)));
+            QCOMPARE(object.value("serial").toString(), QStringLiteral("BENCH-%1").arg(device));
+            const bool failing = device == 1 && exitCode != 0;
+            QCOMPARE(object.value("ok").toBool(), !failing);
+            QCOMPARE(object.value("exitCode").toInt(), failing ? exitCode : 0);
+            QCOMPARE(devices[device].readFile("qml/project/main.qml").contains("Dovrel sample"), !failing);
+        }
+        if (!all)
+            QCOMPARE(devices[2].commands().filter("#LOAD<").size(), 0);
+    }
+
     void identifyRebootAndClock()
     {
         DeviceEmulator device;

@@ -1,6 +1,6 @@
 // Packet transfer engine: XMODEM-1K with CRC-16 in both directions.
-#include "serialportmanager.h"
-#include "serialportmanager_p.h"
+#include "devicelink.h"
+#include "devicelink_p.h"
 
 #include "localizationhelper.h"
 
@@ -47,7 +47,7 @@ struct CrcTable
 
 } // namespace
 
-quint16 SerialPortManager::crc16(const char* data, int length)
+quint16 DeviceLink::crc16(const char* data, int length)
 {
     static const CrcTable table;
     quint16 crc = 0;
@@ -56,14 +56,14 @@ quint16 SerialPortManager::crc16(const char* data, int length)
     return crc;
 }
 
-void SerialPortManager::setTransferFile(const QByteArray& fileContent, const QString& remotePath)
+void DeviceLink::setTransferFile(const QByteArray& fileContent, const QString& remotePath)
 {
     d->m_fileContent = fileContent;
     d->m_fileSize = int(fileContent.size());
     d->m_remotePath = remotePath;
 }
 
-bool SerialPortManager::setTransferFile(const QString& localFilePath, const QString& remotePath)
+bool DeviceLink::setTransferFile(const QString& localFilePath, const QString& remotePath)
 {
     // The file is read whole before anything is announced: the size sent to the device is
     // exactly the bytes in hand. The size on disk is no guide (a file shrinking while the
@@ -91,7 +91,7 @@ bool SerialPortManager::setTransferFile(const QString& localFilePath, const QStr
     return true;
 }
 
-void SerialPortManager::prepareSend()
+void DeviceLink::prepareSend()
 {
     d->m_bytesLeft = d->m_fileSize;
     d->m_blockCount = (d->m_fileSize + BlockSize - 1) / BlockSize;
@@ -99,14 +99,15 @@ void SerialPortManager::prepareSend()
     d->m_txStarted = false;
 }
 
-void SerialPortManager::onDelayTransferStart()
+void DeviceLink::onDelayTransferStart()
 {
+    const Frame frame(this);
     startTransfer();
 }
 
 // Called as soon as the device accepted the file (send) or announced its size (receive):
 // the receiver's "C" starts the data, so no fixed wait stands before the first packet.
-void SerialPortManager::startTransfer()
+void DeviceLink::startTransfer()
 {
     const int op = d->m_operation;
     if (op >= SendCalibrationFile && op <= SendFontFile) {
@@ -136,7 +137,7 @@ void SerialPortManager::startTransfer()
     }
 }
 
-int SerialPortManager::processTxBytes(const QByteArray& bytes)
+int DeviceLink::processTxBytes(const QByteArray& bytes)
 {
     int i = 0;
     while (i < bytes.size() && d->m_transferMode == 1) {
@@ -154,7 +155,7 @@ int SerialPortManager::processTxBytes(const QByteArray& bytes)
     return i;
 }
 
-void SerialPortManager::txPacket(int mode)
+void DeviceLink::txPacket(int mode)
 {
     Q_UNUSED(mode)
     QByteArray packet(BlockSize + 5, SUB);
@@ -173,7 +174,7 @@ void SerialPortManager::txPacket(int mode)
     writeRaw(packet);
 }
 
-void SerialPortManager::processTxReply(char rxData)
+void DeviceLink::processTxReply(char rxData)
 {
     const int op = d->m_operation;
     if (!d->m_txStarted) {
@@ -233,12 +234,12 @@ void SerialPortManager::processTxReply(char rxData)
     endSendAsFailure();
 }
 
-void SerialPortManager::endSendAsFailure()
+void DeviceLink::endSendAsFailure()
 {
     abortOperation(rt("The device cancelled the file transfer."));
 }
 
-void SerialPortManager::processRxPacket(const QByteArray& chunk)
+void DeviceLink::processRxPacket(const QByteArray& chunk)
 {
     if (d->m_rxBlockLength < 0)
         return; // cancelled by the device; the watchdog or the sequence ends it
@@ -279,7 +280,7 @@ void SerialPortManager::processRxPacket(const QByteArray& chunk)
     }
 }
 
-bool SerialPortManager::acceptRxPacket(const QByteArray& packet)
+bool DeviceLink::acceptRxPacket(const QByteArray& packet)
 {
     const char* p = packet.constData();
     const int block = quint8(p[1]);
@@ -317,7 +318,7 @@ bool SerialPortManager::acceptRxPacket(const QByteArray& packet)
     return true;
 }
 
-void SerialPortManager::finishReceive()
+void DeviceLink::finishReceive()
 {
     const int op = d->m_operation;
     if (d->m_bytesLeft > 0) {
@@ -336,7 +337,7 @@ void SerialPortManager::finishReceive()
         emit retrieveDataLogStatusChange(LogReceived);
 }
 
-void SerialPortManager::rxError()
+void DeviceLink::rxError()
 {
     ++d->m_rxErrorCount;
     if (d->m_rxErrorCount <= MaxRxErrors) {
