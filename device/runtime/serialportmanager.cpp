@@ -1,4 +1,5 @@
 #include "serialportmanager.h"
+#include "diagnostics.h"
 #include "serialportmanager_p.h"
 #include "watchdogtimeouts.h"
 
@@ -10,6 +11,8 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QPointer>
+
+using Orvane::Tavrix::Common::lcTransfer;
 
 namespace Orvane {
 namespace Tavrix {
@@ -76,7 +79,7 @@ bool SerialPortManager::openSerialPort()
     if (!d->m_port)
         return false;
     if (!d->m_port->open(QIODevice::ReadWrite)) {
-        qDebug().noquote() << QStringLiteral("Cannot open '%1': %2").arg(d->m_activePort, d->m_port->errorString());
+        qCDebug(lcTransfer).noquote() << QStringLiteral("Cannot open '%1': %2").arg(d->m_activePort, d->m_port->errorString());
         return false;
     }
     d->m_port->flush();
@@ -267,6 +270,11 @@ QMap<QString, QString> SerialPortManager::deviceInformation(const QString& name)
     if (!d->m_devicePorts.contains(portName))
         return QMap<QString, QString>();
     return d->m_devices.value(portName);
+}
+
+QStringList SerialPortManager::deniedPorts() const
+{
+    return d->m_deniedPorts;
 }
 
 QMap<QString, QVariant> SerialPortManager::serialDeviceInformation(const QString& name) const
@@ -716,7 +724,7 @@ void SerialPortManager::dispatchText()
         else if (op == FontSync)
             emit deviceFontStatusChange(FontInstallFailed, 0, QString());
     } else if (has("<BOOT:NOR>")) {
-        qDebug() << "Boot ACK";
+        qCDebug(lcTransfer) << "Boot ACK";
         switch (op) {
         case UploadReboot: emit uploadProjectFileStatusChange(UploadRebooted); break;
         case ConfigureReboot: emit configureStateChange(ConfigRebooted); break;
