@@ -1,18 +1,29 @@
 // Device discovery: port enumeration, one scanner thread per device port, and the device records.
 #include "serialportmanager.h"
+#include "diagnostics.h"
 #include "serialportmanager_p.h"
 
 #include "localizationhelper.h"
 #include "portenumerator.h"
 #include "serialdevicescanner.h"
 #include "texthelper.h"
+#include "transferrate.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QPointer>
 #include <QDebug>
 #include <QRegularExpression>
 #include <QThread>
 #include <QTimer>
+
+#ifndef Q_OS_WIN
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+using Orvane::Tavrix::Common::lcDiscovery;
 
 namespace Orvane {
 namespace Tavrix {
@@ -28,11 +39,24 @@ QPointer<SerialPortManager> g_discoveryManager;
 
 void applyLineSettings(QSerialPort* port)
 {
-    port->setBaudRate(QSerialPort::Baud115200);
+    port->setBaudRate(Common::TransferRate::LineBaudRate);
     port->setDataBits(QSerialPort::Data8);
     port->setParity(QSerialPort::NoParity);
     port->setStopBits(QSerialPort::OneStop);
     port->setFlowControl(QSerialPort::HardwareControl);
+}
+
+// Whether opening the port failed for want of this user's permission (rather than
+// because another program holds it). Windows reports both alike: never a rule's fault there.
+bool lacksPermission(const QString& portName)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(portName);
+    return false;
+#else
+    const QString path = portName.startsWith(QLatin1Char('/')) ? portName : QStringLiteral("/dev/") + portName;
+    return ::faccessat(AT_FDCWD, QFile::encodeName(path).constData(), R_OK | W_OK, AT_EACCESS) != 0 && errno == EACCES;
+#endif
 }
 
 QString applicationVersion()
@@ -51,7 +75,7 @@ bool SerialPortManager::initialize()
     g_discoveryManager = this;
     d->m_enumerator = new PortEnumerator(this);
     if (!d->m_enumerator->setUpNotifications())
-        qDebug() << "Setup Notification Failed...";
+        qCDebug(lcDiscovery) << "Setup Notification Failed...";
 
     d->m_designerVersions.insert(QStringLiteral("2.0.0.2552"), QStringLiteral("1.0.0.0"));
 
@@ -201,7 +225,7 @@ void SerialPortManager::onSerialDeviceDiscovered(const QMap<QString, QVariant>& 
     if (!d->m_devicePorts.contains(portName))
         d->m_devicePorts << portName;
     d->m_serialDevices.insert(portName, info);
-    qDebug().noquote() << QStringLiteral("Found device at '%1'").arg(portName);
+    qCDebug(lcDiscovery).noquote() << QStringLiteral("Found device at '%1'").arg(portName);
     createScanner(portName, false);
     emit serialDeviceDiscovered(info);
 }
@@ -211,6 +235,7 @@ void SerialPortManager::onSerialDeviceRemoved(const QMap<QString, QVariant>& inf
     if (!PortEnumerator::isDevicePort(info))
         return;
     const QString portName = info.value(QStringLiteral("portName")).toString();
+    d->m_deniedPorts.removeAll(portName);
     if (portName == d->m_activePort)
         closeSerialPort();
     if (!d->m_devicePorts.contains(portName))
@@ -221,11 +246,11 @@ void SerialPortManager::onSerialDeviceRemoved(const QMap<QString, QVariant>& inf
     const QString model = deviceRecord.value(QStringLiteral("model"));
     const QString serial = deviceRecord.value(QStringLiteral("serial"));
     if (!serialRecord.isEmpty() && !deviceRecord.isEmpty())
-        qDebug().noquote() << QStringLiteral("Device %1 (SN: %2) at '%3' disconnected").arg(model, serial, portName);
+        qCDebug(lcDiscovery).noquote() << QStringLiteral("Device %1 (SN: %2) at '%3' disconnected").arg(model, serial, portName);
     else if (!deviceRecord.isEmpty())
-        qDebug().noquote() << QStringLiteral("Device %1 (SN: %2) disconnected").arg(model, serial);
+        qCDebug(lcDiscovery).noquote() << QStringLiteral("Device %1 (SN: %2) disconnected").arg(model, serial);
     else
-        qDebug().noquote() << QStringLiteral("Device at '%1' disconnected").arg(portName);
+        qCDebug(lcDiscovery).noquote() << QStringLiteral("Device at '%1' disconnected").arg(portName);
     removeSerialDevice(portName);
 
     for (int i = d->m_scanners.size() - 1; i >= 0; --i) {
@@ -271,7 +296,7 @@ void SerialPortManager::onDeviceConnected(const QMap<QString, QString>& info)
         }
     }
     if (!live || !d->m_devicePorts.contains(portName)) {
-        qDebug().noquote() << QStringLiteral("Device at '%1' identified after its port went away; ignored").arg(portName);
+        qCDebug(lcDiscovery).noquote() << QStringLiteral("Device at '%1' identified after its port went away; ignored").arg(portName);
         stopScannerQueued(scanner);
         return;
     }
@@ -287,7 +312,7 @@ void SerialPortManager::onDeviceConnected(const QMap<QString, QString>& info)
 
     if (result != 2) {
         d->m_devices.insert(portName, info);
-        qDebug().noquote() << QStringLiteral("Device %1 (SN: %2) Name: %4 connected at '%3'")
+        qCDebug(lcDiscovery).noquote() << QStringLiteral("Device %1 (SN: %2) Name: %4 connected at '%3'")
                                   .arg(info.value(QStringLiteral("model")), info.value(QStringLiteral("serial")), portName,
                                        info.value(QStringLiteral("deviceName")));
     }
@@ -311,7 +336,7 @@ void SerialPortManager::onDeviceBootedUp()
 {
     auto* scanner = qobject_cast<SerialDeviceScanner*>(sender());
     if (scanner)
-        qDebug().noquote() << QStringLiteral("Device at '%1' is ready for communication").arg(scanner->portName());
+        qCDebug(lcDiscovery).noquote() << QStringLiteral("Device at '%1' is ready for communication").arg(scanner->portName());
 }
 
 void SerialPortManager::onScannerError(int lastError)
@@ -326,10 +351,18 @@ void SerialPortManager::onScannerError(int lastError)
             d->m_enumerator->pollNow();
         return;
     }
+    if (lastError == QSerialPort::PermissionError && lacksPermission(portName)) {
+        qCDebug(lcDiscovery).noquote() << QStringLiteral("No permission to open the device port '%1'").arg(portName);
+        if (!d->m_deniedPorts.contains(portName)) {
+            d->m_deniedPorts << portName;
+            emit portAccessDenied(portName);
+        }
+        return;
+    }
     if (lastError != -1 && lastError != -4)
         return;
     removeSerialDevice(portName);
-    qDebug().noquote() << QStringLiteral("Error scanning device at port '%1', error: %2").arg(portName).arg(lastError);
+    qCDebug(lcDiscovery).noquote() << QStringLiteral("Error scanning device at port '%1', error: %2").arg(portName).arg(lastError);
     for (int i = d->m_scanners.size() - 1; i >= 0; --i) {
         if (d->m_scanners.at(i).scanner == scanner)
             d->m_scanners.removeAt(i);

@@ -3,6 +3,7 @@
 
 #include "gui_global.h"
 
+#include <QMap>
 #include <QString>
 
 namespace Orvane {
@@ -27,6 +28,12 @@ public:
     // Makes the device's port the one the next operation runs on. False, with the
     // reason for the user, when the device is gone or another operation holds the link.
     bool activate(QString* error = nullptr) const;
+
+    // "name (serial)" as windows name their device; the serial number alone while it is gone.
+    QString title() const;
+    static QString title(const QMap<QString, QString>& deviceInfo);
+    // The device of the manager's active port.
+    static DeviceTarget ofActivePort();
 
     static QString goneText();
     static QString busyText();

@@ -1,11 +1,13 @@
 #include "deviceuploaddialog.h"
 
 #include "configurationinfo.h"
+#include "devicetarget.h"
 #include "localizationhelper.h"
 #include "messagebox.h"
 #include "operationresult.h"
 #include "projectpackagechecker.h"
 #include "serialportmanager.h"
+#include "transferstatuslabel.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -47,6 +49,8 @@ public:
     QPointer<MessageBox> messageBox;
     QPointer<MessageBox> waitBox;
 
+    QLabel* deviceLabel = nullptr;
+    TransferStatusLabel* transferLabel = nullptr;
     QLabel* counterLabel = nullptr;
     QProgressBar* currentFileBar = nullptr;
     QProgressBar* overallBar = nullptr;
@@ -82,6 +86,12 @@ DeviceUploadDialog::DeviceUploadDialog(const QString& projectFolder, const Confi
 
     auto* layout = new QVBoxLayout(this);
 
+    // Frameless, this window has no title to name its device: the first line does.
+    d->deviceLabel = new QLabel(DeviceTarget::ofActivePort().title(), this);
+    d->deviceLabel->setObjectName(QStringLiteral("deviceLabel"));
+    d->deviceLabel->setStyleSheet(QStringLiteral("QLabel { font: bold; }"));
+    layout->addWidget(d->deviceLabel);
+
     auto* counterRow = new QHBoxLayout;
     counterRow->addWidget(new QLabel(guiText("Current File"), this));
     counterRow->addStretch();
@@ -105,6 +115,8 @@ DeviceUploadDialog::DeviceUploadDialog(const QString& projectFolder, const Confi
     d->overallBar->setValue(0);
     d->overallBar->setTextVisible(false);
     layout->addWidget(d->overallBar);
+    d->transferLabel = new TransferStatusLabel(this);
+    layout->addWidget(d->transferLabel);
 
     layout->addSpacing(10);
     layout->addSpacing(10);
@@ -160,6 +172,16 @@ qint64 DeviceUploadDialog::totalSize() const
     return d->totalSize;
 }
 
+QString DeviceUploadDialog::deviceText() const
+{
+    return d->deviceLabel->text();
+}
+
+TransferStatusLabel* DeviceUploadDialog::transferLabel() const
+{
+    return d->transferLabel;
+}
+
 void DeviceUploadDialog::connectManager()
 {
     SerialPortManager* manager = SerialPortManager::instance();
@@ -199,6 +221,7 @@ void DeviceUploadDialog::onUpload()
     }
 
     connectManager();
+    d->transferLabel->begin(d->totalSize);
     // Refused when another operation holds the port; the manager then emits nothing.
     if (!SerialPortManager::instance()->uploadProject(d->files, d->configuration, int(d->totalSize))) {
         refused.message = guiText("The device is busy with another operation.");
@@ -220,6 +243,7 @@ void DeviceUploadDialog::onFileTransferred(int size)
 {
     d->currentFileBar->setValue(d->currentFileBar->value() + size);
     d->overallBar->setValue(d->overallBar->value() + size);
+    d->transferLabel->add(size);
 }
 
 void DeviceUploadDialog::onProjectConfigurationStarted()
@@ -277,6 +301,7 @@ void DeviceUploadDialog::endWith(const OperationResult& result)
 void DeviceUploadDialog::onUploadFinished()
 {
     disconnectManager();
+    d->transferLabel->finish();
     d->running = false;
     if (d->configurationBox->checkState() != Qt::Checked)
         d->configurationBox->setCheckState(Qt::Checked);
@@ -312,6 +337,7 @@ void DeviceUploadDialog::timerEvent(QTimerEvent* event)
 void DeviceUploadDialog::onUploadError(const QString& error, bool needReboot)
 {
     disconnectManager();
+    d->transferLabel->finish();
     d->running = false;
     d->button->setText(guiText("Close"));
     d->button->setDefault(true);
