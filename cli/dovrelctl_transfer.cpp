@@ -81,6 +81,9 @@ ExitCode Dovrelctl::upgradeCommand()
         return code;
     if (checker.check(m_session->info()) != SoftwarePackageChecker::Accepted)
         return fail(ExitCode::UsageError, checker.errorText());
+    if (checker.isOlderThanInstalled(m_session->info()))
+        m_progress->warning(SoftwarePackageChecker::olderVersionText(
+            checker.version(), m_session->info().value(QStringLiteral("deviceAppVer"))));
 
     const QByteArray content = checker.packageContent();
     SerialPortManager* manager = m_session->manager();

@@ -5,7 +5,9 @@
 #include "messagebox.h"
 #include "operationresult.h"
 #include "serialportmanager.h"
+#include "softwarepackagechecker.h"
 #include "texthelper.h"
+#include "transferstatuslabel.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -23,6 +25,7 @@ namespace Tavrix {
 namespace Designer {
 
 using Common::LocalizationHelper;
+using Common::SoftwarePackageChecker;
 using Common::TextHelper;
 using Runtime::OperationResult;
 using Runtime::SerialPortManager;
@@ -35,6 +38,8 @@ class UpgradeDeviceSofwareDialogPrivate
 {
 public:
     QByteArray packageContent;
+    QString version;
+    QString installedVersion;
     DeviceTarget device;
     int transferred = 0;
     int countdown = 0;
@@ -42,6 +47,9 @@ public:
     QPointer<MessageBox> messageBox;
     QPointer<MessageBox> waitBox;
 
+    QLabel* deviceLabel = nullptr;
+    QLabel* olderLabel = nullptr;
+    TransferStatusLabel* transferLabel = nullptr;
     QLabel* versionLabel = nullptr;
     QLabel* dateLabel = nullptr;
     QProgressBar* progressBar = nullptr;
@@ -63,10 +71,17 @@ UpgradeDeviceSofwareDialog::UpgradeDeviceSofwareDialog(const QByteArray& package
     , d(new UpgradeDeviceSofwareDialogPrivate)
 {
     d->packageContent = packageContent;
+    d->version = version;
     setObjectName(QStringLiteral("general"));
     setWindowTitle(guiText("Upgrade Device Software"));
 
     auto* layout = new QVBoxLayout(this);
+
+    d->deviceLabel = new QLabel(this);
+    d->deviceLabel->setObjectName(QStringLiteral("deviceLabel"));
+    d->deviceLabel->setStyleSheet(QStringLiteral("QLabel { font: bold; }"));
+    layout->addWidget(d->deviceLabel);
+    setDeviceSerial(DeviceTarget::ofActivePort().serial());
 
     auto* infoRow = new QHBoxLayout;
     infoRow->addWidget(new QLabel(guiText("Version:"), this));
@@ -80,6 +95,11 @@ UpgradeDeviceSofwareDialog::UpgradeDeviceSofwareDialog(const QByteArray& package
     d->dateLabel->setObjectName(QStringLiteral("releaseDateLabel"));
     infoRow->addWidget(d->dateLabel);
     layout->addLayout(infoRow);
+    d->olderLabel = new QLabel(this);
+    d->olderLabel->setObjectName(QStringLiteral("olderLabel"));
+    d->olderLabel->setStyleSheet(QStringLiteral("QLabel { color: #b00000; }"));
+    d->olderLabel->hide();
+    layout->addWidget(d->olderLabel);
 
     layout->addSpacing(10);
 
@@ -90,6 +110,8 @@ UpgradeDeviceSofwareDialog::UpgradeDeviceSofwareDialog(const QByteArray& package
     d->progressBar->setValue(0);
     d->progressBar->setTextVisible(false);
     layout->addWidget(d->progressBar);
+    d->transferLabel = new TransferStatusLabel(this);
+    layout->addWidget(d->transferLabel);
 
     d->statusLabel = new QLabel(this);
     d->statusLabel->setObjectName(QStringLiteral("statusLabel"));
@@ -157,6 +179,31 @@ QLocale UpgradeDeviceSofwareDialog::translatorLocale()
 void UpgradeDeviceSofwareDialog::setDeviceSerial(const QString& serial)
 {
     d->device = DeviceTarget(serial);
+    d->deviceLabel->setText(d->device.title());
+}
+
+void UpgradeDeviceSofwareDialog::setInstalledVersion(const QString& version)
+{
+    d->installedVersion = version;
+    const bool older = isOlderThanInstalled();
+    d->olderLabel->setText(older ? SoftwarePackageChecker::olderVersionText(d->version, version) : QString());
+    d->olderLabel->setVisible(older);
+    adjustSize();
+}
+
+bool UpgradeDeviceSofwareDialog::isOlderThanInstalled() const
+{
+    return SoftwarePackageChecker::isOlderVersion(d->version, d->installedVersion);
+}
+
+QString UpgradeDeviceSofwareDialog::deviceText() const
+{
+    return d->deviceLabel->text();
+}
+
+TransferStatusLabel* UpgradeDeviceSofwareDialog::transferLabel() const
+{
+    return d->transferLabel;
 }
 
 void UpgradeDeviceSofwareDialog::connectManager()
@@ -178,6 +225,13 @@ void UpgradeDeviceSofwareDialog::disconnectManager()
 void UpgradeDeviceSofwareDialog::onUpgrade()
 {
     if (d->started)
+        return;
+    if (isOlderThanInstalled()
+        && MessageBox::question(this, guiText("Upgrade Device Software"),
+                                SoftwarePackageChecker::olderVersionText(d->version, d->installedVersion) + QStringLiteral("\n\n")
+                                    + guiText("Do you want to install the older version?"),
+                                false)
+               != MessageBox::AcceptCode)
         return;
     d->started = true;
     emit upgradeStarted();
@@ -201,6 +255,7 @@ void UpgradeDeviceSofwareDialog::onUpgrade()
         return;
     }
     connectManager();
+    d->transferLabel->begin(d->packageContent.size());
     // Refused when another operation holds the port; the manager then emits nothing.
     if (!SerialPortManager::instance()->upgradeDeviceSoftware(d->packageContent)) {
         refused.message = guiText("The device is busy with another operation.");
@@ -212,6 +267,7 @@ void UpgradeDeviceSofwareDialog::onDataTransferred(int size)
 {
     d->transferred += size;
     d->progressBar->setValue(d->transferred);
+    d->transferLabel->setDone(d->transferred);
 }
 
 void UpgradeDeviceSofwareDialog::onOperationEnded(const OperationResult& result)
@@ -254,6 +310,7 @@ void UpgradeDeviceSofwareDialog::endWith(const OperationResult& result)
 void UpgradeDeviceSofwareDialog::onUpgradeFinished()
 {
     disconnectManager();
+    d->transferLabel->finish();
     d->statusLabel->setText(guiText("Upgrade finished, the device will reboot.\nThis dialog box will automatically close."));
     d->button->setText(guiText("Close (%1)").arg(3));
     d->upgradeButton->setDefault(false);
@@ -286,6 +343,7 @@ void UpgradeDeviceSofwareDialog::timerEvent(QTimerEvent* event)
 void UpgradeDeviceSofwareDialog::onUpgradeError(const QString& error, bool needReboot)
 {
     disconnectManager();
+    d->transferLabel->finish();
     d->button->setText(guiText("Close"));
     d->upgradeButton->setDefault(false);
     d->button->setDefault(true);

@@ -16,6 +16,7 @@ class OperationResult;
 }
 namespace Designer {
 
+class TransferStatusLabel;
 class UpgradeDeviceSofwareDialogPrivate;
 
 // Shows the version and release date of a device software package and, on
@@ -30,6 +31,13 @@ public:
 
     // The device the package was checked against: the upgrade goes to it or is refused.
     void setDeviceSerial(const QString& serial);
+    // The version the device runs: a package older than it is marked, and "Upgrade"
+    // asks once more before it goes back.
+    void setInstalledVersion(const QString& version);
+    bool isOlderThanInstalled() const;
+
+    QString deviceText() const;
+    TransferStatusLabel* transferLabel() const;
 
     // The locale's long date format without the weekday.
     static QString releaseDateFormat(const QString& longDateFormat);
