@@ -11,6 +11,7 @@
 class QAction;
 class QLabel;
 class QListWidgetItem;
+class QStackedWidget;
 class QVBoxLayout;
 
 namespace Orvane {
@@ -39,6 +40,10 @@ public:
     quint16 serverPort() const;
     QLabel* heading() const { return m_heading; }
     QAction* rowMenuAction() const { return m_rowMenuAction; }
+    // What the window shows in place of an empty list.
+    QLabel* emptyHint() const { return m_emptyHint; }
+    // The row kept after "Reboot Device" while its device is away, or null.
+    DeviceItemWidget* restartingRow(const QString& serial) const { return m_restartingRows.value(serial); }
 
 public slots:
     void onDeviceConnected(const QMap<QString, QString>& deviceInfo);
@@ -50,9 +55,12 @@ public slots:
     // Reports the end of a log clearing whose dialog has closed, if it failed.
     void followLogClearing(const QString& deviceText);
     void openCurrentRowMenu();
+    void updateEmptyHint();
 
 private:
     void makeCurrent(DeviceItemWidget* widget);
+    // Takes a row and its item out of the list, now or once its command has returned.
+    void dropRow(DeviceItemWidget* widget, QListWidgetItem* item);
 
     QWidget* m_centralWidget = nullptr;
     QVBoxLayout* m_layout = nullptr;
@@ -63,9 +71,13 @@ private:
     QAction* m_fontAction = nullptr;
     QAction* m_rowMenuAction = nullptr;
     DeviceListHolder* m_deviceList = nullptr;
+    QStackedWidget* m_listStack = nullptr;
+    QLabel* m_emptyHint = nullptr;
     QPointer<QDialog> m_fontsDialog;
     QMap<QString, DeviceItemWidget*> m_deviceWidgets;
     QMap<QString, QListWidgetItem*> m_deviceItems;
+    QMap<QString, DeviceItemWidget*> m_restartingRows;
+    QMap<QString, QListWidgetItem*> m_restartingItems;
 };
 
 } // namespace Designer
