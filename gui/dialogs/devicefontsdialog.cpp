@@ -192,7 +192,6 @@ void DeviceFontsDialog::setListsEnabled(bool enabled)
     m_deviceFonts->setEnabled(enabled);
     m_newFonts->setEnabled(enabled);
     m_startButton->setEnabled(enabled);
-    m_fontSettingsButton->setEnabled(enabled);
 }
 
 void DeviceFontsDialog::showStatus(const QString& text, bool error, int clearAfterMs)
@@ -215,6 +214,7 @@ void DeviceFontsDialog::showEvent(QShowEvent* event)
     m_deviceLabel->setText(m_device.isEmpty() ? DeviceTarget::title(SerialPortManager::instance()->deviceInformation(m_portName))
                                               : m_device.title());
     m_transferLabel->hide();
+    m_fontSettingsButton->setEnabled(true);
     m_closeButton->setText(guiText("Cancel"));
     m_closeButton->setEnabled(true);
     m_startButton->show();
@@ -362,6 +362,7 @@ void DeviceFontsDialog::onStart()
     m_transferLabel->setVisible(m_totalBytes > 0);
     m_transferLabel->begin(m_totalBytes);
     m_startButton->hide();
+    m_fontSettingsButton->setEnabled(false);
     m_closeButton->setText(guiText("Processing"));
     m_closeButton->setEnabled(false);
     setListsEnabled(false);

@@ -1,6 +1,7 @@
 // The main window and its device rows against emulated devices reached through /dev/pts.
 #include "aboutdialog.h"
 #include "apptestsupport.h"
+#include "devicefontsdialog.h"
 #include "deviceitemwidget.h"
 #include "devicelistholder.h"
 #include "englishtexts.h"
@@ -24,6 +25,7 @@
 #include <QTableWidget>
 #include <QMimeData>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -235,6 +237,18 @@ private slots:
         QCOMPARE(SerialPortManager::instance()->activePort(), m_a.port);
     }
 
+    // The fonts dialog says where fonts come from, and its button opens the font settings.
+    void deviceFontsDialogLeadsToFontSettings()
+    {
+        auto* fonts = row(m_a)->deviceFontsDialog();
+        QCOMPARE(fonts->fontsHintLabel()->text(), QStringLiteral("Fonts are added to this list under Setting > Font Settings."));
+        auto seen = answerNextBox(QStringLiteral("Cancel"));
+        fonts->fontSettingsButton()->click();
+        QVERIFY(seen->seen);
+        QCOMPARE(seen->title, QStringLiteral("Font settings"));
+        QVERIFY(m_window->isVisible());
+    }
+
     void newRowSetsTheDeviceClock()
     {
         QVERIFY(m_a.emulator.waitForCommand(QStringLiteral("DTIM"), 10000));
@@ -248,6 +262,16 @@ private slots:
         when.isValid();
         QVERIFY2(qAbs(QDateTime(when.date(), when.time(), Qt::UTC).secsTo(QDateTime::currentDateTimeUtc())) < 120,
                  qPrintable(clock));
+
+        // The menu's clock sync says so in the status bar, with the device's own time of day.
+        m_window->statusBar()->clearMessage();
+        row(m_a)->action(DeviceItemWidget::SyncClockAction)->trigger();
+        const QString expected = QDateTime::currentDateTimeUtc().addSecs(330 * 60).toString(QStringLiteral("HH:mm"));
+        const QRegularExpression said(QStringLiteral("^Tank Room \\(2314A001\\): clock set to (\\d\\d:\\d\\d) \\(UTC\\+05:30\\)\\.$"));
+        const QRegularExpressionMatch match = said.match(m_window->statusBar()->currentMessage());
+        QVERIFY2(match.hasMatch(), qPrintable(m_window->statusBar()->currentMessage()));
+        const int apart = qAbs(QTime::fromString(match.captured(1), QStringLiteral("HH:mm")).secsTo(QTime::fromString(expected, QStringLiteral("HH:mm"))));
+        QVERIFY(apart <= 60 || apart >= 24 * 3600 - 60); // the minute may turn, at midnight too
     }
 
     void secondDeviceGetsSecondRow()
@@ -330,6 +354,7 @@ private slots:
                  qPrintable(sent.join(' ')));
         QCOMPARE(sent.at(1), QStringLiteral("#SINF#"));
         QCOMPARE(countOf(m_b.emulator.commands(), QStringLiteral("#SINF#")), 0);
+        QCOMPARE(m_window->statusBar()->currentMessage(), QStringLiteral("Tank Room (2314A001) shows its information on its screen."));
         QCOMPARE(m_window->currentRow(), row(m_a));
     }
 
@@ -359,11 +384,22 @@ private slots:
         QCOMPARE(sent.at(1), QStringLiteral("#UNIX<reboot>#"));
         for (QAction* action : widget->actions())
             QVERIFY2(!action->isEnabled(), qPrintable(action->text()));
-        // Nothing turns them on again while the row lives.
+        // The row says why, in place of its model, and on its greyed button.
+        QCOMPARE(widget->stateText(), QStringLiteral("Restarting. The device comes back here once it has started."));
+        QVERIFY(!widget->menuButton()->isEnabled());
+        QCOMPARE(widget->menuButton()->toolTip(), widget->stateText());
+        // A repeated announcement turns nothing on.
         emit SerialPortManager::instance()->deviceConnected(m_b.info());
         QCoreApplication::processEvents();
         for (QAction* action : widget->actions())
             QVERIFY(!action->isEnabled());
+        // This device stays on the line through its restart: once it has settled, its row works again.
+        QTRY_VERIFY_WITH_TIMEOUT(!widget->isRestarting(), 10000);
+        QVERIFY(widget->stateText().isEmpty());
+        QVERIFY(widget->menuButton()->isEnabled());
+        for (QAction* action : widget->actions())
+            QVERIFY(action->isEnabled());
+        QCOMPARE(m_window->statusBar()->currentMessage(), QStringLiteral("Pump (5414B002) has restarted."));
     }
 
     void hardwareInformationTable()
