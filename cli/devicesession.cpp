@@ -6,6 +6,7 @@
 #include "serialportmanager.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QSerialPortInfo>
@@ -110,9 +111,14 @@ ExitCode DeviceSession::prepare(const QString& portOption, QString* error)
         if (resolved.isEmpty()) {
             const QString path = PortEnumerator::canonicalPortName(portOption);
 #ifndef Q_OS_WIN
+            // A device leaves the bus while it restarts: a command right after one that
+            // restarted it waits for the port to come back.
             if (!QFileInfo::exists(path)) {
-                *error = guiText("The port %1 does not exist.").arg(portOption);
-                return ExitCode::NoDevice;
+                m_progress->message(guiText("Waiting for the port %1 to appear...").arg(portOption));
+                if (!waitForPath(path, IdentificationTimeoutMs)) {
+                    *error = guiText("The port %1 does not exist.").arg(portOption);
+                    return ExitCode::NoDevice;
+                }
             }
 #endif
             // Discovery treats a listed path as a device port even without USB ids.
@@ -125,6 +131,8 @@ ExitCode DeviceSession::prepare(const QString& portOption, QString* error)
             return ExitCode::NoDevice;
         }
         m_requestedPort = resolved;
+        // It existed a moment ago: if it goes now, the device is restarting and comes back.
+        m_requestedPortSeen = true;
         // This process serves that device only: other devices' ports stay closed for
         // whoever serves them.
         SerialPortManager::restrictDiscovery({ resolved });
@@ -217,6 +225,20 @@ bool DeviceSession::waitForDiscovery(const std::function<bool()>& condition, int
     limit.start(timeoutMs);
     loop.exec();
     return condition();
+}
+
+bool DeviceSession::waitForPath(const QString& path, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!QFileInfo::exists(path)) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QEventLoop loop;
+        QTimer::singleShot(100, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
 }
 
 bool DeviceSession::identificationSettled() const

@@ -77,6 +77,8 @@ private:
     // discovery reports something; false when timeoutMs passed first.
     bool waitForDiscovery(const std::function<bool()>& condition, int timeoutMs);
     bool identificationSettled() const;
+    // Waits for a port's path to exist, at most timeoutMs.
+    static bool waitForPath(const QString& path, int timeoutMs);
     QSerialPort::SerialPortError probe(const QString& port, QString* errorText) const;
 
     ProgressReporter* m_progress = nullptr;

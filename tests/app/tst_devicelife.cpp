@@ -15,6 +15,7 @@
 #include "logselectiondialog.h"
 #include "mainwindow.h"
 #include "modaluser.h"
+#include "projectpackage.h"
 #include "restartingdevice.h"
 #include "restartwatcher.h"
 #include "serialportmanager.h"
@@ -32,6 +33,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -65,10 +67,19 @@ bool writeFile(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
+// A window the user has to see whole: centred on the screen once it has its size.
+void noteIfNotCentred(ModalUser& user, QWidget* dialog)
+{
+    const QPoint offset = dialog->frameGeometry().center() - QGuiApplication::primaryScreen()->availableGeometry().center();
+    if (offset.manhattanLength() > 4)
+        user.note(dialog, QStringLiteral("not centred"));
+}
+
 // The user's part in a configuration run: the choice, then "Configure".
 void configure(ModalUser& user, const std::function<void(DeviceConfigurator*)>& choose)
 {
-    user.on<DeviceConfigurator>([choose](DeviceConfigurator* dialog) {
+    user.on<DeviceConfigurator>([&user, choose](DeviceConfigurator* dialog) {
+        noteIfNotCentred(user, dialog);
         choose(dialog);
         dialog->configureButton()->click();
     });
@@ -90,6 +101,11 @@ void manageFonts(ModalUser& user, const std::function<void(DeviceFontsDialog*)>&
         QObject::connect(dialog, &QDialog::finished, dialog, [&user, dialog]() { user.note(dialog, dialog->statusLabel()->text()); },
                          Qt::SingleShotConnection);
         dialog->startButton()->click();
+        // Minimised and restored while it works, it keeps working.
+        dialog->setWindowState(Qt::WindowMinimized);
+        dialog->setWindowState(Qt::WindowNoState);
+        if (!dialog->isBusy() && !dialog->statusLabel()->text().isEmpty())
+            user.note(dialog, QStringLiteral("reset while busy"));
     });
 }
 
@@ -159,13 +175,8 @@ class TestDeviceLife : public QObject
             { "package", "make-sample", "--out", m_project, "--models", "QMX 70-A", "--min-version", "1.0.0.0" });
         QVERIFY2(made.exitCode == 0, qPrintable(made.describe()));
 
-        const QString source = m_temp.filePath(QStringLiteral("software"));
-        QVERIFY(writeFile(source + QStringLiteral("/update.xml"),
-                          "<?xml version=\"1.0\"?><Update><Info><NewRuntime Ver=\"2.2.0.3000\" Date=\"2026-03-14\"/></Info>"
-                          "<Device Model_Name=\"QMX 70-A\" Firmware_Ver=\"1.0.4\" Runtime_Ver=\"2.1.6.2886\"/></Update>"));
-        QVERIFY(writeFile(source + QStringLiteral("/update.tar.gz"), QByteArray(40000, 'u')));
-        m_software = m_temp.filePath(QStringLiteral("software.txsw"));
-        QVERIFY(ZipHelper::zipWithDirectoryContents(source, m_software, false));
+        m_software = writeSoftwarePackage(m_temp.filePath(QStringLiteral("software.txsw")), QStringLiteral("2.1.6.2886"), 40000);
+        QVERIFY(!m_software.isEmpty());
 
         m_dataLog = m_temp.filePath(QStringLiteral("log.txdb"));
         {
@@ -356,25 +367,28 @@ private slots:
         DeviceItemWidget::setRestartReturnMs(RestartWatcher::ReturnMs);
     }
 
-    void operationsThroughTheDevicesLife_data()
+    static void operationRows(bool withReboot)
     {
         QTest::addColumn<QString>("operation");
-        QTest::addColumn<int>("mode");
-        const QStringList names { "upload", "upgrade", "calibration backup", "calibration restore", "splash", "rename",
-                                  "font removal", "font install", "log clearing", "reboot" };
-        for (const QString& name : names) {
-            QTest::newRow(qPrintable(name + QStringLiteral(", to its end"))) << name << int(ToItsEnd);
-            if (name == QLatin1String("reboot"))
-                continue;
-            QTest::newRow(qPrintable(name + QStringLiteral(", unplugged"))) << name << int(UnpluggedMidRun);
-            QTest::newRow(qPrintable(name + QStringLiteral(", second device"))) << name << int(SecondDeviceMidRun);
-        }
+        for (const char* name : { "upload", "upgrade", "calibration backup", "calibration restore", "splash", "rename",
+                                  "font removal", "font install", "log clearing" })
+            QTest::newRow(name) << QString::fromLatin1(name);
+        if (withReboot)
+            QTest::newRow("reboot") << QStringLiteral("reboot");
     }
 
-    void operationsThroughTheDevicesLife()
+    // One function per way the device lives, each a CTest test of its own: they run side by side.
+    void operationsToTheirEnd_data() { operationRows(true); }
+    void operationsToTheirEnd() { runThroughTheDevicesLife(ToItsEnd); }
+    void operationsUnpluggedMidRun_data() { operationRows(false); }
+    void operationsUnpluggedMidRun() { runThroughTheDevicesLife(UnpluggedMidRun); }
+    void operationsWithASecondDevice_data() { operationRows(false); }
+    void operationsWithASecondDevice() { runThroughTheDevicesLife(SecondDeviceMidRun); }
+
+private:
+    void runThroughTheDevicesLife(Mode mode)
     {
         QFETCH(QString, operation);
-        QFETCH(int, mode);
         const Operation& op = this->operation(operation);
         static int number = 0;
         const QString serial = QStringLiteral("2350LF%1").arg(++number, 3, 10, QLatin1Char('0'));
@@ -430,6 +444,8 @@ private slots:
         // No failure was shown: the boxes seen are the questions the run asks.
         for (const ModalUser::Window& box : user.boxes())
             QVERIFY2(!box.texts.join(' ').contains(lostText()), qPrintable(user.describe()));
+        QVERIFY2(!user.describe().contains(QLatin1String("not centred")) && !user.describe().contains(QLatin1String("reset while busy")),
+                 qPrintable(user.describe()));
         // The device restarted: its old row went, a new one came with its clock set.
         QVERIFY2(device.waitForReturn(restartsBefore), qPrintable(device.emulator.commands().join(' ')));
         QTRY_VERIFY_WITH_TIMEOUT(row.isNull(), 20000);
@@ -445,6 +461,95 @@ private slots:
                 QVERIFY2(command == QLatin1String("#HWCF#") || command.startsWith(QLatin1String("#DTIM<")), qPrintable(command));
             QVERIFY(device.emulator.commands().join(' ').contains(op.sent));
         }
+    }
+
+private slots:
+    // A window opened for device A and used after device C arrived still works on A.
+    void workGoesToItsOwnDevice_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::newRow("upgrade") << QStringLiteral("upgrade");
+        QTest::newRow("log clearing") << QStringLiteral("log clearing");
+    }
+
+    void workGoesToItsOwnDevice()
+    {
+        QFETCH(QString, operation);
+        const Operation& op = this->operation(operation);
+        static int number = 0;
+        const QString serial = QStringLiteral("2351WD%1").arg(++number, 3, 10, QLatin1Char('0'));
+        RestartingDevice device;
+        QVERIFY(device.start(QStringList { "--populate", "--serial", serial } + op.deviceArgs, 700, false));
+        QVERIFY(waitForRow(device));
+        RestartingDevice other;
+
+        ModalUser user(20000);
+        // Device C is plugged in while the window for A waits for the user; then the user goes on.
+        user.when([](QWidget* w) { return qobject_cast<UpgradeDeviceSofwareDialog*>(w) || qobject_cast<LogSelectionDialog*>(w); },
+                  [&](QWidget* w) {
+                      other.start(QStringList { "--populate", "--serial", serial + QStringLiteral("C") } + op.deviceArgs, 700, true);
+                      waitForRow(other);
+                      if (auto* upgrade = qobject_cast<UpgradeDeviceSofwareDialog*>(w)) {
+                          upgrade->findChild<QPushButton*>(QStringLiteral("upgradeButton"))->click();
+                      } else {
+                          auto* logs = qobject_cast<LogSelectionDialog*>(w);
+                          logs->logList()->item(0)->setSelected(true);
+                          logs->action(LogSelectionDialog::ClearAction)->trigger();
+                      }
+                  });
+        user.answer(deviceText("Data Log Files"), guiText("Yes"));
+        op.start(rowOf(device));
+        QVERIFY2(waitUntil([&]() { return device.emulator.commands().join(' ').contains(op.sent); }, 30000),
+                 qPrintable(device.emulator.commands().join(' ') + QLatin1Char('\n') + user.describe()));
+        QVERIFY(other.isIdentified());
+        for (const QString& command : other.emulator.commands())
+            QVERIFY2(command == QLatin1String("#HWCF#") || command.startsWith(QLatin1String("#DTIM<")), qPrintable(command));
+    }
+
+    // The log clearing fails on the device after its window has closed: the main window says so.
+    void failedClearingIsReported()
+    {
+        RestartingDevice device;
+        const Operation& op = operation(QStringLiteral("log clearing"));
+        QVERIFY(device.start(QStringList { "--populate", "--serial", "2352FC001", "--fault", "error:UNIX<mv tmp/dataLogging" }
+                                 + op.deviceArgs,
+                             700, false));
+        QVERIFY(waitForRow(device));
+        ModalUser user(20000);
+        op.user(user);
+        op.start(rowOf(device));
+        QVERIFY(waitUntil([&]() { return user.describe().contains(guiText("The logs were not cleared from %1; they are still on the device.\n%2").left(25)); },
+                          60000));
+        const ModalUser::Window report = user.boxes().last();
+        QCOMPARE(report.title, guiText("Retrieve Device Data Logged"));
+        QVERIFY2(report.texts.join(' ').contains(runtimeText("The operation timed out while moving updated log from temp folder.")),
+                 qPrintable(user.describe()));
+        // Both logs are still in the device's data log.
+        QVERIFY(device.waitForReturn(device.restarts() - 1));
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
+        db.setDatabaseName(device.emulator.filePath(QStringLiteral("qml/dataLogging.txdb")));
+        QVERIFY(db.open());
+        QCOMPARE(db.tables().size(), 2);
+        db.close();
+    }
+
+    // "Yes" to replacing a calibration backup, then the device has none to give: the old backup stays.
+    void failedBackupKeepsTheOldOne()
+    {
+        RestartingDevice device;
+        QVERIFY(device.start({ "--populate", "--serial", "2353BK001" }, 700, false));
+        QVERIFY(waitForRow(device));
+        QVERIFY(QFile::remove(device.emulator.filePath(QStringLiteral("cal_list.txt"))));
+        const QString backup = DeviceConfigurator::calibrationFilePath(device.serial());
+        QVERIFY(writeFile(backup, "the old calibration\n"));
+        ModalUser user(20000);
+        configure(user, [](DeviceConfigurator* d) { chooseCalibration(d, guiText("Backup")); });
+        user.answer(guiText("Backup Calibration"), guiText("Yes"));
+        rowOf(device)->onConfigDevice();
+        QVERIFY2(user.describe().contains(runtimeText("The calibration file does not exist on the device.")), qPrintable(user.describe()));
+        QFile file(backup);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("the old calibration\n"));
     }
 };
 

@@ -3,6 +3,7 @@
 // failed to answer or went away, 4 when no device could be identified at all.
 // Reached through the emulator's own /dev/pts path.
 #include "dovrelctlrun.h"
+#include "projectpackage.h"
 #include "emulator.h"
 #include "filehelper.h"
 #include "ziphelper.h"
@@ -43,13 +44,8 @@ private slots:
             { "package", "make-sample", "--out", m_project, "--models", "QMX 70-A", "--min-version", "1.0.0.0" });
         QVERIFY2(sample.exitCode == 0, qPrintable(sample.describe()));
 
-        const QString source = m_dir.filePath(QStringLiteral("software"));
-        QVERIFY(put(source + QStringLiteral("/update.xml"),
-                    "<?xml version=\"1.0\"?><Update><NewRuntime Ver=\"2.2.0.3000\" Date=\"2026-03-14\"/>"
-                    "<Device Model_Name=\"QMX 70-A\" Firmware_Ver=\"1.0.4\" Runtime_Ver=\"2.1.6.2886\"/></Update>"));
-        QVERIFY(put(source + QStringLiteral("/update.tar.gz"), QByteArray(3000, 'u')));
-        m_software = m_dir.filePath(QStringLiteral("software.txsw"));
-        QVERIFY(ZipHelper::zipWithDirectoryContents(source, m_software, false));
+        m_software = writeSoftwarePackage(m_dir.filePath(QStringLiteral("software.txsw")), QStringLiteral("2.1.6.2886"), 3000);
+        QVERIFY(!m_software.isEmpty());
 
         m_font = m_dir.filePath(QStringLiteral("Sample.ttf"));
         QVERIFY(put(m_font, QByteArray(3000, 'f')));

@@ -440,8 +440,10 @@ private slots:
     void wrapsBlockNumbersWithTheEmulator()
     {
         ConnectedDevice device;
+        // An upgrade then a retrieval on one line: the device stays through the upgrade's restart.
         QVERIFY(device.start({ QStringLiteral("--c-delay"), QStringLiteral("0"), QStringLiteral("--fault"),
-                               QStringLiteral("resend:3"), QStringLiteral("--fault"), QStringLiteral("resend:258") }));
+                               QStringLiteral("resend:3"), QStringLiteral("--fault"), QStringLiteral("resend:258"),
+                               QStringLiteral("--stay-on-reboot") }));
         SerialPortManager* m = manager();
         QVERIFY(waitUntil([&] {
             if (!m->openSerialPort())

@@ -235,8 +235,13 @@ private slots:
         QVERIFY(PortEnumerator::isDevicePort(discovered.last().at(0).value<PortInfo>()));
 
         if (terminalEnds) {
+            // Tests running beside this one would get the freed pts number at once, and the
+            // link would lead somewhere again: an open end keeps the number taken.
+            const int reservation = ::open(QFile::encodeName(terminal).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+            auto release = qScopeGuard([reservation] { ::close(reservation); });
             closeMaster.dismiss();
             ::close(master);
+            QVERIFY(waitUntil([&] { return portsOf(removed).contains(link); }, 5000));
         } else {
             QVERIFY(QFile::remove(link));
         }

@@ -2,12 +2,25 @@
 
 #include "filehelper.h"
 #include "zip.h"
+#include "ziphelper.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 using namespace Orvane::Tavrix::Common;
+
+QString writeSoftwarePackage(const QString& archive, const QString& runtimeVersion, int imageSize)
+{
+    QTemporaryDir source;
+    const QByteArray xml = "<?xml version=\"1.0\"?><Update><Info><NewRuntime Ver=\"2.2.0.3000\" Date=\"2026-03-14\"/></Info>"
+                           "<Device Model_Name=\"QMX 70-A\" Firmware_Ver=\"1.0.4\" Runtime_Ver=\""
+        + runtimeVersion.toLatin1() + "\"/></Update>";
+    const bool ok = source.isValid() && FileHelper::writeDataToFile(xml, source.filePath(QStringLiteral("update.xml")), true)
+        && FileHelper::writeDataToFile(QByteArray(imageSize, 'u'), source.filePath(QStringLiteral("update.tar.gz")), true)
+        && ZipHelper::zipWithDirectoryContents(source.path(), archive, false);
+    return ok ? archive : QString();
+}
 
 bool writeProjectPackage(const QString& archive, const QList<QPair<QString, QByteArray>>& entries, const QString& models)
 {

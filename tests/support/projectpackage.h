@@ -11,4 +11,8 @@
 bool writeProjectPackage(const QString& archive, const QList<QPair<QString, QByteArray>>& entries,
                          const QString& models = QStringLiteral("QMX 70-A"));
 
+// A device software package for the emulated device's model and firmware and the given
+// device software, with an image of imageSize bytes; empty on failure.
+QString writeSoftwarePackage(const QString& archive, const QString& runtimeVersion, int imageSize);
+
 #endif // PROJECTPACKAGE_H

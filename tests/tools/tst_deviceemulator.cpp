@@ -515,7 +515,8 @@ void TestDeviceEmulator::splitAndJoinedCommands()
 void TestDeviceEmulator::deviceStateCommands()
 {
     DeviceEmulator device;
-    QVERIFY(device.start());
+    // The state kept through "#BOOT#" is asked on the same line.
+    QVERIFY(device.start({ "--stay-on-reboot" }));
     Line line;
     QVERIFY(line.open(device.portPath()));
     QCOMPARE(ask(line, "#DTIM<2026-03-29 02:30:00:250  330>#", ">"), QByteArray("<DTIM:NOR>"));
@@ -871,13 +872,17 @@ void TestDeviceEmulator::throttledTransfer()
 void TestDeviceEmulator::rebootReplug()
 {
     DeviceEmulator device;
-    QVERIFY(device.start({"--reboot-replug", "200"}));
+    // By default, as a real device does.
+    QVERIFY(device.start());
     const QString port = device.portPath();
     const QString before = QFileInfo(port).symLinkTarget();
     Line line;
     QVERIFY(line.open(port));
     QCOMPARE(ask(line, "#BOOT#", ">"), QByteArray("<BOOT:NOR>"));
+    // Restarting: it hears nothing until it is back.
+    QVERIFY(line.write("#HWCF#"));
     QVERIFY(waitUntil([&] { return !QFileInfo(port).isSymLink(); }, 10000));
+    QCOMPARE(device.commands().count(QStringLiteral("#HWCF#")), 0);
     QVERIFY(waitUntil([&] { return QFileInfo(port).isSymLink(); }, 10000));
     line.close();
     QVERIFY(line.open(port));
