@@ -92,7 +92,7 @@ void DeviceFontsDialog::setupWidgets()
     auto* lists = new QGridLayout;
     lists->addWidget(boldLabel(guiText("All user-added fonts"), this), 0, 0);
     lists->addWidget(m_userFonts, 1, 0, 3, 1);
-    lists->addLayout(hintRow, 4, 0);
+    lists->addLayout(hintRow, 4, 0, 1, 2);
     lists->addWidget(boldLabel(guiText("Available fonts on device"), this), 0, 1);
     lists->addWidget(m_deviceFonts, 1, 1);
     lists->addWidget(boldLabel(guiText("Fonts to be added to device"), this), 2, 1);

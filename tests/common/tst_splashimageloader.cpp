@@ -69,21 +69,6 @@ private slots:
         QCOMPARE(QImage::fromData(loader.bmpData(), "BMP").size(), QSize(480, 272));
     }
 
-    // A PNG's transparent parts become black, as the screen around a picture is.
-    void transparencyBecomesBlack()
-    {
-        QImage picture(8, 4, QImage::Format_ARGB32);
-        picture.fill(Qt::transparent);
-        picture.setPixel(0, 0, qRgba(255, 255, 255, 255));
-        const QString path = m_dir.filePath(QStringLiteral("clear.png"));
-        QVERIFY(picture.save(path, "PNG"));
-        SplashImageLoader loader;
-        QVERIFY(loader.load(path, QSize(8, 4)));
-        const QImage stored = QImage::fromData(loader.bmpData(), "BMP");
-        QCOMPARE(stored.pixel(0, 0), qRgb(255, 255, 255));
-        QCOMPARE(stored.pixel(5, 2), qRgb(0, 0, 0));
-    }
-
     // The content decides; what is no BMP, JPEG or PNG is refused, naming what is taken
     // when the name promises nothing of the kind.
     void otherFormatsAreRefused_data()
