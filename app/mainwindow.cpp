@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "aboutdialog.h"
+#include "device.h"
 #include "deviceinformation.h"
 #include "deviceitemwidget.h"
 #include "devicelistholder.h"
@@ -8,6 +9,7 @@
 #include "fontscenter.h"
 #include "fontsdialog.h"
 #include "handoverserver.h"
+#include "historywindow.h"
 #include "instancelock.h"
 #include "localizationhelper.h"
 #include "messagebox.h"
@@ -37,7 +39,9 @@ using Orvane::Tavrix::Common::lcApp;
 using Orvane::Tavrix::Common::guiText;
 
 using Orvane::Tavrix::Common::LocalizationHelper;
+using Orvane::Tavrix::Common::ServiceRecord;
 using Orvane::Tavrix::Common::TextHelper;
+using Orvane::Tavrix::Runtime::Device;
 using Orvane::Tavrix::Runtime::DeviceInformation;
 using Orvane::Tavrix::Runtime::OperationResult;
 using Orvane::Tavrix::Runtime::SerialPortManager;
@@ -114,6 +118,10 @@ void MainWindow::setUpWindow()
     QMenu* settingMenu = menuBar()->addMenu(guiText("&Setting"));
     m_fontAction = settingMenu->addAction(guiText("Font Settings"));
     connect(m_fontAction, &QAction::triggered, this, &MainWindow::onFontAction);
+    QMenu* historyMenu = menuBar()->addMenu(guiText("Histor&y"));
+    QAction* history = historyMenu->addAction(guiText("Show &History"));
+    history->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    connect(history, &QAction::triggered, this, [this]() { showHistory(); });
     // The help menu's title is the same in every language.
     QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
     QAction* about = helpMenu->addAction(guiText("&About"));
@@ -151,6 +159,18 @@ void MainWindow::setUpWindow()
     m_rowMenuAction->setShortcutContext(Qt::WindowShortcut);
     addAction(m_rowMenuAction);
     connect(m_rowMenuAction, &QAction::triggered, this, &MainWindow::openCurrentRowMenu);
+
+    // Operations from the rows are recorded in the service history; a history file that
+    // could not be used was set aside, which the user hears of once the window is up.
+    const QString setAside = Device::beginRecording(QString::fromLatin1(ServiceRecord::WindowFrontEnd));
+    if (!setAside.isEmpty()) {
+        // Without a loop of its own: the window works on while the box is up.
+        QMetaObject::invokeMethod(this, [this, setAside]() {
+            auto* box = new MessageBox(this, guiText("History"), setAside, MessageBox::Warning);
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->open();
+        }, Qt::QueuedConnection);
+    }
 
     // Devices identified before the window listened still get their rows.
     for (const QString& port : manager->connectedPorts()) {
@@ -205,6 +225,7 @@ void MainWindow::onDeviceConnected(const QMap<QString, QString>& deviceInfo)
     connect(widget, &DeviceItemWidget::logClearingContinues, this, &MainWindow::followLogClearing);
     connect(widget, &DeviceItemWidget::statusMessage, this, [this](const QString& text) { statusBar()->showMessage(text, 8000); });
     connect(widget, &DeviceItemWidget::fontSettingsRequested, this, &MainWindow::onFontAction);
+    connect(widget, &DeviceItemWidget::historyRequested, this, &MainWindow::showHistory);
     item->setSizeHint(widget->sizeHint());
     m_deviceList->setItemWidget(item, widget);
     m_deviceWidgets.insert(serial, widget);
@@ -290,6 +311,16 @@ void MainWindow::openCurrentRowMenu()
         widget->menuButton()->showMenu();
     else if (!widget->stateText().isEmpty())
         statusBar()->showMessage(widget->stateText(), 8000);
+}
+
+void MainWindow::showHistory(const QString& serial)
+{
+    if (!m_historyWindow)
+        m_historyWindow = new HistoryWindow(this);
+    m_historyWindow->setDeviceFilter(serial);
+    m_historyWindow->show();
+    m_historyWindow->raise();
+    m_historyWindow->activateWindow();
 }
 
 void MainWindow::setCurrentItem(QListWidgetItem* current, QListWidgetItem* previous)

@@ -2,6 +2,7 @@
 #define MAINWINDOW_H
 
 #include "deviceitemwidget.h"
+#include "historywindow.h"
 
 #include <QMainWindow>
 #include <QMap>
@@ -40,6 +41,7 @@ public:
     quint16 serverPort() const;
     QLabel* heading() const { return m_heading; }
     QAction* rowMenuAction() const { return m_rowMenuAction; }
+    HistoryWindow* historyWindow() const { return m_historyWindow; }
     // What the window shows in place of an empty list.
     QLabel* emptyHint() const { return m_emptyHint; }
     // The row kept after "Reboot Device" while its device is away, or null.
@@ -55,6 +57,8 @@ public slots:
     // Reports the end of a log clearing whose dialog has closed, if it failed.
     void followLogClearing(const QString& deviceText);
     void openCurrentRowMenu();
+    // The service history window, showing one device's entries when a serial number is given.
+    void showHistory(const QString& serial = QString());
     void updateEmptyHint();
 
 private:
@@ -74,6 +78,7 @@ private:
     QStackedWidget* m_listStack = nullptr;
     QLabel* m_emptyHint = nullptr;
     QPointer<QDialog> m_fontsDialog;
+    QPointer<HistoryWindow> m_historyWindow;
     QMap<QString, DeviceItemWidget*> m_deviceWidgets;
     QMap<QString, QListWidgetItem*> m_deviceItems;
     QMap<QString, DeviceItemWidget*> m_restartingRows;

@@ -49,8 +49,16 @@ bool CommandLine::parse(const QStringList& arguments)
     // Global options first; the rest belongs to the command.
     QList<QPair<QString, QString>> commandOptions;
     for (const auto& option : std::as_const(options)) {
-        if (option.first == QLatin1String("port"))
-            m_port = option.second;
+        if (option.first == QLatin1String("port")) {
+            if (!m_ports.contains(option.second))
+                m_ports << option.second;
+        } else if (option.first == QLatin1String("all")) {
+            if (!option.second.isNull()) {
+                m_error = guiText("The option --%1 takes no value.").arg(option.first);
+                return false;
+            }
+            m_all = true;
+        }
         else if (option.first == QLatin1String("json"))
             m_json = true;
         else if (option.first == QLatin1String("quiet"))
@@ -106,6 +114,10 @@ bool CommandLine::parse(const QStringList& arguments)
     m_operands = words;
     if (m_help)
         return true;
+    if (severalDevices() && !entry->severalDevices) {
+        m_error = guiText("The command %1 works on one device; give at most one --port and no --all.").arg(m_command);
+        return false;
+    }
     if (m_operands.size() < entry->minOperands) {
         m_error = guiText("The command %1 needs a file.").arg(m_command);
         return false;
@@ -121,13 +133,17 @@ QString CommandLine::usage(const QString& command)
 {
     if (const CommandTable::Command* entry = CommandTable::find(command))
         return guiText(entry->usage);
-    return guiText("Usage: dovrelctl [--port PORT] [--json] [--quiet] COMMAND [OPTIONS]\n"
+    return guiText("Usage: dovrelctl [--port PORT]... [--all] [--json] [--quiet] COMMAND [OPTIONS]\n"
                    "\n"
                    "Looks after display devices attached over USB serial.\n"
                    "\n"
                    "Global options:\n"
-                   "  --port PORT   use the device on this port (name or path); otherwise the one identified device\n"
-                   "  --json        print exactly one JSON object on standard output\n"
+                   "  --port PORT   use the device on this port (name or path); otherwise the one identified device.\n"
+                   "                Given several times, the command runs on all those devices at once\n"
+                   "  --all         run the command on every identified device at once\n"
+                   "                (upload, upgrade, logs fetch, configure, fonts and sync-clock)\n"
+                   "  --json        print exactly one JSON object on standard output; one per device (one a line)\n"
+                   "                when the command runs on several devices\n"
                    "  --quiet       no progress on standard error\n"
                    "  --help        this help, or the help of a command\n"
                    "  --version     the program version\n"
@@ -135,5 +151,5 @@ QString CommandLine::usage(const QString& command)
                    "Commands:")
         + QStringLiteral("\n  %1\n\n").arg(CommandTable::visibleNames().join(QStringLiteral(", ")))
         + guiText("Exit codes: 0 success, 1 refused or failed, 2 usage or bad input,\n"
-                  "3 time-out or device lost, 4 no device.");
+                  "3 time-out or device lost, 4 no device. On several devices, the highest of theirs.");
 }

@@ -19,7 +19,14 @@ public:
     QString command() const { return m_command; }
     QStringList operands() const { return m_operands; }
 
-    QString port() const { return m_port; }
+    // The port given with --port (the last one when it is given several times).
+    QString port() const { return m_ports.isEmpty() ? QString() : m_ports.last(); }
+    // Every --port, in the order given.
+    QStringList ports() const { return m_ports; }
+    // --all: every identified device.
+    bool all() const { return m_all; }
+    // Several devices at once: --all, or --port more than once.
+    bool severalDevices() const { return m_all || m_ports.size() > 1; }
     bool json() const { return m_json; }
     bool quiet() const { return m_quiet; }
     bool help() const { return m_help; }
@@ -36,7 +43,8 @@ private:
     QString m_error;
     QString m_command;
     QStringList m_operands;
-    QString m_port;
+    QStringList m_ports;
+    bool m_all = false;
     bool m_json = false;
     bool m_quiet = false;
     bool m_help = false;

@@ -24,6 +24,7 @@ public:
         bool hidden = false;       // left out of the help (a helper for tests and demos)
         const char* usage = nullptr; // a "Gui" text key
         ExitCode (Dovrelctl::*handler)() = nullptr; // null for a group
+        bool severalDevices = false; // runs on several devices at once (--all, --port repeated)
     };
 
     static const QList<Command>& commands();

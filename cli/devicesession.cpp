@@ -1,5 +1,6 @@
 #include "devicesession.h"
 
+#include "devicelink.h"
 #include "localizationhelper.h"
 #include "portenumerator.h"
 #include "progressreporter.h"
@@ -13,8 +14,9 @@
 #include <QTimer>
 
 using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Common::ServiceRecord;
 using Orvane::Tavrix::Runtime::DeviceInformation;
-using Orvane::Tavrix::Runtime::OperationResult;
+using Orvane::Tavrix::Runtime::DeviceLink;
 using Orvane::Tavrix::Runtime::PortEnumerator;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
@@ -96,46 +98,79 @@ QSerialPort::SerialPortError DeviceSession::probe(const QString& port, QString* 
     return error;
 }
 
-ExitCode DeviceSession::prepare(const QString& portOption, QString* error)
+ExitCode DeviceSession::prepare(const QStringList& portOptions, QString* error, QList<QPair<QString, QString>>* failures)
 {
-    m_requestedPort.clear();
-    m_requestedPortSeen = false;
+    m_requestedPorts.clear();
+    m_requestedPortsSeen.clear();
     m_probeFailures.clear();
-    if (!portOption.isEmpty()) {
+#ifndef Q_OS_WIN
+    // A device leaves the bus while it restarts: a command right after one that restarted
+    // it waits for the port to come back (for every missing port at once).
+    QStringList missing;
+    for (const QString& portOption : portOptions) {
+        const QString path = PortEnumerator::canonicalPortName(portOption);
+        if (QFileInfo::exists(path))
+            continue;
+        bool listed = false;
+        for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+            listed = listed || (isDeviceUsbPort(info) && PortEnumerator::isSamePort(info.systemLocation(), portOption));
+        if (listed)
+            continue;
+        m_progress->message(guiText("Waiting for the port %1 to appear...").arg(portOption));
+        missing << path;
+    }
+    if (!missing.isEmpty())
+        waitForPaths(missing, IdentificationTimeoutMs);
+    // Judged once: a port that was there may go again at once (its device restarting).
+    QStringList absent;
+    for (const QString& path : std::as_const(missing)) {
+        if (!QFileInfo::exists(path))
+            absent << path;
+    }
+#endif
+    for (const QString& portOption : portOptions) {
         // The port is named as discovery names it, whatever form the option had.
         QString resolved;
         for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
             if (isDeviceUsbPort(info) && PortEnumerator::isSamePort(info.systemLocation(), portOption))
                 resolved = PortEnumerator::canonicalPortName(info.systemLocation());
         }
+        QString why;
         if (resolved.isEmpty()) {
             const QString path = PortEnumerator::canonicalPortName(portOption);
 #ifndef Q_OS_WIN
-            // A device leaves the bus while it restarts: a command right after one that
-            // restarted it waits for the port to come back.
-            if (!QFileInfo::exists(path)) {
-                m_progress->message(guiText("Waiting for the port %1 to appear...").arg(portOption));
-                if (!waitForPath(path, IdentificationTimeoutMs)) {
-                    *error = guiText("The port %1 does not exist.").arg(portOption);
-                    return ExitCode::NoDevice;
-                }
-            }
+            if (absent.contains(path))
+                why = guiText("The port %1 does not exist.").arg(portOption);
 #endif
-            // Discovery treats a listed path as a device port even without USB ids.
-            addVirtualPort(path);
-            resolved = PortEnumerator::resolvePortName(path);
+            if (why.isEmpty()) {
+                // Discovery treats a listed path as a device port even without USB ids.
+                addVirtualPort(path);
+                resolved = PortEnumerator::resolvePortName(path);
+            }
         }
-        QString why;
-        if (probe(resolved, &why) != QSerialPort::NoError) {
-            *error = why;
-            return ExitCode::NoDevice;
+        if (why.isEmpty())
+            probe(resolved, &why);
+        if (!why.isEmpty()) {
+            if (!failures) {
+                *error = why;
+                return ExitCode::NoDevice;
+            }
+            failures->append({ portOption, why });
+            continue;
         }
-        m_requestedPort = resolved;
+        if (!m_requestedPorts.contains(resolved))
+            m_requestedPorts << resolved;
         // It existed a moment ago: if it goes now, the device is restarting and comes back.
-        m_requestedPortSeen = true;
-        // This process serves that device only: other devices' ports stay closed for
+        if (!m_requestedPortsSeen.contains(resolved))
+            m_requestedPortsSeen << resolved;
+    }
+    if (!portOptions.isEmpty()) {
+        // Every given port failed: there is nothing to discover.
+        if (m_requestedPorts.isEmpty())
+            return ExitCode::Success;
+        // This process serves those devices only: other devices' ports stay closed for
         // whoever serves them.
-        SerialPortManager::restrictDiscovery({ resolved });
+        SerialPortManager::restrictDiscovery(m_requestedPorts);
     } else {
         for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
             if (!isDeviceUsbPort(info))
@@ -156,50 +191,6 @@ ExitCode DeviceSession::prepare(const QString& portOption, QString* error)
     connect(m, &SerialPortManager::broadcastMessage, this, [this](const QString&, const QString& title, const QString& content) {
         m_progress->warning(QStringLiteral("%1: %2").arg(title, content));
         m_refusal = content;
-    });
-    // Progress of the running operation; the end comes from operationEnded alone.
-    connect(m, &SerialPortManager::progressMessage, this, [this](const QString& text) {
-        if (m_running)
-            m_progress->message(text);
-    });
-    connect(m, &SerialPortManager::progressUpdated, this, [this](int value) {
-        if (!m_running)
-            return;
-        if (m_unit == Steps)
-            m_progress->set(value);
-        else
-            m_progress->add(value);
-    });
-    connect(m, &SerialPortManager::transferedFileSize, this, [this](int size) {
-        if (m_running)
-            m_progress->set(size);
-    });
-    connect(m, &SerialPortManager::sendingFileInitiated, this, [this](const QString& text, int size) {
-        if (m_running)
-            m_progress->begin(text, size);
-    });
-    connect(m, &SerialPortManager::initializeRetrieve, this, [this](const QString& text, int) {
-        if (m_running)
-            m_progress->message(text);
-    });
-    connect(m, &SerialPortManager::sentFile, this, [this](const QString& text, int) {
-        if (m_running) {
-            m_progress->complete();
-            m_progress->finish();
-            m_progress->message(text);
-        }
-    });
-    connect(m, &SerialPortManager::currentFileChanged, this, [this](const QString& file) {
-        if (m_running)
-            m_progress->message(guiText("Sending %1").arg(QFileInfo(file).fileName()));
-    });
-    connect(m, &SerialPortManager::retrieveDataLogNoFile, this, [this]() {
-        if (m_running)
-            m_outcome.noData = true;
-    });
-    connect(m, &SerialPortManager::notifyInstalledFonts, this, [this](const QStringList& fonts, bool isError) {
-        if (m_running && !isError)
-            m_outcome.fonts = fonts;
     });
     return ExitCode::Success;
 }
@@ -227,11 +218,18 @@ bool DeviceSession::waitForDiscovery(const std::function<bool()>& condition, int
     return condition();
 }
 
-bool DeviceSession::waitForPath(const QString& path, int timeoutMs)
+bool DeviceSession::waitForPaths(const QStringList& paths, int timeoutMs)
 {
     QElapsedTimer clock;
     clock.start();
-    while (!QFileInfo::exists(path)) {
+    const auto allThere = [&paths]() {
+        for (const QString& path : paths) {
+            if (!QFileInfo::exists(path))
+                return false;
+        }
+        return true;
+    };
+    while (!allThere()) {
         if (clock.elapsed() > timeoutMs)
             return false;
         QEventLoop loop;
@@ -244,12 +242,20 @@ bool DeviceSession::waitForPath(const QString& path, int timeoutMs)
 bool DeviceSession::identificationSettled() const
 {
     SerialPortManager* m = manager();
-    if (!m_requestedPort.isEmpty()) {
-        const bool listed = m->connectedPorts().contains(m_requestedPort);
-        // A port that went away after it was listed is a device restarting: it comes back.
-        m_requestedPortSeen = m_requestedPortSeen || listed;
-        return !m->deviceInformation(m_requestedPort).isEmpty() || (!listed && !m_requestedPortSeen)
-            || !m_refusal.isEmpty();
+    // A port that went away after it was listed is a device restarting: it comes back.
+    const auto settled = [this, m](const QString& port) {
+        const bool listed = m->connectedPorts().contains(port);
+        if (listed && !m_requestedPortsSeen.contains(port))
+            m_requestedPortsSeen << port;
+        return !m->deviceInformation(port).isEmpty() || (!listed && !m_requestedPortsSeen.contains(port));
+    };
+    if (m_requestedPorts.size() == 1)
+        return settled(m_requestedPorts.first()) || !m_refusal.isEmpty();
+    if (!m_requestedPorts.isEmpty()) {
+        bool all = true;
+        for (const QString& port : m_requestedPorts)
+            all = settled(port) && all; // every port is looked at, to note those listed
+        return all;
     }
     for (const QString& port : m->connectedPorts()) {
         if (m->deviceInformation(port).isEmpty() && !m_probeFailures.contains(port))
@@ -260,15 +266,16 @@ bool DeviceSession::identificationSettled() const
 
 ExitCode DeviceSession::listDevices(const QString& portOption, QList<QMap<QString, QString>>* devices, QString* error)
 {
-    const ExitCode prepared = prepare(portOption, error);
+    const ExitCode prepared = prepare(portOption.isEmpty() ? QStringList() : QStringList { portOption }, error);
     if (prepared != ExitCode::Success)
         return prepared;
     SerialPortManager* m = manager();
     const bool complete = waitForDiscovery([this]() { return identificationSettled(); }, IdentificationTimeoutMs);
+    const QString requestedPort = m_requestedPorts.value(0);
 
     QStringList ports = m->connectedPorts();
-    if (!m_requestedPort.isEmpty())
-        ports = QStringList() << m_requestedPort;
+    if (!requestedPort.isEmpty())
+        ports = QStringList() << requestedPort;
     QStringList pending;
     for (const QString& port : std::as_const(ports)) {
         const QMap<QString, QString> info = m->deviceInformation(port);
@@ -288,12 +295,8 @@ ExitCode DeviceSession::listDevices(const QString& portOption, QList<QMap<QStrin
 
     if (!m_refusal.isEmpty()) {
         *error = m_refusal;
-    } else if (!m_requestedPort.isEmpty()) {
-        if (complete)
-            *error = guiText("The device at %1 could not be identified: it did not answer with a valid hardware description.").arg(m_requestedPort);
-        else
-            *error = guiText("The device at %1 was not identified within %2 seconds: its hardware description stayed incomplete or never came.")
-                         .arg(m_requestedPort, seconds);
+    } else if (!requestedPort.isEmpty()) {
+        *error = notIdentifiedText(requestedPort, complete);
     } else if (!m_probeFailures.isEmpty()) {
         *error = m_probeFailures.first();
     } else if (!pending.isEmpty()) {
@@ -326,70 +329,61 @@ ExitCode DeviceSession::connectDevice(const QString& portOption, QString* error)
     return ExitCode::Success;
 }
 
-bool DeviceSession::waitForDeviceBack(int settleMs, int identifyMs)
+ExitCode DeviceSession::connectDevices(const QStringList& portOptions, QStringList* ports,
+                                       QList<QPair<QString, QString>>* failures, QString* error)
 {
+    const ExitCode prepared = prepare(portOptions, error, failures);
+    if (prepared != ExitCode::Success)
+        return prepared;
+    if (!portOptions.isEmpty() && m_requestedPorts.isEmpty())
+        return ExitCode::Success;
     SerialPortManager* m = manager();
-    // A device whose port stays while its runtime restarts is ready as it is.
-    const bool gone = waitForDiscovery([this, m]() { return m->deviceInformation(m_port).isEmpty(); }, settleMs);
-    if (!gone)
-        return true;
-    const bool back = waitForDiscovery([this, m]() { return !m->deviceInformation(m_port).isEmpty(); }, identifyMs);
-    return back && m->setActivePort(m_port);
+    const bool complete = waitForDiscovery([this]() { return identificationSettled(); }, IdentificationTimeoutMs);
+    const QString seconds = QString::number(IdentificationTimeoutMs / 1000);
+    QStringList candidates = m_requestedPorts;
+    if (portOptions.isEmpty()) {
+        candidates = m->connectedPorts();
+        for (auto it = m_probeFailures.constBegin(); it != m_probeFailures.constEnd(); ++it)
+            failures->append({ it.key(), it.value() });
+    }
+    for (const QString& port : std::as_const(candidates)) {
+        if (!m->deviceInformation(port).isEmpty() && m->link(port))
+            *ports << port;
+        else if (!m_probeFailures.contains(port))
+            failures->append({ port, portOptions.isEmpty()
+                                         ? guiText("The device at %1 was not identified within %2 seconds.").arg(port, seconds)
+                                         : notIdentifiedText(port, complete) });
+    }
+    if (ports->isEmpty() && failures->isEmpty()) {
+        *error = m_refusal.isEmpty() ? guiText("No device found.") : m_refusal;
+        return ExitCode::NoDevice;
+    }
+    return ExitCode::Success;
 }
 
-DeviceSession::Outcome DeviceSession::run(const std::function<bool()>& start, ProgressUnit unit)
+QString DeviceSession::notIdentifiedText(const QString& port, bool complete) const
 {
-    SerialPortManager* m = manager();
-    m_outcome = Outcome();
-    m_unit = unit;
-    m_running = true;
+    if (complete)
+        return guiText("The device at %1 could not be identified: it did not answer with a valid hardware description.").arg(port);
+    return guiText("The device at %1 was not identified within %2 seconds: its hardware description stayed incomplete or never came.")
+        .arg(port, QString::number(IdentificationTimeoutMs / 1000));
+}
 
+DeviceSession::Outcome DeviceSession::run(ServiceRecord::Operation operation, const std::function<bool()>& start, ProgressUnit unit,
+                                          const QString& packagePath)
+{
+    DeviceTask task(m_port, m_progress);
+    Outcome outcome;
     bool ended = false;
-    OperationResult result;
     QEventLoop loop;
-    // Connected before the start: a start that fails at once ends at once.
-    const QMetaObject::Connection connection =
-        connect(m, &SerialPortManager::operationEnded, &loop, [&](const OperationResult& r) {
-            if (ended)
-                return;
-            ended = true;
-            result = r;
-            loop.quit();
-        });
-    const bool started = start();
-    // A start the manager refused (busy, port not opened, bad input) ends nothing.
-    const bool refused = !ended && !started;
-    if (!ended && !refused)
+    task.run(operation, [&start](DeviceLink*) { return start(); },
+             [&](const Outcome& result) {
+                 outcome = result;
+                 ended = true;
+                 loop.quit();
+             },
+             unit, packagePath);
+    if (!ended)
         loop.exec();
-    disconnect(connection);
-    m_running = false;
-    m_progress->finish();
-
-    Outcome outcome = m_outcome;
-    if (refused) {
-        outcome.exitCode = ExitCode::NoDevice;
-        outcome.error = guiText("Failed to connect to device.");
-        return outcome;
-    }
-    outcome.deviceRestarts = result.deviceRestarts;
-    switch (result.outcome) {
-    case OperationResult::Succeeded:
-        break;
-    case OperationResult::NoData:
-        outcome.noData = true;
-        break;
-    case OperationResult::Failed:
-        outcome.exitCode = ExitCode::Failed;
-        break;
-    case OperationResult::TimedOut:
-    case OperationResult::DeviceLost:
-        outcome.exitCode = ExitCode::TimedOut;
-        break;
-    }
-    if (outcome.exitCode != ExitCode::Success)
-        outcome.error = result.message.isEmpty() ? guiText("An unknown error occurred.") : result.message;
-    // The manager closes the port as the sequence ends; never leave it open behind us.
-    if (m->isSerialPortOpen())
-        m->closeSerialPort();
     return outcome;
 }

@@ -2,10 +2,12 @@
 #define DEVICESESSION_H
 
 #include "deviceinformation.h"
+#include "devicetask.h"
 #include "exitcode.h"
-#include "operationresult.h"
+#include "servicerecord.h"
 
 #include <QList>
+#include <QPair>
 #include <QMap>
 #include <QObject>
 #include <QSerialPort>
@@ -24,26 +26,18 @@ class SerialPortManager;
 }
 }
 
-// The CLI's hold on the device link: finds and identifies the device through the
-// serial port manager's own discovery, runs one operation of the manager and
-// returns when the manager says the operation has ended (operationEnded), with
-// progress shown on the way. The CLI keeps no clock of its own on an operation:
-// every time limit belongs to the library's watchdogs.
+// The CLI's hold on the devices: finds and identifies them through the serial port
+// manager's own discovery, and runs one operation on the device's link, returning
+// when the link says the operation has ended (operationEnded), with progress shown
+// on the way.
 class DeviceSession : public QObject
 {
     Q_OBJECT
 public:
-    // How progressUpdated is read.
-    enum ProgressUnit { AddedBytes, Steps };
-
-    struct Outcome
-    {
-        ExitCode exitCode = ExitCode::Success;
-        QString error;
-        bool deviceRestarts = false;
-        bool noData = false; // the device has nothing to fetch (no data log)
-        QStringList fonts;   // the installed fonts, for a font listing
-    };
+    using ProgressUnit = DeviceTask::ProgressUnit;
+    static constexpr ProgressUnit AddedBytes = DeviceTask::AddedBytes;
+    static constexpr ProgressUnit Steps = DeviceTask::Steps;
+    using Outcome = DeviceTask::Outcome;
 
     explicit DeviceSession(ProgressReporter* progress, QObject* parent = nullptr);
     ~DeviceSession() override;
@@ -53,6 +47,11 @@ public:
     ExitCode connectDevice(const QString& portOption, QString* error);
     // Identifies every matching port (or the given one).
     ExitCode listDevices(const QString& portOption, QList<QMap<QString, QString>>* devices, QString* error);
+    // Identifies the given ports (all matching ports when none is given) for a run on
+    // several devices: *ports gets the identified ones, *failures a port and its reason
+    // for each port that cannot be used. NoDevice with *error when there is neither.
+    ExitCode connectDevices(const QStringList& portOptions, QStringList* ports, QList<QPair<QString, QString>>* failures,
+                            QString* error);
 
     QString port() const { return m_port; }
     QMap<QString, QString> info() const;
@@ -60,37 +59,32 @@ public:
     Orvane::Tavrix::Runtime::SerialPortManager* manager() const;
 
     // Runs start(), which starts one manager operation and says whether it did,
-    // and returns once operationEnded has come for it.
-    Outcome run(const std::function<bool()>& start, ProgressUnit unit = AddedBytes);
-
-    // After an operation that restarted the device: if its port goes away within
-    // settleMs, waits up to identifyMs for the device to be identified again.
-    bool waitForDeviceBack(int settleMs, int identifyMs);
-
+    // and returns once operationEnded has come for it. The operation goes into the
+    // service history as the given one (none: not recorded), with the package's name.
+    Outcome run(Orvane::Tavrix::Common::ServiceRecord::Operation operation, const std::function<bool()>& start,
+                ProgressUnit unit = AddedBytes, const QString& packagePath = QString());
 
     static int identificationTimeoutMs();
     static QString permissionText(const QString& port);
 
 private:
-    ExitCode prepare(const QString& portOption, QString* error);
+    // With failures, a port that cannot be used is listed there instead of ending the run.
+    ExitCode prepare(const QStringList& portOptions, QString* error, QList<QPair<QString, QString>>* failures = nullptr);
     // Runs the event loop until the condition holds, checked again whenever
     // discovery reports something; false when timeoutMs passed first.
     bool waitForDiscovery(const std::function<bool()>& condition, int timeoutMs);
     bool identificationSettled() const;
-    // Waits for a port's path to exist, at most timeoutMs.
-    static bool waitForPath(const QString& path, int timeoutMs);
+    QString notIdentifiedText(const QString& port, bool complete) const;
+    // Waits for the ports' paths to exist, at most timeoutMs.
+    static bool waitForPaths(const QStringList& paths, int timeoutMs);
     QSerialPort::SerialPortError probe(const QString& port, QString* errorText) const;
 
     ProgressReporter* m_progress = nullptr;
     QString m_port;
-    QString m_requestedPort;
-    mutable bool m_requestedPortSeen = false;
+    QStringList m_requestedPorts;
+    mutable QStringList m_requestedPortsSeen; // listed once: gone since means restarting
     QMap<QString, QString> m_probeFailures; // port -> why it cannot be opened
     QString m_refusal;                       // why discovery refused a device
-
-    bool m_running = false;
-    ProgressUnit m_unit = AddedBytes;
-    Outcome m_outcome;
 };
 
 #endif // DEVICESESSION_H

@@ -1,16 +1,28 @@
 #include "dovrelctl.h"
 
 #include "commandtable.h"
+#include "deviceinformation.h"
+#include "device.h"
 #include "devicerules.h"
+#include "serialportmanager.h"
 #include "devicesession.h"
+#include "devicetask.h"
 #include "localizationhelper.h"
+#include "progressboard.h"
 #include "progressreporter.h"
 
+#include <QEventLoop>
 #include <QJsonDocument>
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
+#include <vector>
 
 using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Runtime::DeviceInformation;
+using Orvane::Tavrix::Common::ServiceRecord;
+using Orvane::Tavrix::Runtime::Device;
 using Orvane::Tavrix::Runtime::DeviceRules;
 
 namespace {
@@ -82,6 +94,9 @@ ExitCode Dovrelctl::connect()
     const ExitCode code = m_session->connectDevice(m_cl.port(), &error);
     if (code != ExitCode::Success)
         return fail(code, error);
+    const QString setAside = Device::beginRecording(QString::fromLatin1(ServiceRecord::CommandLineFrontEnd));
+    if (!setAside.isEmpty())
+        m_progress->warning(setAside);
     return ExitCode::Success;
 }
 
@@ -91,6 +106,156 @@ ExitCode Dovrelctl::requireFeature(int feature)
     if (!refusal.isEmpty())
         return fail(ExitCode::Failed, refusal);
     return ExitCode::Success;
+}
+
+QString Dovrelctl::featureRefusal(DeviceTask* task, int feature)
+{
+    return DeviceRules::featureRefusal(task->device(), DeviceRules::Feature(feature));
+}
+
+ExitCode Dovrelctl::onDevices(const std::function<void(DeviceTask*)>& work)
+{
+    if (!m_cl.severalDevices()) {
+        if (const ExitCode code = connect(); code != ExitCode::Success)
+            return code;
+        DeviceTask task(m_session->port(), m_progress);
+        QEventLoop loop;
+        QObject::connect(&task, &DeviceTask::done, &loop, &QEventLoop::quit);
+        work(&task);
+        if (!task.isDone())
+            loop.exec();
+        if (task.exitCode() != ExitCode::Success)
+            return fail(task.exitCode(), task.error());
+        return succeed(task.result(), task.text());
+    }
+
+    if (!m_session)
+        m_session = new DeviceSession(m_progress);
+    QStringList ports;
+    QList<QPair<QString, QString>> failures;
+    QString error;
+    const ExitCode found = m_session->connectDevices(m_cl.all() ? QStringList() : m_cl.ports(), &ports, &failures, &error);
+    if (found != ExitCode::Success)
+        return fail(found, error);
+
+    // Each device's line starts with its name; a name that two devices share gets the port too.
+    auto nameOf = [this](const QString& port) { return DeviceInformation(m_session->manager()->deviceInformation(port)).deviceName(); };
+    QMap<QString, int> names;
+    for (const QString& port : std::as_const(ports))
+        ++names[nameOf(port)];
+    ProgressBoard board(m_progress->isTerminal() && !m_cl.quiet());
+    std::vector<std::unique_ptr<ProgressReporter>> reporters;
+    std::vector<std::unique_ptr<DeviceTask>> tasks;
+    QList<DeviceTask*> running;
+    for (const QString& port : std::as_const(ports)) {
+        const QString name = nameOf(port);
+        QString label = name.isEmpty() ? port : name;
+        if (!name.isEmpty() && names.value(name) > 1)
+            label = QStringLiteral("%1 (%2)").arg(name, port);
+        reporters.push_back(std::make_unique<ProgressReporter>(m_cl.quiet(), &board, label));
+        tasks.push_back(std::make_unique<DeviceTask>(port, reporters.back().get()));
+        running << tasks.back().get();
+    }
+    QEventLoop loop;
+    int left = int(running.size());
+    for (DeviceTask* task : std::as_const(running)) {
+        QObject::connect(task, &DeviceTask::done, &loop, [&left, &loop]() {
+            if (--left == 0)
+                loop.quit();
+        });
+    }
+    // Every device starts now; one failing never stops the others.
+    for (DeviceTask* task : std::as_const(running))
+        work(task);
+    if (left > 0)
+        loop.exec();
+    for (DeviceTask* task : std::as_const(running))
+        task->progress()->message(task->exitCode() == ExitCode::Success ? guiText("Done.") : task->error());
+    board.close();
+    return reportDevices(running, failures);
+}
+
+ExitCode Dovrelctl::reportDevices(const QList<DeviceTask*>& tasks, const QList<QPair<QString, QString>>& failures)
+{
+    struct Row
+    {
+        QString device;
+        QString port;
+        ExitCode exitCode;
+        QString detail;
+        QJsonObject object;
+    };
+    QList<Row> rows;
+    for (const auto& failure : failures) {
+        QJsonObject object;
+        object.insert(QStringLiteral("ok"), false);
+        object.insert(QStringLiteral("port"), failure.first);
+        object.insert(QStringLiteral("error"), failure.second);
+        object.insert(QStringLiteral("exitCode"), int(ExitCode::NoDevice));
+        rows.append({ failure.first, failure.first, ExitCode::NoDevice, failure.second, object });
+    }
+    for (DeviceTask* task : tasks) {
+        const bool ok = task->exitCode() == ExitCode::Success;
+        QJsonObject object = ok ? task->result() : QJsonObject();
+        object.insert(QStringLiteral("ok"), ok);
+        object.insert(QStringLiteral("port"), task->port());
+        const QString name = task->name().isEmpty() ? task->port() : task->name();
+        object.insert(QStringLiteral("device"), name);
+        object.insert(QStringLiteral("serial"), task->serial());
+        if (!ok) {
+            object.insert(QStringLiteral("error"), task->error());
+            object.insert(QStringLiteral("exitCode"), int(task->exitCode()));
+        }
+        rows.append({ name, task->port(), task->exitCode(), ok ? task->text() : task->error(), object });
+    }
+
+    std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.port < b.port; });
+    ExitCode worst = ExitCode::Success;
+    for (const Row& row : std::as_const(rows)) {
+        if (int(row.exitCode) > int(worst))
+            worst = row.exitCode;
+        if (row.exitCode != ExitCode::Success)
+            writeErr(guiText("error: %1").arg((row.device == row.port ? row.port : QStringLiteral("%1 (%2)").arg(row.device, row.port))
+                                               + QStringLiteral(": ") + row.detail));
+    }
+    if (m_cl.json()) {
+        for (const Row& row : std::as_const(rows))
+            writeOut(QString::fromUtf8(QJsonDocument(row.object).toJson(QJsonDocument::Compact)));
+        return worst;
+    }
+
+    // The summary: one line per device.
+    auto resultText = [](ExitCode code) {
+        switch (code) {
+        case ExitCode::Success: return guiText("done");
+        case ExitCode::Failed: return guiText("failed");
+        case ExitCode::UsageError: return guiText("refused");
+        case ExitCode::TimedOut: return guiText("timed out or lost");
+        case ExitCode::NoDevice: return guiText("no device");
+        }
+        return QString();
+    };
+    const QStringList header = { guiText("DEVICE"), guiText("PORT"), guiText("RESULT"), guiText("DETAIL") };
+    QList<QStringList> lines;
+    for (const Row& row : std::as_const(rows)) {
+        QString detail = row.detail;
+        detail.replace(QLatin1Char('\n'), QStringLiteral("; "));
+        lines.append({ row.device, row.port, resultText(row.exitCode), detail });
+    }
+    QList<int> widths = { int(header.at(0).size()), int(header.at(1).size()), int(header.at(2).size()) };
+    for (const QStringList& line : std::as_const(lines)) {
+        for (int i = 0; i < 3; ++i)
+            widths[i] = qMax(widths.at(i), int(line.at(i).size()));
+    }
+    QStringList table;
+    for (const QStringList& line : QList<QStringList> { header } + lines) {
+        QString text;
+        for (int i = 0; i < 3; ++i)
+            text += line.at(i).leftJustified(widths.at(i) + 2);
+        table << (text + line.at(3)).trimmed();
+    }
+    writeOut(table.join(QLatin1Char('\n')));
+    return worst;
 }
 
 ExitCode Dovrelctl::run()

@@ -3,6 +3,7 @@
 
 #include "commandline.h"
 #include "exitcode.h"
+#include "servicerecord.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -10,6 +11,7 @@
 #include <functional>
 
 class DeviceSession;
+class DeviceTask;
 class ProgressReporter;
 
 // The commands of dovrelctl. Each one ends with a result on standard output
@@ -41,6 +43,8 @@ public:
     ExitCode fontsManageCommand();
     // Configuration (dovrelctl_configure.cpp).
     ExitCode configureCommand();
+    // The service history, no device (dovrelctl_history.cpp).
+    ExitCode historyCommand();
     // Packages, no device (dovrelctl_package.cpp).
     ExitCode packageInspectCommand();
     ExitCode packageMakeSampleCommand();
@@ -52,8 +56,14 @@ private:
     ExitCode connect();
     // Success when the device's software has the feature, else the refusal reported.
     ExitCode requireFeature(int feature);
-    // Starts one single-command operation and waits for its end.
-    ExitCode runCommand(const std::function<bool()>& start);
+    // Starts one single-command operation and waits for its end; recorded as operation.
+    ExitCode runCommand(Orvane::Tavrix::Common::ServiceRecord::Operation operation, const std::function<bool()>& start);
+    // Runs work on the one device, or with --all or several --port on every device at
+    // once, each on its own link, and reports each device's result (the worst exit code).
+    ExitCode onDevices(const std::function<void(DeviceTask*)>& work);
+    ExitCode reportDevices(const QList<DeviceTask*>& tasks, const QList<QPair<QString, QString>>& failures);
+    // The device's refusal of the feature, or an empty text.
+    static QString featureRefusal(DeviceTask* task, int feature);
 
     const CommandLine& m_cl;
     ProgressReporter* m_progress = nullptr;

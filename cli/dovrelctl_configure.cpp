@@ -3,7 +3,9 @@
 
 #include "calibrationinfo.h"
 #include "devicerules.h"
+#include "devicelink.h"
 #include "devicesession.h"
+#include "devicetask.h"
 #include "localizationhelper.h"
 #include "progressreporter.h"
 #include "serialportmanager.h"
@@ -15,7 +17,10 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <memory>
+
 using namespace Orvane::Tavrix::Common;
+using Orvane::Tavrix::Runtime::DeviceLink;
 using Orvane::Tavrix::Runtime::DeviceRules;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
@@ -70,67 +75,67 @@ ExitCode Dovrelctl::configureCommand()
     if (splash && !QFileInfo(m_cl.value(QStringLiteral("splash"))).isFile())
         return fail(ExitCode::UsageError, guiText("\"%1\" does not exist.").arg(TextHelper::toSystemPath(m_cl.value(QStringLiteral("splash")))));
 
-    if (const ExitCode code = connect(); code != ExitCode::Success)
-        return code;
-    const QMap<QString, QString> device = m_session->info();
-    if (name) {
-        const QString error = DeviceRules::deviceNameError(info.deviceName(), m_session->device().deviceName());
-        if (!error.isEmpty())
-            return fail(ExitCode::UsageError, error);
-    }
-    if (splash) {
-        SplashImageLoader loader;
-        if (!loader.load(m_cl.value(QStringLiteral("splash")), SplashImageLoader::screenSize(device)))
-            return fail(ExitCode::UsageError, loader.errorText());
-        if (loader.needsScaling())
-            m_progress->message(guiText("This image will be resized and scaled to %1x%2.")
-                                    .arg(QString::number(loader.targetSize().width()), QString::number(loader.targetSize().height())));
-        const QByteArray data = loader.bmpData();
-        if (data.isEmpty())
-            return fail(ExitCode::UsageError, loader.errorText());
-        info.setSplashScreenData(data);
-    }
-    const QString folder = DeviceRules::calibrationFolder();
-    const QString calibrationFile = DeviceRules::calibrationBackupPath(m_session->device().serial());
-    if ((backup || restore) && calibrationFile.isEmpty())
-        return fail(ExitCode::Failed, guiText("The calibration file of this device does not exist."));
-    if (backup) {
-        if (!QDir().mkpath(folder))
-            return fail(ExitCode::Failed, guiText("The calibration directory does not exist."));
-        if (QFileInfo::exists(calibrationFile)) {
-            if (!m_cl.hasOption(QStringLiteral("force")))
-                return fail(ExitCode::UsageError, guiText("The calibration file of this device already exists; add --force to overwrite it."));
-            if (!QFile::remove(calibrationFile))
-                return fail(ExitCode::Failed, guiText("Failed to remove \"%1\".").arg(TextHelper::toSystemPath(calibrationFile)));
+    const bool force = m_cl.hasOption(QStringLiteral("force"));
+    const QString splashFile = m_cl.value(QStringLiteral("splash"));
+    return onDevices([=](DeviceTask* task) {
+        // Each device gets its own copy of the choices: its splash image fits its screen.
+        auto deviceInfo = std::make_shared<CalibrationInfo>(info);
+        const QMap<QString, QString> device = task->info();
+        if (name) {
+            const QString error = DeviceRules::deviceNameError(deviceInfo->deviceName(), task->device().deviceName());
+            if (!error.isEmpty())
+                return task->fail(ExitCode::UsageError, error);
         }
-    }
-    if (restore) {
-        if (!QFileInfo(folder).isDir())
-            return fail(ExitCode::UsageError, guiText("The calibration directory does not exist."));
-        if (!QFileInfo(calibrationFile).isFile())
-            return fail(ExitCode::UsageError, guiText("The calibration file of this device does not exist."));
-    }
-    if (info.skipCalibration())
-        return fail(ExitCode::UsageError, guiText("Nothing to configure."));
+        if (splash) {
+            SplashImageLoader loader;
+            if (!loader.load(splashFile, SplashImageLoader::screenSize(device)))
+                return task->fail(ExitCode::UsageError, loader.errorText());
+            if (loader.needsScaling())
+                task->progress()->message(guiText("This image will be resized and scaled to %1x%2.")
+                                              .arg(QString::number(loader.targetSize().width()), QString::number(loader.targetSize().height())));
+            const QByteArray data = loader.bmpData();
+            if (data.isEmpty())
+                return task->fail(ExitCode::UsageError, loader.errorText());
+            deviceInfo->setSplashScreenData(data);
+        }
+        const QString folder = DeviceRules::calibrationFolder();
+        const QString calibrationFile = DeviceRules::calibrationBackupPath(task->device().serial());
+        if ((backup || restore) && calibrationFile.isEmpty())
+            return task->fail(ExitCode::Failed, guiText("The calibration file of this device does not exist."));
+        if (backup) {
+            if (!QDir().mkpath(folder))
+                return task->fail(ExitCode::Failed, guiText("The calibration directory does not exist."));
+            // The old backup is replaced only once the new one has arrived whole.
+            if (QFileInfo::exists(calibrationFile) && !force)
+                return task->fail(ExitCode::UsageError, guiText("The calibration file of this device already exists; add --force to overwrite it."));
+        }
+        if (restore) {
+            if (!QFileInfo(folder).isDir())
+                return task->fail(ExitCode::UsageError, guiText("The calibration directory does not exist."));
+            if (!QFileInfo(calibrationFile).isFile())
+                return task->fail(ExitCode::UsageError, guiText("The calibration file of this device does not exist."));
+        }
+        if (deviceInfo->skipCalibration())
+            return task->fail(ExitCode::UsageError, guiText("Nothing to configure."));
 
-    SerialPortManager* manager = m_session->manager();
-    m_progress->begin(guiText("Configuring the device"), info.taskCount(), ProgressReporter::Steps);
-    const DeviceSession::Outcome outcome = m_session->run(
-        [manager, &info]() { return manager->configureDevice(&info); },
-        DeviceSession::Steps);
-    if (outcome.exitCode != ExitCode::Success)
-        return fail(outcome.exitCode, outcome.error);
-
-    QJsonObject result;
-    result.insert(QStringLiteral("rebooted"), outcome.deviceRestarts);
-    if (name)
-        result.insert(QStringLiteral("deviceName"), info.deviceName());
-    if (clock)
-        result.insert(QStringLiteral("timezone"), info.timeZone());
-    if (backup || restore)
-        result.insert(QStringLiteral("calibrationFile"), calibrationFile);
-    QString text = guiText("The device is configured.");
-    if (outcome.deviceRestarts)
-        text += QLatin1Char(' ') + guiText("The device restarts.");
-    return succeed(result, text);
+        task->progress()->begin(guiText("Configuring the device"), deviceInfo->taskCount(), ProgressReporter::Steps);
+        task->run(ServiceRecord::Configuration, [deviceInfo](DeviceLink* link) { return link->configureDevice(deviceInfo.get()); },
+                  [=](const DeviceTask::Outcome& outcome) {
+                      if (outcome.exitCode != ExitCode::Success)
+                          return task->fail(outcome.exitCode, outcome.error);
+                      QJsonObject result;
+                      result.insert(QStringLiteral("rebooted"), outcome.deviceRestarts);
+                      if (name)
+                          result.insert(QStringLiteral("deviceName"), deviceInfo->deviceName());
+                      if (clock)
+                          result.insert(QStringLiteral("timezone"), deviceInfo->timeZone());
+                      if (backup || restore)
+                          result.insert(QStringLiteral("calibrationFile"), calibrationFile);
+                      QString text = guiText("The device is configured.");
+                      if (outcome.deviceRestarts)
+                          text += QLatin1Char(' ') + guiText("The device restarts.");
+                      task->succeed(result, text);
+                  },
+                  DeviceTask::Steps);
+    });
 }

@@ -3,7 +3,9 @@
 
 #include "datalogexporter.h"
 #include "devicerules.h"
+#include "devicelink.h"
 #include "devicesession.h"
+#include "devicetask.h"
 #include "filehelper.h"
 #include "localizationhelper.h"
 #include "progressreporter.h"
@@ -15,7 +17,10 @@
 #include <QJsonArray>
 #include <QTemporaryDir>
 
+#include <memory>
+
 using namespace Orvane::Tavrix::Common;
+using Orvane::Tavrix::Runtime::DeviceLink;
 using Orvane::Tavrix::Runtime::DeviceRules;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
@@ -44,108 +49,128 @@ ExitCode Dovrelctl::logsCommand()
     if (fetch && !QDir().mkpath(outDir))
         return fail(ExitCode::UsageError, guiText("The destination path is not valid, please re-enter"));
 
-    if (const ExitCode code = connect(); code != ExitCode::Success)
-        return code;
-    if (const ExitCode code = requireFeature(DeviceRules::DataLogFeature); code != ExitCode::Success)
-        return code;
-
-    QTemporaryDir folder(QDir(FileHelper::getStandardRuntimeLocation()).filePath(QStringLiteral("dovrelctl-datalog-XXXXXX")));
-    if (!folder.isValid())
-        return fail(ExitCode::Failed, guiText("The temporary folder could not be created."));
-    SerialPortManager* manager = m_session->manager();
-    const QString logFolder = folder.path();
-    m_progress->message(guiText("Retrieving the data log..."));
-    const DeviceSession::Outcome retrieved = m_session->run([manager, logFolder]() { return manager->retrieveDataLogFile(logFolder); });
-    if (retrieved.exitCode != ExitCode::Success)
-        return fail(retrieved.exitCode, retrieved.error);
-    QString database;
-    if (retrieved.noData || !DataLogExporter::unpackRetrievedLog(logFolder, &database))
-        return fail(ExitCode::Failed, DataLogExporter::noDataLogText());
-
-    DataLogExporter exporter(database);
-    if (!exporter.open())
-        return fail(ExitCode::Failed, guiText("The data log database could not be opened: %1").arg(exporter.lastError()));
-    const QStringList logs = exporter.logNames();
-
-    if (sub == QLatin1String("list")) {
-        QJsonObject result;
-        result.insert(QStringLiteral("logs"), QJsonArray::fromStringList(logs));
-        return succeed(result, logs.join(QLatin1Char('\n')));
-    }
-
-    for (const QString& name : std::as_const(requested)) {
-        if (!logs.contains(name))
-            return fail(ExitCode::UsageError, guiText("The data log has no log named \"%1\".").arg(name));
-    }
-    QStringList chosen;
-    for (const QString& name : logs) {
-        if (requested.isEmpty() || requested.contains(name))
-            chosen << name;
-    }
-
-    QJsonArray exported;
-    QJsonArray skipped;
-    QJsonArray failed;
-    QStringList toDrop;
-    QString summary;
-    if (fetch) {
-        for (const QString& name : std::as_const(chosen)) {
-            QString file;
-            switch (exporter.exportLog(name, outDir, m_cl.hasOption(QStringLiteral("force")), &file)) {
-            case DataLogExporter::Exported: {
-                QJsonObject entry;
-                entry.insert(QStringLiteral("log"), name);
-                entry.insert(QStringLiteral("file"), file);
-                exported.append(entry);
-                toDrop << name;
-                m_progress->message(guiText("Number of files retrived ..... %1/%2")
-                                        .arg(QString::number(exported.size()), QString::number(chosen.size())));
-                break;
-            }
-            case DataLogExporter::AlreadyExists:
-                skipped.append(name);
-                m_progress->warning(guiText("\"%1\" already exists and was kept; add --force to replace it.").arg(TextHelper::toSystemPath(file)));
-                break;
-            case DataLogExporter::Failed:
-                failed.append(name);
-                m_progress->warning(guiText("The log \"%1\" could not be exported: %2").arg(name, exporter.lastError()));
-                break;
-            }
+    const bool force = m_cl.hasOption(QStringLiteral("force"));
+    const bool several = m_cl.severalDevices();
+    const QString list = sub;
+    return onDevices([=](DeviceTask* task) {
+        const QString refusal = featureRefusal(task, DeviceRules::DataLogFeature);
+        if (!refusal.isEmpty())
+            return task->fail(ExitCode::Failed, refusal);
+        // Several devices' logs have the same names: each device writes into a folder of its own.
+        QString deviceDir = outDir;
+        if (several && fetch) {
+            const QString serial = task->device().serial();
+            deviceDir = QDir(outDir).filePath(serial.isEmpty() ? QFileInfo(task->port()).fileName() : serial);
+            if (!QDir().mkpath(deviceDir))
+                return task->fail(ExitCode::UsageError, guiText("The destination path is not valid, please re-enter"));
         }
-        summary = DataLogExporter::exportSummary(exported.size());
-    } else {
-        toDrop = chosen;
-    }
+        auto folder = std::make_shared<QTemporaryDir>(
+            QDir(FileHelper::getStandardRuntimeLocation()).filePath(QStringLiteral("dovrelctl-datalog-XXXXXX")));
+        if (!folder->isValid())
+            return task->fail(ExitCode::Failed, guiText("The temporary folder could not be created."));
+        const QString logFolder = folder->path();
+        task->progress()->message(guiText("Retrieving the data log..."));
+        task->run(ServiceRecord::LogFetch, [logFolder](DeviceLink* link) { return link->retrieveDataLogFile(logFolder); },
+                  [=](const DeviceTask::Outcome& retrieved) {
+            if (retrieved.exitCode != ExitCode::Success)
+                return task->fail(retrieved.exitCode, retrieved.error);
+            QString database;
+            if (retrieved.noData || !DataLogExporter::unpackRetrievedLog(logFolder, &database))
+                return task->fail(ExitCode::Failed, DataLogExporter::noDataLogText());
 
-    QJsonArray deleted;
-    if (remove && !toDrop.isEmpty()) {
-        for (const QString& name : std::as_const(toDrop)) {
-            if (!exporter.dropLog(name))
-                return fail(ExitCode::Failed, guiText("The log \"%1\" could not be removed: %2").arg(name, exporter.lastError()));
-            deleted.append(name);
-            m_progress->message(guiText("Number of logs cleared ..... %1/%2")
-                                    .arg(QString::number(deleted.size()), QString::number(toDrop.size())));
-        }
-        exporter.close();
-        // The retrieval ended with "#BOOT#": a device whose port goes away while its runtime
-        // restarts must be back and identified before the update starts.
-        if (!m_session->waitForDeviceBack(2000, DeviceSession::identificationTimeoutMs()))
-            return fail(ExitCode::TimedOut, runtimeText("The connection to the device was lost."));
-        m_progress->begin(guiText("Updating the data log"), QFileInfo(database).size());
-        const DeviceSession::Outcome updated = m_session->run([manager, database]() { return manager->updateLogFile(database); });
-        if (updated.exitCode != ExitCode::Success)
-            return fail(updated.exitCode, updated.error);
-        summary = DataLogExporter::clearSummary(summary, deleted.size()).trimmed();
-    }
+            auto exporter = std::make_shared<DataLogExporter>(database);
+            if (!exporter->open())
+                return task->fail(ExitCode::Failed, guiText("The data log database could not be opened: %1").arg(exporter->lastError()));
+            const QStringList logs = exporter->logNames();
 
-    QJsonObject result;
-    if (fetch) {
-        result.insert(QStringLiteral("exported"), exported);
-        result.insert(QStringLiteral("skipped"), skipped);
-        result.insert(QStringLiteral("failed"), failed);
-    }
-    result.insert(QStringLiteral("deleted"), deleted);
-    if (!failed.isEmpty())
-        return fail(ExitCode::Failed, summary);
-    return succeed(result, summary);
+            if (list == QLatin1String("list")) {
+                QJsonObject result;
+                result.insert(QStringLiteral("logs"), QJsonArray::fromStringList(logs));
+                return task->succeed(result, logs.join(QLatin1Char('\n')));
+            }
+
+            for (const QString& name : std::as_const(requested)) {
+                if (!logs.contains(name))
+                    return task->fail(ExitCode::UsageError, guiText("The data log has no log named \"%1\".").arg(name));
+            }
+            QStringList chosen;
+            for (const QString& name : logs) {
+                if (requested.isEmpty() || requested.contains(name))
+                    chosen << name;
+            }
+
+            QJsonArray exported;
+            QJsonArray skipped;
+            QJsonArray failed;
+            QStringList toDrop;
+            QString summary;
+            if (fetch) {
+                for (const QString& name : std::as_const(chosen)) {
+                    QString file;
+                    switch (exporter->exportLog(name, deviceDir, force, &file)) {
+                    case DataLogExporter::Exported: {
+                        QJsonObject entry;
+                        entry.insert(QStringLiteral("log"), name);
+                        entry.insert(QStringLiteral("file"), file);
+                        exported.append(entry);
+                        toDrop << name;
+                        task->progress()->message(guiText("Number of files retrived ..... %1/%2")
+                                                      .arg(QString::number(exported.size()), QString::number(chosen.size())));
+                        break;
+                    }
+                    case DataLogExporter::AlreadyExists:
+                        skipped.append(name);
+                        task->progress()->warning(guiText("\"%1\" already exists and was kept; add --force to replace it.").arg(TextHelper::toSystemPath(file)));
+                        break;
+                    case DataLogExporter::Failed:
+                        failed.append(name);
+                        task->progress()->warning(guiText("The log \"%1\" could not be exported: %2").arg(name, exporter->lastError()));
+                        break;
+                    }
+                }
+                summary = DataLogExporter::exportSummary(exported.size());
+            } else {
+                toDrop = chosen;
+            }
+
+            auto finish = [=](const QJsonArray& deleted, const QString& text) {
+                QJsonObject result;
+                if (fetch) {
+                    result.insert(QStringLiteral("exported"), exported);
+                    result.insert(QStringLiteral("skipped"), skipped);
+                    result.insert(QStringLiteral("failed"), failed);
+                }
+                result.insert(QStringLiteral("deleted"), deleted);
+                if (!failed.isEmpty())
+                    return task->fail(ExitCode::Failed, text);
+                task->succeed(result, text);
+            };
+            if (!remove || toDrop.isEmpty())
+                return finish(QJsonArray(), summary);
+
+            QJsonArray deleted;
+            for (const QString& name : std::as_const(toDrop)) {
+                if (!exporter->dropLog(name))
+                    return task->fail(ExitCode::Failed, guiText("The log \"%1\" could not be removed: %2").arg(name, exporter->lastError()));
+                deleted.append(name);
+                task->progress()->message(guiText("Number of logs cleared ..... %1/%2")
+                                              .arg(QString::number(deleted.size()), QString::number(toDrop.size())));
+            }
+            exporter->close();
+            // The retrieval ended with "#BOOT#": a device whose port goes away while its runtime
+            // restarts must be back and identified before the update starts.
+            task->waitForDeviceBack(2000, DeviceSession::identificationTimeoutMs(), [=](bool back) {
+                if (!back)
+                    return task->fail(ExitCode::TimedOut, runtimeText("The connection to the device was lost."));
+                task->progress()->begin(guiText("Updating the data log"), QFileInfo(database).size());
+                task->run(ServiceRecord::LogClearing, [database](DeviceLink* link) { return link->updateLogFile(database); },
+                          [=](const DeviceTask::Outcome& updated) {
+                              Q_UNUSED(folder)
+                              if (updated.exitCode != ExitCode::Success)
+                                  return task->fail(updated.exitCode, updated.error);
+                              finish(deleted, DataLogExporter::clearSummary(summary, deleted.size()).trimmed());
+                          });
+            });
+        });
+    });
 }

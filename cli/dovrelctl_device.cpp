@@ -1,13 +1,18 @@
 // Device information and single commands: list, info, identify, reboot, sync-clock.
 #include "dovrelctl.h"
 
+#include "devicelink.h"
 #include "devicesession.h"
+#include "devicetask.h"
 #include "localizationhelper.h"
+#include "progressreporter.h"
 #include "serialportmanager.h"
 
 #include <QJsonArray>
 
 using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Runtime::DeviceLink;
+using Orvane::Tavrix::Common::ServiceRecord;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace {
@@ -27,9 +32,24 @@ ExitCode Dovrelctl::listCommand()
     m_session = new DeviceSession(m_progress);
     QList<QMap<QString, QString>> devices;
     QString error;
-    const ExitCode code = m_session->listDevices(m_cl.port(), &devices, &error);
-    if (code != ExitCode::Success)
-        return fail(code, error);
+    if (m_cl.ports().size() > 1) {
+        // The given ports: those not identified are warned about, as list does for the rest.
+        QStringList ports;
+        QList<QPair<QString, QString>> failures;
+        const ExitCode code = m_session->connectDevices(m_cl.ports(), &ports, &failures, &error);
+        if (code != ExitCode::Success)
+            return fail(code, error);
+        for (const auto& failure : std::as_const(failures))
+            m_progress->warning(failure.second);
+        for (const QString& port : std::as_const(ports))
+            devices << m_session->manager()->deviceInformation(port);
+        if (devices.isEmpty())
+            return fail(ExitCode::NoDevice, failures.first().second);
+    } else {
+        const ExitCode code = m_session->listDevices(m_cl.port(), &devices, &error);
+        if (code != ExitCode::Success)
+            return fail(code, error);
+    }
     QJsonArray array;
     QStringList lines;
     for (const auto& device : std::as_const(devices)) {
@@ -63,11 +83,13 @@ ExitCode Dovrelctl::identifyCommand()
         return code;
     SerialPortManager* manager = m_session->manager();
     const std::optional<int> zone = m_session->device().timeZone();
+    // The clock is part of the identification, as in the program's window.
     if (zone) {
-        if (const ExitCode code = runCommand([manager, zone]() { return manager->syncDeviceClock(*zone); }); code != ExitCode::Success)
+        if (const ExitCode code = runCommand(ServiceRecord::NoOperation, [manager, zone]() { return manager->syncDeviceClock(*zone); });
+            code != ExitCode::Success)
             return code;
     }
-    if (const ExitCode code = runCommand([manager]() { return manager->identifyDevice(); }); code != ExitCode::Success)
+    if (const ExitCode code = runCommand(ServiceRecord::Identify, [manager]() { return manager->identifyDevice(); }); code != ExitCode::Success)
         return code;
     QJsonObject result;
     result.insert(QStringLiteral("port"), m_session->port());
@@ -81,10 +103,11 @@ ExitCode Dovrelctl::rebootCommand()
         return code;
     SerialPortManager* manager = m_session->manager();
     if (const std::optional<int> zone = m_session->device().timeZone()) {
-        if (const ExitCode code = runCommand([manager, zone]() { return manager->syncDeviceClock(*zone); }); code != ExitCode::Success)
+        if (const ExitCode code = runCommand(ServiceRecord::NoOperation, [manager, zone]() { return manager->syncDeviceClock(*zone); });
+            code != ExitCode::Success)
             return code;
     }
-    if (const ExitCode code = runCommand([manager]() { return manager->rebootDevice(); }); code != ExitCode::Success)
+    if (const ExitCode code = runCommand(ServiceRecord::Reboot, [manager]() { return manager->rebootDevice(); }); code != ExitCode::Success)
         return code;
     QJsonObject result;
     result.insert(QStringLiteral("port"), m_session->port());
@@ -93,9 +116,9 @@ ExitCode Dovrelctl::rebootCommand()
 
 // One single command as an operation of its own: the next one goes only after
 // its operationEnded.
-ExitCode Dovrelctl::runCommand(const std::function<bool()>& start)
+ExitCode Dovrelctl::runCommand(ServiceRecord::Operation operation, const std::function<bool()>& start)
 {
-    const DeviceSession::Outcome outcome = m_session->run(start);
+    const DeviceSession::Outcome outcome = m_session->run(operation, start);
     if (outcome.exitCode != ExitCode::Success)
         return fail(outcome.exitCode, outcome.error);
     return ExitCode::Success;
@@ -111,18 +134,17 @@ ExitCode Dovrelctl::syncClockCommand()
             return fail(ExitCode::UsageError, guiText("The offset must be a whole number of minutes from -720 to 720."));
         offset = value;
     }
-    if (const ExitCode code = connect(); code != ExitCode::Success)
-        return code;
-    if (!offset)
-        offset = m_session->device().timeZone();
-    if (!offset)
-        return fail(ExitCode::Failed, guiText("The device has no valid time zone stored; give one with --offset."));
-
-    SerialPortManager* manager = m_session->manager();
-    const int zone = *offset;
-    if (const ExitCode code = runCommand([manager, zone]() { return manager->syncDeviceClock(zone); }); code != ExitCode::Success)
-        return code;
-    QJsonObject result;
-    result.insert(QStringLiteral("timezone"), zone);
-    return succeed(result, guiText("The device clock is set (time zone %1 minutes).").arg(zone));
+    return onDevices([offset](DeviceTask* task) {
+        const std::optional<int> zone = offset ? offset : task->device().timeZone();
+        if (!zone)
+            return task->fail(ExitCode::Failed, guiText("The device has no valid time zone stored; give one with --offset."));
+        task->run(ServiceRecord::Clock, [zone](DeviceLink* link) { return link->syncDeviceClock(*zone); },
+                  [task, zone](const DeviceTask::Outcome& outcome) {
+                      if (outcome.exitCode != ExitCode::Success)
+                          return task->fail(outcome.exitCode, outcome.error);
+                      QJsonObject result;
+                      result.insert(QStringLiteral("timezone"), *zone);
+                      task->succeed(result, guiText("The device clock is set (time zone %1 minutes).").arg(*zone));
+                  });
+    });
 }

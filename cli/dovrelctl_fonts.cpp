@@ -2,7 +2,9 @@
 #include "dovrelctl.h"
 
 #include "devicerules.h"
+#include "devicelink.h"
 #include "devicesession.h"
+#include "devicetask.h"
 #include "localizationhelper.h"
 #include "progressreporter.h"
 #include "serialportmanager.h"
@@ -11,24 +13,27 @@
 #include <QJsonArray>
 
 using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Runtime::DeviceLink;
+using Orvane::Tavrix::Common::ServiceRecord;
 using Orvane::Tavrix::Runtime::DeviceRules;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 ExitCode Dovrelctl::fontsListCommand()
 {
-    if (const ExitCode code = connect(); code != ExitCode::Success)
-        return code;
-    if (const ExitCode code = requireFeature(DeviceRules::FontFeature); code != ExitCode::Success)
-        return code;
-    SerialPortManager* manager = m_session->manager();
-    const DeviceSession::Outcome outcome = m_session->run([manager]() { return manager->getInstalledFonts(); });
-    if (outcome.exitCode != ExitCode::Success)
-        return fail(outcome.exitCode, outcome.error);
-    if (outcome.fonts.isEmpty())
-        m_progress->message(guiText("No user fonts are installed on the device."));
-    QJsonObject result;
-    result.insert(QStringLiteral("fonts"), QJsonArray::fromStringList(outcome.fonts));
-    return succeed(result, outcome.fonts.join(QLatin1Char('\n')));
+    return onDevices([](DeviceTask* task) {
+        const QString refusal = featureRefusal(task, DeviceRules::FontFeature);
+        if (!refusal.isEmpty())
+            return task->fail(ExitCode::Failed, refusal);
+        task->run(ServiceRecord::FontListing, [](DeviceLink* link) { return link->getInstalledFonts(); }, [task](const DeviceTask::Outcome& outcome) {
+            if (outcome.exitCode != ExitCode::Success)
+                return task->fail(outcome.exitCode, outcome.error);
+            if (outcome.fonts.isEmpty())
+                task->progress()->message(guiText("No user fonts are installed on the device."));
+            QJsonObject result;
+            result.insert(QStringLiteral("fonts"), QJsonArray::fromStringList(outcome.fonts));
+            task->succeed(result, outcome.fonts.join(QLatin1Char('\n')));
+        });
+    });
 }
 
 ExitCode Dovrelctl::fontsManageCommand()
@@ -53,21 +58,23 @@ ExitCode Dovrelctl::fontsManageCommand()
             return fail(ExitCode::UsageError, error);
     }
 
-    if (const ExitCode code = connect(); code != ExitCode::Success)
-        return code;
-    if (const ExitCode code = requireFeature(DeviceRules::FontFeature); code != ExitCode::Success)
-        return code;
-    SerialPortManager* manager = m_session->manager();
-    if (!fonts.isEmpty())
-        m_progress->begin(guiText("Uploading fonts"), total);
-    const DeviceSession::Outcome outcome = m_session->run([manager, fonts, removals]() { return manager->manageFonts(fonts, removals); });
-    if (outcome.exitCode != ExitCode::Success)
-        return fail(outcome.exitCode, outcome.error);
-    QStringList added;
-    for (auto it = fonts.constBegin(); it != fonts.constEnd(); ++it)
-        added << QFileInfo(it.key()).fileName();
-    QJsonObject result;
-    result.insert(QStringLiteral("added"), QJsonArray::fromStringList(added));
-    result.insert(QStringLiteral("removed"), QJsonArray::fromStringList(removals));
-    return succeed(result, guiText("Finished"));
+    return onDevices([fonts, removals, total](DeviceTask* task) {
+        const QString refusal = featureRefusal(task, DeviceRules::FontFeature);
+        if (!refusal.isEmpty())
+            return task->fail(ExitCode::Failed, refusal);
+        if (!fonts.isEmpty())
+            task->progress()->begin(guiText("Uploading fonts"), total);
+        task->run(ServiceRecord::FontManagement, [fonts, removals](DeviceLink* link) { return link->manageFonts(fonts, removals); },
+                  [task, fonts, removals](const DeviceTask::Outcome& outcome) {
+                      if (outcome.exitCode != ExitCode::Success)
+                          return task->fail(outcome.exitCode, outcome.error);
+                      QStringList added;
+                      for (auto it = fonts.constBegin(); it != fonts.constEnd(); ++it)
+                          added << QFileInfo(it.key()).fileName();
+                      QJsonObject result;
+                      result.insert(QStringLiteral("added"), QJsonArray::fromStringList(added));
+                      result.insert(QStringLiteral("removed"), QJsonArray::fromStringList(removals));
+                      task->succeed(result, guiText("Finished"));
+                  });
+    });
 }

@@ -3,7 +3,9 @@
 
 #include "configurationinfo.h"
 #include "devicerules.h"
+#include "devicelink.h"
 #include "devicesession.h"
+#include "devicetask.h"
 #include "filehelper.h"
 #include "localizationhelper.h"
 #include "progressreporter.h"
@@ -18,6 +20,7 @@
 #include <QTemporaryDir>
 
 using namespace Orvane::Tavrix::Common;
+using Orvane::Tavrix::Runtime::DeviceLink;
 using Orvane::Tavrix::Runtime::DeviceRules;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
@@ -29,45 +32,58 @@ ExitCode Dovrelctl::uploadCommand()
     if (!m_cl.hasOption(QStringLiteral("yes")))
         return fail(ExitCode::UsageError,
                     guiText("Uploading replaces the device's current project, and any logged data on the device will be lost. Add --yes to proceed."));
-    if (const ExitCode code = connect(); code != ExitCode::Success)
-        return code;
-    if (checker.check(m_session->info()) != ProjectPackageChecker::Accepted)
-        return fail(ExitCode::UsageError, checker.errorText());
-    QStringList warnings;
-    if (!checker.warningText().isEmpty()) {
-        warnings << checker.warningText();
-        m_progress->warning(checker.warningText());
-    }
 
+    // The package is unpacked once, for the first device that accepts it; all devices send the same files.
     QTemporaryDir folder(QDir(FileHelper::getStandardRuntimeLocation()).filePath(QStringLiteral("dovrelctl-project-XXXXXX")));
-    if (!folder.isValid() || !checker.extractTo(folder.path()))
-        return fail(ExitCode::UsageError,
-                    guiText("\"%1\" could not be unpacked.").arg(TextHelper::toSystemPath(checker.packagePath())));
+    bool unpacked = false;
+    QStringList files;
     qint64 total = 0;
-    const QStringList files = ProjectPackageChecker::uploadFileList(folder.path(), &total);
-    if (files.isEmpty())
-        return fail(ExitCode::UsageError, guiText("The runtime project file does not have enough information for upload to continue."));
+    ConfigurationInfo configuration;
+    return onDevices([&](DeviceTask* task) {
+        if (checker.check(task->info()) != ProjectPackageChecker::Accepted)
+            return task->fail(ExitCode::UsageError, checker.errorText());
+        QStringList warnings;
+        if (!checker.warningText().isEmpty()) {
+            warnings << checker.warningText();
+            task->progress()->warning(checker.warningText());
+        }
+        if (!unpacked) {
+            if (!folder.isValid() || !checker.extractTo(folder.path()))
+                return task->fail(ExitCode::UsageError,
+                                  guiText("\"%1\" could not be unpacked.").arg(TextHelper::toSystemPath(checker.packagePath())));
+            files = ProjectPackageChecker::uploadFileList(folder.path(), &total);
+            configuration = checker.configuration();
+            unpacked = true;
+        }
+        if (files.isEmpty())
+            return task->fail(ExitCode::UsageError, guiText("The runtime project file does not have enough information for upload to continue."));
 
-    const ConfigurationInfo configuration = checker.configuration();
-    SerialPortManager* manager = m_session->manager();
-    const QString port = m_session->port();
-    // The device runs with the project's backlight once its settings are applied.
-    const QMetaObject::Connection brightness =
-        QObject::connect(manager, &SerialPortManager::projectConfigurationFinished, [manager, port, configuration]() {
-            if (const std::optional<int> value = DeviceRules::brightnessAfterUpload(configuration))
-                manager->updateBrightness(port, *value);
-        });
-    m_progress->begin(guiText("Uploading project"), total);
-    const DeviceSession::Outcome outcome = m_session->run([manager, files, configuration, total]() { return manager->uploadProject(files, configuration, int(total)); });
-    QObject::disconnect(brightness);
-    if (outcome.exitCode != ExitCode::Success)
-        return fail(outcome.exitCode, outcome.error);
-
-    QJsonObject result;
-    result.insert(QStringLiteral("files"), files.size());
-    result.insert(QStringLiteral("bytes"), total);
-    result.insert(QStringLiteral("warnings"), QJsonArray::fromStringList(warnings));
-    return succeed(result, guiText("Upload finished, the device will reboot."));
+        const QString port = task->port();
+        const QStringList sent = files;
+        const qint64 bytes = total;
+        const ConfigurationInfo projectConfiguration = configuration;
+        task->progress()->begin(guiText("Uploading project"), total);
+        task->run(
+            ServiceRecord::Upload,
+            [port, sent, projectConfiguration, bytes](DeviceLink* link) {
+                // The device runs with the project's backlight once its settings are applied.
+                QObject::connect(link, &DeviceLink::projectConfigurationFinished, link, [port, projectConfiguration]() {
+                    if (const std::optional<int> value = DeviceRules::brightnessAfterUpload(projectConfiguration))
+                        SerialPortManager::instance()->updateBrightness(port, *value);
+                }, Qt::SingleShotConnection);
+                return link->uploadProject(sent, projectConfiguration, int(bytes));
+            },
+            [task, sent, bytes, warnings](const DeviceTask::Outcome& outcome) {
+                if (outcome.exitCode != ExitCode::Success)
+                    return task->fail(outcome.exitCode, outcome.error);
+                QJsonObject result;
+                result.insert(QStringLiteral("files"), sent.size());
+                result.insert(QStringLiteral("bytes"), bytes);
+                result.insert(QStringLiteral("warnings"), QJsonArray::fromStringList(warnings));
+                task->succeed(result, guiText("Upload finished, the device will reboot."));
+            },
+            DeviceTask::AddedBytes, m_cl.operands().value(0));
+    });
 }
 
 ExitCode Dovrelctl::upgradeCommand()
@@ -77,25 +93,28 @@ ExitCode Dovrelctl::upgradeCommand()
         return fail(ExitCode::UsageError, checker.errorText());
     if (!m_cl.hasOption(QStringLiteral("yes")))
         return fail(ExitCode::UsageError, guiText("Upgrading replaces the device software and restarts the device. Add --yes to proceed."));
-    if (const ExitCode code = connect(); code != ExitCode::Success)
-        return code;
-    if (checker.check(m_session->info()) != SoftwarePackageChecker::Accepted)
-        return fail(ExitCode::UsageError, checker.errorText());
-    if (checker.isOlderThanInstalled(m_session->info()))
-        m_progress->warning(SoftwarePackageChecker::olderVersionText(
-            checker.version(), m_session->info().value(QStringLiteral("deviceAppVer"))));
-
-    const QByteArray content = checker.packageContent();
-    SerialPortManager* manager = m_session->manager();
-    m_progress->begin(guiText("Upgrading device software"), content.size());
-    const DeviceSession::Outcome outcome = m_session->run([manager, content]() { return manager->upgradeDeviceSoftware(content); });
-    if (outcome.exitCode != ExitCode::Success)
-        return fail(outcome.exitCode, outcome.error);
-    QJsonObject result;
-    result.insert(QStringLiteral("version"), checker.version());
-    result.insert(QStringLiteral("releaseDate"), checker.releaseDate().date().toString(Qt::ISODate));
-    result.insert(QStringLiteral("bytes"), content.size());
-    return succeed(result, guiText("Upgrade finished, the device will reboot."));
+    return onDevices([&](DeviceTask* task) {
+        if (checker.check(task->info()) != SoftwarePackageChecker::Accepted)
+            return task->fail(ExitCode::UsageError, checker.errorText());
+        if (checker.isOlderThanInstalled(task->info()))
+            task->progress()->warning(SoftwarePackageChecker::olderVersionText(
+                checker.version(), task->info().value(QStringLiteral("deviceAppVer"))));
+        const QByteArray content = checker.packageContent();
+        const QString version = checker.version();
+        const QString releaseDate = checker.releaseDate().date().toString(Qt::ISODate);
+        task->progress()->begin(guiText("Upgrading device software"), content.size());
+        task->run(ServiceRecord::Upgrade, [content](DeviceLink* link) { return link->upgradeDeviceSoftware(content); },
+                  [task, version, releaseDate, size = content.size()](const DeviceTask::Outcome& outcome) {
+                      if (outcome.exitCode != ExitCode::Success)
+                          return task->fail(outcome.exitCode, outcome.error);
+                      QJsonObject result;
+                      result.insert(QStringLiteral("version"), version);
+                      result.insert(QStringLiteral("releaseDate"), releaseDate);
+                      result.insert(QStringLiteral("bytes"), size);
+                      task->succeed(result, guiText("Upgrade finished, the device will reboot."));
+                  },
+                  DeviceTask::AddedBytes, m_cl.operands().value(0));
+    });
 }
 
 ExitCode Dovrelctl::projectFetchCommand()
@@ -108,7 +127,8 @@ ExitCode Dovrelctl::projectFetchCommand()
     if (const ExitCode code = connect(); code != ExitCode::Success)
         return code;
     SerialPortManager* manager = m_session->manager();
-    const DeviceSession::Outcome outcome = m_session->run([manager, outDir]() { return manager->retrieveProjectFiles(outDir); });
+    const DeviceSession::Outcome outcome =
+        m_session->run(ServiceRecord::ProjectFetch, [manager, outDir]() { return manager->retrieveProjectFiles(outDir); });
     if (outcome.exitCode != ExitCode::Success)
         return fail(outcome.exitCode, outcome.error);
     QStringList files;

@@ -1,5 +1,7 @@
 #include "progressreporter.h"
 
+#include "progressboard.h"
+
 #include <cstdio>
 
 #ifdef Q_OS_WIN
@@ -16,6 +18,15 @@ ProgressReporter::ProgressReporter(bool quiet)
 {
 }
 
+ProgressReporter::ProgressReporter(bool quiet, ProgressBoard* board, const QString& device)
+    : m_quiet(quiet)
+    , m_terminal(board->isTerminal())
+    , m_board(board)
+    , m_device(device)
+{
+    m_row = board->addRow(device);
+}
+
 ProgressReporter::~ProgressReporter()
 {
     if (m_drawn)
@@ -24,6 +35,10 @@ ProgressReporter::~ProgressReporter()
 
 void ProgressReporter::writeLine(const QString& text)
 {
+    if (m_board) {
+        m_board->writeLine(m_device + QStringLiteral(": ") + text);
+        return;
+    }
     if (m_drawn)
         clearLine();
     std::fputs(text.toLocal8Bit().constData(), stderr);
@@ -37,11 +52,20 @@ void ProgressReporter::message(const QString& text)
 {
     if (m_quiet || text.trimmed().isEmpty())
         return;
+    if (m_board && m_terminal) {
+        m_status = text.trimmed();
+        drawRow(true);
+        return;
+    }
     writeLine(text.trimmed());
 }
 
 void ProgressReporter::warning(const QString& text)
 {
+    if (m_board) {
+        m_board->writeLine(QStringLiteral("dovrelctl: warning: ") + m_device + QStringLiteral(": ") + text);
+        return;
+    }
     writeLine(QStringLiteral("dovrelctl: warning: %1").arg(text));
 }
 
@@ -107,6 +131,13 @@ void ProgressReporter::finish()
 {
     if (!m_active)
         return;
+    if (m_board) {
+        m_lastBar = barText();
+        m_active = false;
+        if (!m_quiet && m_terminal)
+            drawRow(true);
+        return;
+    }
     if (!m_quiet && m_terminal) {
         draw(true);
         std::fputc('\n', stderr);
@@ -132,13 +163,9 @@ void ProgressReporter::clearLine()
     m_drawn = false;
 }
 
-void ProgressReporter::draw(bool force)
+QString ProgressReporter::barText() const
 {
     const qint64 now = m_clock.elapsed();
-    if (!force && now - m_lastDraw < 100)
-        return;
-    m_lastDraw = now;
-
     QString line = m_label;
     if (m_total > 0) {
         const int width = 24;
@@ -162,8 +189,33 @@ void ProgressReporter::draw(bool force)
     } else if (m_total > 0) {
         line += QStringLiteral(" %1/%2").arg(m_value).arg(m_total);
     }
+    return line;
+}
+
+void ProgressReporter::draw(bool force)
+{
+    if (m_board) {
+        drawRow(force);
+        return;
+    }
+    const qint64 now = m_clock.elapsed();
+    if (!force && now - m_lastDraw < 100)
+        return;
+    m_lastDraw = now;
+    const QString line = barText();
     std::fputs("\r\033[K", stderr);
     std::fputs(line.toLocal8Bit().constData(), stderr);
     std::fflush(stderr);
     m_drawn = true;
+}
+
+void ProgressReporter::drawRow(bool force)
+{
+    QString line = m_device;
+    const QString bar = m_active ? barText() : m_lastBar;
+    if (!bar.isEmpty())
+        line += QStringLiteral("  ") + bar;
+    if (!m_status.isEmpty())
+        line += QStringLiteral("  ") + m_status;
+    m_board->setRow(m_row, line, force);
 }

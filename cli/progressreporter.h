@@ -6,17 +6,23 @@
 #include <QElapsedTimer>
 #include <QString>
 
+class ProgressBoard;
+
 // Progress on standard error: a redrawn bar with bytes, rate and time left when
 // standard error is a terminal, plain step lines otherwise; nothing when quiet.
+// On a board of several devices it is one device's line: the device's label, its
+// bar and its last step.
 class ProgressReporter
 {
 public:
     enum Unit { Bytes, Steps };
 
     explicit ProgressReporter(bool quiet);
+    ProgressReporter(bool quiet, ProgressBoard* board, const QString& device);
     ~ProgressReporter();
 
     bool isTerminal() const { return m_terminal; }
+    QString device() const { return m_device; }
 
     // A step line (the device link's progress messages and the like).
     void message(const QString& text);
@@ -34,7 +40,9 @@ public:
     static QString formatBytes(qint64 bytes);
 
 private:
+    QString barText() const;
     void draw(bool force);
+    void drawRow(bool force);
     void clearLine();
     void writeLine(const QString& text);
 
@@ -51,6 +59,12 @@ private:
     // Speed and time left, measured as the program's windows measure them.
     Orvane::Tavrix::Common::TransferRate m_rate;
     qint64 m_lastDraw = -1000;
+
+    ProgressBoard* m_board = nullptr;
+    int m_row = -1;
+    QString m_device;
+    QString m_status; // the last step, shown at the end of the device's line
+    QString m_lastBar;
 };
 
 #endif // PROGRESSREPORTER_H

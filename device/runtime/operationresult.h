@@ -11,9 +11,10 @@ namespace Orvane {
 namespace Tavrix {
 namespace Runtime {
 
-// How one device operation ended. SerialPortManager::operationEnded carries it
+// How one device operation ended. The device's DeviceLink::operationEnded carries it
 // exactly once for every operation that was started, whatever happened to the
-// device or the port, so a window or the CLI never has to guess.
+// device or the port (and SerialPortManager::operationEnded too for an operation
+// started through the manager), so a window or the CLI never has to guess.
 class DEVICE_EXPORT OperationResult
 {
     Q_GADGET

@@ -1,16 +1,15 @@
+// The manager: the singleton, the device links, and the single-port API on the active link.
 #include "serialportmanager.h"
 #include "diagnostics.h"
 #include "serialportmanager_p.h"
-#include "watchdogtimeouts.h"
 
+#include "devicelink.h"
 #include "portenumerator.h"
 
-#include "localizationhelper.h"
-
 #include <QCoreApplication>
-#include <QDateTime>
-#include <QDebug>
 #include <QPointer>
+#include <QScopeGuard>
+#include <QTimer>
 
 using Orvane::Tavrix::Common::lcTransfer;
 
@@ -18,27 +17,20 @@ namespace Orvane {
 namespace Tavrix {
 namespace Runtime {
 
-using Common::LocalizationHelper;
-
 namespace {
 
 QPointer<SerialPortManager> g_instance;
 
-// Text collected from the device is bounded; the tail may still hold the start of a token.
-constexpr int MaxRxText = 64 * 1024;
-constexpr int KeptRxTail = 4 * 1024;
-
-// What followed a token in the same read: the receiver's request may already be in it.
-QString textAfter(const QString& text, const QLatin1String& token)
+// A link's signal, re-emitted by the manager while the link's operation is one started
+// through the manager.
+template <typename... Args>
+void forwardSignal(SerialPortManager* manager, DeviceLink* link, void (DeviceLink::*from)(Args...),
+             void (SerialPortManager::*to)(Args...))
 {
-    const int at = text.indexOf(token);
-    return at < 0 ? QString() : text.mid(at + token.size());
-}
-
-// The restart that closes an operation whose work is done.
-bool isClosingRestart(int operation)
-{
-    return operation >= SerialPortManager::UploadReboot && operation <= SerialPortManager::UpdateLogReboot;
+    QObject::connect(link, from, manager, [manager, link, to](Args... args) {
+        if (link->isManagerDriven())
+            (manager->*to)(args...);
+    });
 }
 
 } // namespace
@@ -52,8 +44,7 @@ SerialPortManager::SerialPortManager(QObject* parent)
 SerialPortManager::~SerialPortManager()
 {
     shutdownDiscovery();
-    if (d->m_port && d->m_port->isOpen())
-        d->m_port->close();
+    // The links are children; their ports close as they go.
     delete d;
 }
 
@@ -74,159 +65,130 @@ SerialPortManager* SerialPortManager::instance()
     return manager;
 }
 
+// ---------------------------------------------------------------------------
+// Links
+
+DeviceLink* SerialPortManager::link(const QString& portName) const
+{
+    if (DeviceLink* found = d->m_links.value(portName))
+        return found;
+    return d->m_links.value(PortEnumerator::canonicalPortName(portName));
+}
+
+QList<DeviceLink*> SerialPortManager::links() const
+{
+    return d->m_links.values();
+}
+
+DeviceLink* SerialPortManager::activeLink() const
+{
+    return d->m_activePort.isEmpty() ? nullptr : d->m_links.value(d->m_activePort);
+}
+
+DeviceLink* SerialPortManager::createLink(const QString& portName, bool standIn)
+{
+    auto* link = new DeviceLink(portName, this);
+    link->d->m_standIn = standIn;
+    if (!standIn)
+        d->m_links.insert(portName, link);
+    forwardSignal(this, link, &DeviceLink::progressUpdated, &SerialPortManager::progressUpdated);
+    forwardSignal(this, link, &DeviceLink::progressError, &SerialPortManager::progressError);
+    forwardSignal(this, link, &DeviceLink::progressMessage, &SerialPortManager::progressMessage);
+    forwardSignal(this, link, &DeviceLink::progressFinished, &SerialPortManager::progressFinished);
+    forwardSignal(this, link, &DeviceLink::operationEnded, &SerialPortManager::operationEnded);
+    forwardSignal(this, link, &DeviceLink::currentFileChanged, &SerialPortManager::currentFileChanged);
+    forwardSignal(this, link, &DeviceLink::transferedFileSize, &SerialPortManager::transferedFileSize);
+    forwardSignal(this, link, &DeviceLink::fileTransferProgress, &SerialPortManager::fileTransferProgress);
+    forwardSignal(this, link, &DeviceLink::initializeRetrieve, &SerialPortManager::initializeRetrieve);
+    forwardSignal(this, link, &DeviceLink::initializeLogRetrieve, &SerialPortManager::initializeLogRetrieve);
+    forwardSignal(this, link, &DeviceLink::sendingFileInitiated, &SerialPortManager::sendingFileInitiated);
+    forwardSignal(this, link, &DeviceLink::sentFile, &SerialPortManager::sentFile);
+    forwardSignal(this, link, &DeviceLink::retrievedProjectFiles, &SerialPortManager::retrievedProjectFiles);
+    forwardSignal(this, link, &DeviceLink::retrievedDataLogFile, &SerialPortManager::retrievedDataLogFile);
+    forwardSignal(this, link, &DeviceLink::retrieveProjectError, &SerialPortManager::retrieveProjectError);
+    forwardSignal(this, link, &DeviceLink::retrieveDataLogError, &SerialPortManager::retrieveDataLogError);
+    forwardSignal(this, link, &DeviceLink::retrieveDataLogNoFile, &SerialPortManager::retrieveDataLogNoFile);
+    forwardSignal(this, link, &DeviceLink::configureStateChange, &SerialPortManager::configureStateChange);
+    forwardSignal(this, link, &DeviceLink::projectConfigurationStarted, &SerialPortManager::projectConfigurationStarted);
+    forwardSignal(this, link, &DeviceLink::projectConfigurationFinished, &SerialPortManager::projectConfigurationFinished);
+    forwardSignal(this, link, &DeviceLink::timeZoneUpdated, &SerialPortManager::timeZoneUpdated);
+    forwardSignal(this, link, &DeviceLink::notifyInstalledFonts, &SerialPortManager::notifyInstalledFonts);
+    forwardSignal(this, link, &DeviceLink::deviceFontStatusChange, &SerialPortManager::deviceFontStatusChange);
+    forwardSignal(this, link, &DeviceLink::upgradeDeviceStatusChange, &SerialPortManager::upgradeDeviceStatusChange);
+    forwardSignal(this, link, &DeviceLink::uploadProjectFileStatusChange, &SerialPortManager::uploadProjectFileStatusChange);
+    forwardSignal(this, link, &DeviceLink::retrieveProjectFileStatusChange, &SerialPortManager::retrieveProjectFileStatusChange);
+    forwardSignal(this, link, &DeviceLink::retrieveDataLogStatusChange, &SerialPortManager::retrieveDataLogStatusChange);
+    forwardSignal(this, link, &DeviceLink::updateDataLogStatusChange, &SerialPortManager::updateDataLogStatusChange);
+    // A port found again while the link was busy is identified once the link is free.
+    connect(link, &DeviceLink::operationEnded, this, [this, link](const OperationResult&) { startDeferredScan(link); });
+    return link;
+}
+
+template <typename Call>
+auto SerialPortManager::onActiveLink(Call call) -> decltype(call(nullptr))
+{
+    // Receivers of what the call emits may run event loops in which the device goes.
+    QPointer<DeviceLink> link = activeLink();
+    // Without the active device, an operation still starts and fails at once: its port
+    // cannot be opened.
+    const bool standIn = !link;
+    if (standIn)
+        link = createLink(d->m_activePort, true);
+    link->enterManagerCall();
+    const auto leave = qScopeGuard([&link, standIn]() {
+        if (!link)
+            return;
+        link->leaveManagerCall();
+        if (standIn)
+            link->deleteLater();
+    });
+    return call(link.data());
+}
+
+void SerialPortManager::confirmPorts()
+{
+    if (d->m_enumerator)
+        QTimer::singleShot(0, d->m_enumerator, &PortEnumerator::pollNow);
+}
+
+// ---------------------------------------------------------------------------
+// The active port
+
 bool SerialPortManager::openSerialPort()
 {
-    if (!d->m_port)
-        return false;
-    if (!d->m_port->open(QIODevice::ReadWrite)) {
-        qCDebug(lcTransfer).noquote() << QStringLiteral("Cannot open '%1': %2").arg(d->m_activePort, d->m_port->errorString());
-        return false;
-    }
-    d->m_port->flush();
-    d->m_port->blockSignals(false);
-    return true;
+    return onActiveLink([](DeviceLink* link) { return link->openSerialPort(); });
 }
 
 void SerialPortManager::closeSerialPort()
 {
-    if (d->m_delayTimer && d->m_delayTimer->isActive())
-        d->m_delayTimer->stop();
-    if (d->m_transferTimer && d->m_transferTimer->isActive())
-        d->m_transferTimer->stop();
-    if (!d->m_port)
-        return;
-    d->m_port->blockSignals(true);
-    if (d->m_port->isOpen())
-        d->m_port->close();
+    if (DeviceLink* link = activeLink())
+        link->closeSerialPort();
 }
 
 QString SerialPortManager::activePort() const { return d->m_activePort; }
-bool SerialPortManager::isSerialPortOpen() const { return d->m_port && d->m_port->isOpen(); }
-bool SerialPortManager::isBusy() const { return d->m_busy; }
-int SerialPortManager::currentOperation() const { return d->m_operation; }
+
+bool SerialPortManager::isSerialPortOpen() const
+{
+    const DeviceLink* link = activeLink();
+    return link && link->isSerialPortOpen();
+}
+
+bool SerialPortManager::isBusy() const
+{
+    const DeviceLink* link = activeLink();
+    return link && link->isBusy();
+}
+
+int SerialPortManager::currentOperation() const
+{
+    const DeviceLink* link = activeLink();
+    return link ? link->currentOperation() : int(NoOperation);
+}
 
 void SerialPortManager::resetAllStatus()
 {
-    if (d->m_delayTimer)
-        d->m_delayTimer->stop();
-    if (d->m_transferTimer)
-        d->m_transferTimer->stop();
-    d->m_rxText.clear();
-    d->m_transferMode = 0;
-    d->m_busy = false;
-    d->m_commitPending = false;
-    d->m_txStarted = false;
-    // A caller that resets forgets the running operation; nothing reports its end.
-    d->m_kind = OperationResult::NoKind;
-}
-
-// ---------------------------------------------------------------------------
-// Operation start and end
-
-bool SerialPortManager::beginOperation(OperationResult::Kind kind, bool openPort)
-{
-    if (d->m_kind != OperationResult::NoKind || d->m_busy || isSerialPortOpen())
-        return false;
-    d->m_kind = kind;
-    d->m_logMovedAside = false;
-    d->m_noDataLog = false;
-    if (kind == OperationResult::FontListing)
-        d->m_fontList.clear();
-    if (openPort && !openSerialPort())
-        endOperation(OperationResult::Failed, rt("The serial port could not be opened."));
-    return true;
-}
-
-void SerialPortManager::endOperation(OperationResult::Outcome outcome, const QString& message, bool deviceRestarts)
-{
-    const OperationResult::Kind kind = d->m_kind;
-    // Idle first: a reply that arrives while someone handles the end must find nothing to advance.
-    resetAllStatus();
-    d->m_operation = NoOperation;
-    d->m_configJobs.clear();
-    d->m_configJobIndex = 0;
-    d->m_configRunning = false;
-    d->m_localFilePath.clear();
-    d->m_logContent.clear();
-    d->m_logMovedAside = false;
-    closeSerialPort();
-    if (kind == OperationResult::NoKind)
-        return;
-
-    OperationResult result;
-    result.kind = kind;
-    result.outcome = outcome;
-    result.port = d->m_activePort;
-    result.message = message;
-    result.deviceRestarts = deviceRestarts;
-    const bool succeeded = outcome == OperationResult::Succeeded || outcome == OperationResult::NoData;
-    // Ended by the watchdog, a cancelled transfer or a lost device (the device is restarted):
-    // the retrievals report that as a progress error, as every other operation does.
-    const bool interrupted = !succeeded && deviceRestarts;
-
-    switch (kind) {
-    case OperationResult::ProjectRetrieval:
-        if (succeeded) {
-            emit retrievedProjectFiles();
-        } else {
-            if (interrupted)
-                emit progressError(message, deviceRestarts);
-            d->m_projectFiles.clear();
-            emit retrieveProjectError();
-        }
-        break;
-    case OperationResult::DataLogRetrieval:
-        if (succeeded)
-            emit retrievedDataLogFile();
-        else if (interrupted)
-            emit progressError(message, deviceRestarts);
-        else
-            emit retrieveDataLogError();
-        break;
-    case OperationResult::FontListing:
-        emit notifyInstalledFonts(d->m_fontList, !succeeded);
-        break;
-    case OperationResult::Command:
-        if (!succeeded)
-            emit progressError(message, deviceRestarts);
-        break;
-    default:
-        if (succeeded) {
-            if (!message.isEmpty())
-                emit progressMessage(message);
-            emit progressFinished(deviceRestarts);
-        } else {
-            emit progressError(message, deviceRestarts);
-        }
-        break;
-    }
-    emit operationEnded(result);
-}
-
-void SerialPortManager::endOnPortFailure()
-{
-    if (d->m_kind == OperationResult::NoKind) {
-        d->m_operation = NoOperation;
-        return;
-    }
-    // Whether or not the port comes back under its name, this operation cannot go on.
-    if (isClosingRestart(d->m_operation))
-        endWithUnconfirmedRestart();
-    else
-        endOperation(OperationResult::DeviceLost, rt("The connection to the device was lost."), true);
-}
-
-void SerialPortManager::endWithUnconfirmedRestart()
-{
-    // Everything the operation was for is done; only the restart's confirmation is missing.
-    QString text;
-    if (d->m_kind == OperationResult::ProjectRetrieval || d->m_kind == OperationResult::DataLogRetrieval)
-        text = rt("The files were received, but the device did not confirm its restart.");
-    else if (d->m_kind == OperationResult::Configuration)
-        text = rt("The changes are saved, but the device did not confirm its restart.");
-    else
-        text = rt("The files are installed, but the device did not confirm its restart.");
-    endOperation(d->m_noDataLog ? OperationResult::NoData : OperationResult::Succeeded, text, true);
+    if (DeviceLink* link = activeLink())
+        link->resetAllStatus();
 }
 
 bool SerialPortManager::setActivePort(const QString& name)
@@ -238,13 +200,10 @@ bool SerialPortManager::setActivePort(const QString& name)
         return true;
     // A running operation keeps its port to its end: a new device, a selection or a
     // clock sync elsewhere waits for it instead of closing it.
-    if (d->m_kind != OperationResult::NoKind || d->m_busy || isSerialPortOpen())
+    const DeviceLink* previous = activeLink();
+    if (previous && (previous->isRunning() || previous->isBusy() || previous->isSerialPortOpen()))
         return false;
-    closeSerialPort();
-    if (portName != d->m_activePort) {
-        d->m_activePort = portName;
-        d->m_port->setPortName(portName);
-    }
+    d->m_activePort = portName;
     return true;
 }
 
@@ -285,593 +244,154 @@ QMap<QString, QVariant> SerialPortManager::serialDeviceInformation(const QString
     return d->m_serialDevices.value(portName);
 }
 
+void SerialPortManager::setTransferFile(const QByteArray& fileContent, const QString& remotePath)
+{
+    onActiveLink([&](DeviceLink* link) { link->setTransferFile(fileContent, remotePath); });
+}
+
+bool SerialPortManager::setTransferFile(const QString& localFilePath, const QString& remotePath)
+{
+    return onActiveLink([&](DeviceLink* link) { return link->setTransferFile(localFilePath, remotePath); });
+}
+
+quint16 SerialPortManager::crc16(const char* data, int length) { return DeviceLink::crc16(data, length); }
+QString SerialPortManager::timeoutText(int operation) { return DeviceLink::timeoutText(operation); }
+int SerialPortManager::parseFileSizeReply(const QString& text) { return DeviceLink::parseFileSizeReply(text); }
+
 // ---------------------------------------------------------------------------
-// Command writing
+// Commands and operations, on the active device's link
 
-bool SerialPortManager::writeCommand(const QByteArray& command, int operation, bool flush)
-{
-    if (d->m_busy || !isSerialPortOpen())
-        return false;
-    d->m_busy = true;
-    if (operation >= 0)
-        d->m_operation = operation;
-    if (flush)
-        d->m_port->flush();
-    d->m_port->write(command);
-    d->m_port->flush();
-    d->m_busy = false;
-    return true;
-}
-
-void SerialPortManager::writeRaw(const QByteArray& bytes)
-{
-    if (!isSerialPortOpen())
-        return;
-    d->m_port->write(bytes);
-    d->m_port->flush();
-}
-
-void SerialPortManager::startWatchdog(int msecs)
-{
-    d->m_transferTimer->start(WatchdogTimeouts::scaled(msecs));
-}
-
-void SerialPortManager::startDeviceWait(int msecs)
-{
-    d->m_transferTimer->start(msecs);
-}
-
-void SerialPortManager::stopWatchdog()
-{
-    if (d->m_transferTimer->isActive())
-        d->m_transferTimer->stop();
-}
-
-void SerialPortManager::changeDeviceMode(int mode, int afterChangeMode)
-{
-    if (mode != 1 && mode != 2) {
-        d->m_operation = afterChangeMode;
-        return;
-    }
-    writeCommand(QStringLiteral("#MODE<%1>#").arg(mode).toLatin1(), afterChangeMode);
-}
-
-bool SerialPortManager::identifyDevice()
-{
-    if (!beginOperation(OperationResult::Command))
-        return false;
-    // The device shows its information on its screen; it sends no reply.
-    if (writeCommand("#SINF#", ShowDeviceInformation))
-        endOperation(OperationResult::Succeeded);
-    return true;
-}
-
-bool SerialPortManager::setDeviceBacklight(int level)
-{
-    if (level < 0 || level > 100 || !beginOperation(OperationResult::Command))
-        return false;
-    if (writeCommand(QStringLiteral("#BKLT<%1>#").arg(level).toLatin1(), SetBacklight)) {
-        updateBrightness(d->m_activePort, level);
-        endOperation(OperationResult::Succeeded);
-    }
-    return true;
-}
-
-bool SerialPortManager::rebootDevice()
-{
-    if (!beginOperation(OperationResult::Command))
-        return false;
-    if (writeCommand("#UNIX<reboot>#", WarmReboot))
-        endOperation(OperationResult::Succeeded, QString(), true);
-    return true;
-}
-
-void SerialPortManager::remoteReboot() { writeCommand("#BOOT#", -1); }
-void SerialPortManager::remoteWarmBoot() { writeCommand("#UNIX<reboot>#", WarmReboot); }
-void SerialPortManager::remoteFsSync() { writeCommand("#SYNC#", -1); }
-void SerialPortManager::reportOn() { writeCommand("#REPT<ON>#", ReportOn); }
-void SerialPortManager::reportOff() { writeCommand("#REPT<OFF>#", ReportOff); }
-void SerialPortManager::remoteZipLogFile() { writeCommand("#LOGZ#", -1); }
-
-void SerialPortManager::remoteSetBacklight(int val)
-{
-    writeCommand(QStringLiteral("#BKLT<%1>#").arg(val).toLatin1(), SetBacklight);
-}
+void SerialPortManager::remoteReboot() { onActiveLink([](DeviceLink* l) { l->remoteReboot(); }); }
+void SerialPortManager::remoteWarmBoot() { onActiveLink([](DeviceLink* l) { l->remoteWarmBoot(); }); }
+void SerialPortManager::remoteFsSync() { onActiveLink([](DeviceLink* l) { l->remoteFsSync(); }); }
+void SerialPortManager::reportOn() { onActiveLink([](DeviceLink* l) { l->reportOn(); }); }
+void SerialPortManager::reportOff() { onActiveLink([](DeviceLink* l) { l->reportOff(); }); }
+void SerialPortManager::remoteZipLogFile() { onActiveLink([](DeviceLink* l) { l->remoteZipLogFile(); }); }
+void SerialPortManager::remoteSetBacklight(int val) { onActiveLink([=](DeviceLink* l) { l->remoteSetBacklight(val); }); }
 
 void SerialPortManager::remoteWriteIOConfig(int idx, int in_out, int val)
 {
-    QString direction = QStringLiteral("UNU");
-    if (in_out == 1)
-        direction = QStringLiteral("IN");
-    else if (in_out == 2)
-        direction = QStringLiteral("OUT");
-    QString level;
-    if (in_out == 2)
-        level = val == 1 ? QStringLiteral("<HI>") : QStringLiteral("<LO>");
-    const QString command = QStringLiteral("#DIGC<%1><%2>%3#").arg(QStringLiteral("%1").arg(idx, 2, 10, QLatin1Char('0')), direction, level);
-    writeCommand(command.toLatin1(), -1);
+    onActiveLink([=](DeviceLink* l) { l->remoteWriteIOConfig(idx, in_out, val); });
 }
 
 void SerialPortManager::remoteWritePWMConfig(int idx, int val)
 {
-    writeCommand(QStringLiteral("#PWMC<%1><%2>#").arg(idx, 2, 10, QLatin1Char('0')).arg(val).toLatin1(), -1);
+    onActiveLink([=](DeviceLink* l) { l->remoteWritePWMConfig(idx, val); });
 }
 
 void SerialPortManager::remoteWriteAlmConfig(int idx, int val)
 {
-    const QString level = val == 1 ? QStringLiteral("HI") : QStringLiteral("LO");
-    writeCommand(QStringLiteral("#ALMC<%1><%2>#").arg(idx + 1, 2, 10, QLatin1Char('0')).arg(level).toLatin1(), -1);
+    onActiveLink([=](DeviceLink* l) { l->remoteWriteAlmConfig(idx, val); });
 }
 
 void SerialPortManager::remoteRs485DirectionPinConfig(int val)
 {
-    writeCommand(QStringLiteral("#DRPN<%1>#").arg(val).toLatin1(), -1);
+    onActiveLink([=](DeviceLink* l) { l->remoteRs485DirectionPinConfig(val); });
 }
 
 void SerialPortManager::remoteBatteryLowCheckConfig(bool enable)
 {
-    writeCommand(enable ? QByteArray("#CHBT<1>#") : QByteArray("#CHBT<0>#"), BatteryLowCheck);
+    onActiveLink([=](DeviceLink* l) { l->remoteBatteryLowCheckConfig(enable); });
 }
 
-void SerialPortManager::remoteSaveConfig() { writeCommand("#SVCF#", -1); }
-void SerialPortManager::remoteEnableCalTouchScreen() { writeCommand("#TCAL#", StartTouchCalibration); }
+void SerialPortManager::remoteSaveConfig() { onActiveLink([](DeviceLink* l) { l->remoteSaveConfig(); }); }
+void SerialPortManager::remoteEnableCalTouchScreen() { onActiveLink([](DeviceLink* l) { l->remoteEnableCalTouchScreen(); }); }
 
 void SerialPortManager::remoteSetScreenOrientation(int orientation)
 {
-    writeCommand(QStringLiteral("#DORI<%1>#").arg(orientation).toLatin1(), SetOrientation);
+    onActiveLink([=](DeviceLink* l) { l->remoteSetScreenOrientation(orientation); });
+}
+
+void SerialPortManager::remoteSetRealTimeClock(bool useDefault, int offset)
+{
+    onActiveLink([=](DeviceLink* l) { l->remoteSetRealTimeClock(useDefault, offset); });
 }
 
 void SerialPortManager::remoteSetSerialNumber(const QString& serial)
 {
-    if (d->m_busy || !isSerialPortOpen())
-        return;
-    d->m_busy = true;
-    d->m_operation = SetSerialNumber;
-    d->m_port->flush();
-    d->m_port->write(QStringLiteral("#SSNO<%1>#").arg(serial).toLatin1());
-    d->m_port->flush();
-    d->m_port->write("#SVCF#");
-    d->m_port->flush();
-    d->m_busy = false;
+    onActiveLink([&](DeviceLink* l) { l->remoteSetSerialNumber(serial); });
 }
 
-void SerialPortManager::remoteSetDeviceName()
-{
-    writeCommand(QStringLiteral("#SNAM<%1>#").arg(d->m_newDeviceName).toLatin1(), SetDeviceName);
-}
+void SerialPortManager::remoteSetDeviceName() { onActiveLink([](DeviceLink* l) { l->remoteSetDeviceName(); }); }
 
 void SerialPortManager::remoteBackupFile(const QString& fromFile, const QString& toFile)
 {
-    Q_UNUSED(toFile)
-    writeCommand(QStringLiteral("#GETF<%1>#").arg(fromFile).toLatin1(), -1, false);
+    onActiveLink([&](DeviceLink* l) { l->remoteBackupFile(fromFile, toFile); });
 }
 
-void SerialPortManager::remoteMoveCalibrationFile()
+void SerialPortManager::remoteRestoreFile(const QString& localFilePath, const QString& remotePath)
 {
-    writeCommand("#UNIX<mv ./tmp/cal_list.txt /home/DuDov_ODU/cal_list.txt>#", InstallCalibrationFile, false);
+    onActiveLink([&](DeviceLink* l) { l->remoteRestoreFile(localFilePath, remotePath); });
 }
 
-void SerialPortManager::setTotalFileSize(int totalSize)
+void SerialPortManager::remoteMoveCalibrationFile() { onActiveLink([](DeviceLink* l) { l->remoteMoveCalibrationFile(); }); }
+void SerialPortManager::remoteRestoreSplashScreen() { onActiveLink([](DeviceLink* l) { l->remoteRestoreSplashScreen(); }); }
+void SerialPortManager::remoteMoveSplashScreen() { onActiveLink([](DeviceLink* l) { l->remoteMoveSplashScreen(); }); }
+void SerialPortManager::remoteUploadSplashScreenFile() { onActiveLink([](DeviceLink* l) { l->remoteUploadSplashScreenFile(); }); }
+void SerialPortManager::setTotalFileSize(int totalSize) { onActiveLink([=](DeviceLink* l) { l->setTotalFileSize(totalSize); }); }
+void SerialPortManager::remoteShowDeviceInformation() { onActiveLink([](DeviceLink* l) { l->remoteShowDeviceInformation(); }); }
+void SerialPortManager::projectFilesAction(int job) { onActiveLink([=](DeviceLink* l) { l->projectFilesAction(job); }); }
+void SerialPortManager::updateLogFilesAction(int job) { onActiveLink([=](DeviceLink* l) { l->updateLogFilesAction(job); }); }
+void SerialPortManager::getRetrieveProjFileLst() { onActiveLink([](DeviceLink* l) { l->getRetrieveProjFileLst(); }); }
+
+bool SerialPortManager::uploadProject(const QStringList& projectFiles, const Common::ConfigurationInfo& projectConfig, int totalSize)
 {
-    if (totalSize < -1)
-        return;
-    if (totalSize == -1)
-        totalSize = d->m_fileContent.size();
-    writeRaw(QStringLiteral("#FINF<%1>#").arg(totalSize).toLatin1());
+    return onActiveLink([&](DeviceLink* l) { return l->uploadProject(projectFiles, projectConfig, totalSize); });
 }
 
-void SerialPortManager::remoteShowDeviceInformation()
+bool SerialPortManager::upgradeDeviceSoftware(const QByteArray& packageContent)
 {
-    writeCommand("#SINF#", ShowDeviceInformation);
+    return onActiveLink([&](DeviceLink* l) { return l->upgradeDeviceSoftware(packageContent); });
 }
 
-void SerialPortManager::projectFilesAction(int job)
+bool SerialPortManager::retrieveProjectFiles(const QString& destination)
 {
-    QByteArray command;
-    int operation = 0;
-    switch (job) {
-    case JobCreateProjectFolder: command = "#UNIX<mkdir ./qml/project>#"; operation = CreateProjectFolder; break;
-    case JobCreateStagingFolder: command = "#UNIX<mkdir ./tmp/project>#"; operation = CreateStagingFolder; break;
-    case JobRemoveProjectFolder: command = "#UNIX<rm -r ./qml/project>#"; operation = RemoveProjectFolder; break;
-    case JobRemoveStagingFolder: command = "#UNIX<rm -r ./tmp/project>#"; operation = RemoveStagingFolder; break;
-    case JobListProjectFolder: command = "#UNIX<ls -r ./qml/project>#"; operation = VerifyProjectFolder; break;
-    case JobListStagingFolder: command = "#UNIX<ls -r ./tmp/project>#"; operation = VerifyStagingFolder; break;
-    case JobInstallProjectFolder: command = "#UNIX<mv tmp/project qml>#"; operation = InstallProjectFolder; break;
-    case JobInstallProjectConfig: command = "#UNIX<mv tmp/config.txrc qml/config.txrc>#"; operation = InstallProjectConfig; break;
-    case JobInstallCanConfig: command = "#UNIX<mv tmp/canConfig.txrc qml/canConfig.txrc>#"; operation = InstallCanConfig; break;
-    case JobCheckDataLog: command = "#UNIX<ls qml/dataLogging.txdb>#"; operation = CheckDataLog; break;
-    case JobDeleteDataLog: command = "#UNIX<rm qml/dataLogging.txdb>#"; operation = DeleteDataLog; break;
-    default: return;
-    }
-    writeCommand(command, operation);
+    return onActiveLink([&](DeviceLink* l) { return l->retrieveProjectFiles(destination); });
 }
 
-void SerialPortManager::updateLogFilesAction(int job)
+bool SerialPortManager::retrieveDataLogFile(const QString& destination)
 {
-    QByteArray command;
-    int operation = 0;
-    switch (job) {
-    case JobDeleteDataLogBackup: command = "#UNIX<rm qml/dataLoggingBk.txdb>#"; operation = DeleteDataLogBackup; break;
-    case JobInstallDataLog: command = "#UNIX<mv tmp/dataLogging.txdb qml/dataLogging.txdb>#"; operation = InstallDataLog; break;
-    case JobListQmlFolder: command = "#UNIX<ls -r ./qml>#"; operation = ListQmlFolder; break;
-    case JobListTmpFolder: command = "#UNIX<ls -r ./tmp>#"; operation = ListTmpFolder; break;
-    case JobBackupDataLog: command = "#UNIX<mv qml/dataLogging.txdb qml/dataLoggingBk.txdb>#"; operation = BackupDataLog; break;
-    default: return;
-    }
-    writeCommand(command, operation);
+    return onActiveLink([&](DeviceLink* l) { return l->retrieveDataLogFile(destination); });
 }
 
-void SerialPortManager::getRetrieveProjFileLst()
+bool SerialPortManager::updateLogFile(const QString& localDatabasePath)
 {
-    writeCommand("#GPFL#", ListProjectFiles);
+    return onActiveLink([&](DeviceLink* l) { return l->updateLogFile(localDatabasePath); });
 }
 
-int SerialPortManager::parseFileSizeReply(const QString& text)
+bool SerialPortManager::configureDevice(Common::CalibrationInfo* calibrationInfo)
 {
-    QString t = text.trimmed();
-    t.remove(QLatin1Char('<'));
-    t.remove(QLatin1Char('>'));
-    const int colon = t.indexOf(QLatin1Char(':'));
-    if (colon < 0)
-        return -1;
-    bool ok = false;
-    const int value = t.mid(colon + 1).trimmed().toInt(&ok, 10);
-    return ok ? value : -1;
+    return onActiveLink([&](DeviceLink* l) { return l->configureDevice(calibrationInfo); });
 }
 
-// ---------------------------------------------------------------------------
-// Receive dispatcher
-
-void SerialPortManager::onReadyRead()
+bool SerialPortManager::getInstalledFonts()
 {
-    if (!d->m_port)
-        return;
-    if (d->m_transferMode == 2) {
-        const QByteArray data = d->m_port->readAll();
-        if (!data.isEmpty())
-            processRxPacket(data);
-        return;
-    }
-    if (d->m_transferMode == 1) {
-        // Everything that has arrived, at once: the reply and the next packet need no
-        // further notification, and a transfer that ends mid-read leaves the rest as text.
-        const QByteArray data = d->m_port->readAll();
-        const int used = processTxBytes(data);
-        if (used >= data.size())
-            return;
-        d->m_rxText += QString::fromLatin1(data.mid(used));
-        dispatchText();
-        return;
-    }
-    d->m_rxText += QString::fromLatin1(d->m_port->readAll());
-    dispatchText();
+    return onActiveLink([](DeviceLink* l) { return l->getInstalledFonts(); });
 }
 
-void SerialPortManager::dispatchText()
+bool SerialPortManager::manageFonts(const QMap<QString, qint64>& fontsToAdd, const QStringList& fontsToRemove)
 {
-    if (d->m_rxText.trimmed().isEmpty()) {
-        // Blanks alone hold no token, nor the start of one: keeping them would let a device
-        // fill memory (and make every read scan it all again).
-        d->m_rxText.clear();
-        return;
-    }
-    const QString& text = d->m_rxText;
-    const int op = d->m_operation;
-    auto has = [&text](const char* token) { return text.contains(QLatin1String(token)); };
-    bool keep = false;
-
-    // A row sets the clock and closes the port without waiting for the answer, which can
-    // then arrive with the next operation's first reply. Unless a clock step waits for it,
-    // it answers nothing here and must not hide what came with it.
-    if (op != SetClock && (has("<DTIM:NOR>") || has("<DTIM:ERR>"))) {
-        d->m_rxText.remove(QLatin1String("<DTIM:NOR>"));
-        d->m_rxText.remove(QLatin1String("<DTIM:ERR>"));
-        if (d->m_rxText.trimmed().isEmpty()) {
-            d->m_rxText.clear();
-            return;
-        }
-    }
-
-    if (has("<ZIPL:ERR>")) {
-        emit retrieveDataLogStatusChange(LogMissing);
-    } else if (has("<ZIPL:ACK>")) {
-        emit retrieveDataLogStatusChange(LogZipped);
-    } else if (has("#TCAL#")) {
-        emit configureStateChange(ConfigTouchCalibrationEcho);
-    } else if (has("<CHBT:NOR>")) {
-        emit configureStateChange(ConfigBatteryCheckSet);
-    } else if (has("<SNAM:NOR>")) {
-        emit configureStateChange(ConfigNameSet);
-    } else if (has("<MACW:ACK>")) {
-        emit configureStateChange(ConfigAddressSet);
-    } else if (has("<SNAM:ERR>")) {
-        emit configureStateChange(ConfigNameFailed);
-    } else if (has("<MACW:ERR>")) {
-        emit configureStateChange(ConfigAddressFailed);
-    } else if (has("<MODE_ACK>")) {
-        switch (op) {
-        case UploadModeChange: emit uploadProjectFileStatusChange(UploadModeChanged); break;
-        case RetrieveLogModeChange: emit retrieveDataLogStatusChange(LogRetrievalModeChanged); break;
-        case UpdateLogModeChange: emit updateDataLogStatusChange(LogUpdateModeChanged); break;
-        case SplashModeChange: emit configureStateChange(ConfigSplashModeChanged); break;
-        case FontModeChange: emit deviceFontStatusChange(FontReadyForUpload, 0, QString()); break;
-        case CalibrationBackupModeChange: emit configureStateChange(ConfigBackupModeChanged); break;
-        case CalibrationRestoreModeChange: emit configureStateChange(ConfigRestoreModeChanged); break;
-        default: break;
-        }
-    } else if (has("<SVCF:NOR>")) {
-        if (op == UploadSaveConfig)
-            emit uploadProjectFileStatusChange(UploadSettingsSaved);
-        else if (op == ConfigureSaveConfig)
-            emit configureStateChange(ConfigSettingsSaved);
-    } else if (has("<SVCF:ERR>")) {
-        if (op == UploadSaveConfig)
-            emit uploadProjectFileStatusChange(UploadSettingsFailed);
-        else
-            emit configureStateChange(ConfigSettingsFailed);
-    } else if (has("<GFFS_")) {
-        keep = true;
-        if (has(">"))
-            keep = !processGetInstFontsList();
-    } else if (has("<DTIM:NOR>")) {
-        if (d->m_kind == OperationResult::Command && op == SetClock)
-            endOperation(OperationResult::Succeeded);
-        else
-            emit configureStateChange(ConfigClockSet);
-    } else if (has("<DTIM:ERR>")) {
-        if (d->m_kind == OperationResult::Command && op == SetClock)
-            endOperation(OperationResult::Failed, rt("Failed to set the device clock."));
-        else
-            emit configureStateChange(ConfigClockFailed);
-    } else if (has("<GETF:")) {
-        keep = true;
-        const int start = text.indexOf(QLatin1String("<GETF:"));
-        const int end = text.indexOf(QLatin1Char('>'), start);
-        if (end >= 0) {
-            keep = false;
-            d->m_fileSize = parseFileSizeReply(text.mid(start, end - start + 1));
-            if (op == FetchCalibrationFile)
-                emit configureStateChange(ConfigCalibrationSizeKnown);
-            else if (op == FetchProjectFile)
-                emit retrieveProjectFileStatusChange(ProjectFileSizeKnown);
-            else if (op == FetchDataLog)
-                emit retrieveDataLogStatusChange(LogSizeKnown);
-        }
-    } else if (has("<RMFS_ACK>")) {
-        if (d->m_fontIndex == d->m_fontList.size())
-            emit deviceFontStatusChange(FontRemovalFinished, 0, QString());
-        else
-            emit deviceFontStatusChange(FontRemovalAcknowledged, 0, QString());
-    } else if (has("<RMFS_NAK>")) {
-        emit deviceFontStatusChange(FontRemovalRefused, 0, QString());
-    } else if (has("<UNIX:NOR>")) {
-        switch (op) {
-        case InstallCalibrationFile: emit configureStateChange(ConfigCalibrationInstalled); break;
-        case VerifyStagingFolder: emit uploadProjectFileStatusChange(UploadStagingFound); break;
-        case VerifyProjectFolder: emit uploadProjectFileStatusChange(UploadProjectFolderFound); break;
-        case RemoveStagingFolder: emit uploadProjectFileStatusChange(UploadStagingRemoved); break;
-        case RemoveProjectFolder: emit uploadProjectFileStatusChange(UploadProjectFolderRemoved); break;
-        case CreateStagingFolder: emit uploadProjectFileStatusChange(UploadStagingCreated); break;
-        case CreateProjectFolder: emit uploadProjectFileStatusChange(UploadProjectFolderCreated); break;
-        case InstallProjectFolder: emit uploadProjectFileStatusChange(UploadProjectInstalled); break;
-        case InstallProjectConfig: emit uploadProjectFileStatusChange(d->m_canConfigPending ? 231 : 215); break;
-        case CheckDataLog: emit uploadProjectFileStatusChange(UploadDataLogFound); break;
-        case DeleteDataLog: emit uploadProjectFileStatusChange(UploadDataLogCleared); break;
-        case RestoreSplash: emit configureStateChange(ConfigSplashRestored); break;
-        case InstallSplash: emit configureStateChange(ConfigSplashInstalled); break;
-        case BackupDataLog: emit updateDataLogStatusChange(LogMovedAside); break;
-        case DeleteDataLogBackup: emit updateDataLogStatusChange(LogBackupRemoved); break;
-        case ListQmlFolder: emit updateDataLogStatusChange(LogFolderListed); break;
-        case ListTmpFolder: emit updateDataLogStatusChange(LogStagingListed); break;
-        case InstallDataLog: emit updateDataLogStatusChange(LogUpdateInstalled); break;
-        case InstallCanConfig: emit uploadProjectFileStatusChange(UploadConfigInstalled); break;
-        case RestoreDataLogBackup: finishDataLogRestore(true); break;
-        default: break;
-        }
-    } else if (has("<UNIX:ERR>")) {
-        switch (op) {
-        case InstallCalibrationFile: emit configureStateChange(ConfigCalibrationInstallFailed); break;
-        case VerifyStagingFolder: emit uploadProjectFileStatusChange(UploadStagingMissing); break;
-        case VerifyProjectFolder: emit uploadProjectFileStatusChange(UploadProjectFolderMissing); break;
-        case RemoveStagingFolder: emit uploadProjectFileStatusChange(UploadStagingRemoveFailed); break;
-        case RemoveProjectFolder: emit uploadProjectFileStatusChange(UploadProjectFolderRemoveFailed); break;
-        case CreateStagingFolder: emit uploadProjectFileStatusChange(UploadStagingCreateFailed); break;
-        case CreateProjectFolder: emit uploadProjectFileStatusChange(UploadProjectFolderCreateFailed); break;
-        case InstallProjectFolder: emit uploadProjectFileStatusChange(UploadProjectInstallFailed); break;
-        case InstallProjectConfig: emit uploadProjectFileStatusChange(UploadConfigInstallFailed); break;
-        case CheckDataLog: emit uploadProjectFileStatusChange(UploadDataLogCleared); break;
-        case DeleteDataLog: emit uploadProjectFileStatusChange(UploadDataLogRemoveFailed); break;
-        case RestoreSplash: emit configureStateChange(ConfigSplashRestoreFailed); break;
-        case InstallSplash: emit configureStateChange(ConfigSplashInstallFailed); break;
-        case InstallCanConfig: emit uploadProjectFileStatusChange(UploadCanConfigInstallFailed); break;
-        case RestoreDataLogBackup: finishDataLogRestore(false); break;
-        default: break;
-        }
-    } else if (has("<RTLD:NOR>")) {
-        emit upgradeDeviceStatusChange(UpgradeInstalled);
-    } else if (has("<RTLD:ERR>")) {
-        emit upgradeDeviceStatusChange(UpgradeChecksumFailed);
-    } else if (has("<RTLD:ACK>")) {
-        // The send starts at the acceptance and takes what followed it, perhaps the "C".
-        d->m_rxText = textAfter(text, QLatin1String("<RTLD:ACK>"));
-        keep = true;
-        emit upgradeDeviceStatusChange(UpgradePackageAccepted);
-    } else if (has("<LOAD:ACK>")) {
-        d->m_rxText = textAfter(text, QLatin1String("<LOAD:ACK>"));
-        keep = true;
-        switch (op) {
-        case SendCalibrationFile: emit configureStateChange(ConfigCalibrationAccepted); break;
-        case SendSplashImage: emit configureStateChange(ConfigSplashAccepted); break;
-        case SendProjectFile: emit uploadProjectFileStatusChange(UploadFileAccepted); break;
-        case SendDataLog: emit updateDataLogStatusChange(LogUpdateAccepted); break;
-        case SendFontFile: emit deviceFontStatusChange(FontFileAccepted, 0, QString()); break;
-        default: break;
-        }
-    } else if (has("<SYNC:NOR>")) {
-        switch (op) {
-        case UpgradeFinished: emit upgradeDeviceStatusChange(UpgradeSynced); break;
-        case UploadSync: emit uploadProjectFileStatusChange(UploadSynced); break;
-        case ConfigureSync:
-        case SetClock:
-        case SetDeviceName:
-        case BatteryLowCheck: emit configureStateChange(ConfigCommitted); break;
-        case FontSync: emit deviceFontStatusChange(FontSynced, 0, QString()); break;
-        default: break;
-        }
-    } else if (has("<SYNC:ERR>")) {
-        if (op == ConfigureSync)
-            emit configureStateChange(ConfigCommitFailed);
-        else if (op == FontSync)
-            emit deviceFontStatusChange(FontInstallFailed, 0, QString());
-    } else if (has("<BOOT:NOR>")) {
-        qCDebug(lcTransfer) << "Boot ACK";
-        switch (op) {
-        case UploadReboot: emit uploadProjectFileStatusChange(UploadRebooted); break;
-        case ConfigureReboot: emit configureStateChange(ConfigRebooted); break;
-        case FontReboot: emit deviceFontStatusChange(FontRebooted, 0, QString()); break;
-        case RetrieveProjectReboot: emit retrieveProjectFileStatusChange(ProjectRetrievalRebooted); break;
-        case RetrieveLogReboot: emit retrieveDataLogStatusChange(LogRetrievalRebooted); break;
-        case UpdateLogReboot: emit updateDataLogStatusChange(LogUpdateRebooted); break;
-        default: break;
-        }
-    } else if (has("<GPFL_")) {
-        keep = true;
-        if (has(">"))
-            keep = !processRetrieveProjFileLst();
-    } else {
-        keep = true;
-        // Nothing recognised yet: keep a bounded tail for tokens still arriving.
-        if (d->m_rxText.size() > MaxRxText)
-            d->m_rxText = d->m_rxText.right(KeptRxTail);
-    }
-
-    if (!keep)
-        d->m_rxText.clear();
-    else if (d->m_rxText.size() > MaxRxText)
-        d->m_rxText = d->m_rxText.right(KeptRxTail);
+    return onActiveLink([&](DeviceLink* l) { return l->manageFonts(fontsToAdd, fontsToRemove); });
 }
 
-// ---------------------------------------------------------------------------
-// Watchdog
-
-QString SerialPortManager::timeoutText(int operation)
+bool SerialPortManager::identifyDevice()
 {
-    switch (operation) {
-    case FetchCalibrationFile: return rt("The operation timed out while fetching the calibration file from the device.");
-    case FetchProjectFile: return rt("The connection timed out while retrieving project files from the device.");
-    case FetchDataLog:
-    case RetrieveLogModeChange:
-    case ZipDataLog: return rt("The connection timed out while retrieving data log from the device.");
-    case SendCalibrationFile: return rt("The operation timed out while transferring the calibration file to the device.");
-    case SendSplashImage: return rt("The operation timed out while transferring the splash screen image.");
-    case SendSoftwarePackage: return rt("The operation timed out while upgrading the device software.");
-    case SendProjectFile:
-    case UploadModeChange:
-    case UpdateLogModeChange: return rt("The operation timed out while uploading project files.");
-    case SendFontFile: return rt("The connection timed out while uploading the selected fonts to the device.");
-    case UploadSaveConfig:
-    case ConfigureSaveConfig: return rt("The operation timed out while saving the device configuration.");
-    case InstallCalibrationFile: return rt("The operation timed out while restoring the calibration.");
-    case SendDataLog: return rt("The operation timed out while updating the data log on the device.");
-    case VerifyStagingFolder:
-    case ListQmlFolder:
-    case ListTmpFolder: return rt("The operation timed out while verifying the temporary folder.");
-    case VerifyProjectFolder: return rt("The operation timed out while verifying the project folder.");
-    case RemoveStagingFolder: return rt("The operation timed out while removing the temporary project folder.");
-    case RemoveProjectFolder: return rt("The operation timed out while removing the old project folder.");
-    case CreateStagingFolder: return rt("The operation timed out while creating the temporary folder.");
-    case CreateProjectFolder: return rt("The operation timed out while creating the project folder.");
-    case InstallProjectFolder: return rt("The operation timed out while installing the project file.");
-    case InstallProjectConfig:
-    case InstallCanConfig: return rt("The operation timed out while installing the default screen.");
-    case CheckDataLog: return rt("The operation timed out while checking the data log file.");
-    case DeleteDataLog: return rt("The operation timed out while removing data log file.");
-    case RestoreSplash: return rt("The operation timed out while restoring the splash screen to default.");
-    case InstallSplash: return rt("The operation timed out while installing the splash screen.");
-    case BackupDataLog: return rt("The operation timed out while creating a backup of the data log on the device.");
-    case DeleteDataLogBackup: return rt("The operation timed out while removing the backup of the data log on the device.");
-    case InstallDataLog: return rt("The operation timed out while moving updated log from temp folder.");
-    case UploadSync:
-    case ConfigureSync: return rt("The operation timed out while waiting to commit the changes.");
-    case FontSync: return rt("The connection timed out while installing the uploaded fonts on the device.");
-    // A device that does not confirm the reboot must not leave the caller waiting.
-    case ConfigureReboot:
-    case FontReboot: return rt("The operation timed out while rebooting the device.");
-    case SetClock: return rt("The operation timed out while setting the device clock.");
-    case RestoreDataLogBackup: return rt("The operation timed out while restoring the data log on the device.");
-    case SetDeviceName: return rt("The operation timed out while setting device name.");
-    case ListFonts: return rt("The connection timed out while retrieving the installed fonts from the device.");
-    case RemoveFonts: return rt("The operation timed out while sending request to remove the selected fonts from the device.");
-    case ListProjectFiles: return rt("The connection timed out while retrieving project files information from the device.");
-    case StartTouchCalibration: return rt("The operation timed out while setting the touch screen calibration.");
-    case SplashModeChange: return rt("The operation timed out while configure splash screen to the device.");
-    case FontModeChange: return rt("The operation timed out while upload fonts to the device.");
-    case CalibrationBackupModeChange: return rt("The operation timed out while backup calibration file from the device.");
-    case CalibrationRestoreModeChange: return rt("The operation timed out while restore calibration file to the device.");
-    case BatteryLowCheck: return rt("The operation timed out while configure battery low check to the device.");
-    default: return QString();
-    }
+    return onActiveLink([](DeviceLink* l) { return l->identifyDevice(); });
 }
 
-void SerialPortManager::onTransferTimeOut()
+bool SerialPortManager::syncDeviceClock(int offset)
 {
-    abortOperation(QString());
+    return onActiveLink([=](DeviceLink* l) { return l->syncDeviceClock(offset); });
 }
 
-void SerialPortManager::abortOperation(const QString& failure)
+bool SerialPortManager::setDeviceBacklight(int level)
 {
-    const int op = d->m_operation;
-    stopWatchdog();
-    d->m_delayTimer->stop();
-    d->m_rxText.clear();
-    d->m_transferMode = 0;
-    d->m_busy = false;
-    d->m_txStarted = false;
-    // A running configuration must not be replayed by a late reply.
-    d->m_configJobs.clear();
-    d->m_configJobIndex = 0;
-    d->m_configRunning = false;
+    return onActiveLink([=](DeviceLink* l) { return l->setDeviceBacklight(level); });
+}
 
-    if (d->m_kind == OperationResult::NoKind) {
-        // A code left by a single command: nothing waits for its end.
-        closeSerialPort();
-        d->m_operation = NoOperation;
-        return;
-    }
-
-    if (!connectedPorts().contains(d->m_activePort)) {
-        if (isClosingRestart(op))
-            endWithUnconfirmedRestart();
-        else if (d->m_kind == OperationResult::DataLogUpdate)
-            endDataLogUpdate(OperationResult::DeviceLost, rt("The connection to the device was lost."), true);
-        else
-            endOperation(OperationResult::DeviceLost, rt("The connection to the device was lost."), true);
-        return;
-    }
-
-    if (d->m_kind == OperationResult::Command) {
-        // A single command that went unanswered changed nothing worth a restart.
-        endOperation(OperationResult::TimedOut, timeoutText(op));
-        return;
-    }
-    if (op == SendCalibrationFile || op == SendSplashImage || op == SendSoftwarePackage || op == SendProjectFile
-        || op == SendDataLog || op == SendFontFile || op == UpdateLogModeChange)
-        writeRaw(QByteArray("\x18\x18", 2));
-    if (isClosingRestart(op) && failure.isEmpty()) {
-        remoteWarmBoot();
-        endWithUnconfirmedRestart();
-        return;
-    }
-    QString text = failure.isEmpty() ? timeoutText(op) : failure;
-    if (text.isEmpty())
-        text = rt("The device did not answer in time.");
-    const OperationResult::Outcome outcome = failure.isEmpty() ? OperationResult::TimedOut : OperationResult::Failed;
-    if (d->m_kind == OperationResult::DataLogUpdate) {
-        endDataLogUpdate(outcome, text, true);
-        return;
-    }
-    remoteWarmBoot();
-    endOperation(outcome, text, true);
+bool SerialPortManager::rebootDevice()
+{
+    return onActiveLink([](DeviceLink* l) { return l->rebootDevice(); });
 }
 
 } // namespace Runtime

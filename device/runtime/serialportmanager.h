@@ -2,9 +2,11 @@
 #define SERIALPORTMANAGER_H
 
 #include "device_global.h"
+#include "deviceprotocol.h"
 #include "operationresult.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QMap>
 #include <QObject>
 #include <QSerialPort>
@@ -20,116 +22,18 @@ class ConfigurationInfo;
 }
 namespace Runtime {
 
+class DeviceLink;
 class SerialPortManagerPrivate;
 
-// Owns the one serial connection to the devices: discovery, the command
-// protocol, the packet transfer and every long device operation.
-class DEVICE_EXPORT SerialPortManager : public QObject
+// Finds and identifies the devices and keeps their records; each identified device
+// gets a DeviceLink of its own, on which its operations run. The single-port API
+// below works on the active device's link and re-emits the signals of the
+// operations started through it, so a caller may keep to the manager or use a
+// device's link directly.
+class DEVICE_EXPORT SerialPortManager : public QObject, public DeviceProtocol
 {
     Q_OBJECT
 public:
-    // Operation codes recorded before a command that expects a reply.
-    enum Operation {
-        NoOperation = 0,
-        FetchCalibrationFile = 1, FetchProjectFile = 2, FetchDataLog = 3,
-        SendCalibrationFile = 4, SendSplashImage = 5, SendSoftwarePackage = 6, SendProjectFile = 7,
-        SendDataLog = 8, SendFontFile = 9,
-        UploadModeChange = 10, RetrieveLogModeChange = 11, UpdateLogModeChange = 12,
-        UploadSaveConfig = 13, ConfigureSaveConfig = 14, InstallCalibrationFile = 15,
-        VerifyStagingFolder = 16, VerifyProjectFolder = 17, RemoveStagingFolder = 18, RemoveProjectFolder = 19,
-        CreateStagingFolder = 20, CreateProjectFolder = 21, InstallProjectFolder = 22, InstallProjectConfig = 23,
-        CheckDataLog = 24, DeleteDataLog = 25, RestoreSplash = 26, InstallSplash = 27,
-        BackupDataLog = 28, DeleteDataLogBackup = 29, ListQmlFolder = 30, ListTmpFolder = 31, InstallDataLog = 32,
-        UpgradeFinished = 33, UploadSync = 34, ConfigureSync = 35, FontSync = 36,
-        UploadReboot = 37, ConfigureReboot = 38, FontReboot = 39, RetrieveProjectReboot = 40,
-        RetrieveLogReboot = 41, UpdateLogReboot = 42,
-        ZipDataLog = 43, RestoreDataLogBackup = 44,
-        SetClock = 45, SetDeviceName = 46, ListFonts = 47, RemoveFonts = 48, ListProjectFiles = 49,
-        StartTouchCalibration = 50, WarmReboot = 51, ReportOn = 52, ReportOff = 53, SetOrientation = 54,
-        SetSerialNumber = 55, ShowDeviceInformation = 56, SetBacklight = 58,
-        SplashModeChange = 59, FontModeChange = 60, CalibrationBackupModeChange = 61,
-        CalibrationRestoreModeChange = 62, BatteryLowCheck = 63, InstallCanConfig = 64
-    };
-    Q_ENUM(Operation)
-
-    // Steps of the project upload (uploadProjectFileStatusChange).
-    enum UploadStatus {
-        UploadStagingCreated = 200, UploadFileSent = 201, UploadFilesSent = 202, UploadFileAccepted = 203,
-        UploadStarted = 204, UploadModeChanged = 205, UploadStagingFound = 206, UploadStagingRemoveFailed = 207,
-        UploadStagingRemoved = 208, UploadStagingCreateFailed = 209, UploadStagingMissing = 210,
-        UploadProjectFolderCreated = 211, UploadProjectInstallFailed = 212, UploadProjectInstalled = 213,
-        UploadConfigInstallFailed = 214, UploadConfigInstalled = 215, UploadDataLogFound = 216,
-        UploadDataLogRemoveFailed = 217, UploadProjectFolderFound = 221, UploadProjectFolderRemoveFailed = 222,
-        UploadProjectFolderRemoved = 223, UploadProjectFolderCreateFailed = 224, UploadProjectFolderMissing = 225,
-        UploadDataLogCleared = 226, UploadSettingsSaved = 227, UploadSettingsFailed = 228, UploadSynced = 229,
-        UploadRebooted = 230, UploadCanConfigPending = 231, UploadCanConfigInstallFailed = 232
-    };
-    Q_ENUM(UploadStatus)
-
-    // Steps of the software upgrade (upgradeDeviceStatusChange).
-    enum UpgradeStatus {
-        UpgradePackageSent = 100, UpgradeInstalled = 101, UpgradePackageAccepted = 102, UpgradeChecksumFailed = 103,
-        UpgradeSynced = 104
-    };
-    Q_ENUM(UpgradeStatus)
-
-    // Steps of the project retrieval (retrieveProjectFileStatusChange).
-    enum ProjectRetrievalStatus {
-        ProjectRetrievalStarted = 400, ProjectListReceived = 401, ProjectFileSizeKnown = 402,
-        ProjectFileReceived = 403, ProjectFilesReceived = 404, ProjectRetrievalRebooted = 405,
-        ProjectRetrievalFailed = 406
-    };
-    Q_ENUM(ProjectRetrievalStatus)
-
-    // Steps of the data log retrieval (retrieveDataLogStatusChange).
-    enum DataLogRetrievalStatus {
-        LogRetrievalStarted = 500, LogRetrievalModeChanged = 501, LogZipped = 503, LogSizeKnown = 504,
-        LogReceived = 505, LogStored = 506, LogRetrievalRebooted = 507, LogStoreFailed = 508, LogMissing = 509
-    };
-    Q_ENUM(DataLogRetrievalStatus)
-
-    // Steps of the data log update (updateDataLogStatusChange).
-    enum DataLogUpdateStatus {
-        LogMovedAside = 510, LogUpdateSent = 511, LogUpdateStarted = 512, LogUpdateAccepted = 513,
-        LogUpdateModeChanged = 514, LogUpdateInstalled = 516, LogBackupRemoved = 517, LogUpdateStaged = 518,
-        LogStagingListed = 519, LogFolderListed = 522, LogUpdateRebooted = 523
-    };
-    Q_ENUM(DataLogUpdateStatus)
-
-    // Steps of the device configuration (configureStateChange).
-    enum ConfigurationState {
-        ConfigStart = 0, ConfigNextJob = 1, ConfigTouchCalibrationEcho = 5, ConfigClockSet = 7,
-        ConfigClockFailed = 8, ConfigCalibrationSent = 10, ConfigCalibrationInstalled = 13,
-        ConfigCalibrationInstallFailed = 14, ConfigCalibrationSizeKnown = 16, ConfigCalibrationReceived = 17,
-        ConfigCalibrationTransferFailed = 18, ConfigSettingsSaved = 20, ConfigSettingsFailed = 21,
-        ConfigCommitted = 23, ConfigCommitFailed = 24, ConfigRebooted = 25, ConfigCalibrationAccepted = 26,
-        ConfigSplashAccepted = 27, ConfigSplashSent = 29, ConfigSplashRestored = 32, ConfigSplashRestoreFailed = 33,
-        ConfigSplashInstalled = 35, ConfigSplashInstallFailed = 36, ConfigNameSet = 38, ConfigNameFailed = 39,
-        ConfigSplashModeChanged = 40, ConfigBackupModeChanged = 41, ConfigRestoreModeChanged = 42,
-        ConfigBatteryCheckSet = 44, ConfigAddressSet = 46, ConfigAddressFailed = 47
-    };
-    Q_ENUM(ConfigurationState)
-
-    // Steps of the font listing and management (deviceFontStatusChange).
-    enum FontStatus {
-        FontListingStarted = 300, FontListed = 301, FontListComplete = 302, FontRemovalStarted = 303,
-        FontRemovalAcknowledged = 304, FontRemovalRefused = 305, FontRemovalFinished = 306,
-        FontUploadPrepared = 307, FontReadyForUpload = 308, FontFileAccepted = 309, FontFileSent = 310,
-        FontUploadFailed = 311, FontSyncStarted = 312, FontSynced = 313, FontInstallFailed = 314,
-        FontSyncedAgain = 315, FontRebooted = 316
-    };
-    Q_ENUM(FontStatus)
-
-    // Folder and file jobs of projectFilesAction and updateLogFilesAction.
-    enum DeviceFileJob {
-        JobCreateProjectFolder = 1, JobCreateStagingFolder = 2, JobRemoveProjectFolder = 3,
-        JobRemoveStagingFolder = 4, JobListProjectFolder = 5, JobListStagingFolder = 6, JobInstallProjectFolder = 7,
-        JobInstallProjectConfig = 8, JobInstallCanConfig = 9, JobDeleteDataLogBackup = 10, JobInstallDataLog = 11,
-        JobListQmlFolder = 12, JobListTmpFolder = 13, JobCheckDataLog = 215, JobDeleteDataLog = 216,
-        JobBackupDataLog = 515
-    };
-    Q_ENUM(DeviceFileJob)
-
     ~SerialPortManager() override;
 
     static SerialPortManager* instance();
@@ -140,6 +44,12 @@ public:
     // unplugged. An empty list lifts the limit.
     static void restrictDiscovery(const QStringList& ports);
 
+    // The link of the device identified on the port (any of its names); null when none.
+    DeviceLink* link(const QString& portName) const;
+    // The links of every identified device, in the order of their port names.
+    QList<DeviceLink*> links() const;
+
+    // The active device's link, as the single-port API used it; never closes a running link.
     bool openSerialPort();
     void closeSerialPort();
     QString activePort() const;
@@ -147,7 +57,9 @@ public:
     bool isBusy() const;
     int currentOperation() const;
     void resetAllStatus();
-    // False while an operation runs on the active port: it keeps that port to its end.
+    // Makes the port's device the one the calls below go to. False while an operation
+    // runs on the active device's link: the manager serves one operation at a time, and
+    // the running one keeps its port to its end. (Each device's own link is free meanwhile.)
     bool setActivePort(const QString& portName);
     // The port of the identified device with this serial number, or empty.
     QString portOfDevice(const QString& serial) const;
@@ -205,10 +117,11 @@ public slots:
     void updateTimeZone(const QString& portName, int timeZone);
     void updateBrightness(const QString& portName, int brightness);
 
-    // Long operations. Each returns false, and emits nothing, when it is refused
-    // because another operation holds the port (or there is nothing to do); once
-    // it returns true, operationEnded follows exactly once (a check that fails
-    // before the device is touched reports at once, before the call returns).
+    // Long operations on the active device's link. Each returns false, and emits
+    // nothing, when it is refused because another operation holds that link (or
+    // there is nothing to do); once it returns true, operationEnded follows exactly
+    // once (a check that fails before the device is touched reports at once, before
+    // the call returns).
     bool uploadProject(const QStringList& projectFiles, const Orvane::Tavrix::Common::ConfigurationInfo& projectConfig, int totalSize = 0);
     bool upgradeDeviceSoftware(const QByteArray& packageContent);
     bool retrieveProjectFiles(const QString& destination);
@@ -232,7 +145,13 @@ signals:
     void deviceDisconnected(const QMap<QString, QString>& info);
     void messageReceived(const QString& message);
     void broadcastMessage(const QString& type, const QString& title, const QString& content);
+    // A device's link exists from just before its deviceConnected; it is taken away just
+    // before its deviceDisconnected (a running operation then ends as DeviceLost on it,
+    // after which the link is deleted later).
+    void linkAdded(Orvane::Tavrix::Runtime::DeviceLink* link);
+    void linkRemoved(Orvane::Tavrix::Runtime::DeviceLink* link);
 
+    // The signals of the links' operations started through the manager.
     void progressUpdated(int abstractValue);
     void progressError(const QString& error, bool needReboot);
     void progressMessage(const QString& message);
@@ -275,86 +194,26 @@ protected:
     void removeSerialDevice(const QString& portName);
 
 private slots:
-    void onReadyRead();
-    void onPortError(QSerialPort::SerialPortError error);
-    void onDelayTransferStart();
-    void onTransferTimeOut();
-
     void onSerialDeviceDiscovered(const QMap<QString, QVariant>& info);
     void onSerialDeviceRemoved(const QMap<QString, QVariant>& info);
     void onDeviceConnected(const QMap<QString, QString>& info);
     void onDeviceBootedUp();
     void onScannerError(int lastError);
 
-    void onProcessUploadFile(int status);
-    void onUpgradeDeviceStatusChange(int status);
-    void onRetrieveProjectFileStatusChange(int status);
-    void onRetrieveDataLogStatusChange(int status);
-    void onProcessUpdateLogFile(int status);
-    void onConfigureStateChange(int state);
-    void onDeviceFontStatusChange(int status, int idx, const QString& fontName);
-
 private:
-    // Command writing under the busy rule.
-    bool writeCommand(const QByteArray& command, int operation, bool flush = true);
-    void writeRaw(const QByteArray& bytes);
-    void changeDeviceMode(int mode, int afterChangeMode);
-    void abortOperation(const QString& failure);
-    // Starts an operation of the given kind on the active port; false when one is running.
-    bool beginOperation(OperationResult::Kind kind, bool openPort = true);
-    // The one way an operation ends: the manager is idle and the port closed before
-    // the sequence's own end signals and operationEnded are emitted.
-    void endOperation(OperationResult::Outcome outcome, const QString& message = QString(), bool deviceRestarts = false);
-    // The restart that closes a finished operation was not confirmed.
-    void endWithUnconfirmedRestart();
-    // The command port failed under a running operation.
-    void endOnPortFailure();
-    void endDataLogUpdate(OperationResult::Outcome outcome, const QString& message, bool deviceRestarts);
-    void finishDataLogRestore(bool restored);
+    friend class DeviceLink;
+    DeviceLink* activeLink() const;
+    // A stand-in is no device's link: it serves a call on an active port whose device
+    // has gone (or was never identified), which then fails as it did on the one port.
+    DeviceLink* createLink(const QString& portName, bool standIn = false);
+    // Runs call on the active device's link as a call made through the manager.
+    template <typename Call>
+    auto onActiveLink(Call call) -> decltype(call(nullptr));
+    // A link's port failed: the port list is read at once to confirm an unplug.
+    void confirmPorts();
+    // Identifies a port found again once its link is free.
+    void startDeferredScan(DeviceLink* link);
     void shutdownDiscovery();
-    // A time-out for a reply; scaled by the test hook in WatchdogTimeouts.
-    void startWatchdog(int msecs);
-    // A wait set by the device's own pace (a restart, an install); never scaled.
-    void startDeviceWait(int msecs);
-    void stopWatchdog();
-    void dispatchText();
-
-    // Packet engine.
-    void prepareSend();
-    void txPacket(int mode = 0);
-    void startTransfer();
-    int processTxBytes(const QByteArray& bytes);
-    void processTxReply(char rxData);
-    void processRxPacket(const QByteArray& chunk);
-    bool acceptRxPacket(const QByteArray& packet);
-    void finishReceive();
-    void endSendAsFailure();
-    void rxError();
-
-    // Upload sequence.
-    void uploadNextFile();
-    void applyProjectSettings();
-    void failUpload(const QString& text);
-
-    // Retrieval sequences.
-    bool processRetrieveProjFileLst();
-    void requestNextProjectFile();
-
-    // Configuration sequence.
-    void failConfiguration(const QString& text);
-    void finishConfiguration();
-    QString calibrationBackupPath() const;
-
-    // Font sequence.
-    void getInstalledFontsStart();
-    void setRemoveFontsStart();
-    void uploadFontFileStart();
-    void uploadFontFile();
-    bool processGetInstFontsList();
-
-    // Splash and calibration helpers.
-    QString activeModel() const;
-    QString activeSoftwareVersion() const;
 
     SerialPortManagerPrivate* d;
     friend class SerialPortManagerPrivate;

@@ -3,11 +3,12 @@
 #include "diagnostics.h"
 #include "serialportmanager_p.h"
 
+#include "devicelink.h"
+
 #include "localizationhelper.h"
 #include "portenumerator.h"
 #include "serialdevicescanner.h"
 #include "texthelper.h"
-#include "transferrate.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -36,15 +37,6 @@ namespace {
 
 // The manager whose discovery runs, for the static restriction.
 QPointer<SerialPortManager> g_discoveryManager;
-
-void applyLineSettings(QSerialPort* port)
-{
-    port->setBaudRate(Common::TransferRate::LineBaudRate);
-    port->setDataBits(QSerialPort::Data8);
-    port->setParity(QSerialPort::NoParity);
-    port->setStopBits(QSerialPort::OneStop);
-    port->setFlowControl(QSerialPort::HardwareControl);
-}
 
 // Whether opening the port failed for want of this user's permission (rather than
 // because another program holds it). Windows reports both alike: never a rule's fault there.
@@ -91,48 +83,16 @@ bool SerialPortManager::initialize()
         createScanner(portName, true);
     }
 
-    d->m_port = new QSerialPort(this);
-    applyLineSettings(d->m_port);
-    d->m_port->blockSignals(true);
     connect(d->m_enumerator, &PortEnumerator::deviceDiscovered, this, &SerialPortManager::onSerialDeviceDiscovered);
     connect(d->m_enumerator, &PortEnumerator::deviceRemoved, this, &SerialPortManager::onSerialDeviceRemoved);
-    connect(d->m_port, &QSerialPort::readyRead, this, &SerialPortManager::onReadyRead);
-    connect(d->m_port, &QSerialPort::errorOccurred, this, &SerialPortManager::onPortError);
-
-    d->m_delayTimer = new QTimer(this);
-    d->m_delayTimer->setSingleShot(true);
-    d->m_transferTimer = new QTimer(this);
-    d->m_transferTimer->setSingleShot(true);
-    connect(d->m_delayTimer, &QTimer::timeout, this, &SerialPortManager::onDelayTransferStart);
-    connect(d->m_transferTimer, &QTimer::timeout, this, &SerialPortManager::onTransferTimeOut);
-
-    connect(this, &SerialPortManager::uploadProjectFileStatusChange, this, &SerialPortManager::onProcessUploadFile);
-    connect(this, &SerialPortManager::upgradeDeviceStatusChange, this, &SerialPortManager::onUpgradeDeviceStatusChange);
-    connect(this, &SerialPortManager::retrieveProjectFileStatusChange, this, &SerialPortManager::onRetrieveProjectFileStatusChange);
-    connect(this, &SerialPortManager::retrieveDataLogStatusChange, this, &SerialPortManager::onRetrieveDataLogStatusChange);
-    connect(this, &SerialPortManager::updateDataLogStatusChange, this, &SerialPortManager::onProcessUpdateLogFile);
-    connect(this, &SerialPortManager::configureStateChange, this, &SerialPortManager::onConfigureStateChange);
-    connect(this, &SerialPortManager::deviceFontStatusChange, this, &SerialPortManager::onDeviceFontStatusChange);
     return true;
-}
-
-void SerialPortManager::onPortError(QSerialPort::SerialPortError error)
-{
-    if (error != QSerialPort::ResourceError)
-        return;
-    // The device went away under an open port: close at once (the port would repeat the
-    // error in a busy loop) and let the port list confirm the unplug.
-    closeSerialPort();
-    endOnPortFailure();
-    if (d->m_enumerator)
-        QTimer::singleShot(0, d->m_enumerator, &PortEnumerator::pollNow);
 }
 
 void SerialPortManager::createScanner(const QString& portName, bool bootUp)
 {
     auto* port = new QSerialPort;
     port->setPortName(portName);
-    applyLineSettings(port);
+    DeviceLink::applyLineSettings(port);
     auto* bootTimer = new QTimer;
     bootTimer->setSingleShot(true);
     auto* scanTimer = new QTimer;
@@ -226,7 +186,14 @@ void SerialPortManager::onSerialDeviceDiscovered(const QMap<QString, QVariant>& 
         d->m_devicePorts << portName;
     d->m_serialDevices.insert(portName, info);
     qCDebug(lcDiscovery).noquote() << QStringLiteral("Found device at '%1'").arg(portName);
-    createScanner(portName, false);
+    // Discovery never opens a port that a running operation holds.
+    DeviceLink* busy = link(portName);
+    if (busy && (busy->isRunning() || busy->isSerialPortOpen())) {
+        if (!d->m_deferredScans.contains(portName))
+            d->m_deferredScans << portName;
+    } else {
+        createScanner(portName, false);
+    }
     emit serialDeviceDiscovered(info);
 }
 
@@ -236,10 +203,16 @@ void SerialPortManager::onSerialDeviceRemoved(const QMap<QString, QVariant>& inf
         return;
     const QString portName = info.value(QStringLiteral("portName")).toString();
     d->m_deniedPorts.removeAll(portName);
-    if (portName == d->m_activePort)
-        closeSerialPort();
-    if (!d->m_devicePorts.contains(portName))
+    d->m_deferredScans.removeAll(portName);
+    // The link goes with its device; a running operation on it ends as DeviceLost.
+    DeviceLink* gone = d->m_links.take(portName);
+    if (gone)
+        gone->deviceGone();
+    if (!d->m_devicePorts.contains(portName)) {
+        if (gone)
+            emit linkRemoved(gone);
         return;
+    }
 
     const QMap<QString, QVariant> serialRecord = d->m_serialDevices.take(portName);
     const QMap<QString, QString> deviceRecord = d->m_devices.take(portName);
@@ -262,18 +235,29 @@ void SerialPortManager::onSerialDeviceRemoved(const QMap<QString, QVariant>& inf
 
     if (!serialRecord.isEmpty())
         emit serialDeviceRemoved(serialRecord);
+    if (gone)
+        emit linkRemoved(gone);
     if (!deviceRecord.isEmpty())
         emit deviceDisconnected(deviceRecord);
+}
 
-    // A running operation ends through its time-out path, which reports the lost device.
-    if (d->m_operation != 0 && portName == d->m_activePort) {
-        d->m_transferTimer->stop();
-        d->m_transferTimer->start(1);
-    }
+void SerialPortManager::startDeferredScan(DeviceLink* deviceLink)
+{
+    const QString portName = deviceLink->portName();
+    if (!d->m_deferredScans.contains(portName) || d->m_links.value(portName) != deviceLink || deviceLink->isRunning()
+        || deviceLink->isSerialPortOpen())
+        return;
+    d->m_deferredScans.removeAll(portName);
+    if (d->m_devicePorts.contains(portName))
+        createScanner(portName, false);
 }
 
 void SerialPortManager::removeSerialDevice(const QString& portName)
 {
+    if (DeviceLink* gone = d->m_links.take(portName)) {
+        gone->deviceGone();
+        emit linkRemoved(gone);
+    }
     d->m_devicePorts.removeAll(portName);
     d->m_devices.remove(portName);
     d->m_serialDevices.remove(portName);
@@ -318,6 +302,16 @@ void SerialPortManager::onDeviceConnected(const QMap<QString, QString>& info)
     }
 
     stopScannerAndWait(scanner);
+
+    // The device's link: new, or the one it already has when it was only identified again.
+    DeviceLink* deviceLink = nullptr;
+    if (result != 2) {
+        deviceLink = link(portName);
+        if (!deviceLink) {
+            deviceLink = createLink(portName);
+            emit linkAdded(deviceLink);
+        }
+    }
 
     if (result == 0) {
         emit deviceConnected(info);

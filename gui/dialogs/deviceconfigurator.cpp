@@ -1,5 +1,6 @@
 #include "deviceconfigurator.h"
 
+#include "device.h"
 #include "devicerules.h"
 
 #include "combobox.h"
@@ -45,7 +46,9 @@ using Orvane::Tavrix::Common::FileHelper;
 using Orvane::Tavrix::Common::LocalizationHelper;
 using Orvane::Tavrix::Common::SplashImageLoader;
 using Orvane::Tavrix::Common::TextHelper;
+using Orvane::Tavrix::Common::ServiceRecord;
 using Orvane::Tavrix::Common::TransferRate;
+using Orvane::Tavrix::Runtime::Device;
 using Orvane::Tavrix::Runtime::DeviceInformation;
 using Orvane::Tavrix::Runtime::DeviceRules;
 using Orvane::Tavrix::Runtime::OperationResult;
@@ -645,7 +648,8 @@ void DeviceConfigurator::onConfigure()
         m_connections << connect(manager, &SerialPortManager::timeZoneUpdated, this, &DeviceConfigurator::timeZoneUpdated);
     m_busy = true;
     m_nameChangeRunning = m_info.isDeviceNameChange();
-    if (!manager->configureDevice(&m_info) && m_busy)
+    if (!Device::run(manager->activePort(), ServiceRecord::Configuration, [this, manager]() { return manager->configureDevice(&m_info); })
+        && m_busy)
         onConfigurationError(guiText("The device is busy with another operation. Please try again later."), false);
 }
 

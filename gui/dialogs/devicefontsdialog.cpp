@@ -1,5 +1,6 @@
 #include "devicefontsdialog.h"
 
+#include "device.h"
 #include "devicerules.h"
 
 #include "appuserfontslistwidget.h"
@@ -25,6 +26,8 @@
 using Orvane::Tavrix::Common::guiText;
 
 using Orvane::Tavrix::Common::LocalizationHelper;
+using Orvane::Tavrix::Common::ServiceRecord;
+using Orvane::Tavrix::Runtime::Device;
 using Orvane::Tavrix::Runtime::DeviceRules;
 using Orvane::Tavrix::Runtime::OperationResult;
 using Orvane::Tavrix::Runtime::SerialPortManager;
@@ -237,7 +240,8 @@ void DeviceFontsDialog::requestInstalledFonts()
     m_listPending = true;
     m_listConnections << connect(manager, &SerialPortManager::notifyInstalledFonts, this,
                                  &DeviceFontsDialog::onReceivedInstalledFonts);
-    const bool started = activateDevice() && manager->getInstalledFonts();
+    const bool started = activateDevice()
+        && Device::run(manager->activePort(), ServiceRecord::FontListing, [manager]() { return manager->getInstalledFonts(); });
     if (!started && m_listPending)
         onReceivedInstalledFonts(QStringList(), true);
 }
@@ -374,7 +378,9 @@ void DeviceFontsDialog::onStart()
     // Every way the run ends (finished, refused, timed out, device gone) arrives here once.
     m_runConnections << connect(manager, &SerialPortManager::operationEnded, this, &DeviceFontsDialog::onOperationEnded,
                                 Qt::QueuedConnection);
-    const bool started = activateDevice() && manager->manageFonts(sizes, marked);
+    const bool started = activateDevice()
+        && Device::run(manager->activePort(), ServiceRecord::FontManagement,
+                       [manager, &sizes, &marked]() { return manager->manageFonts(sizes, marked); });
     if (!started && !m_runConnections.isEmpty())
         onReceivedError(guiText("The device is busy with another operation. Please try again later."), false);
 }

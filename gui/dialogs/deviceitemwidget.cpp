@@ -1,5 +1,6 @@
 #include "deviceitemwidget.h"
 
+#include "device.h"
 #include "deviceconfigurator.h"
 #include "devicefontsdialog.h"
 #include "deviceinformation.h"
@@ -46,8 +47,10 @@ using Orvane::Tavrix::Common::guiText;
 using Orvane::Tavrix::Common::FileHelper;
 using Orvane::Tavrix::Common::LocalizationHelper;
 using Orvane::Tavrix::Common::ProjectPackageChecker;
+using Orvane::Tavrix::Common::ServiceRecord;
 using Orvane::Tavrix::Common::SoftwarePackageChecker;
 using Orvane::Tavrix::Common::TextHelper;
+using Orvane::Tavrix::Runtime::Device;
 using Orvane::Tavrix::Runtime::DeviceInformation;
 using Orvane::Tavrix::Runtime::OperationResult;
 using Orvane::Tavrix::Runtime::RestartWatcher;
@@ -167,6 +170,7 @@ void DeviceItemWidget::setupWidgets()
         { guiText("Retrieve Device &Logged Data"), &DeviceItemWidget::onRetrieveDeviceLog },
         { QStringLiteral("&Upload project"), &DeviceItemWidget::onProjectUpload },
         { guiText("&Sync Real Time Clock"), &DeviceItemWidget::onSyncTime },
+        { guiText("History"), &DeviceItemWidget::onShowHistory },
     };
     m_menu = new QMenu(this);
     for (const Entry& entry : entries) {
@@ -176,6 +180,8 @@ void DeviceItemWidget::setupWidgets()
         else
             connect(action, &QAction::triggered, this, &DeviceItemWidget::showHardwareInformation);
         m_actions << action;
+        if (entry.handler == &DeviceItemWidget::onShowHistory)
+            m_menu->addSeparator();
         m_menu->addAction(action);
     }
 
@@ -217,7 +223,9 @@ void DeviceItemWidget::setDeviceInfo(const QMap<QString, QString>& info)
     refreshInformation();
     SerialPortManager::instance()->setActivePort(device.port());
     // Every newly shown device gets its clock set.
+    m_automaticClock = true;
     m_actions.at(SyncClockAction)->trigger();
+    m_automaticClock = false;
 }
 
 QMap<QString, QString> DeviceItemWidget::getDeviceInfo() const
@@ -325,6 +333,7 @@ bool DeviceItemWidget::makeOwnPortActive()
 void DeviceItemWidget::onSyncTime()
 {
     const Interaction interaction(this);
+    const bool automatic = m_automaticClock;
     int offset = 0;
     if (m_retired || !deviceTimeZone(&offset))
         return;
@@ -333,9 +342,13 @@ void DeviceItemWidget::onSyncTime()
         // Another device's operation holds the link: the clock is set once it has ended.
         if (!m_clockSyncPending && !manager->portOfDevice(m_serial).isEmpty()) {
             m_clockSyncPending = true;
-            connect(manager, &SerialPortManager::operationEnded, this, [this]() {
+            connect(manager, &SerialPortManager::operationEnded, this, [this, automatic]() {
                 m_clockSyncPending = false;
-                QMetaObject::invokeMethod(this, &DeviceItemWidget::onSyncTime, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(this, [this, automatic]() {
+                    m_automaticClock = automatic;
+                    onSyncTime();
+                    m_automaticClock = false;
+                }, Qt::QueuedConnection);
             }, Qt::SingleShotConnection);
         }
         return;
@@ -344,6 +357,10 @@ void DeviceItemWidget::onSyncTime()
         return;
     manager->remoteSetRealTimeClock(false, offset);
     manager->closeSerialPort();
+    if (!automatic) {
+        if (Device* device = Device::at(manager->activePort()))
+            device->recordSent(ServiceRecord::Clock, false);
+    }
     // The device's own time of day, as its clock now shows it.
     const QString time = QDateTime::currentDateTimeUtc().addSecs(qint64(offset) * 60).toString(QStringLiteral("HH:mm"));
     const QString zone = QStringLiteral("%1%2:%3")
@@ -366,6 +383,8 @@ void DeviceItemWidget::onIdentifyDevice()
         manager->remoteSetRealTimeClock(false, offset);
     manager->remoteShowDeviceInformation();
     manager->closeSerialPort();
+    if (Device* device = Device::at(manager->activePort()))
+        device->recordSent(ServiceRecord::Identify, false);
     emit statusMessage(guiText("%1 shows its information on its screen.").arg(deviceTitle()));
 }
 
@@ -384,6 +403,8 @@ void DeviceItemWidget::onRebootDevice()
     disableDeviceManager();
     manager->remoteWarmBoot();
     manager->closeSerialPort();
+    if (Device* device = Device::at(manager->activePort()))
+        device->recordSent(ServiceRecord::Reboot, true);
     watchRestart();
 }
 
@@ -415,6 +436,11 @@ void DeviceItemWidget::showHardwareInformation()
     const Interaction interaction(this);
     centreOnScreen(m_hardwareInfoDialog);
     m_hardwareInfoDialog->exec();
+}
+
+void DeviceItemWidget::onShowHistory()
+{
+    emit historyRequested(m_serial);
 }
 
 void DeviceItemWidget::updateBrightness(int brightness)
@@ -485,7 +511,7 @@ void DeviceItemWidget::uploadProjectWithFile(const QString& filePath)
     }
 
     QApplication::setOverrideCursor(QCursor(QPixmap(QStringLiteral(":/images/uploadingProject"))));
-    auto* dialog = new DeviceUploadDialog(m_tempProjectPath, checker.configuration(), this);
+    auto* dialog = new DeviceUploadDialog(m_tempProjectPath, checker.configuration(), this, path);
     const QMetaObject::Connection brightness =
         connect(dialog, &DeviceUploadDialog::brightnessChanged, this, &DeviceItemWidget::updateBrightness);
     QApplication::restoreOverrideCursor();
@@ -530,6 +556,7 @@ void DeviceItemWidget::upgradeDeviceWithFile(const QString& filePath)
     auto* dialog = new UpgradeDeviceSofwareDialog(checker.packageContent(), checker.version(), checker.releaseDate(), this);
     // The package was checked against this device: the upgrade goes to it or nowhere.
     dialog->setDeviceSerial(m_serial);
+    dialog->setPackagePath(checker.packagePath());
     dialog->setInstalledVersion(DeviceInformation(currentDeviceInfo()).softwareVersion());
     dialog->exec();
     delete dialog;

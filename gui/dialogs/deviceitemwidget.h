@@ -36,10 +36,10 @@ class GUI_EXPORT DeviceItemWidget : public QWidget
 {
     Q_OBJECT
 public:
-    // The nine menu actions, in menu order.
+    // The ten menu actions, in menu order.
     enum Action {
         IdentifyAction, HardwareInfoAction, ConfigurationAction, FontsAction, UpgradeAction,
-        RebootAction, RetrieveLogAction, UploadAction, SyncClockAction, ActionCount
+        RebootAction, RetrieveLogAction, UploadAction, SyncClockAction, HistoryAction, ActionCount
     };
 
     explicit DeviceItemWidget(QWidget* parent = nullptr);
@@ -104,6 +104,8 @@ signals:
     void statusMessage(const QString& text);
     // The fonts dialog asks for the program's font settings.
     void fontSettingsRequested();
+    // The service history of this row's device (its serial number) is asked for.
+    void historyRequested(const QString& serial);
 
 public slots:
     void updateBrightness(int brightness);
@@ -123,6 +125,7 @@ public slots:
     void updateCurrentName(const QString& name);
     void onManageFonts();
     void showHardwareInformation();
+    void onShowHistory();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -172,6 +175,8 @@ private:
     int m_interactions = 0;
     bool m_retired = false;
     bool m_clockSyncPending = false;
+    // The clock set for a newly shown device is no operation of the user's: not recorded.
+    bool m_automaticClock = false;
 };
 
 } // namespace Designer

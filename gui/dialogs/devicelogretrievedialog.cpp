@@ -1,5 +1,6 @@
 #include "devicelogretrievedialog.h"
 
+#include "device.h"
 #include "devicetarget.h"
 #include "localizationhelper.h"
 #include "messagebox.h"
@@ -19,6 +20,8 @@
 using Orvane::Tavrix::Common::guiText;
 
 using Orvane::Tavrix::Common::LocalizationHelper;
+using Orvane::Tavrix::Common::ServiceRecord;
+using Orvane::Tavrix::Runtime::Device;
 using Orvane::Tavrix::Runtime::OperationResult;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
@@ -129,7 +132,7 @@ void DeviceLogRetrieveDialog::onRetrieve()
     // the signals above: the end of the operation always lets the user leave.
     m_endConnection = connect(manager, &SerialPortManager::operationEnded, this, &DeviceLogRetrieveDialog::onOperationEnded);
 
-    if (!manager->retrieveDataLogFile(m_logFolder)) {
+    if (!Device::run(manager->activePort(), ServiceRecord::LogFetch, [this, manager]() { return manager->retrieveDataLogFile(m_logFolder); })) {
         disconnectManager();
         disconnectOperationEnd();
         m_statusLabel->setText(guiText("Another operation is using the device. Try again when it has ended."));

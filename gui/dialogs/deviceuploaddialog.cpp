@@ -1,6 +1,7 @@
 #include "deviceuploaddialog.h"
 
 #include "configurationinfo.h"
+#include "device.h"
 #include "devicetarget.h"
 #include "localizationhelper.h"
 #include "messagebox.h"
@@ -30,6 +31,8 @@ namespace Designer {
 using Common::ConfigurationInfo;
 using Common::LocalizationHelper;
 using Common::ProjectPackageChecker;
+using Common::ServiceRecord;
+using Runtime::Device;
 using Runtime::OperationResult;
 using Runtime::SerialPortManager;
 
@@ -44,6 +47,7 @@ public:
     qint64 totalSize = 0;
     QMap<QString, qint64> fileSizes;
     ConfigurationInfo configuration;
+    QString packagePath;
     int countdown = 0;
     int countdownTimerId = -1;
     QPointer<MessageBox> messageBox;
@@ -67,11 +71,13 @@ public:
     OperationResult result;
 };
 
-DeviceUploadDialog::DeviceUploadDialog(const QString& projectFolder, const ConfigurationInfo& configuration, QWidget* parent)
+DeviceUploadDialog::DeviceUploadDialog(const QString& projectFolder, const ConfigurationInfo& configuration, QWidget* parent,
+                                       const QString& packagePath)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
     , d(new DeviceUploadDialogPrivate)
 {
     d->configuration = configuration;
+    d->packagePath = packagePath;
     // The files of the project, then its configuration file(s); empty files are
     // left out because the device cannot be sent an empty file.
     qint64 total = 0;
@@ -223,7 +229,10 @@ void DeviceUploadDialog::onUpload()
     connectManager();
     d->transferLabel->begin(d->totalSize);
     // Refused when another operation holds the port; the manager then emits nothing.
-    if (!SerialPortManager::instance()->uploadProject(d->files, d->configuration, int(d->totalSize))) {
+    SerialPortManager* manager = SerialPortManager::instance();
+    if (!Device::run(manager->activePort(), ServiceRecord::Upload,
+                     [this, manager]() { return manager->uploadProject(d->files, d->configuration, int(d->totalSize)); },
+                     d->packagePath)) {
         refused.message = guiText("The device is busy with another operation.");
         endWith(refused);
     }

@@ -27,7 +27,9 @@ class GUI_EXPORT DeviceUploadDialog : public QDialog
 {
     Q_OBJECT
 public:
-    DeviceUploadDialog(const QString& projectFolder, const Common::ConfigurationInfo& configuration, QWidget* parent = nullptr);
+    // packagePath: the package the folder was unpacked from, named in the service history.
+    DeviceUploadDialog(const QString& projectFolder, const Common::ConfigurationInfo& configuration, QWidget* parent = nullptr,
+                       const QString& packagePath = QString());
     ~DeviceUploadDialog() override;
 
     // The files sent, in order, and the sum of their sizes.

@@ -2,6 +2,7 @@
 
 #include "datalogchartwidget.h"
 #include "datalogexporter.h"
+#include "device.h"
 #include "diagnostics.h"
 #include "filehelper.h"
 #include "localizationhelper.h"
@@ -39,6 +40,8 @@ using Orvane::Tavrix::Common::guiText;
 using Orvane::Tavrix::Common::DataLogExporter;
 using Orvane::Tavrix::Common::FileHelper;
 using Orvane::Tavrix::Common::LocalizationHelper;
+using Orvane::Tavrix::Common::ServiceRecord;
+using Orvane::Tavrix::Runtime::Device;
 using Orvane::Tavrix::Runtime::OperationResult;
 using Orvane::Tavrix::Runtime::RestartWatcher;
 using Orvane::Tavrix::Runtime::SerialPortManager;
@@ -475,7 +478,8 @@ void LogSelectionDialog::startUpdate()
         m_updateFailure.clear();
         m_updateConnection = connect(manager, &SerialPortManager::operationEnded, this, &LogSelectionDialog::onUpdateEnded);
         m_startingUpdate = true;
-        const bool started = manager->updateLogFile(databasePath());
+        const bool started = Device::run(manager->activePort(), ServiceRecord::LogClearing,
+                                         [this, manager]() { return manager->updateLogFile(databasePath()); });
         m_startingUpdate = false;
         if (!started) {
             disconnect(m_updateConnection);

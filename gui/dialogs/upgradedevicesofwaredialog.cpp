@@ -1,5 +1,6 @@
 #include "upgradedevicesofwaredialog.h"
 
+#include "device.h"
 #include "devicetarget.h"
 #include "localizationhelper.h"
 #include "messagebox.h"
@@ -27,6 +28,8 @@ namespace Designer {
 using Common::LocalizationHelper;
 using Common::SoftwarePackageChecker;
 using Common::TextHelper;
+using Common::ServiceRecord;
+using Runtime::Device;
 using Runtime::OperationResult;
 using Runtime::SerialPortManager;
 
@@ -40,6 +43,7 @@ public:
     QByteArray packageContent;
     QString version;
     QString installedVersion;
+    QString packagePath;
     DeviceTarget device;
     int transferred = 0;
     int countdown = 0;
@@ -206,6 +210,11 @@ TransferStatusLabel* UpgradeDeviceSofwareDialog::transferLabel() const
     return d->transferLabel;
 }
 
+void UpgradeDeviceSofwareDialog::setPackagePath(const QString& path)
+{
+    d->packagePath = path;
+}
+
 void UpgradeDeviceSofwareDialog::connectManager()
 {
     SerialPortManager* manager = SerialPortManager::instance();
@@ -257,7 +266,9 @@ void UpgradeDeviceSofwareDialog::onUpgrade()
     connectManager();
     d->transferLabel->begin(d->packageContent.size());
     // Refused when another operation holds the port; the manager then emits nothing.
-    if (!SerialPortManager::instance()->upgradeDeviceSoftware(d->packageContent)) {
+    SerialPortManager* manager = SerialPortManager::instance();
+    if (!Device::run(manager->activePort(), ServiceRecord::Upgrade,
+                     [this, manager]() { return manager->upgradeDeviceSoftware(d->packageContent); }, d->packagePath)) {
         refused.message = guiText("The device is busy with another operation.");
         endWith(refused);
     }

@@ -39,6 +39,9 @@ public:
     QString deviceText() const;
     TransferStatusLabel* transferLabel() const;
 
+    // The package file, named in the service history.
+    void setPackagePath(const QString& path);
+
     // The locale's long date format without the weekday.
     static QString releaseDateFormat(const QString& longDateFormat);
     // The release date as the dialog shows it, in the given locale.

@@ -7,11 +7,15 @@
 #include "englishtexts.h"
 #include "filehelper.h"
 #include "handoverserver.h"
+#include "historymodel.h"
+#include "historywindow.h"
 #include "hardwareinfodialog.h"
 #include "instancelock.h"
 #include "mainwindow.h"
 #include "norraapplication.h"
 #include "serialportmanager.h"
+#include "servicehistory.h"
+#include "servicehistorywriter.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -35,7 +39,11 @@ using Orvane::Tavrix::Common::FileHelper;
 using Orvane::Tavrix::Designer::AboutDialog;
 using Orvane::Tavrix::Designer::DeviceItemWidget;
 using Orvane::Tavrix::Designer::HandOverServer;
+using Orvane::Tavrix::Common::ServiceHistory;
+using Orvane::Tavrix::Common::ServiceHistoryWriter;
+using Orvane::Tavrix::Common::ServiceRecord;
 using Orvane::Tavrix::Designer::HardwareInfoDialog;
+using Orvane::Tavrix::Designer::HistoryWindow;
 using Orvane::Tavrix::Designer::InstanceLock;
 using Orvane::Tavrix::Designer::MainWindow;
 using Orvane::Tavrix::Designer::NorraApplication;
@@ -84,6 +92,7 @@ private slots:
         // The lock file and the working folders go to a folder of this test alone.
         QVERIFY(m_temp.isValid());
         qputenv("XDG_RUNTIME_DIR", m_temp.path().toLocal8Bit());
+        qputenv("XDG_DATA_HOME", m_temp.filePath(QStringLiteral("data")).toLocal8Bit());
         QCOMPARE(FileHelper::getStandardRuntimeLocation(), m_temp.path());
         useEnglishTexts();
         rowSettings().clear();
@@ -356,12 +365,30 @@ private slots:
         QCOMPARE(countOf(m_b.emulator.commands(), QStringLiteral("#SINF#")), 0);
         QCOMPARE(m_window->statusBar()->currentMessage(), QStringLiteral("Tank Room (2314A001) shows its information on its screen."));
         QCOMPARE(m_window->currentRow(), row(m_a));
+
+        // Recorded once, as the window's; the clock every new row sets is not an operation of the user's.
+        ServiceHistory::Filter filter;
+        filter.serial = QStringLiteral("2314A001");
+        ServiceHistoryWriter::instance()->flush();
+        const QList<ServiceRecord> entries = ServiceHistory::instance()->entries(filter);
+        QCOMPARE(entries.size(), 1);
+        QCOMPARE(entries.first().operation, ServiceRecord::Identify);
+        QCOMPARE(entries.first().frontEnd, QStringLiteral("dovrel"));
+        QCOMPARE(entries.first().name, QStringLiteral("Tank Room"));
+
+        // The row's "History" shows the window with that device's entries alone.
+        row(m_a)->action(DeviceItemWidget::HistoryAction)->trigger();
+        HistoryWindow* history = m_window->historyWindow();
+        QVERIFY(history && history->isVisible());
+        QCOMPARE(history->model()->rowCount(), 1);
+        QCOMPARE(history->model()->index(0, ServiceHistory::SerialColumn).data().toString(), QStringLiteral("2314A001"));
+        history->close();
     }
 
     void rebootAsksThenDisablesAllActions()
     {
         DeviceItemWidget* widget = row(m_b);
-        QCOMPARE(widget->actions().size(), 9);
+        QCOMPARE(widget->actions().size(), 10);
         const int before = m_b.emulator.commands().size();
 
         auto refused = answerNextBox(QStringLiteral("No"));
@@ -531,13 +558,14 @@ private slots:
         QVERIFY(upgrade->texts.contains(QStringLiteral("Please upgrade the device software to at least version 2.1.6.2886 to use this feature.")));
         QTest::qWait(200);
         QCOMPARE(m_a.emulator.commands().size(), before);
-        // The menu lists all nine in their order.
+        // The menu lists all ten in their order, the history apart.
         QStringList texts;
         for (QAction* action : widget->functionMenu()->actions())
-            texts << action->text();
+            texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
         QCOMPARE(texts, QStringList({ "&Identify Device", "&Hardware Information", "Device Configuration",
                                       "Manage Device Fonts", "Upgrade &Device Software", "&Reboot Device",
-                                      "Retrieve Device &Logged Data", "&Upload project", "&Sync Real Time Clock" }));
+                                      "Retrieve Device &Logged Data", "&Upload project", "&Sync Real Time Clock", "-",
+                                      "History" }));
         QCOMPARE(widget->menuButton()->objectName(), QStringLiteral("deviceFunctionMenuButton"));
 
         // F7 opens the selected row's menu, whichever of several rows that is.

@@ -65,6 +65,7 @@ public:
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), home() + QStringLiteral("/.config"));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime());
         env.remove(QStringLiteral("XDG_DOCUMENTS_DIR"));
+        env.remove(QStringLiteral("XDG_DATA_HOME"));
         env.insert(QStringLiteral("DOVREL_VIRTUAL_PORTS"), devicePorts);
         env.remove(QStringLiteral("QT_LOGGING_RULES"));
         if (!loggingRules.isEmpty())
@@ -256,6 +257,32 @@ private slots:
         const QByteArray errors = process->readAllStandardError();
         for (const char* line : { "Set application locale to", "m_bootUp", " connected at " })
             QVERIFY2(errors.contains(line) == !rules.isEmpty(), errors.constData());
+    }
+
+    // A service history that is no database is renamed, not deleted; a new one is started.
+    void brokenHistoryIsSetAsideAndTheProgramStarts()
+    {
+        Sandbox box;
+        const QString history = box.home() + QStringLiteral("/.local/share/Kavendi/Lumatra/history.sqlite");
+        QVERIFY(QDir().mkpath(QFileInfo(history).absolutePath()));
+        const QByteArray broken = QByteArray("not a database\n").repeated(100);
+        {
+            QFile file(history);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(broken);
+        }
+        QProcess* process = box.start();
+        QVERIFY(waitForListeningPort(box.lockFile()) > 0);
+        // The window sets it aside as it is set up, just after the port is published.
+        const QDir folder(QFileInfo(history).absolutePath());
+        QTRY_COMPARE_WITH_TIMEOUT(folder.entryList({ QStringLiteral("history.sqlite.unreadable-*") }).size(), 1, 30000);
+        const QStringList aside = folder.entryList({ QStringLiteral("history.sqlite.unreadable-*") });
+        QCOMPARE(readAll(QFileInfo(history).absolutePath() + QLatin1Char('/') + aside.first()), broken);
+        QVERIFY(readAll(history).startsWith("SQLite format 3"));
+        QCOMPARE(process->state(), QProcess::Running);
+        process->terminate();
+        QVERIFY(process->waitForFinished(60000));
+        QCOMPARE(process->exitCode(), 0);
     }
 
     void staleLockFileDoesNotBlock_data()

@@ -6,6 +6,7 @@
 #include "projectpackage.h"
 #include "ziphelper.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -151,6 +152,7 @@ private slots:
         QTest::newRow("nothing for fonts") << QStringList { "--json", "fonts", "manage" };
         QTest::newRow("font not a font") << QStringList { "--json", "fonts", "manage", "--add", "/etc/hostname" };
         QTest::newRow("missing package") << QStringList { "--json", "package", "inspect", "/nonexistent.txsw" };
+        QTest::newRow("history since no date") << QStringList { "--json", "history", "--since", "yesterday" };
     }
 
     void usageErrors()
@@ -352,6 +354,60 @@ private slots:
         QCOMPARE(uploadAgain.exitCode(), 0);
     }
 
+    // One command on several devices at once: --all or --port given twice, one JSON object
+    // per device, and the worst device's exit code when one fails. The devices restart
+    // after the upload as real ones do.
+    void severalDevicesAtOnce_data()
+    {
+        QTest::addColumn<bool>("all");
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("--all, every device succeeds") << true << QString() << 0;
+        QTest::newRow("--port twice, one refuses") << false << "error:UNIX<mv tmp/project" << 1;
+        QTest::newRow("--all, one is lost") << true << "unplug:UNIX<mv tmp/project" << 3;
+    }
+    void severalDevicesAtOnce()
+    {
+        QFETCH(bool, all);
+        QFETCH(QString, fault);
+        QFETCH(int, exitCode);
+        const QString package = projectPackage("QMX 70-A", "1.0.0.0");
+        QVERIFY(!package.isEmpty());
+        DeviceEmulator devices[3];
+        QStringList ports;
+        for (int i = 0; i < 3; ++i) {
+            QStringList args { "--populate", "--serial", QStringLiteral("BENCH-%1").arg(i), "--reboot-replug", "1000" };
+            if (i == 1 && !fault.isEmpty())
+                args << "--fault" << fault;
+            QVERIFY(devices[i].start(args));
+            ports << devices[i].ptyPath();
+        }
+        // With --port only the first two are asked for; the third stays untouched.
+        const QStringList chosen = all ? ports : ports.mid(0, 2);
+        QStringList args { "--json", "--quiet", "upload", package, "--yes" };
+        if (all) {
+            args.prepend("--all");
+        } else {
+            for (const QString& port : chosen)
+                args = QStringList { "--port", port } + args;
+        }
+        const Run run = dovrelctl(args, { { "DOVREL_VIRTUAL_PORTS", ports.join(QDir::listSeparator()) } });
+        QVERIFY2(run.exitCode == exitCode, qPrintable(describe(run)));
+        const QList<QJsonObject> objects = run.jsonLines();
+        QCOMPARE(objects.size(), chosen.size());
+        for (const QJsonObject& object : objects) {
+            const int device = ports.indexOf(object.value("port").toString());
+            QVERIFY2(chosen.contains(object.value("port").toString()), qPrintable(describe(run)));
+            QCOMPARE(object.value("serial").toString(), QStringLiteral("BENCH-%1").arg(device));
+            const bool failing = device == 1 && exitCode != 0;
+            QCOMPARE(object.value("ok").toBool(), !failing);
+            QCOMPARE(object.value("exitCode").toInt(), failing ? exitCode : 0);
+            QCOMPARE(devices[device].readFile("qml/project/main.qml").contains("Dovrel sample"), !failing);
+        }
+        if (!all)
+            QCOMPARE(devices[2].commands().filter("#LOAD<").size(), 0);
+    }
+
     void identifyRebootAndClock()
     {
         DeviceEmulator device;
@@ -433,9 +489,25 @@ private slots:
     {
         DeviceEmulator device;
         QVERIFY(device.start({ "--populate" }));
-        const Run run = dovrelctl(withPort(device, { "upload", projectPackage("QMX 70-A", "1.0.0.0"), "--yes" }));
+        const QString package = projectPackage("QMX 70-A", "1.0.0.0");
+        const Run run = dovrelctl(withPort(device, { "upload", package, "--yes" }));
         QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
         QCOMPARE(run.json.value("files").toInt(), 2);
+        // Recorded: the newest entry of the device, with the package and its digest.
+        const Run history = dovrelctl({ "--json", "history", "--serial", "DV1000001", "--since", QDate::currentDate().toString(Qt::ISODate) });
+        QVERIFY2(history.exitCode == 0, qPrintable(describe(history)));
+        const QJsonObject entry = history.json.value("entries").toArray().first().toObject();
+        QCOMPARE(entry.value("operation").toString(), QStringLiteral("upload"));
+        QCOMPARE(entry.value("result").toString(), QStringLiteral("succeeded"));
+        QCOMPARE(entry.value("frontEnd").toString(), QStringLiteral("dovrelctl"));
+        QCOMPARE(entry.value("package").toString(), QFileInfo(package).fileName());
+        QFile file(package);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(entry.value("sha256").toString(), QString::fromLatin1(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex()));
+        // As text: the window's columns, tab-separated, newest first.
+        const QStringList fields = QString::fromUtf8(dovrelctl({ "history", "--serial", "DV1000001" }).out).section(QLatin1Char('\n'), 0, 0).split(QLatin1Char('\t'));
+        QCOMPARE(fields.size(), 13);
+        QCOMPARE(fields.mid(7, 2), QStringList({ "Project upload", QFileInfo(package).fileName() }));
         QVERIFY(device.readFile("qml/project/main.qml").contains("Dovrel sample"));
         QVERIFY(device.readFile("qml/config.txrc").contains("colorDepth: 16;"));
         QVERIFY(!QFileInfo::exists(device.filePath("qml/dataLogging.txdb")));
@@ -547,6 +619,10 @@ private slots:
         const Run run = dovrelctl(withPort(device, { "logs", "list" }));
         QVERIFY2(isFailure(run, 3), qPrintable(describe(run)));
         QCOMPARE(run.json.value("error").toString(), QStringLiteral("The connection timed out while retrieving data log from the device."));
+        const QJsonObject entry = dovrelctl({ "--json", "history" }).json.value("entries").toArray().first().toObject();
+        QCOMPARE(entry.value("operation").toString(), QStringLiteral("log-fetch"));
+        QCOMPARE(entry.value("result").toString(), QStringLiteral("timed-out"));
+        QCOMPARE(entry.value("message").toString(), run.json.value("error").toString());
     }
 
     void unplugEndsWithExitThree()

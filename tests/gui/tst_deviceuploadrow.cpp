@@ -14,6 +14,8 @@
 #include "localizationhelper.h"
 #include "messagebox.h"
 #include "serialportmanager.h"
+#include "servicehistory.h"
+#include "servicehistorywriter.h"
 #include "texthelper.h"
 #include "upgradedevicesofwaredialog.h"
 #include "ziphelper.h"
@@ -29,6 +31,9 @@
 using Orvane::Tavrix::Common::ConfigurationInfo;
 using Orvane::Tavrix::Common::FileHelper;
 using Orvane::Tavrix::Common::LocalizationHelper;
+using Orvane::Tavrix::Common::ServiceHistory;
+using Orvane::Tavrix::Common::ServiceHistoryWriter;
+using Orvane::Tavrix::Common::ServiceRecord;
 using Orvane::Tavrix::Common::SoftwarePackageChecker;
 using Orvane::Tavrix::Common::TextHelper;
 using Orvane::Tavrix::Common::ZipHelper;
@@ -201,6 +206,7 @@ void TestDeviceUploadRow::initTestCase()
     useEnglishTexts();
     QVERIFY(registerProgramResources());
     QVERIFY(m_dir.isValid());
+    qputenv("XDG_DATA_HOME", m_dir.filePath(QStringLiteral("data")).toLocal8Bit());
     QVERIFY(SerialPortManager::instance());
 }
 
@@ -269,6 +275,11 @@ void TestDeviceUploadRow::droppedProjectIsConfirmedUploadedAndBrightnessFollows(
     // The package's folder is remembered; the unpacked copy is gone.
     QCOMPARE(userSettings().value(QStringLiteral("uploadRuntimeDir")).toString(), TextHelper::toStandardPath(m_dir.path()));
     QVERIFY(row.widget.tempProjectDirectory().isEmpty());
+    // The history names the dropped package, not its unpacked copy.
+    ServiceHistoryWriter::instance()->flush();
+    const ServiceRecord entry = ServiceHistory::instance()->entries({}, 1).value(0);
+    QCOMPARE(entry.operation, ServiceRecord::Upload);
+    QCOMPARE(entry.packageName, QStringLiteral("Drop.TXDEVPROJ"));
 }
 
 void TestDeviceUploadRow::refusedProjectsSendNothing_data()
@@ -403,6 +414,10 @@ void TestDeviceUploadRow::droppedSoftwarePackageUpgradesDevice()
     QCOMPARE(row.device.emulator.readFile(QStringLiteral("tmp/update.tar.gz")), image);
     QVERIFY(row.newCommands().last().startsWith(QStringLiteral("#RTLD<update.tar.gz>[")));
     QCOMPARE(userSettings().value(QStringLiteral("deviceSoftwarePath")).toString(), TextHelper::toStandardPath(package));
+    ServiceHistoryWriter::instance()->flush();
+    const ServiceRecord entry = ServiceHistory::instance()->entries({}, 1).value(0);
+    QCOMPARE(entry.operation, ServiceRecord::Upgrade);
+    QCOMPARE(entry.packageName, QStringLiteral("Update.TXSW"));
 }
 
 void TestDeviceUploadRow::refusedSoftwarePackagesSendNothing_data()

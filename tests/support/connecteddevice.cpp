@@ -22,15 +22,28 @@ ConnectedDevice::~ConnectedDevice()
 
 bool ConnectedDevice::start(const QStringList& emulatorArgs, bool makeActive, int timeoutMs)
 {
-    SerialPortManager* manager = SerialPortManager::instance();
-    if (!manager)
-        return false;
-    QSignalSpy connected(manager, &SerialPortManager::deviceConnected);
-    if (!m_emulator.start(emulatorArgs))
+    if (!SerialPortManager::instance() || !m_emulator.start(emulatorArgs))
         return false;
     m_port = m_emulator.portPath();
-    VirtualPorts::add(m_port);
+    return announce(makeActive, timeoutMs);
+}
 
+bool ConnectedDevice::startUnderDev(const QStringList& emulatorArgs, int timeoutMs)
+{
+    if (!SerialPortManager::instance() || !m_emulator.start(emulatorArgs))
+        return false;
+    m_devLink.reset(new DevPortLink(m_emulator.portPath(), DevPortLink::TtyName));
+    if (!m_devLink->isValid())
+        return false;
+    m_port = m_devLink->path();
+    return announce(false, timeoutMs);
+}
+
+bool ConnectedDevice::announce(bool makeActive, int timeoutMs)
+{
+    SerialPortManager* manager = SerialPortManager::instance();
+    QSignalSpy connected(manager, &SerialPortManager::deviceConnected);
+    VirtualPorts::add(m_port);
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < timeoutMs) {
@@ -39,6 +52,9 @@ bool ConnectedDevice::start(const QStringList& emulatorArgs, bool makeActive, in
             if (info.value(QStringLiteral("port")) == m_port)
                 return makeActive ? manager->setActivePort(m_port) : true;
         }
+        // Identified before the spy was made (it answers fast on a quiet machine).
+        if (!manager->deviceInformation(m_port).isEmpty())
+            return makeActive ? manager->setActivePort(m_port) : true;
         connected.wait(200);
     }
     return false;

@@ -1,9 +1,11 @@
 #ifndef CONNECTEDDEVICE_H
 #define CONNECTEDDEVICE_H
 
+#include "devportlink.h"
 #include "emulator.h"
 
 #include <QMap>
+#include <QScopedPointer>
 #include <QString>
 #include <QStringList>
 
@@ -18,6 +20,11 @@ public:
     // Starts the emulator with the given extra arguments and waits until the
     // manager announces the device; makes it the active port when asked.
     bool start(const QStringList& emulatorArgs = {}, bool makeActive = true, int timeoutMs = 20000);
+    // The same with the device reached as a real one is, through a link under /dev that
+    // stays when the device restarts under a new pseudo terminal. False (and isDevPath()
+    // false) when /dev is not writable here.
+    bool startUnderDev(const QStringList& emulatorArgs = {}, int timeoutMs = 20000);
+    bool isDevPath() const { return !m_devLink.isNull() && m_devLink->isValid(); }
 
     DeviceEmulator& emulator() { return m_emulator; }
     QString port() const { return m_port; }
@@ -29,7 +36,10 @@ public:
     bool waitForRemoval(int timeoutMs = 10000);
 
 private:
+    bool announce(bool makeActive, int timeoutMs);
+
     DeviceEmulator m_emulator;
+    QScopedPointer<DevPortLink> m_devLink;
     QString m_port;
 };
 

@@ -40,6 +40,17 @@ DovrelctlRun DovrelctlRun::start(const QStringList& args, const QMap<QString, QS
     return run;
 }
 
+QList<QJsonObject> DovrelctlRun::jsonLines() const
+{
+    QList<QJsonObject> objects;
+    for (const QByteArray& line : out.split('\n')) {
+        const QJsonDocument document = QJsonDocument::fromJson(line);
+        if (document.isObject())
+            objects << document.object();
+    }
+    return objects;
+}
+
 bool DovrelctlRun::isFailure(int expectedExitCode) const
 {
     return exitCode == expectedExitCode && jsonValid && json.value(QStringLiteral("ok")) == QJsonValue(false)

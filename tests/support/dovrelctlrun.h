@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QJsonObject>
+#include <QList>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -21,6 +22,8 @@ struct DovrelctlRun
     // DOVREL_VIRTUAL_PORTS and in English, plus env.
     static DovrelctlRun start(const QStringList& args, const QMap<QString, QString>& env = {}, int timeoutMs = 90000);
 
+    // The objects of a run on several devices, one a line.
+    QList<QJsonObject> jsonLines() const;
     // The failure shape: exactly one object with ok false, the error and the exit code.
     bool isFailure(int expectedExitCode) const;
     QString describe() const;

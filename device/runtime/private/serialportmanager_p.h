@@ -1,64 +1,32 @@
 #ifndef SERIALPORTMANAGER_P_H
 #define SERIALPORTMANAGER_P_H
 
-#include "configurationinfo.h"
-#include "localizationhelper.h"
-#include "operationresult.h"
+#include "devicelink_p.h"
 
-#include <QByteArray>
 #include <QList>
 #include <QMap>
 #include <QPointer>
-#include <QSerialPort>
 #include <QString>
 #include <QStringList>
 #include <QThread>
-#include <QTimer>
 #include <QVariant>
 
 namespace Orvane {
 namespace Tavrix {
 namespace Runtime {
 
-// A device link text in the user's language; the English text is the key.
-inline QString rt(const char* text)
-{
-    return Common::LocalizationHelper::runtimeString(QString::fromLatin1(text));
-}
-
+class DeviceLink;
 class PortEnumerator;
 class SerialDeviceScanner;
 
 class SerialPortManagerPrivate
 {
 public:
-    // Core.
-    QSerialPort* m_port = nullptr;
     QString m_activePort;
-    bool m_busy = false;
-    int m_operation = 0;
-    // The running operation; NoKind while idle.
-    OperationResult::Kind m_kind = OperationResult::NoKind;
-    QString m_rxText;
-    int m_transferMode = 0; // 0 text, 1 packet send, 2 packet receive
-    QByteArray m_fileContent;
-    QString m_remotePath;
-    int m_fileSize = 0;
-    QTimer* m_delayTimer = nullptr;
-    QTimer* m_transferTimer = nullptr;
-
-    // Packet engine.
-    int m_blockNumber = 0;
-    int m_blockCount = 0;
-    int m_blocksSent = 0;
-    int m_bytesLeft = 0;
-    bool m_txStarted = false;
-    int m_rxBlockLength = 0;
-    QByteArray m_rxPacket;
-    int m_rxErrorCount = 0;
-    int m_rxLastBlock = -1;     // block number of the last accepted packet (duplicate detection)
-    QByteArray m_lastPacket;    // last packet written, resent unchanged on NAK
-    char m_txPrevByte = 0;      // byte before the current one while waiting for the receiver's "C"
+    // One link per identified device, by port name.
+    QMap<QString, DeviceLink*> m_links;
+    // Ports found again while their link was busy: identified once it is free.
+    QStringList m_deferredScans;
 
     // Discovery.
     PortEnumerator* m_enumerator = nullptr;
@@ -74,47 +42,6 @@ public:
     };
     QList<ScannerRecord> m_scanners;
     QMap<QString, QString> m_designerVersions;
-
-    // Upload sequence.
-    QStringList m_uploadFiles;
-    int m_uploadIndex = 0;
-    Common::ConfigurationInfo m_projectConfig;
-    bool m_canConfigPending = false;
-
-    // Retrieval sequences.
-    QString m_retrieveDir;
-    QString m_localFilePath;
-    QString m_logFilePath;
-    QByteArray m_logContent;     // the update's bytes, read when it starts
-    bool m_logMovedAside = false; // the device's log is in its backup name
-    bool m_noDataLog = false;     // the retrieval found no log on the device
-    struct PendingEnd
-    {
-        OperationResult::Outcome outcome = OperationResult::Failed;
-        QString message;
-        bool deviceRestarts = false;
-    };
-    PendingEnd m_pendingEnd;      // reported once the log is back in place
-    int m_fileNumber = 0;
-    QStringList m_projectFiles;
-    int m_listEntryIndex = 0;
-
-    // Configuration sequence.
-    QList<int> m_configJobs;
-    int m_configJobIndex = 0;
-    int m_configStep = 0;
-    bool m_commitPending = false;
-    bool m_configRunning = false;
-    QString m_newDeviceName;
-    int m_timeZone = 0;
-    bool m_batteryLowCheck = true;
-    QByteArray m_splashData;
-
-    // Font sequence.
-    QStringList m_fontList;
-    int m_fontIndex = 0;
-    QMap<QString, qint64> m_fontsToAdd;
-    bool m_hasFontsToAdd = false;
 };
 
 } // namespace Runtime

@@ -1,6 +1,6 @@
 // Data log retrieval and update sequences.
-#include "serialportmanager.h"
-#include "serialportmanager_p.h"
+#include "devicelink.h"
+#include "devicelink_p.h"
 #include "watchdogtimeouts.h"
 
 #include "filehelper.h"
@@ -16,8 +16,9 @@ namespace Runtime {
 using Common::FileHelper;
 using Common::LocalizationHelper;
 
-bool SerialPortManager::retrieveDataLogFile(const QString& destination)
+bool DeviceLink::retrieveDataLogFile(const QString& destination)
 {
+    const Frame frame(this);
     if (!beginOperation(OperationResult::DataLogRetrieval))
         return false;
     if (!isSerialPortOpen())
@@ -29,8 +30,9 @@ bool SerialPortManager::retrieveDataLogFile(const QString& destination)
     return true;
 }
 
-bool SerialPortManager::updateLogFile(const QString& localDatabasePath)
+bool DeviceLink::updateLogFile(const QString& localDatabasePath)
 {
+    const Frame frame(this);
     if (!beginOperation(OperationResult::DataLogUpdate, false))
         return false;
     // The bytes are taken now: the file may be gone (its folder removed) by the time they are sent,
@@ -59,9 +61,9 @@ bool SerialPortManager::updateLogFile(const QString& localDatabasePath)
     return true;
 }
 
-void SerialPortManager::endDataLogUpdate(OperationResult::Outcome outcome, const QString& message, bool deviceRestarts)
+void DeviceLink::endDataLogUpdate(OperationResult::Outcome outcome, const QString& message, bool deviceRestarts)
 {
-    if (!d->m_logMovedAside || !isSerialPortOpen() || !connectedPorts().contains(d->m_activePort)) {
+    if (!d->m_logMovedAside || !isSerialPortOpen() || !d->m_present) {
         if (deviceRestarts && isSerialPortOpen())
             remoteWarmBoot();
         endOperation(outcome, message, deviceRestarts);
@@ -78,11 +80,11 @@ void SerialPortManager::endDataLogUpdate(OperationResult::Outcome outcome, const
     writeCommand("#UNIX<mv qml/dataLoggingBk.txdb qml/dataLogging.txdb>#", RestoreDataLogBackup);
 }
 
-void SerialPortManager::finishDataLogRestore(bool restored)
+void DeviceLink::finishDataLogRestore(bool restored)
 {
     if (d->m_kind != OperationResult::DataLogUpdate)
         return;
-    const SerialPortManagerPrivate::PendingEnd end = d->m_pendingEnd;
+    const DeviceLinkPrivate::PendingEnd end = d->m_pendingEnd;
     QString message = end.message;
     if (!restored)
         message = rt("%1 The device's data log could not be put back from its backup.").arg(message);
@@ -91,8 +93,9 @@ void SerialPortManager::finishDataLogRestore(bool restored)
     endOperation(end.outcome, message, end.deviceRestarts);
 }
 
-void SerialPortManager::onRetrieveDataLogStatusChange(int status)
+void DeviceLink::onRetrieveDataLogStatusChange(int status)
 {
+    const Frame frame(this);
     if (d->m_kind != OperationResult::DataLogRetrieval)
         return;
     switch (status) {
@@ -160,8 +163,9 @@ void SerialPortManager::onRetrieveDataLogStatusChange(int status)
     }
 }
 
-void SerialPortManager::onProcessUpdateLogFile(int status)
+void DeviceLink::onProcessUpdateLogFile(int status)
 {
+    const Frame frame(this);
     if (d->m_kind != OperationResult::DataLogUpdate)
         return;
     if (!isSerialPortOpen()) {

@@ -1,6 +1,6 @@
 // Device software upgrade sequence.
-#include "serialportmanager.h"
-#include "serialportmanager_p.h"
+#include "devicelink.h"
+#include "devicelink_p.h"
 
 #include "localizationhelper.h"
 
@@ -12,8 +12,9 @@ namespace Runtime {
 
 using Common::LocalizationHelper;
 
-bool SerialPortManager::upgradeDeviceSoftware(const QByteArray& packageContent)
+bool DeviceLink::upgradeDeviceSoftware(const QByteArray& packageContent)
 {
+    const Frame frame(this);
     if (packageContent.isEmpty() || !beginOperation(OperationResult::SoftwareUpgrade))
         return false;
     if (!isSerialPortOpen())
@@ -37,8 +38,9 @@ bool SerialPortManager::upgradeDeviceSoftware(const QByteArray& packageContent)
     return true;
 }
 
-void SerialPortManager::onUpgradeDeviceStatusChange(int status)
+void DeviceLink::onUpgradeDeviceStatusChange(int status)
 {
+    const Frame frame(this);
     if (d->m_kind != OperationResult::SoftwareUpgrade)
         return;
     switch (status) {

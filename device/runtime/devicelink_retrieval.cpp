@@ -1,7 +1,7 @@
 // Project retrieval sequence.
-#include "serialportmanager.h"
+#include "devicelink.h"
+#include "devicelink_p.h"
 #include "diagnostics.h"
-#include "serialportmanager_p.h"
 
 #include "filehelper.h"
 #include "localizationhelper.h"
@@ -46,8 +46,9 @@ bool isSafeProjectFileName(const QString& name)
 
 } // namespace
 
-bool SerialPortManager::retrieveProjectFiles(const QString& destination)
+bool DeviceLink::retrieveProjectFiles(const QString& destination)
 {
+    const Frame frame(this);
     if (!beginOperation(OperationResult::ProjectRetrieval))
         return false;
     if (!isSerialPortOpen())
@@ -59,7 +60,7 @@ bool SerialPortManager::retrieveProjectFiles(const QString& destination)
     return true;
 }
 
-void SerialPortManager::requestNextProjectFile()
+void DeviceLink::requestNextProjectFile()
 {
     QString name = d->m_projectFiles.at(d->m_fileNumber);
     const QString deviceFile = QStringLiteral("/home/DuDov_ODU/qml/project/%1").arg(name);
@@ -69,8 +70,9 @@ void SerialPortManager::requestNextProjectFile()
     remoteBackupFile(deviceFile, d->m_localFilePath);
 }
 
-void SerialPortManager::onRetrieveProjectFileStatusChange(int status)
+void DeviceLink::onRetrieveProjectFileStatusChange(int status)
 {
+    const Frame frame(this);
     if (d->m_kind != OperationResult::ProjectRetrieval)
         return;
     switch (status) {
@@ -146,7 +148,7 @@ void SerialPortManager::onRetrieveProjectFileStatusChange(int status)
     }
 }
 
-bool SerialPortManager::processRetrieveProjFileLst()
+bool DeviceLink::processRetrieveProjFileLst()
 {
     // List text that arrives when no listing is awaited is dropped.
     if (d->m_operation != ListProjectFiles)

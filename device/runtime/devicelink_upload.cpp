@@ -1,6 +1,6 @@
 // Project upload sequence.
-#include "serialportmanager.h"
-#include "serialportmanager_p.h"
+#include "devicelink.h"
+#include "devicelink_p.h"
 
 #include "enumhelper.h"
 #include "localizationhelper.h"
@@ -47,8 +47,9 @@ QString uploadDeviceName(const QString& path, bool* isProjectConfig)
 
 } // namespace
 
-bool SerialPortManager::uploadProject(const QStringList& projectFiles, const Common::ConfigurationInfo& projectConfig, int totalSize)
+bool DeviceLink::uploadProject(const QStringList& projectFiles, const Common::ConfigurationInfo& projectConfig, int totalSize)
 {
+    const Frame frame(this);
     if (projectFiles.isEmpty() || !beginOperation(OperationResult::ProjectUpload, false))
         return false;
     // Every file is checked before the device is touched: one that cannot be sent
@@ -83,13 +84,14 @@ bool SerialPortManager::uploadProject(const QStringList& projectFiles, const Com
     return true;
 }
 
-void SerialPortManager::failUpload(const QString& text)
+void DeviceLink::failUpload(const QString& text)
 {
     endOperation(OperationResult::Failed, text);
 }
 
-void SerialPortManager::onProcessUploadFile(int status)
+void DeviceLink::onProcessUploadFile(int status)
 {
+    const Frame frame(this);
     if (d->m_kind != OperationResult::ProjectUpload)
         return;
     if (!isSerialPortOpen()) {
@@ -207,7 +209,7 @@ void SerialPortManager::onProcessUploadFile(int status)
     }
 }
 
-void SerialPortManager::uploadNextFile()
+void DeviceLink::uploadNextFile()
 {
     stopWatchdog();
     d->m_busy = true;
@@ -240,7 +242,7 @@ void SerialPortManager::uploadNextFile()
     emit progressMessage(rt("Uploading project files..."));
 }
 
-void SerialPortManager::applyProjectSettings()
+void DeviceLink::applyProjectSettings()
 {
     const Common::ConfigurationInfo& config = d->m_projectConfig;
     startWatchdog(6000);

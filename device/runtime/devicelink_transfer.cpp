@@ -1,7 +1,7 @@
 // Packet transfer engine: XMODEM-1K with CRC-16 in both directions.
-#include "serialportmanager.h"
+#include "devicelink.h"
+#include "devicelink_p.h"
 #include "diagnostics.h"
-#include "serialportmanager_p.h"
 
 #include "localizationhelper.h"
 
@@ -50,7 +50,7 @@ struct CrcTable
 
 } // namespace
 
-quint16 SerialPortManager::crc16(const char* data, int length)
+quint16 DeviceLink::crc16(const char* data, int length)
 {
     static const CrcTable table;
     quint16 crc = 0;
@@ -59,14 +59,14 @@ quint16 SerialPortManager::crc16(const char* data, int length)
     return crc;
 }
 
-void SerialPortManager::setTransferFile(const QByteArray& fileContent, const QString& remotePath)
+void DeviceLink::setTransferFile(const QByteArray& fileContent, const QString& remotePath)
 {
     d->m_fileContent = fileContent;
     d->m_fileSize = int(fileContent.size());
     d->m_remotePath = remotePath;
 }
 
-bool SerialPortManager::setTransferFile(const QString& localFilePath, const QString& remotePath)
+bool DeviceLink::setTransferFile(const QString& localFilePath, const QString& remotePath)
 {
     // The file is read whole before anything is announced: the size sent to the device is
     // exactly the bytes in hand. The size on disk is no guide (a file shrinking while the
@@ -94,7 +94,7 @@ bool SerialPortManager::setTransferFile(const QString& localFilePath, const QStr
     return true;
 }
 
-void SerialPortManager::prepareSend()
+void DeviceLink::prepareSend()
 {
     d->m_bytesLeft = d->m_fileSize;
     d->m_blockCount = (d->m_fileSize + BlockSize - 1) / BlockSize;
@@ -102,14 +102,15 @@ void SerialPortManager::prepareSend()
     d->m_txStarted = false;
 }
 
-void SerialPortManager::onDelayTransferStart()
+void DeviceLink::onDelayTransferStart()
 {
+    const Frame frame(this);
     startTransfer();
 }
 
 // Called as soon as the device accepted the file (send) or announced its size (receive):
 // the receiver's "C" starts the data, so no fixed wait stands before the first packet.
-void SerialPortManager::startTransfer()
+void DeviceLink::startTransfer()
 {
     const int op = d->m_operation;
     if (op >= SendCalibrationFile && op <= SendFontFile) {
@@ -139,7 +140,7 @@ void SerialPortManager::startTransfer()
     }
 }
 
-int SerialPortManager::processTxBytes(const QByteArray& bytes)
+int DeviceLink::processTxBytes(const QByteArray& bytes)
 {
     int i = 0;
     while (i < bytes.size() && d->m_transferMode == 1) {
@@ -157,7 +158,7 @@ int SerialPortManager::processTxBytes(const QByteArray& bytes)
     return i;
 }
 
-void SerialPortManager::txPacket(int mode)
+void DeviceLink::txPacket(int mode)
 {
     Q_UNUSED(mode)
     QByteArray packet(BlockSize + 5, SUB);
@@ -176,7 +177,7 @@ void SerialPortManager::txPacket(int mode)
     writeRaw(packet);
 }
 
-void SerialPortManager::processTxReply(char rxData)
+void DeviceLink::processTxReply(char rxData)
 {
     const int op = d->m_operation;
     if (!d->m_txStarted) {
@@ -237,12 +238,12 @@ void SerialPortManager::processTxReply(char rxData)
     endSendAsFailure();
 }
 
-void SerialPortManager::endSendAsFailure()
+void DeviceLink::endSendAsFailure()
 {
     abortOperation(rt("The device cancelled the file transfer."));
 }
 
-void SerialPortManager::processRxPacket(const QByteArray& chunk)
+void DeviceLink::processRxPacket(const QByteArray& chunk)
 {
     if (d->m_rxBlockLength < 0)
         return; // cancelled by the device; the watchdog or the sequence ends it
@@ -283,7 +284,7 @@ void SerialPortManager::processRxPacket(const QByteArray& chunk)
     }
 }
 
-bool SerialPortManager::acceptRxPacket(const QByteArray& packet)
+bool DeviceLink::acceptRxPacket(const QByteArray& packet)
 {
     const char* p = packet.constData();
     const int block = quint8(p[1]);
@@ -322,7 +323,7 @@ bool SerialPortManager::acceptRxPacket(const QByteArray& packet)
     return true;
 }
 
-void SerialPortManager::finishReceive()
+void DeviceLink::finishReceive()
 {
     const int op = d->m_operation;
     if (d->m_bytesLeft > 0) {
@@ -341,7 +342,7 @@ void SerialPortManager::finishReceive()
         emit retrieveDataLogStatusChange(LogReceived);
 }
 
-void SerialPortManager::rxError()
+void DeviceLink::rxError()
 {
     ++d->m_rxErrorCount;
     if (d->m_rxErrorCount <= MaxRxErrors) {

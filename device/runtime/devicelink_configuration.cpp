@@ -1,7 +1,7 @@
 // Device configuration sequence: name, clock, splash image and calibration
 // backup or restore, run as one job list over the open port.
-#include "serialportmanager.h"
-#include "serialportmanager_p.h"
+#include "devicelink.h"
+#include "devicelink_p.h"
 
 #include "calibrationinfo.h"
 #include "devicerules.h"
@@ -42,8 +42,9 @@ const char* const DeviceCalibrationFile = "/home/DuDov_ODU/cal_list.txt";
 
 } // namespace
 
-bool SerialPortManager::configureDevice(Common::CalibrationInfo* calibrationInfo)
+bool DeviceLink::configureDevice(Common::CalibrationInfo* calibrationInfo)
 {
+    const Frame frame(this);
     if (!calibrationInfo || calibrationInfo->skipCalibration())
         return false;
     // Refused while another operation holds the port: its window must not see a failure of ours.
@@ -105,8 +106,9 @@ bool SerialPortManager::configureDevice(Common::CalibrationInfo* calibrationInfo
     return true;
 }
 
-void SerialPortManager::onConfigureStateChange(int state)
+void DeviceLink::onConfigureStateChange(int state)
 {
+    const Frame frame(this);
     // Replies that arrive outside a run (a late "#TCAL#", an "<SVCF:ERR>" of another
     // operation, a cancelled packet receive) must not replay the kept job list.
     if (d->m_kind != OperationResult::Configuration || !d->m_configRunning || d->m_configJobs.isEmpty())
@@ -342,19 +344,19 @@ void SerialPortManager::onConfigureStateChange(int state)
     }
 }
 
-void SerialPortManager::failConfiguration(const QString& text)
+void DeviceLink::failConfiguration(const QString& text)
 {
     endOperation(OperationResult::Failed, text);
 }
 
-void SerialPortManager::finishConfiguration()
+void DeviceLink::finishConfiguration()
 {
     endOperation(OperationResult::Succeeded);
 }
 
-QString SerialPortManager::calibrationBackupPath() const
+QString DeviceLink::calibrationBackupPath() const
 {
-    const QString path = DeviceRules::calibrationBackupPath(d->m_devices.value(d->m_activePort).value(QStringLiteral("serial")));
+    const QString path = DeviceRules::calibrationBackupPath(deviceInformation().value(QStringLiteral("serial")));
     if (!path.isEmpty())
         QDir().mkpath(DeviceRules::calibrationFolder());
     return path;

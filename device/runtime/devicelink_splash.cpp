@@ -1,6 +1,6 @@
 // Splash image and calibration file operations.
-#include "serialportmanager.h"
-#include "serialportmanager_p.h"
+#include "devicelink.h"
+#include "devicelink_p.h"
 
 #include "texthelper.h"
 
@@ -24,35 +24,35 @@ bool isFirstRelease(const QString& version)
 
 } // namespace
 
-void SerialPortManager::remoteRestoreSplashScreen()
+void DeviceLink::remoteRestoreSplashScreen()
 {
     QByteArray command;
-    if (isFirstRelease(activeSoftwareVersion()))
+    if (isFirstRelease(deviceSoftwareVersion()))
         command = "#UNIX<cp ./splash_480.bmp ./qml/user_splash_480.bmp>#";
-    else if (isSmallScreenModel(activeModel()))
+    else if (isSmallScreenModel(deviceModel()))
         command = "#UNIX<cp ./splash480x272.bmp ./qml/user_splash480x272.bmp>#";
     else
         command = "#UNIX<cp ./splash1024x600.bmp ./qml/user_splash1024x600.bmp>#";
     writeCommand(command, RestoreSplash);
 }
 
-void SerialPortManager::remoteMoveSplashScreen()
+void DeviceLink::remoteMoveSplashScreen()
 {
     QByteArray command;
-    if (isFirstRelease(activeSoftwareVersion()))
+    if (isFirstRelease(deviceSoftwareVersion()))
         command = "#UNIX<mv ./tmp/user_splash480x272.bmp ./qml/user_splash_480.bmp>#";
-    else if (isSmallScreenModel(activeModel()))
+    else if (isSmallScreenModel(deviceModel()))
         command = "#UNIX<mv ./tmp/user_splash480x272.bmp ./qml/user_splash480x272.bmp>#";
     else
         command = "#UNIX<mv ./tmp/user_splash1024x600.bmp ./qml/user_splash1024x600.bmp>#";
     writeCommand(command, InstallSplash);
 }
 
-void SerialPortManager::remoteUploadSplashScreenFile()
+void DeviceLink::remoteUploadSplashScreenFile()
 {
     if (d->m_busy || !isSerialPortOpen())
         return;
-    const QString remoteName = isSmallScreenModel(activeModel()) ? QStringLiteral("user_splash480x272.bmp")
+    const QString remoteName = isSmallScreenModel(deviceModel()) ? QStringLiteral("user_splash480x272.bmp")
                                                                  : QStringLiteral("user_splash1024x600.bmp");
     d->m_busy = true;
     d->m_operation = SendSplashImage;
@@ -67,7 +67,7 @@ void SerialPortManager::remoteUploadSplashScreenFile()
     d->m_busy = false;
 }
 
-void SerialPortManager::remoteRestoreFile(const QString& localFilePath, const QString& remotePath)
+void DeviceLink::remoteRestoreFile(const QString& localFilePath, const QString& remotePath)
 {
     if (d->m_busy || !isSerialPortOpen())
         return;
@@ -85,14 +85,14 @@ void SerialPortManager::remoteRestoreFile(const QString& localFilePath, const QS
     d->m_busy = false;
 }
 
-QString SerialPortManager::activeModel() const
+QString DeviceLink::deviceModel() const
 {
-    return d->m_devices.value(d->m_activePort).value(QStringLiteral("model"));
+    return deviceInformation().value(QStringLiteral("model"));
 }
 
-QString SerialPortManager::activeSoftwareVersion() const
+QString DeviceLink::deviceSoftwareVersion() const
 {
-    return d->m_devices.value(d->m_activePort).value(QStringLiteral("deviceAppVer"));
+    return deviceInformation().value(QStringLiteral("deviceAppVer"));
 }
 
 } // namespace Runtime

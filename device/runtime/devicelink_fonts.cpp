@@ -1,6 +1,6 @@
 // Device font management: listing, removal and upload of user fonts.
-#include "serialportmanager.h"
-#include "serialportmanager_p.h"
+#include "devicelink.h"
+#include "devicelink_p.h"
 
 #include "localizationhelper.h"
 
@@ -20,8 +20,9 @@ constexpr int StepTimeout = 5000;
 
 } // namespace
 
-bool SerialPortManager::getInstalledFonts()
+bool DeviceLink::getInstalledFonts()
 {
+    const Frame frame(this);
     if (!beginOperation(OperationResult::FontListing))
         return false;
     if (!isSerialPortOpen())
@@ -32,8 +33,9 @@ bool SerialPortManager::getInstalledFonts()
     return true;
 }
 
-bool SerialPortManager::manageFonts(const QMap<QString, qint64>& fontsToAdd, const QStringList& fontsToRemove)
+bool DeviceLink::manageFonts(const QMap<QString, qint64>& fontsToAdd, const QStringList& fontsToRemove)
 {
+    const Frame frame(this);
     if (fontsToAdd.isEmpty() && fontsToRemove.isEmpty())
         return false;
     if (!beginOperation(OperationResult::FontManagement, false))
@@ -69,8 +71,9 @@ bool SerialPortManager::manageFonts(const QMap<QString, qint64>& fontsToAdd, con
     return true;
 }
 
-void SerialPortManager::onDeviceFontStatusChange(int status, int idx, const QString& fontName)
+void DeviceLink::onDeviceFontStatusChange(int status, int idx, const QString& fontName)
 {
+    const Frame frame(this);
     const bool listing = status >= FontListingStarted && status <= FontListComplete;
     if (d->m_kind != (listing ? OperationResult::FontListing : OperationResult::FontManagement))
         return;
@@ -171,7 +174,7 @@ void SerialPortManager::onDeviceFontStatusChange(int status, int idx, const QStr
     }
 }
 
-void SerialPortManager::getInstalledFontsStart()
+void DeviceLink::getInstalledFontsStart()
 {
     d->m_fontIndex = 0;
     d->m_operation = ListFonts;
@@ -179,7 +182,7 @@ void SerialPortManager::getInstalledFontsStart()
     writeCommand("#GFFS#", ListFonts);
 }
 
-void SerialPortManager::setRemoveFontsStart()
+void DeviceLink::setRemoveFontsStart()
 {
     if (d->m_fontList.isEmpty())
         return;
@@ -188,7 +191,7 @@ void SerialPortManager::setRemoveFontsStart()
     writeCommand(QStringLiteral("#RMFS<0><%1>#").arg(d->m_fontList.first()).toLatin1(), RemoveFonts);
 }
 
-void SerialPortManager::uploadFontFileStart()
+void DeviceLink::uploadFontFileStart()
 {
     if (!isSerialPortOpen() && !openSerialPort()) {
         onDeviceFontStatusChange(FontUploadFailed, 0, QString());
@@ -209,7 +212,7 @@ void SerialPortManager::uploadFontFileStart()
     uploadFontFile();
 }
 
-void SerialPortManager::uploadFontFile()
+void DeviceLink::uploadFontFile()
 {
     if (d->m_fontIndex < 0 || d->m_fontIndex >= d->m_fontList.size())
         return;
@@ -228,7 +231,7 @@ void SerialPortManager::uploadFontFile()
     writeCommand(QStringLiteral("#LOAD<%1>%2#").arg(name, QString::number(d->m_fileSize)).toLatin1(), SendFontFile, false);
 }
 
-bool SerialPortManager::processGetInstFontsList()
+bool DeviceLink::processGetInstFontsList()
 {
     static const QLatin1String entryStart("<GFFS_");
     QString& text = d->m_rxText;

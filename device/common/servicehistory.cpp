@@ -1,0 +1,544 @@
+#include "servicehistory.h"
+
+#include "diagnostics.h"
+#include "servicehistory_p.h"
+
+#include "localizationhelper.h"
+#include "texthelper.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QSaveFile>
+#include <QSettings>
+#include <QSqlError>
+#include <QSqlRecord>
+#include <QStandardPaths>
+#include <QUuid>
+
+using Orvane::Tavrix::Common::lcFiles;
+
+namespace Orvane {
+namespace Tavrix {
+namespace Common {
+
+namespace {
+
+const char* const SelectFields =
+    "SELECT started, ended, serial, name, model, version_before, version_after, operation, package_name, "
+    "package_sha256, outcome, message, front_end, id, restarts FROM entries";
+constexpr int IdField = ServiceHistory::ColumnCount;
+constexpr int RestartsField = ServiceHistory::ColumnCount + 1;
+
+// SQLite's codes for a file that is no database, or a damaged one.
+const char* const NotADatabaseCode = "26";
+const char* const CorruptCode = "11";
+
+QVariant nullable(const QString& text)
+{
+    return text.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(text);
+}
+
+QVariant nullableTime(const QDateTime& time)
+{
+    return time.isValid() ? QVariant(time.toMSecsSinceEpoch()) : QVariant(QMetaType::fromType<qint64>());
+}
+
+QSettings userSettings()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kavendi"), QStringLiteral("Lumatra"));
+}
+
+QString csvField(const QString& text)
+{
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n'))
+        && !text.contains(QLatin1Char('\r')))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+} // namespace
+
+QSqlDatabase ServiceHistoryPrivate::database() const
+{
+    return QSqlDatabase::database(connectionName, false);
+}
+
+bool ServiceHistoryPrivate::connect()
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
+    db.setDatabaseName(path);
+    // Another process may be writing: wait for it rather than fail.
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(ServiceHistory::BusyTimeoutMs));
+    if (db.open())
+        return true;
+    lastError = db.lastError().text();
+    return false;
+}
+
+void ServiceHistoryPrivate::disconnect()
+{
+    if (!QSqlDatabase::contains(connectionName))
+        return;
+    {
+        QSqlDatabase db = database();
+        if (db.isOpen())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(connectionName);
+}
+
+ServiceHistoryPrivate::Check ServiceHistoryPrivate::prepare()
+{
+    QSqlDatabase db = database();
+    QSqlQuery query(db);
+    // SQLite opens any file; the first read tells whether it is a database.
+    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next()) {
+        const QString code = query.lastError().nativeErrorCode();
+        lastError = query.lastError().text();
+        return code == QLatin1String(NotADatabaseCode) || code == QLatin1String(CorruptCode) ? NotADatabase : Unwritable;
+    }
+    int version = query.value(0).toInt();
+    if (version > ServiceHistory::SchemaVersion)
+        return NewerVersion;
+    // Someone else's database is left exactly as it is.
+    if (version == 0 && (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !query.next() || query.value(0).toInt() != 0))
+        return NotADatabase;
+    // WAL: readers never block the writer, and a crash leaves the last commit intact.
+    query.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+    query.exec(QStringLiteral("PRAGMA synchronous=FULL"));
+    if (version == 0) {
+        if (!query.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+            lastError = query.lastError().text();
+            return Unwritable;
+        }
+        // Another process may have made the tables while this one waited.
+        query.exec(QStringLiteral("PRAGMA user_version"));
+        version = query.next() ? query.value(0).toInt() : 0;
+        query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+        const int objects = query.next() ? query.value(0).toInt() : -1;
+        if (version == 0 && objects != 0) {
+            query.exec(QStringLiteral("ROLLBACK"));
+            return NotADatabase; // someone else's database
+        }
+        if (version == 0) {
+            const QStringList statements = {
+                QStringLiteral("CREATE TABLE entries (id INTEGER PRIMARY KEY, started INTEGER NOT NULL, ended INTEGER, "
+                               "serial TEXT NOT NULL, name TEXT, model TEXT, version_before TEXT, version_after TEXT, "
+                               "operation TEXT NOT NULL, package_name TEXT, package_sha256 TEXT, outcome TEXT, "
+                               "message TEXT, front_end TEXT, restarts INTEGER NOT NULL DEFAULT 0)"),
+                QStringLiteral("CREATE INDEX entries_started ON entries (started)"),
+                QStringLiteral("CREATE INDEX entries_serial ON entries (serial, started)"),
+                QStringLiteral("PRAGMA user_version = %1").arg(ServiceHistory::SchemaVersion),
+            };
+            for (const QString& statement : statements) {
+                if (!query.exec(statement)) {
+                    lastError = query.lastError().text();
+                    query.exec(QStringLiteral("ROLLBACK"));
+                    return Unwritable;
+                }
+            }
+        }
+        if (!query.exec(QStringLiteral("COMMIT"))) {
+            lastError = query.lastError().text();
+            query.exec(QStringLiteral("ROLLBACK"));
+            return Unwritable;
+        }
+        return version > ServiceHistory::SchemaVersion ? NewerVersion : Usable;
+    }
+    // Our version number on a table without our columns is not ours either.
+    if (!query.exec(QString::fromLatin1(SelectFields) + QStringLiteral(" LIMIT 0"))) {
+        lastError = query.lastError().text();
+        return NotADatabase;
+    }
+    return Usable;
+}
+
+bool ServiceHistoryPrivate::setAside(Check why)
+{
+    disconnect();
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString kind = why == ServiceHistoryPrivate::NewerVersion ? QStringLiteral("newer") : QStringLiteral("unreadable");
+    QString target = QStringLiteral("%1.%2-%3").arg(path, kind, stamp);
+    for (int n = 2; QFileInfo::exists(target) || QFileInfo::exists(target + QStringLiteral("-wal")); ++n)
+        target = QStringLiteral("%1.%2-%3-%4").arg(path, kind, stamp).arg(n);
+    if (!QFile::rename(path, target)) {
+        // Another process set it aside first: the new file is its.
+        if (!QFileInfo::exists(path))
+            return true;
+        lastError = QStringLiteral("%1 could not be renamed").arg(path);
+        return false;
+    }
+    // The journal files belong to the old file: a new one must not take them up.
+    for (const QLatin1String suffix : { QLatin1String("-wal"), QLatin1String("-shm") }) {
+        if (QFileInfo::exists(path + suffix))
+            QFile::rename(path + suffix, target + suffix);
+    }
+    setAsidePath = target;
+    const QString shown = TextHelper::toSystemPath(path);
+    const QString aside = TextHelper::toSystemPath(target);
+    if (why == NewerVersion)
+        setAsideMessage = deviceText("The service history %1 was written by a newer version of the program. "
+                                     "It was set aside as %2, and a new history was started.")
+                              .arg(shown, aside);
+    else
+        setAsideMessage = deviceText("The service history %1 could not be read. It was set aside as %2, and a new "
+                                     "history was started.")
+                              .arg(shown, aside);
+    qCWarning(lcFiles).noquote() << setAsideMessage;
+    return true;
+}
+
+bool ServiceHistoryPrivate::write(const QString& statement, const QVariantList& values, qint64* insertedId, int* changedRows)
+{
+    if (!open) {
+        lastError = QStringLiteral("The service history is not open.");
+        return false;
+    }
+    QSqlDatabase db = database();
+    QSqlQuery transaction(db);
+    if (!transaction.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+        lastError = transaction.lastError().text();
+        return false;
+    }
+    QSqlQuery query(db);
+    query.prepare(statement);
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec()) {
+        lastError = query.lastError().text();
+        transaction.exec(QStringLiteral("ROLLBACK"));
+        return false;
+    }
+    if (insertedId)
+        *insertedId = query.lastInsertId().toLongLong();
+    if (changedRows)
+        *changedRows = query.numRowsAffected();
+    query.finish();
+    if (!transaction.exec(QStringLiteral("COMMIT"))) {
+        lastError = transaction.lastError().text();
+        transaction.exec(QStringLiteral("ROLLBACK"));
+        return false;
+    }
+    return true;
+}
+
+QString ServiceHistoryPrivate::whereClause(const ServiceHistory::Filter& filter, QVariantList* values)
+{
+    QStringList terms;
+    if (!filter.serial.isEmpty()) {
+        terms << QStringLiteral("serial = ?");
+        *values << filter.serial;
+    }
+    const QString text = filter.text.trimmed();
+    if (!text.isEmpty()) {
+        QString escaped = text;
+        escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
+            .replace(QLatin1Char('%'), QLatin1String("\\%"))
+            .replace(QLatin1Char('_'), QLatin1String("\\_"));
+        const QString pattern = QLatin1Char('%') + escaped + QLatin1Char('%');
+        terms << QStringLiteral("(serial LIKE ? ESCAPE '\\' OR name LIKE ? ESCAPE '\\')");
+        *values << pattern << pattern;
+    }
+    if (filter.operation != ServiceRecord::NoOperation) {
+        terms << QStringLiteral("operation = ?");
+        *values << ServiceRecord::operationCode(filter.operation);
+    }
+    if (filter.outcome == ServiceRecord::Unfinished) {
+        terms << QStringLiteral("outcome IS NULL");
+    } else if (filter.outcome >= 0) {
+        terms << QStringLiteral("outcome = ?");
+        *values << ServiceRecord::outcomeCode(ServiceRecord::Outcome(filter.outcome));
+    }
+    if (filter.from.isValid()) {
+        terms << QStringLiteral("started >= ?");
+        *values << filter.from.toMSecsSinceEpoch();
+    }
+    if (filter.to.isValid()) {
+        terms << QStringLiteral("started < ?");
+        *values << filter.to.toMSecsSinceEpoch();
+    }
+    return terms.isEmpty() ? QString() : QStringLiteral(" WHERE ") + terms.join(QStringLiteral(" AND "));
+}
+
+ServiceHistory::ServiceHistory(const QString& path, QObject* parent)
+    : QObject(parent)
+    , d(new ServiceHistoryPrivate)
+{
+    d->path = path;
+    d->connectionName = QStringLiteral("ServiceHistory-%1").arg(QUuid::createUuid().toString(QUuid::WithoutBraces));
+}
+
+ServiceHistory::~ServiceHistory()
+{
+    close();
+    delete d;
+}
+
+ServiceHistory* ServiceHistory::instance()
+{
+    static QPointer<ServiceHistory> history;
+    if (!QCoreApplication::instance())
+        return nullptr;
+    if (!history)
+        history = new ServiceHistory(defaultPath(), QCoreApplication::instance());
+    if (!history->isOpen())
+        history->open();
+    return history;
+}
+
+QString ServiceHistory::defaultPath()
+{
+    // The same folder for every front end, whatever each calls itself.
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return QDir(data).filePath(QStringLiteral("Kavendi/Lumatra/history.sqlite"));
+}
+
+bool ServiceHistory::isEnabled()
+{
+    return userSettings().value(QStringLiteral("serviceHistory"), true).toBool();
+}
+
+void ServiceHistory::setEnabled(bool enabled)
+{
+    userSettings().setValue(QStringLiteral("serviceHistory"), enabled);
+}
+
+bool ServiceHistory::open()
+{
+    if (d->open)
+        return true;
+    d->setAsidePath.clear();
+    d->setAsideMessage.clear();
+    QDir().mkpath(QFileInfo(d->path).absolutePath());
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (!d->connect()) {
+            d->disconnect();
+            if (attempt == 0 && QFileInfo::exists(d->path) && d->setAside(ServiceHistoryPrivate::NotADatabase))
+                continue;
+            break;
+        }
+        const ServiceHistoryPrivate::Check check = d->prepare();
+        if (check == ServiceHistoryPrivate::Usable) {
+            d->open = true;
+            return true;
+        }
+        d->disconnect();
+        if (check == ServiceHistoryPrivate::Unwritable || attempt > 0 || !d->setAside(check))
+            break;
+    }
+    qCWarning(lcFiles).noquote() << "The service history" << d->path << "cannot be used:" << d->lastError;
+    return false;
+}
+
+bool ServiceHistory::isOpen() const
+{
+    return d->open;
+}
+
+void ServiceHistory::close()
+{
+    d->open = false;
+    d->disconnect();
+}
+
+QString ServiceHistory::path() const
+{
+    return d->path;
+}
+
+QString ServiceHistory::connectionName() const
+{
+    return d->connectionName;
+}
+
+QString ServiceHistory::setAsidePath() const
+{
+    return d->setAsidePath;
+}
+
+QString ServiceHistory::setAsideMessage() const
+{
+    return d->setAsideMessage;
+}
+
+QString ServiceHistory::lastError() const
+{
+    return d->lastError;
+}
+
+qint64 ServiceHistory::add(const ServiceRecord& record)
+{
+    qint64 id = 0;
+    const QVariantList values = {
+        record.started.toMSecsSinceEpoch(), nullableTime(record.ended), record.serial, record.name, record.model,
+        record.versionBefore, nullable(record.versionAfter), ServiceRecord::operationCode(record.operation),
+        nullable(record.packageName), nullable(record.packageSha256),
+        record.outcome == ServiceRecord::Unfinished ? QVariant(QMetaType::fromType<QString>())
+                                                    : QVariant(ServiceRecord::outcomeCode(record.outcome)),
+        nullable(record.message), record.frontEnd, record.restarts ? 1 : 0,
+    };
+    if (!d->write(QStringLiteral("INSERT INTO entries (started, ended, serial, name, model, version_before, version_after, "
+                                 "operation, package_name, package_sha256, outcome, message, front_end, restarts) "
+                                 "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                  values, &id)) {
+        qCWarning(lcFiles).noquote() << "Service history entry not written:" << d->lastError;
+        return 0;
+    }
+    return id;
+}
+
+bool ServiceHistory::finish(const ServiceRecord& record)
+{
+    const QVariantList values = {
+        nullableTime(record.ended),
+        record.outcome == ServiceRecord::Unfinished ? QVariant(QMetaType::fromType<QString>())
+                                                    : QVariant(ServiceRecord::outcomeCode(record.outcome)),
+        nullable(record.message), record.restarts ? 1 : 0, record.id,
+    };
+    if (!d->write(QStringLiteral("UPDATE entries SET ended = ?, outcome = ?, message = ?, restarts = ? WHERE id = ?"), values)) {
+        qCWarning(lcFiles).noquote() << "Service history entry not completed:" << d->lastError;
+        return false;
+    }
+    return true;
+}
+
+bool ServiceHistory::recordReturn(const QString& serial, const QString& version, qint64 withinMs)
+{
+    const qint64 since = QDateTime::currentMSecsSinceEpoch() - withinMs;
+    int changedRows = 0;
+    if (!d->write(QStringLiteral("UPDATE entries SET version_after = ? WHERE id = (SELECT id FROM entries WHERE serial = ? "
+                                 "ORDER BY started DESC, id DESC LIMIT 1) AND restarts = 1 AND version_after IS NULL "
+                                 "AND ended IS NOT NULL AND ended >= ?"),
+                  { version, serial, since }, nullptr, &changedRows))
+        return false;
+    return changedRows > 0;
+}
+
+QSqlQuery ServiceHistory::select(const Filter& filter)
+{
+    QVariantList values;
+    const QString where = ServiceHistoryPrivate::whereClause(filter, &values);
+    QSqlQuery query(d->database());
+    query.prepare(QString::fromLatin1(SelectFields) + where + QStringLiteral(" ORDER BY started DESC, id DESC"));
+    for (const QVariant& value : std::as_const(values))
+        query.addBindValue(value);
+    if (!query.exec())
+        d->lastError = query.lastError().text();
+    return query;
+}
+
+ServiceRecord ServiceHistory::recordOf(const QSqlQuery& query)
+{
+    ServiceRecord record;
+    record.id = query.value(IdField).toLongLong();
+    record.started = QDateTime::fromMSecsSinceEpoch(query.value(StartedColumn).toLongLong());
+    if (!query.isNull(EndedColumn))
+        record.ended = QDateTime::fromMSecsSinceEpoch(query.value(EndedColumn).toLongLong());
+    record.serial = query.value(SerialColumn).toString();
+    record.name = query.value(NameColumn).toString();
+    record.model = query.value(ModelColumn).toString();
+    record.versionBefore = query.value(VersionBeforeColumn).toString();
+    record.versionAfter = query.value(VersionAfterColumn).toString();
+    record.operation = ServiceRecord::operationFromCode(query.value(OperationColumn).toString());
+    record.packageName = query.value(PackageColumn).toString();
+    record.packageSha256 = query.value(Sha256Column).toString();
+    record.outcome = ServiceRecord::outcomeFromCode(query.value(ResultColumn).toString());
+    record.message = query.value(MessageColumn).toString();
+    record.frontEnd = query.value(FrontEndColumn).toString();
+    record.restarts = query.value(RestartsField).toInt() != 0;
+    return record;
+}
+
+QList<ServiceRecord> ServiceHistory::entries(const Filter& filter, int limit)
+{
+    QList<ServiceRecord> list;
+    QSqlQuery query = select(filter);
+    while ((limit < 0 || list.size() < limit) && query.next())
+        list << recordOf(query);
+    return list;
+}
+
+int ServiceHistory::count(const Filter& filter)
+{
+    QVariantList values;
+    const QString where = ServiceHistoryPrivate::whereClause(filter, &values);
+    QSqlQuery query(d->database());
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT count(*) FROM entries") + where);
+    for (const QVariant& value : std::as_const(values))
+        query.addBindValue(value);
+    return query.exec() && query.next() ? query.value(0).toInt() : 0;
+}
+
+bool ServiceHistory::exportCsv(const Filter& filter, const QString& filePath)
+{
+    QSaveFile file(filePath);
+    if (!file.open(QIODevice::WriteOnly)) {
+        d->lastError = file.errorString();
+        return false;
+    }
+    QStringList fields;
+    for (int column = 0; column < ColumnCount; ++column)
+        fields << csvField(columnTitle(column));
+    file.write((fields.join(QLatin1Char(',')) + QStringLiteral("\r\n")).toUtf8());
+    QSqlQuery query = select(filter);
+    while (query.next()) {
+        fields.clear();
+        for (int column = 0; column < ColumnCount; ++column)
+            fields << csvField(columnText(column, query.value(column)));
+        file.write((fields.join(QLatin1Char(',')) + QStringLiteral("\r\n")).toUtf8());
+    }
+    if (!file.commit()) {
+        d->lastError = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+QString ServiceHistory::columnTitle(int column)
+{
+    switch (column) {
+    case StartedColumn: return deviceText("Started");
+    case EndedColumn: return deviceText("Ended");
+    case SerialColumn: return deviceText("Serial number");
+    case NameColumn: return deviceText("Name");
+    case ModelColumn: return deviceText("Model");
+    case VersionBeforeColumn: return deviceText("Software before");
+    case VersionAfterColumn: return deviceText("Software after");
+    case OperationColumn: return deviceText("Operation");
+    case PackageColumn: return deviceText("Package");
+    case Sha256Column: return deviceText("SHA-256");
+    case ResultColumn: return deviceText("Result");
+    case MessageColumn: return deviceText("Message");
+    case FrontEndColumn: return deviceText("Front end");
+    default: return QString();
+    }
+}
+
+QString ServiceHistory::columnText(int column, const QVariant& stored)
+{
+    switch (column) {
+    case StartedColumn:
+    case EndedColumn:
+        return stored.isNull() ? QString() : ServiceRecord::timeText(QDateTime::fromMSecsSinceEpoch(stored.toLongLong()));
+    case OperationColumn: {
+        const ServiceRecord::Operation operation = ServiceRecord::operationFromCode(stored.toString());
+        // A code of a newer version is shown as it is.
+        return operation == ServiceRecord::NoOperation ? stored.toString() : ServiceRecord::operationName(operation);
+    }
+    case ResultColumn:
+        return ServiceRecord::outcomeName(ServiceRecord::outcomeFromCode(stored.toString()));
+    default:
+        return stored.toString();
+    }
+}
+
+} // namespace Common
+} // namespace Tavrix
+} // namespace Orvane

@@ -1,0 +1,245 @@
+#include "historywindow.h"
+
+#include "filehelper.h"
+#include "historymodel.h"
+#include "localizationhelper.h"
+#include "messagebox.h"
+#include "servicehistorywriter.h"
+#include "texthelper.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+using Orvane::Tavrix::Common::FileHelper;
+using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Common::ServiceHistory;
+using Orvane::Tavrix::Common::ServiceHistoryWriter;
+using Orvane::Tavrix::Common::ServiceRecord;
+using Orvane::Tavrix::Common::TextHelper;
+
+namespace Orvane {
+namespace Tavrix {
+namespace Designer {
+
+namespace {
+
+// The first day a date filter can name stands for "no limit".
+const QDate NoLimit(2000, 1, 1);
+
+QDateEdit* makeDateEdit(QWidget* parent)
+{
+    auto* edit = new QDateEdit(parent);
+    edit->setCalendarPopup(true);
+    edit->setMinimumDate(NoLimit);
+    edit->setSpecialValueText(guiText("Any"));
+    edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    edit->setDate(NoLimit);
+    return edit;
+}
+
+} // namespace
+
+class HistoryWindowPrivate
+{
+public:
+    // A connection of the window's own: the rows it has not fetched yet keep a read open,
+    // which must not stand in the way of the program's writes on its connection.
+    ServiceHistory* reader = nullptr;
+    HistoryModel* model = nullptr;
+    QTableView* table = nullptr;
+    QLineEdit* text = nullptr;
+    QComboBox* operation = nullptr;
+    QComboBox* result = nullptr;
+    QDateEdit* from = nullptr;
+    QDateEdit* to = nullptr;
+    QCheckBox* recording = nullptr;
+    QLabel* count = nullptr;
+    // Typing and new entries re-query once things have settled.
+    QTimer typing;
+    QTimer changes;
+};
+
+HistoryWindow::HistoryWindow(QWidget* parent)
+    : QDialog(parent)
+    , d(new HistoryWindowPrivate)
+{
+    setObjectName(QStringLiteral("general"));
+    setWindowTitle(guiText("History"));
+    setWindowFlag(Qt::WindowMaximizeButtonHint);
+    setModal(false);
+    resize(1000, 500);
+
+    ServiceHistory* history = ServiceHistory::instance();
+    d->reader = new ServiceHistory(history ? history->path() : ServiceHistory::defaultPath(), this);
+    d->reader->open();
+    d->model = new HistoryModel(d->reader, this);
+
+    d->text = new QLineEdit(this);
+    d->text->setPlaceholderText(guiText("Serial number or name"));
+    d->text->setClearButtonEnabled(true);
+    d->operation = new QComboBox(this);
+    d->operation->addItem(guiText("All operations"), int(ServiceRecord::NoOperation));
+    for (ServiceRecord::Operation operation : ServiceRecord::operations())
+        d->operation->addItem(ServiceRecord::operationName(operation), int(operation));
+    d->result = new QComboBox(this);
+    d->result->addItem(guiText("All results"), -1);
+    for (ServiceRecord::Outcome outcome : ServiceRecord::outcomes())
+        d->result->addItem(ServiceRecord::outcomeName(outcome), int(outcome));
+    d->from = makeDateEdit(this);
+    d->to = makeDateEdit(this);
+
+    auto* filters = new QHBoxLayout;
+    filters->addWidget(d->text, 2);
+    filters->addWidget(d->operation, 1);
+    filters->addWidget(d->result, 1);
+    filters->addWidget(new QLabel(guiText("From"), this));
+    filters->addWidget(d->from);
+    filters->addWidget(new QLabel(guiText("To"), this));
+    filters->addWidget(d->to);
+
+    d->table = new QTableView(this);
+    d->table->setModel(d->model);
+    d->table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    d->table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    d->table->setWordWrap(false);
+    d->table->verticalHeader()->hide();
+    // Fixed row heights: the view never measures rows it does not show.
+    d->table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    d->table->horizontalHeader()->setStretchLastSection(true);
+    d->table->setColumnWidth(ServiceHistory::StartedColumn, 140);
+    d->table->setColumnWidth(ServiceHistory::EndedColumn, 140);
+    d->table->setColumnWidth(ServiceHistory::Sha256Column, 120);
+
+    d->recording = new QCheckBox(guiText("Record operations in the history"), this);
+    d->recording->setChecked(ServiceHistory::isEnabled());
+    d->count = new QLabel(this);
+    auto* refresh = new QPushButton(guiText("Refresh"), this);
+    auto* exportButton = new QPushButton(guiText("Export CSV..."), this);
+    auto* close = new QPushButton(guiText("Close"), this);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(d->recording);
+    buttons->addWidget(d->count, 1);
+    buttons->addWidget(refresh);
+    buttons->addWidget(exportButton);
+    buttons->addWidget(close);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(filters);
+    layout->addWidget(d->table, 1);
+    layout->addLayout(buttons);
+
+    d->typing.setSingleShot(true);
+    d->typing.setInterval(250);
+    d->changes.setSingleShot(true);
+    d->changes.setInterval(500);
+    connect(&d->typing, &QTimer::timeout, this, &HistoryWindow::applyFilter);
+    connect(&d->changes, &QTimer::timeout, this, [this]() {
+        if (isVisible())
+            applyFilter();
+    });
+    connect(d->text, &QLineEdit::textChanged, &d->typing, qOverload<>(&QTimer::start));
+    connect(d->operation, &QComboBox::currentIndexChanged, this, &HistoryWindow::applyFilter);
+    connect(d->result, &QComboBox::currentIndexChanged, this, &HistoryWindow::applyFilter);
+    connect(d->from, &QDateEdit::dateChanged, this, &HistoryWindow::applyFilter);
+    connect(d->to, &QDateEdit::dateChanged, this, &HistoryWindow::applyFilter);
+    connect(d->recording, &QCheckBox::toggled, this, [](bool on) { ServiceHistory::setEnabled(on); });
+    connect(refresh, &QPushButton::clicked, this, &HistoryWindow::applyFilter);
+    connect(exportButton, &QPushButton::clicked, this, &HistoryWindow::onExport);
+    connect(close, &QPushButton::clicked, this, &QDialog::close);
+    // The program's own entries come from the writer's thread.
+    if (ServiceHistoryWriter* writer = ServiceHistoryWriter::instance())
+        connect(writer, &ServiceHistoryWriter::written, &d->changes, qOverload<>(&QTimer::start));
+}
+
+HistoryWindow::~HistoryWindow()
+{
+    // The model's query goes before its connection does.
+    d->model->clear();
+    delete d;
+}
+
+HistoryModel* HistoryWindow::model() const { return d->model; }
+QTableView* HistoryWindow::table() const { return d->table; }
+QLineEdit* HistoryWindow::textFilter() const { return d->text; }
+QComboBox* HistoryWindow::operationFilter() const { return d->operation; }
+QComboBox* HistoryWindow::resultFilter() const { return d->result; }
+QDateEdit* HistoryWindow::fromDate() const { return d->from; }
+QDateEdit* HistoryWindow::toDate() const { return d->to; }
+QCheckBox* HistoryWindow::recordingBox() const { return d->recording; }
+QLabel* HistoryWindow::countLabel() const { return d->count; }
+
+void HistoryWindow::setDeviceFilter(const QString& text)
+{
+    const QSignalBlocker blocker(d->text);
+    d->text->setText(text);
+    // A hidden window queries as it is shown.
+    if (isVisible())
+        applyFilter();
+}
+
+ServiceHistory::Filter HistoryWindow::filter() const
+{
+    ServiceHistory::Filter filter;
+    filter.text = d->text->text().trimmed();
+    filter.operation = ServiceRecord::Operation(d->operation->currentData().toInt());
+    filter.outcome = d->result->currentData().toInt();
+    // Whole local days, the last one included.
+    if (d->from->date() != NoLimit)
+        filter.from = d->from->date().startOfDay();
+    if (d->to->date() != NoLimit)
+        filter.to = d->to->date().addDays(1).startOfDay();
+    return filter;
+}
+
+void HistoryWindow::applyFilter()
+{
+    d->typing.stop();
+    if (!d->reader->isOpen())
+        d->reader->open();
+    const ServiceHistory::Filter current = filter();
+    d->model->setFilter(current);
+    // A short list is fetched whole already; only a long one is counted by the database.
+    int entries = d->model->rowCount();
+    if (d->model->canFetchMore() && d->reader->isOpen())
+        entries = d->reader->count(current);
+    d->count->setText(entries == 1 ? guiText("1 entry") : guiText("%1 entries").arg(entries));
+}
+
+bool HistoryWindow::exportCsv(const QString& filePath)
+{
+    if (d->reader->isOpen() && d->reader->exportCsv(filter(), filePath))
+        return true;
+    MessageBox::warning(this, guiText("Export CSV"),
+                        guiText("The history could not be saved as %1.\n%2").arg(TextHelper::toSystemPath(filePath), d->reader->lastError()));
+    return false;
+}
+
+void HistoryWindow::onExport()
+{
+    const QString start = QDir(FileHelper::getStandardDocumentLocation()).filePath(QStringLiteral("history.csv"));
+    const QString path = QFileDialog::getSaveFileName(this, guiText("Export CSV"), start, guiText("CSV file (*.csv)"));
+    if (!path.isEmpty())
+        exportCsv(path);
+}
+
+void HistoryWindow::showEvent(QShowEvent* event)
+{
+    // Entries written by another process meanwhile show up too.
+    applyFilter();
+    d->recording->setChecked(ServiceHistory::isEnabled());
+    QDialog::showEvent(event);
+}
+
+} // namespace Designer
+} // namespace Tavrix
+} // namespace Orvane
