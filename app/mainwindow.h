@@ -12,6 +12,7 @@
 class QAction;
 class QLabel;
 class QListWidgetItem;
+class QStackedWidget;
 class QVBoxLayout;
 
 namespace Orvane {
@@ -41,6 +42,10 @@ public:
     QLabel* heading() const { return m_heading; }
     QAction* rowMenuAction() const { return m_rowMenuAction; }
     HistoryWindow* historyWindow() const { return m_historyWindow; }
+    // What the window shows in place of an empty list.
+    QLabel* emptyHint() const { return m_emptyHint; }
+    // The row kept after "Reboot Device" while its device is away, or null.
+    DeviceItemWidget* restartingRow(const QString& serial) const { return m_restartingRows.value(serial); }
 
 public slots:
     void onDeviceConnected(const QMap<QString, QString>& deviceInfo);
@@ -54,9 +59,12 @@ public slots:
     void openCurrentRowMenu();
     // The service history window, showing one device's entries when a serial number is given.
     void showHistory(const QString& serial = QString());
+    void updateEmptyHint();
 
 private:
     void makeCurrent(DeviceItemWidget* widget);
+    // Takes a row and its item out of the list, now or once its command has returned.
+    void dropRow(DeviceItemWidget* widget, QListWidgetItem* item);
 
     QWidget* m_centralWidget = nullptr;
     QVBoxLayout* m_layout = nullptr;
@@ -67,10 +75,14 @@ private:
     QAction* m_fontAction = nullptr;
     QAction* m_rowMenuAction = nullptr;
     DeviceListHolder* m_deviceList = nullptr;
+    QStackedWidget* m_listStack = nullptr;
+    QLabel* m_emptyHint = nullptr;
     QPointer<QDialog> m_fontsDialog;
     QPointer<HistoryWindow> m_historyWindow;
     QMap<QString, DeviceItemWidget*> m_deviceWidgets;
     QMap<QString, QListWidgetItem*> m_deviceItems;
+    QMap<QString, DeviceItemWidget*> m_restartingRows;
+    QMap<QString, QListWidgetItem*> m_restartingItems;
 };
 
 } // namespace Designer
