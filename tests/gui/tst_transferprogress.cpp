@@ -99,7 +99,7 @@ private slots:
         PtsDevice device;
         QVERIFY(device.start(args));
         ModalUser user(20000);
-        QSignalSpy ended(SerialPortManager::instance(), &SerialPortManager::operationEnded);
+        QSignalSpy ended(SerialPortManager::instance(), &SerialPortManager::deviceOperationEnded);
         std::unique_ptr<QDialog> dialog;
         TransferStatusLabel* label = nullptr;
         QString deviceText;
