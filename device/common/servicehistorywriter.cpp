@@ -66,6 +66,9 @@ ServiceHistoryWriter* ServiceHistoryWriter::instance()
     if (!history)
         return nullptr;
     if (!writer) {
+        // Nothing new once the application object goes: a writer made then would outlive it.
+        if (!QCoreApplication::instance() || QCoreApplication::closingDown())
+            return nullptr;
         writer = new ServiceHistoryWriter(history->path(), QCoreApplication::instance());
         qAddPostRoutine(flushAtExit);
     }
