@@ -1,6 +1,7 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "batchwindow.h"
 #include "deviceitemwidget.h"
 #include "historywindow.h"
 
@@ -41,6 +42,7 @@ public:
     QLabel* heading() const { return m_heading; }
     QAction* rowMenuAction() const { return m_rowMenuAction; }
     HistoryWindow* historyWindow() const { return m_historyWindow; }
+    BatchWindow* batchWindow() const { return m_batchWindow; }
 
 public slots:
     void onDeviceConnected(const QMap<QString, QString>& deviceInfo);
@@ -54,6 +56,8 @@ public slots:
     void openCurrentRowMenu();
     // The service history window, showing one device's entries when a serial number is given.
     void showHistory(const QString& serial = QString());
+    // The batch window: one package to many devices at once.
+    void showBatch();
 
 private:
     void makeCurrent(DeviceItemWidget* widget);
@@ -69,6 +73,7 @@ private:
     DeviceListHolder* m_deviceList = nullptr;
     QPointer<QDialog> m_fontsDialog;
     QPointer<HistoryWindow> m_historyWindow;
+    QPointer<BatchWindow> m_batchWindow;
     QMap<QString, DeviceItemWidget*> m_deviceWidgets;
     QMap<QString, QListWidgetItem*> m_deviceItems;
 };
