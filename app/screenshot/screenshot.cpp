@@ -2,6 +2,10 @@
 // screen as a PNG, for the README. Run by scripts/screenshot under Xvfb with an
 // emulated device listed in DOVREL_VIRTUAL_PORTS. With --log-chart it retrieves the
 // row's data log instead and draws the log selection window with every log chosen.
+// With --batch it starts a package on every device from the batch window and draws
+// that window in the middle of the run.
+#include "batchdevicemodel.h"
+#include "batchwindow.h"
 #include "datalogchartwidget.h"
 #include "deviceitemwidget.h"
 #include "devicelistholder.h"
@@ -19,12 +23,16 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPixmap>
+#include <QPushButton>
 #include <QScreen>
+#include <QTableView>
 #include <QTimer>
 #include <QToolButton>
 
 #include <cstdio>
 
+using Orvane::Tavrix::Designer::BatchDeviceModel;
+using Orvane::Tavrix::Designer::BatchWindow;
 using Orvane::Tavrix::Designer::DataLogChartWidget;
 using Orvane::Tavrix::Designer::DeviceItemWidget;
 using Orvane::Tavrix::Designer::LogSelectionDialog;
@@ -84,6 +92,58 @@ int shootLogChart(DeviceItemWidget* row, const char* path)
     return status;
 }
 
+// Starts the package on every device that takes it and saves the batch window (drawn by
+// itself, not read from the screen) once every running device is a third of the way.
+int shootBatch(MainWindow* window, const QString& package, const char* path)
+{
+    window->showBatch();
+    BatchWindow* batch = window->batchWindow();
+    batch->move(20, 20);
+    batch->resize(1160, 300);
+    if (!batch->setPackage(package))
+        return 1;
+    // The question a project asks is answered with Yes.
+    QTimer answer;
+    answer.setInterval(100);
+    QObject::connect(&answer, &QTimer::timeout, [&]() {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            for (QPushButton* button : modal->findChildren<QPushButton*>()) {
+                if (button->isVisible() && button->isDefault())
+                    button->click();
+            }
+        }
+    });
+    answer.start();
+    batch->startButton()->click();
+    BatchDeviceModel* model = batch->model();
+    QElapsedTimer timer;
+    timer.start();
+    const auto ready = [model]() {
+        int running = 0;
+        for (int row = 0; row < model->rowCount(); ++row) {
+            if (model->phase(model->serialAt(row)) != BatchDeviceModel::Running)
+                continue;
+            ++running;
+            if (model->data(model->index(row, BatchDeviceModel::ProgressColumn), BatchDeviceModel::ProgressRole).toInt() < 33
+                || model->data(model->index(row, BatchDeviceModel::TimeLeftColumn)).toString().isEmpty())
+                return false;
+        }
+        return running > 0;
+    };
+    while (!ready() && timer.elapsed() < 60000)
+        waitFor(100);
+    if (!ready()) {
+        std::fprintf(stderr, "the batch did not get going\n");
+        return 1;
+    }
+    batch->table()->setCurrentIndex(QModelIndex());
+    waitFor(300);
+    if (batch->grab().save(QString::fromLocal8Bit(path), "PNG"))
+        return 0;
+    std::fprintf(stderr, "cannot write %s\n", path);
+    return 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -91,9 +151,11 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Veltane"));
     const bool logChart = argc > 1 && qstrcmp(argv[1], "--log-chart") == 0;
-    if (argc < (logChart ? 3 : 2)) {
+    const bool batch = argc > 1 && qstrcmp(argv[1], "--batch") == 0;
+    if (argc < (batch ? 4 : logChart ? 3 : 2)) {
         std::fprintf(stderr, "usage: dovrel-screenshot OUTPUT.png [HARDWARE-INFO.png]\n"
-                             "       dovrel-screenshot --log-chart OUTPUT.png\n");
+                             "       dovrel-screenshot --log-chart OUTPUT.png\n"
+                             "       dovrel-screenshot --batch OUTPUT.png PACKAGE\n");
         return 2;
     }
     QFile sheet(QStringLiteral(":/stylesheets/stylesheet"));
@@ -108,7 +170,9 @@ int main(int argc, char** argv)
 
     QElapsedTimer timer;
     timer.start();
-    while (window.deviceList()->count() == 0 && timer.elapsed() < 60000)
+    // Every listed port has its row before anything is drawn.
+    const int ports = int(qEnvironmentVariable("DOVREL_VIRTUAL_PORTS").split(QLatin1Char(':'), Qt::SkipEmptyParts).size());
+    while (window.deviceList()->count() < qMax(1, ports) && timer.elapsed() < 60000)
         waitFor(100);
     if (window.deviceList()->count() == 0) {
         std::fprintf(stderr, "no device row appeared\n");
@@ -119,6 +183,8 @@ int main(int argc, char** argv)
     waitFor(500);
     if (logChart)
         return shootLogChart(row, argv[2]);
+    if (batch)
+        return shootBatch(&window, QString::fromLocal8Bit(argv[3]), argv[2]);
 
     QToolButton* button = row->menuButton();
     QMenu* menu = row->functionMenu();

@@ -194,7 +194,8 @@ QVariant BatchDeviceModel::data(const QModelIndex& index, int role) const
     const DeviceInformation device(line->info);
     const bool running = line->phase == Running;
 
-    if (role == Qt::CheckStateRole && index.column() == DeviceColumn)
+    // A line in a run has no tick: it is taken.
+    if (role == Qt::CheckStateRole && index.column() == DeviceColumn && (line->phase == Idle || line->phase == Ended))
         return line->ticked ? Qt::Checked : Qt::Unchecked;
     if (role == ProgressRole && index.column() == ProgressColumn) {
         if (running || line->phase == Restarting || (line->phase == Ended && line->total > 0))
@@ -270,7 +271,7 @@ Qt::ItemFlags BatchDeviceModel::flags(const QModelIndex& index) const
         // A device that cannot take the package has no tick to give.
         if (isTickable(line->serial))
             flags |= Qt::ItemIsUserCheckable;
-        else
+        else if (line->phase == Idle || line->phase == Ended)
             flags &= ~Qt::ItemIsEnabled;
     }
     return flags;

@@ -143,7 +143,7 @@ BatchWindow::BatchWindow(QWidget* parent)
     d->table->verticalHeader()->hide();
     d->table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     d->table->horizontalHeader()->setStretchLastSection(true);
-    const int widths[] = { 130, 100, 80, 150, 190, 110, 85, 75 };
+    const int widths[] = { 110, 100, 80, 170, 170, 110, 85, 70 };
     for (int column = 0; column < BatchDeviceModel::StatusColumn; ++column)
         d->table->setColumnWidth(column, widths[column]);
 
