@@ -194,8 +194,8 @@ QVariant BatchDeviceModel::data(const QModelIndex& index, int role) const
     const DeviceInformation device(line->info);
     const bool running = line->phase == Running;
 
-    // A line in a run has no tick: it is taken.
-    if (role == Qt::CheckStateRole && index.column() == DeviceColumn && (line->phase == Idle || line->phase == Ended))
+    // No tick before there is a package, nor in a run: the line is taken.
+    if (role == Qt::CheckStateRole && index.column() == DeviceColumn && line->judged && (line->phase == Idle || line->phase == Ended))
         return line->ticked ? Qt::Checked : Qt::Unchecked;
     if (role == ProgressRole && index.column() == ProgressColumn) {
         if (running || line->phase == Restarting || (line->phase == Ended && line->total > 0))
@@ -271,7 +271,7 @@ Qt::ItemFlags BatchDeviceModel::flags(const QModelIndex& index) const
         // A device that cannot take the package has no tick to give.
         if (isTickable(line->serial))
             flags |= Qt::ItemIsUserCheckable;
-        else if (line->phase == Idle || line->phase == Ended)
+        else if (line->judged && (line->phase == Idle || line->phase == Ended))
             flags &= ~Qt::ItemIsEnabled;
     }
     return flags;
@@ -389,6 +389,11 @@ void BatchDeviceModel::judge(BatchLine* line)
 {
     line->judged = d->package && d->package->isLoaded();
     line->fit = line->judged ? d->package->fit(line->info) : BatchPackage::Fit();
+    judgeBusy(line);
+}
+
+void BatchDeviceModel::judgeBusy(BatchLine* line)
+{
     // A device busy elsewhere waits for nobody: it is shown as such and skipped.
     line->busy.clear();
     if (line->present && (line->phase == Idle || line->phase == Ended)) {
@@ -407,7 +412,7 @@ void BatchDeviceModel::refreshBusy()
     for (BatchLine* line : std::as_const(d->lines)) {
         const QString before = line->busy;
         const bool ticked = line->ticked;
-        judge(line);
+        judgeBusy(line);
         if (line->busy != before || line->ticked != ticked)
             changed(line);
     }

@@ -119,6 +119,7 @@ private:
     BatchLine* line(const QString& serial) const;
     BatchLine* addLine(const QMap<QString, QString>& info);
     void judge(BatchLine* line);
+    void judgeBusy(BatchLine* line);
     void startLine(BatchLine* line);
     void onOperationEnded(BatchLine* line, const Runtime::OperationResult& result);
     void watchReturn(BatchLine* line);
