@@ -30,6 +30,7 @@
 #include <QVBoxLayout>
 
 #include <cstdlib>
+#include <memory>
 
 using Orvane::Tavrix::Common::guiText;
 
@@ -210,18 +211,23 @@ void MainWindow::onDeviceDisconnected(const QMap<QString, QString>& deviceInfo)
     widget->deleteLater();
 }
 
-void MainWindow::followLogClearing(const QString& deviceText)
+void MainWindow::followLogClearing(const QString& deviceText, const QString& port)
 {
     // The dialog has gone; a failure of the update would otherwise reach nobody.
-    connect(SerialPortManager::instance(), &SerialPortManager::operationEnded, this, [this, deviceText](const OperationResult& result) {
-        if (result.kind != OperationResult::DataLogUpdate || result.succeeded())
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = connect(SerialPortManager::instance(), &SerialPortManager::deviceOperationEnded, this,
+                          [this, deviceText, port, connection](const OperationResult& result) {
+        if (result.kind != OperationResult::DataLogUpdate || result.port != port)
+            return;
+        disconnect(*connection);
+        if (result.succeeded())
             return;
         const QString text = guiText("The logs were not cleared from %1; they are still on the device.\n%2")
                                  .arg(deviceText, result.message.isEmpty() ? guiText("An unknown error occurred.") : result.message);
         QMetaObject::invokeMethod(this, [this, text]() {
             MessageBox::warning(this, guiText("Retrieve Device Data Logged"), text);
         }, Qt::QueuedConnection);
-    }, Qt::SingleShotConnection);
+    });
 }
 
 void MainWindow::openCurrentRowMenu()

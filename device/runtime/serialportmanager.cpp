@@ -93,6 +93,8 @@ DeviceLink* SerialPortManager::createLink(const QString& portName, bool standIn)
     forwardSignal(this, link, &DeviceLink::progressMessage, &SerialPortManager::progressMessage);
     forwardSignal(this, link, &DeviceLink::progressFinished, &SerialPortManager::progressFinished);
     forwardSignal(this, link, &DeviceLink::operationEnded, &SerialPortManager::operationEnded);
+    // Every device's operations, whoever started them, for those who follow all devices.
+    connect(link, &DeviceLink::operationEnded, this, &SerialPortManager::deviceOperationEnded);
     forwardSignal(this, link, &DeviceLink::currentFileChanged, &SerialPortManager::currentFileChanged);
     forwardSignal(this, link, &DeviceLink::transferedFileSize, &SerialPortManager::transferedFileSize);
     forwardSignal(this, link, &DeviceLink::initializeRetrieve, &SerialPortManager::initializeRetrieve);

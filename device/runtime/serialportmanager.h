@@ -156,6 +156,9 @@ signals:
     void progressFinished(bool needReboot);
     // Once for every operation that was started, after the sequence's own signals.
     void operationEnded(const Orvane::Tavrix::Runtime::OperationResult& result);
+    // The end of every operation on every device's link, started through the manager or on
+    // the link itself; the result names the port.
+    void deviceOperationEnded(const Orvane::Tavrix::Runtime::OperationResult& result);
     void currentFileChanged(const QString& file);
     void transferedFileSize(int size);
 

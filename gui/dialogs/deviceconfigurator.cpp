@@ -1,6 +1,7 @@
 #include "deviceconfigurator.h"
 
 #include "device.h"
+#include "devicelink.h"
 #include "devicerules.h"
 
 #include "combobox.h"
@@ -46,6 +47,7 @@ using Orvane::Tavrix::Common::ServiceRecord;
 using Orvane::Tavrix::Runtime::Device;
 using Orvane::Tavrix::Runtime::DeviceRules;
 using Orvane::Tavrix::Runtime::OperationResult;
+using Orvane::Tavrix::Runtime::DeviceLink;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace Orvane {
@@ -531,9 +533,9 @@ void DeviceConfigurator::onConfigure()
     }
 
     // The backup replaces the old file only once the new one has arrived whole.
-    SerialPortManager* manager = SerialPortManager::instance();
     QString why;
-    if (!device().activate(&why)) {
+    DeviceLink* link = device().link(&why);
+    if (!link) {
         MessageBox::warning(this, guiText("Configure Device"), why);
         return;
     }
@@ -545,16 +547,16 @@ void DeviceConfigurator::onConfigure()
     m_progressBar->setMaximum(m_info.taskCount());
     m_progressBar->setValue(0);
     m_progressBar->show();
-    m_connections << connect(manager, &SerialPortManager::progressUpdated, m_progressBar, &QProgressBar::setValue);
+    m_connections << connect(link, &DeviceLink::progressUpdated, m_progressBar, &QProgressBar::setValue);
     // Every way a run ends (finished, refused, timed out, device gone) arrives here once; queued,
-    // so that the boxes shown at the end do not run inside the manager's own signal.
-    m_connections << connect(manager, &SerialPortManager::operationEnded, this, &DeviceConfigurator::onOperationEnded,
+    // so that the boxes shown at the end do not run inside the link's own signal.
+    m_connections << connect(link, &DeviceLink::operationEnded, this, &DeviceConfigurator::onOperationEnded,
                              Qt::QueuedConnection);
     if (m_timeBox->isChecked())
-        m_connections << connect(manager, &SerialPortManager::timeZoneUpdated, this, &DeviceConfigurator::timeZoneUpdated);
+        m_connections << connect(link, &DeviceLink::timeZoneUpdated, this, &DeviceConfigurator::timeZoneUpdated);
     m_busy = true;
     m_nameChangeRunning = m_info.isDeviceNameChange();
-    if (!Device::run(manager->activePort(), ServiceRecord::Configuration, [this, manager]() { return manager->configureDevice(&m_info); })
+    if (!Device::run(link->portName(), ServiceRecord::Configuration, [this, link]() { return link->configureDevice(&m_info); })
         && m_busy)
         onConfigurationError(guiText("The device is busy with another operation. Please try again later."), false);
 }

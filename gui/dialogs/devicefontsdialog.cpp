@@ -1,5 +1,7 @@
 #include "devicefontsdialog.h"
 
+#include "devicelink.h"
+
 #include "device.h"
 #include "devicerules.h"
 
@@ -29,6 +31,7 @@ using Orvane::Tavrix::Common::ServiceRecord;
 using Orvane::Tavrix::Runtime::Device;
 using Orvane::Tavrix::Runtime::DeviceRules;
 using Orvane::Tavrix::Runtime::OperationResult;
+using Orvane::Tavrix::Runtime::DeviceLink;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace Orvane {
@@ -150,12 +153,12 @@ void DeviceFontsDialog::setDeviceSerial(const QString& serial)
     m_device = DeviceTarget(serial);
 }
 
-bool DeviceFontsDialog::activateDevice() const
+DeviceLink* DeviceFontsDialog::deviceLink() const
 {
     if (!m_device.isEmpty())
-        return m_device.activate();
-    SerialPortManager* manager = SerialPortManager::instance();
-    return manager->activePort() == m_portName || manager->setActivePort(m_portName);
+        return m_device.link();
+    const QString serial = SerialPortManager::instance()->deviceInformation(m_portName).value(QStringLiteral("serial"));
+    return serial.isEmpty() ? nullptr : DeviceTarget(serial).link();
 }
 
 bool DeviceFontsDialog::isBusy() const
@@ -203,15 +206,15 @@ void DeviceFontsDialog::showEvent(QShowEvent* event)
 
 void DeviceFontsDialog::requestInstalledFonts()
 {
-    SerialPortManager* manager = SerialPortManager::instance();
     for (const QMetaObject::Connection& c : std::as_const(m_listConnections))
         disconnect(c);
     m_listConnections.clear();
     m_listPending = true;
-    m_listConnections << connect(manager, &SerialPortManager::notifyInstalledFonts, this,
-                                 &DeviceFontsDialog::onReceivedInstalledFonts);
-    const bool started = activateDevice()
-        && Device::run(manager->activePort(), ServiceRecord::FontListing, [manager]() { return manager->getInstalledFonts(); });
+    DeviceLink* link = deviceLink();
+    if (link)
+        m_listConnections << connect(link, &DeviceLink::notifyInstalledFonts, this, &DeviceFontsDialog::onReceivedInstalledFonts);
+    const bool started =
+        link && Device::run(link->portName(), ServiceRecord::FontListing, [link]() { return link->getInstalledFonts(); });
     if (!started && m_listPending)
         onReceivedInstalledFonts(QStringList(), true);
 }
@@ -339,16 +342,18 @@ void DeviceFontsDialog::onStart()
     setListsEnabled(false);
     m_statusLabel->clear();
 
-    SerialPortManager* manager = SerialPortManager::instance();
-    m_runConnections << connect(manager, &SerialPortManager::progressUpdated, this, &DeviceFontsDialog::onBytesTransferred);
-    m_runConnections << connect(manager, &SerialPortManager::progressMessage, this, &DeviceFontsDialog::onReceivedMessage);
-    // Every way the run ends (finished, refused, timed out, device gone) arrives here once.
-    m_runConnections << connect(manager, &SerialPortManager::operationEnded, this, &DeviceFontsDialog::onOperationEnded,
-                                Qt::QueuedConnection);
-    const bool started = activateDevice()
-        && Device::run(manager->activePort(), ServiceRecord::FontManagement,
-                       [manager, &sizes, &marked]() { return manager->manageFonts(sizes, marked); });
-    if (!started && !m_runConnections.isEmpty())
+    DeviceLink* link = deviceLink();
+    if (link) {
+        m_runConnections << connect(link, &DeviceLink::progressUpdated, this, &DeviceFontsDialog::onBytesTransferred);
+        m_runConnections << connect(link, &DeviceLink::progressMessage, this, &DeviceFontsDialog::onReceivedMessage);
+        // Every way the run ends (finished, refused, timed out, device gone) arrives here once.
+        m_runConnections << connect(link, &DeviceLink::operationEnded, this, &DeviceFontsDialog::onOperationEnded,
+                                    Qt::QueuedConnection);
+    }
+    const bool started = link
+        && Device::run(link->portName(), ServiceRecord::FontManagement,
+                       [link, &sizes, &marked]() { return link->manageFonts(sizes, marked); });
+    if (!started)
         onReceivedError(guiText("The device is busy with another operation. Please try again later."), false);
 }
 

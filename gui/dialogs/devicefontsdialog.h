@@ -84,7 +84,8 @@ private:
     // Whether a device font (a file name) is the family or one of its files.
     bool sameFont(const QString& deviceFont, const QString& family) const;
 
-    bool activateDevice() const;
+    // The link of this dialog's device when an operation may start on it.
+    Runtime::DeviceLink* deviceLink() const;
 
     QString m_portName;
     DeviceTarget m_device;

@@ -4,6 +4,7 @@
 #include "deviceconfigurator.h"
 #include "devicefontsdialog.h"
 #include "deviceinformation.h"
+#include "devicelink.h"
 #include "devicelogretrievedialog.h"
 #include "devicetarget.h"
 #include "deviceuploaddialog.h"
@@ -51,6 +52,7 @@ using Orvane::Tavrix::Common::SoftwarePackageChecker;
 using Orvane::Tavrix::Common::TextHelper;
 using Orvane::Tavrix::Runtime::Device;
 using Orvane::Tavrix::Runtime::DeviceInformation;
+using Orvane::Tavrix::Runtime::DeviceLink;
 using Orvane::Tavrix::Runtime::OperationResult;
 using Orvane::Tavrix::Runtime::RestartWatcher;
 using Orvane::Tavrix::Runtime::SerialPortManager;
@@ -254,11 +256,16 @@ bool DeviceItemWidget::deviceTimeZone(int* minutes) const
     return true;
 }
 
-bool DeviceItemWidget::makeOwnPortActive()
+DeviceLink* DeviceItemWidget::ownLink(QString* error)
 {
     // A command from this row's menu is for this row's device, whichever row was selected last.
     emit selected();
-    return !m_retired && DeviceTarget(m_serial).activate();
+    if (m_retired) {
+        if (error)
+            *error = DeviceTarget::goneText();
+        return nullptr;
+    }
+    return DeviceTarget(m_serial).link(error);
 }
 
 void DeviceItemWidget::onSyncTime()
@@ -268,12 +275,13 @@ void DeviceItemWidget::onSyncTime()
     int offset = 0;
     if (m_retired || !deviceTimeZone(&offset))
         return;
-    SerialPortManager* manager = SerialPortManager::instance();
-    if (!makeOwnPortActive()) {
-        // Another device's operation holds the link: the clock is set once it has ended.
-        if (!m_clockSyncPending && !manager->portOfDevice(m_serial).isEmpty()) {
+    DeviceLink* link = ownLink();
+    if (!link) {
+        // The device's own link is busy: the clock is set once its operation has ended.
+        DeviceLink* busy = SerialPortManager::instance()->link(DeviceTarget(m_serial).port());
+        if (!m_clockSyncPending && busy && busy->isRunning()) {
             m_clockSyncPending = true;
-            connect(manager, &SerialPortManager::operationEnded, this, [this, automatic]() {
+            connect(busy, &DeviceLink::operationEnded, this, [this, automatic]() {
                 m_clockSyncPending = false;
                 QMetaObject::invokeMethod(this, [this, automatic]() {
                     m_automaticClock = automatic;
@@ -284,12 +292,12 @@ void DeviceItemWidget::onSyncTime()
         }
         return;
     }
-    if (!manager->openSerialPort())
+    if (!link->openSerialPort())
         return;
-    manager->remoteSetRealTimeClock(false, offset);
-    manager->closeSerialPort();
+    link->remoteSetRealTimeClock(false, offset);
+    link->closeSerialPort();
     if (!automatic) {
-        if (Device* device = Device::at(manager->activePort()))
+        if (Device* device = Device::at(link->portName()))
             device->recordSent(ServiceRecord::Clock, false);
     }
 }
@@ -297,17 +305,17 @@ void DeviceItemWidget::onSyncTime()
 void DeviceItemWidget::onIdentifyDevice()
 {
     const Interaction interaction(this);
-    SerialPortManager* manager = SerialPortManager::instance();
-    if (!makeOwnPortActive() || !manager->openSerialPort()) {
+    DeviceLink* link = ownLink();
+    if (!link || !link->openSerialPort()) {
         MessageBox::warning(this, guiText("Identify Device"), guiText("Failed to connect to device."));
         return;
     }
     int offset = 0;
     if (deviceTimeZone(&offset))
-        manager->remoteSetRealTimeClock(false, offset);
-    manager->remoteShowDeviceInformation();
-    manager->closeSerialPort();
-    if (Device* device = Device::at(manager->activePort()))
+        link->remoteSetRealTimeClock(false, offset);
+    link->remoteShowDeviceInformation();
+    link->closeSerialPort();
+    if (Device* device = Device::at(link->portName()))
         device->recordSent(ServiceRecord::Identify, false);
 }
 
@@ -316,17 +324,18 @@ void DeviceItemWidget::onRebootDevice()
     const Interaction interaction(this);
     if (MessageBox::question(this, guiText("Reboot Device"), guiText("Are you sure you want to reboot the device?"), false) != 0)
         return;
-    SerialPortManager* manager = SerialPortManager::instance();
-    if (!makeOwnPortActive() || !manager->openSerialPort())
+    // The box's loop may have seen the device go: the link is taken after it.
+    DeviceLink* link = ownLink();
+    if (!link || !link->openSerialPort())
         return;
     int offset = 0;
     if (deviceTimeZone(&offset))
-        manager->remoteSetRealTimeClock(false, offset);
+        link->remoteSetRealTimeClock(false, offset);
     // The device goes away and comes back as a new row; this one stays inert.
     disableDeviceManager();
-    manager->remoteWarmBoot();
-    manager->closeSerialPort();
-    if (Device* device = Device::at(manager->activePort()))
+    link->remoteWarmBoot();
+    link->closeSerialPort();
+    if (Device* device = Device::at(link->portName()))
         device->recordSent(ServiceRecord::Reboot, true);
 }
 
@@ -421,8 +430,9 @@ void DeviceItemWidget::uploadProjectWithFile(const QString& filePath)
     if (MessageBox::question(this, ProjectPackageChecker::confirmationTitle(), ProjectPackageChecker::confirmationText(), false)
         != MessageBox::AcceptCode)
         return;
-    if (!makeOwnPortActive()) {
-        MessageBox::warning(this, guiText("Upload Project"), guiText("Failed to connect to device."));
+    QString why;
+    if (!ownLink(&why)) {
+        MessageBox::warning(this, guiText("Upload Project"), why);
         return;
     }
     if (!createTempProjectDirectory() || !checker.extractTo(m_tempProjectPath)) {
@@ -433,7 +443,7 @@ void DeviceItemWidget::uploadProjectWithFile(const QString& filePath)
     }
 
     QApplication::setOverrideCursor(QCursor(QPixmap(QStringLiteral(":/images/uploadingProject"))));
-    auto* dialog = new DeviceUploadDialog(m_tempProjectPath, checker.configuration(), this, path);
+    auto* dialog = new DeviceUploadDialog(m_tempProjectPath, checker.configuration(), this, path, m_serial);
     const QMetaObject::Connection brightness =
         connect(dialog, &DeviceUploadDialog::brightnessChanged, this, &DeviceItemWidget::updateBrightness);
     QApplication::restoreOverrideCursor();
@@ -471,8 +481,9 @@ void DeviceItemWidget::upgradeDeviceWithFile(const QString& filePath)
         MessageBox::warning(this, checker.errorTitle(), checker.errorText());
         return;
     }
-    if (!makeOwnPortActive()) {
-        MessageBox::warning(this, guiText("Upgrade Device Software"), guiText("Failed to connect to device."));
+    QString why;
+    if (!ownLink(&why)) {
+        MessageBox::warning(this, guiText("Upgrade Device Software"), why);
         return;
     }
     auto* dialog = new UpgradeDeviceSofwareDialog(checker.packageContent(), checker.version(), checker.releaseDate(), this);
@@ -493,11 +504,12 @@ void DeviceItemWidget::onRetrieveDeviceLog()
         MessageBox::critical(this, title, guiText("The temporary folder for the data log could not be created."));
         return;
     }
-    const DeviceInformation device(makeOwnPortActive() ? currentDeviceInfo() : QMap<QString, QString>());
-    if (device.isEmpty()) {
-        MessageBox::information(this, title, guiText("There is no device connected."));
+    QString why;
+    if (!ownLink(&why)) {
+        MessageBox::information(this, title, why);
         return;
     }
+    const DeviceInformation device(currentDeviceInfo());
     if (!device.hasDataLogFeature()) {
         MessageBox::warning(this, title,
                             guiText("Please upgrade the device software to at least version 2.1.6.2886 to use this feature."));
@@ -505,6 +517,7 @@ void DeviceItemWidget::onRetrieveDeviceLog()
     }
 
     m_logRetrieveDialog = new DeviceLogRetrieveDialog(m_tempLogPath, this);
+    m_logRetrieveDialog->setDeviceSerial(m_serial);
     const int result = m_logRetrieveDialog->exec();
     delete m_logRetrieveDialog.data();
     if (result == QDialog::Accepted)
@@ -532,18 +545,20 @@ void DeviceItemWidget::onDeviceLogRetrieved()
                                                                  m_logSelectionDialog));
     m_logSelectionDialog->exec();
     const bool clearing = m_logSelectionDialog->isUpdateRunning();
+    const QString port = m_logSelectionDialog->updatePort();
     delete m_logSelectionDialog.data();
     // The edited log is still on its way after the dialog's countdown: its end is for
     // whoever outlives this row to report.
     if (clearing)
-        emit logClearingContinues(nameText());
+        emit logClearingContinues(nameText(), port);
 }
 
 void DeviceItemWidget::onConfigDevice()
 {
     const Interaction interaction(this);
-    if (!makeOwnPortActive()) {
-        MessageBox::information(this, guiText("Configure Device"), guiText("There is no device connected."));
+    QString why;
+    if (!ownLink(&why)) {
+        MessageBox::information(this, guiText("Configure Device"), why);
         return;
     }
     centreOnScreen(m_configurator);
@@ -553,11 +568,12 @@ void DeviceItemWidget::onConfigDevice()
 void DeviceItemWidget::onManageFonts()
 {
     const Interaction interaction(this);
-    const DeviceInformation device(makeOwnPortActive() ? currentDeviceInfo() : QMap<QString, QString>());
-    if (device.isEmpty()) {
-        MessageBox::information(this, guiText("Manage Device Fonts"), guiText("There is no device connected."));
+    QString why;
+    if (!ownLink(&why)) {
+        MessageBox::information(this, guiText("Manage Device Fonts"), why);
         return;
     }
+    const DeviceInformation device(currentDeviceInfo());
     if (!device.hasFontFeature()) {
         MessageBox::warning(this, guiText("Manage Device Fonts"),
                             guiText("Please upgrade the device software to at least version 1.1.0.1910 to use this feature."));

@@ -19,6 +19,9 @@ class QToolButton;
 
 namespace Orvane {
 namespace Tavrix {
+namespace Runtime {
+class DeviceLink;
+}
 namespace Designer {
 
 class DeviceConfigurator;
@@ -87,8 +90,9 @@ public:
 signals:
     void selected();
     void interactionEnded();
-    // Clearing logs goes on after the dialog closed; deviceText names the device.
-    void logClearingContinues(const QString& deviceText);
+    // Clearing logs goes on after the dialog closed, on the device's link at port;
+    // deviceText names the device.
+    void logClearingContinues(const QString& deviceText, const QString& port);
     // The service history of this row's device (its serial number) is asked for.
     void historyRequested(const QString& serial);
 
@@ -124,7 +128,8 @@ private:
     void setupWidgets();
     void refreshInformation();
     void setManagerEnabled(bool enabled);
-    bool makeOwnPortActive();
+    // This row's device's link when a command may start on it, else null with the reason.
+    Runtime::DeviceLink* ownLink(QString* error = nullptr);
     // The device's valid time-zone offset in minutes, or false.
     bool deviceTimeZone(int* minutes) const;
     bool createTempDirectory(const QString& leaf, QString* stored);

@@ -1,5 +1,7 @@
 #include "devicelogretrievedialog.h"
 
+#include "devicelink.h"
+
 #include "device.h"
 #include "localizationhelper.h"
 #include "messagebox.h"
@@ -21,6 +23,7 @@ using Orvane::Tavrix::Common::LocalizationHelper;
 using Orvane::Tavrix::Common::ServiceRecord;
 using Orvane::Tavrix::Runtime::Device;
 using Orvane::Tavrix::Runtime::OperationResult;
+using Orvane::Tavrix::Runtime::DeviceLink;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace Orvane {
@@ -105,25 +108,37 @@ void DeviceLogRetrieveDialog::timerEvent(QTimerEvent* event)
     onRetrieve();
 }
 
+void DeviceLogRetrieveDialog::setDeviceSerial(const QString& serial)
+{
+    m_device = DeviceTarget(serial);
+}
+
 void DeviceLogRetrieveDialog::onRetrieve()
 {
     emit retrieveInitialized();
     m_button->setText(guiText("Retrieving"));
     m_button->setEnabled(false);
 
-    SerialPortManager* manager = SerialPortManager::instance();
-    m_connections << connect(manager, &SerialPortManager::initializeRetrieve, this, &DeviceLogRetrieveDialog::onInitializeRetrieve)
-                  << connect(manager, &SerialPortManager::sendingFileInitiated, this, &DeviceLogRetrieveDialog::onSendingFileInitialized)
-                  << connect(manager, &SerialPortManager::sentFile, this, &DeviceLogRetrieveDialog::onSentFile)
-                  << connect(manager, &SerialPortManager::retrieveDataLogError, this, &DeviceLogRetrieveDialog::onRetrieveError)
-                  << connect(manager, &SerialPortManager::transferedFileSize, this, &DeviceLogRetrieveDialog::onTransferedFile)
-                  << connect(manager, &SerialPortManager::retrievedDataLogFile, this, &DeviceLogRetrieveDialog::onRetrieveCompleted)
-                  << connect(manager, &SerialPortManager::retrieveDataLogNoFile, this, &DeviceLogRetrieveDialog::onRetrieveLogNoFileError);
+    QString why;
+    DeviceLink* link = m_device.link(&why);
+    if (!link) {
+        m_statusLabel->setText(why);
+        offerClose();
+        return;
+    }
+    // Its own device's link only: other devices' operations run beside it.
+    m_connections << connect(link, &DeviceLink::initializeRetrieve, this, &DeviceLogRetrieveDialog::onInitializeRetrieve)
+                  << connect(link, &DeviceLink::sendingFileInitiated, this, &DeviceLogRetrieveDialog::onSendingFileInitialized)
+                  << connect(link, &DeviceLink::sentFile, this, &DeviceLogRetrieveDialog::onSentFile)
+                  << connect(link, &DeviceLink::retrieveDataLogError, this, &DeviceLogRetrieveDialog::onRetrieveError)
+                  << connect(link, &DeviceLink::transferedFileSize, this, &DeviceLogRetrieveDialog::onTransferedFile)
+                  << connect(link, &DeviceLink::retrievedDataLogFile, this, &DeviceLogRetrieveDialog::onRetrieveCompleted)
+                  << connect(link, &DeviceLink::retrieveDataLogNoFile, this, &DeviceLogRetrieveDialog::onRetrieveLogNoFileError);
     // Time-outs, a lost device and a port that does not open end the operation without any of
     // the signals above: the end of the operation always lets the user leave.
-    m_endConnection = connect(manager, &SerialPortManager::operationEnded, this, &DeviceLogRetrieveDialog::onOperationEnded);
+    m_endConnection = connect(link, &DeviceLink::operationEnded, this, &DeviceLogRetrieveDialog::onOperationEnded);
 
-    if (!Device::run(manager->activePort(), ServiceRecord::LogFetch, [this, manager]() { return manager->retrieveDataLogFile(m_logFolder); })) {
+    if (!Device::run(link->portName(), ServiceRecord::LogFetch, [this, link]() { return link->retrieveDataLogFile(m_logFolder); })) {
         disconnectManager();
         disconnectOperationEnd();
         m_statusLabel->setText(guiText("Another operation is using the device. Try again when it has ended."));

@@ -1,6 +1,7 @@
 #ifndef DEVICELOGRETRIEVEDIALOG_H
 #define DEVICELOGRETRIEVEDIALOG_H
 
+#include "devicetarget.h"
 #include "gui_global.h"
 
 #include <QDialog>
@@ -31,6 +32,10 @@ class GUI_EXPORT DeviceLogRetrieveDialog : public QDialog
 public:
     explicit DeviceLogRetrieveDialog(const QString& logFolder, QWidget* parent = nullptr);
     ~DeviceLogRetrieveDialog() override;
+
+    // The device the log is fetched from, on its own link (none: the manager's active device).
+    // Set before the dialog runs.
+    void setDeviceSerial(const QString& serial);
 
     QString logFolder() const { return m_logFolder; }
     QPushButton* button() const { return m_button; }
@@ -68,6 +73,7 @@ private:
     void closeShownBox();
 
     QString m_logFolder;
+    DeviceTarget m_device;
     int m_startTimerId = 0;
     QLabel* m_currentFileLabel = nullptr;
     QLabel* m_fileCountLabel = nullptr;

@@ -1,9 +1,11 @@
 #include "devicetarget.h"
 
 #include "localizationhelper.h"
+#include "devicelink.h"
 #include "serialportmanager.h"
 
 using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Runtime::DeviceLink;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace Orvane {
@@ -18,23 +20,27 @@ DeviceTarget::DeviceTarget(const QString& serial)
 QString DeviceTarget::port() const
 {
     SerialPortManager* manager = SerialPortManager::instance();
-    return manager ? manager->portOfDevice(m_serial) : QString();
+    if (!manager)
+        return QString();
+    // Without a device of its own (a window made on its own), the manager's active one.
+    return m_serial.isEmpty() ? manager->activePort() : manager->portOfDevice(m_serial);
 }
 
-bool DeviceTarget::activate(QString* error) const
+DeviceLink* DeviceTarget::link(QString* error) const
 {
     const QString where = port();
-    if (where.isEmpty()) {
+    DeviceLink* link = where.isEmpty() ? nullptr : SerialPortManager::instance()->link(where);
+    if (!link || !link->isPresent()) {
         if (error)
             *error = goneText();
-        return false;
+        return nullptr;
     }
-    if (!SerialPortManager::instance()->setActivePort(where)) {
+    if (link->isRunning()) {
         if (error)
             *error = busyText();
-        return false;
+        return nullptr;
     }
-    return true;
+    return link;
 }
 
 QString DeviceTarget::goneText()

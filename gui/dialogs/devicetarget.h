@@ -7,11 +7,15 @@
 
 namespace Orvane {
 namespace Tavrix {
+namespace Runtime {
+class DeviceLink;
+}
 namespace Designer {
 
 // The device a window works on, known by its serial number: after a restart it comes
 // back under a port of its own choosing, and another device may take its old port.
-// Every operation a window starts goes to this device, or is refused.
+// Every operation a window starts goes to this device's link, or is refused. A target
+// made without a serial number stands for the manager's active device.
 class GUI_EXPORT DeviceTarget
 {
 public:
@@ -24,9 +28,10 @@ public:
     QString port() const;
     bool isPresent() const { return !port().isEmpty(); }
 
-    // Makes the device's port the one the next operation runs on. False, with the
-    // reason for the user, when the device is gone or another operation holds the link.
-    bool activate(QString* error = nullptr) const;
+    // The device's link for an operation that starts now: null, with the reason for the
+    // user, when the device is gone or an operation already runs on it. Operations on
+    // other devices' links are no hindrance.
+    Runtime::DeviceLink* link(QString* error = nullptr) const;
 
     static QString goneText();
     static QString busyText();

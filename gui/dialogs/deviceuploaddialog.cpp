@@ -2,6 +2,8 @@
 
 #include "configurationinfo.h"
 #include "device.h"
+#include "devicelink.h"
+#include "devicetarget.h"
 #include "localizationhelper.h"
 #include "messagebox.h"
 #include "operationresult.h"
@@ -31,6 +33,7 @@ using Common::LocalizationHelper;
 using Common::ProjectPackageChecker;
 using Common::ServiceRecord;
 using Runtime::Device;
+using Runtime::DeviceLink;
 using Runtime::OperationResult;
 using Runtime::SerialPortManager;
 
@@ -46,6 +49,7 @@ public:
     QMap<QString, qint64> fileSizes;
     ConfigurationInfo configuration;
     QString packagePath;
+    DeviceTarget device;
     int countdown = 0;
     int countdownTimerId = -1;
     QPointer<MessageBox> messageBox;
@@ -68,12 +72,13 @@ public:
 };
 
 DeviceUploadDialog::DeviceUploadDialog(const QString& projectFolder, const ConfigurationInfo& configuration, QWidget* parent,
-                                       const QString& packagePath)
+                                       const QString& packagePath, const QString& deviceSerial)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
     , d(new DeviceUploadDialogPrivate)
 {
     d->configuration = configuration;
     d->packagePath = packagePath;
+    d->device = DeviceTarget(deviceSerial);
     // The files of the project, then its configuration file(s); empty files are
     // left out because the device cannot be sent an empty file.
     qint64 total = 0;
@@ -166,17 +171,17 @@ qint64 DeviceUploadDialog::totalSize() const
     return d->totalSize;
 }
 
-void DeviceUploadDialog::connectManager()
+void DeviceUploadDialog::connectManager(DeviceLink* link)
 {
-    SerialPortManager* manager = SerialPortManager::instance();
-    d->connections << connect(manager, &SerialPortManager::progressUpdated, this, &DeviceUploadDialog::onFileTransferred)
-                   << connect(manager, &SerialPortManager::progressMessage, d->statusLabel, &QLabel::setText)
-                   << connect(manager, &SerialPortManager::currentFileChanged, this, &DeviceUploadDialog::onCurrentFileChanged)
-                   << connect(manager, &SerialPortManager::projectConfigurationStarted, this,
+    // Its own device's link only: other devices' operations run beside it.
+    d->connections << connect(link, &DeviceLink::progressUpdated, this, &DeviceUploadDialog::onFileTransferred)
+                   << connect(link, &DeviceLink::progressMessage, d->statusLabel, &QLabel::setText)
+                   << connect(link, &DeviceLink::currentFileChanged, this, &DeviceUploadDialog::onCurrentFileChanged)
+                   << connect(link, &DeviceLink::projectConfigurationStarted, this,
                               &DeviceUploadDialog::onProjectConfigurationStarted)
-                   << connect(manager, &SerialPortManager::projectConfigurationFinished, this,
+                   << connect(link, &DeviceLink::projectConfigurationFinished, this,
                               &DeviceUploadDialog::onProjectConfigurationFinished)
-                   << connect(manager, &SerialPortManager::operationEnded, this, &DeviceUploadDialog::onOperationEnded);
+                   << connect(link, &DeviceLink::operationEnded, this, &DeviceUploadDialog::onOperationEnded);
 }
 
 void DeviceUploadDialog::disconnectManager()
@@ -204,11 +209,15 @@ void DeviceUploadDialog::onUpload()
         return;
     }
 
-    connectManager();
-    // Refused when another operation holds the port; the manager then emits nothing.
-    SerialPortManager* manager = SerialPortManager::instance();
-    if (!Device::run(manager->activePort(), ServiceRecord::Upload,
-                     [this, manager]() { return manager->uploadProject(d->files, d->configuration, int(d->totalSize)); },
+    DeviceLink* link = d->device.link(&refused.message);
+    if (!link) {
+        endWith(refused);
+        return;
+    }
+    connectManager(link);
+    // Refused when another operation holds the link; it then emits nothing.
+    if (!Device::run(link->portName(), ServiceRecord::Upload,
+                     [this, link]() { return link->uploadProject(d->files, d->configuration, int(d->totalSize)); },
                      d->packagePath)) {
         refused.message = guiText("The device is busy with another operation.");
         endWith(refused);

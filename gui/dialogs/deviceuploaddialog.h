@@ -13,6 +13,7 @@ namespace Common {
 class ConfigurationInfo;
 }
 namespace Runtime {
+class DeviceLink;
 class OperationResult;
 }
 namespace Designer {
@@ -27,8 +28,9 @@ class GUI_EXPORT DeviceUploadDialog : public QDialog
     Q_OBJECT
 public:
     // packagePath: the package the folder was unpacked from, named in the service history.
+    // deviceSerial: the device it goes to, on its own link (none: the manager's active device).
     DeviceUploadDialog(const QString& projectFolder, const Common::ConfigurationInfo& configuration, QWidget* parent = nullptr,
-                       const QString& packagePath = QString());
+                       const QString& packagePath = QString(), const QString& deviceSerial = QString());
     ~DeviceUploadDialog() override;
 
     // The files sent, in order, and the sum of their sizes.
@@ -59,7 +61,7 @@ private slots:
 
 private:
     void endWith(const Orvane::Tavrix::Runtime::OperationResult& result);
-    void connectManager();
+    void connectManager(Runtime::DeviceLink* link);
     void disconnectManager();
     void showMessage(const QString& text);
 

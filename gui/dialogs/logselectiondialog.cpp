@@ -1,5 +1,7 @@
 #include "logselectiondialog.h"
 
+#include "devicelink.h"
+
 #include "datalogchartwidget.h"
 #include "datalogexporter.h"
 #include "device.h"
@@ -39,6 +41,7 @@ using Orvane::Tavrix::Common::FileHelper;
 using Orvane::Tavrix::Common::LocalizationHelper;
 using Orvane::Tavrix::Common::ServiceRecord;
 using Orvane::Tavrix::Runtime::Device;
+using Orvane::Tavrix::Runtime::DeviceLink;
 using Orvane::Tavrix::Runtime::OperationResult;
 using Orvane::Tavrix::Runtime::RestartWatcher;
 using Orvane::Tavrix::Runtime::SerialPortManager;
@@ -463,20 +466,21 @@ void LogSelectionDialog::clearLogs(const QStringList& names, const QString& expo
 
 void LogSelectionDialog::startUpdate()
 {
-    SerialPortManager* manager = SerialPortManager::instance();
     QString failure;
+    DeviceLink* link = nullptr;
     if (m_restart && m_restart->state() == RestartWatcher::Lost)
         failure = guiText("The device did not come back after its restart.");
-    else if (!m_device.isEmpty())
-        m_device.activate(&failure);
-    if (failure.isEmpty()) {
+    else
+        link = m_device.link(&failure);
+    if (link) {
         // Followed to its end while the dialog is open; a failure after the countdown is the row's to report.
         m_updateRunning = true;
+        m_updatePort = link->portName();
         m_updateFailure.clear();
-        m_updateConnection = connect(manager, &SerialPortManager::operationEnded, this, &LogSelectionDialog::onUpdateEnded);
+        m_updateConnection = connect(link, &DeviceLink::operationEnded, this, &LogSelectionDialog::onUpdateEnded);
         m_startingUpdate = true;
-        const bool started = Device::run(manager->activePort(), ServiceRecord::LogClearing,
-                                         [this, manager]() { return manager->updateLogFile(databasePath()); });
+        const bool started = Device::run(link->portName(), ServiceRecord::LogClearing,
+                                         [this, link]() { return link->updateLogFile(databasePath()); });
         m_startingUpdate = false;
         if (!started) {
             disconnect(m_updateConnection);

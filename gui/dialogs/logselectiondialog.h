@@ -64,6 +64,8 @@ public:
     // The edited log is still being sent to the device; its end is not reported here
     // once the dialog has closed.
     bool isUpdateRunning() const { return m_updateRunning; }
+    // The port the update was sent on.
+    QString updatePort() const { return m_updatePort; }
 
 public slots:
     QString defaultLocationPath();
@@ -120,6 +122,7 @@ private:
     QPointer<Runtime::RestartWatcher> m_restart;
     QString m_clearSummary;
     bool m_updateRunning = false;
+    QString m_updatePort;
     bool m_startingUpdate = false;
     QString m_updateFailure;
     QMetaObject::Connection m_updateConnection;

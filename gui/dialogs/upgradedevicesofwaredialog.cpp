@@ -1,6 +1,7 @@
 #include "upgradedevicesofwaredialog.h"
 
 #include "device.h"
+#include "devicelink.h"
 #include "devicetarget.h"
 #include "localizationhelper.h"
 #include "messagebox.h"
@@ -28,6 +29,7 @@ using Common::TextHelper;
 using Common::ServiceRecord;
 using Runtime::Device;
 using Runtime::OperationResult;
+using Runtime::DeviceLink;
 using Runtime::SerialPortManager;
 
 namespace {
@@ -168,13 +170,12 @@ void UpgradeDeviceSofwareDialog::setPackagePath(const QString& path)
     d->packagePath = path;
 }
 
-void UpgradeDeviceSofwareDialog::connectManager()
+void UpgradeDeviceSofwareDialog::connectManager(DeviceLink* link)
 {
-    SerialPortManager* manager = SerialPortManager::instance();
-    d->connections << connect(manager, &SerialPortManager::progressUpdated, this, &UpgradeDeviceSofwareDialog::onDataTransferred)
-                   << connect(manager, &SerialPortManager::progressMessage, d->statusLabel, &QLabel::setText)
-                   << connect(manager, &SerialPortManager::operationEnded, this,
-                              &UpgradeDeviceSofwareDialog::onOperationEnded);
+    // Its own device's link only: other devices' operations run beside it.
+    d->connections << connect(link, &DeviceLink::progressUpdated, this, &UpgradeDeviceSofwareDialog::onDataTransferred)
+                   << connect(link, &DeviceLink::progressMessage, d->statusLabel, &QLabel::setText)
+                   << connect(link, &DeviceLink::operationEnded, this, &UpgradeDeviceSofwareDialog::onOperationEnded);
 }
 
 void UpgradeDeviceSofwareDialog::disconnectManager()
@@ -205,15 +206,15 @@ void UpgradeDeviceSofwareDialog::onUpgrade()
     }
 
     // The device the package was checked against, wherever it is now; never another one.
-    if (!d->device.isEmpty() && !d->device.activate(&refused.message)) {
+    DeviceLink* link = d->device.link(&refused.message);
+    if (!link) {
         endWith(refused);
         return;
     }
-    connectManager();
-    // Refused when another operation holds the port; the manager then emits nothing.
-    SerialPortManager* manager = SerialPortManager::instance();
-    if (!Device::run(manager->activePort(), ServiceRecord::Upgrade,
-                     [this, manager]() { return manager->upgradeDeviceSoftware(d->packageContent); }, d->packagePath)) {
+    connectManager(link);
+    // Refused when another operation holds the link; it then emits nothing.
+    if (!Device::run(link->portName(), ServiceRecord::Upgrade,
+                     [this, link]() { return link->upgradeDeviceSoftware(d->packageContent); }, d->packagePath)) {
         refused.message = guiText("The device is busy with another operation.");
         endWith(refused);
     }

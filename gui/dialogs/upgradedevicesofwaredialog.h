@@ -12,6 +12,7 @@
 namespace Orvane {
 namespace Tavrix {
 namespace Runtime {
+class DeviceLink;
 class OperationResult;
 }
 namespace Designer {
@@ -60,7 +61,7 @@ private slots:
 
 private:
     void endWith(const Orvane::Tavrix::Runtime::OperationResult& result);
-    void connectManager();
+    void connectManager(Runtime::DeviceLink* link);
     void disconnectManager();
     void showMessage(const QString& text);
 

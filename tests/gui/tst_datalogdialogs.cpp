@@ -725,7 +725,7 @@ private slots:
         DeviceItemWidget row;
         row.setDeviceInfo(device.info());
         QVERIFY(idleManager());
-        QSignalSpy ended(manager, &SerialPortManager::operationEnded);
+        QSignalSpy ended(manager, &SerialPortManager::deviceOperationEnded);
 
         UserScript user({ gui("Delete files") });
         QString folder;
@@ -798,7 +798,7 @@ private slots:
         DeviceItemWidget row;
         row.setDeviceInfo(device.info());
         QVERIFY(idleManager());
-        QSignalSpy ended(manager, &SerialPortManager::operationEnded);
+        QSignalSpy ended(manager, &SerialPortManager::deviceOperationEnded);
 
         // The first question is declined, the second confirmed.
         UserScript user({ gui("No"), gui("Yes") });
@@ -1041,12 +1041,12 @@ private slots:
         UserScript user({ gui("Yes"), gui("OK") });
         dialog.onRequestClear();
         QCOMPARE(user.boxes.size(), 2);
-        QCOMPARE(user.boxes.at(1).text, rtText("The serial port could not be opened."));
-        QCOMPARE(dialog.statusLabel()->text(), rtText("The serial port could not be opened."));
+        QCOMPARE(user.boxes.at(1).text, gui("The device is no longer connected."));
+        QCOMPARE(dialog.statusLabel()->text(), gui("The device is no longer connected."));
         QVERIFY(dialog.closeButton()->isEnabled());
         QTest::qWait(1500);
         QVERIFY(dialog.isVisible());
-        QCOMPARE(dialog.statusLabel()->text(), rtText("The serial port could not be opened."));
+        QCOMPARE(dialog.statusLabel()->text(), gui("The device is no longer connected."));
         QVERIFY(!databaseContent(folder + QStringLiteral("/dataLogging.txdb")).contains(QStringLiteral("Log2")));
         QVERIFY(idleManager());
     }

@@ -9,6 +9,7 @@
 #include "deviceuploaddialog.h"
 #include "localizationhelper.h"
 #include "messagebox.h"
+#include "devicelink.h"
 #include "serialportmanager.h"
 
 #include <QCheckBox>
@@ -24,6 +25,7 @@ using Orvane::Tavrix::Common::ConfigurationInfo;
 using Orvane::Tavrix::Common::LocalizationHelper;
 using Orvane::Tavrix::Designer::DeviceUploadDialog;
 using Orvane::Tavrix::Designer::MessageBox;
+using Orvane::Tavrix::Runtime::DeviceLink;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace {
@@ -139,9 +141,12 @@ void TestDeviceUploadDialog::uploadShowsProgressAndClosesAfterCountdown()
     // What the user sees at each step, read after the dialog has handled the signal.
     QStringList counters;
     QList<Qt::CheckState> checkStates;
-    connect(manager, &SerialPortManager::currentFileChanged, &dialog, [&]() { counters << counter->text(); });
-    connect(manager, &SerialPortManager::projectConfigurationStarted, &dialog, [&]() { checkStates << check->checkState(); });
-    connect(manager, &SerialPortManager::projectConfigurationFinished, &dialog, [&]() { checkStates << check->checkState(); });
+    // The dialog works on its device's own link.
+    DeviceLink* link = manager->link(device.port);
+    QVERIFY(link);
+    connect(link, &DeviceLink::currentFileChanged, &dialog, [&]() { counters << counter->text(); });
+    connect(link, &DeviceLink::projectConfigurationStarted, &dialog, [&]() { checkStates << check->checkState(); });
+    connect(link, &DeviceLink::projectConfigurationFinished, &dialog, [&]() { checkStates << check->checkState(); });
     QSignalSpy brightness(&dialog, &DeviceUploadDialog::brightnessChanged);
     QSignalSpy ended(&dialog, &DeviceUploadDialog::uploadEnded);
     QElapsedTimer sinceEnd;
@@ -332,7 +337,7 @@ void TestDeviceUploadDialog::emptyProjectIsReportedAndCanBeClosed()
     QVERIFY(writeFile(dir.filePath(QStringLiteral("config.txrc")), "DefaultScreen=x\n"));
     QVERIFY(writeFile(dir.filePath(QStringLiteral("project/readme.txt")), "no screens"));
     SerialPortManager* manager = SerialPortManager::instance();
-    QSignalSpy opened(manager, &SerialPortManager::progressMessage);
+    QSignalSpy opened(manager, &SerialPortManager::deviceOperationEnded);
 
     DeviceUploadDialog dialog(dir.path(), configuration(50));
     QVERIFY(dialog.files().isEmpty());
