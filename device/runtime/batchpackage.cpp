@@ -193,13 +193,23 @@ bool BatchPackage::startOn(DeviceLink* link) const
     return false;
 }
 
-QString BatchPackage::confirmationTitle()
+QString BatchPackage::confirmationTitle() const
 {
-    return ProjectPackageChecker::confirmationTitle();
+    return m_kind == Software ? guiText("Upgrade Device Software") : ProjectPackageChecker::confirmationTitle();
 }
 
-QString BatchPackage::confirmationText(int devices)
+QString BatchPackage::confirmationText(int devices) const
 {
+    if (m_kind == Software) {
+        if (devices == 1)
+            return guiText("This will upgrade the device software to %1; the device restarts when it is installed.\n"
+                           "Are you sure you want to proceed?")
+                .arg(m_software.version());
+        return guiText("This will upgrade the device software of %1 devices to %2; each restarts when it is installed.\n"
+                       "Are you sure you want to proceed?")
+            .arg(devices)
+            .arg(m_software.version());
+    }
     if (devices == 1)
         return ProjectPackageChecker::confirmationText();
     return guiText("This will upload the project to %1 devices, their current project and any logged data will be lost,\n "

@@ -71,9 +71,10 @@ public:
     // After a project's settings are applied the device's record follows its brightness.
     bool startOn(DeviceLink* link) const;
 
-    // The question before a project goes to `devices` devices: their data log is deleted.
-    static QString confirmationTitle();
-    static QString confirmationText(int devices);
+    // The question before the package goes to `devices` devices; a project's says that
+    // their current project and data log are deleted, as a row's own upload does.
+    QString confirmationTitle() const;
+    QString confirmationText(int devices) const;
 
 private:
     Kind m_kind = NoPackage;

@@ -157,7 +157,6 @@ BatchWindow::BatchWindow(QWidget* parent)
 
     d->save = new QPushButton(guiText("Save CSV..."), this);
     d->start = new QPushButton(guiText("Start"), this);
-    d->start->setDefault(true);
     d->cancel = new QPushButton(guiText("Cancel"), this);
     d->close = new QPushButton(guiText("Close"), this);
     auto* buttons = new QHBoxLayout;
@@ -320,11 +319,11 @@ void BatchWindow::onStart()
         if (!warned.isEmpty())
             MessageBox::warning(this, guiText("MAC Address Configuration"),
                                 warning + QStringLiteral("\n\n") + warned.join(QStringLiteral(", ")));
-        // The row's question, once for the batch: the data log of every device goes.
-        if (MessageBox::question(this, BatchPackage::confirmationTitle(), BatchPackage::confirmationText(int(serials.size())), false)
-            != MessageBox::AcceptCode)
-            return;
     }
+    // Asked once for the batch; a project's question says every device loses its data log.
+    if (MessageBox::question(this, d->package.confirmationTitle(), d->package.confirmationText(int(serials.size())), false)
+        != MessageBox::AcceptCode)
+        return;
     // Devices may have come and gone while the question was open.
     d->model->start();
     updateControls();
@@ -355,12 +354,13 @@ void BatchWindow::onCancel()
 
 void BatchWindow::onProductionToggled(bool on)
 {
-    if (on && d->package.kind() == BatchPackage::Project) {
-        const int answer = MessageBox::question(
-            this, BatchPackage::confirmationTitle(),
-            guiText("In production mode the project is uploaded to every fitting device plugged in from now on; "
-                    "its current project and any logged data will be lost.\nSwitch production mode on?"),
-            false);
+    if (on && d->package.isLoaded()) {
+        const QString text = d->package.kind() == BatchPackage::Project
+            ? guiText("In production mode the project is uploaded to every fitting device plugged in from now on; "
+                      "its current project and any logged data will be lost.\nSwitch production mode on?")
+            : guiText("In production mode the device software is installed on every fitting device plugged in from now on.\n"
+                      "Switch production mode on?");
+        const int answer = MessageBox::question(this, d->package.confirmationTitle(), text, false);
         if (answer != MessageBox::AcceptCode) {
             const QSignalBlocker blocker(d->production);
             d->production->setChecked(false);

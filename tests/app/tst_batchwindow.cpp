@@ -158,11 +158,13 @@ private slots:
             ran = true;
             dialog->reject();
         });
-        user.answer(BatchPackage::confirmationTitle(), guiText("Yes"));
+        BatchPackage chosen;
+        QVERIFY(chosen.load(package));
+        user.answer(chosen.confirmationTitle(), guiText("Yes"));
         m_window->rowForSerial(busy.serial())->showHardwareInformation();
         QVERIFY2(ran && !model->isActive(), qPrintable(user.describe()));
-        if (project)
-            QVERIFY2(user.describe().contains(BatchPackage::confirmationText(4)), qPrintable(user.describe()));
+        // Asked once, for the four devices it starts on.
+        QVERIFY2(user.describe().contains(chosen.confirmationText(4)), qPrintable(user.describe()));
 
         for (int i = 0; i < took.size(); ++i) {
             const BatchResult result = model->result(took.at(i)->serial());
@@ -231,7 +233,7 @@ private slots:
         BatchWindow* batch = openBatch();
         QVERIFY(batch->setPackage(m_project));
         ModalUser user(60000);
-        user.answer(BatchPackage::confirmationTitle(), guiText("Yes"));
+        user.answer(guiText("Upload Project"), guiText("Yes"));
         batch->productionBox()->click();
         BatchDeviceModel* model = batch->model();
         QVERIFY2(model->isProductionMode(), qPrintable(user.describe()));
@@ -262,13 +264,14 @@ private slots:
         BatchWindow* batch = openBatch();
         QVERIFY(batch->setPackage(software));
         BatchDeviceModel* model = batch->model();
+        ModalUser user(60000);
+        user.answer(guiText("Upgrade Device Software"), guiText("Yes"));
+        user.answer(guiText("Cancel Batch"), guiText("Yes"));
         batch->startButton()->click();
         const QModelIndex progress = model->index(model->rowOf(device.serial()), BatchDeviceModel::ProgressColumn);
         QVERIFY(waitUntil([&]() { return model->data(progress, BatchDeviceModel::ProgressRole).toInt() >= 10; }, 30000));
         QCOMPARE(model->transferring(), QStringList { device.serial() });
 
-        ModalUser user(60000);
-        user.answer(guiText("Cancel Batch"), guiText("Yes"));
         batch->cancelButton()->click();
         QVERIFY(waitUntil([&]() { return !model->isActive(); }, 20000));
         const BatchResult result = model->result(device.serial());
