@@ -148,8 +148,10 @@ ExitCode DeviceSession::prepare(const QStringList& portOptions, QString* error, 
                 resolved = PortEnumerator::resolvePortName(path);
             }
         }
-        if (why.isEmpty())
-            probe(resolved, &why);
+        // A port that goes between the look and the probe is a device leaving the bus to
+        // restart: identification waits for it to come back.
+        if (why.isEmpty() && probe(resolved, &why) == QSerialPort::DeviceNotFoundError)
+            why.clear();
         if (!why.isEmpty()) {
             if (!failures) {
                 *error = why;

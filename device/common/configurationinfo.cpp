@@ -76,7 +76,8 @@ std::optional<ConfigurationInfo::ChannelMap> parseRoles(const QString& text)
     const QStringList items = text.split(QLatin1Char(','));
     for (int i = 0; i < items.size(); ++i) {
         const std::optional<int> role = parseInt(items.at(i));
-        if (!role)
+        // Only a defined role may become one: any other number is no value of the enumeration.
+        if (!role || *role < EnumHelper::UnavailableType || *role > EnumHelper::Direction)
             return std::nullopt;
         map.insert(i, static_cast<EnumHelper::InputOutputType>(*role));
     }

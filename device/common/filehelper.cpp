@@ -35,6 +35,94 @@ namespace {
 const QDataStream::Version kVariantStreamVersion = QDataStream::Qt_4_8;
 const qint64 kDigestChunkSize = 64 * 1024;
 
+// Stored variants are checked before Qt reads them: Qt creates whatever type a stream
+// names (polygons, images, registered classes) and reserves room for a list's whole
+// count before reading a single item, so a few bytes of a project file could ask for
+// gigabytes. Project files hold maps and lists of texts, numbers, truth values and dates,
+// which have the same type numbers in this stream version as in Qt 6.
+bool skipBytes(QDataStream& in, qint64 count)
+{
+    return count <= in.device()->bytesAvailable() && in.skipRawData(int(count)) == count;
+}
+
+bool skipText(QDataStream& in, bool utf16)
+{
+    quint32 length = 0;
+    in >> length;
+    if (in.status() != QDataStream::Ok)
+        return false;
+    if (length == 0xffffffff)
+        return true; // a null text
+    return (!utf16 || length % 2 == 0) && skipBytes(in, length);
+}
+
+// A count of items that each take at least itemBytes: more than the rest can hold is a lie.
+bool readCount(QDataStream& in, quint32* count, qint64 itemBytes)
+{
+    in >> *count;
+    return in.status() == QDataStream::Ok && qint64(*count) * itemBytes <= in.device()->bytesAvailable();
+}
+
+bool skipPlainVariant(QDataStream& in, int depth)
+{
+    quint32 type = 0;
+    qint8 isNull = 0;
+    in >> type >> isNull;
+    if (in.status() != QDataStream::Ok || depth > 64)
+        return false;
+    constexpr qint64 SmallestVariant = 5; // type and null flag
+    quint32 count = 0;
+    switch (type) {
+    case QMetaType::UnknownType:
+        return skipText(in, true); // written with an empty text after it
+    case QMetaType::Bool:
+        return skipBytes(in, 1);
+    case QMetaType::QChar:
+        return skipBytes(in, 2);
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::QDate:
+    case QMetaType::QTime:
+        return skipBytes(in, 4);
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+        return skipBytes(in, 8);
+    case QMetaType::QDateTime:
+        return skipBytes(in, 9); // date, time and time spec
+    case QMetaType::QString:
+        return skipText(in, true);
+    case QMetaType::QByteArray:
+        return skipText(in, false);
+    case QMetaType::QStringList:
+        if (!readCount(in, &count, 4))
+            return false;
+        for (quint32 i = 0; i < count; ++i) {
+            if (!skipText(in, true))
+                return false;
+        }
+        return true;
+    case QMetaType::QVariantList:
+        if (!readCount(in, &count, SmallestVariant))
+            return false;
+        for (quint32 i = 0; i < count; ++i) {
+            if (!skipPlainVariant(in, depth + 1))
+                return false;
+        }
+        return true;
+    case QMetaType::QVariantMap:
+        if (!readCount(in, &count, 4 + SmallestVariant))
+            return false;
+        for (quint32 i = 0; i < count; ++i) {
+            if (!skipText(in, true) || !skipPlainVariant(in, depth + 1))
+                return false;
+        }
+        return true;
+    default:
+        return false;
+    }
+}
+
 QString fileDigest(const QString& path, QCryptographicHash::Algorithm algorithm)
 {
     if (!QFileInfo(path).isFile())
@@ -547,6 +635,13 @@ QVariant FileHelper::variantFromBinary(const QByteArray& data)
 {
     if (data.isEmpty())
         return QVariant();
+    QDataStream check(data);
+    check.setVersion(kVariantStreamVersion);
+    check.setByteOrder(QDataStream::BigEndian);
+    if (!skipPlainVariant(check, 0)) {
+        qDebug() << "Stored value refused: not a plain map, list or value, or longer than its data";
+        return QVariant();
+    }
     QDataStream stream(data);
     stream.setVersion(kVariantStreamVersion);
     stream.setByteOrder(QDataStream::BigEndian);

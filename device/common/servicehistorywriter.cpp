@@ -41,14 +41,34 @@ ServiceHistoryWriter::~ServiceHistoryWriter()
     delete d;
 }
 
-ServiceHistoryWriter* ServiceHistoryWriter::instance()
+namespace {
+
+QPointer<ServiceHistoryWriter>& theWriter()
 {
     static QPointer<ServiceHistoryWriter> writer;
+    return writer;
+}
+
+// Runs first thing as the application object goes, before the history and the SQL
+// driver it writes through: entries handed over at the very end are written too.
+void flushAtExit()
+{
+    if (theWriter())
+        theWriter()->flush();
+}
+
+} // namespace
+
+ServiceHistoryWriter* ServiceHistoryWriter::instance()
+{
+    QPointer<ServiceHistoryWriter>& writer = theWriter();
     ServiceHistory* history = ServiceHistory::instance();
     if (!history)
         return nullptr;
-    if (!writer)
+    if (!writer) {
         writer = new ServiceHistoryWriter(history->path(), QCoreApplication::instance());
+        qAddPostRoutine(flushAtExit);
+    }
     return writer;
 }
 

@@ -409,7 +409,10 @@ private slots:
         const qint64 after = residentKiB(first->processId());
         qInfo("sent %lld MiB; resident %lld KiB before, %lld KiB after", sent >> 20, before, after);
         QVERIFY(sent >= (64 << 20));
+#ifndef DOVREL_ADDRESS_SANITIZER
+        // Under AddressSanitizer freed memory waits in its quarantine: residency grows anyway.
         QVERIFY2(after - before < 20 * 1024, "memory stays flat");
+#endif
 
         QProcess* second = box.start();
         QVERIFY(second->waitForFinished(60000));

@@ -194,6 +194,8 @@ void TestConfigurationInfo::parseFailure_data()
     QTest::newRow("size with three numbers") << QStringLiteral("displaySize: 480,272,1;");
     QTest::newRow("hole in list") << QStringLiteral("analogInputs: 1,,0;");
     QTest::newRow("bad role") << QStringLiteral("canPorts: 3,x;");
+    QTest::newRow("role above the defined ones") << QStringLiteral("digitalInputOutputs: 1,112;");
+    QTest::newRow("role below the defined ones") << QStringLiteral("analogInputs: -2;");
     QTest::newRow("bad frequency") << QStringLiteral("pwmFrequency: 10,1O0;");
 }
 

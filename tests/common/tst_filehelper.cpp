@@ -519,6 +519,10 @@ void TestFileHelper::variantStreamFormat()
              QByteArray("\x00\x00\x00\x0a\x00\x00\x00\x00\x02\x00\x41", 11));
     QCOMPARE(FileHelper::variantToBinary(QVariant(int(258))), QByteArray("\x00\x00\x00\x02\x00\x00\x00\x01\x02", 9));
     QVERIFY(!FileHelper::variantFromBinary(QByteArray("\x00\x00\x00\x0a\x00\x00\x00\x00\x09", 9)).isValid());
+    // Types a project file never holds, and counts beyond the data, are refused unread:
+    // a polygon and a text list claiming two billion items.
+    QVERIFY(!FileHelper::variantFromBinary(QByteArray("\x00\x00\x00\xb7\x00\x7f\xff\xff\xff\x00", 10)).isValid());
+    QVERIFY(!FileHelper::variantFromBinary(QByteArray("\x00\x00\x00\x0b\x00\x7f\xff\xff\xff\x00\x00\x00\x00", 13)).isValid());
     QVERIFY(!FileHelper::variantFromBinary(QByteArray()).isValid());
     QVERIFY(!FileHelper::variantFromFile(path(QStringLiteral("missing"))).isValid());
 }

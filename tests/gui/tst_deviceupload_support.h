@@ -90,22 +90,21 @@ inline void cancelModalPolls()
 inline void onModal(std::function<bool(QWidget*)> accept, std::function<void(QWidget*)> action, int giveUpMs = 120000)
 {
     auto* poll = new QTimer(modalPollOwner());
-    auto* elapsed = new QElapsedTimer;
-    elapsed->start();
+    // Held by the connection, so a poll cancelled with its owner frees it too.
+    QElapsedTimer elapsed;
+    elapsed.start();
     poll->setInterval(20);
     QObject::connect(poll, &QTimer::timeout, qApp, [poll, elapsed, accept, action, giveUpMs]() {
         QWidget* modal = QApplication::activeModalWidget();
         if (!modal || !modal->isVisible() || !accept(modal)) {
-            if (elapsed->elapsed() > giveUpMs) {
+            if (elapsed.elapsed() > giveUpMs) {
                 poll->stop();
                 poll->deleteLater();
-                delete elapsed;
             }
             return;
         }
         poll->stop();
         poll->deleteLater();
-        delete elapsed;
         action(modal);
     });
     poll->start();

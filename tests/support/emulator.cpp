@@ -66,6 +66,11 @@ bool DeviceEmulator::start(const QStringList& args)
     m_process->setProcessEnvironment(QProcessEnvironment::systemEnvironment());
     m_process->setReadChannel(QProcess::StandardOutput);
     m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // In a sanitized build a fault in the device fails the test, whatever the test saw.
+    connect(m_process, &QProcess::finished, this, [](int code, QProcess::ExitStatus status) {
+        if (status == QProcess::NormalExit && code == DOVREL_SANITIZER_EXIT_CODE)
+            qFatal("The emulated device stopped on a sanitizer report (see its output above).");
+    });
     m_process->start(programPath(), arguments);
     if (!m_process->waitForStarted(10000)) {
         qWarning("DeviceEmulator: cannot start %s", qPrintable(programPath()));
