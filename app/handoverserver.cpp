@@ -1,5 +1,6 @@
 #include "handoverserver.h"
 
+#include "diagnostics.h"
 #include "instancelock.h"
 
 #include <QDateTime>
@@ -11,6 +12,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+
+using Orvane::Tavrix::Common::lcApp;
 
 namespace Orvane {
 namespace Tavrix {
@@ -80,7 +83,7 @@ void HandOverServer::keepLockNamed()
     if (!m_lock || m_lock->isStillNamed())
         return;
     if (!m_lock->restoreName())
-        qWarning().noquote() << QStringLiteral("The instance lock %1 was taken over; another instance may run").arg(m_lock->path());
+        qCWarning(lcApp).noquote() << QStringLiteral("The instance lock %1 was taken over; another instance may run").arg(m_lock->path());
 }
 
 void HandOverServer::onNewConnection()

@@ -5,6 +5,7 @@
 #include "deviceinformation.h"
 #include "deviceitemwidget.h"
 #include "devicelistholder.h"
+#include "diagnostics.h"
 #include "fontscenter.h"
 #include "fontsdialog.h"
 #include "handoverserver.h"
@@ -26,11 +27,15 @@
 #include <QListWidgetItem>
 #include <QMenuBar>
 #include <QProcess>
+#include <QStackedWidget>
+#include <QStatusBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include <cstdlib>
 #include <memory>
+
+using Orvane::Tavrix::Common::lcApp;
 
 using Orvane::Tavrix::Common::guiText;
 
@@ -84,8 +89,9 @@ MainWindow::~MainWindow()
     // Closes the server and deletes the lock file.
     delete m_handOver;
     m_handOver = nullptr;
-    const QList<DeviceItemWidget*> rows = m_deviceWidgets.values();
+    const QList<DeviceItemWidget*> rows = m_deviceWidgets.values() + m_restartingRows.values();
     m_deviceWidgets.clear();
+    m_restartingRows.clear();
     qDeleteAll(rows);
 }
 
@@ -104,6 +110,9 @@ void MainWindow::setUpWindow()
     SerialPortManager* manager = SerialPortManager::instance();
     connect(manager, &SerialPortManager::deviceConnected, this, &MainWindow::onDeviceConnected);
     connect(manager, &SerialPortManager::deviceDisconnected, this, &MainWindow::onDeviceDisconnected);
+    // A port this user may not open changes what the empty list says.
+    connect(manager, &SerialPortManager::portAccessDenied, this, &MainWindow::updateEmptyHint);
+    connect(manager, &SerialPortManager::serialDeviceRemoved, this, &MainWindow::updateEmptyHint);
 
     m_aboutDialog = new AboutDialog(this);
 
@@ -134,9 +143,19 @@ void MainWindow::setUpWindow()
     m_heading->setObjectName(QStringLiteral("listHeading"));
     m_heading->setAlignment(Qt::AlignCenter);
     m_layout->addWidget(m_heading);
-    m_deviceList = new DeviceListHolder(m_centralWidget);
-    m_layout->addWidget(m_deviceList, 1);
+    m_listStack = new QStackedWidget(m_centralWidget);
+    m_emptyHint = new QLabel(m_listStack);
+    m_emptyHint->setObjectName(QStringLiteral("emptyListHint"));
+    m_emptyHint->setAlignment(Qt::AlignCenter);
+    m_emptyHint->setWordWrap(true);
+    m_emptyHint->setMargin(24);
+    m_emptyHint->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_deviceList = new DeviceListHolder(m_listStack);
+    m_listStack->addWidget(m_emptyHint);
+    m_listStack->addWidget(m_deviceList);
+    m_layout->addWidget(m_listStack, 1);
     setCentralWidget(m_centralWidget);
+    statusBar()->setSizeGripEnabled(false);
     connect(m_deviceList, &QListWidget::currentItemChanged, this, &MainWindow::setCurrentItem);
 
     // One F7 for the window: it opens the selected row's menu.
@@ -164,6 +183,29 @@ void MainWindow::setUpWindow()
         if (!info.isEmpty())
             onDeviceConnected(info);
     }
+    updateEmptyHint();
+}
+
+void MainWindow::updateEmptyHint()
+{
+    bool empty = true;
+    for (int i = 0; i < m_deviceList->count() && empty; ++i)
+        empty = m_deviceList->item(i)->isHidden();
+    if (!empty) {
+        m_listStack->setCurrentWidget(m_deviceList);
+        return;
+    }
+    QString text = guiText("No device is connected.\n\nConnect a device to this computer with its USB cable and switch it on. "
+                           "It appears here once it has started, which can take a minute.");
+    const QStringList denied = SerialPortManager::instance()->deniedPorts();
+    if (!denied.isEmpty())
+        text += QStringLiteral("\n\n")
+              + guiText("A device is plugged in at %1, but this user may not open it. Install the device access rule "
+                        "packaging/linux/60-dovrel.rules as the README says in \"Device access on Linux\", "
+                        "then plug the device in again.")
+                    .arg(denied.join(QStringLiteral(", ")));
+    m_emptyHint->setText(text);
+    m_listStack->setCurrentWidget(m_emptyHint);
 }
 
 void MainWindow::onDeviceConnected(const QMap<QString, QString>& deviceInfo)
@@ -171,15 +213,29 @@ void MainWindow::onDeviceConnected(const QMap<QString, QString>& deviceInfo)
     const QString serial = DeviceInformation(deviceInfo).serial();
     if (m_deviceWidgets.contains(serial))
         return;
-    auto* item = new QListWidgetItem(m_deviceList);
+    // A device back from its restart takes the place of the row that waited for it.
+    int place = -1;
+    if (DeviceItemWidget* waiting = m_restartingRows.take(serial)) {
+        QListWidgetItem* waitingItem = m_restartingItems.take(serial);
+        place = waitingItem ? m_deviceList->row(waitingItem) : -1;
+        dropRow(waiting, waitingItem);
+    }
+    auto* item = new QListWidgetItem;
+    if (place >= 0 && place <= m_deviceList->count())
+        m_deviceList->insertItem(place, item);
+    else
+        m_deviceList->addItem(item);
     auto* widget = new DeviceItemWidget(m_deviceList);
     connect(widget, &DeviceItemWidget::selected, this, &MainWindow::onWidgetSelected);
     connect(widget, &DeviceItemWidget::logClearingContinues, this, &MainWindow::followLogClearing);
+    connect(widget, &DeviceItemWidget::statusMessage, this, [this](const QString& text) { statusBar()->showMessage(text, 8000); });
+    connect(widget, &DeviceItemWidget::fontSettingsRequested, this, &MainWindow::onFontAction);
     connect(widget, &DeviceItemWidget::historyRequested, this, &MainWindow::showHistory);
     item->setSizeHint(widget->sizeHint());
     m_deviceList->setItemWidget(item, widget);
     m_deviceWidgets.insert(serial, widget);
     m_deviceItems.insert(serial, item);
+    updateEmptyHint();
     widget->setDeviceInfo(deviceInfo);
 }
 
@@ -190,10 +246,31 @@ void MainWindow::onDeviceDisconnected(const QMap<QString, QString>& deviceInfo)
     QListWidgetItem* item = m_deviceItems.take(serial);
     if (!widget) {
         delete item;
+        updateEmptyHint();
         return;
     }
     if (m_currentWidget == widget)
         m_currentWidget = nullptr;
+    widget->retire();
+    if (widget->isRestarting() && item) {
+        // Told to restart: the row stays in sight, saying so, until its device is back
+        // (a new row takes its place) or says it did not come back.
+        DeviceItemWidget* older = m_restartingRows.take(serial);
+        dropRow(older, m_restartingItems.take(serial));
+        m_restartingRows.insert(serial, widget);
+        m_restartingItems.insert(serial, item);
+        return;
+    }
+    dropRow(widget, item);
+}
+
+void MainWindow::dropRow(DeviceItemWidget* widget, QListWidgetItem* item)
+{
+    if (!widget) {
+        delete item;
+        updateEmptyHint();
+        return;
+    }
     widget->retire();
     if (widget->isInteracting()) {
         // One of the row's commands runs (a dialog, a box): the row goes once it has
@@ -201,14 +278,17 @@ void MainWindow::onDeviceDisconnected(const QMap<QString, QString>& deviceInfo)
         // the nested event loops of its own dialogs.
         if (item)
             item->setHidden(true);
-        connect(widget, &DeviceItemWidget::interactionEnded, this, [widget, item]() {
+        connect(widget, &DeviceItemWidget::interactionEnded, this, [this, widget, item]() {
             delete item;
             widget->deleteLater();
+            updateEmptyHint();
         }, Qt::SingleShotConnection);
+        updateEmptyHint();
         return;
     }
     delete item;
     widget->deleteLater();
+    updateEmptyHint();
 }
 
 void MainWindow::followLogClearing(const QString& deviceText, const QString& port)
@@ -235,8 +315,12 @@ void MainWindow::openCurrentRowMenu()
     DeviceItemWidget* widget = m_currentWidget;
     if (!widget && m_deviceWidgets.size() == 1)
         widget = m_deviceWidgets.first();
-    if (widget && widget->isVisible() && !widget->isRetired())
+    if (!widget || !widget->isVisible())
+        return;
+    if (!widget->isRetired() && widget->menuButton()->isEnabled())
         widget->menuButton()->showMenu();
+    else if (!widget->stateText().isEmpty())
+        statusBar()->showMessage(widget->stateText(), 8000);
 }
 
 void MainWindow::showHistory(const QString& serial)
@@ -320,12 +404,15 @@ void MainWindow::onFontAction()
     const QStringList kept = FontsCenter::removeFontFiles(toRemove);
     for (const QString& path : toRemove) {
         if (kept.contains(path))
-            qDebug().noquote() << QStringLiteral("Failed to remove %1").arg(TextHelper::toSystemPath(path));
+            qCDebug(lcApp).noquote() << QStringLiteral("Failed to remove %1").arg(TextHelper::toSystemPath(path));
         else
-            qDebug() << "removed" << path;
+            qCDebug(lcApp) << "removed" << path;
     }
     // The new process starts once this one has let go of the instance lock,
     // otherwise it would only hand over to this one and end.
+    // Asked from a device's dialog: that dialog closes first, the window with it.
+    for (int open = 0; open < 8 && QApplication::activeModalWidget(); ++open)
+        QApplication::activeModalWidget()->close();
     if (auto* application = qobject_cast<NorraApplication*>(qApp)) {
         application->setRestartRequested(true);
         close();

@@ -13,6 +13,7 @@
 class QAction;
 class QLabel;
 class QListWidgetItem;
+class QStackedWidget;
 class QVBoxLayout;
 
 namespace Orvane {
@@ -43,6 +44,10 @@ public:
     QAction* rowMenuAction() const { return m_rowMenuAction; }
     HistoryWindow* historyWindow() const { return m_historyWindow; }
     BatchWindow* batchWindow() const { return m_batchWindow; }
+    // What the window shows in place of an empty list.
+    QLabel* emptyHint() const { return m_emptyHint; }
+    // The row kept after "Reboot Device" while its device is away, or null.
+    DeviceItemWidget* restartingRow(const QString& serial) const { return m_restartingRows.value(serial); }
 
 public slots:
     void onDeviceConnected(const QMap<QString, QString>& deviceInfo);
@@ -58,9 +63,12 @@ public slots:
     void showHistory(const QString& serial = QString());
     // The batch window: one package to many devices at once.
     void showBatch();
+    void updateEmptyHint();
 
 private:
     void makeCurrent(DeviceItemWidget* widget);
+    // Takes a row and its item out of the list, now or once its command has returned.
+    void dropRow(DeviceItemWidget* widget, QListWidgetItem* item);
 
     QWidget* m_centralWidget = nullptr;
     QVBoxLayout* m_layout = nullptr;
@@ -71,11 +79,15 @@ private:
     QAction* m_fontAction = nullptr;
     QAction* m_rowMenuAction = nullptr;
     DeviceListHolder* m_deviceList = nullptr;
+    QStackedWidget* m_listStack = nullptr;
+    QLabel* m_emptyHint = nullptr;
     QPointer<QDialog> m_fontsDialog;
     QPointer<HistoryWindow> m_historyWindow;
     QPointer<BatchWindow> m_batchWindow;
     QMap<QString, DeviceItemWidget*> m_deviceWidgets;
     QMap<QString, QListWidgetItem*> m_deviceItems;
+    QMap<QString, DeviceItemWidget*> m_restartingRows;
+    QMap<QString, QListWidgetItem*> m_restartingItems;
 };
 
 } // namespace Designer

@@ -96,6 +96,9 @@ ExitCode Dovrelctl::upgradeCommand()
     return onDevices([&](DeviceTask* task) {
         if (checker.check(task->info()) != SoftwarePackageChecker::Accepted)
             return task->fail(ExitCode::UsageError, checker.errorText());
+        if (checker.isOlderThanInstalled(task->info()))
+            task->progress()->warning(SoftwarePackageChecker::olderVersionText(
+                checker.version(), task->info().value(QStringLiteral("deviceAppVer"))));
         const QByteArray content = checker.packageContent();
         const QString version = checker.version();
         const QString releaseDate = checker.releaseDate().date().toString(Qt::ISODate);

@@ -80,6 +80,7 @@ void ProgressReporter::begin(const QString& label, qint64 total, Unit unit)
     m_lastQuarter = 0;
     m_active = true;
     m_clock.start();
+    m_rate.start(total);
     m_lastDraw = -1000;
     if (m_quiet)
         return;
@@ -100,6 +101,7 @@ void ProgressReporter::add(qint64 delta)
 void ProgressReporter::setTotal(qint64 total)
 {
     m_total = total;
+    m_rate.setTotal(total);
 }
 
 void ProgressReporter::set(qint64 value)
@@ -107,6 +109,7 @@ void ProgressReporter::set(qint64 value)
     if (!m_active)
         return;
     m_value = value;
+    m_rate.update(value);
     if (m_quiet)
         return;
     if (m_terminal) {
@@ -176,12 +179,10 @@ QString ProgressReporter::barText() const
         line += QStringLiteral(" %1").arg(formatBytes(m_value));
         if (m_total > 0)
             line += QStringLiteral("/%1").arg(formatBytes(m_total));
-        const double seconds = double(now) / 1000.0;
-        if (seconds > 0.5 && m_value > 0) {
-            const double rate = double(m_value) / seconds;
-            line += QStringLiteral(" %1/s").arg(formatBytes(qint64(rate)));
-            if (m_total > m_value && rate > 0) {
-                const qint64 left = qint64(double(m_total - m_value) / rate);
+        if (m_rate.isKnown() && m_value > 0) {
+            line += QStringLiteral(" %1/s").arg(formatBytes(qint64(m_rate.bytesPerSecond())));
+            if (m_total > m_value && m_rate.secondsLeft() >= 0) {
+                const qint64 left = qint64(m_rate.secondsLeft() + 0.5);
                 line += QStringLiteral(" %1:%2 left").arg(left / 60).arg(left % 60, 2, 10, QLatin1Char('0'));
             }
         }

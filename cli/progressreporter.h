@@ -1,6 +1,8 @@
 #ifndef PROGRESSREPORTER_H
 #define PROGRESSREPORTER_H
 
+#include "transferrate.h"
+
 #include <QElapsedTimer>
 #include <QString>
 
@@ -54,6 +56,8 @@ private:
     int m_lastQuarter = 0;
     Unit m_unit = Bytes;
     QElapsedTimer m_clock;
+    // Speed and time left, measured as the program's windows measure them.
+    Orvane::Tavrix::Common::TransferRate m_rate;
     qint64 m_lastDraw = -1000;
 
     ProgressBoard* m_board = nullptr;

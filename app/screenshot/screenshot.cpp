@@ -1,17 +1,22 @@
 // Draws the main window with the first device row's menu open and saves the
 // screen as a PNG, for the README. Run by scripts/screenshot under Xvfb with an
 // emulated device listed in DOVREL_VIRTUAL_PORTS. With --log-chart it retrieves the
-// row's data log instead and draws the log selection window with every log chosen.
-// With --batch it starts a package on every device from the batch window and draws
-// that window in the middle of the run.
+// row's data log instead and draws the log selection window with every log chosen;
+// with --upload it uploads a project and draws the upload window in the middle of
+// the transfer; with --empty it draws the window without devices; with --batch it
+// starts a package on every device from the batch window and draws that window in
+// the middle of the run.
 #include "batchdevicemodel.h"
 #include "batchwindow.h"
 #include "datalogchartwidget.h"
 #include "deviceitemwidget.h"
+#include "deviceuploaddialog.h"
 #include "devicelistholder.h"
 #include "hardwareinfodialog.h"
 #include "logselectiondialog.h"
 #include "mainwindow.h"
+#include "messagebox.h"
+#include "transferstatuslabel.h"
 
 #include <QApplication>
 #include <QChart>
@@ -36,7 +41,9 @@ using Orvane::Tavrix::Designer::BatchWindow;
 using Orvane::Tavrix::Designer::DataLogChartWidget;
 using Orvane::Tavrix::Designer::DeviceItemWidget;
 using Orvane::Tavrix::Designer::LogSelectionDialog;
+using Orvane::Tavrix::Designer::DeviceUploadDialog;
 using Orvane::Tavrix::Designer::MainWindow;
+using Orvane::Tavrix::Designer::MessageBox;
 
 namespace {
 
@@ -144,6 +151,36 @@ int shootBatch(MainWindow* window, const QString& package, const char* path)
     return 1;
 }
 
+// Uploads the package as the user does (answering its question with Yes) and saves the
+// screen once the upload window shows its speed and time left, a third of the way in.
+int shootUpload(MainWindow* window, DeviceItemWidget* row, const QString& package, const char* path)
+{
+    int status = 1;
+    bool shot = false;
+    QTimer poll;
+    poll.setInterval(100);
+    QObject::connect(&poll, &QTimer::timeout, [&]() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<MessageBox*>(modal)) {
+            if (box->button1())
+                box->button1()->click();
+            return;
+        }
+        auto* dialog = qobject_cast<DeviceUploadDialog*>(modal);
+        if (!dialog || shot)
+            return;
+        const auto& rate = dialog->transferLabel()->rate();
+        if (!rate.isKnown() || rate.done() * 3 < rate.total())
+            return;
+        shot = true;
+        waitFor(400);
+        status = saveScreen(window->frameGeometry().united(dialog->frameGeometry()).adjusted(-10, -10, 10, 10), path) ? 0 : 1;
+    });
+    poll.start();
+    row->uploadProjectWithFile(package);
+    return status;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -151,11 +188,15 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Veltane"));
     const bool logChart = argc > 1 && qstrcmp(argv[1], "--log-chart") == 0;
+    const bool upload = argc > 1 && qstrcmp(argv[1], "--upload") == 0;
+    const bool empty = argc > 1 && qstrcmp(argv[1], "--empty") == 0;
     const bool batch = argc > 1 && qstrcmp(argv[1], "--batch") == 0;
-    if (argc < (batch ? 4 : logChart ? 3 : 2)) {
+    if (argc < (upload || batch ? 4 : logChart || empty ? 3 : 2)) {
         std::fprintf(stderr, "usage: dovrel-screenshot OUTPUT.png [HARDWARE-INFO.png]\n"
                              "       dovrel-screenshot --log-chart OUTPUT.png\n"
-                             "       dovrel-screenshot --batch OUTPUT.png PACKAGE\n");
+                             "       dovrel-screenshot --upload PACKAGE.txdevproj OUTPUT.png\n"
+                             "       dovrel-screenshot --batch PACKAGE OUTPUT.png\n"
+                             "       dovrel-screenshot --empty OUTPUT.png\n");
         return 2;
     }
     QFile sheet(QStringLiteral(":/stylesheets/stylesheet"));
@@ -167,6 +208,11 @@ int main(int argc, char** argv)
     window.resize(720, 420);
     window.move(20, 20);
     window.show();
+
+    if (empty) {
+        waitFor(1500);
+        return saveScreen(window.frameGeometry().adjusted(-10, -10, 10, 10), argv[2]) ? 0 : 1;
+    }
 
     QElapsedTimer timer;
     timer.start();
@@ -183,8 +229,10 @@ int main(int argc, char** argv)
     waitFor(500);
     if (logChart)
         return shootLogChart(row, argv[2]);
+    if (upload)
+        return shootUpload(&window, row, QString::fromLocal8Bit(argv[2]), argv[3]);
     if (batch)
-        return shootBatch(&window, QString::fromLocal8Bit(argv[3]), argv[2]);
+        return shootBatch(&window, QString::fromLocal8Bit(argv[2]), argv[3]);
 
     QToolButton* button = row->menuButton();
     QMenu* menu = row->functionMenu();

@@ -1,10 +1,14 @@
 #include "configurationinfo.h"
 
+#include "diagnostics.h"
+
 #include <QDebug>
 #include <QStringList>
 
 #include <algorithm>
 #include <optional>
+
+using Orvane::Tavrix::Common::lcFiles;
 
 namespace Orvane {
 namespace Tavrix {
@@ -131,7 +135,7 @@ ConfigurationInfo::ConfigurationInfo(const QString& text, bool* ok)
             continue;
         const QStringList parts = item.split(QLatin1Char(':'));
         if (parts.size() != 2) {
-            qDebug().noquote() << QStringLiteral("Malformed configuration item \"%1\".").arg(item);
+            qCDebug(lcFiles).noquote() << QStringLiteral("Malformed configuration item \"%1\".").arg(item);
             return;
         }
         const QString key = parts.at(0).trimmed();
@@ -181,7 +185,7 @@ ConfigurationInfo::ConfigurationInfo(const QString& text, bool* ok)
             }
         }
         if (!valueOk) {
-            qDebug().noquote() << QStringLiteral("Malformed value of configuration key \"%1\": \"%2\".").arg(key, value);
+            qCDebug(lcFiles).noquote() << QStringLiteral("Malformed value of configuration key \"%1\": \"%2\".").arg(key, value);
             return;
         }
     }

@@ -1,5 +1,6 @@
 #include "enumhelper.h"
 
+#include "diagnostics.h"
 #include "localizationhelper.h"
 
 #include <QCoreApplication>
@@ -10,6 +11,8 @@
 #include <QQuickItem>
 
 #include <functional>
+
+using Orvane::Tavrix::Common::lcFiles;
 
 namespace Orvane {
 namespace Tavrix {
@@ -60,7 +63,7 @@ QMetaEnum EnumHelper::createEnum(const QString& name)
     const QMetaObject& meta = EnumHelper::staticMetaObject;
     const int index = meta.indexOfEnumerator(enumName.constData());
     if (index < 0) {
-        qDebug().noquote() << QStringLiteral("Unknown enumeration \"%1\".").arg(name);
+        qCDebug(lcFiles).noquote() << QStringLiteral("Unknown enumeration \"%1\".").arg(name);
         return QMetaEnum();
     }
     return meta.enumerator(index);
@@ -131,7 +134,7 @@ QMap<QString, QString> EnumHelper::getEnumNames(const QString& enumName)
 {
     const TableGetter getter = tableGetters().value(enumName, nullptr);
     if (!getter) {
-        qDebug().noquote() << QStringLiteral("No name table for enumeration \"%1\".").arg(enumName);
+        qCDebug(lcFiles).noquote() << QStringLiteral("No name table for enumeration \"%1\".").arg(enumName);
         return QMap<QString, QString>();
     }
     return getter();

@@ -1,5 +1,6 @@
 #include "filehelper.h"
 
+#include "diagnostics.h"
 #include "systemhelper.h"
 #include "texthelper.h"
 #include "windowshelper.h"
@@ -23,6 +24,8 @@
 #include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
+
+using Orvane::Tavrix::Common::lcFiles;
 #endif
 
 namespace Orvane {
@@ -153,7 +156,7 @@ bool makeFolderPrivate(const QString& path)
     const QByteArray native = QFile::encodeName(path);
     struct stat info;
     if (::lstat(native.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid()) {
-        qWarning().noquote() << QStringLiteral("Refusing %1: not a folder of this user").arg(path);
+        qCWarning(lcFiles).noquote() << QStringLiteral("Refusing %1: not a folder of this user").arg(path);
         return false;
     }
     if ((info.st_mode & 0077) != 0 && ::chmod(native.constData(), 0700) != 0)
@@ -381,7 +384,7 @@ bool FileHelper::removeDirectoryAndContent(const QString& path)
     if (root.isSymLink() || root.isShortcut() || root.isJunction()) {
         if (QFile::remove(root.absoluteFilePath()) || QDir().rmdir(root.absoluteFilePath()))
             return true;
-        qDebug().noquote() << QStringLiteral("removeDirectoryAndContent failed to delete %1").arg(path);
+        qCDebug(lcFiles).noquote() << QStringLiteral("removeDirectoryAndContent failed to delete %1").arg(path);
         return false;
     }
     bool ok = true;
@@ -394,12 +397,12 @@ bool FileHelper::removeDirectoryAndContent(const QString& path)
             if (!removeDirectoryAndContent(entry.absoluteFilePath()))
                 ok = false;
         } else if (!QFile::remove(entry.absoluteFilePath())) {
-            qDebug().noquote() << QStringLiteral("removeDirectoryAndContent failed to delete %1").arg(entry.absoluteFilePath());
+            qCDebug(lcFiles).noquote() << QStringLiteral("removeDirectoryAndContent failed to delete %1").arg(entry.absoluteFilePath());
             ok = false;
         }
     }
     if (ok && !QDir().rmdir(root.absoluteFilePath())) {
-        qDebug().noquote() << QStringLiteral("removeDirectoryAndContent failed to delete %1").arg(path);
+        qCDebug(lcFiles).noquote() << QStringLiteral("removeDirectoryAndContent failed to delete %1").arg(path);
         ok = false;
     }
     return ok;
@@ -580,16 +583,16 @@ bool FileHelper::writeDataToFile(const QByteArray& data, const QString& path, bo
         return false;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        qDebug().noquote() << QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+        qCDebug(lcFiles).noquote() << QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
         return false;
     }
     if (file.write(data) != data.size()) {
-        qDebug().noquote() << QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+        qCDebug(lcFiles).noquote() << QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
         file.cancelWriting();
         return false;
     }
     if (!file.commit()) {
-        qDebug().noquote() << QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+        qCDebug(lcFiles).noquote() << QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
         return false;
     }
     return true;

@@ -1,5 +1,7 @@
 #include "localizationhelper.h"
 
+#include "diagnostics.h"
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
@@ -8,6 +10,8 @@
 #include <QLocale>
 #include <QPointer>
 #include <QSettings>
+
+using Orvane::Tavrix::Common::lcLocalization;
 
 namespace Orvane {
 namespace Tavrix {
@@ -56,7 +60,7 @@ LocalizationHelper* LocalizationHelper::appTranslator()
     if (!app)
         return nullptr;
     g_appTranslator = new LocalizationHelper(QString(), QString(), app);
-    qDebug().noquote() << QStringLiteral("Set application locale to %1").arg(g_appTranslator->currentLocale());
+    qCDebug(lcLocalization).noquote() << QStringLiteral("Set application locale to %1").arg(g_appTranslator->currentLocale());
     return g_appTranslator;
 }
 
@@ -94,7 +98,7 @@ void LocalizationHelper::findLocaleFolder(const QString& directory)
             }
         }
         if (base.isEmpty()) {
-            qDebug() << "Cannot find localizations directory.";
+            qCDebug(lcLocalization) << "Cannot find localizations directory.";
             return;
         }
     }
@@ -109,7 +113,7 @@ void LocalizationHelper::findLocaleFolder(const QString& directory)
     for (int i = aliases.size() - 1; i >= 0; --i) {
         const QString candidate = followShortcut(base + QLatin1Char('/') + aliases.at(i));
         if (isFolder(candidate)) {
-            qDebug().noquote() << QStringLiteral("Reset locale from %1 to %2").arg(m_currentLocale, aliases.at(i));
+            qCDebug(lcLocalization).noquote() << QStringLiteral("Reset locale from %1 to %2").arg(m_currentLocale, aliases.at(i));
             m_currentLocale = aliases.at(i);
             m_localizationPath = QDir(candidate).absolutePath();
             return;
@@ -118,12 +122,12 @@ void LocalizationHelper::findLocaleFolder(const QString& directory)
 
     const QString english = base + QStringLiteral("/en");
     if (isFolder(english)) {
-        qDebug().noquote() << QStringLiteral("Reset locale from %1 to en").arg(m_currentLocale);
+        qCDebug(lcLocalization).noquote() << QStringLiteral("Reset locale from %1 to en").arg(m_currentLocale);
         m_currentLocale = QStringLiteral("en");
         m_localizationPath = QDir(english).absolutePath();
         return;
     }
-    qDebug() << "Cannot find default directory.";
+    qCDebug(lcLocalization) << "Cannot find default directory.";
 }
 
 void LocalizationHelper::loadTables()
@@ -179,7 +183,7 @@ bool LocalizationHelper::parseStringsFile(const QString& filePath, QMap<QString,
             if (closes)
                 --commentDepth;
             if (commentDepth < 0) {
-                qDebug().noquote() << QStringLiteral("Error reading at line %1 in file %2").arg(lineNumber).arg(path);
+                qCDebug(lcLocalization).noquote() << QStringLiteral("Error reading at line %1 in file %2").arg(lineNumber).arg(path);
                 return false;
             }
             continue;
@@ -190,7 +194,7 @@ bool LocalizationHelper::parseStringsFile(const QString& filePath, QMap<QString,
             const QChar c = line.at(i);
             if (c == QLatin1Char('\\')) {
                 if (i + 1 >= line.size()) {
-                    qDebug().noquote() << QStringLiteral("Error line ending at %1 in file %2").arg(lineNumber).arg(path);
+                    qCDebug(lcLocalization).noquote() << QStringLiteral("Error line ending at %1 in file %2").arg(lineNumber).arg(path);
                     return false;
                 }
                 const QChar next = line.at(++i);
@@ -201,7 +205,7 @@ bool LocalizationHelper::parseStringsFile(const QString& filePath, QMap<QString,
                 else if (next == QLatin1Char('n'))
                     pieces.last() += QLatin1Char('\n');
                 else {
-                    qDebug().noquote() << QStringLiteral("Character '%1' cannot be escaped at line %2 in file %3").arg(QString(next), QString::number(lineNumber), path);
+                    qCDebug(lcLocalization).noquote() << QStringLiteral("Character '%1' cannot be escaped at line %2 in file %3").arg(QString(next), QString::number(lineNumber), path);
                     return false;
                 }
             } else if (c == QLatin1Char('"')) {
@@ -211,25 +215,25 @@ bool LocalizationHelper::parseStringsFile(const QString& filePath, QMap<QString,
             }
         }
         if (pieces.size() != 5 || !pieces.at(0).isEmpty()) {
-            qDebug().noquote() << QStringLiteral("Wrong format at line %1 in file %2").arg(lineNumber).arg(path);
+            qCDebug(lcLocalization).noquote() << QStringLiteral("Wrong format at line %1 in file %2").arg(lineNumber).arg(path);
             return false;
         }
         if (pieces.at(2).trimmed() != QLatin1String("=")) {
-            qDebug().noquote() << QStringLiteral("Unexpected character between the key and the value at line %1 in file %2").arg(lineNumber).arg(path);
+            qCDebug(lcLocalization).noquote() << QStringLiteral("Unexpected character between the key and the value at line %1 in file %2").arg(lineNumber).arg(path);
             return false;
         }
         if (pieces.at(4).trimmed() != QLatin1String(";")) {
-            qDebug().noquote() << QStringLiteral("Unexpected line ending at %1 in file %2").arg(lineNumber).arg(path);
+            qCDebug(lcLocalization).noquote() << QStringLiteral("Unexpected line ending at %1 in file %2").arg(lineNumber).arg(path);
             return false;
         }
         if (pieces.at(1).isEmpty()) {
-            qDebug().noquote() << QStringLiteral("Undefined key at line %1 in file %2").arg(lineNumber).arg(path);
+            qCDebug(lcLocalization).noquote() << QStringLiteral("Undefined key at line %1 in file %2").arg(lineNumber).arg(path);
             return false;
         }
         entries.insert(pieces.at(1), pieces.at(3));
     }
     if (commentDepth != 0) {
-        qDebug().noquote() << QStringLiteral("Error reading at line %1 in file %2").arg(lineNumber).arg(path);
+        qCDebug(lcLocalization).noquote() << QStringLiteral("Error reading at line %1 in file %2").arg(lineNumber).arg(path);
         return false;
     }
     if (table)
@@ -245,17 +249,17 @@ QString LocalizationHelper::localizedString(const QString& table, const QString&
         if (entry != it->constEnd())
             return entry.value();
         if (!defaultValue.isEmpty()) {
-            qWarning().noquote() << QStringLiteral("Cannot find \"%1\" in table \"%2\", return default value \"%3\".").arg(key, table, defaultValue);
+            qCWarning(lcLocalization).noquote() << QStringLiteral("Cannot find \"%1\" in table \"%2\", return default value \"%3\".").arg(key, table, defaultValue);
             return defaultValue;
         }
-        qWarning().noquote() << QStringLiteral("Cannot find \"%1\" in table \"%2\", no default value is given.").arg(key, table);
+        qCWarning(lcLocalization).noquote() << QStringLiteral("Cannot find \"%1\" in table \"%2\", no default value is given.").arg(key, table);
         return key;
     }
     if (!defaultValue.isEmpty()) {
-        qWarning().noquote() << QStringLiteral("Cannot find table \"%1\", return default value \"%2\" for key \"%3\".").arg(table, defaultValue, key);
+        qCWarning(lcLocalization).noquote() << QStringLiteral("Cannot find table \"%1\", return default value \"%2\" for key \"%3\".").arg(table, defaultValue, key);
         return defaultValue;
     }
-    qWarning().noquote() << QStringLiteral("Cannot find table \"%1\", return key \"%2\".").arg(table, key);
+    qCWarning(lcLocalization).noquote() << QStringLiteral("Cannot find table \"%1\", return key \"%2\".").arg(table, key);
     return key;
 }
 

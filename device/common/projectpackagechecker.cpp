@@ -1,5 +1,6 @@
 #include "projectpackagechecker.h"
 
+#include "diagnostics.h"
 #include "filehelper.h"
 #include "localizationhelper.h"
 #include "texthelper.h"
@@ -9,6 +10,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QVariant>
+
+using Orvane::Tavrix::Common::lcFiles;
 
 namespace Orvane {
 namespace Tavrix {
@@ -183,7 +186,7 @@ ProjectPackageChecker::Result ProjectPackageChecker::read()
     m_compatibleModels = map.value(QStringLiteral("compatibleModels")).toString();
     m_ethernetPorts = map.value(QStringLiteral("ethernetPort")).toInt();
     m_configInfo = map.value(QStringLiteral("configInfo")).toString();
-    qDebug().noquote() << QStringLiteral("ethernet ports : %1").arg(m_ethernetPorts);
+    qCDebug(lcFiles).noquote() << QStringLiteral("ethernet ports : %1").arg(m_ethernetPorts);
     // Settings that do not parse would be sent as defaults (full brightness, no
     // I/O settings) and the upload reported as a success.
     bool parsed = false;
@@ -269,7 +272,7 @@ QStringList ProjectPackageChecker::uploadFileList(const QString& projectFolder, 
         if (!hasSentExtension(info.fileName()))
             continue;
         if (info.size() <= 0) {
-            qDebug().noquote() << QStringLiteral("Skipping empty project file %1").arg(info.fileName());
+            qCDebug(lcFiles).noquote() << QStringLiteral("Skipping empty project file %1").arg(info.fileName());
             continue;
         }
         files << info.absoluteFilePath();

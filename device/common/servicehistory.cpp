@@ -1,4 +1,6 @@
 #include "servicehistory.h"
+
+#include "diagnostics.h"
 #include "servicehistory_p.h"
 
 #include "localizationhelper.h"
@@ -16,6 +18,8 @@
 #include <QSqlRecord>
 #include <QStandardPaths>
 #include <QUuid>
+
+using Orvane::Tavrix::Common::lcFiles;
 
 namespace Orvane {
 namespace Tavrix {
@@ -186,7 +190,7 @@ bool ServiceHistoryPrivate::setAside(Check why)
         setAsideMessage = deviceText("The service history %1 could not be read. It was set aside as %2, and a new "
                                      "history was started.")
                               .arg(shown, aside);
-    qWarning().noquote() << setAsideMessage;
+    qCWarning(lcFiles).noquote() << setAsideMessage;
     return true;
 }
 
@@ -328,7 +332,7 @@ bool ServiceHistory::open()
         if (check == ServiceHistoryPrivate::Unwritable || attempt > 0 || !d->setAside(check))
             break;
     }
-    qWarning().noquote() << "The service history" << d->path << "cannot be used:" << d->lastError;
+    qCWarning(lcFiles).noquote() << "The service history" << d->path << "cannot be used:" << d->lastError;
     return false;
 }
 
@@ -383,7 +387,7 @@ qint64 ServiceHistory::add(const ServiceRecord& record)
                                  "operation, package_name, package_sha256, outcome, message, front_end, restarts) "
                                  "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
                   values, &id)) {
-        qWarning().noquote() << "Service history entry not written:" << d->lastError;
+        qCWarning(lcFiles).noquote() << "Service history entry not written:" << d->lastError;
         return 0;
     }
     return id;
@@ -398,7 +402,7 @@ bool ServiceHistory::finish(const ServiceRecord& record)
         nullable(record.message), record.restarts ? 1 : 0, record.id,
     };
     if (!d->write(QStringLiteral("UPDATE entries SET ended = ?, outcome = ?, message = ?, restarts = ? WHERE id = ?"), values)) {
-        qWarning().noquote() << "Service history entry not completed:" << d->lastError;
+        qCWarning(lcFiles).noquote() << "Service history entry not completed:" << d->lastError;
         return false;
     }
     return true;

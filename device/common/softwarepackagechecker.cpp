@@ -1,5 +1,6 @@
 #include "softwarepackagechecker.h"
 
+#include "diagnostics.h"
 #include "filehelper.h"
 #include "localizationhelper.h"
 #include "texthelper.h"
@@ -9,6 +10,8 @@
 #include <QDomDocument>
 #include <QDomElement>
 #include <QFileInfo>
+
+using Orvane::Tavrix::Common::lcFiles;
 
 namespace Orvane {
 namespace Tavrix {
@@ -65,7 +68,7 @@ SoftwarePackageChecker::Result SoftwarePackageChecker::readPackage()
     QString message;
     int line = 0;
     if (!document.setContent(ZipHelper::extractFileContent(m_packagePath, QStringLiteral("update.xml")), &message, &line)) {
-        qDebug().noquote() << QStringLiteral("update.xml: %1 (line %2)").arg(message, QString::number(line));
+        qCDebug(lcFiles).noquote() << QStringLiteral("update.xml: %1 (line %2)").arg(message, QString::number(line));
         invalid();
         return m_result;
     }
@@ -105,6 +108,22 @@ SoftwarePackageChecker::Result SoftwarePackageChecker::check(const QMap<QString,
     if (m_packageContent.isEmpty())
         invalid();
     return m_result;
+}
+
+bool SoftwarePackageChecker::isOlderThanInstalled(const QMap<QString, QString>& deviceInfo) const
+{
+    return isOlderVersion(m_version, deviceInfo.value(QStringLiteral("deviceAppVer")));
+}
+
+bool SoftwarePackageChecker::isOlderVersion(const QString& packageVersion, const QString& installedVersion)
+{
+    // An unreadable version is no evidence of going back.
+    return TextHelper::versionCompare(packageVersion, installedVersion) == -1;
+}
+
+QString SoftwarePackageChecker::olderVersionText(const QString& packageVersion, const QString& installedVersion)
+{
+    return guiText("The package holds version %1, older than the version %2 the device runs.").arg(packageVersion, installedVersion);
 }
 
 SoftwarePackageChecker::SoftwareCompatibility SoftwarePackageChecker::isDeviceCompatible(

@@ -69,6 +69,12 @@ public:
                                                     const QString& runtime, const QList<DeviceEntry>& devices);
     static QString compatibilityText(SoftwareCompatibility compatibility);
 
+    // A package whose version is below the one the device runs: installing it goes back.
+    bool isOlderThanInstalled(const QMap<QString, QString>& deviceInfo) const;
+    static bool isOlderVersion(const QString& packageVersion, const QString& installedVersion);
+    // What the user is told about such a package before it is installed.
+    static QString olderVersionText(const QString& packageVersion, const QString& installedVersion);
+
 private:
     // Entries, "update.xml" and the image, without judging the image.
     Result readPackage();

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QPainter>
 
 namespace Orvane {
 namespace Tavrix {
@@ -14,13 +15,27 @@ namespace Common {
 
 namespace {
 
+// The image format a file's name suggests: "bmp", "jpeg", "png", or empty.
+QString formatOfName(const QString& path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("bmp") || suffix == QLatin1String("png"))
+        return suffix;
+    if (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg"))
+        return QStringLiteral("jpeg");
+    return QString();
+}
 
 } // namespace
 
 bool SplashImageLoader::acceptsFileName(const QString& path)
 {
-    const QString lower = path.toLower();
-    return lower.endsWith(QLatin1String(".bmp")) || lower.endsWith(QLatin1String(".jpg")) || lower.endsWith(QLatin1String(".jpeg"));
+    return !formatOfName(path).isEmpty();
+}
+
+QString SplashImageLoader::fileNamePatterns()
+{
+    return QStringLiteral("*.bmp *.jpeg *.jpg *.png");
 }
 
 QSize SplashImageLoader::screenSize(const QMap<QString, QString>& deviceInfo)
@@ -45,14 +60,28 @@ bool SplashImageLoader::load(const QString& path, const QSize& targetSize)
 
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
-    const QString format = QString::fromLatin1(reader.format()).toLower();
+    QString format = QString::fromLatin1(reader.format()).toLower();
+    if (format == QLatin1String("jpg"))
+        format = QStringLiteral("jpeg");
+    // The content decides, whatever the name says.
     QImage image;
-    if (format == QLatin1String("bmp") || format == QLatin1String("jpg") || format == QLatin1String("jpeg"))
+    if (format == QLatin1String("bmp") || format == QLatin1String("jpeg") || format == QLatin1String("png"))
         image = reader.read();
     if (image.isNull()) {
         m_errorTitle = guiText("Choose Image");
-        m_errorText = guiText("\"%1\" is not a valid %2 image.").arg(TextHelper::toSystemPath(path), QFileInfo(path).suffix().toLower());
+        if (acceptsFileName(path))
+            m_errorText = guiText("\"%1\" is not a valid %2 image.").arg(TextHelper::toSystemPath(path), QFileInfo(path).suffix().toLower());
+        else
+            m_errorText = guiText("\"%1\" cannot be a splash image: BMP, JPEG and PNG images are taken.").arg(TextHelper::toSystemPath(path));
         return false;
+    }
+    if (image.hasAlphaChannel()) {
+        QImage opaque(image.size(), QImage::Format_RGB32);
+        opaque.fill(Qt::black);
+        QPainter painter(&opaque);
+        painter.drawImage(0, 0, image);
+        painter.end();
+        image = opaque;
     }
     m_format = format;
     m_original = image;

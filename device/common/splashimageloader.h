@@ -13,20 +13,23 @@ namespace Orvane {
 namespace Tavrix {
 namespace Common {
 
-// Loads a splash image for a device: a BMP or JPEG file (judged by its content),
-// scaled to the device's screen when its size differs, stored as BMP bytes.
+// Loads a splash image for a device: a BMP, JPEG or PNG file (judged by its content),
+// scaled to the device's screen when its size differs, stored as BMP
+// bytes. Transparent parts become black, as the screen around a picture is.
 class DEVICE_EXPORT SplashImageLoader
 {
 public:
     SplashImageLoader() = default;
 
-    // A file name a splash image may have (".bmp", ".jpg", ".jpeg", any case).
+    // A file name a splash image may have (".bmp", ".jpg", ".jpeg", ".png", any case).
     static bool acceptsFileName(const QString& path);
+    // The file dialog's patterns for those names.
+    static QString fileNamePatterns();
     // "screenWidth" x "screenHeight" of a device information map; invalid when missing.
     static QSize screenSize(const QMap<QString, QString>& deviceInfo);
 
-    // Reads the file; false with errorTitle()/errorText() when it is not a BMP or
-    // JPEG image. An invalid target size keeps the image's own size.
+    // Reads the file; false with errorTitle()/errorText() when it is not a BMP, JPEG
+    // or PNG image. An invalid target size keeps the image's own size.
     bool load(const QString& path, const QSize& targetSize);
 
     QString path() const { return m_path; }

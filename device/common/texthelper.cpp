@@ -1,5 +1,7 @@
 #include "texthelper.h"
 
+#include "diagnostics.h"
+
 #include <QCryptographicHash>
 #include <QDataStream>
 #include <QDebug>
@@ -14,6 +16,8 @@
 #ifdef Q_OS_WIN
 #include "windowshelper.h"
 #endif
+
+using Orvane::Tavrix::Common::lcFiles;
 
 namespace Orvane {
 namespace Tavrix {
@@ -398,7 +402,7 @@ QString TextHelper::encryptString(const QByteArray& data)
 {
     const QByteArray key = cipherKeyBytes();
     if (key.isEmpty()) {
-        qWarning() << "No key set.";
+        qCWarning(lcFiles) << "No key set.";
         return QString();
     }
     if (data.isEmpty())
@@ -444,7 +448,7 @@ QString TextHelper::decryptString(const QString& hexText)
 {
     const QByteArray key = cipherKeyBytes();
     if (key.isEmpty()) {
-        qWarning() << "No key set.";
+        qCWarning(lcFiles) << "No key set.";
         return QString();
     }
     // fromHex() skips foreign characters silently; a damaged text must not decode.
@@ -459,7 +463,7 @@ QString TextHelper::decryptString(const QString& hexText)
     if (data.size() < 3)
         return QString();
     if (data.at(0) != kCipherVersion) {
-        qWarning() << "Invalid version or not a cyphertext.";
+        qCWarning(lcFiles) << "Invalid version or not a cyphertext.";
         return QString();
     }
     const char flags = data.at(1);

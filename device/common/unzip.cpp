@@ -1,4 +1,5 @@
 #include "unzip.h"
+#include "diagnostics.h"
 #include "unzip_p.h"
 #include "zipcipher.h"
 
@@ -11,6 +12,8 @@
 #include <algorithm>
 
 #include <zlib.h>
+
+using Orvane::Tavrix::Common::lcFiles;
 
 namespace Orvane {
 namespace Tavrix {
@@ -99,7 +102,7 @@ void UnzipPrivate::deviceDestroyed(QObject* object)
 {
     if (object != device)
         return;
-    qDebug().noquote() << QStringLiteral("Unexpected device destruction detected.");
+    qCDebug(lcFiles).noquote() << QStringLiteral("Unexpected device destruction detected.");
     if (file == object)
         file = nullptr;
     device = nullptr;
@@ -111,11 +114,11 @@ UnZip::ErrorCode UnzipPrivate::openArchive(QIODevice* dev, QFile* owned)
     closeArchive();
     file = owned;
     if (!dev) {
-        qDebug().noquote() << QStringLiteral("Invalid device.");
+        qCDebug(lcFiles).noquote() << QStringLiteral("Invalid device.");
         return UnZip::InvalidDevice;
     }
     if ((!dev->isOpen() && !dev->open(QIODevice::ReadOnly)) || !dev->isReadable() || dev->isSequential()) {
-        qDebug().noquote() << QStringLiteral("Unable to open device for reading");
+        qCDebug(lcFiles).noquote() << QStringLiteral("Unable to open device for reading");
         reset();
         return UnZip::OpenFailed;
     }
@@ -126,9 +129,9 @@ UnZip::ErrorCode UnzipPrivate::openArchive(QIODevice* dev, QFile* owned)
 
     const UnZip::ErrorCode ec = readCentralDirectory(device->size());
     if (ec == UnZip::PartiallyCorrupted) {
-        qDebug().noquote() << QStringLiteral("Corrupted zip archive. Some files might be extracted.");
+        qCDebug(lcFiles).noquote() << QStringLiteral("Corrupted zip archive. Some files might be extracted.");
     } else if (ec != UnZip::Ok) {
-        qDebug().noquote() << QStringLiteral("Corrupted or invalid zip archive. Closing.");
+        qCDebug(lcFiles).noquote() << QStringLiteral("Corrupted or invalid zip archive. Closing.");
         closeArchive();
     }
     return ec;
@@ -217,15 +220,15 @@ UnZip::ErrorCode UnzipPrivate::readCentralDirectory(qint64 archiveSize)
 
         const int version = e.versionNeeded & 0xff;
         if (version > 20) {
-            qDebug().noquote() << QStringLiteral("Unsupported PKZip version (%1). Skipping file: %2")
+            qCDebug(lcFiles).noquote() << QStringLiteral("Unsupported PKZip version (%1). Skipping file: %2")
                                       .arg(version)
                                       .arg(e.name);
             e.listed = false;
         } else if (e.method != 0 && e.method != 8) {
-            qDebug().noquote() << QStringLiteral("Unsupported compression method. Skipping file.");
+            qCDebug(lcFiles).noquote() << QStringLiteral("Unsupported compression method. Skipping file.");
             e.listed = false;
         } else if (e.name.isEmpty()) {
-            qDebug().noquote() << QStringLiteral("Skipping file with no name.");
+            qCDebug(lcFiles).noquote() << QStringLiteral("Skipping file with no name.");
             e.listed = false;
         }
         if (!e.listed)
@@ -243,7 +246,7 @@ UnZip::ErrorCode UnzipPrivate::readCentralDirectory(qint64 archiveSize)
         if (sane && e.method == 8 && e.uncompressedSize > payload * MaxDeflateRatio + 64)
             sane = false;
         if (!sane) {
-            qDebug().noquote() << QStringLiteral("Sizes or offset of %1 do not fit the archive.").arg(e.name);
+            qCDebug(lcFiles).noquote() << QStringLiteral("Sizes or offset of %1 do not fit the archive.").arg(e.name);
             damaged = true;
             break;
         }
@@ -264,7 +267,7 @@ UnZip::ErrorCode UnzipPrivate::readCentralDirectory(qint64 archiveSize)
             const Entry& next = all.at(order.at(i + 1));
             const quint64 minimumEnd = quint64(e.offset) + LocalHeaderSize + e.rawName.size() + e.compressedSize;
             if (minimumEnd > next.offset) {
-                qDebug().noquote() << QStringLiteral("Entries %1 and %2 overlap.").arg(e.name, next.name);
+                qCDebug(lcFiles).noquote() << QStringLiteral("Entries %1 and %2 overlap.").arg(e.name, next.name);
                 entries.clear();
                 return UnZip::Corrupted;
             }
@@ -313,12 +316,12 @@ UnZip::ErrorCode UnzipPrivate::extractEntry(const Entry& e, QIODevice* out,
     const QByteArray header = device->read(LocalHeaderSize);
     if (header.size() != LocalHeaderSize || get32(header, 0) != LocalHeaderSignature
         || device->read(get16(header, 26)) != e.rawName) {
-        qDebug().noquote() << QStringLiteral("Filename in local header mismatches.");
+        qCDebug(lcFiles).noquote() << QStringLiteral("Filename in local header mismatches.");
         return UnZip::HeaderConsistencyError;
     }
     const qint64 dataStart = qint64(e.offset) + LocalHeaderSize + get16(header, 26) + get16(header, 28);
     if (dataStart + e.compressedSize > e.limit || !device->seek(dataStart)) {
-        qDebug().noquote() << QStringLiteral("Corrupted entry");
+        qCDebug(lcFiles).noquote() << QStringLiteral("Corrupted entry");
         return UnZip::Corrupted;
     }
 
@@ -328,7 +331,7 @@ UnZip::ErrorCode UnzipPrivate::extractEntry(const Entry& e, QIODevice* out,
     if (encrypted) {
         QByteArray check = device->read(ZipCipher::HeaderSize);
         if (check.size() != ZipCipher::HeaderSize) {
-            qDebug().noquote() << QStringLiteral("Corrupted entry");
+            qCDebug(lcFiles).noquote() << QStringLiteral("Corrupted entry");
             return UnZip::Corrupted;
         }
         cipher.decrypt(check.data(), check.size());
@@ -336,7 +339,7 @@ UnZip::ErrorCode UnzipPrivate::extractEntry(const Entry& e, QIODevice* out,
         const quint8 expected = (e.flags & 0x0008) ? static_cast<quint8>(e.dosTime >> 8)
                                                    : static_cast<quint8>(e.crc >> 24);
         if (password.isEmpty() || static_cast<quint8>(check.at(ZipCipher::HeaderSize - 1)) != expected) {
-            qDebug().noquote() << QStringLiteral("Unable to decrypt %1").arg(e.name);
+            qCDebug(lcFiles).noquote() << QStringLiteral("Unable to decrypt %1").arg(e.name);
             return UnZip::WrongPassword;
         }
         remaining -= ZipCipher::HeaderSize;
@@ -345,7 +348,7 @@ UnZip::ErrorCode UnzipPrivate::extractEntry(const Entry& e, QIODevice* out,
     InflateStream z;
     if (e.method == 8) {
         if (inflateInit2(&z.stream, -MAX_WBITS) != Z_OK) {
-            qDebug().noquote() << QStringLiteral("Could not initialize zlib for decompression");
+            qCDebug(lcFiles).noquote() << QStringLiteral("Could not initialize zlib for decompression");
             return UnZip::ZlibInit;
         }
         z.active = true;
@@ -369,7 +372,7 @@ UnZip::ErrorCode UnzipPrivate::extractEntry(const Entry& e, QIODevice* out,
     while (remaining > 0) {
         const qint64 chunk = qMin<qint64>(remaining, BufferSize);
         if (device->read(buffer1.data(), chunk) != chunk) {
-            qDebug().noquote() << QStringLiteral("Corrupted entry");
+            qCDebug(lcFiles).noquote() << QStringLiteral("Corrupted entry");
             return UnZip::ReadFailed;
         }
         remaining -= chunk;
@@ -400,17 +403,17 @@ UnZip::ErrorCode UnzipPrivate::extractEntry(const Entry& e, QIODevice* out,
             } while (z.stream.avail_out == 0);
         }
         if (ec == UnZip::WriteFailed) {
-            qDebug().noquote() << QStringLiteral("Error while writing %1").arg(e.name);
+            qCDebug(lcFiles).noquote() << QStringLiteral("Error while writing %1").arg(e.name);
             return ec;
         }
         if (ec != UnZip::Ok) {
             // The one-byte password check passes for 1 in 256 wrong passwords; garbage then
             // shows up here, and for an encrypted entry that means the password.
             if (encrypted && ec == UnZip::Corrupted) {
-                qDebug().noquote() << QStringLiteral("Unable to decrypt %1").arg(e.name);
+                qCDebug(lcFiles).noquote() << QStringLiteral("Unable to decrypt %1").arg(e.name);
                 return UnZip::WrongPassword;
             }
-            qDebug().noquote() << QStringLiteral("Corrupted entry");
+            qCDebug(lcFiles).noquote() << QStringLiteral("Corrupted entry");
             return ec;
         }
         if (streamEnded && e.method == 8)
@@ -419,10 +422,10 @@ UnZip::ErrorCode UnzipPrivate::extractEntry(const Entry& e, QIODevice* out,
 
     if (!streamEnded || produced != e.uncompressedSize || crc != e.crc) {
         if (encrypted) {
-            qDebug().noquote() << QStringLiteral("Unable to decrypt %1").arg(e.name);
+            qCDebug(lcFiles).noquote() << QStringLiteral("Unable to decrypt %1").arg(e.name);
             return UnZip::WrongPassword;
         }
-        qDebug().noquote() << QStringLiteral("Corrupted entry");
+        qCDebug(lcFiles).noquote() << QStringLiteral("Corrupted entry");
         return UnZip::Corrupted;
     }
     return UnZip::Ok;
@@ -431,24 +434,24 @@ UnZip::ErrorCode UnzipPrivate::extractEntry(const Entry& e, QIODevice* out,
 UnZip::ErrorCode UnzipPrivate::extractToDir(const Entry& e, const QString& dirName)
 {
     if (!UnZip::isSafeEntryName(e.name)) {
-        qDebug().noquote() << QStringLiteral("Refusing entry outside the output folder: %1").arg(e.name);
+        qCDebug(lcFiles).noquote() << QStringLiteral("Refusing entry outside the output folder: %1").arg(e.name);
         return UnZip::UnsafeName;
     }
     QDir dir(dirName);
     if (!dir.exists() && !QDir().mkpath(dirName)) {
-        qDebug().noquote() << QStringLiteral("Unable to create output directory %1").arg(dirName);
+        qCDebug(lcFiles).noquote() << QStringLiteral("Unable to create output directory %1").arg(dirName);
         return UnZip::CreateDirFailed;
     }
     const QString base = QDir::cleanPath(dir.absolutePath());
     const QString target = QDir::cleanPath(base + QLatin1Char('/') + e.name);
     if (!target.startsWith(base + QLatin1Char('/'))) {
-        qDebug().noquote() << QStringLiteral("Refusing entry outside the output folder: %1").arg(e.name);
+        qCDebug(lcFiles).noquote() << QStringLiteral("Refusing entry outside the output folder: %1").arg(e.name);
         return UnZip::UnsafeName;
     }
 
     if (e.name.endsWith(QLatin1Char('/'))) {
         if (!QDir().mkpath(target)) {
-            qDebug().noquote() << QStringLiteral("Unable to create directory: %1").arg(target);
+            qCDebug(lcFiles).noquote() << QStringLiteral("Unable to create directory: %1").arg(target);
             return UnZip::CreateDirFailed;
         }
         return UnZip::Ok;
@@ -456,7 +459,7 @@ UnZip::ErrorCode UnzipPrivate::extractToDir(const Entry& e, const QString& dirNa
 
     const QString parent = QFileInfo(target).absolutePath();
     if (!QDir().mkpath(parent)) {
-        qDebug().noquote() << QStringLiteral("Unable to create directory: %1").arg(parent);
+        qCDebug(lcFiles).noquote() << QStringLiteral("Unable to create directory: %1").arg(parent);
         return UnZip::CreateDirFailed;
     }
 
@@ -465,26 +468,26 @@ UnZip::ErrorCode UnzipPrivate::extractToDir(const Entry& e, const QString& dirNa
     const UnZip::ErrorCode ec = extractEntry(e, &out, [&out, &opened, &target]() {
         opened = out.open(QIODevice::WriteOnly | QIODevice::Truncate);
         if (!opened)
-            qDebug().noquote() << QStringLiteral("Unable to open %1 for writing").arg(target);
+            qCDebug(lcFiles).noquote() << QStringLiteral("Unable to open %1 for writing").arg(target);
         return opened;
     });
     if (ec != UnZip::Ok) {
         if (opened) {
             out.close();
             if (!out.remove())
-                qDebug().noquote() << QStringLiteral("Unable to remove corrupted file: %1").arg(target);
+                qCDebug(lcFiles).noquote() << QStringLiteral("Unable to remove corrupted file: %1").arg(target);
         }
         return ec;
     }
     if (!out.flush()) {
-        qDebug().noquote() << QStringLiteral("Error while writing %1").arg(target);
+        qCDebug(lcFiles).noquote() << QStringLiteral("Error while writing %1").arg(target);
         out.close();
         out.remove();
         return UnZip::WriteFailed;
     }
     const QDateTime modified = UnZip::fromDosDateTime(e.dosDate, e.dosTime);
     if (modified.isValid() && !out.setFileTime(modified, QFileDevice::FileModificationTime))
-        qDebug().noquote() << QStringLiteral("Unable to set last modified time on file: %1").arg(target);
+        qCDebug(lcFiles).noquote() << QStringLiteral("Unable to set last modified time on file: %1").arg(target);
     out.close();
     return UnZip::Ok;
 }
@@ -511,7 +514,7 @@ UnZip::ErrorCode UnZip::openArchive(const QString& fileName)
     closeArchive();
     auto* file = new QFile(fileName);
     if (!file->open(QIODevice::ReadOnly)) {
-        qDebug().noquote() << QStringLiteral("Unable to open device for reading");
+        qCDebug(lcFiles).noquote() << QStringLiteral("Unable to open device for reading");
         delete file;
         return OpenFailed;
     }

@@ -1,11 +1,14 @@
 #include "xmlhelper.h"
 
+#include "diagnostics.h"
 #include "texthelper.h"
 
 #include <QDebug>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSet>
+
+using Orvane::Tavrix::Common::lcFiles;
 
 namespace Orvane {
 namespace Tavrix {
@@ -17,7 +20,7 @@ bool readFile(const QString& path, QString* content)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        qDebug().noquote() << QStringLiteral("Cannot read %1").arg(path);
+        qCDebug(lcFiles).noquote() << QStringLiteral("Cannot read %1").arg(path);
         return false;
     }
     *content = QString::fromUtf8(file.readAll());

@@ -1,4 +1,5 @@
 #include "zip.h"
+#include "diagnostics.h"
 #include "zip_p.h"
 #include "zipcipher.h"
 
@@ -12,6 +13,8 @@
 #include <cstring>
 
 #include <zlib.h>
+
+using Orvane::Tavrix::Common::lcFiles;
 
 namespace Orvane {
 namespace Tavrix {
@@ -111,7 +114,7 @@ void ZipPrivate::reset()
 void ZipPrivate::deviceDestroyed(QObject* object)
 {
     if (object == device) {
-        qDebug().noquote() << QStringLiteral("Unexpected device destruction detected.");
+        qCDebug(lcFiles).noquote() << QStringLiteral("Unexpected device destruction detected.");
         device = nullptr;
         if (file == object)
             file = nullptr;
@@ -122,15 +125,15 @@ void ZipPrivate::deviceDestroyed(QObject* object)
 Zip::ErrorCode ZipPrivate::createArchive(QIODevice* dev)
 {
     if (!dev) {
-        qDebug().noquote() << QStringLiteral("Invalid device.");
+        qCDebug(lcFiles).noquote() << QStringLiteral("Invalid device.");
         return Zip::OpenFailed;
     }
     if (!dev->isOpen() && !dev->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        qDebug().noquote() << QStringLiteral("Unable to open device for writing.");
+        qCDebug(lcFiles).noquote() << QStringLiteral("Unable to open device for writing.");
         return Zip::OpenFailed;
     }
     if (!dev->isWritable() || dev->isSequential()) {
-        qDebug().noquote() << QStringLiteral("Unable to open device for writing.");
+        qCDebug(lcFiles).noquote() << QStringLiteral("Unable to open device for writing.");
         return Zip::OpenFailed;
     }
     device = dev;
@@ -146,7 +149,7 @@ void ZipPrivate::abort()
         disconnect(file, nullptr, this, nullptr);
         file->close();
         if (!file->remove())
-            qDebug().noquote() << QStringLiteral("Failed to delete corrupt archive.");
+            qCDebug(lcFiles).noquote() << QStringLiteral("Failed to delete corrupt archive.");
     }
     reset();
 }
@@ -156,7 +159,7 @@ bool ZipPrivate::isArchiveItself(const QFileInfo& info) const
     // Packing the archive into itself would read it while it grows.
     if (archivePath.isEmpty() || info.canonicalFilePath() != archivePath)
         return false;
-    qDebug().noquote() << QStringLiteral("Skipping the archive itself: %1").arg(info.filePath());
+    qCDebug(lcFiles).noquote() << QStringLiteral("Skipping the archive itself: %1").arg(info.filePath());
     return true;
 }
 
@@ -169,7 +172,7 @@ bool ZipPrivate::encodeName(const QString& entryName, Entry* entry)
 {
     entry->name = entryName.toUtf8();
     if (entry->name.size() > MaxField) {
-        qDebug().noquote() << QStringLiteral("Entry name too long (%1 bytes): %2")
+        qCDebug(lcFiles).noquote() << QStringLiteral("Entry name too long (%1 bytes): %2")
                                   .arg(entry->name.size())
                                   .arg(entryName.left(80));
         return false;
@@ -216,13 +219,13 @@ Zip::ErrorCode ZipPrivate::addFolderEntry(const QFileInfo& info, const QString& 
     e.externalAttributes = (unixMode(info.permissions(), true) << 16) | 0x10u;
     const qint64 pos = device->pos();
     if (pos > MaxOffset) {
-        qDebug().noquote() << QStringLiteral("Archive too large: %1").arg(entryName);
+        qCDebug(lcFiles).noquote() << QStringLiteral("Archive too large: %1").arg(entryName);
         return Zip::InvalidArgument;
     }
     e.offset = static_cast<quint32>(pos);
     const Zip::ErrorCode ec = writeLocalHeader(e);
     if (ec != Zip::Ok) {
-        qDebug().noquote() << QStringLiteral("Error while writing %1").arg(info.filePath());
+        qCDebug(lcFiles).noquote() << QStringLiteral("Error while writing %1").arg(info.filePath());
         return ec;
     }
     entries.append(e);
@@ -236,7 +239,7 @@ Zip::ErrorCode ZipPrivate::fileCrc(QFile& source, qint64 size, quint32* crc)
     for (;;) {
         const qint64 n = source.read(buffer1.data(), BufferSize);
         if (n < 0) {
-            qDebug().noquote() << QStringLiteral("Error while reading %1").arg(source.fileName());
+            qCDebug(lcFiles).noquote() << QStringLiteral("Error while reading %1").arg(source.fileName());
             return Zip::ReadFailed;
         }
         if (n == 0)
@@ -245,7 +248,7 @@ Zip::ErrorCode ZipPrivate::fileCrc(QFile& source, qint64 size, quint32* crc)
         value = crc32(value, reinterpret_cast<const Bytef*>(buffer1.constData()), static_cast<uInt>(n));
     }
     if (total != size || !source.seek(0)) {
-        qDebug().noquote() << QStringLiteral("Error while reading %1").arg(source.fileName());
+        qCDebug(lcFiles).noquote() << QStringLiteral("Error while reading %1").arg(source.fileName());
         return Zip::ReadFailed;
     }
     *crc = value;
@@ -262,12 +265,12 @@ Zip::ErrorCode ZipPrivate::addFileEntry(const QFileInfo& info, const QString& en
 
     QFile source(path);
     if (!source.open(QIODevice::ReadOnly)) {
-        qDebug().noquote() << QStringLiteral("An error occurred while opening %1").arg(path);
+        qCDebug(lcFiles).noquote() << QStringLiteral("An error occurred while opening %1").arg(path);
         return Zip::OpenFailed;
     }
     const qint64 size = source.size();
     if (size > MaxOffset) {
-        qDebug().noquote() << QStringLiteral("File too large for a zip archive: %1").arg(path);
+        qCDebug(lcFiles).noquote() << QStringLiteral("File too large for a zip archive: %1").arg(path);
         return Zip::InvalidArgument;
     }
 
@@ -298,12 +301,12 @@ Zip::ErrorCode ZipPrivate::addFileEntry(const QFileInfo& info, const QString& en
 
     const qint64 start = device->pos();
     if (start > MaxOffset) {
-        qDebug().noquote() << QStringLiteral("Archive too large: %1").arg(path);
+        qCDebug(lcFiles).noquote() << QStringLiteral("Archive too large: %1").arg(path);
         return Zip::InvalidArgument;
     }
     e.offset = static_cast<quint32>(start);
     if (writeLocalHeader(e) != Zip::Ok) {
-        qDebug().noquote() << QStringLiteral("Error while writing %1").arg(path);
+        qCDebug(lcFiles).noquote() << QStringLiteral("Error while writing %1").arg(path);
         return Zip::WriteFailed;
     }
 
@@ -317,7 +320,7 @@ Zip::ErrorCode ZipPrivate::addFileEntry(const QFileInfo& info, const QString& en
         header[ZipCipher::HeaderSize - 1] = static_cast<char>(knownCrc >> 24);
         cipher.encrypt(header, ZipCipher::HeaderSize);
         if (!writeBytes(header, ZipCipher::HeaderSize)) {
-            qDebug().noquote() << QStringLiteral("Error while writing %1").arg(path);
+            qCDebug(lcFiles).noquote() << QStringLiteral("Error while writing %1").arg(path);
             return Zip::WriteFailed;
         }
         written += ZipCipher::HeaderSize;
@@ -326,7 +329,7 @@ Zip::ErrorCode ZipPrivate::addFileEntry(const QFileInfo& info, const QString& en
     DeflateStream z;
     if (e.method == 8) {
         if (deflateInit2(&z.stream, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
-            qDebug().noquote() << QStringLiteral("Could not initialize zlib for compression");
+            qCDebug(lcFiles).noquote() << QStringLiteral("Could not initialize zlib for compression");
             return Zip::ZlibInit;
         }
         z.active = true;
@@ -337,7 +340,7 @@ Zip::ErrorCode ZipPrivate::addFileEntry(const QFileInfo& info, const QString& en
     for (;;) {
         const qint64 n = source.read(buffer1.data(), BufferSize);
         if (n < 0) {
-            qDebug().noquote() << QStringLiteral("Error while reading %1").arg(path);
+            qCDebug(lcFiles).noquote() << QStringLiteral("Error while reading %1").arg(path);
             return Zip::ReadFailed;
         }
         total += n;
@@ -347,7 +350,7 @@ Zip::ErrorCode ZipPrivate::addFileEntry(const QFileInfo& info, const QString& en
                 break;
             cipher.encrypt(buffer1.data(), encrypted ? n : 0);
             if (!writeBytes(buffer1.constData(), n)) {
-                qDebug().noquote() << QStringLiteral("Error while writing %1").arg(path);
+                qCDebug(lcFiles).noquote() << QStringLiteral("Error while writing %1").arg(path);
                 return Zip::WriteFailed;
             }
             written += n;
@@ -362,21 +365,21 @@ Zip::ErrorCode ZipPrivate::addFileEntry(const QFileInfo& info, const QString& en
             z.stream.avail_out = BufferSize;
             ret = deflate(&z.stream, flush);
             if (ret == Z_STREAM_ERROR) {
-                qDebug().noquote() << QStringLiteral("Error while writing %1").arg(path);
+                qCDebug(lcFiles).noquote() << QStringLiteral("Error while writing %1").arg(path);
                 return Zip::ZlibError;
             }
             const qint64 have = BufferSize - z.stream.avail_out;
             if (encrypted)
                 cipher.encrypt(buffer2.data(), have);
             if (have > 0 && !writeBytes(buffer2.constData(), have)) {
-                qDebug().noquote() << QStringLiteral("Error while writing %1").arg(path);
+                qCDebug(lcFiles).noquote() << QStringLiteral("Error while writing %1").arg(path);
                 return Zip::WriteFailed;
             }
             written += have;
         } while (z.stream.avail_out == 0);
         if (flush == Z_FINISH) {
             if (ret != Z_STREAM_END) {
-                qDebug().noquote() << QStringLiteral("Error while writing %1").arg(path);
+                qCDebug(lcFiles).noquote() << QStringLiteral("Error while writing %1").arg(path);
                 return Zip::ZlibError;
             }
             break;
@@ -385,11 +388,11 @@ Zip::ErrorCode ZipPrivate::addFileEntry(const QFileInfo& info, const QString& en
 
     if (encrypted && crc != knownCrc) {
         // The file changed between the two passes.
-        qDebug().noquote() << QStringLiteral("Error while reading %1").arg(path);
+        qCDebug(lcFiles).noquote() << QStringLiteral("Error while reading %1").arg(path);
         return Zip::ReadFailed;
     }
     if (total > MaxOffset || written > MaxOffset || device->pos() > MaxOffset) {
-        qDebug().noquote() << QStringLiteral("File too large for a zip archive: %1").arg(path);
+        qCDebug(lcFiles).noquote() << QStringLiteral("File too large for a zip archive: %1").arg(path);
         return Zip::InvalidArgument;
     }
     e.crc = crc;
@@ -403,7 +406,7 @@ Zip::ErrorCode ZipPrivate::addFileEntry(const QFileInfo& info, const QString& en
     put32(patch, e.compressedSize);
     put32(patch, e.uncompressedSize);
     if (!device->seek(start + 14) || !writeBytes(patch.constData(), patch.size()) || !device->seek(end)) {
-        qDebug().noquote() << QStringLiteral("Error while writing %1").arg(path);
+        qCDebug(lcFiles).noquote() << QStringLiteral("Error while writing %1").arg(path);
         return Zip::SeekFailed;
     }
     entries.append(e);
@@ -414,7 +417,7 @@ Zip::ErrorCode ZipPrivate::addTree(const QString& path, const QString& prefix,
                                    Zip::CompressionLevel level, int depth)
 {
     if (depth > MaxDepth) {
-        qDebug().noquote() << QStringLiteral("Folder nesting too deep: %1").arg(path);
+        qCDebug(lcFiles).noquote() << QStringLiteral("Folder nesting too deep: %1").arg(path);
         return Zip::InvalidArgument;
     }
     const QFileInfoList list = QDir(path).entryInfoList(
@@ -455,7 +458,7 @@ Zip::ErrorCode ZipPrivate::addDirectory(const QString& path, const QString& root
 {
     const QFileInfo info(path);
     if (!info.isDir()) {
-        qDebug().noquote() << QStringLiteral("Directory not found: %1").arg(path);
+        qCDebug(lcFiles).noquote() << QStringLiteral("Directory not found: %1").arg(path);
         return Zip::FileNotFound;
     }
     QString prefix = normalizedRoot(root);
@@ -475,7 +478,7 @@ Zip::ErrorCode ZipPrivate::addFile(const QString& path, const QString& root, Zip
     if (info.isDir())
         return addDirectory(path, root, true, level);
     if (!info.isFile()) {
-        qDebug().noquote() << QStringLiteral("An error occurred while opening %1").arg(path);
+        qCDebug(lcFiles).noquote() << QStringLiteral("An error occurred while opening %1").arg(path);
         return Zip::FileNotFound;
     }
     if (isArchiveItself(info))
@@ -487,11 +490,11 @@ Zip::ErrorCode ZipPrivate::closeArchive()
 {
     const QByteArray commentBytes = comment.toUtf8();
     if (commentBytes.size() > MaxField) {
-        qDebug().noquote() << QStringLiteral("Archive comment too long (%1 bytes).").arg(commentBytes.size());
+        qCDebug(lcFiles).noquote() << QStringLiteral("Archive comment too long (%1 bytes).").arg(commentBytes.size());
         return Zip::InvalidArgument;
     }
     if (entries.size() > MaxField) {
-        qDebug().noquote() << QStringLiteral("Too many entries for a zip archive (%1).").arg(entries.size());
+        qCDebug(lcFiles).noquote() << QStringLiteral("Too many entries for a zip archive (%1).").arg(entries.size());
         return Zip::InvalidArgument;
     }
     const qint64 cdStart = device->pos();
@@ -516,13 +519,13 @@ Zip::ErrorCode ZipPrivate::closeArchive()
         put32(record, e.offset);
         record.append(e.name);
         if (!writeBytes(record.constData(), record.size())) {
-            qDebug().noquote() << QStringLiteral("Error while writing %1").arg(QString::fromUtf8(e.name));
+            qCDebug(lcFiles).noquote() << QStringLiteral("Error while writing %1").arg(QString::fromUtf8(e.name));
             return Zip::WriteFailed;
         }
     }
     const qint64 cdEnd = device->pos();
     if (cdEnd > MaxOffset) {
-        qDebug().noquote() << QStringLiteral("Archive too large.");
+        qCDebug(lcFiles).noquote() << QStringLiteral("Archive too large.");
         return Zip::InvalidArgument;
     }
     record.clear();
@@ -536,12 +539,12 @@ Zip::ErrorCode ZipPrivate::closeArchive()
     put16(record, static_cast<quint16>(commentBytes.size()));
     record.append(commentBytes);
     if (!writeBytes(record.constData(), record.size())) {
-        qDebug().noquote() << QStringLiteral("Error while writing %1").arg(QStringLiteral("central directory"));
+        qCDebug(lcFiles).noquote() << QStringLiteral("Error while writing %1").arg(QStringLiteral("central directory"));
         return Zip::WriteFailed;
     }
     if (file) {
         if (!file->flush()) {
-            qDebug().noquote() << QStringLiteral("Error while writing %1").arg(file->fileName());
+            qCDebug(lcFiles).noquote() << QStringLiteral("Error while writing %1").arg(file->fileName());
             return Zip::WriteFailed;
         }
         file->close();
@@ -592,7 +595,7 @@ Zip::ErrorCode Zip::createArchive(const QString& fileName, bool overwrite)
         return FileExists;
     auto* file = new QFile(fileName);
     if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        qDebug().noquote() << QStringLiteral("Unable to open device for writing.");
+        qCDebug(lcFiles).noquote() << QStringLiteral("Unable to open device for writing.");
         delete file;
         return OpenFailed;
     }

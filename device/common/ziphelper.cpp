@@ -1,11 +1,15 @@
 #include "ziphelper.h"
 
+#include "diagnostics.h"
+
 #include <QBuffer>
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 
 #include <functional>
+
+using Orvane::Tavrix::Common::lcFiles;
 
 namespace Orvane {
 namespace Tavrix {
@@ -30,7 +34,7 @@ bool outputFolderExists(const QString& outputDir)
 {
     if (QFileInfo(outputDir).isDir())
         return true;
-    qDebug().noquote() << QStringLiteral("Output directory %1 does not exist").arg(outputDir);
+    qCDebug(lcFiles).noquote() << QStringLiteral("Output directory %1 does not exist").arg(outputDir);
     return false;
 }
 
@@ -41,7 +45,7 @@ bool writeArchive(const QString& archive, bool rename, const char* password, con
     QString target = archive;
     if (QFileInfo::exists(target)) {
         if (!rename) {
-            qDebug().noquote() << QStringLiteral("Archive %1 already exists").arg(archive);
+            qCDebug(lcFiles).noquote() << QStringLiteral("Archive %1 already exists").arg(archive);
             return false;
         }
         for (quint64 counter = 0;; ++counter) {
@@ -173,7 +177,7 @@ bool ZipHelper::zipWithDirectory(const QString& dir, const QString& archive, boo
                                  const char* password, const QString& comment, Zip::CompressionLevel level)
 {
     if (!QFileInfo(dir).isDir()) {
-        qDebug().noquote() << QStringLiteral("Directory not found: %1").arg(dir);
+        qCDebug(lcFiles).noquote() << QStringLiteral("Directory not found: %1").arg(dir);
         return false;
     }
     return writeArchive(archive, rename, password, comment,
@@ -185,7 +189,7 @@ bool ZipHelper::zipWithDirectoryContents(const QString& dir, const QString& arch
                                          Zip::CompressionLevel level)
 {
     if (!QFileInfo(dir).isDir()) {
-        qDebug().noquote() << QStringLiteral("Directory not found: %1").arg(dir);
+        qCDebug(lcFiles).noquote() << QStringLiteral("Directory not found: %1").arg(dir);
         return false;
     }
     return writeArchive(archive, rename, password, comment,

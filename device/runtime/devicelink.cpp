@@ -6,9 +6,13 @@
 
 #include "serialportmanager.h"
 
+#include "diagnostics.h"
 #include "localizationhelper.h"
+#include "transferrate.h"
 
 #include <QDebug>
+
+using Orvane::Tavrix::Common::lcTransfer;
 
 namespace Orvane {
 namespace Tavrix {
@@ -76,7 +80,7 @@ DeviceLink::~DeviceLink()
 
 void DeviceLink::applyLineSettings(QSerialPort* port)
 {
-    port->setBaudRate(QSerialPort::Baud115200);
+    port->setBaudRate(Common::TransferRate::LineBaudRate);
     port->setDataBits(QSerialPort::Data8);
     port->setParity(QSerialPort::NoParity);
     port->setStopBits(QSerialPort::OneStop);
@@ -182,11 +186,11 @@ bool DeviceLink::openSerialPort()
     if (!d->m_port)
         return false;
     if (d->m_standIn) {
-        qDebug().noquote() << QStringLiteral("Cannot open '%1': no device is identified there").arg(d->m_portName);
+        qCDebug(lcTransfer).noquote() << QStringLiteral("Cannot open '%1': no device is identified there").arg(d->m_portName);
         return false;
     }
     if (!d->m_port->open(QIODevice::ReadWrite)) {
-        qDebug().noquote() << QStringLiteral("Cannot open '%1': %2").arg(d->m_portName, d->m_port->errorString());
+        qCDebug(lcTransfer).noquote() << QStringLiteral("Cannot open '%1': %2").arg(d->m_portName, d->m_port->errorString());
         return false;
     }
     d->m_port->flush();
@@ -797,7 +801,7 @@ void DeviceLink::dispatchText()
         else if (op == FontSync)
             emit deviceFontStatusChange(FontInstallFailed, 0, QString());
     } else if (has("<BOOT:NOR>")) {
-        qDebug() << "Boot ACK";
+        qCDebug(lcTransfer) << "Boot ACK";
         switch (op) {
         case UploadReboot: emit uploadProjectFileStatusChange(UploadRebooted); break;
         case ConfigureReboot: emit configureStateChange(ConfigRebooted); break;

@@ -136,6 +136,8 @@ signals:
     void operationEnded(const Orvane::Tavrix::Runtime::OperationResult& result);
     void currentFileChanged(const QString& file);
     void transferedFileSize(int size);
+    // Bytes of the file being sent or received so far, per packet, for every transfer.
+    void fileTransferProgress(qint64 done, qint64 total);
 
     void initializeRetrieve(const QString& message, int filesCount);
     void initializeLogRetrieve(const QString& message, int filesCount);

@@ -1,6 +1,7 @@
 // Project retrieval sequence.
 #include "devicelink.h"
 #include "devicelink_p.h"
+#include "diagnostics.h"
 
 #include "filehelper.h"
 #include "localizationhelper.h"
@@ -8,6 +9,8 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
+
+using Orvane::Tavrix::Common::lcTransfer;
 
 namespace Orvane {
 namespace Tavrix {
@@ -90,7 +93,7 @@ void DeviceLink::onRetrieveProjectFileStatusChange(int status)
         }
         for (const QString& name : std::as_const(d->m_projectFiles)) {
             if (!isSafeProjectFileName(name)) {
-                qWarning().noquote() << QStringLiteral("Refusing project file name '%1' outside the destination").arg(name);
+                qCWarning(lcTransfer).noquote() << QStringLiteral("Refusing project file name '%1' outside the destination").arg(name);
                 emit retrieveProjectFileStatusChange(ProjectRetrievalFailed);
                 return;
             }
@@ -176,7 +179,7 @@ bool DeviceLink::processRetrieveProjFileLst()
         const int colon = entry.indexOf(QLatin1Char(':'), 6);
         const int number = colon < 0 ? -1 : entry.mid(6, colon - 6).toInt(&ok, 10);
         if (!ok || number != d->m_listEntryIndex) {
-            qDebug().noquote() << QStringLiteral("Malformed project file list entry '%1'").arg(entry);
+            qCDebug(lcTransfer).noquote() << QStringLiteral("Malformed project file list entry '%1'").arg(entry);
             emit retrieveProjectFileStatusChange(ProjectRetrievalFailed);
             return true;
         }
@@ -184,14 +187,14 @@ bool DeviceLink::processRetrieveProjFileLst()
         const int lengthEnd = rest.indexOf(QLatin1Char(':'));
         const int length = lengthEnd < 0 ? -1 : rest.left(lengthEnd).toInt(&ok, 10);
         if (lengthEnd < 0 || !ok) {
-            qDebug().noquote() << QStringLiteral("Malformed project file list entry '%1'").arg(entry);
+            qCDebug(lcTransfer).noquote() << QStringLiteral("Malformed project file list entry '%1'").arg(entry);
             emit retrieveProjectFileStatusChange(ProjectRetrievalFailed);
             return true;
         }
         rest = rest.mid(lengthEnd + 1);
         rest.chop(1);
         if (rest.size() != length) {
-            qDebug().noquote() << QStringLiteral("Malformed project file list entry '%1'").arg(entry);
+            qCDebug(lcTransfer).noquote() << QStringLiteral("Malformed project file list entry '%1'").arg(entry);
             emit retrieveProjectFileStatusChange(ProjectRetrievalFailed);
             return true;
         }

@@ -1,11 +1,14 @@
 // Packet transfer engine: XMODEM-1K with CRC-16 in both directions.
 #include "devicelink.h"
 #include "devicelink_p.h"
+#include "diagnostics.h"
 
 #include "localizationhelper.h"
 
 #include <QDebug>
 #include <QFile>
+
+using Orvane::Tavrix::Common::lcTransfer;
 
 namespace Orvane {
 namespace Tavrix {
@@ -190,6 +193,7 @@ void DeviceLink::processTxReply(char rxData)
         return;
     }
     if (rxData == ACK) {
+        emit fileTransferProgress(qMin<qint64>(qint64(d->m_blocksSent) * BlockSize, d->m_fileSize), d->m_fileSize);
         if (d->m_blocksSent != d->m_blockCount) {
             startWatchdog(3000);
             if (op >= SendSoftwarePackage && op <= SendFontFile)
@@ -285,7 +289,7 @@ bool DeviceLink::acceptRxPacket(const QByteArray& packet)
     const char* p = packet.constData();
     const int block = quint8(p[1]);
     if (block + quint8(p[2]) != 255) {
-        qDebug() << "Packet Error";
+        qCDebug(lcTransfer) << "Packet Error";
         rxError();
         return false;
     }
@@ -294,7 +298,7 @@ bool DeviceLink::acceptRxPacket(const QByteArray& packet)
     const quint16 crc = crc16(p + 3, length);
     const quint16 sent = quint16((quint8(p[3 + length]) << 8) | quint8(p[4 + length]));
     if (crc != sent) {
-        qDebug() << "CXM: CRC Err";
+        qCDebug(lcTransfer) << "CXM: CRC Err";
         rxError();
         return false;
     }
@@ -310,6 +314,7 @@ bool DeviceLink::acceptRxPacket(const QByteArray& packet)
             d->m_bytesLeft = 0;
         }
         d->m_rxLastBlock = block;
+        emit fileTransferProgress(d->m_fileContent.size(), d->m_fileSize);
     }
     d->m_rxErrorCount = 0;
     d->m_rxBlockLength = 0;
@@ -324,7 +329,7 @@ void DeviceLink::finishReceive()
     if (d->m_bytesLeft > 0) {
         // The sender ended before the announced size: a short file is never saved as whole,
         // so whatever is stored locally stays as it was.
-        qDebug().noquote() << QStringLiteral("Receive ended %1 bytes short of %2").arg(d->m_bytesLeft).arg(d->m_fileSize);
+        qCDebug(lcTransfer).noquote() << QStringLiteral("Receive ended %1 bytes short of %2").arg(d->m_bytesLeft).arg(d->m_fileSize);
         d->m_fileContent.clear();
         abortOperation(rt("The file received from the device is incomplete."));
         return;

@@ -1,4 +1,5 @@
 #include "portenumerator.h"
+#include "diagnostics.h"
 #include "portenumerator_p.h"
 
 #include "virtualportwatcher.h"
@@ -16,6 +17,8 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+
+using Orvane::Tavrix::Common::lcDiscovery;
 
 namespace Orvane {
 namespace Tavrix {
@@ -46,7 +49,7 @@ void sayPollingOnce(const QString& why)
 {
     static std::atomic_bool said { false };
     if (!said.exchange(true))
-        qDebug().noquote() << QStringLiteral("No port notifications (%1): the port list is read every %2 ms")
+        qCDebug(lcDiscovery).noquote() << QStringLiteral("No port notifications (%1): the port list is read every %2 ms")
                                   .arg(why)
                                   .arg(PortEnumerator::PollInterval);
 }

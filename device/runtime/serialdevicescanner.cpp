@@ -1,10 +1,13 @@
 #include "serialdevicescanner.h"
 
+#include "diagnostics.h"
 #include "portenumerator.h"
 #include "serialportmanager.h"
 
 #include <QDebug>
 #include <QTimer>
+
+using Orvane::Tavrix::Common::lcDiscovery;
 
 namespace Orvane {
 namespace Tavrix {
@@ -67,11 +70,11 @@ void SerialDeviceScanner::starScan()
     }
     m_port->flush();
     if (!m_bootUp) {
-        qDebug() << "m_bootUp:False";
+        qCDebug(lcDiscovery) << "m_bootUp:False";
         writeText(" ");
         emit startBootTimer(20000);
     } else {
-        qDebug() << "m_bootUp:True";
+        qCDebug(lcDiscovery) << "m_bootUp:True";
         writeText("#HWCF#");
         emit startScanTimer(3000);
     }
@@ -119,12 +122,12 @@ void SerialDeviceScanner::onReadyRead()
             QTimer::singleShot(BootSettleMsecs, this, &SerialDeviceScanner::onBootSettled);
             return;
         } else if (chunk.contains(QLatin1String("#HWCF#"))) {
-            qDebug() << "Plenar Start too Fast !!!";
+            qCDebug(lcDiscovery) << "Plenar Start too Fast !!!";
             m_port->flush();
             chunk.clear();
             m_buffer.clear();
         } else {
-            qDebug().noquote() << QStringLiteral("Unexpected message from '%1': [%2]").arg(m_portName, chunk.left(256));
+            qCDebug(lcDiscovery).noquote() << QStringLiteral("Unexpected message from '%1': [%2]").arg(m_portName, chunk.left(256));
             emit scanError(-4);
             return;
         }
@@ -181,7 +184,7 @@ void SerialDeviceScanner::examineReply(const QString& reply)
             emit deviceConnected(info);
             return;
         }
-        qDebug() << "Unrecognized entries, retry";
+        qCDebug(lcDiscovery) << "Unrecognized entries, retry";
         m_port->flush();
         m_buffer.clear();
         m_replyWaitClosed = false;
@@ -205,7 +208,7 @@ void SerialDeviceScanner::unrecognizedReply(const QString& reply)
 {
     if (m_retries == 0) {
         ++m_retries;
-        qDebug() << "Unrecognized entries, retry";
+        qCDebug(lcDiscovery) << "Unrecognized entries, retry";
         m_port->flush();
         m_buffer.clear();
         m_replyWaitClosed = false;
@@ -213,7 +216,7 @@ void SerialDeviceScanner::unrecognizedReply(const QString& reply)
         emit startScanTimer(3000);
         return;
     }
-    qDebug().noquote() << QStringLiteral("Unexpected message from '%1': %2").arg(m_portName, reply.left(256));
+    qCDebug(lcDiscovery).noquote() << QStringLiteral("Unexpected message from '%1': %2").arg(m_portName, reply.left(256));
     emit scanError(-4);
 }
 

@@ -1,5 +1,6 @@
 // The manager: the singleton, the device links, and the single-port API on the active link.
 #include "serialportmanager.h"
+#include "diagnostics.h"
 #include "serialportmanager_p.h"
 
 #include "devicelink.h"
@@ -9,6 +10,8 @@
 #include <QPointer>
 #include <QScopeGuard>
 #include <QTimer>
+
+using Orvane::Tavrix::Common::lcTransfer;
 
 namespace Orvane {
 namespace Tavrix {
@@ -97,6 +100,7 @@ DeviceLink* SerialPortManager::createLink(const QString& portName, bool standIn)
     connect(link, &DeviceLink::operationEnded, this, &SerialPortManager::deviceOperationEnded);
     forwardSignal(this, link, &DeviceLink::currentFileChanged, &SerialPortManager::currentFileChanged);
     forwardSignal(this, link, &DeviceLink::transferedFileSize, &SerialPortManager::transferedFileSize);
+    forwardSignal(this, link, &DeviceLink::fileTransferProgress, &SerialPortManager::fileTransferProgress);
     forwardSignal(this, link, &DeviceLink::initializeRetrieve, &SerialPortManager::initializeRetrieve);
     forwardSignal(this, link, &DeviceLink::initializeLogRetrieve, &SerialPortManager::initializeLogRetrieve);
     forwardSignal(this, link, &DeviceLink::sendingFileInitiated, &SerialPortManager::sendingFileInitiated);
@@ -227,6 +231,11 @@ QMap<QString, QString> SerialPortManager::deviceInformation(const QString& name)
     if (!d->m_devicePorts.contains(portName))
         return QMap<QString, QString>();
     return d->m_devices.value(portName);
+}
+
+QStringList SerialPortManager::deniedPorts() const
+{
+    return d->m_deniedPorts;
 }
 
 QMap<QString, QVariant> SerialPortManager::serialDeviceInformation(const QString& name) const

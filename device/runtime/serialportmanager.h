@@ -66,6 +66,8 @@ public:
     QStringList connectedPorts() const;
     QMap<QString, QString> deviceInformation(const QString& portName) const;
     QMap<QString, QVariant> serialDeviceInformation(const QString& portName) const;
+    // Device ports present that this user may not open (no access rule installed).
+    QStringList deniedPorts() const;
 
     // Transfer content of the next packet send.
     void setTransferFile(const QByteArray& fileContent, const QString& remotePath);
@@ -161,6 +163,10 @@ signals:
     void deviceOperationEnded(const Orvane::Tavrix::Runtime::OperationResult& result);
     void currentFileChanged(const QString& file);
     void transferedFileSize(int size);
+    // Bytes of the file being sent or received so far, per packet, for every transfer.
+    void fileTransferProgress(qint64 done, qint64 total);
+    // A device port was found that this user may not open.
+    void portAccessDenied(const QString& portName);
 
     void initializeRetrieve(const QString& message, int filesCount);
     void initializeLogRetrieve(const QString& message, int filesCount);

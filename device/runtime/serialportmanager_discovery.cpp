@@ -1,5 +1,6 @@
 // Device discovery: port enumeration, one scanner thread per device port, and the device records.
 #include "serialportmanager.h"
+#include "diagnostics.h"
 #include "serialportmanager_p.h"
 
 #include "devicelink.h"
@@ -10,11 +11,20 @@
 #include "texthelper.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QPointer>
 #include <QDebug>
 #include <QRegularExpression>
 #include <QThread>
 #include <QTimer>
+
+#ifndef Q_OS_WIN
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+using Orvane::Tavrix::Common::lcDiscovery;
 
 namespace Orvane {
 namespace Tavrix {
@@ -27,6 +37,19 @@ namespace {
 
 // The manager whose discovery runs, for the static restriction.
 QPointer<SerialPortManager> g_discoveryManager;
+
+// Whether opening the port failed for want of this user's permission (rather than
+// because another program holds it). Windows reports both alike: never a rule's fault there.
+bool lacksPermission(const QString& portName)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(portName);
+    return false;
+#else
+    const QString path = portName.startsWith(QLatin1Char('/')) ? portName : QStringLiteral("/dev/") + portName;
+    return ::faccessat(AT_FDCWD, QFile::encodeName(path).constData(), R_OK | W_OK, AT_EACCESS) != 0 && errno == EACCES;
+#endif
+}
 
 QString applicationVersion()
 {
@@ -44,7 +67,7 @@ bool SerialPortManager::initialize()
     g_discoveryManager = this;
     d->m_enumerator = new PortEnumerator(this);
     if (!d->m_enumerator->setUpNotifications())
-        qDebug() << "Setup Notification Failed...";
+        qCDebug(lcDiscovery) << "Setup Notification Failed...";
 
     d->m_designerVersions.insert(QStringLiteral("2.0.0.2552"), QStringLiteral("1.0.0.0"));
 
@@ -162,7 +185,7 @@ void SerialPortManager::onSerialDeviceDiscovered(const QMap<QString, QVariant>& 
     if (!d->m_devicePorts.contains(portName))
         d->m_devicePorts << portName;
     d->m_serialDevices.insert(portName, info);
-    qDebug().noquote() << QStringLiteral("Found device at '%1'").arg(portName);
+    qCDebug(lcDiscovery).noquote() << QStringLiteral("Found device at '%1'").arg(portName);
     // Discovery never opens a port that a running operation holds.
     DeviceLink* busy = link(portName);
     if (busy && (busy->isRunning() || busy->isSerialPortOpen())) {
@@ -179,6 +202,7 @@ void SerialPortManager::onSerialDeviceRemoved(const QMap<QString, QVariant>& inf
     if (!PortEnumerator::isDevicePort(info))
         return;
     const QString portName = info.value(QStringLiteral("portName")).toString();
+    d->m_deniedPorts.removeAll(portName);
     d->m_deferredScans.removeAll(portName);
     // The link goes with its device; a running operation on it ends as DeviceLost.
     DeviceLink* gone = d->m_links.take(portName);
@@ -195,11 +219,11 @@ void SerialPortManager::onSerialDeviceRemoved(const QMap<QString, QVariant>& inf
     const QString model = deviceRecord.value(QStringLiteral("model"));
     const QString serial = deviceRecord.value(QStringLiteral("serial"));
     if (!serialRecord.isEmpty() && !deviceRecord.isEmpty())
-        qDebug().noquote() << QStringLiteral("Device %1 (SN: %2) at '%3' disconnected").arg(model, serial, portName);
+        qCDebug(lcDiscovery).noquote() << QStringLiteral("Device %1 (SN: %2) at '%3' disconnected").arg(model, serial, portName);
     else if (!deviceRecord.isEmpty())
-        qDebug().noquote() << QStringLiteral("Device %1 (SN: %2) disconnected").arg(model, serial);
+        qCDebug(lcDiscovery).noquote() << QStringLiteral("Device %1 (SN: %2) disconnected").arg(model, serial);
     else
-        qDebug().noquote() << QStringLiteral("Device at '%1' disconnected").arg(portName);
+        qCDebug(lcDiscovery).noquote() << QStringLiteral("Device at '%1' disconnected").arg(portName);
     removeSerialDevice(portName);
 
     for (int i = d->m_scanners.size() - 1; i >= 0; --i) {
@@ -256,7 +280,7 @@ void SerialPortManager::onDeviceConnected(const QMap<QString, QString>& info)
         }
     }
     if (!live || !d->m_devicePorts.contains(portName)) {
-        qDebug().noquote() << QStringLiteral("Device at '%1' identified after its port went away; ignored").arg(portName);
+        qCDebug(lcDiscovery).noquote() << QStringLiteral("Device at '%1' identified after its port went away; ignored").arg(portName);
         stopScannerQueued(scanner);
         return;
     }
@@ -272,7 +296,7 @@ void SerialPortManager::onDeviceConnected(const QMap<QString, QString>& info)
 
     if (result != 2) {
         d->m_devices.insert(portName, info);
-        qDebug().noquote() << QStringLiteral("Device %1 (SN: %2) Name: %4 connected at '%3'")
+        qCDebug(lcDiscovery).noquote() << QStringLiteral("Device %1 (SN: %2) Name: %4 connected at '%3'")
                                   .arg(info.value(QStringLiteral("model")), info.value(QStringLiteral("serial")), portName,
                                        info.value(QStringLiteral("deviceName")));
     }
@@ -306,7 +330,7 @@ void SerialPortManager::onDeviceBootedUp()
 {
     auto* scanner = qobject_cast<SerialDeviceScanner*>(sender());
     if (scanner)
-        qDebug().noquote() << QStringLiteral("Device at '%1' is ready for communication").arg(scanner->portName());
+        qCDebug(lcDiscovery).noquote() << QStringLiteral("Device at '%1' is ready for communication").arg(scanner->portName());
 }
 
 void SerialPortManager::onScannerError(int lastError)
@@ -321,10 +345,18 @@ void SerialPortManager::onScannerError(int lastError)
             d->m_enumerator->pollNow();
         return;
     }
+    if (lastError == QSerialPort::PermissionError && lacksPermission(portName)) {
+        qCDebug(lcDiscovery).noquote() << QStringLiteral("No permission to open the device port '%1'").arg(portName);
+        if (!d->m_deniedPorts.contains(portName)) {
+            d->m_deniedPorts << portName;
+            emit portAccessDenied(portName);
+        }
+        return;
+    }
     if (lastError != -1 && lastError != -4)
         return;
     removeSerialDevice(portName);
-    qDebug().noquote() << QStringLiteral("Error scanning device at port '%1', error: %2").arg(portName).arg(lastError);
+    qCDebug(lcDiscovery).noquote() << QStringLiteral("Error scanning device at port '%1', error: %2").arg(portName).arg(lastError);
     for (int i = d->m_scanners.size() - 1; i >= 0; --i) {
         if (d->m_scanners.at(i).scanner == scanner)
             d->m_scanners.removeAt(i);

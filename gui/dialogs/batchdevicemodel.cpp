@@ -9,6 +9,8 @@
 #include "restartwatcher.h"
 #include "serialportmanager.h"
 #include "servicerecord.h"
+#include "transferrate.h"
+#include "transferstatuslabel.h"
 
 #include <QBrush>
 #include <QColor>
@@ -37,11 +39,8 @@ namespace Designer {
 
 namespace {
 
-// Speed over the last few seconds, so that it follows the line and the pauses between files.
-constexpr qint64 RateWindowMs = 4000;
-constexpr qint64 RateMinimumMs = 700;
 // Progress, speed and time left are redrawn this often, however fast packets come.
-constexpr int RefreshMs = 250;
+constexpr int RefreshMs = TransferStatusLabel::RefreshMs;
 // A device whose link is busy is tried again this often.
 constexpr int RetryMs = 300;
 
@@ -64,7 +63,7 @@ public:
     QElapsedTimer clock;
     qint64 done = 0;
     qint64 total = 0;
-    QList<QPair<qint64, qint64>> samples; // (ms since start, bytes done)
+    Common::TransferRate rate;
     QPointer<DeviceLink> link;
     QPointer<QObject> context; // the connections of the running operation
     QPointer<RestartWatcher> watcher;
@@ -74,28 +73,11 @@ public:
     void addBytes(qint64 bytes)
     {
         done = std::min(total, done + bytes);
-        const qint64 now = clock.elapsed();
-        samples.append({ now, done });
-        while (samples.size() > 2 && now - samples.at(1).first >= RateWindowMs)
-            samples.removeFirst();
+        rate.update(done);
     }
     // Bytes a second, or a negative value while too little is known.
-    double speed() const
-    {
-        if (samples.size() < 2)
-            return -1;
-        const qint64 span = samples.last().first - samples.first().first;
-        if (span < RateMinimumMs)
-            return -1;
-        return double(samples.last().second - samples.first().second) * 1000.0 / double(span);
-    }
-    double secondsLeft() const
-    {
-        const double rate = speed();
-        if (done >= total && total > 0)
-            return 0;
-        return rate > 0 ? double(total - done) / rate : -1;
-    }
+    double speed() const { return rate.isKnown() ? rate.bytesPerSecond() : -1; }
+    double secondsLeft() const { return rate.secondsLeft(); }
 };
 
 class BatchDeviceModelPrivate
@@ -169,21 +151,12 @@ QVariant BatchDeviceModel::headerData(int section, Qt::Orientation orientation, 
 
 QString BatchDeviceModel::speedText(double bytesPerSecond)
 {
-    if (bytesPerSecond < 0)
-        return QString();
-    if (bytesPerSecond >= 1024.0 * 1024.0)
-        return guiText("%1 MiB/s").arg(bytesPerSecond / (1024.0 * 1024.0), 0, 'f', 1);
-    return guiText("%1 KiB/s").arg(bytesPerSecond / 1024.0, 0, 'f', 1);
+    return bytesPerSecond < 0 ? QString() : guiText("%1/s").arg(TransferStatusLabel::bytesText(qint64(bytesPerSecond)));
 }
 
 QString BatchDeviceModel::timeLeftText(double seconds)
 {
-    if (seconds < 0)
-        return QString();
-    const int whole = int(seconds + 0.5);
-    if (whole < 60)
-        return guiText("%1 s").arg(whole);
-    return guiText("%1 min %2 s").arg(whole / 60).arg(whole % 60);
+    return seconds < 0 ? QString() : TransferStatusLabel::durationText(seconds);
 }
 
 QVariant BatchDeviceModel::data(const QModelIndex& index, int role) const
@@ -548,7 +521,7 @@ void BatchDeviceModel::startLine(BatchLine* line)
     line->clock.start();
     line->done = 0;
     line->total = package->totalBytes();
-    line->samples.clear();
+    line->rate.start(line->total);
     line->step.clear();
     line->link = link;
     line->phase = Running;

@@ -5,6 +5,7 @@
 #include "devicerules.h"
 
 #include "combobox.h"
+#include "deviceinformation.h"
 #include "devicesplashpreviewdialog.h"
 #include "filehelper.h"
 #include "localizationhelper.h"
@@ -12,6 +13,8 @@
 #include "serialportmanager.h"
 #include "splashimageloader.h"
 #include "texthelper.h"
+#include "transferrate.h"
+#include "transferstatuslabel.h"
 #include "txdatetimeedit.h"
 
 #include <QApplication>
@@ -33,6 +36,7 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QTimerEvent>
 #include <QVBoxLayout>
 
@@ -44,7 +48,9 @@ using Orvane::Tavrix::Common::LocalizationHelper;
 using Orvane::Tavrix::Common::SplashImageLoader;
 using Orvane::Tavrix::Common::TextHelper;
 using Orvane::Tavrix::Common::ServiceRecord;
+using Orvane::Tavrix::Common::TransferRate;
 using Orvane::Tavrix::Runtime::Device;
+using Orvane::Tavrix::Runtime::DeviceInformation;
 using Orvane::Tavrix::Runtime::DeviceRules;
 using Orvane::Tavrix::Runtime::OperationResult;
 using Orvane::Tavrix::Runtime::DeviceLink;
@@ -91,6 +97,11 @@ QString DeviceConfigurator::calibrationFilePath(const QString& serial)
 void DeviceConfigurator::setupWidgets()
 {
     auto* mainLayout = new QVBoxLayout(this);
+
+    m_deviceLabel = new QLabel(this);
+    m_deviceLabel->setObjectName(QStringLiteral("deviceLabel"));
+    m_deviceLabel->setStyleSheet(QStringLiteral("QLabel { font: bold; }"));
+    mainLayout->addWidget(m_deviceLabel);
 
     auto* infoGrid = new QGridLayout;
     auto addInfoRow = [this, infoGrid](int row, const QString& label) {
@@ -192,6 +203,12 @@ void DeviceConfigurator::setupWidgets()
     splashRow->addWidget(m_browseButton);
     splashRow->addWidget(m_clearButton);
     mainLayout->addLayout(splashRow);
+    // How long the chosen image takes on the line, said before it is sent.
+    m_splashTimeLabel = new QLabel(this);
+    m_splashTimeLabel->setObjectName(QStringLiteral("splashTimeLabel"));
+    m_splashTimeLabel->setWordWrap(true);
+    m_splashTimeLabel->hide();
+    mainLayout->addWidget(m_splashTimeLabel);
 
     m_errorLabel = new QLabel(this);
     m_errorLabel->setObjectName(QStringLiteral("error"));
@@ -217,6 +234,9 @@ void DeviceConfigurator::setupWidgets()
     bottomRow->addStretch();
     bottomRow->addWidget(m_configureButton);
     mainLayout->addLayout(bottomRow);
+    m_transferLabel = new TransferStatusLabel(this);
+    m_transferLabel->hide();
+    mainLayout->addWidget(m_transferLabel);
 
     connect(m_calibrationCombo, &QComboBox::currentIndexChanged, this, &DeviceConfigurator::onCalibrationChanged);
     connect(m_timeBox, &QCheckBox::clicked, this, &DeviceConfigurator::onTimeClicked);
@@ -254,11 +274,78 @@ void DeviceConfigurator::setActivePort(const QString& portName)
     m_serialEdit->setText(info.value(QStringLiteral("serial")));
     m_firmwareEdit->setText(info.value(QStringLiteral("firmware")));
     m_softwareEdit->setText(info.value(QStringLiteral("deviceAppVer")));
+    m_deviceLabel->setText(DeviceTarget::title(info));
 }
 
 void DeviceConfigurator::setDeviceSerial(const QString& serial)
 {
     m_device = DeviceTarget(serial);
+    m_deviceLabel->setText(m_device.title());
+}
+
+void DeviceConfigurator::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // Restored from minimised, or shown again while it works or counts down: as it was.
+    if (event->spontaneous() || m_busy || m_countdownTimer)
+        return;
+    resetChoices();
+}
+
+void DeviceConfigurator::resetChoices()
+{
+    const DeviceTarget target = device();
+    const QMap<QString, QString> info = SerialPortManager::instance()->deviceInformation(target.port());
+    if (!target.isEmpty())
+        m_deviceLabel->setText(target.title());
+
+    m_calibrationCombo->setCurrentItemKey(QString::fromLatin1(NoneKey));
+    onCalibrationChanged();
+
+    // The clock starts at the device's own time zone; the computer's when it has none.
+    const int zone = DeviceInformation(info).timeZone().value_or(SerialPortManager::getLocalMinuteOffset());
+    m_timeBox->setChecked(false);
+    m_signCombo->setCurrentIndex(zone < 0 ? 1 : 0);
+    m_timeEdit->setTime(QTime(qAbs(zone) / 60, qAbs(zone) % 60));
+    onTimeClicked();
+
+    m_nameBox->setChecked(false);
+    if (!info.isEmpty())
+        m_nameEdit->setText(currentDeviceName());
+    onDeviceNameChanged();
+
+    m_restoreSplashBox->setChecked(false);
+    onRestoreSplashClicked();
+    onClearImage();
+    m_messageLabel->clear();
+    m_messageLabel->hide();
+    m_transferLabel->hide();
+    updateConfigureButton();
+}
+
+QString DeviceConfigurator::lineTimeText(qint64 bytes)
+{
+    const double seconds = TransferRate::lineSeconds(bytes);
+    if (seconds < 60.0)
+        return guiText("less than a minute");
+    const int minutes = qMax(1, qRound(seconds / 60.0));
+    return minutes == 1 ? guiText("about 1 minute") : guiText("about %1 minutes").arg(minutes);
+}
+
+void DeviceConfigurator::showSplashTime()
+{
+    const qint64 bytes = m_info.splashScreenData().size();
+    m_splashTimeLabel->setVisible(bytes > 0);
+    if (bytes > 0)
+        m_splashTimeLabel->setText(guiText("Sending this image (%1) takes %2 at %3 baud.")
+                                       .arg(TransferStatusLabel::bytesText(bytes), lineTimeText(bytes),
+                                            QString::number(TransferRate::LineBaudRate)));
+}
+
+void DeviceConfigurator::showActivity(const QString& text)
+{
+    m_messageLabel->setText(text);
+    m_messageLabel->show();
 }
 
 DeviceTarget DeviceConfigurator::device() const
@@ -375,6 +462,7 @@ void DeviceConfigurator::onClearImage()
     m_splashEdit->setCursorPosition(0);
     m_splashEdit->setToolTip(QString());
     m_info.setSplashScreenData(QByteArray());
+    showSplashTime();
     updateConfigureButton();
 }
 
@@ -382,7 +470,7 @@ void DeviceConfigurator::onBrowseImage()
 {
     const QString start = m_lastImagePath.isEmpty() ? FileHelper::getStandardPictureLocation() : m_lastImagePath;
     const QString path = QFileDialog::getOpenFileName(this, guiText("Choose Image"), start,
-                                                      guiText("Image File (%1)").arg(QStringLiteral("*.bmp *.jpeg *.jpg")));
+                                                      guiText("Image File (%1)").arg(SplashImageLoader::fileNamePatterns()));
     if (!path.isEmpty())
         loadImage(path);
 }
@@ -416,6 +504,7 @@ bool DeviceConfigurator::loadImage(const QString& path)
     m_info.setSplashScreenData(bmp);
     m_restoreSplashBox->setChecked(false);
     m_info.setRestoreSplashScreen(false);
+    showSplashTime();
     updateConfigureButton();
     return true;
 }
@@ -547,7 +636,12 @@ void DeviceConfigurator::onConfigure()
     m_progressBar->setMaximum(m_info.taskCount());
     m_progressBar->setValue(0);
     m_progressBar->show();
-    m_connections << connect(link, &DeviceLink::progressUpdated, m_progressBar, &QProgressBar::setValue);
+    m_lastStep = 0;
+    m_fileTotal = -1;
+    showActivity(guiText("Configuring the device..."));
+    m_connections << connect(link, &DeviceLink::progressUpdated, this, &DeviceConfigurator::onStepDone);
+    // A splash image or calibration file moves packet by packet: the bar follows its bytes.
+    m_connections << connect(link, &DeviceLink::fileTransferProgress, this, &DeviceConfigurator::onFileProgress);
     // Every way a run ends (finished, refused, timed out, device gone) arrives here once; queued,
     // so that the boxes shown at the end do not run inside the link's own signal.
     m_connections << connect(link, &DeviceLink::operationEnded, this, &DeviceConfigurator::onOperationEnded,
@@ -572,6 +666,39 @@ void DeviceConfigurator::onOperationEnded(const OperationResult& result)
     // A device that did not answer or went away is restarted: this dialog has nothing left to show.
     const bool closes = result.outcome == OperationResult::TimedOut || result.outcome == OperationResult::DeviceLost;
     onConfigurationError(result.message, closes);
+}
+
+void DeviceConfigurator::onStepDone(int step)
+{
+    m_lastStep = step;
+    if (m_fileTotal < 0)
+        m_progressBar->setValue(step);
+}
+
+void DeviceConfigurator::onFileProgress(qint64 done, qint64 total)
+{
+    if (m_fileTotal != total) {
+        m_fileTotal = total;
+        m_progressBar->setMaximum(int(qMax<qint64>(1, total)));
+        m_transferLabel->begin(total);
+        m_transferLabel->show();
+        if (!m_info.splashScreenData().isEmpty() && total == m_info.splashScreenData().size())
+            showActivity(guiText("Sending the splash image..."));
+        else if (m_info.isBackup())
+            showActivity(guiText("Receiving the calibration backup..."));
+        else
+            showActivity(guiText("Sending the calibration backup..."));
+    }
+    m_progressBar->setValue(int(done));
+    m_transferLabel->setDone(done);
+    if (done < total)
+        return;
+    // Whole: back to the run's steps, which the device now works through.
+    m_transferLabel->finish();
+    m_fileTotal = -1;
+    m_progressBar->setMaximum(m_info.taskCount());
+    m_progressBar->setValue(m_lastStep);
+    showActivity(guiText("Installing and saving on the device..."));
 }
 
 void DeviceConfigurator::dropConnections()
@@ -601,6 +728,8 @@ void DeviceConfigurator::onConfigurationError(const QString& error, bool needReb
 {
     dropConnections();
     m_progressBar->hide();
+    m_messageLabel->hide();
+    m_transferLabel->hide();
     m_busy = false;
     m_nameChangeRunning = false;
     setControlsEnabled(true);
@@ -628,6 +757,8 @@ void DeviceConfigurator::onConfigurationFinished(bool needReboot)
     }
     setControlsEnabled(true);
     m_nameChangeRunning = false;
+    m_messageLabel->hide();
+    m_transferLabel->hide();
     updateConfigureButton();
     emit configurationEnded(true);
 }

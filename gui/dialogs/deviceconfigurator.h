@@ -23,6 +23,7 @@ namespace Tavrix {
 namespace Designer {
 
 class ComboBox;
+class TransferStatusLabel;
 class TxDateTimeEdit;
 
 // Lets the user choose what one configuration run changes on a device:
@@ -48,6 +49,18 @@ public:
     bool loadImage(const QString& path);
 
     QPushButton* configureButton() const { return m_configureButton; }
+    QLabel* deviceLabel() const { return m_deviceLabel; }
+    QLabel* messageLabel() const { return m_messageLabel; }
+    QLabel* splashTimeLabel() const { return m_splashTimeLabel; }
+    QProgressBar* progressBar() const { return m_progressBar; }
+    TransferStatusLabel* transferLabel() const { return m_transferLabel; }
+
+    // Each opening starts from the device as it is: no calibration job, no clock,
+    // name or splash change; the clock shows the device's time zone and the name
+    // edit its name. Only the battery check and the image folder are kept.
+    void resetChoices();
+    // "about 3 minutes": how long the line takes for `bytes`.
+    static QString lineTimeText(qint64 bytes);
 
 signals:
     void configurationStarted();
@@ -73,6 +86,7 @@ public slots:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -81,9 +95,13 @@ protected:
 
 private slots:
     void onOperationEnded(const Orvane::Tavrix::Runtime::OperationResult& result);
+    void onStepDone(int step);
+    void onFileProgress(qint64 done, qint64 total);
 
 private:
     void setupWidgets();
+    void showSplashTime();
+    void showActivity(const QString& text);
     void setControlsEnabled(bool enabled);
     void updateConfigureButton();
     void dropConnections();
@@ -102,10 +120,15 @@ private:
     Common::CalibrationInfo m_info;
     bool m_busy = false;
     bool m_nameChangeRunning = false;
+    int m_lastStep = 0;
+    qint64 m_fileTotal = -1; // the file moving now, -1 between files
     int m_countdown = 0;
     int m_countdownTimer = 0;
     QList<QMetaObject::Connection> m_connections;
 
+    QLabel* m_deviceLabel = nullptr;
+    QLabel* m_splashTimeLabel = nullptr;
+    TransferStatusLabel* m_transferLabel = nullptr;
     QLineEdit* m_modelEdit = nullptr;
     QLineEdit* m_serialEdit = nullptr;
     QLineEdit* m_firmwareEdit = nullptr;

@@ -12,6 +12,7 @@
 #include "fontscenter.h"
 #include "localizationhelper.h"
 #include "serialportmanager.h"
+#include "transferstatuslabel.h"
 #include "txtextbrowser.h"
 
 #include <QCloseEvent>
@@ -83,9 +84,21 @@ void DeviceFontsDialog::setupWidgets()
     m_newFonts = new DeviceNewFontsListWidget(this);
     m_newFonts->setObjectName(QStringLiteral("newFontsList"));
 
+    // The fonts offered come from the program's own collection: say where it grows.
+    m_fontsHint = new QLabel(guiText("Fonts are added to this list under Setting > Font Settings."), this);
+    m_fontsHint->setObjectName(QStringLiteral("fontsHintLabel"));
+    m_fontsHint->setWordWrap(true);
+    m_fontSettingsButton = new QPushButton(guiText("Font Settings..."), this);
+    m_fontSettingsButton->setObjectName(QStringLiteral("fontSettingsButton"));
+    m_fontSettingsButton->setAutoDefault(false);
+    auto* hintRow = new QHBoxLayout;
+    hintRow->addWidget(m_fontsHint, 1);
+    hintRow->addWidget(m_fontSettingsButton, 0, Qt::AlignTop);
+
     auto* lists = new QGridLayout;
     lists->addWidget(boldLabel(guiText("All user-added fonts"), this), 0, 0);
     lists->addWidget(m_userFonts, 1, 0, 3, 1);
+    lists->addLayout(hintRow, 4, 0, 1, 2);
     lists->addWidget(boldLabel(guiText("Available fonts on device"), this), 0, 1);
     lists->addWidget(m_deviceFonts, 1, 1);
     lists->addWidget(boldLabel(guiText("Fonts to be added to device"), this), 2, 1);
@@ -126,9 +139,17 @@ void DeviceFontsDialog::setupWidgets()
     bottom->addWidget(m_startButton);
     bottom->addWidget(m_closeButton);
 
+    m_deviceLabel = new QLabel(this);
+    m_deviceLabel->setObjectName(QStringLiteral("deviceLabel"));
+    m_deviceLabel->setStyleSheet(QStringLiteral("QLabel { font: bold; }"));
+    m_transferLabel = new TransferStatusLabel(this);
+    m_transferLabel->hide();
+
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_deviceLabel);
     layout->addLayout(top, 1);
     layout->addLayout(bottom);
+    layout->addWidget(m_transferLabel, 0, Qt::AlignRight);
     resize(900, 560);
 
     connect(m_userFonts, &AppUserFontsListWidget::previewFont, this, &DeviceFontsDialog::onPreviewFont);
@@ -138,6 +159,11 @@ void DeviceFontsDialog::setupWidgets()
     connect(m_newFonts, &QListWidget::itemSelectionChanged, this, &DeviceFontsDialog::onFontSelectionChanged);
     connect(m_startButton, &QPushButton::clicked, this, &DeviceFontsDialog::onStart);
     connect(m_closeButton, &QPushButton::clicked, this, &DeviceFontsDialog::close);
+    connect(m_fontSettingsButton, &QPushButton::clicked, this, [this]() {
+        emit fontSettingsRequested();
+        // Fonts added there are offered at once.
+        m_userFonts->reload();
+    });
     connect(SerialPortManager::instance(), &SerialPortManager::deviceDisconnected, this,
             &DeviceFontsDialog::onDeviceDisconnected);
     setListsEnabled(false);
@@ -191,6 +217,10 @@ void DeviceFontsDialog::showEvent(QShowEvent* event)
         return;
     // Asked at every opening: after a run the device has other fonts than the last list said.
     m_shownOnce = true;
+    m_deviceLabel->setText(m_device.isEmpty() ? DeviceTarget::title(SerialPortManager::instance()->deviceInformation(m_portName))
+                                              : m_device.title());
+    m_transferLabel->hide();
+    m_fontSettingsButton->setEnabled(true);
     m_closeButton->setText(guiText("Cancel"));
     m_closeButton->setEnabled(true);
     m_startButton->show();
@@ -336,7 +366,10 @@ void DeviceFontsDialog::onStart()
     m_sentBytes = 0;
     m_progressBar->setValue(0);
     m_progressBar->show();
+    m_transferLabel->setVisible(m_totalBytes > 0);
+    m_transferLabel->begin(m_totalBytes);
     m_startButton->hide();
+    m_fontSettingsButton->setEnabled(false);
     m_closeButton->setText(guiText("Processing"));
     m_closeButton->setEnabled(false);
     setListsEnabled(false);
@@ -373,6 +406,7 @@ void DeviceFontsDialog::onOperationEnded(const OperationResult& result)
 void DeviceFontsDialog::onBytesTransferred(int bytes)
 {
     m_sentBytes += bytes;
+    m_transferLabel->setDone(m_sentBytes);
     if (m_totalBytes > 0)
         m_progressBar->setValue(int(qMin<qint64>(100, m_sentBytes * 100 / m_totalBytes)));
 }
@@ -386,6 +420,7 @@ void DeviceFontsDialog::onReceivedError(const QString& error, bool needReboot)
 {
     Q_UNUSED(needReboot);
     dropRunConnections();
+    m_transferLabel->finish();
     showStatus(error, true);
     startCountdown();
 }
@@ -393,6 +428,7 @@ void DeviceFontsDialog::onReceivedError(const QString& error, bool needReboot)
 void DeviceFontsDialog::onFinished()
 {
     dropRunConnections();
+    m_transferLabel->finish();
     m_progressBar->setValue(100);
     showStatus(guiText("Finished"), false);
     startCountdown();

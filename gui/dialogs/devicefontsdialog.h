@@ -24,6 +24,7 @@ class AppUserFontsListWidget;
 class DeviceFontsListWidget;
 class DeviceNewFontsListWidget;
 class FontPreviewWidget;
+class TransferStatusLabel;
 class TxTextBrowser;
 
 // Shows the fonts installed on one device, and removes and uploads fonts in one run.
@@ -48,6 +49,10 @@ public:
     QProgressBar* progressBar() const { return m_progressBar; }
     TxTextBrowser* informationBrowser() const { return m_information; }
     FontPreviewWidget* previewWidget() const { return m_preview; }
+    QLabel* deviceLabel() const { return m_deviceLabel; }
+    QLabel* fontsHintLabel() const { return m_fontsHint; }
+    QPushButton* fontSettingsButton() const { return m_fontSettingsButton; }
+    TransferStatusLabel* transferLabel() const { return m_transferLabel; }
     bool isBusy() const;
 
 public slots:
@@ -62,6 +67,10 @@ public slots:
     void onFinished();
     void onDeviceDisconnected(const QMap<QString, QString>& info);
     void reject() override;
+
+signals:
+    // The user asks for the program's font settings, where fonts join the list to choose from.
+    void fontSettingsRequested();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -95,6 +104,10 @@ private:
     TxTextBrowser* m_information = nullptr;
     FontPreviewWidget* m_preview = nullptr;
     QLabel* m_statusLabel = nullptr;
+    QLabel* m_deviceLabel = nullptr;
+    QLabel* m_fontsHint = nullptr;
+    QPushButton* m_fontSettingsButton = nullptr;
+    TransferStatusLabel* m_transferLabel = nullptr;
     QProgressBar* m_progressBar = nullptr;
     QPushButton* m_startButton = nullptr;
     QPushButton* m_closeButton = nullptr;

@@ -22,6 +22,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDateTime>
 #include <QClipboard>
 #include <QDebug>
 #include <QDir>
@@ -66,6 +67,8 @@ namespace {
 const char* const InformationTable =
     "<html><table><tr><td>%1</td><td>&nbsp;</td><td>%2</td></tr>"
     "<tr><td>%3</td><td>&nbsp;</td><td>%4</td></tr></table></html>";
+
+int g_restartReturnMs = RestartWatcher::ReturnMs;
 
 // Package extensions a row takes by drag and drop: runtime projects and device software.
 const char* const ProjectExtension = ".txdevproj";
@@ -138,6 +141,12 @@ void DeviceItemWidget::setupWidgets()
     m_infoLabel->setObjectName(QStringLiteral("deviceInfoLabel"));
     m_infoLabel->installEventFilter(this);
     mainLayout->addWidget(m_infoLabel, 1);
+    // Takes the information's place while the device restarts.
+    m_stateLabel = new QLabel(this);
+    m_stateLabel->setObjectName(QStringLiteral("deviceStateLabel"));
+    m_stateLabel->setWordWrap(true);
+    m_stateLabel->hide();
+    mainLayout->addWidget(m_stateLabel, 1);
     refreshInformation();
 
     m_hardwareInfoDialog = new HardwareInfoDialog(this);
@@ -146,6 +155,7 @@ void DeviceItemWidget::setupWidgets()
     connect(m_configurator, &DeviceConfigurator::timeZoneUpdated, m_hardwareInfoDialog, &HardwareInfoDialog::changeTimeZone);
     connect(m_configurator, &DeviceConfigurator::deviceNameChanged, this, &DeviceItemWidget::updateCurrentName);
     m_fontsDialog = new DeviceFontsDialog(this);
+    connect(m_fontsDialog, &DeviceFontsDialog::fontSettingsRequested, this, &DeviceItemWidget::fontSettingsRequested);
 
     struct Entry {
         QString text;
@@ -235,6 +245,65 @@ QString DeviceItemWidget::informationText() const
     return m_infoLabel->text();
 }
 
+QString DeviceItemWidget::stateText() const
+{
+    return m_stateLabel->isHidden() ? QString() : m_stateLabel->text();
+}
+
+QString DeviceItemWidget::deviceTitle() const
+{
+    const QString title = DeviceTarget(m_serial).title();
+    return title == m_serial ? DeviceTarget::title(m_deviceInfo) : title;
+}
+
+void DeviceItemWidget::setRestartReturnMs(int ms)
+{
+    g_restartReturnMs = ms;
+}
+
+void DeviceItemWidget::showState(const QString& text)
+{
+    m_stateLabel->setText(text);
+    m_stateLabel->setVisible(!text.isEmpty());
+    m_infoLabel->setVisible(text.isEmpty());
+    // The menu would only open greyed: the reason is on the row and on the button.
+    m_menuButton->setEnabled(text.isEmpty());
+    m_menuButton->setToolTip(text.isEmpty() ? guiText("Access device functions (Shortcut key: F7)") : text);
+}
+
+void DeviceItemWidget::watchRestart()
+{
+    m_restartState = Restarting;
+    showState(guiText("Restarting. The device comes back here once it has started."));
+    delete m_restartWatcher;
+    m_restartWatcher = new RestartWatcher(m_serial, RestartWatcher::SettleMs, g_restartReturnMs, this);
+    connect(m_restartWatcher, &RestartWatcher::finished, this, &DeviceItemWidget::onRestartFinished);
+    if (m_restartWatcher->state() != RestartWatcher::Waiting)
+        onRestartFinished(m_restartWatcher->state() == RestartWatcher::Back);
+}
+
+void DeviceItemWidget::onRestartFinished(bool back)
+{
+    if (m_restartWatcher) {
+        m_restartWatcher->deleteLater();
+        m_restartWatcher = nullptr;
+    }
+    if (back) {
+        // A device that left gets a new row; this one goes. One that stayed on the line works on here.
+        if (m_retired)
+            return;
+        m_restartState = NotRestarting;
+        showState(QString());
+        enableDeviceManager();
+        emit statusMessage(guiText("%1 has restarted.").arg(deviceTitle()));
+        return;
+    }
+    m_restartState = NotBack;
+    const QString text = guiText("The device did not come back after the restart. Check its cable and power, or plug it in again.");
+    showState(text);
+    emit statusMessage(QStringLiteral("%1: %2").arg(deviceTitle(), text));
+}
+
 void DeviceItemWidget::refreshInformation()
 {
     const DeviceInformation device(m_deviceInfo);
@@ -300,6 +369,13 @@ void DeviceItemWidget::onSyncTime()
         if (Device* device = Device::at(link->portName()))
             device->recordSent(ServiceRecord::Clock, false);
     }
+    // The device's own time of day, as its clock now shows it.
+    const QString time = QDateTime::currentDateTimeUtc().addSecs(qint64(offset) * 60).toString(QStringLiteral("HH:mm"));
+    const QString zone = QStringLiteral("%1%2:%3")
+                             .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                             .arg(qAbs(offset) / 60, 2, 10, QLatin1Char('0'))
+                             .arg(qAbs(offset) % 60, 2, 10, QLatin1Char('0'));
+    emit statusMessage(guiText("%1: clock set to %2 (UTC%3).").arg(deviceTitle(), time, zone));
 }
 
 void DeviceItemWidget::onIdentifyDevice()
@@ -317,6 +393,7 @@ void DeviceItemWidget::onIdentifyDevice()
     link->closeSerialPort();
     if (Device* device = Device::at(link->portName()))
         device->recordSent(ServiceRecord::Identify, false);
+    emit statusMessage(guiText("%1 shows its information on its screen.").arg(deviceTitle()));
 }
 
 void DeviceItemWidget::onRebootDevice()
@@ -337,6 +414,7 @@ void DeviceItemWidget::onRebootDevice()
     link->closeSerialPort();
     if (Device* device = Device::at(link->portName()))
         device->recordSent(ServiceRecord::Reboot, true);
+    watchRestart();
 }
 
 void DeviceItemWidget::enableDeviceManager()
@@ -490,6 +568,7 @@ void DeviceItemWidget::upgradeDeviceWithFile(const QString& filePath)
     // The package was checked against this device: the upgrade goes to it or nowhere.
     dialog->setDeviceSerial(m_serial);
     dialog->setPackagePath(checker.packagePath());
+    dialog->setInstalledVersion(DeviceInformation(currentDeviceInfo()).softwareVersion());
     dialog->exec();
     delete dialog;
 }

@@ -21,6 +21,7 @@ namespace Orvane {
 namespace Tavrix {
 namespace Runtime {
 class DeviceLink;
+class RestartWatcher;
 }
 namespace Designer {
 
@@ -61,6 +62,9 @@ public:
     DeviceFontsDialog* deviceFontsDialog() const { return m_fontsDialog; }
     QString nameText() const;
     QString informationText() const;
+    // While the device restarts after "Reboot Device", and when it did not come back:
+    // what the row shows in place of its model and software.
+    QString stateText() const;
 
     QString tempProjectDirectory() const { return m_tempProjectPath; }
     QString tempLogDBDirectory() const { return m_tempLogPath; }
@@ -86,6 +90,11 @@ public:
     // The device has gone: the row stays inert (every action disabled) until it goes too.
     void retire();
     bool isRetired() const { return m_retired; }
+    // Told to restart and not back yet (or not back at all): the row waits for it.
+    bool isRestarting() const { return m_restartState != NotRestarting; }
+    bool didNotComeBack() const { return m_restartState == NotBack; }
+    // How long a restarting device may stay away before the row says it did not come back.
+    static void setRestartReturnMs(int ms);
 
 signals:
     void selected();
@@ -93,6 +102,10 @@ signals:
     // Clearing logs goes on after the dialog closed, on the device's link at port;
     // deviceText names the device.
     void logClearingContinues(const QString& deviceText, const QString& port);
+    // A short confirmation for the window's status bar.
+    void statusMessage(const QString& text);
+    // The fonts dialog asks for the program's font settings.
+    void fontSettingsRequested();
     // The service history of this row's device (its serial number) is asked for.
     void historyRequested(const QString& serial);
 
@@ -124,6 +137,13 @@ protected:
 
 private:
     class Interaction;
+    enum RestartState { NotRestarting, Restarting, NotBack };
+
+    void watchRestart();
+    void onRestartFinished(bool back);
+    void showState(const QString& text);
+    // "name (serial)" as the device is known now.
+    QString deviceTitle() const;
 
     void setupWidgets();
     void refreshInformation();
@@ -152,6 +172,9 @@ private:
     DeviceConfigurator* m_configurator = nullptr;
     DeviceFontsDialog* m_fontsDialog = nullptr;
     QLabel* m_infoLabel = nullptr;
+    QLabel* m_stateLabel = nullptr;
+    Runtime::RestartWatcher* m_restartWatcher = nullptr;
+    RestartState m_restartState = NotRestarting;
     int m_interactions = 0;
     bool m_retired = false;
     bool m_clockSyncPending = false;

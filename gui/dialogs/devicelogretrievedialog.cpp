@@ -3,10 +3,12 @@
 #include "devicelink.h"
 
 #include "device.h"
+#include "devicetarget.h"
 #include "localizationhelper.h"
 #include "messagebox.h"
 #include "operationresult.h"
 #include "serialportmanager.h"
+#include "transferstatuslabel.h"
 
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -43,6 +45,11 @@ DeviceLogRetrieveDialog::DeviceLogRetrieveDialog(const QString& logFolder, QWidg
 {
     auto* layout = new QVBoxLayout(this);
 
+    m_deviceLabel = new QLabel(DeviceTarget::ofActivePort().title(), this);
+    m_deviceLabel->setObjectName(QStringLiteral("deviceLabel"));
+    m_deviceLabel->setStyleSheet(QStringLiteral("QLabel { font: bold; }"));
+    layout->addWidget(m_deviceLabel);
+
     auto* fileRow = new QHBoxLayout;
     m_currentFileLabel = new QLabel(guiText("Current File"), this);
     m_fileCountLabel = new QLabel(QStringLiteral("0/0"), this);
@@ -56,6 +63,8 @@ DeviceLogRetrieveDialog::DeviceLogRetrieveDialog(const QString& logFolder, QWidg
     m_currentBar->setTextVisible(false);
     m_currentBar->setRange(0, 0);
     layout->addWidget(m_currentBar);
+    m_transferLabel = new TransferStatusLabel(this);
+    layout->addWidget(m_transferLabel);
 
     m_overallLabel = new QLabel(guiText("Overall Progress"), this);
     layout->addWidget(m_overallLabel);
@@ -160,12 +169,14 @@ void DeviceLogRetrieveDialog::onSendingFileInitialized(const QString& message, i
     m_overallBar->setValue(m_overallBar->value() + 1);
     m_currentBar->setMaximum(fileSize);
     m_currentBar->setValue(0);
+    m_transferLabel->begin(fileSize);
     m_statusLabel->setText(message);
 }
 
 void DeviceLogRetrieveDialog::onTransferedFile(int size)
 {
     m_currentBar->setValue(size);
+    m_transferLabel->setDone(size);
 }
 
 void DeviceLogRetrieveDialog::onSentFile(const QString& message, int currentFile)
@@ -174,6 +185,8 @@ void DeviceLogRetrieveDialog::onSentFile(const QString& message, int currentFile
     if (m_currentBar->maximum() == 0)
         m_currentBar->setMaximum(1);
     m_currentBar->setValue(m_currentBar->maximum());
+    m_transferLabel->setDone(m_transferLabel->rate().total());
+    m_transferLabel->finish();
     m_overallBar->setValue(m_overallBar->value() + 1);
     m_statusLabel->setText(message);
 }

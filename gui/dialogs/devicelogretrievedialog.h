@@ -22,6 +22,7 @@ class OperationResult;
 namespace Designer {
 
 class MessageBox;
+class TransferStatusLabel;
 
 // Shows the progress of fetching a device's data log into a folder and closes
 // itself once the zipped database has arrived. Accepted when the zip arrived and
@@ -40,6 +41,8 @@ public:
     QString logFolder() const { return m_logFolder; }
     QPushButton* button() const { return m_button; }
     QLabel* statusLabel() const { return m_statusLabel; }
+    QLabel* deviceLabel() const { return m_deviceLabel; }
+    TransferStatusLabel* transferLabel() const { return m_transferLabel; }
     QLabel* fileCountLabel() const { return m_fileCountLabel; }
     QProgressBar* currentFileBar() const { return m_currentBar; }
     QProgressBar* overallBar() const { return m_overallBar; }
@@ -75,6 +78,8 @@ private:
     QString m_logFolder;
     DeviceTarget m_device;
     int m_startTimerId = 0;
+    QLabel* m_deviceLabel = nullptr;
+    TransferStatusLabel* m_transferLabel = nullptr;
     QLabel* m_currentFileLabel = nullptr;
     QLabel* m_fileCountLabel = nullptr;
     QProgressBar* m_currentBar = nullptr;

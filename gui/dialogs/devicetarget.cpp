@@ -43,6 +43,28 @@ DeviceLink* DeviceTarget::link(QString* error) const
     return link;
 }
 
+QString DeviceTarget::title() const
+{
+    SerialPortManager* manager = SerialPortManager::instance();
+    const QString where = port();
+    if (where.isEmpty())
+        return m_serial;
+    return title(manager->deviceInformation(where));
+}
+
+QString DeviceTarget::title(const QMap<QString, QString>& deviceInfo)
+{
+    const QString serial = deviceInfo.value(QStringLiteral("serial"));
+    const QString name = deviceInfo.value(QStringLiteral("deviceName"));
+    return name.isEmpty() ? serial : QStringLiteral("%1 (%2)").arg(name, serial);
+}
+
+DeviceTarget DeviceTarget::ofActivePort()
+{
+    SerialPortManager* manager = SerialPortManager::instance();
+    return DeviceTarget(manager ? manager->deviceInformation(manager->activePort()).value(QStringLiteral("serial")) : QString());
+}
+
 QString DeviceTarget::goneText()
 {
     return guiText("The device is no longer connected.");

@@ -3,6 +3,7 @@
 
 #include "gui_global.h"
 
+#include <QMap>
 #include <QString>
 
 namespace Orvane {
@@ -32,6 +33,12 @@ public:
     // user, when the device is gone or an operation already runs on it. Operations on
     // other devices' links are no hindrance.
     Runtime::DeviceLink* link(QString* error = nullptr) const;
+
+    // "name (serial)" as windows name their device; the serial number alone while it is gone.
+    QString title() const;
+    static QString title(const QMap<QString, QString>& deviceInfo);
+    // The device of the manager's active port.
+    static DeviceTarget ofActivePort();
 
     static QString goneText();
     static QString busyText();

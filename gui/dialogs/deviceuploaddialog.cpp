@@ -9,6 +9,7 @@
 #include "operationresult.h"
 #include "projectpackagechecker.h"
 #include "serialportmanager.h"
+#include "transferstatuslabel.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -55,6 +56,8 @@ public:
     QPointer<MessageBox> messageBox;
     QPointer<MessageBox> waitBox;
 
+    QLabel* deviceLabel = nullptr;
+    TransferStatusLabel* transferLabel = nullptr;
     QLabel* counterLabel = nullptr;
     QProgressBar* currentFileBar = nullptr;
     QProgressBar* overallBar = nullptr;
@@ -93,6 +96,12 @@ DeviceUploadDialog::DeviceUploadDialog(const QString& projectFolder, const Confi
 
     auto* layout = new QVBoxLayout(this);
 
+    // Frameless, this window has no title to name its device: the first line does.
+    d->deviceLabel = new QLabel(DeviceTarget::ofActivePort().title(), this);
+    d->deviceLabel->setObjectName(QStringLiteral("deviceLabel"));
+    d->deviceLabel->setStyleSheet(QStringLiteral("QLabel { font: bold; }"));
+    layout->addWidget(d->deviceLabel);
+
     auto* counterRow = new QHBoxLayout;
     counterRow->addWidget(new QLabel(guiText("Current File"), this));
     counterRow->addStretch();
@@ -116,6 +125,8 @@ DeviceUploadDialog::DeviceUploadDialog(const QString& projectFolder, const Confi
     d->overallBar->setValue(0);
     d->overallBar->setTextVisible(false);
     layout->addWidget(d->overallBar);
+    d->transferLabel = new TransferStatusLabel(this);
+    layout->addWidget(d->transferLabel);
 
     layout->addSpacing(10);
     layout->addSpacing(10);
@@ -171,6 +182,16 @@ qint64 DeviceUploadDialog::totalSize() const
     return d->totalSize;
 }
 
+QString DeviceUploadDialog::deviceText() const
+{
+    return d->deviceLabel->text();
+}
+
+TransferStatusLabel* DeviceUploadDialog::transferLabel() const
+{
+    return d->transferLabel;
+}
+
 void DeviceUploadDialog::connectManager(DeviceLink* link)
 {
     // Its own device's link only: other devices' operations run beside it.
@@ -215,6 +236,7 @@ void DeviceUploadDialog::onUpload()
         return;
     }
     connectManager(link);
+    d->transferLabel->begin(d->totalSize);
     // Refused when another operation holds the link; it then emits nothing.
     if (!Device::run(link->portName(), ServiceRecord::Upload,
                      [this, link]() { return link->uploadProject(d->files, d->configuration, int(d->totalSize)); },
@@ -238,6 +260,7 @@ void DeviceUploadDialog::onFileTransferred(int size)
 {
     d->currentFileBar->setValue(d->currentFileBar->value() + size);
     d->overallBar->setValue(d->overallBar->value() + size);
+    d->transferLabel->add(size);
 }
 
 void DeviceUploadDialog::onProjectConfigurationStarted()
@@ -295,6 +318,7 @@ void DeviceUploadDialog::endWith(const OperationResult& result)
 void DeviceUploadDialog::onUploadFinished()
 {
     disconnectManager();
+    d->transferLabel->finish();
     d->running = false;
     if (d->configurationBox->checkState() != Qt::Checked)
         d->configurationBox->setCheckState(Qt::Checked);
@@ -330,6 +354,7 @@ void DeviceUploadDialog::timerEvent(QTimerEvent* event)
 void DeviceUploadDialog::onUploadError(const QString& error, bool needReboot)
 {
     disconnectManager();
+    d->transferLabel->finish();
     d->running = false;
     d->button->setText(guiText("Close"));
     d->button->setDefault(true);

@@ -19,6 +19,7 @@ class OperationResult;
 namespace Designer {
 
 class DeviceUploadDialogPrivate;
+class TransferStatusLabel;
 
 // Uploads an unpacked runtime project folder to the active device and shows
 // the progress. The upload starts as soon as the dialog is built; the dialog
@@ -36,6 +37,9 @@ public:
     // The files sent, in order, and the sum of their sizes.
     QStringList files() const;
     qint64 totalSize() const;
+    // The first line, naming the device; the bytes, speed and time left under the bars.
+    QString deviceText() const;
+    TransferStatusLabel* transferLabel() const;
 
 signals:
     void uploadStarted();

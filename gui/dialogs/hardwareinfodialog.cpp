@@ -1,6 +1,7 @@
 #include "hardwareinfodialog.h"
 
 #include "deviceinformation.h"
+#include "diagnostics.h"
 #include "localizationhelper.h"
 #include "serialportmanager.h"
 
@@ -14,6 +15,8 @@
 
 #include "txtablewidget.h"
 #include <QVBoxLayout>
+
+using Orvane::Tavrix::Common::lcApp;
 
 using Orvane::Tavrix::Common::guiText;
 
@@ -163,7 +166,7 @@ void HardwareInfoDialog::setActivePort(const QString& portName)
         if (ok && week >= 1 && week <= 53) {
             setRowText(ManufactureWeekRow, QString::number(week));
         } else {
-            qDebug().noquote() << QStringLiteral("Invalid manufacture week: %1").arg(weekText);
+            qCDebug(lcApp).noquote() << QStringLiteral("Invalid manufacture week: %1").arg(weekText);
             setRowText(ManufactureWeekRow, unknown);
         }
         const QString yearText = serial.mid(2, 2);
@@ -171,11 +174,11 @@ void HardwareInfoDialog::setActivePort(const QString& portName)
         if (ok && year >= 0) {
             setRowText(ManufactureYearRow, QString::number(2000 + year));
         } else {
-            qDebug().noquote() << QStringLiteral("Invalid manufacture year: %1").arg(yearText);
+            qCDebug(lcApp).noquote() << QStringLiteral("Invalid manufacture year: %1").arg(yearText);
             setRowText(ManufactureYearRow, unknown);
         }
     } else {
-        qDebug().noquote() << QStringLiteral("Invalid serial number: %1").arg(serial);
+        qCDebug(lcApp).noquote() << QStringLiteral("Invalid serial number: %1").arg(serial);
     }
     m_table->resizeColumnsToContents();
 }

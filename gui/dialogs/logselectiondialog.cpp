@@ -5,6 +5,7 @@
 #include "datalogchartwidget.h"
 #include "datalogexporter.h"
 #include "device.h"
+#include "diagnostics.h"
 #include "filehelper.h"
 #include "localizationhelper.h"
 #include "messagebox.h"
@@ -32,6 +33,8 @@
 #include <QThread>
 #include <QTimerEvent>
 #include <QVBoxLayout>
+
+using Orvane::Tavrix::Common::lcApp;
 
 using Orvane::Tavrix::Common::deviceText;
 using Orvane::Tavrix::Common::guiText;
@@ -71,7 +74,7 @@ DataLogExporter::ExportResult exportKeepingWindowAlive(DataLogExporter& exporter
     QThread* worker = QThread::create([&result, &exporter, name, folder]() {
         result = exporter.exportLog(name, folder, true);
         if (result != DataLogExporter::Exported)
-            qWarning("Exporting log %s failed: %s", qPrintable(name), qPrintable(exporter.lastError()));
+            qCWarning(lcApp, "Exporting log %s failed: %s", qPrintable(name), qPrintable(exporter.lastError()));
         exporter.close();
     });
     QEventLoop loop;
@@ -436,7 +439,7 @@ void LogSelectionDialog::clearLogs(const QStringList& names, const QString& expo
         if (exporter.dropLog(name))
             ++dropped;
         else
-            qWarning("Dropping log %s failed: %s", qPrintable(name), qPrintable(exporter.lastError()));
+            qCWarning(lcApp, "Dropping log %s failed: %s", qPrintable(name), qPrintable(exporter.lastError()));
         m_progressBar->setValue(++done);
         m_statusLabel->setText(guiText("Number of logs cleared ..... %1/%2").arg(done).arg(names.count()));
     }

@@ -7,7 +7,9 @@
 #include "messagebox.h"
 #include "operationresult.h"
 #include "serialportmanager.h"
+#include "softwarepackagechecker.h"
 #include "texthelper.h"
+#include "transferstatuslabel.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -25,6 +27,7 @@ namespace Tavrix {
 namespace Designer {
 
 using Common::LocalizationHelper;
+using Common::SoftwarePackageChecker;
 using Common::TextHelper;
 using Common::ServiceRecord;
 using Runtime::Device;
@@ -40,6 +43,8 @@ class UpgradeDeviceSofwareDialogPrivate
 {
 public:
     QByteArray packageContent;
+    QString version;
+    QString installedVersion;
     QString packagePath;
     DeviceTarget device;
     int transferred = 0;
@@ -48,6 +53,9 @@ public:
     QPointer<MessageBox> messageBox;
     QPointer<MessageBox> waitBox;
 
+    QLabel* deviceLabel = nullptr;
+    QLabel* olderLabel = nullptr;
+    TransferStatusLabel* transferLabel = nullptr;
     QLabel* versionLabel = nullptr;
     QLabel* dateLabel = nullptr;
     QProgressBar* progressBar = nullptr;
@@ -69,10 +77,17 @@ UpgradeDeviceSofwareDialog::UpgradeDeviceSofwareDialog(const QByteArray& package
     , d(new UpgradeDeviceSofwareDialogPrivate)
 {
     d->packageContent = packageContent;
+    d->version = version;
     setObjectName(QStringLiteral("general"));
     setWindowTitle(guiText("Upgrade Device Software"));
 
     auto* layout = new QVBoxLayout(this);
+
+    d->deviceLabel = new QLabel(this);
+    d->deviceLabel->setObjectName(QStringLiteral("deviceLabel"));
+    d->deviceLabel->setStyleSheet(QStringLiteral("QLabel { font: bold; }"));
+    layout->addWidget(d->deviceLabel);
+    setDeviceSerial(DeviceTarget::ofActivePort().serial());
 
     auto* infoRow = new QHBoxLayout;
     infoRow->addWidget(new QLabel(guiText("Version:"), this));
@@ -86,6 +101,11 @@ UpgradeDeviceSofwareDialog::UpgradeDeviceSofwareDialog(const QByteArray& package
     d->dateLabel->setObjectName(QStringLiteral("releaseDateLabel"));
     infoRow->addWidget(d->dateLabel);
     layout->addLayout(infoRow);
+    d->olderLabel = new QLabel(this);
+    d->olderLabel->setObjectName(QStringLiteral("olderLabel"));
+    d->olderLabel->setStyleSheet(QStringLiteral("QLabel { color: #b00000; }"));
+    d->olderLabel->hide();
+    layout->addWidget(d->olderLabel);
 
     layout->addSpacing(10);
 
@@ -96,6 +116,8 @@ UpgradeDeviceSofwareDialog::UpgradeDeviceSofwareDialog(const QByteArray& package
     d->progressBar->setValue(0);
     d->progressBar->setTextVisible(false);
     layout->addWidget(d->progressBar);
+    d->transferLabel = new TransferStatusLabel(this);
+    layout->addWidget(d->transferLabel);
 
     d->statusLabel = new QLabel(this);
     d->statusLabel->setObjectName(QStringLiteral("statusLabel"));
@@ -163,6 +185,31 @@ QLocale UpgradeDeviceSofwareDialog::translatorLocale()
 void UpgradeDeviceSofwareDialog::setDeviceSerial(const QString& serial)
 {
     d->device = DeviceTarget(serial);
+    d->deviceLabel->setText(d->device.title());
+}
+
+void UpgradeDeviceSofwareDialog::setInstalledVersion(const QString& version)
+{
+    d->installedVersion = version;
+    const bool older = isOlderThanInstalled();
+    d->olderLabel->setText(older ? SoftwarePackageChecker::olderVersionText(d->version, version) : QString());
+    d->olderLabel->setVisible(older);
+    adjustSize();
+}
+
+bool UpgradeDeviceSofwareDialog::isOlderThanInstalled() const
+{
+    return SoftwarePackageChecker::isOlderVersion(d->version, d->installedVersion);
+}
+
+QString UpgradeDeviceSofwareDialog::deviceText() const
+{
+    return d->deviceLabel->text();
+}
+
+TransferStatusLabel* UpgradeDeviceSofwareDialog::transferLabel() const
+{
+    return d->transferLabel;
 }
 
 void UpgradeDeviceSofwareDialog::setPackagePath(const QString& path)
@@ -189,6 +236,13 @@ void UpgradeDeviceSofwareDialog::onUpgrade()
 {
     if (d->started)
         return;
+    if (isOlderThanInstalled()
+        && MessageBox::question(this, guiText("Upgrade Device Software"),
+                                SoftwarePackageChecker::olderVersionText(d->version, d->installedVersion) + QStringLiteral("\n\n")
+                                    + guiText("Do you want to install the older version?"),
+                                false)
+               != MessageBox::AcceptCode)
+        return;
     d->started = true;
     emit upgradeStarted();
     d->upgradeButton->hide();
@@ -212,6 +266,7 @@ void UpgradeDeviceSofwareDialog::onUpgrade()
         return;
     }
     connectManager(link);
+    d->transferLabel->begin(d->packageContent.size());
     // Refused when another operation holds the link; it then emits nothing.
     if (!Device::run(link->portName(), ServiceRecord::Upgrade,
                      [this, link]() { return link->upgradeDeviceSoftware(d->packageContent); }, d->packagePath)) {
@@ -224,6 +279,7 @@ void UpgradeDeviceSofwareDialog::onDataTransferred(int size)
 {
     d->transferred += size;
     d->progressBar->setValue(d->transferred);
+    d->transferLabel->setDone(d->transferred);
 }
 
 void UpgradeDeviceSofwareDialog::onOperationEnded(const OperationResult& result)
@@ -266,6 +322,7 @@ void UpgradeDeviceSofwareDialog::endWith(const OperationResult& result)
 void UpgradeDeviceSofwareDialog::onUpgradeFinished()
 {
     disconnectManager();
+    d->transferLabel->finish();
     d->statusLabel->setText(guiText("Upgrade finished, the device will reboot.\nThis dialog box will automatically close."));
     d->button->setText(guiText("Close (%1)").arg(3));
     d->upgradeButton->setDefault(false);
@@ -298,6 +355,7 @@ void UpgradeDeviceSofwareDialog::timerEvent(QTimerEvent* event)
 void UpgradeDeviceSofwareDialog::onUpgradeError(const QString& error, bool needReboot)
 {
     disconnectManager();
+    d->transferLabel->finish();
     d->button->setText(guiText("Close"));
     d->upgradeButton->setDefault(false);
     d->button->setDefault(true);

@@ -17,6 +17,7 @@ class OperationResult;
 }
 namespace Designer {
 
+class TransferStatusLabel;
 class UpgradeDeviceSofwareDialogPrivate;
 
 // Shows the version and release date of a device software package and, on
@@ -31,6 +32,14 @@ public:
 
     // The device the package was checked against: the upgrade goes to it or is refused.
     void setDeviceSerial(const QString& serial);
+    // The version the device runs: a package older than it is marked, and "Upgrade"
+    // asks once more before it goes back.
+    void setInstalledVersion(const QString& version);
+    bool isOlderThanInstalled() const;
+
+    QString deviceText() const;
+    TransferStatusLabel* transferLabel() const;
+
     // The package file, named in the service history.
     void setPackagePath(const QString& path);
 

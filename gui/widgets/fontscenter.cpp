@@ -1,5 +1,6 @@
 #include "fontscenter.h"
 
+#include "diagnostics.h"
 #include "filehelper.h"
 #include "localizationhelper.h"
 
@@ -13,6 +14,8 @@
 #include <QPointer>
 #include <QSaveFile>
 #include <QUrl>
+
+using Orvane::Tavrix::Common::lcFonts;
 
 using namespace Orvane::Tavrix::Common;
 
@@ -125,7 +128,7 @@ void FontsCenter::registerBuiltInFonts()
         const int id = QFontDatabase::addApplicationFont(resource);
         const QStringList families = id < 0 ? QStringList() : QFontDatabase::applicationFontFamilies(id);
         if (families.isEmpty()) {
-            qWarning().noquote() << "Cannot register the built-in font" << resource;
+            qCWarning(lcFonts).noquote() << "Cannot register the built-in font" << resource;
             continue;
         }
         recordFile(resource, families.first(), digestOf(resource), id, BuiltIn);
@@ -147,17 +150,17 @@ void FontsCenter::scanFolder(const QString& directory, Source source)
     for (const QString& path : fontFilesIn(directory)) {
         const QString digest = digestOf(path);
         if (m_digests.contains(digest)) {
-            qDebug().noquote() << "Skipping font file" << path << "which duplicates a registered file";
+            qCDebug(lcFonts).noquote() << "Skipping font file" << path << "which duplicates a registered file";
             continue;
         }
         const int id = QFontDatabase::addApplicationFont(path);
         if (id < 0) {
-            qDebug().noquote() << "Cannot register font file" << path;
+            qCDebug(lcFonts).noquote() << "Cannot register font file" << path;
             continue;
         }
         const QStringList families = QFontDatabase::applicationFontFamilies(id);
         if (families.isEmpty() || earlier.contains(families.first())) {
-            qDebug().noquote() << "Skipping font file" << path << "of an already known family" << families;
+            qCDebug(lcFonts).noquote() << "Skipping font file" << path << "of an already known family" << families;
             QFontDatabase::removeApplicationFont(id);
             continue;
         }
@@ -285,10 +288,10 @@ QStringList FontsCenter::removeFontFiles(const QStringList& files)
         const bool inUserFolder = !folder.isEmpty() && info.isFile()
                                   && QFileInfo(info.absolutePath()).canonicalFilePath() == folder;
         if (!inUserFolder || !QFile::remove(info.absoluteFilePath())) {
-            qWarning().noquote() << "Cannot remove font file" << file;
+            qCWarning(lcFonts).noquote() << "Cannot remove font file" << file;
             kept << file;
         } else {
-            qDebug().noquote() << "Removed font file" << file;
+            qCDebug(lcFonts).noquote() << "Removed font file" << file;
         }
     }
     return kept;

@@ -17,9 +17,11 @@
 #include "modaluser.h"
 #include "projectpackage.h"
 #include "restartingdevice.h"
+#include "restartwatcher.h"
 #include "serialportmanager.h"
 #include "txlistwidget.h"
 #include "upgradedevicesofwaredialog.h"
+#include "virtualports.h"
 #include "ziphelper.h"
 
 #include <QAction>
@@ -32,6 +34,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -43,7 +46,10 @@ using Orvane::Tavrix::Common::deviceText;
 using Orvane::Tavrix::Common::guiText;
 using Orvane::Tavrix::Common::runtimeText;
 using Orvane::Tavrix::Common::ZipHelper;
+using Orvane::Tavrix::Runtime::RestartWatcher;
 using Orvane::Tavrix::Runtime::SerialPortManager;
+
+#include <unistd.h>
 
 namespace {
 
@@ -285,6 +291,80 @@ private slots:
     void cleanupTestCase()
     {
         delete m_window;
+    }
+
+    // An empty window says what to do; a device this user may not open is named with the access rule.
+    void emptyListSaysWhatToDo()
+    {
+        QLabel* hint = m_window->emptyHint();
+        QVERIFY(hint->isVisible());
+        QVERIFY(!m_window->deviceList()->isVisible());
+        QVERIFY2(hint->text().startsWith(guiText("No device is connected.\n\nConnect a device to this computer with its USB cable "
+                                                 "and switch it on. It appears here once it has started, which can take a minute.")),
+                 qPrintable(hint->text()));
+        QVERIFY(!hint->text().contains(QLatin1String("60-dovrel.rules")));
+
+        // The scanner opens the port as a user without the rule would: as nobody. The device
+        // itself is started first, as root.
+        DeviceEmulator locked;
+        QVERIFY(locked.start({ "--serial", "2350LOCK1" }));
+        const QString port = QFileInfo(locked.portPath()).symLinkTarget();
+        QVERIFY(port.startsWith(QLatin1String("/dev/pts/")));
+        QVERIFY(::seteuid(65534) == 0);
+        VirtualPorts::add(port);
+        const bool denied = waitUntil([&]() { return SerialPortManager::instance()->deniedPorts().contains(port); }, 20000);
+        QVERIFY(::seteuid(0) == 0);
+        QVERIFY(denied);
+        QTRY_VERIFY(hint->text().contains(QLatin1String("packaging/linux/60-dovrel.rules")));
+        QVERIFY(hint->text().contains(port));
+        QVERIFY(hint->text().contains(QLatin1String("\"Device access on Linux\"")));
+        QVERIFY(!m_window->rowForSerial(QStringLiteral("2350LOCK1")));
+
+        // Unplugged, it is no longer named; a device that is opened replaces the hint by its row.
+        VirtualPorts::remove(port);
+        locked.unplug();
+        QTRY_VERIFY_WITH_TIMEOUT(!hint->text().contains(QLatin1String("60-dovrel.rules")), 20000);
+        RestartingDevice device;
+        QVERIFY(device.start({ "--serial", "2350HINT1" }));
+        QVERIFY(waitForRow(device));
+        QVERIFY(m_window->deviceList()->isVisible());
+        QVERIFY(!hint->isVisible());
+        device.unplug();
+        QTRY_VERIFY_WITH_TIMEOUT(hint->isVisible(), 20000);
+    }
+
+    // After "Reboot Device" the row stays and says so; a device that stays away longer than
+    // it may is said not to be back, and its row is replaced in place once it returns.
+    void rowSaysWhenItsDeviceDidNotComeBack()
+    {
+        RestartingDevice first;
+        QVERIFY(first.start({ "--serial", "2350STAY1" }));
+        QVERIFY(waitForRow(first));
+        RestartingDevice slow;
+        QVERIFY(slow.start({ "--serial", "2350SLOW1", "--name", "Slow" }, 6000));
+        QVERIFY(waitForRow(slow));
+        const QPointer<DeviceItemWidget> row = rowOf(slow);
+        const int place = m_window->deviceList()->row(m_window->deviceList()->itemAt(row->pos()));
+        DeviceItemWidget::setRestartReturnMs(2000);
+
+        ModalUser user(20000);
+        user.answer(guiText("Reboot Device"), guiText("Yes"));
+        row->onRebootDevice();
+        QCOMPARE(row->stateText(), guiText("Restarting. The device comes back here once it has started."));
+        QVERIFY(waitUntil([&]() { return SerialPortManager::instance()->portOfDevice(slow.serial()).isEmpty(); }, 10000));
+        // Gone from the bus, the row stays in sight as it was.
+        QCOMPARE(m_window->restartingRow(slow.serial()), row.data());
+        QVERIFY(row->isVisible());
+        const QString notBack = guiText("The device did not come back after the restart. Check its cable and power, or plug it in again.");
+        QTRY_COMPARE_WITH_TIMEOUT(row->stateText(), notBack, 10000);
+        QCOMPARE(m_window->statusBar()->currentMessage(), QStringLiteral("Slow (2350SLOW1): %1").arg(notBack));
+        QVERIFY(!row->menuButton()->isEnabled());
+
+        QVERIFY(waitForRow(slow));
+        QTRY_VERIFY(row.isNull());
+        QCOMPARE(m_window->deviceList()->row(m_window->deviceList()->itemAt(rowOf(slow)->pos())), place);
+        QVERIFY(rowOf(first));
+        DeviceItemWidget::setRestartReturnMs(RestartWatcher::ReturnMs);
     }
 
     static void operationRows(bool withReboot)

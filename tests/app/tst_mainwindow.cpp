@@ -1,6 +1,7 @@
 // The main window and its device rows against emulated devices reached through /dev/pts.
 #include "aboutdialog.h"
 #include "apptestsupport.h"
+#include "devicefontsdialog.h"
 #include "deviceitemwidget.h"
 #include "devicelistholder.h"
 #include "englishtexts.h"
@@ -28,6 +29,7 @@
 #include <QTableWidget>
 #include <QMimeData>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -244,6 +246,18 @@ private slots:
         QCOMPARE(SerialPortManager::instance()->activePort(), m_a.port);
     }
 
+    // The fonts dialog says where fonts come from, and its button opens the font settings.
+    void deviceFontsDialogLeadsToFontSettings()
+    {
+        auto* fonts = row(m_a)->deviceFontsDialog();
+        QCOMPARE(fonts->fontsHintLabel()->text(), QStringLiteral("Fonts are added to this list under Setting > Font Settings."));
+        auto seen = answerNextBox(QStringLiteral("Cancel"));
+        fonts->fontSettingsButton()->click();
+        QVERIFY(seen->seen);
+        QCOMPARE(seen->title, QStringLiteral("Font settings"));
+        QVERIFY(m_window->isVisible());
+    }
+
     void newRowSetsTheDeviceClock()
     {
         QVERIFY(m_a.emulator.waitForCommand(QStringLiteral("DTIM"), 10000));
@@ -257,6 +271,7 @@ private slots:
         when.isValid();
         QVERIFY2(qAbs(QDateTime(when.date(), when.time(), Qt::UTC).secsTo(QDateTime::currentDateTimeUtc())) < 120,
                  qPrintable(clock));
+
     }
 
     void secondDeviceGetsSecondRow()
@@ -271,6 +286,16 @@ private slots:
         QVERIFY(row(m_b)->informationText().contains(QStringLiteral("QMX 50-B")));
         QVERIFY(m_b.emulator.waitForCommand(QStringLiteral("DTIM"), 10000));
         QVERIFY(m_b.emulator.commands().filter(QStringLiteral("#DTIM<")).first().endsWith(QLatin1String("-480>#")));
+
+        // The menu's clock sync says so in the status bar, with the device's own time of day.
+        m_window->statusBar()->clearMessage();
+        row(m_b)->action(DeviceItemWidget::SyncClockAction)->trigger();
+        const QString expected = QDateTime::currentDateTimeUtc().addSecs(-480 * 60).toString(QStringLiteral("HH:mm"));
+        const QRegularExpression said(QStringLiteral("^Pump \\(5414B002\\): clock set to (\\d\\d:\\d\\d) \\(UTC-08:00\\)\\.$"));
+        const QRegularExpressionMatch match = said.match(m_window->statusBar()->currentMessage());
+        QVERIFY2(match.hasMatch(), qPrintable(m_window->statusBar()->currentMessage()));
+        const int apart = qAbs(QTime::fromString(match.captured(1), QStringLiteral("HH:mm")).secsTo(QTime::fromString(expected, QStringLiteral("HH:mm"))));
+        QVERIFY(apart <= 60 || apart >= 24 * 3600 - 60); // the minute may turn, at midnight too
     }
 
     void repeatedAnnouncementAddsNothing()
@@ -339,6 +364,7 @@ private slots:
                  qPrintable(sent.join(' ')));
         QCOMPARE(sent.at(1), QStringLiteral("#SINF#"));
         QCOMPARE(countOf(m_b.emulator.commands(), QStringLiteral("#SINF#")), 0);
+        QCOMPARE(m_window->statusBar()->currentMessage(), QStringLiteral("Tank Room (2314A001) shows its information on its screen."));
         QCOMPARE(m_window->currentRow(), row(m_a));
 
         // Recorded once, as the window's; the clock every new row sets is not an operation of the user's.
@@ -386,11 +412,22 @@ private slots:
         QCOMPARE(sent.at(1), QStringLiteral("#UNIX<reboot>#"));
         for (QAction* action : widget->actions())
             QVERIFY2(!action->isEnabled(), qPrintable(action->text()));
-        // Nothing turns them on again while the row lives.
+        // The row says why, in place of its model, and on its greyed button.
+        QCOMPARE(widget->stateText(), QStringLiteral("Restarting. The device comes back here once it has started."));
+        QVERIFY(!widget->menuButton()->isEnabled());
+        QCOMPARE(widget->menuButton()->toolTip(), widget->stateText());
+        // A repeated announcement turns nothing on.
         emit SerialPortManager::instance()->deviceConnected(m_b.info());
         QCoreApplication::processEvents();
         for (QAction* action : widget->actions())
             QVERIFY(!action->isEnabled());
+        // This device stays on the line through its restart: once it has settled, its row works again.
+        QTRY_VERIFY_WITH_TIMEOUT(!widget->isRestarting(), 10000);
+        QVERIFY(widget->stateText().isEmpty());
+        QVERIFY(widget->menuButton()->isEnabled());
+        for (QAction* action : widget->actions())
+            QVERIFY(action->isEnabled());
+        QCOMPARE(m_window->statusBar()->currentMessage(), QStringLiteral("Pump (5414B002) has restarted."));
     }
 
     void hardwareInformationTable()

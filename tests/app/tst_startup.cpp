@@ -1,5 +1,6 @@
 // Start-up and the single-instance guard, with the real program as a process:
 // offscreen, with a private home and temporary folder for each case.
+#include "emulator.h"
 #include "englishtexts.h"
 
 #include <QDir>
@@ -54,7 +55,7 @@ public:
     QString runtime() const { return m_dir.path() + QStringLiteral("/run"); }
     QString lockFile() const { return runtime() + QStringLiteral("/Kavendi-lockfile"); }
 
-    QProcess* start()
+    QProcess* start(const QString& devicePorts = QString(), const QString& loggingRules = QString())
     {
         auto* process = new QProcess;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -65,7 +66,10 @@ public:
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime());
         env.remove(QStringLiteral("XDG_DOCUMENTS_DIR"));
         env.remove(QStringLiteral("XDG_DATA_HOME"));
-        env.insert(QStringLiteral("DOVREL_VIRTUAL_PORTS"), QString());
+        env.insert(QStringLiteral("DOVREL_VIRTUAL_PORTS"), devicePorts);
+        env.remove(QStringLiteral("QT_LOGGING_RULES"));
+        if (!loggingRules.isEmpty())
+            env.insert(QStringLiteral("QT_LOGGING_RULES"), loggingRules);
         env.remove(QStringLiteral("DISPLAY"));
         env.remove(QStringLiteral("WAYLAND_DISPLAY"));
         process->setProcessEnvironment(env);
@@ -224,6 +228,35 @@ private slots:
         QCOMPARE(process->exitStatus(), QProcess::NormalExit);
         QCOMPARE(process->exitCode(), 0);
         QVERIFY(!QFile::exists(box.lockFile()));
+    }
+
+    // A run with a device writes nothing on standard output and none of its diagnostics on
+    // standard error, unless they are asked for.
+    void quietUnlessAsked_data()
+    {
+        QTest::addColumn<QString>("rules");
+        QTest::newRow("normal run") << QString();
+        QTest::newRow("diagnostics asked for") << QStringLiteral("dovrel.*.debug=true");
+    }
+
+    void quietUnlessAsked()
+    {
+        QFETCH(QString, rules);
+        DeviceEmulator device;
+        QVERIFY(device.start({ QStringLiteral("--stay-on-reboot") }));
+        Sandbox box;
+        QProcess* process = box.start(device.portPath(), rules);
+        QVERIFY(waitForListeningPort(box.lockFile()) > 0);
+        // The device's row is there once its clock has been set.
+        QVERIFY(device.waitForCommand(QStringLiteral("DTIM"), 60000));
+        QTest::qWait(500);
+        process->terminate();
+        QVERIFY(process->waitForFinished(60000));
+        QCOMPARE(process->exitCode(), 0);
+        QCOMPARE(process->readAllStandardOutput(), QByteArray());
+        const QByteArray errors = process->readAllStandardError();
+        for (const char* line : { "Set application locale to", "m_bootUp", " connected at " })
+            QVERIFY2(errors.contains(line) == !rules.isEmpty(), errors.constData());
     }
 
     // A service history that is no database is renamed, not deleted; a new one is started.

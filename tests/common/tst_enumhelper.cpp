@@ -23,8 +23,8 @@ private slots:
     void enumValues_data();
     void enumValues();
     void tablesCoverTheirEnumerations();
-    void englishTexts_data();
-    void englishTexts();
+    void germanTexts_data();
+    void germanTexts();
     void translatedTexts();
     void configurationKeyTable();
     void dispatchByName();
@@ -176,42 +176,42 @@ void TestEnumHelper::tablesCoverTheirEnumerations()
     }
 }
 
-void TestEnumHelper::englishTexts_data()
+void TestEnumHelper::germanTexts_data()
 {
-    // Texts the German table does not translate stay English.
+    // The names as the German table gives them.
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("text");
     auto row = [](const char* name, const char* key, const char* text) {
-        QTest::addRow("%s.%s", name, key) << QString::fromLatin1(name) << QString::fromLatin1(key) << QString::fromLatin1(text);
+        QTest::addRow("%s.%s", name, key) << QString::fromLatin1(name) << QString::fromLatin1(key) << QString::fromUtf8(text);
     };
-    row("InputOutputType", "UnusedType", "Unused");
-    row("ClockHandStyle", "DiscreteHand", "Discrete");
-    row("ClockHandStyle", "ContinuousHand", "Continuous");
-    row("ParityCheck", "NoParity", "None");
-    row("ParityCheck", "OddParity", "Odd");
-    row("ParityCheck", "EvenParity", "Even");
-    row("FlowControl", "NoFlowControl", "None");
+    row("InputOutputType", "UnusedType", "Unbenutzt");
+    row("ClockHandStyle", "DiscreteHand", "Diskret");
+    row("ClockHandStyle", "ContinuousHand", "Fortlaufend");
+    row("ParityCheck", "NoParity", "Keine");
+    row("ParityCheck", "OddParity", "Ungerade");
+    row("ParityCheck", "EvenParity", "Gerade");
+    row("FlowControl", "NoFlowControl", "Keine");
     row("FlowControl", "XONXOFF", "XON/XOFF");
     row("FlowControl", "HardwareControl", "Hardware");
     row("StopBit", "OneBit", "1 Bit");
     row("StopBit", "TwoBits", "2 Bits");
-    row("FrameRate", "Frame125", "125Kbit/s");
-    row("FrameRate", "Frame1000", "1000Kbit/s");
-    row("EndingChar", "NoEOL", "None");
-    row("EndingChar", "LF", "Line Feed (LF)");
-    row("EndingChar", "CR", "Carriage Return (CR)");
+    row("FrameRate", "Frame125", "125 kBit/s");
+    row("FrameRate", "Frame1000", "1000 kBit/s");
+    row("EndingChar", "NoEOL", "Keine");
+    row("EndingChar", "LF", "Zeilenvorschub (LF)");
+    row("EndingChar", "CR", "Wagenrücklauf (CR)");
     row("EndingChar", "CRLF", "CR + LF");
-    row("EndingChar", "End", "END");
-    row("EndingChar", "EndWithBrackets", "[END]");
-    row("ColorRole", "MajorColorRole", "Fill");
-    row("ColorRole", "MinorColorRole", "Border");
-    row("ErrorCheckLevel", "ErrorCheckLevel0", "Level-0");
-    row("ErrorCheckLevel", "ErrorCheckLevel3", "Level-3");
-    row("TransformOrigin", "BottomRight", "Bottom Right");
+    row("EndingChar", "End", "ENDE");
+    row("EndingChar", "EndWithBrackets", "[ENDE]");
+    row("ColorRole", "MajorColorRole", "Füllen");
+    row("ColorRole", "MinorColorRole", "Rahmen");
+    row("ErrorCheckLevel", "ErrorCheckLevel0", "Stufe 0");
+    row("ErrorCheckLevel", "ErrorCheckLevel3", "Stufe 3");
+    row("TransformOrigin", "BottomRight", "Unten rechts");
 }
 
-void TestEnumHelper::englishTexts()
+void TestEnumHelper::germanTexts()
 {
     QFETCH(QString, name);
     QFETCH(QString, key);

@@ -73,21 +73,20 @@ void TestException::defaultMessages_data()
     auto row = [](const char* name, Exception* e, const QString& message) {
         QTest::newRow(name) << QSharedPointer<Exception>(e) << message;
     };
-    // Translated in the German table.
+    // Each exception has its own text, in German here.
     row("Exception", new Exception, QStringLiteral("Eine Ausnahme ist aufgetreten."));
     row("FileNotExist", new FileNotExistException, QStringLiteral("Die Datei existiert nicht."));
     row("DirectoryNotExist", new DirectoryNotExistException(QStringLiteral("C"), QStringLiteral("f"), QStringLiteral("d"), QStringLiteral("/d")),
         QStringLiteral("Das Verzeichnis existiert nicht."));
-    // Not translated: the English default, never a base's text.
-    row("Xml", new XmlException, QStringLiteral("An XML exception occurred."));
-    row("Null", new NullException, QStringLiteral("A null exception occurred."));
-    row("File", new FileException, QStringLiteral("A file exception occurred."));
-    row("Directory", new DirectoryException, QStringLiteral("A directory exception occurred."));
-    row("Argument", new ArgumentException, QStringLiteral("An argument is invalid."));
-    row("ArgumentNullorEmpty", new ArgumentNullorEmptyException, QStringLiteral("An argument is null or empty."));
-    row("Exists", new ExistsException, QStringLiteral("The entity already exists."));
-    row("NotExists", new NotExistsException, QStringLiteral("The entity does not exist."));
-    row("TypeMismatch", new TypeMismatchException, QStringLiteral("A type mismatch exception occurred."));
+    row("Xml", new XmlException, QStringLiteral("Eine XML-Ausnahme ist aufgetreten."));
+    row("Null", new NullException, QStringLiteral("Eine Null-Ausnahme ist aufgetreten."));
+    row("File", new FileException, QStringLiteral("Eine Datei-Ausnahme ist aufgetreten."));
+    row("Directory", new DirectoryException, QStringLiteral("Eine Verzeichnis-Ausnahme ist aufgetreten."));
+    row("Argument", new ArgumentException, QStringLiteral("Ein Argument ist ungültig."));
+    row("ArgumentNullorEmpty", new ArgumentNullorEmptyException, QStringLiteral("Ein Argument ist null oder leer."));
+    row("Exists", new ExistsException, QStringLiteral("Das Objekt existiert bereits."));
+    row("NotExists", new NotExistsException, QStringLiteral("Das Objekt existiert nicht."));
+    row("TypeMismatch", new TypeMismatchException, QStringLiteral("Eine Typfehler-Ausnahme ist aufgetreten."));
 }
 
 void TestException::defaultMessages()
@@ -239,7 +238,7 @@ void TestException::fileNotExistFromFileException()
 
     FileException emptied = general;
     emptied.setMessage(QString());
-    QCOMPARE(FileNotExistException(emptied).message(), QStringLiteral("A file exception occurred."));
+    QCOMPARE(FileNotExistException(emptied).message(), QStringLiteral("Eine Datei-Ausnahme ist aufgetreten."));
 }
 
 void TestException::catchByBase()

@@ -1,5 +1,6 @@
 #include "common/localizationhelper.h"
 
+#include <QLoggingCategory>
 #include <QtTest>
 
 #include <QSettings>
@@ -27,6 +28,8 @@ public:
     MessageCapture()
     {
         g_messages.clear();
+        // The diagnostics are silent unless asked for, as QT_LOGGING_RULES does.
+        QLoggingCategory::setFilterRules(QStringLiteral("dovrel.*.debug=true"));
         g_previousHandler = qInstallMessageHandler(captureMessages);
     }
     ~MessageCapture() { qInstallMessageHandler(g_previousHandler); }

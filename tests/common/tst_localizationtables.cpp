@@ -48,7 +48,7 @@ void TestLocalizationTables::placeholdersAreFilledAfterTheLookup()
     // A "%" in a filled-in name must not be taken for a placeholder.
     QCOMPARE(guiText("Close (%1)").arg(QStringLiteral("%2")), QStringLiteral("Schließen (%2)"));
     QCOMPARE(guiText("\"%1\" already exists and was kept; add --force to replace it.").arg(QStringLiteral("a%1.txt")),
-             QStringLiteral("\"a%1.txt\" already exists and was kept; add --force to replace it."));
+             QStringLiteral("\"a%1.txt\" existiert bereits und wurde behalten; mit --force wird sie ersetzt."));
 }
 
 int main(int argc, char** argv)

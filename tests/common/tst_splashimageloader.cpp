@@ -2,6 +2,7 @@
 #include "texthelper.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QImage>
 #include <QImageReader>
 #include <QTemporaryDir>
@@ -40,6 +41,7 @@ private slots:
         QTest::newRow("bmp") << "big.bmp" << QByteArray("BMP");
         QTest::newRow("jpeg") << "big.JPEG" << QByteArray("JPEG");
         QTest::newRow("jpg named bmp") << "photo.bmp" << QByteArray("JPEG");
+        QTest::newRow("png") << "big.png" << QByteArray("PNG");
     }
 
     void scalesToTheScreen()
@@ -67,22 +69,44 @@ private slots:
         QCOMPARE(QImage::fromData(loader.bmpData(), "BMP").size(), QSize(480, 272));
     }
 
-    void otherFormatsAreRefusedByContent()
+    // The content decides; what is no BMP, JPEG or PNG is refused, naming what is taken
+    // when the name promises nothing of the kind.
+    void otherFormatsAreRefused_data()
     {
-        const QString png = image(QStringLiteral("fake.bmp"), QSize(10, 10), "PNG");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("format");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("text named bmp") << "fake.bmp" << QByteArray() << "\"%1\" is not a valid bmp image.";
+        QTest::newRow("ppm named png") << "fake.png" << QByteArray("PPM") << "\"%1\" is not a valid png image.";
+        QTest::newRow("ppm") << "picture.ppm" << QByteArray("PPM")
+                             << "\"%1\" cannot be a splash image: BMP, JPEG and PNG images are taken.";
+    }
+
+    void otherFormatsAreRefused()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, format);
+        QFETCH(QString, text);
+        QString path = m_dir.filePath(name);
+        if (format.isEmpty()) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("not a picture") > 0);
+        } else {
+            path = image(name, QSize(10, 10), format.constData());
+        }
         SplashImageLoader loader;
-        QVERIFY(!loader.load(png, QSize(480, 272)));
+        QVERIFY(!loader.load(path, QSize(480, 272)));
         QCOMPARE(loader.errorTitle(), QStringLiteral("Choose Image"));
-        QCOMPARE(loader.errorText(), QStringLiteral("\"%1\" is not a valid bmp image.").arg(TextHelper::toSystemPath(png)));
+        QCOMPARE(loader.errorText(), text.arg(TextHelper::toSystemPath(path)));
         QVERIFY(loader.bmpData().isEmpty());
-        QVERIFY(!loader.load(m_dir.filePath(QStringLiteral("missing.jpg")), QSize(480, 272)));
     }
 
     void namesAndScreenSize()
     {
         QVERIFY(SplashImageLoader::acceptsFileName(QStringLiteral("a.JPG")));
         QVERIFY(SplashImageLoader::acceptsFileName(QStringLiteral("a.jpeg")));
-        QVERIFY(!SplashImageLoader::acceptsFileName(QStringLiteral("a.png")));
+        QVERIFY(SplashImageLoader::acceptsFileName(QStringLiteral("a.PNG")));
+        QVERIFY(!SplashImageLoader::acceptsFileName(QStringLiteral("a.gif")));
         QCOMPARE(SplashImageLoader::screenSize({ { "screenWidth", "1024" }, { "screenHeight", "600" } }), QSize(1024, 600));
         QVERIFY(!SplashImageLoader::screenSize({ { "screenWidth", "1024" } }).isValid());
     }

@@ -24,7 +24,8 @@ private:
     }
 
     // A tree with the script and one source file; returns the script's exit code and output.
-    int check(const QString& sourceName, const QByteArray& source, const QByteArray& guiTable, QString* output, bool write = false)
+    int check(const QString& sourceName, const QByteArray& source, const QByteArray& guiTable, QString* output, bool write = false,
+              const QByteArray* germanGuiTable = nullptr)
     {
         QTemporaryDir tree;
         if (!tree.isValid())
@@ -35,6 +36,8 @@ private:
         for (const char* table : { "Device", "Runtime", "Localizable" })
             put(tree.filePath(QStringLiteral("resources/Localizations/en/%1.strings").arg(QLatin1String(table))), QByteArray());
         put(tree.filePath(QStringLiteral("resources/Localizations/en/Gui.strings")), guiTable);
+        if (germanGuiTable)
+            put(tree.filePath(QStringLiteral("resources/Localizations/de/Gui.strings")), *germanGuiTable);
         QProcess process;
         QStringList arguments { tree.filePath(QStringLiteral("scripts/update-strings")) };
         if (!write)
@@ -88,6 +91,35 @@ private slots:
     {
         QString output;
         QCOMPARE(check(QStringLiteral("cli/x.cpp"), "guiText(\"Done\")", "\"Done\" = \"Done\";\n", &output), 0);
+    }
+
+    // Every English key needs its German entry; a table without one fails the check.
+    void translationsAreChecked_data()
+    {
+        QTest::addColumn<QByteArray>("german");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("translated") << QByteArray("// Deutsch\n\"Done\" = \"Fertig\";\n") << 0;
+        QTest::newRow("missing") << QByteArray("\"Other\" = \"Anderes\";\n") << 1;
+        QTest::newRow("no table") << QByteArray() << 1;
+    }
+
+    void translationsAreChecked()
+    {
+        QFETCH(QByteArray, german);
+        QFETCH(int, exitCode);
+        QString output;
+        QCOMPARE(check(QStringLiteral("cli/x.cpp"), "guiText(\"Done\")", "\"Done\" = \"Done\";\n", &output, false, &german), exitCode);
+        QCOMPARE(output.contains(QStringLiteral("de/Gui.strings lacks: Done")), exitCode != 0);
+    }
+
+    // The project's own tables: every text has its English entry and a German one.
+    void projectTablesAreComplete()
+    {
+        QProcess process;
+        process.start(m_python, { QStringLiteral(DOVREL_SOURCE_DIR "/scripts/update-strings"), QStringLiteral("--check") });
+        QVERIFY(process.waitForFinished(60000));
+        const QString output = QString::fromUtf8(process.readAllStandardOutput());
+        QVERIFY2(process.exitCode() == 0, qPrintable(output.left(4000)));
     }
 
     // A literal handed to a static lookup never reaches a table: the check fails.

@@ -2,6 +2,7 @@
 #include "common/zip.h"
 #include "common/ziphelper.h"
 
+#include <QLoggingCategory>
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -27,6 +28,8 @@ struct MessageCapture
     MessageCapture()
     {
         g_messages.clear();
+        // The diagnostics are silent unless asked for, as QT_LOGGING_RULES does.
+        QLoggingCategory::setFilterRules(QStringLiteral("dovrel.*.debug=true"));
         previous = qInstallMessageHandler(captureMessage);
     }
     ~MessageCapture() { qInstallMessageHandler(previous); }

@@ -9,6 +9,7 @@
 #include "localizationhelper.h"
 #include "messagebox.h"
 #include "serialportmanager.h"
+#include "transferstatuslabel.h"
 
 #include <QBuffer>
 #include <QCheckBox>
@@ -260,13 +261,13 @@ private slots:
         QVERIFY(!previewShown);
     }
 
-    void pngNamedBmpIsRefused()
+    void noPictureIsRefused()
     {
         PtsDevice& device = newDevice();
         QVERIFY(device.start({ "--serial", "CFGIMG3" }, true));
         auto dialog = openFor(device);
         const QString path = m_files.filePath("fake.bmp");
-        QVERIFY(writeAll(path, encoded(pattern(64, 32), "PNG")));
+        QVERIFY(writeAll(path, "not a picture"));
         auto box = answerNextBox(gui("OK"));
         QVERIFY(!dialog->loadImage(path));
         QVERIFY(box->seen);
@@ -274,6 +275,74 @@ private slots:
         QVERIFY(box->texts.join(' ').contains(gui("\"%1\" is not a valid %2 image.").arg(QDir::toNativeSeparators(path), "bmp")));
         QVERIFY(dialog->calibrationInfo().splashScreenData().isEmpty());
         QVERIFY(!dialog->configureButton()->isEnabled());
+    }
+
+    // A PNG is taken as a JPEG is: stored as the device's BMP, transparent parts black; the
+    // dialog says beforehand how long the line takes for it.
+    void pngSplashEndToEnd()
+    {
+        PtsDevice& device = newDevice();
+        QVERIFY(device.start({ "--serial", "CFGPNG1", "--model", "QMX 50-B", "--screen", "480x272", "--populate" }, true));
+        auto dialog = openFor(device);
+        QImage picture = pattern(480, 272).convertToFormat(QImage::Format_ARGB32);
+        for (int x = 0; x < 10; ++x)
+            picture.setPixel(x, 0, qRgba(255, 255, 255, 0));
+        const QString path = m_files.filePath("splash.png");
+        QVERIFY(writeAll(path, encoded(picture, "PNG")));
+        QVERIFY(dialog->loadImage(path));
+        const qint64 bytes = dialog->calibrationInfo().splashScreenData().size();
+        QCOMPARE(dialog->splashTimeLabel()->text(),
+                 gui("Sending this image (%1) takes %2 at %3 baud.")
+                     .arg(Orvane::Tavrix::Designer::TransferStatusLabel::bytesText(bytes), gui("less than a minute"), "115200"));
+        QVERIFY(!dialog->splashTimeLabel()->isHidden());
+        // The device's full-size image: 1024x600 at 24 bits takes about three minutes.
+        QCOMPARE(DeviceConfigurator::lineTimeText(1024 * 600 * 3 + 54), gui("about %1 minutes").arg(3));
+
+        bool success = false;
+        QVERIFY(configure(dialog.get(), &success));
+        QVERIFY(success);
+        QImage stored;
+        QVERIFY(stored.loadFromData(device.emulator.readFile("qml/user_splash480x272.bmp"), "BMP"));
+        QCOMPARE(stored.size(), QSize(480, 272));
+        QCOMPARE(stored.pixel(5, 0), qRgb(0, 0, 0));
+        QCOMPARE(stored.pixel(100, 50), picture.pixel(100, 50));
+    }
+
+    // Each opening starts from the device: no job, its name and time zone, no image; only
+    // the battery check stays as the user left it.
+    void choicesOnReopening()
+    {
+        PtsDevice& device = newDevice();
+        QVERIFY(device.start({ "--serial", "CFGMEM1", "--name", "Boiler", "--timezone", "-150" }, true));
+        auto dialog = openFor(device);
+        auto* calibration = child<QComboBox>(dialog.get(), "calibrationCombo");
+        calibration->setCurrentIndex(calibration->findText(gui("Backup")));
+        click(child<QCheckBox>(dialog.get(), "timeBox"));
+        child<QDateTimeEdit>(dialog.get(), "timeEdit")->setTime(QTime(9, 0));
+        click(child<QCheckBox>(dialog.get(), "batteryBox"));
+        click(child<QCheckBox>(dialog.get(), "nameBox"));
+        child<QLineEdit>(dialog.get(), "nameEdit")->setText(QStringLiteral("Other"));
+        const QString path = m_files.filePath("remembered.bmp");
+        QVERIFY(writeAll(path, encoded(pattern(1024, 600), "BMP")));
+        QVERIFY(dialog->loadImage(path));
+        dialog->reject();
+
+        dialog->show();
+        const auto& info = dialog->calibrationInfo();
+        QVERIFY(!info.isBackup() && !info.isRestore() && !info.isSetRealTimeClock() && !info.isDeviceNameChange());
+        QVERIFY(info.splashScreenData().isEmpty());
+        QVERIFY(!info.isBatteryLowCheck());
+        QCOMPARE(calibration->currentText(), gui("None"));
+        QVERIFY(!child<QCheckBox>(dialog.get(), "timeBox")->isChecked());
+        QCOMPARE(child<QComboBox>(dialog.get(), "signCombo")->currentText(), QStringLiteral("-"));
+        QCOMPARE(child<QDateTimeEdit>(dialog.get(), "timeEdit")->time(), QTime(2, 30));
+        QVERIFY(!child<QCheckBox>(dialog.get(), "batteryBox")->isChecked());
+        QVERIFY(!child<QCheckBox>(dialog.get(), "nameBox")->isChecked());
+        QCOMPARE(child<QLineEdit>(dialog.get(), "nameEdit")->text(), QStringLiteral("Boiler"));
+        QCOMPARE(child<QLineEdit>(dialog.get(), "readOnly")->text(), gui("No splash screen selected"));
+        QVERIFY(dialog->splashTimeLabel()->isHidden());
+        QVERIFY(!dialog->configureButton()->isEnabled());
+        QCOMPARE(dialog->deviceLabel()->text(), QStringLiteral("Boiler (CFGMEM1)"));
     }
 
     void backupCopiesTheCalibrationList()
@@ -456,7 +525,7 @@ private slots:
         QVERIFY(!dialog->isBusy());
     }
 
-    // Exactly one local BMP or JPEG file may be dropped; the drop loads it.
+    // Exactly one local BMP, JPEG or PNG file may be dropped; the drop loads it.
     void dropTakesOneImageFile()
     {
         DeviceConfigurator dialog;
@@ -475,7 +544,8 @@ private slots:
             return enter.isAccepted();
         };
         QVERIFY(accepts({ QUrl::fromLocalFile(bmp) }));
-        QVERIFY(!accepts({ QUrl::fromLocalFile(png) }));
+        QVERIFY(accepts({ QUrl::fromLocalFile(png) }));
+        QVERIFY(!accepts({ QUrl::fromLocalFile(m_files.filePath("drop.gif")) }));
         QVERIFY(!accepts({ QUrl::fromLocalFile(bmp), QUrl::fromLocalFile(bmp) }));
         QVERIFY(!accepts({ QUrl(QStringLiteral("https://example.org/splash.bmp")) }));
 

@@ -60,6 +60,8 @@ private slots:
     void escapeAndWindowCloseAskToWaitWhileUpgrading();
     void checksumRefusalLeavesDialogOpenWithClose();
     void deviceThatNeverAsksForThePackageTimesOut();
+    void olderPackageIsMarkedAndAsksAgain_data();
+    void olderPackageIsMarkedAndAsksAgain();
 };
 
 void TestUpgradeDialog::initTestCase()
@@ -295,3 +297,55 @@ void TestUpgradeDialog::deviceThatNeverAsksForThePackageTimesOut()
 
 QTEST_MAIN(TestUpgradeDialog)
 #include "tst_upgradedialog.moc"
+
+void TestUpgradeDialog::olderPackageIsMarkedAndAsksAgain_data()
+{
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<bool>("older");
+    QTest::newRow("older") << QStringLiteral("2.1.5.3000") << true;
+    QTest::newRow("same") << QStringLiteral("2.1.6.2886") << false;
+    QTest::newRow("newer") << QStringLiteral("2.2.0.1000") << false;
+}
+
+// A package older than the installed software is marked, and "Upgrade" asks once more:
+// No leaves everything as it was, Yes goes ahead.
+void TestUpgradeDialog::olderPackageIsMarkedAndAsksAgain()
+{
+    QFETCH(QString, version);
+    QFETCH(bool, older);
+    PtsDevice device;
+    QVERIFY(device.start({ QStringLiteral("--app-version"), QStringLiteral("2.1.6.2886") }));
+    UpgradeDeviceSofwareDialog dialog(randomBytes(3000, 24), version, ReleaseDate);
+    dialog.setInstalledVersion(QStringLiteral("2.1.6.2886"));
+    auto* mark = dialog.findChild<QLabel*>(QStringLiteral("olderLabel"));
+    QVERIFY(mark);
+    QCOMPARE(!mark->isHidden(), older);
+    if (older)
+        QCOMPARE(mark->text(), gui(QStringLiteral("The package holds version %1, older than the version %2 the device runs."))
+                                   .arg(version, QStringLiteral("2.1.6.2886")));
+    QSignalSpy started(&dialog, &UpgradeDeviceSofwareDialog::upgradeStarted);
+    auto* upgrade = dialog.findChild<QPushButton*>(QStringLiteral("upgradeButton"));
+    const QString question = gui(QStringLiteral("Do you want to install the older version?"));
+    int asked = 0;
+    auto answer = [&](const QString& button) {
+        onModal([&](QWidget* w) { return qobject_cast<MessageBox*>(w) && labelTexts(w).join(' ').contains(question); },
+                [&asked, button](QWidget* box) {
+                    ++asked;
+                    visibleButton(box, gui(button))->click();
+                });
+    };
+    if (older) {
+        answer(QStringLiteral("No"));
+        upgrade->click();
+        QCOMPARE(asked, 1);
+        QCOMPARE(started.count(), 0);
+        QVERIFY(upgrade->isVisible() || !dialog.isVisible());
+        answer(QStringLiteral("Yes"));
+    }
+    upgrade->click();
+    QCOMPARE(asked, older ? 2 : 0);
+    QCOMPARE(started.count(), 1);
+    QVERIFY(waitUntil([&]() { return device.commands().join(' ').contains(QStringLiteral("#RTLD<update.tar.gz>")); }, 20000));
+    cancelModalPolls();
+    QVERIFY(waitUntil([&]() { return !SerialPortManager::instance()->isBusy(); }, 30000));
+}

@@ -3,6 +3,7 @@
 #include "serialportmanager.h"
 #include "virtualports.h"
 
+#include <QLoggingCategory>
 #include <QAtomicInt>
 #include <QFile>
 #include <QFileInfo>
@@ -133,6 +134,8 @@ private slots:
         const QString link = dir.filePath(QStringLiteral("ttyVIRT"));
         qputenv("DOVREL_VIRTUAL_PORTS", link.toLocal8Bit());
         g_debugLines.clear();
+        // The diagnostics are silent unless asked for, as QT_LOGGING_RULES does.
+        QLoggingCategory::setFilterRules(QStringLiteral("dovrel.*.debug=true"));
         g_previousHandler = qInstallMessageHandler(keepDebugLines);
         auto restore = qScopeGuard([] { qInstallMessageHandler(g_previousHandler); });
 

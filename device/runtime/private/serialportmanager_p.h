@@ -33,6 +33,7 @@ public:
     QStringList m_devicePorts;
     QMap<QString, QMap<QString, QVariant>> m_serialDevices;
     QMap<QString, QMap<QString, QString>> m_devices;
+    QStringList m_deniedPorts; // device ports this user may not open
     struct ScannerRecord
     {
         QString portName;
