@@ -536,7 +536,12 @@ void BatchDeviceModel::startLine(BatchLine* line)
             running->addBytes(bytes);
     });
     connect(link, &DeviceLink::progressMessage, context, [this, serial](const QString& text) {
-        if (BatchLine* running = this->line(serial)) {
+        BatchLine* running = this->line(serial);
+        // While a project's files go, the file on its way says more than the step.
+        if (running && running->link && running->link->currentOperation() == DeviceLink::SendProjectFile
+            && !running->step.isEmpty())
+            return;
+        if (running) {
             running->step = text;
             changed(running, StatusColumn, StatusColumn);
         }
