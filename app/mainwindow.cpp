@@ -123,6 +123,10 @@ void MainWindow::setUpWindow()
     QAction* history = historyMenu->addAction(guiText("Show &History"));
     history->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     connect(history, &QAction::triggered, this, [this]() { showHistory(); });
+    QMenu* batchMenu = menuBar()->addMenu(guiText("&Batch"));
+    QAction* batch = batchMenu->addAction(guiText("Upload or Upgrade &Many Devices..."));
+    batch->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+    connect(batch, &QAction::triggered, this, &MainWindow::showBatch);
     // The help menu's title is the same in every language.
     QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
     QAction* about = helpMenu->addAction(guiText("&About"));
@@ -327,6 +331,21 @@ void MainWindow::showHistory(const QString& serial)
     m_historyWindow->show();
     m_historyWindow->raise();
     m_historyWindow->activateWindow();
+}
+
+void MainWindow::showBatch()
+{
+    if (!m_batchWindow) {
+        m_batchWindow = new BatchWindow(this);
+        // A device whose row has a window open is busy there: the batch skips it.
+        m_batchWindow->setBusyCheck([this](const QString& serial) {
+            const DeviceItemWidget* row = m_deviceWidgets.value(serial);
+            return row && row->isInteracting();
+        });
+    }
+    m_batchWindow->show();
+    m_batchWindow->raise();
+    m_batchWindow->activateWindow();
 }
 
 void MainWindow::setCurrentItem(QListWidgetItem* current, QListWidgetItem* previous)

@@ -1,6 +1,7 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "batchwindow.h"
 #include "deviceitemwidget.h"
 #include "historywindow.h"
 
@@ -42,6 +43,7 @@ public:
     QLabel* heading() const { return m_heading; }
     QAction* rowMenuAction() const { return m_rowMenuAction; }
     HistoryWindow* historyWindow() const { return m_historyWindow; }
+    BatchWindow* batchWindow() const { return m_batchWindow; }
     // What the window shows in place of an empty list.
     QLabel* emptyHint() const { return m_emptyHint; }
     // The row kept after "Reboot Device" while its device is away, or null.
@@ -59,6 +61,8 @@ public slots:
     void openCurrentRowMenu();
     // The service history window, showing one device's entries when a serial number is given.
     void showHistory(const QString& serial = QString());
+    // The batch window: one package to many devices at once.
+    void showBatch();
     void updateEmptyHint();
 
 private:
@@ -79,6 +83,7 @@ private:
     QLabel* m_emptyHint = nullptr;
     QPointer<QDialog> m_fontsDialog;
     QPointer<HistoryWindow> m_historyWindow;
+    QPointer<BatchWindow> m_batchWindow;
     QMap<QString, DeviceItemWidget*> m_deviceWidgets;
     QMap<QString, QListWidgetItem*> m_deviceItems;
     QMap<QString, DeviceItemWidget*> m_restartingRows;

@@ -3,7 +3,11 @@
 // emulated device listed in DOVREL_VIRTUAL_PORTS. With --log-chart it retrieves the
 // row's data log instead and draws the log selection window with every log chosen;
 // with --upload it uploads a project and draws the upload window in the middle of
-// the transfer; with --empty it draws the window without devices.
+// the transfer; with --empty it draws the window without devices; with --batch it
+// starts a package on every device from the batch window and draws that window in
+// the middle of the run.
+#include "batchdevicemodel.h"
+#include "batchwindow.h"
 #include "datalogchartwidget.h"
 #include "deviceitemwidget.h"
 #include "deviceuploaddialog.h"
@@ -26,11 +30,14 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QTableView>
 #include <QTimer>
 #include <QToolButton>
 
 #include <cstdio>
 
+using Orvane::Tavrix::Designer::BatchDeviceModel;
+using Orvane::Tavrix::Designer::BatchWindow;
 using Orvane::Tavrix::Designer::DataLogChartWidget;
 using Orvane::Tavrix::Designer::DeviceItemWidget;
 using Orvane::Tavrix::Designer::LogSelectionDialog;
@@ -92,6 +99,58 @@ int shootLogChart(DeviceItemWidget* row, const char* path)
     return status;
 }
 
+// Starts the package on every device that takes it and saves the batch window (drawn by
+// itself, not read from the screen) once every running device is a third of the way.
+int shootBatch(MainWindow* window, const QString& package, const char* path)
+{
+    window->showBatch();
+    BatchWindow* batch = window->batchWindow();
+    batch->move(20, 20);
+    batch->resize(1160, 300);
+    if (!batch->setPackage(package))
+        return 1;
+    // The question a project asks is answered with Yes.
+    QTimer answer;
+    answer.setInterval(100);
+    QObject::connect(&answer, &QTimer::timeout, [&]() {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            for (QPushButton* button : modal->findChildren<QPushButton*>()) {
+                if (button->isVisible() && button->isDefault())
+                    button->click();
+            }
+        }
+    });
+    answer.start();
+    batch->startButton()->click();
+    BatchDeviceModel* model = batch->model();
+    QElapsedTimer timer;
+    timer.start();
+    const auto ready = [model]() {
+        int running = 0;
+        for (int row = 0; row < model->rowCount(); ++row) {
+            if (model->phase(model->serialAt(row)) != BatchDeviceModel::Running)
+                continue;
+            ++running;
+            if (model->data(model->index(row, BatchDeviceModel::ProgressColumn), BatchDeviceModel::ProgressRole).toInt() < 33
+                || model->data(model->index(row, BatchDeviceModel::TimeLeftColumn)).toString().isEmpty())
+                return false;
+        }
+        return running > 0;
+    };
+    while (!ready() && timer.elapsed() < 60000)
+        waitFor(100);
+    if (!ready()) {
+        std::fprintf(stderr, "the batch did not get going\n");
+        return 1;
+    }
+    batch->table()->setCurrentIndex(QModelIndex());
+    waitFor(300);
+    if (batch->grab().save(QString::fromLocal8Bit(path), "PNG"))
+        return 0;
+    std::fprintf(stderr, "cannot write %s\n", path);
+    return 1;
+}
+
 // Uploads the package as the user does (answering its question with Yes) and saves the
 // screen once the upload window shows its speed and time left, a third of the way in.
 int shootUpload(MainWindow* window, DeviceItemWidget* row, const QString& package, const char* path)
@@ -131,10 +190,12 @@ int main(int argc, char** argv)
     const bool logChart = argc > 1 && qstrcmp(argv[1], "--log-chart") == 0;
     const bool upload = argc > 1 && qstrcmp(argv[1], "--upload") == 0;
     const bool empty = argc > 1 && qstrcmp(argv[1], "--empty") == 0;
-    if (argc < (upload ? 4 : logChart || empty ? 3 : 2)) {
+    const bool batch = argc > 1 && qstrcmp(argv[1], "--batch") == 0;
+    if (argc < (upload || batch ? 4 : logChart || empty ? 3 : 2)) {
         std::fprintf(stderr, "usage: dovrel-screenshot OUTPUT.png [HARDWARE-INFO.png]\n"
                              "       dovrel-screenshot --log-chart OUTPUT.png\n"
                              "       dovrel-screenshot --upload PACKAGE.txdevproj OUTPUT.png\n"
+                             "       dovrel-screenshot --batch PACKAGE OUTPUT.png\n"
                              "       dovrel-screenshot --empty OUTPUT.png\n");
         return 2;
     }
@@ -155,7 +216,9 @@ int main(int argc, char** argv)
 
     QElapsedTimer timer;
     timer.start();
-    while (window.deviceList()->count() == 0 && timer.elapsed() < 60000)
+    // Every listed port has its row before anything is drawn.
+    const int ports = int(qEnvironmentVariable("DOVREL_VIRTUAL_PORTS").split(QLatin1Char(':'), Qt::SkipEmptyParts).size());
+    while (window.deviceList()->count() < qMax(1, ports) && timer.elapsed() < 60000)
         waitFor(100);
     if (window.deviceList()->count() == 0) {
         std::fprintf(stderr, "no device row appeared\n");
@@ -168,6 +231,8 @@ int main(int argc, char** argv)
         return shootLogChart(row, argv[2]);
     if (upload)
         return shootUpload(&window, row, QString::fromLocal8Bit(argv[2]), argv[3]);
+    if (batch)
+        return shootBatch(&window, QString::fromLocal8Bit(argv[2]), argv[3]);
 
     QToolButton* button = row->menuButton();
     QMenu* menu = row->functionMenu();

@@ -99,6 +99,39 @@ QMap<QString, QString> DeviceLink::deviceInformation() const
 bool DeviceLink::isPresent() const { return d->m_present; }
 bool DeviceLink::isRunning() const { return d->m_kind != OperationResult::NoKind; }
 OperationResult::Kind DeviceLink::runningKind() const { return d->m_kind; }
+
+bool DeviceLink::isTransferring() const
+{
+    if (d->m_kind == OperationResult::ProjectUpload) {
+        // The files go to the staging folder; the project is replaced only after the last one.
+        switch (d->m_operation) {
+        case NoOperation:
+        case UploadModeChange:
+        case VerifyStagingFolder:
+        case RemoveStagingFolder:
+        case CreateStagingFolder:
+        case SendProjectFile:
+            return true;
+        default:
+            return false;
+        }
+    }
+    if (d->m_kind == OperationResult::SoftwareUpgrade) {
+        // Once the end of the package is sent the device installs it.
+        const bool sent = d->m_transferMode == 0 && d->m_blockCount > 0 && d->m_blocksSent >= d->m_blockCount;
+        return d->m_operation == SendSoftwarePackage && !sent;
+    }
+    return false;
+}
+
+bool DeviceLink::cancelTransfer(const QString& reason)
+{
+    const Frame frame(this);
+    if (!d->m_present || !isTransferring())
+        return false;
+    abortOperation(reason.isEmpty() ? rt("The transfer was cancelled.") : reason);
+    return true;
+}
 bool DeviceLink::isManagerDriven() const { return d->m_forward; }
 
 void DeviceLink::enterManagerCall()

@@ -47,6 +47,14 @@ public:
     // An operation runs, from its start until its operationEnded.
     bool isRunning() const;
     OperationResult::Kind runningKind() const;
+    // A running upload or upgrade still sending its files: nothing on the device has been
+    // replaced yet, so cancelTransfer() can stop it.
+    bool isTransferring() const;
+    // Abandons such an operation: the device is sent the transfer's cancel (two CAN) and a
+    // warm restart, and keeps its project or software; the operation ends as Failed with
+    // the reason given. False, and nothing changes, once the device installs what it got:
+    // stopped then, it would be left with neither the old nor the new.
+    bool cancelTransfer(const QString& reason);
     // The manager re-emits this link's signals: its operation (or its last one) was
     // started through the manager.
     bool isManagerDriven() const;

@@ -1,0 +1,755 @@
+#include "batchdevicemodel.h"
+
+#include "batchpackage.h"
+#include "device.h"
+#include "deviceinformation.h"
+#include "devicelink.h"
+#include "localizationhelper.h"
+#include "operationresult.h"
+#include "restartwatcher.h"
+#include "serialportmanager.h"
+#include "servicerecord.h"
+#include "transferrate.h"
+#include "transferstatuslabel.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QPointer>
+#include <QSet>
+#include <QTimer>
+
+#include <algorithm>
+
+using Orvane::Tavrix::Common::BatchResult;
+using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Common::ServiceRecord;
+using Orvane::Tavrix::Runtime::BatchPackage;
+using Orvane::Tavrix::Runtime::Device;
+using Orvane::Tavrix::Runtime::DeviceInformation;
+using Orvane::Tavrix::Runtime::DeviceLink;
+using Orvane::Tavrix::Runtime::OperationResult;
+using Orvane::Tavrix::Runtime::RestartWatcher;
+using Orvane::Tavrix::Runtime::SerialPortManager;
+
+namespace Orvane {
+namespace Tavrix {
+namespace Designer {
+
+namespace {
+
+// Progress, speed and time left are redrawn this often, however fast packets come.
+constexpr int RefreshMs = TransferStatusLabel::RefreshMs;
+// A device whose link is busy is tried again this often.
+constexpr int RetryMs = 300;
+
+} // namespace
+
+class BatchLine
+{
+public:
+    QString serial;
+    QString port;
+    QMap<QString, QString> info;
+    bool present = true;
+    bool ticked = false;
+    BatchPackage::Fit fit;
+    bool judged = false;
+    QString busy; // why it is busy, empty when it is not
+    BatchDeviceModel::Phase phase = BatchDeviceModel::Idle;
+    QString step; // the operation's last step text
+    BatchResult result;
+    QElapsedTimer clock;
+    qint64 done = 0;
+    qint64 total = 0;
+    Common::TransferRate rate;
+    QPointer<DeviceLink> link;
+    QPointer<QObject> context; // the connections of the running operation
+    QPointer<RestartWatcher> watcher;
+
+    QString name() const { return DeviceInformation(info).deviceName(); }
+
+    void addBytes(qint64 bytes)
+    {
+        done = std::min(total, done + bytes);
+        rate.update(done);
+    }
+    // Bytes a second, or a negative value while too little is known.
+    double speed() const { return rate.isKnown() ? rate.bytesPerSecond() : -1; }
+    double secondsLeft() const { return rate.secondsLeft(); }
+};
+
+class BatchDeviceModelPrivate
+{
+public:
+    QList<BatchLine*> lines;
+    const BatchPackage* package = nullptr;
+    std::function<bool(const QString&)> busyCheck;
+    bool production = false;
+    QSet<QString> productionSeen;
+    QTimer retry;
+    QTimer refresh;
+};
+
+BatchDeviceModel::BatchDeviceModel(QObject* parent)
+    : QAbstractTableModel(parent)
+    , d(new BatchDeviceModelPrivate)
+{
+    d->retry.setInterval(RetryMs);
+    d->refresh.setInterval(RefreshMs);
+    connect(&d->retry, &QTimer::timeout, this, &BatchDeviceModel::retryWaiting);
+    connect(&d->refresh, &QTimer::timeout, this, &BatchDeviceModel::refreshRunning);
+
+    SerialPortManager* manager = SerialPortManager::instance();
+    connect(manager, &SerialPortManager::deviceConnected, this, &BatchDeviceModel::onDeviceConnected);
+    connect(manager, &SerialPortManager::deviceDisconnected, this, &BatchDeviceModel::onDeviceDisconnected);
+    for (const QString& port : manager->connectedPorts()) {
+        const QMap<QString, QString> info = manager->deviceInformation(port);
+        if (!info.isEmpty())
+            onDeviceConnected(info);
+    }
+}
+
+BatchDeviceModel::~BatchDeviceModel()
+{
+    for (BatchLine* line : std::as_const(d->lines)) {
+        delete line->context.data();
+        delete line->watcher.data();
+    }
+    qDeleteAll(d->lines);
+    delete d;
+}
+
+int BatchDeviceModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(d->lines.size());
+}
+
+int BatchDeviceModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant BatchDeviceModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QVariant();
+    switch (section) {
+    case DeviceColumn: return guiText("Device");
+    case SerialColumn: return guiText("Serial number");
+    case ModelColumn: return guiText("Model");
+    case SoftwareColumn: return guiText("Software");
+    case FitColumn: return guiText("Package");
+    case ProgressColumn: return guiText("Progress");
+    case SpeedColumn: return guiText("Speed");
+    case TimeLeftColumn: return guiText("Time left");
+    case StatusColumn: return guiText("Status");
+    default: return QVariant();
+    }
+}
+
+QString BatchDeviceModel::speedText(double bytesPerSecond)
+{
+    return bytesPerSecond < 0 ? QString() : guiText("%1/s").arg(TransferStatusLabel::bytesText(qint64(bytesPerSecond)));
+}
+
+QString BatchDeviceModel::timeLeftText(double seconds)
+{
+    return seconds < 0 ? QString() : TransferStatusLabel::durationText(seconds);
+}
+
+QVariant BatchDeviceModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= d->lines.size())
+        return QVariant();
+    const BatchLine* line = d->lines.at(index.row());
+    const DeviceInformation device(line->info);
+    const bool running = line->phase == Running;
+
+    // No tick before there is a package, nor in a run: the line is taken.
+    if (role == Qt::CheckStateRole && index.column() == DeviceColumn && line->judged && (line->phase == Idle || line->phase == Ended))
+        return line->ticked ? Qt::Checked : Qt::Unchecked;
+    if (role == ProgressRole && index.column() == ProgressColumn) {
+        if (running || line->phase == Restarting || (line->phase == Ended && line->total > 0))
+            return line->total > 0 ? int(line->done * 100 / line->total) : 0;
+        return -1;
+    }
+    if (role == Qt::ForegroundRole) {
+        if (index.column() == FitColumn && line->judged && (!line->fit.fits || !line->busy.isEmpty()))
+            return QBrush(QColor(0x9a, 0x2a, 0x1e));
+        if (index.column() == StatusColumn && line->phase == Ended && line->result.outcome != BatchResult::Done)
+            return QBrush(QColor(0x9a, 0x2a, 0x1e));
+        if (!line->present)
+            return QBrush(QColor(0x80, 0x80, 0x80));
+        return QVariant();
+    }
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
+        return QVariant();
+
+    switch (index.column()) {
+    case DeviceColumn: return line->name();
+    case SerialColumn: return line->serial;
+    case ModelColumn: return device.model();
+    case SoftwareColumn: {
+        const QString before = line->result.versionBefore.isEmpty() ? device.softwareVersion() : line->result.versionBefore;
+        const QString after = line->result.versionAfter;
+        return after.isEmpty() || after == before ? before : QStringLiteral("%1 \u2192 %2").arg(before, after);
+    }
+    case FitColumn:
+        if (!line->judged)
+            return QString();
+        if (!line->busy.isEmpty())
+            return line->busy;
+        if (!line->fit.fits)
+            return line->fit.reason;
+        if (!line->fit.warning.isEmpty())
+            return role == Qt::ToolTipRole ? line->fit.warning : guiText("Fits (see the note)");
+        return guiText("Fits");
+    case ProgressColumn: {
+        const QVariant percent = data(index, ProgressRole);
+        return percent.toInt() < 0 ? QString() : QStringLiteral("%1%").arg(percent.toInt());
+    }
+    case SpeedColumn: return running ? speedText(line->speed()) : QString();
+    case TimeLeftColumn: return running ? timeLeftText(line->secondsLeft()) : QString();
+    case StatusColumn:
+        switch (line->phase) {
+        case Waiting: return guiText("Waiting for the device to be free");
+        case Running: return line->step.isEmpty() ? guiText("Starting...") : line->step;
+        case Restarting: return guiText("Installed; the device is restarting...");
+        case Idle:
+        case Ended:
+            break;
+        }
+        if (line->result.outcome == BatchResult::Pending)
+            return line->present ? QString() : guiText("Unplugged");
+        if (line->result.outcome == BatchResult::Done)
+            return line->result.reason.isEmpty() ? guiText("Done; the device is back")
+                                                 : guiText("Done; %1").arg(line->result.reason);
+        return line->result.reason.isEmpty() ? BatchResult::outcomeName(line->result.outcome)
+                                             : guiText("%1: %2").arg(BatchResult::outcomeName(line->result.outcome),
+                                                                     line->result.reason);
+    default:
+        return QVariant();
+    }
+}
+
+Qt::ItemFlags BatchDeviceModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid() || index.row() >= d->lines.size())
+        return Qt::NoItemFlags;
+    const BatchLine* line = d->lines.at(index.row());
+    Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
+    if (index.column() == DeviceColumn) {
+        // A device that cannot take the package has no tick to give.
+        if (isTickable(line->serial))
+            flags |= Qt::ItemIsUserCheckable;
+        else if (line->judged && (line->phase == Idle || line->phase == Ended))
+            flags &= ~Qt::ItemIsEnabled;
+    }
+    return flags;
+}
+
+bool BatchDeviceModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (!index.isValid() || index.column() != DeviceColumn || role != Qt::CheckStateRole || index.row() >= d->lines.size())
+        return false;
+    BatchLine* line = d->lines.at(index.row());
+    if (!isTickable(line->serial))
+        return false;
+    line->ticked = value.toInt() == Qt::Checked;
+    changed(line, DeviceColumn, DeviceColumn);
+    emit runChanged();
+    return true;
+}
+
+BatchLine* BatchDeviceModel::line(const QString& serial) const
+{
+    for (BatchLine* line : std::as_const(d->lines)) {
+        if (line->serial == serial)
+            return line;
+    }
+    return nullptr;
+}
+
+QString BatchDeviceModel::serialAt(int row) const
+{
+    return row >= 0 && row < d->lines.size() ? d->lines.at(row)->serial : QString();
+}
+
+int BatchDeviceModel::rowOf(const QString& serial) const
+{
+    for (int row = 0; row < d->lines.size(); ++row) {
+        if (d->lines.at(row)->serial == serial)
+            return row;
+    }
+    return -1;
+}
+
+BatchDeviceModel::Phase BatchDeviceModel::phase(const QString& serial) const
+{
+    const BatchLine* found = line(serial);
+    return found ? found->phase : Idle;
+}
+
+bool BatchDeviceModel::isTicked(const QString& serial) const
+{
+    const BatchLine* found = line(serial);
+    return found && found->ticked;
+}
+
+void BatchDeviceModel::setTicked(const QString& serial, bool ticked)
+{
+    const int row = rowOf(serial);
+    if (row >= 0)
+        setData(index(row, DeviceColumn), ticked ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole);
+}
+
+bool BatchDeviceModel::isTickable(const QString& serial) const
+{
+    const BatchLine* found = line(serial);
+    return found && found->present && found->judged && found->fit.fits && found->busy.isEmpty()
+        && (found->phase == Idle || found->phase == Ended);
+}
+
+BatchResult BatchDeviceModel::result(const QString& serial) const
+{
+    const BatchLine* found = line(serial);
+    return found ? found->result : BatchResult();
+}
+
+QList<BatchResult> BatchDeviceModel::results() const
+{
+    QList<BatchResult> list;
+    for (const BatchLine* line : std::as_const(d->lines)) {
+        if (line->phase != Idle || line->result.outcome != BatchResult::Pending) {
+            BatchResult result = line->result;
+            // A run still going is saved with how long it has taken so far.
+            if (result.durationMs < 0 && result.started.isValid())
+                result.durationMs = line->clock.elapsed();
+            list << result;
+        }
+    }
+    return list;
+}
+
+void BatchDeviceModel::changed(BatchLine* line, int first, int last)
+{
+    const int row = int(d->lines.indexOf(line));
+    if (row >= 0)
+        emit dataChanged(index(row, first), index(row, last));
+}
+
+void BatchDeviceModel::setPackage(const BatchPackage* package)
+{
+    d->package = package;
+    for (BatchLine* line : std::as_const(d->lines)) {
+        judge(line);
+        line->ticked = isTickable(line->serial);
+    }
+    if (!d->lines.isEmpty())
+        emit dataChanged(index(0, 0), index(int(d->lines.size()) - 1, ColumnCount - 1));
+    emit runChanged();
+}
+
+void BatchDeviceModel::setBusyCheck(const std::function<bool(const QString&)>& check)
+{
+    d->busyCheck = check;
+    refreshBusy();
+}
+
+void BatchDeviceModel::judge(BatchLine* line)
+{
+    line->judged = d->package && d->package->isLoaded();
+    line->fit = line->judged ? d->package->fit(line->info) : BatchPackage::Fit();
+    judgeBusy(line);
+}
+
+void BatchDeviceModel::judgeBusy(BatchLine* line)
+{
+    // A device busy elsewhere waits for nobody: it is shown as such and skipped.
+    line->busy.clear();
+    if (line->present && (line->phase == Idle || line->phase == Ended)) {
+        const DeviceLink* link = SerialPortManager::instance()->link(line->port);
+        if (d->busyCheck && d->busyCheck(line->serial))
+            line->busy = guiText("Busy: a window of its row is open");
+        else if (link && link->isRunning())
+            line->busy = guiText("Busy with another operation");
+    }
+    if (!isTickable(line->serial))
+        line->ticked = false;
+}
+
+void BatchDeviceModel::refreshBusy()
+{
+    for (BatchLine* line : std::as_const(d->lines)) {
+        const QString before = line->busy;
+        const bool ticked = line->ticked;
+        judgeBusy(line);
+        if (line->busy != before || line->ticked != ticked)
+            changed(line);
+    }
+}
+
+BatchLine* BatchDeviceModel::addLine(const QMap<QString, QString>& info)
+{
+    auto* line = new BatchLine;
+    line->serial = DeviceInformation(info).serial();
+    const int row = int(d->lines.size());
+    beginInsertRows(QModelIndex(), row, row);
+    d->lines.append(line);
+    endInsertRows();
+    return line;
+}
+
+void BatchDeviceModel::onDeviceConnected(const QMap<QString, QString>& info)
+{
+    const QString serial = DeviceInformation(info).serial();
+    if (serial.isEmpty())
+        return;
+    BatchLine* line = this->line(serial);
+    const bool isNew = !line;
+    if (!line)
+        line = addLine(info);
+    line->info = info;
+    line->port = DeviceInformation(info).port();
+    line->present = true;
+    // Back after a run that did not wait for it (it failed, or it was lost): its software now.
+    if (line->phase == Ended && line->result.outcome != BatchResult::Pending && line->result.versionAfter.isEmpty())
+        line->result.versionAfter = DeviceInformation(info).softwareVersion();
+    judge(line);
+    if (isNew)
+        line->ticked = isTickable(serial);
+
+    // Production mode serves every device it has not met yet, once; the start waits until
+    // everybody has heard of the device (its row sets its clock first).
+    if (d->production && !d->productionSeen.contains(serial)) {
+        d->productionSeen.insert(serial);
+        line->ticked = false;
+        if (line->phase == Idle || line->phase == Ended) {
+            if (!line->fit.fits || !line->busy.isEmpty()) {
+                finish(line, BatchResult::Skipped, line->busy.isEmpty() ? line->fit.reason : line->busy);
+            } else {
+                line->phase = Waiting;
+                QTimer::singleShot(0, this, [this, serial]() {
+                    if (BatchLine* waiting = this->line(serial); waiting && waiting->phase == Waiting)
+                        startLine(waiting);
+                });
+                emit runChanged();
+            }
+        }
+    }
+    changed(line);
+}
+
+void BatchDeviceModel::onDeviceDisconnected(const QMap<QString, QString>& info)
+{
+    BatchLine* line = this->line(DeviceInformation(info).serial());
+    if (!line)
+        return;
+    // A device that never took part in a run leaves the list; the others stay with their results.
+    if (line->phase == Idle && line->result.outcome == BatchResult::Pending) {
+        const int row = int(d->lines.indexOf(line));
+        beginRemoveRows(QModelIndex(), row, row);
+        d->lines.removeAt(row);
+        endRemoveRows();
+        delete line;
+        emit runChanged();
+        return;
+    }
+    line->present = false;
+    line->ticked = false;
+    changed(line);
+}
+
+QStringList BatchDeviceModel::startable() const
+{
+    QStringList serials;
+    for (const BatchLine* line : std::as_const(d->lines)) {
+        if (line->ticked && isTickable(line->serial))
+            serials << line->serial;
+    }
+    return serials;
+}
+
+int BatchDeviceModel::start()
+{
+    if (!d->package || !d->package->isLoaded())
+        return 0;
+    refreshBusy();
+    int started = 0;
+    for (BatchLine* line : std::as_const(d->lines)) {
+        if (!line->present || (line->phase != Idle && line->phase != Ended))
+            continue;
+        if (line->ticked && isTickable(line->serial)) {
+            line->ticked = false;
+            line->phase = Waiting;
+            startLine(line);
+            ++started;
+        } else if (!line->busy.isEmpty()) {
+            finish(line, BatchResult::Skipped, line->busy);
+        } else if (line->judged && !line->fit.fits) {
+            finish(line, BatchResult::Skipped, line->fit.reason);
+        }
+    }
+    emit runChanged();
+    return started;
+}
+
+void BatchDeviceModel::startLine(BatchLine* line)
+{
+    SerialPortManager* manager = SerialPortManager::instance();
+    DeviceLink* link = line->present ? manager->link(line->port) : nullptr;
+    line->phase = Waiting;
+    if (!link || link->isRunning() || link->isSerialPortOpen()) {
+        // Another operation holds the link for a moment (a clock being set): tried again soon.
+        d->retry.start();
+        changed(line);
+        return;
+    }
+    const BatchPackage* package = d->package;
+    const DeviceInformation device(line->info);
+    BatchResult& result = line->result;
+    result = BatchResult();
+    result.serial = line->serial;
+    result.name = device.deviceName();
+    result.model = device.model();
+    result.versionBefore = device.softwareVersion();
+    result.packageName = package->fileName();
+    result.packageSha256 = package->sha256();
+    result.started = QDateTime::currentDateTime();
+    line->clock.start();
+    line->done = 0;
+    line->total = package->totalBytes();
+    line->rate.start(line->total);
+    line->step.clear();
+    line->link = link;
+    line->phase = Running;
+
+    // The connections last as long as the operation: they go with this context at its end.
+    delete line->context.data();
+    auto* context = new QObject(this);
+    line->context = context;
+    const QString serial = line->serial;
+    connect(link, &DeviceLink::progressUpdated, context, [this, serial](int bytes) {
+        if (BatchLine* running = this->line(serial))
+            running->addBytes(bytes);
+    });
+    connect(link, &DeviceLink::progressMessage, context, [this, serial](const QString& text) {
+        BatchLine* running = this->line(serial);
+        // While a project's files go, the file on its way says more than the step.
+        if (running && running->link && running->link->currentOperation() == DeviceLink::SendProjectFile
+            && !running->step.isEmpty())
+            return;
+        if (running) {
+            running->step = text;
+            changed(running, StatusColumn, StatusColumn);
+        }
+    });
+    connect(link, &DeviceLink::currentFileChanged, context, [this, serial](const QString& file) {
+        if (BatchLine* running = this->line(serial)) {
+            running->step = guiText("Sending %1").arg(QFileInfo(file).fileName());
+            changed(running, StatusColumn, StatusColumn);
+        }
+    });
+    const OperationResult::Kind kind = package->operationKind();
+    connect(link, &DeviceLink::operationEnded, context, [this, serial, kind](const OperationResult& ended) {
+        BatchLine* running = this->line(serial);
+        if (running && ended.kind == kind)
+            onOperationEnded(running, ended);
+    });
+    d->refresh.start();
+    emit runChanged();
+
+    // Recorded in the service history as the batch window's.
+    const QPointer<DeviceLink> guarded(link);
+    const bool started = Device::run(line->port, package->operation(), [package, guarded]() { return package->startOn(guarded); },
+                                     package->path(), QString::fromLatin1(ServiceRecord::BatchFrontEnd));
+    line = this->line(serial);
+    if (!started && line && line->phase == Running) {
+        delete line->context.data();
+        line->phase = Waiting;
+        d->retry.start();
+    }
+    if (line)
+        changed(line);
+}
+
+void BatchDeviceModel::retryWaiting()
+{
+    bool waiting = false;
+    const QList<BatchLine*> lines = d->lines;
+    for (BatchLine* line : lines) {
+        if (line->phase != Waiting || !d->lines.contains(line))
+            continue;
+        startLine(line);
+        waiting = waiting || line->phase == Waiting;
+    }
+    if (!waiting)
+        d->retry.stop();
+}
+
+void BatchDeviceModel::refreshRunning()
+{
+    bool running = false;
+    for (BatchLine* line : std::as_const(d->lines)) {
+        if (line->phase == Running) {
+            running = true;
+            changed(line, ProgressColumn, TimeLeftColumn);
+        }
+    }
+    if (!running)
+        d->refresh.stop();
+}
+
+void BatchDeviceModel::onOperationEnded(BatchLine* line, const OperationResult& result)
+{
+    if (line->phase != Running)
+        return;
+    line->context->deleteLater();
+    line->context = nullptr;
+    line->step.clear();
+    if (!result.succeeded()) {
+        const QString reason = result.message.isEmpty() ? guiText("An unknown error occurred.") : result.message;
+        finish(line, result.outcome == OperationResult::DeviceLost ? BatchResult::DeviceLost : BatchResult::Failed, reason);
+        return;
+    }
+    line->done = line->total;
+    // A success with a text: installed, but something after that is uncertain.
+    line->result.reason = result.message;
+    if (!result.deviceRestarts) {
+        line->result.versionAfter = DeviceInformation(line->info).softwareVersion();
+        finish(line, BatchResult::Done, result.message);
+        return;
+    }
+    line->phase = Restarting;
+    watchReturn(line);
+    changed(line);
+    emit runChanged();
+}
+
+void BatchDeviceModel::watchReturn(BatchLine* line)
+{
+    const QString serial = line->serial;
+    auto* watcher = new RestartWatcher(serial, RestartWatcher::SettleMs, RestartWatcher::ReturnMs, this);
+    line->watcher = watcher;
+    connect(watcher, &RestartWatcher::finished, this, [this, serial, watcher](bool back) {
+        watcher->deleteLater();
+        BatchLine* line = this->line(serial);
+        if (!line || line->phase != Restarting)
+            return;
+        if (!back) {
+            finish(line, BatchResult::Failed, guiText("The device did not come back after its restart."));
+            return;
+        }
+        const QMap<QString, QString> info = SerialPortManager::instance()->deviceInformation(watcher->port());
+        if (!info.isEmpty())
+            line->info = info;
+        line->result.versionAfter = DeviceInformation(line->info).softwareVersion();
+        finish(line, BatchResult::Done, line->result.reason);
+    });
+}
+
+void BatchDeviceModel::finish(BatchLine* line, BatchResult::Outcome outcome, const QString& reason)
+{
+    BatchResult& result = line->result;
+    if (outcome == BatchResult::Skipped || outcome == BatchResult::Cancelled) {
+        // Never started: the device and the package, and why.
+        const DeviceInformation device(line->info);
+        result = BatchResult();
+        result.serial = line->serial;
+        result.name = device.deviceName();
+        result.model = device.model();
+        result.versionBefore = device.softwareVersion();
+        if (d->package) {
+            result.packageName = d->package->fileName();
+            result.packageSha256 = d->package->sha256();
+        }
+    } else if (result.started.isValid()) {
+        result.durationMs = line->clock.elapsed();
+    }
+    result.outcome = outcome;
+    result.reason = reason;
+    line->phase = Ended;
+    line->ticked = false;
+    changed(line);
+    emit runChanged();
+}
+
+bool BatchDeviceModel::isActive() const
+{
+    return std::any_of(d->lines.cbegin(), d->lines.cend(), [](const BatchLine* line) {
+        return line->phase == Waiting || line->phase == Running || line->phase == Restarting;
+    });
+}
+
+QStringList BatchDeviceModel::transferring() const
+{
+    QStringList serials;
+    for (const BatchLine* line : std::as_const(d->lines)) {
+        if (line->phase == Running && line->link && line->link->isTransferring())
+            serials << line->serial;
+    }
+    return serials;
+}
+
+int BatchDeviceModel::cancelWaiting()
+{
+    int cancelled = 0;
+    for (BatchLine* line : std::as_const(d->lines)) {
+        if (line->phase == Waiting) {
+            finish(line, BatchResult::Cancelled, guiText("The batch was cancelled before it started on this device."));
+            ++cancelled;
+        }
+    }
+    return cancelled;
+}
+
+int BatchDeviceModel::abandonTransfers()
+{
+    int abandoned = 0;
+    for (const QString& serial : transferring()) {
+        BatchLine* line = this->line(serial);
+        // Its end comes through operationEnded, as any other.
+        if (line && line->link && line->link->cancelTransfer(guiText("The transfer was abandoned; the device restarts with what it had before.")))
+            ++abandoned;
+    }
+    return abandoned;
+}
+
+void BatchDeviceModel::setProductionMode(bool on)
+{
+    if (on == d->production)
+        return;
+    d->production = on;
+    d->productionSeen.clear();
+    if (on) {
+        // The devices here now are not "plugged in from now on"; Start serves them.
+        for (const BatchLine* line : std::as_const(d->lines))
+            d->productionSeen.insert(line->serial);
+    }
+    emit runChanged();
+}
+
+bool BatchDeviceModel::isProductionMode() const
+{
+    return d->production;
+}
+
+int BatchDeviceModel::count(BatchResult::Outcome outcome) const
+{
+    return int(std::count_if(d->lines.cbegin(), d->lines.cend(),
+                             [outcome](const BatchLine* line) { return line->result.outcome == outcome; }));
+}
+
+QString BatchDeviceModel::countsText() const
+{
+    return guiText("Done: %1   Failed: %2   Skipped: %3")
+        .arg(count(BatchResult::Done))
+        .arg(count(BatchResult::Failed) + count(BatchResult::DeviceLost))
+        .arg(count(BatchResult::Skipped) + count(BatchResult::Cancelled));
+}
+
+} // namespace Designer
+} // namespace Tavrix
+} // namespace Orvane

@@ -1,0 +1,82 @@
+#ifndef BATCHWINDOW_H
+#define BATCHWINDOW_H
+
+#include "gui_global.h"
+
+#include <QDialog>
+#include <QString>
+
+#include <functional>
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QTableView;
+
+namespace Orvane {
+namespace Tavrix {
+namespace Designer {
+
+class BatchDeviceModel;
+class BatchWindowPrivate;
+
+// One runtime project or device software package to many devices at once. The window
+// lists every connected device and whether the package fits it, runs the upload or
+// upgrade on every ticked device at the same time, and in production mode gives it to
+// every fitting device plugged in later, once each. The results are saved as CSV.
+// Not modal: the main window and the rows stay usable while it works.
+class GUI_EXPORT BatchWindow : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit BatchWindow(QWidget* parent = nullptr);
+    ~BatchWindow() override;
+
+    // Tells whether a device is busy with a window of its row; such a device is skipped.
+    void setBusyCheck(const std::function<bool(const QString& serial)>& check);
+
+    // Takes a package (".txdevproj" or ".txsw"); false, with a box saying why, when it
+    // cannot be used. Not while a run is going.
+    bool setPackage(const QString& path);
+    QString packagePath() const;
+    // The results as CSV; false with a box saying why.
+    bool saveCsv(const QString& filePath);
+
+    BatchDeviceModel* model() const;
+    QTableView* table() const;
+    QPushButton* chooseButton() const;
+    QPushButton* startButton() const;
+    QPushButton* cancelButton() const;
+    QPushButton* saveButton() const;
+    QCheckBox* productionBox() const;
+    QLabel* packageLabel() const;
+    QLabel* countsLabel() const;
+
+public slots:
+    void onChoosePackage();
+    // Asks as the row does (a project deletes the data log), then starts.
+    void onStart();
+    // Stops what has not started; asks before it abandons a running transfer.
+    void onCancel();
+    void onSaveCsv();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void onProductionToggled(bool on);
+    void updateControls();
+    void removeWorkFolder();
+
+    BatchWindowPrivate* d;
+};
+
+} // namespace Designer
+} // namespace Tavrix
+} // namespace Orvane
+
+#endif // BATCHWINDOW_H

@@ -1,0 +1,289 @@
+// The batch window opened from the main window, against emulated devices under /dev that
+// restart like real ones: one package to several devices at once, the devices it does not
+// fit or that are busy left alone, a device pulled out mid-run, production mode, the CSV,
+// and a transfer abandoned by Cancel.
+#include "batchdevicemodel.h"
+#include "batchpackage.h"
+#include "batchwindow.h"
+#include "deviceitemwidget.h"
+#include "dovrelctlrun.h"
+#include "englishtexts.h"
+#include "eventwait.h"
+#include "hardwareinfodialog.h"
+#include "localizationhelper.h"
+#include "mainwindow.h"
+#include "modaluser.h"
+#include "projectpackage.h"
+#include "randomdata.h"
+#include "restartingdevice.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCryptographicHash>
+#include <QLabel>
+#include <QMenuBar>
+#include <QTemporaryDir>
+
+using namespace Orvane::Tavrix::Designer;
+using Orvane::Tavrix::Common::BatchResult;
+using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Common::runtimeText;
+using Orvane::Tavrix::Runtime::BatchPackage;
+
+namespace {
+
+QString sha256Of(const QString& path)
+{
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    return file.open(QIODevice::ReadOnly) && hash.addData(&file) ? QString::fromLatin1(hash.result().toHex()) : QString();
+}
+
+// Only what every newly shown device gets: its identification and its clock.
+bool onlyIdentified(const RestartingDevice& device)
+{
+    for (const QString& command : device.emulator.commands()) {
+        if (command != QLatin1String("#HWCF#") && !command.startsWith(QLatin1String("#DTIM<")))
+            return false;
+    }
+    return true;
+}
+
+int countCommands(const RestartingDevice& device, const QString& prefix)
+{
+    int count = 0;
+    for (const QString& command : device.emulator.commands())
+        count += command.startsWith(prefix) ? 1 : 0;
+    return count;
+}
+
+} // namespace
+
+class TestBatchWindow : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_temp;
+    MainWindow* m_window = nullptr;
+    QString m_project;
+    QString m_software;
+    int m_serials = 0;
+
+    QString nextSerial() { return QStringLiteral("2360BW%1").arg(++m_serials, 3, 10, QLatin1Char('0')); }
+
+    // Opened as the user opens it: the menu bar's entry, by its shortcut.
+    BatchWindow* openBatch()
+    {
+        for (QAction* action : m_window->menuBar()->findChildren<QAction*>()) {
+            if (action->shortcut() == QKeySequence(Qt::CTRL | Qt::Key_B))
+                action->trigger();
+        }
+        return m_window->batchWindow();
+    }
+
+    bool startDevice(RestartingDevice& device, const QStringList& args)
+    {
+        const QString serial = nextSerial();
+        return device.start(QStringList { "--populate", "--serial", serial, "--name", QStringLiteral("Bench %1").arg(m_serials) }
+                            + args)
+            && waitUntil([&]() { return m_window->rowForSerial(serial) != nullptr; }, 30000);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        if (!RestartingDevice::devIsWritable())
+            QSKIP("The devices' ports live under /dev, which is not writable here.");
+        QVERIFY(m_temp.isValid());
+        qputenv("TMPDIR", m_temp.path().toLocal8Bit());
+        useEnglishTexts();
+        m_project = m_temp.filePath(QStringLiteral("line.txdevproj"));
+        QVERIFY(writeProjectPackage(m_project, { { "project/main.qml", "import QtQuick 2.0\nItem { }\n" },
+                                                 { "project/logo.png", randomBytes(40000, 7) } }));
+        m_software = writeSoftwarePackage(m_temp.filePath(QStringLiteral("line.txsw")), QStringLiteral("1.1.0.1910"), 60000);
+        QVERIFY(!m_software.isEmpty());
+        m_window = new MainWindow;
+        m_window->setUpWindow();
+        m_window->show();
+    }
+
+    void cleanupTestCase() { delete m_window; }
+
+    // Every test begins with a new window: the lines of earlier devices go with the old one.
+    void cleanup() { delete m_window->batchWindow(); }
+
+    void batchToAll_data()
+    {
+        QTest::addColumn<bool>("project");
+        QTest::addColumn<QString>("sentCommand");
+        QTest::addColumn<QString>("otherModelReason");
+        QTest::newRow("upload") << true << QStringLiteral("#LOAD<config.txrc>")
+                                << guiText("This project is incompatible with your device model %1.").arg(QStringLiteral("QMX 43-B"));
+        QTest::newRow("upgrade") << false << QStringLiteral("#RTLD<")
+                                 << guiText("The software is incompatible with the device model.");
+    }
+
+    // Five devices: two take the package, one of another model and one busy with its row's
+    // window are left alone, one is pulled out in the middle; the CSV says so, line by line.
+    void batchToAll()
+    {
+        QFETCH(bool, project);
+        QFETCH(QString, sentCommand);
+        QFETCH(QString, otherModelReason);
+        const QString package = project ? m_project : m_software;
+        RestartingDevice first, second, otherModel, pulled, busy;
+        QVERIFY(startDevice(first, {}));
+        QVERIFY(startDevice(second, {}));
+        QVERIFY(startDevice(otherModel, { "--model", "QMX 43-B" }));
+        QVERIFY(startDevice(pulled, { "--fault", "unplug-after-bytes:20000" }));
+        QVERIFY(startDevice(busy, {}));
+        const QList<RestartingDevice*> took { &first, &second };
+        const int restarts[] = { first.restarts(), second.restarts() };
+
+        BatchWindow* batch = openBatch();
+        QVERIFY(batch && batch->isVisible());
+        QVERIFY(batch->setPackage(package));
+        BatchDeviceModel* model = batch->model();
+        QCOMPARE(model->rowCount(), 5);
+        QVERIFY(!model->isTickable(otherModel.serial()));
+        QCOMPARE(model->data(model->index(model->rowOf(otherModel.serial()), BatchDeviceModel::FitColumn)).toString(), otherModelReason);
+        QCOMPARE(model->startable().size(), 4);
+
+        // Started while a window of the busy device's row is open.
+        ModalUser user(120000);
+        bool ran = false;
+        user.on<HardwareInfoDialog>([&](HardwareInfoDialog* dialog) {
+            batch->startButton()->click();
+            waitUntil([&]() { return !model->isActive(); }, 90000);
+            ran = true;
+            dialog->reject();
+        });
+        BatchPackage chosen;
+        QVERIFY(chosen.load(package));
+        user.answer(chosen.confirmationTitle(), guiText("Yes"));
+        m_window->rowForSerial(busy.serial())->showHardwareInformation();
+        QVERIFY2(ran && !model->isActive(), qPrintable(user.describe()));
+        // Asked once, for the four devices it starts on.
+        QVERIFY2(user.describe().contains(chosen.confirmationText(4)), qPrintable(user.describe()));
+
+        for (int i = 0; i < took.size(); ++i) {
+            const BatchResult result = model->result(took.at(i)->serial());
+            QCOMPARE(result.outcome, BatchResult::Done);
+            QVERIFY(countCommands(*took.at(i), sentCommand) >= 1);
+            QVERIFY(took.at(i)->waitForReturn(restarts[i]));
+        }
+        QCOMPARE(model->result(pulled.serial()).outcome, BatchResult::DeviceLost);
+        QCOMPARE(model->result(pulled.serial()).reason, runtimeText("The connection to the device was lost."));
+        QCOMPARE(model->result(otherModel.serial()).outcome, BatchResult::Skipped);
+        QCOMPARE(model->result(busy.serial()).outcome, BatchResult::Skipped);
+        QCOMPARE(model->result(busy.serial()).reason, guiText("Busy: a window of its row is open"));
+        QVERIFY(onlyIdentified(otherModel));
+        QVERIFY(onlyIdentified(busy));
+        QCOMPARE(batch->countsLabel()->text(), guiText("Done: %1   Failed: %2   Skipped: %3").arg(2).arg(1).arg(2));
+
+        // One line per device.
+        const QString csv = m_temp.filePath(QStringLiteral("%1.csv").arg(QTest::currentDataTag()));
+        QVERIFY(batch->saveCsv(csv));
+        QFile file(csv);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 6);
+        QCOMPARE(lines.first(), BatchResult::csvHeader().join(QLatin1Char(',')));
+        struct Expected
+        {
+            const RestartingDevice* device;
+            QString model;
+            QString result;
+            QString reason;
+            bool started;
+        };
+        const QList<Expected> expected {
+            { &first, "QMX 70-A", "done", QString(), true },
+            { &second, "QMX 70-A", "done", QString(), true },
+            { &otherModel, "QMX 43-B", "skipped", otherModelReason, false },
+            { &pulled, "QMX 70-A", "device-lost", runtimeText("The connection to the device was lost."), true },
+            { &busy, "QMX 70-A", "skipped", guiText("Busy: a window of its row is open"), false },
+        };
+        for (const Expected& line : expected) {
+            const QStringList found = lines.filter(line.device->serial() + QLatin1Char(','));
+            QCOMPARE(found.size(), 1);
+            const QStringList fields = found.first().split(QLatin1Char(','));
+            QCOMPARE(fields.size(), 11);
+            QCOMPARE(fields.at(0), line.device->serial());
+            QCOMPARE(fields.at(1), QStringLiteral("Bench %1").arg(line.device->serial().right(3).toInt()));
+            QCOMPARE(fields.at(2), line.model);
+            QCOMPARE(fields.at(3), QStringLiteral("1.1.0.1910"));
+            // Known once it was back (the pulled one never is).
+            QCOMPARE(fields.at(4), line.result == QLatin1String("done") ? QStringLiteral("1.1.0.1910") : QString());
+            QCOMPARE(fields.at(5), QFileInfo(package).fileName());
+            QCOMPARE(fields.at(6), sha256Of(package));
+            QCOMPARE(fields.at(7), line.result);
+            QCOMPARE(fields.at(8), line.reason);
+            QCOMPARE(!fields.at(9).isEmpty(), line.started);
+            QCOMPARE(fields.at(10).toDouble() > 0, line.started);
+        }
+    }
+
+    // Production mode: a device plugged in later that fits gets the package once, through its
+    // restart and return; one that does not fit is counted as skipped; the one already there is left.
+    void productionMode()
+    {
+        RestartingDevice there, later, otherLater;
+        QVERIFY(startDevice(there, {}));
+        BatchWindow* batch = openBatch();
+        QVERIFY(batch->setPackage(m_project));
+        ModalUser user(60000);
+        user.answer(guiText("Upload Project"), guiText("Yes"));
+        batch->productionBox()->click();
+        BatchDeviceModel* model = batch->model();
+        QVERIFY2(model->isProductionMode(), qPrintable(user.describe()));
+
+        QVERIFY(startDevice(later, {}));
+        QVERIFY(startDevice(otherLater, { "--model", "QMX 43-B" }));
+        QVERIFY(waitUntil([&]() { return model->result(later.serial()).outcome == BatchResult::Done; }, 60000));
+        QVERIFY(later.waitForReturn(0));
+        // Back under its serial number, it is not served again.
+        waitEvents(1500);
+        QCOMPARE(countCommands(later, QStringLiteral("#LOAD<config.txrc>")), 1);
+        QCOMPARE(model->result(otherLater.serial()).outcome, BatchResult::Skipped);
+        QVERIFY(onlyIdentified(there));
+        QVERIFY(onlyIdentified(otherLater));
+        QCOMPARE(batch->countsLabel()->text(), guiText("Done: %1   Failed: %2   Skipped: %3").arg(1).arg(0).arg(1));
+        batch->cancelButton()->click();
+        QVERIFY(!model->isProductionMode() && !batch->productionBox()->isChecked());
+    }
+
+    // Cancel during a transfer asks, then abandons it: the device is told the transfer is
+    // cancelled, restarts, and keeps the software it had.
+    void cancelAbandonsTransfer()
+    {
+        const QString software = writeSoftwarePackage(m_temp.filePath(QStringLiteral("big.txsw")), QStringLiteral("1.1.0.1910"), 200000);
+        RestartingDevice device;
+        QVERIFY(startDevice(device, { "--throttle", "11520" }));
+        const int restarts = device.restarts();
+        BatchWindow* batch = openBatch();
+        QVERIFY(batch->setPackage(software));
+        BatchDeviceModel* model = batch->model();
+        ModalUser user(60000);
+        user.answer(guiText("Upgrade Device Software"), guiText("Yes"));
+        user.answer(guiText("Cancel Batch"), guiText("Yes"));
+        batch->startButton()->click();
+        const QModelIndex progress = model->index(model->rowOf(device.serial()), BatchDeviceModel::ProgressColumn);
+        QVERIFY(waitUntil([&]() { return model->data(progress, BatchDeviceModel::ProgressRole).toInt() >= 10; }, 30000));
+        QCOMPARE(model->transferring(), QStringList { device.serial() });
+
+        batch->cancelButton()->click();
+        QVERIFY(waitUntil([&]() { return !model->isActive(); }, 20000));
+        const BatchResult result = model->result(device.serial());
+        QCOMPARE(result.outcome, BatchResult::Failed);
+        QCOMPARE(result.reason, guiText("The transfer was abandoned; the device restarts with what it had before."));
+        QVERIFY(device.waitForReturn(restarts));
+        const QList<QJsonObject> failed = device.emulator.events(QStringLiteral("transfer-failed"));
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(failed.first().value(QStringLiteral("reason")).toString(), QStringLiteral("cancelled by the sender"));
+        QVERIFY(device.emulator.events(QStringLiteral("file-received")).isEmpty());
+    }
+};
+
+QTEST_MAIN(TestBatchWindow)
+#include "tst_batchwindow.moc"
