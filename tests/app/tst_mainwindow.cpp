@@ -467,6 +467,7 @@ private slots:
         QCOMPARE(HardwareInfoDialog::timeZoneText(QStringLiteral("-210")), QStringLiteral("UTC -03:30"));
         QCOMPARE(HardwareInfoDialog::timeZoneText(QStringLiteral("720")), QStringLiteral("UTC +12:00"));
         QCOMPARE(HardwareInfoDialog::timeZoneText(QStringLiteral("721")), QStringLiteral("Unknown"));
+        QCOMPARE(HardwareInfoDialog::timeZoneText(QStringLiteral("-720")), QStringLiteral("UTC -12:00"));
         QCOMPARE(HardwareInfoDialog::timeZoneText(QStringLiteral("x5")), QStringLiteral("Unknown"));
 
         a->changeTimeZone(0);
@@ -478,6 +479,8 @@ private slots:
         a->updateBrightness(101);
         a->updateBrightness(-1);
         QCOMPARE(a->rowText(HardwareInfoDialog::BrightnessRow), QStringLiteral("80%"));
+        a->updateBrightness(100);
+        QCOMPARE(a->rowText(HardwareInfoDialog::BrightnessRow), QStringLiteral("100%"));
         a->updateBrightness(0);
         QCOMPARE(a->rowText(HardwareInfoDialog::BrightnessRow), QStringLiteral("0%"));
 
@@ -647,6 +650,17 @@ private slots:
         auto* manager = SerialPortManager::instance();
         bool sawBox = false;
         bool answered = false;
+        // The gone device's row is out of sight while its box is still open.
+        bool hiddenWhileAsking = false;
+        QElapsedTimer sinceUnplug;
+        auto rowHidden = [&]() {
+            QListWidget* list = m_window->deviceList();
+            for (int i = 0; i < list->count(); ++i) {
+                if (list->itemWidget(list->item(i)) == widget)
+                    return list->item(i)->isHidden();
+            }
+            return false;
+        };
         QTimer user;
         user.setInterval(20);
         connect(&user, &QTimer::timeout, [&]() {
@@ -656,9 +670,13 @@ private slots:
             if (!sawBox) {
                 sawBox = true;
                 f.emulator.unplug();
+                sinceUnplug.start();
                 return;
             }
             if (manager->connectedPorts().contains(f.port) || answered)
+                return;
+            hiddenWhileAsking = rowHidden();
+            if (!hiddenWhileAsking && sinceUnplug.elapsed() < 3000)
                 return;
             answered = true;
             for (QAbstractButton* button : box->findChildren<QAbstractButton*>()) {
@@ -671,6 +689,7 @@ private slots:
         user.stop();
         QVERIFY(sawBox);
         QVERIFY(answered);
+        QVERIFY(hiddenWhileAsking);
         QTRY_VERIFY_WITH_TIMEOUT(widget.isNull(), 10000);
         QCOMPARE(m_window->deviceList()->count(), rows - 1);
         QVERIFY(!m_window->rowForSerial(QStringLiteral("3316F006")));

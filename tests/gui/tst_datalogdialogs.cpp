@@ -2,6 +2,7 @@
 // against the emulated device reached through its /dev/pts path.
 #include "../app/apptestsupport.h"
 #include "englishtexts.h"
+#include "filedialoguser.h"
 #include "modaldriver.h"
 
 #include "datalogchartwidget.h"
@@ -507,6 +508,34 @@ private slots:
         QVERIFY(!chart->saveChart(dir.filePath(QStringLiteral("missing/chart.png"))));
     }
 
+    // At most twelve logs are drawn; the note says so only past that.
+    void chartDrawsAtMostTwelveLogs_data()
+    {
+        QTest::addColumn<int>("chosen");
+        QTest::newRow("twelve") << 12;
+        QTest::newRow("thirteen") << 13;
+    }
+
+    void chartDrawsAtMostTwelveLogs()
+    {
+        QFETCH(int, chosen);
+        QTemporaryDir dir;
+        const QString folder = makeLogFolder(dir, QStringLiteral("many"), numberedTables(13));
+        LogSelectionDialog dialog(folder);
+        dialog.show();
+        DataLogChartWidget* chart = dialog.chartWidget();
+        QSignalSpy loaded(chart, &DataLogChartWidget::loaded);
+        QStringList names;
+        for (int i = 1; i <= chosen; ++i)
+            names << QStringLiteral("Log%1").arg(i);
+        chart->showLogs(folder + QStringLiteral("/dataLogging.txdb"), names);
+        QVERIFY(loaded.wait(10000));
+        QCOMPARE(chart->series().size(), qMin(chosen, 12));
+        QCOMPARE(chart->series().constLast().name(), QStringLiteral("Log%1").arg(qMin(chosen, 12)));
+        const QString note = gui("The first %1 of %2 chosen logs are drawn.").arg(12).arg(chosen);
+        QCOMPARE(chart->statusLabel()->text().contains(note), chosen > 12);
+    }
+
     void exportWritesTextFiles()
     {
         QTemporaryDir dir;
@@ -515,7 +544,13 @@ private slots:
         QVERIFY(QDir().mkpath(destination));
         LogSelectionDialog dialog(folder);
         dialog.show();
-        dialog.destinationEdit()->setText(destination);
+        // "Select" opens the folder dialog at the folder shown; the one chosen there is shown.
+        dialog.destinationEdit()->setText(dir.path());
+        FileDialogSeen picker;
+        whenModal([&](QWidget* modal) { chooseInFileDialog(modal, destination, &picker); });
+        dialog.selectButton()->click();
+        QCOMPARE(picker.folder, QDir(dir.path()).absolutePath());
+        QCOMPARE(dialog.destinationEdit()->text(), destination);
         dialog.defaultLocationCheckBox()->setChecked(true);
 
         // Two logs: plural texts; the delete question is answered "Keep files".
@@ -587,13 +622,16 @@ private slots:
         QCOMPARE(fileBytes(destination + QStringLiteral("/Log2.txt")), log2Before);
         QCOMPARE(fileBytes(destination + QStringLiteral("/Log10.txt")), QByteArray("an earlier export\n"));
 
-        // Yes replaces the file.
-        dialog.logList()->clearSelection();
-        dialog.logList()->item(1)->setSelected(true);
-        UserScript again({ gui("Yes"), gui("Keep files") });
+        // Log2 kept, Log10 replaced: only the log written is offered for deletion (in the
+        // singular), and "Delete files" takes only it from the device's copy.
+        UserScript again({ gui("No"), gui("Yes"), gui("Delete files") });
         dialog.onCopyFiles();
-        QCOMPARE(again.boxes.size(), 2);
+        QVERIFY2(again.boxes.size() >= 3, qPrintable(again.boxTexts().join(QLatin1Char('|'))));
+        QCOMPARE(again.boxes.at(2).text, gui("<html><p><b>Delete log file from the device ?</b></p><p>Selected file has been downloaded to destination folder.</p></html>"));
         QCOMPARE(fileBytes(destination + QStringLiteral("/Log10.txt")), QByteArray("1,a,10\n"));
+        QCOMPARE(fileBytes(destination + QStringLiteral("/Log2.txt")), log2Before);
+        const QStringList left = databaseContent(folder + QStringLiteral("/dataLogging.txdb")).keys();
+        QVERIFY2(left.contains(QStringLiteral("Log2")) && !left.contains(QStringLiteral("Log10")), qPrintable(left.join(' ')));
     }
 
     void invalidDestinationExportsNothing()
@@ -668,6 +706,25 @@ private slots:
         expected.removeAll(3);
         expected.removeAll(499);
         QCOMPARE(selectedRows(list), expected);
+        // Exactly 500 unselected: still no box.
+        dialog.onClearSelection();
+        list->item(0)->setSelected(true);
+        {
+            UserScript user;
+            dialog.onInvertSelection();
+            QCOMPARE(user.boxes.size(), 0);
+        }
+        QCOMPARE(selectedRows(list), range(1, 501));
+
+        // Exactly 500 logs: "Select All" takes them all without a box.
+        LogSelectionDialog exact(makeLogFolder(dir, QStringLiteral("exact"), numberedTables(500)));
+        exact.show();
+        {
+            UserScript user;
+            exact.onSelectAll();
+            QCOMPARE(user.boxes.size(), 0);
+        }
+        QCOMPARE(selectedRows(exact.logList()), range(0, 500));
 
         // A short list: all of it is selected, "Select Inverted" is off until something is deselected,
         // and inverting everything clears the selection.

@@ -1,5 +1,6 @@
 // The configurator against the emulated device, reached through its /dev/pts path.
 #include "../app/apptestsupport.h"
+#include "filedialoguser.h"
 #include "modaldriver.h"
 
 #include "deviceconfigurator.h"
@@ -261,6 +262,24 @@ private slots:
         QVERIFY(!previewShown);
     }
 
+    // The line time of a picture: under a minute, at the minute (singular), past it.
+    void lineTimeWording_data()
+    {
+        QTest::addColumn<qint64>("bytes");
+        QTest::addColumn<QString>("text");
+        const qint64 minute = 115200 / 10 * 60;
+        QTest::newRow("just under a minute") << minute - 1 << gui("less than a minute");
+        QTest::newRow("one minute") << minute << gui("about 1 minute");
+        QTest::newRow("two minutes") << 2 * minute << gui("about %1 minutes").arg(2);
+    }
+
+    void lineTimeWording()
+    {
+        QFETCH(qint64, bytes);
+        QFETCH(QString, text);
+        QCOMPARE(DeviceConfigurator::lineTimeText(bytes), text);
+    }
+
     void noPictureIsRefused()
     {
         PtsDevice& device = newDevice();
@@ -295,6 +314,13 @@ private slots:
                  gui("Sending this image (%1) takes %2 at %3 baud.")
                      .arg(Orvane::Tavrix::Designer::TransferStatusLabel::bytesText(bytes), gui("less than a minute"), "115200"));
         QVERIFY(!dialog->splashTimeLabel()->isHidden());
+        // The browse button's dialog opens where the last picture came from; cancelled, the picture stays.
+        FileDialogSeen picker;
+        whenModal([&](QWidget* modal) { chooseInFileDialog(modal, QString(), &picker); });
+        dialog->findChild<QPushButton*>(QStringLiteral("leftButtonSmall"))->click();
+        QCOMPARE(picker.title, gui("Choose Image"));
+        QCOMPARE(picker.folder, QDir(m_files.path()).absolutePath());
+        QCOMPARE(dialog->calibrationInfo().splashScreenData().size(), bytes);
         // The device's full-size image: 1024x600 at 24 bits takes about three minutes.
         QCOMPARE(DeviceConfigurator::lineTimeText(1024 * 600 * 3 + 54), gui("about %1 minutes").arg(3));
 

@@ -121,6 +121,7 @@ private slots:
         registerProgramResources();
         QVERIFY(m_work.isValid());
         QVERIFY(SerialPortManager::instance());
+        QCOMPARE(writeTwoFileFamily(userFontFolder()).size(), 2);
         QVERIFY(haveUserFont("ThaiTest.ttf", ":/fonts/DroidSansThai", "Noto Sans Thai", ThaiFamily));
         QVERIFY(haveUserFont("GeorgianTest.ttf", ":/fonts/DroidSansGeorgian", "Noto Sans Georgian", GeorgianFamily));
         QVERIFY(FontsCenter::instance()->userFonts().contains(ThaiFamily));
@@ -172,9 +173,9 @@ private slots:
         QCOMPARE(itemNamed(deviceList, "Alpha.ttf")->foreground().color(), QColor(Qt::red));
 
         AppUserFontsListWidget* userList = dialog->userFontsList();
-        selectOnly(userList, { ThaiFamily, GeorgianFamily });
+        selectOnly(userList, { ThaiFamily, GeorgianFamily, TwoFileFamily });
         userList->contextMenu()->actions().at(1)->trigger();
-        QCOMPARE(itemsOf(dialog->newFontsList()), QStringList({ GeorgianFamily, ThaiFamily }));
+        QCOMPARE(itemsOf(dialog->newFontsList()), QStringList({ GeorgianFamily, ThaiFamily, TwoFileFamily }));
 
         const int mark = device.emulator.commands().size();
         QTest::mouseClick(dialog->startButton(), Qt::LeftButton);
@@ -203,6 +204,11 @@ private slots:
         QVERIFY2(firstLoad < sync && sync < boot, qPrintable(commands.join(' ')));
         QCOMPARE(device.emulator.readFile("fonts/" + deviceFileName(GeorgianFamily)),
                  resourceBytes(FontsCenter::instance()->fontPath(GeorgianFamily).first()));
+        // A family of two files arrives whole.
+        const QStringList twin = FontsCenter::instance()->fontPath(TwoFileFamily);
+        QCOMPARE(twin.size(), 2);
+        for (const QString& file : twin)
+            QCOMPARE(device.emulator.readFile("fonts/" + QFileInfo(file).fileName()), resourceBytes(file));
         QVERIFY(!QFileInfo::exists(device.emulator.filePath("fonts/Alpha.ttf")));
         QVERIFY(QFileInfo::exists(device.emulator.filePath("fonts/Gamma.ttf")));
 

@@ -2,6 +2,7 @@
 // their refusals, the confirmation, and the windows that follow, against the
 // emulated device reached through its /dev/pts path.
 #include "englishtexts.h"
+#include "filedialoguser.h"
 #include "modaldriver.h"
 #include "testutil.h"
 #include "tst_deviceupload_support.h"
@@ -196,6 +197,8 @@ private slots:
     void droppedSoftwarePackageUpgradesDevice();
     void refusedSoftwarePackagesSendNothing_data();
     void refusedSoftwarePackagesSendNothing();
+    void menuEntryOpensTheRememberedFolder_data();
+    void menuEntryOpensTheRememberedFolder();
 
 private:
     QTemporaryDir m_dir;
@@ -466,6 +469,72 @@ void TestDeviceUploadRow::refusedSoftwarePackagesSendNothing()
     QCOMPARE(box.title, title);
     QVERIFY2(box.texts.contains(text), qPrintable(box.texts.join(QLatin1Char('|'))));
     QTest::qWait(300);
+    QCOMPARE(row.newCommands(), QStringList());
+}
+
+void TestDeviceUploadRow::menuEntryOpensTheRememberedFolder_data()
+{
+    QTest::addColumn<int>("action");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<bool>("keyHoldsFile"); // the setting names the last package, not its folder
+    QTest::newRow("upload project") << int(DeviceItemWidget::UploadAction) << QStringLiteral("uploadRuntimeDir")
+                                    << gui(QStringLiteral("Upload Runtime Project"))
+                                    << gui(QStringLiteral("Runtime Project (*.txdevproj)")) << false;
+    QTest::newRow("upgrade software") << int(DeviceItemWidget::UpgradeAction) << QStringLiteral("deviceSoftwarePath")
+                                      << gui(QStringLiteral("Upgrade Device Software"))
+                                      << gui(QStringLiteral("Device Software (*.txsw)")) << true;
+}
+
+// The menu entry, as a user takes it: its file dialog starts where the last package came
+// from, and the package chosen there is the one remembered next.
+void TestDeviceUploadRow::menuEntryOpensTheRememberedFolder()
+{
+    QFETCH(int, action);
+    QFETCH(QString, key);
+    QFETCH(QString, title);
+    QFETCH(QString, filter);
+    QFETCH(bool, keyHoldsFile);
+    const QString last = m_dir.filePath(QStringLiteral("last-") + key);
+    const QString next = m_dir.filePath(QStringLiteral("next-") + key);
+    QVERIFY(QDir().mkpath(last) && QDir().mkpath(next));
+    QString package;
+    if (keyHoldsFile)
+        package = softwarePackage(m_dir, QStringLiteral("next-%1/Chosen.txsw").arg(key), updateXml(EmulatedDeviceEntry), randomBytes(900, 43));
+    else
+        package = projectPackage(m_dir, QStringLiteral("next-%1/Chosen.txdevproj").arg(key),
+                                 versionInfo(QStringLiteral("QMX 70-A"), QStringLiteral("1.0.0.0"), 0, 50));
+    QVERIFY(!package.isEmpty());
+    QVERIFY(writeFile(last + QStringLiteral("/Earlier.txsw"), "x"));
+    userSettings().setValue(key, TextHelper::toStandardPath(keyHoldsFile ? last + QStringLiteral("/Earlier.txsw") : last));
+
+    Row row;
+    QVERIFY(row.start());
+    FileDialogSeen picker;
+    onModal([](QWidget* w) { return isA<QFileDialog>(w); }, [&](QWidget* w) { chooseInFileDialog(w, package, &picker); });
+    // Then the row goes on with the package: the upload's question is answered No, the upgrade window closed.
+    Seen confirmation;
+    answerBox(&confirmation, gui(QStringLiteral("No")));
+    bool upgradeShown = false;
+    onModal([](QWidget* w) { return isA<UpgradeDeviceSofwareDialog>(w); }, [&](QWidget* w) {
+        upgradeShown = true;
+        qobject_cast<QDialog*>(w)->reject();
+    });
+    bool done = false;
+    QMetaObject::invokeMethod(&row.widget, [&]() {
+        row.widget.action(DeviceItemWidget::Action(action))->trigger();
+        done = true;
+    }, Qt::QueuedConnection);
+    QTRY_VERIFY_WITH_TIMEOUT(done, 60000);
+    QVERIFY(noModalLeft());
+    QVERIFY(picker.seen);
+    QCOMPARE(picker.title, title);
+    QCOMPARE(picker.folder, QDir(last).absolutePath());
+    QCOMPARE(picker.filters, QStringList { filter });
+    QCOMPARE(keyHoldsFile ? upgradeShown : confirmation.seen, true);
+    userSettings().sync();
+    QCOMPARE(userSettings().value(key).toString(), TextHelper::toStandardPath(keyHoldsFile ? package : next));
     QCOMPARE(row.newCommands(), QStringList());
 }
 

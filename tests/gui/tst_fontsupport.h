@@ -55,4 +55,16 @@ inline QStringList filesIn(const QString& directory)
     return QDir(directory).entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
+// A user family of two files (regular and bold), as the scan at start finds it when both
+// are in the user font folder before the font centre first looks.
+const char* const TwoFileFamily = "Twin Sans Hebrew";
+
+inline QStringList writeTwoFileFamily(const QString& folder)
+{
+    const QStringList files { folder + QStringLiteral("/TwinTest-Regular.ttf"), folder + QStringLiteral("/TwinTest-Bold.ttf") };
+    const bool ok = writeBytes(files.at(0), renamedFont(QStringLiteral(":/fonts/DroidSansHebrew"), QStringLiteral("Noto Sans Hebrew"), QString::fromLatin1(TwoFileFamily)))
+        && writeBytes(files.at(1), renamedFont(QStringLiteral(":/fonts/DroidSansHebrewBold"), QStringLiteral("Noto Sans Hebrew"), QString::fromLatin1(TwoFileFamily)));
+    return ok ? files : QStringList();
+}
+
 #endif // TST_FONTSUPPORT_H

@@ -178,11 +178,14 @@ void TestFontWidgets::initTestCase()
     useEnglishTexts();
     QVERIFY(m_work.isValid());
     // The user font folder's place is taken by a file: nothing can be added until it goes.
+    // A family of two files is found there at start, before that.
     const QString folder = userFontFolder();
     QDir(folder).removeRecursively();
     QFile::remove(folder);
+    QCOMPARE(writeTwoFileFamily(folder).size(), 2);
+    QCOMPARE(FontsCenter::instance()->fontPath(TwoFileFamily).size(), 2);
+    QVERIFY(QDir(folder).removeRecursively());
     QVERIFY(writeBytes(folder, "in the way"));
-    FontsCenter::instance();
 }
 
 void TestFontWidgets::userFolderCannotBeCreated()
@@ -203,7 +206,7 @@ void TestFontWidgets::userFolderCannotBeCreated()
     QCOMPARE(title, QStringLiteral("Add Fonts"));
     QCOMPARE(shown, "The following file cannot be copied: \n    " + font);
     QVERIFY(QFileInfo(userFontFolder()).isFile());
-    QCOMPARE(widget.userList()->count(), 0);
+    QCOMPARE(itemTexts(widget.userList()), QStringList{TwoFileFamily});
     QVERIFY(!FontsCenter::instance()->fonts().contains("Test Sans Thai"));
 
     QVERIFY(QFile::remove(userFontFolder()));
@@ -540,6 +543,17 @@ void TestFontWidgets::dialogResults()
     QCOMPARE(dialog.exec(), int(QDialog::Accepted));
     QCOMPARE(dialog.fontsToRemove(), QStringList{userFontFolder() + "/Ethiopic Test.ttf"});
     QVERIFY(dialog.needsRestart());
+
+    // A family of two files goes whole.
+    FontsDialog twin;
+    QListWidgetItem* twinItem = findItem(twin.settingsWidget()->userList(), TwoFileFamily);
+    QVERIFY(twinItem);
+    twinItem->setSelected(true);
+    twin.settingsWidget()->markForRemoval(true);
+    QTimer::singleShot(0, &twin, [&]() { QTest::mouseClick(twin.okButton(), Qt::LeftButton); });
+    QCOMPARE(twin.exec(), int(QDialog::Accepted));
+    QCOMPARE(twin.fontsToRemove(), FontsCenter::instance()->fontPath(TwoFileFamily));
+    QCOMPARE(twin.fontsToRemove().size(), 2);
 
     // Accepted without marks: no restart.
     FontsDialog plain;

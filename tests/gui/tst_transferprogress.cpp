@@ -52,6 +52,27 @@ private slots:
         QVERIFY(SerialPortManager::instance());
     }
 
+    // Sizes and times at the unit limits and one past them.
+    void sizeAndDurationTexts_data()
+    {
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("1023 B") << TransferStatusLabel::bytesText(1023) << QStringLiteral("1,023 B");
+        QTest::newRow("1 KiB") << TransferStatusLabel::bytesText(1024) << QStringLiteral("1.0 KiB");
+        QTest::newRow("1 MiB") << TransferStatusLabel::bytesText(1024 * 1024) << QStringLiteral("1.0 MiB");
+        QTest::newRow("59 s") << TransferStatusLabel::durationText(59.0) << QStringLiteral("59 s");
+        QTest::newRow("60 s") << TransferStatusLabel::durationText(60.0) << QStringLiteral("1 min 0 s");
+        QTest::newRow("3599 s") << TransferStatusLabel::durationText(3599.0) << QStringLiteral("59 min 59 s");
+        QTest::newRow("3600 s") << TransferStatusLabel::durationText(3600.0) << QStringLiteral("1 h 0 min");
+    }
+
+    void sizeAndDurationTexts()
+    {
+        QFETCH(QString, shown);
+        QFETCH(QString, expected);
+        QCOMPARE(shown, expected);
+    }
+
     void speedAndTimeLeftFollowTheLine_data()
     {
         QTest::addColumn<QString>("window");
