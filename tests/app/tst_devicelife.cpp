@@ -329,7 +329,33 @@ private slots:
         QVERIFY(waitForRow(device));
         QVERIFY(m_window->deviceList()->isVisible());
         QVERIFY(!hint->isVisible());
-        device.unplug();
+        // Unplugged while its row asks: the row is out of sight and the hint back while the box is open.
+        bool unplugged = false;
+        bool answered = false;
+        bool hintWhileAsking = false;
+        QElapsedTimer sinceUnplug;
+        QTimer user;
+        user.setInterval(20);
+        connect(&user, &QTimer::timeout, [&]() {
+            QWidget* box = QApplication::activeModalWidget();
+            if (!box || answered)
+                return;
+            if (!unplugged) {
+                unplugged = true;
+                device.unplug();
+                sinceUnplug.start();
+                return;
+            }
+            hintWhileAsking = hint->isVisible();
+            if (!hintWhileAsking && sinceUnplug.elapsed() < 5000)
+                return;
+            answered = ModalUser::click(box, QStringLiteral("No"));
+        });
+        user.start();
+        m_window->rowForSerial(QStringLiteral("2350HINT1"))->action(DeviceItemWidget::RebootAction)->trigger();
+        user.stop();
+        QVERIFY(answered);
+        QVERIFY(hintWhileAsking);
         QTRY_VERIFY_WITH_TIMEOUT(hint->isVisible(), 20000);
     }
 

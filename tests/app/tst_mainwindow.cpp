@@ -414,6 +414,14 @@ private slots:
             QVERIFY2(!action->isEnabled(), qPrintable(action->text()));
         // The row says why, in place of its model, and on its greyed button.
         QCOMPARE(widget->stateText(), QStringLiteral("Restarting. The device comes back here once it has started."));
+        auto informationShown = [widget]() {
+            for (QLabel* label : widget->findChildren<QLabel*>()) {
+                if (label->text() == widget->informationText())
+                    return label->isVisible();
+            }
+            return false;
+        };
+        QVERIFY(!informationShown());
         QVERIFY(!widget->menuButton()->isEnabled());
         QCOMPARE(widget->menuButton()->toolTip(), widget->stateText());
         // A repeated announcement turns nothing on.
@@ -424,6 +432,7 @@ private slots:
         // This device stays on the line through its restart: once it has settled, its row works again.
         QTRY_VERIFY_WITH_TIMEOUT(!widget->isRestarting(), 10000);
         QVERIFY(widget->stateText().isEmpty());
+        QVERIFY(informationShown());
         QVERIFY(widget->menuButton()->isEnabled());
         for (QAction* action : widget->actions())
             QVERIFY(action->isEnabled());
@@ -643,9 +652,16 @@ private slots:
     void unplugWhileTheRowAsks()
     {
         PtsDevice f;
-        QVERIFY(f.start({ "--serial", "3316F006", "--timezone", "0" }));
-        QTRY_VERIFY_WITH_TIMEOUT(m_window->rowForSerial(QStringLiteral("3316F006")), 10000);
-        const QPointer<DeviceItemWidget> widget = m_window->rowForSerial(QStringLiteral("3316F006"));
+        QVERIFY(f.start({ "--serial", "0000F006", "--timezone", "0" }));
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->rowForSerial(QStringLiteral("0000F006")), 10000);
+        const QPointer<DeviceItemWidget> widget = m_window->rowForSerial(QStringLiteral("0000F006"));
+        // Made in week 00 (none) of the year 00 (2000); its clock at offset zero is UTC+00:00.
+        QCOMPARE(widget->hardwareInfoDialog()->rowText(HardwareInfoDialog::ManufactureWeekRow), QStringLiteral("Unknown"));
+        QCOMPARE(widget->hardwareInfoDialog()->rowText(HardwareInfoDialog::ManufactureYearRow), QStringLiteral("2000"));
+        m_window->statusBar()->clearMessage();
+        widget->action(DeviceItemWidget::SyncClockAction)->trigger();
+        QTRY_VERIFY2(m_window->statusBar()->currentMessage().endsWith(QStringLiteral("(UTC+00:00).")),
+                     qPrintable(m_window->statusBar()->currentMessage()));
         const int rows = m_window->deviceList()->count();
         auto* manager = SerialPortManager::instance();
         bool sawBox = false;
@@ -692,7 +708,7 @@ private slots:
         QVERIFY(hiddenWhileAsking);
         QTRY_VERIFY_WITH_TIMEOUT(widget.isNull(), 10000);
         QCOMPARE(m_window->deviceList()->count(), rows - 1);
-        QVERIFY(!m_window->rowForSerial(QStringLiteral("3316F006")));
+        QVERIFY(!m_window->rowForSerial(QStringLiteral("0000F006")));
         QCOMPARE(countOf(f.emulator.commands(), QStringLiteral("#UNIX<reboot>")), 0);
     }
 

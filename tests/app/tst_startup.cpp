@@ -156,6 +156,9 @@ qint64 residentKiB(qint64 pid)
 
 } // namespace
 
+// How a lock file that is not the program's own came to be in its place.
+enum ForeignLock { SymbolicLink, HardLink, OtherOwner };
+
 class TestStartup : public QObject
 {
     Q_OBJECT
@@ -458,14 +461,16 @@ private slots:
     // is; the start does not hand over to the port it names.
     void foreignLockIsRefused_data()
     {
-        QTest::addColumn<bool>("link");
-        QTest::newRow("link to a file of the user's") << true;
-        QTest::newRow("another user's file") << false;
+        QTest::addColumn<int>("kind");
+        QTest::newRow("link to a file of the user's") << int(SymbolicLink);
+        QTest::newRow("second name of a file of the user's") << int(HardLink);
+        QTest::newRow("another user's file") << int(OtherOwner);
     }
 
     void foreignLockIsRefused()
     {
-        QFETCH(bool, link);
+        QFETCH(int, kind);
+        const bool link = kind != OtherOwner;
         Sandbox box;
         QTcpServer bait;
         QVERIFY(bait.listen(QHostAddress(QStringLiteral("127.0.0.1"))));
@@ -473,7 +478,12 @@ private slots:
         QFile content(file);
         QVERIFY(content.open(QIODevice::WriteOnly) && content.write(QByteArray::number(bait.serverPort())) > 0);
         content.close();
-        QVERIFY(link ? QFile::link(file, box.lockFile()) : ::chown(QFile::encodeName(file).constData(), 4321, 4321) == 0);
+        if (kind == SymbolicLink)
+            QVERIFY(QFile::link(file, box.lockFile()));
+        else if (kind == HardLink)
+            QVERIFY(::link(QFile::encodeName(file).constData(), QFile::encodeName(box.lockFile()).constData()) == 0);
+        else
+            QVERIFY(::chown(QFile::encodeName(file).constData(), 4321, 4321) == 0);
 
         QProcess* process = box.start();
         QVERIFY(process->waitForFinished(60000));
@@ -484,7 +494,7 @@ private slots:
                  qPrintable(error));
         QVERIFY(!bait.waitForNewConnection(500));
         QCOMPARE(readAll(file), QByteArray::number(bait.serverPort()));
-        QCOMPARE(QFileInfo(box.lockFile()).isSymLink(), link);
+        QCOMPARE(QFileInfo(box.lockFile()).isSymLink(), kind == SymbolicLink);
         QCOMPARE(QFileInfo(file).ownerId(), link ? 0u : 4321u);
     }
 

@@ -575,18 +575,25 @@ private slots:
                      .value(QStringLiteral("logFilesLastPath")).toString(), destination);
         QCOMPARE(LogSelectionDialog(folder).destinationEdit()->text(), destination);
 
-        // A one-column log has an empty third field; one file gives the singular texts.
+        // A one-column log has an empty third field; one file gives the singular texts. Its
+        // folder, with the box not ticked, is not remembered.
+        const QString second = dir.filePath(QStringLiteral("second"));
+        QVERIFY(QDir().mkpath(second));
         LogSelectionDialog single(folder);
         single.show();
-        single.destinationEdit()->setText(destination);
+        single.destinationEdit()->setText(second);
         single.logList()->item(StandardLogOrder.indexOf(QStringLiteral("One Column")))->setSelected(true);
         {
             UserScript user({ gui("Keep files") });
             single.onCopyFiles();
             QCOMPARE(user.boxTexts(), QStringList { gui("<html><p><b>Delete log file from the device ?</b></p><p>Selected file has been downloaded to destination folder.</p></html>") });
         }
-        QCOMPARE(fileBytes(destination + QStringLiteral("/One Column.txt")), expectedExport(QStringLiteral("One Column")));
+        QCOMPARE(fileBytes(second + QStringLiteral("/One Column.txt")), expectedExport(QStringLiteral("One Column")));
         QCOMPARE(single.statusLabel()->text(), gui("Successfully retrieved %1 logged file").arg(1));
+        QCOMPARE(LogSelectionDialog(folder).destinationEdit()->text(), destination);
+        // A remembered folder that has gone is not offered.
+        QVERIFY(QDir(destination).removeRecursively());
+        QCOMPARE(LogSelectionDialog(folder).destinationEdit()->text(), FileHelper::getStandardDocumentLocation());
         QCOMPARE(gui("Successfully retrieved %1 logged file").arg(1), QStringLiteral("Successfully retrieved 1 logged file"));
     }
 

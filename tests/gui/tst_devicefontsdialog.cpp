@@ -158,7 +158,7 @@ private slots:
     void removeTwoAndAddTwo()
     {
         PtsDevice& device = newDevice();
-        QVERIFY(device.start({ "--serial", "FNT0002" }, true));
+        QVERIFY(device.start({ "--serial", "FNT0002", "--stay-on-reboot" }, true)); // the countdown, not the departure, closes
         for (const char* name : { "fonts/Alpha.ttf", "fonts/Beta.ttf", "fonts/Gamma.ttf" })
             QVERIFY(device.emulator.putFile(name, QByteArray(name)));
         auto dialog = openFor(device);
@@ -212,10 +212,19 @@ private slots:
         QVERIFY(!QFileInfo::exists(device.emulator.filePath("fonts/Alpha.ttf")));
         QVERIFY(QFileInfo::exists(device.emulator.filePath("fonts/Gamma.ttf")));
 
-        // Then the countdown closes the dialog.
+        // Then the countdown closes the dialog, each second shown.
         QVERIFY(dialog->closeButton()->isEnabled());
-        QVERIFY(dialog->closeButton()->text().startsWith("Close ("));
+        QStringList shown { dialog->closeButton()->text() };
+        QTimer look;
+        look.setInterval(10);
+        connect(&look, &QTimer::timeout, [&]() {
+            if (shown.last() != dialog->closeButton()->text())
+                shown << dialog->closeButton()->text();
+        });
+        look.start();
         QTRY_VERIFY_WITH_TIMEOUT(!dialog->isVisible(), 10000);
+        look.stop();
+        QCOMPARE(shown.join(QLatin1Char('|')), QStringList({ gui("Close (%1)").arg(3), gui("Close (%1)").arg(2), gui("Close (%1)").arg(1) }).join(QLatin1Char('|')));
     }
 
     void markedFontCannotBeAddedToo()
