@@ -116,7 +116,7 @@ void TestDeviceUploadDialog::uploadShowsProgressAndClosesAfterCountdown()
     QVERIFY(QFileInfo::exists(root + QStringLiteral("/qml/dataLogging.txdb")));
 
     SerialPortManager* manager = SerialPortManager::instance();
-    DeviceUploadDialog dialog(project.folder(), configuration(65));
+    DeviceUploadDialog dialog(project.folder(), configuration(100)); // the brightness at its limit
     const QStringList files = dialog.files();
     // Names are matched in lower case; other extensions are not sent; the configuration comes last.
     QCOMPARE(files, QStringList({ project.dir.filePath(QStringLiteral("project/assets.zip")),
@@ -170,7 +170,7 @@ void TestDeviceUploadDialog::uploadShowsProgressAndClosesAfterCountdown()
     QCOMPARE(overallAtEnd, project.total());
     QCOMPARE(checkStates, QList<Qt::CheckState>({ Qt::PartiallyChecked, Qt::Checked }));
     QCOMPARE(brightness.count(), 1);
-    QCOMPARE(brightness.at(0).at(0).toInt(), 65);
+    QCOMPARE(brightness.at(0).at(0).toInt(), 100);
     QCOMPARE(ended.count(), 1);
     QCOMPARE(ended.at(0).at(0).toBool(), true);
     QStringList shown = buttonTexts.texts();
@@ -196,7 +196,7 @@ void TestDeviceUploadDialog::uploadShowsProgressAndClosesAfterCountdown()
         QStringLiteral("#UNIX<mv tmp/config.txrc qml/config.txrc>#"),
         QStringLiteral("#UNIX<ls qml/dataLogging.txdb>#"),
         QStringLiteral("#UNIX<rm qml/dataLogging.txdb>#"),
-        QStringLiteral("#BKLT<65>#"),
+        QStringLiteral("#BKLT<100>#"),
         QStringLiteral("#DORI<0>#"),
         QStringLiteral("#SVCF#"),
         QStringLiteral("#SYNC#"),
