@@ -50,11 +50,11 @@ QPointer<ServiceHistoryWriter>& theWriter()
 }
 
 // Runs first thing as the application object goes, before the history and the SQL
-// driver it writes through: entries handed over at the very end are written too.
+// driver it writes through: entries handed over at the very end are written too, and
+// the file is closed in its thread while that thread still runs.
 void flushAtExit()
 {
-    if (theWriter())
-        theWriter()->flush();
+    delete theWriter().data();
 }
 
 } // namespace
