@@ -14,6 +14,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#ifdef Q_OS_LINUX
+#include <csignal>
+#include <sys/prctl.h>
+#endif
+
 DeviceEmulator::DeviceEmulator(QObject* parent)
     : QObject(parent)
 {
@@ -71,6 +76,10 @@ bool DeviceEmulator::start(const QStringList& args)
         if (status == QProcess::NormalExit && code == DOVREL_SANITIZER_EXIT_CODE)
             qFatal("The emulated device stopped on a sanitizer report (see its output above).");
     });
+#ifdef Q_OS_LINUX
+    // A test program killed mid-run (a timeout, a debugger) takes its device with it.
+    m_process->setChildProcessModifier([]() { prctl(PR_SET_PDEATHSIG, SIGTERM); });
+#endif
     m_process->start(programPath(), arguments);
     if (!m_process->waitForStarted(10000)) {
         qWarning("DeviceEmulator: cannot start %s", qPrintable(programPath()));
