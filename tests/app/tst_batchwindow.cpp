@@ -39,24 +39,6 @@ QString sha256Of(const QString& path)
     return file.open(QIODevice::ReadOnly) && hash.addData(&file) ? QString::fromLatin1(hash.result().toHex()) : QString();
 }
 
-// Only what every newly shown device gets: its identification and its clock.
-bool onlyIdentified(const RestartingDevice& device)
-{
-    for (const QString& command : device.emulator.commands()) {
-        if (command != QLatin1String("#HWCF#") && !command.startsWith(QLatin1String("#DTIM<")))
-            return false;
-    }
-    return true;
-}
-
-int countCommands(const RestartingDevice& device, const QString& prefix)
-{
-    int count = 0;
-    for (const QString& command : device.emulator.commands())
-        count += command.startsWith(prefix) ? 1 : 0;
-    return count;
-}
-
 } // namespace
 
 class TestBatchWindow : public QObject
@@ -169,7 +151,7 @@ private slots:
         for (int i = 0; i < took.size(); ++i) {
             const BatchResult result = model->result(took.at(i)->serial());
             QCOMPARE(result.outcome, BatchResult::Done);
-            QVERIFY(countCommands(*took.at(i), sentCommand) >= 1);
+            QVERIFY(took.at(i)->emulator.commandCount(sentCommand) >= 1);
             QVERIFY(took.at(i)->waitForReturn(restarts[i]));
         }
         QCOMPARE(model->result(pulled.serial()).outcome, BatchResult::DeviceLost);
@@ -177,8 +159,8 @@ private slots:
         QCOMPARE(model->result(otherModel.serial()).outcome, BatchResult::Skipped);
         QCOMPARE(model->result(busy.serial()).outcome, BatchResult::Skipped);
         QCOMPARE(model->result(busy.serial()).reason, guiText("Busy: a window of its row is open"));
-        QVERIFY(onlyIdentified(otherModel));
-        QVERIFY(onlyIdentified(busy));
+        QVERIFY(otherModel.onlyIdentified());
+        QVERIFY(busy.onlyIdentified());
         QCOMPARE(batch->countsLabel()->text(), guiText("Done: %1   Failed: %2   Skipped: %3").arg(2).arg(1).arg(2));
 
         // One line per device.
@@ -244,10 +226,10 @@ private slots:
         QVERIFY(later.waitForReturn(0));
         // Back under its serial number, it is not served again.
         waitEvents(1500);
-        QCOMPARE(countCommands(later, QStringLiteral("#LOAD<config.txrc>")), 1);
+        QCOMPARE(later.emulator.commandCount(QStringLiteral("#LOAD<config.txrc>")), 1);
         QCOMPARE(model->result(otherLater.serial()).outcome, BatchResult::Skipped);
-        QVERIFY(onlyIdentified(there));
-        QVERIFY(onlyIdentified(otherLater));
+        QVERIFY(there.onlyIdentified());
+        QVERIFY(otherLater.onlyIdentified());
         QCOMPARE(batch->countsLabel()->text(), guiText("Done: %1   Failed: %2   Skipped: %3").arg(1).arg(0).arg(1));
         batch->cancelButton()->click();
         QVERIFY(!model->isProductionMode() && !batch->productionBox()->isChecked());

@@ -51,14 +51,6 @@ using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace {
 
-int countOf(const QStringList& commands, const QString& prefix)
-{
-    int n = 0;
-    for (const QString& c : commands)
-        n += c.startsWith(prefix) ? 1 : 0;
-    return n;
-}
-
 QSettings rowSettings()
 {
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kavendi"), QStringLiteral("Lumatra"));
@@ -262,7 +254,7 @@ private slots:
     {
         QVERIFY(m_a.emulator.waitForCommand(QStringLiteral("DTIM"), 10000));
         const QStringList commands = m_a.emulator.commands();
-        QCOMPARE(countOf(commands, QStringLiteral("#DTIM<")), 1);
+        QCOMPARE(m_a.emulator.commandCount(QStringLiteral("#DTIM<")), 1);
         const QString clock = commands.filter(QStringLiteral("#DTIM<")).first();
         QVERIFY2(clock.endsWith(QLatin1String(" 330>#")), qPrintable(clock));
         // The date sent is the computer's UTC time.
@@ -301,13 +293,13 @@ private slots:
     void repeatedAnnouncementAddsNothing()
     {
         DeviceItemWidget* before = row(m_a);
-        const int clocks = countOf(m_a.emulator.commands(), QStringLiteral("#DTIM<"));
+        const int clocks = m_a.emulator.commandCount(QStringLiteral("#DTIM<"));
         emit SerialPortManager::instance()->deviceConnected(m_a.info());
         QCoreApplication::processEvents();
         QCOMPARE(m_window->deviceList()->count(), 2);
         QCOMPARE(row(m_a), before);
         QTest::qWait(300);
-        QCOMPARE(countOf(m_a.emulator.commands(), QStringLiteral("#DTIM<")), clocks);
+        QCOMPARE(m_a.emulator.commandCount(QStringLiteral("#DTIM<")), clocks);
     }
 
     void selectingRowMakesItsPortActive()
@@ -342,12 +334,12 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_window->deviceList()->count(), 4, 10000);
         QCOMPARE(m_d.info().value(QStringLiteral("timezone")), QStringLiteral("none"));
         QTest::qWait(500);
-        QCOMPARE(countOf(m_c.emulator.commands(), QStringLiteral("#DTIM")), 0);
-        QCOMPARE(countOf(m_d.emulator.commands(), QStringLiteral("#DTIM")), 0);
+        QCOMPARE(m_c.emulator.commandCount(QStringLiteral("#DTIM")), 0);
+        QCOMPARE(m_d.emulator.commandCount(QStringLiteral("#DTIM")), 0);
         // Identify still works, without the clock.
         row(m_c)->action(DeviceItemWidget::IdentifyAction)->trigger();
         QVERIFY(m_c.emulator.waitForCommand(QStringLiteral("SINF"), 10000));
-        QCOMPARE(countOf(m_c.emulator.commands(), QStringLiteral("#DTIM")), 0);
+        QCOMPARE(m_c.emulator.commandCount(QStringLiteral("#DTIM")), 0);
     }
 
     void identifySendsClockThenShowInformation()
@@ -363,7 +355,7 @@ private slots:
         QVERIFY2(sent.at(0).startsWith(QLatin1String("#DTIM<")) && sent.at(0).endsWith(QLatin1String(" 330>#")),
                  qPrintable(sent.join(' ')));
         QCOMPARE(sent.at(1), QStringLiteral("#SINF#"));
-        QCOMPARE(countOf(m_b.emulator.commands(), QStringLiteral("#SINF#")), 0);
+        QCOMPARE(m_b.emulator.commandCount(QStringLiteral("#SINF#")), 0);
         QCOMPARE(m_window->statusBar()->currentMessage(), QStringLiteral("Tank Room (2314A001) shows its information on its screen."));
         QCOMPARE(m_window->currentRow(), row(m_a));
 
@@ -709,7 +701,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(widget.isNull(), 10000);
         QCOMPARE(m_window->deviceList()->count(), rows - 1);
         QVERIFY(!m_window->rowForSerial(QStringLiteral("0000F006")));
-        QCOMPARE(countOf(f.emulator.commands(), QStringLiteral("#UNIX<reboot>")), 0);
+        QCOMPARE(f.emulator.commandCount(QStringLiteral("#UNIX<reboot>")), 0);
     }
 
     void unplugRemovesOnlyThatRow()

@@ -183,6 +183,14 @@ QStringList DeviceEmulator::commands() const
     return texts;
 }
 
+int DeviceEmulator::commandCount(const QString& prefix) const
+{
+    int count = 0;
+    for (const QString& command : commands())
+        count += command.startsWith(prefix) ? 1 : 0;
+    return count;
+}
+
 QStringList DeviceEmulator::replies() const
 {
     QStringList texts;

@@ -52,6 +52,8 @@ public:
     QList<QJsonObject> events(const QString& type) const;
     // Texts of the "command" events in order, e.g. "#MODE<1>#".
     QStringList commands() const;
+    // How many commands so far start with prefix (with its leading '#').
+    int commandCount(const QString& prefix) const;
     QStringList replies() const;
     // prefix with or without the leading '#'; true once such a command arrived.
     bool waitForCommand(const QString& prefix, int ms = 10000) const;

@@ -106,3 +106,11 @@ QMap<QString, QString> RestartingDevice::info() const
     return SerialPortManager::instance()->deviceInformation(m_port);
 }
 
+bool RestartingDevice::onlyIdentified() const
+{
+    for (const QString& command : emulator.commands()) {
+        if (command != QLatin1String("#HWCF#") && !command.startsWith(QLatin1String("#DTIM<")))
+            return false;
+    }
+    return true;
+}

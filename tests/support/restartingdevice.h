@@ -36,6 +36,8 @@ public:
     QString port() const { return m_port; }
     QString serial() const { return m_serial; }
     QMap<QString, QString> info() const;
+    // Got only what every newly shown device gets: its identification and its clock.
+    bool onlyIdentified() const;
 
     DeviceEmulator emulator;
 
