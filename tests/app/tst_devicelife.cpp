@@ -2,6 +2,7 @@
 // ends with a restart makes the device leave the bus and come back, a cable is pulled
 // in the middle of a run, a second device arrives while the first works.
 #include "deviceconfigurator.h"
+#include "foldertree.h"
 #include "devicefontsdialog.h"
 #include "devicefontslistwidget.h"
 #include "deviceitemwidget.h"
@@ -58,13 +59,6 @@ enum Mode { ToItsEnd, UnpluggedMidRun, SecondDeviceMidRun };
 QString lostText()
 {
     return runtimeText("The connection to the device was lost.");
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
 // A window the user has to see whole: centred on the screen once it has its size.
@@ -268,7 +262,7 @@ class TestDeviceLife : public QObject
         // The program makes its calibration folder at start.
         QVERIFY(QDir().mkpath(DeviceConfigurator::calibrationDirectory()));
         if (op.name == QLatin1String("calibration restore"))
-            QVERIFY(writeFile(DeviceConfigurator::calibrationFilePath(device.serial()), "0 0 1024 600\n"));
+            QVERIFY(FolderTree::writeFile(DeviceConfigurator::calibrationFilePath(device.serial()), "0 0 1024 600\n"));
         if (op.name == QLatin1String("font removal"))
             QVERIFY(device.emulator.putFile(QStringLiteral("fonts/Gamma.ttf"), QByteArray(900, 'g')));
     }
@@ -579,7 +573,7 @@ private slots:
         QVERIFY(waitForRow(device));
         QVERIFY(QFile::remove(device.emulator.filePath(QStringLiteral("cal_list.txt"))));
         const QString backup = DeviceConfigurator::calibrationFilePath(device.serial());
-        QVERIFY(writeFile(backup, "the old calibration\n"));
+        QVERIFY(FolderTree::writeFile(backup, "the old calibration\n"));
         ModalUser user(20000);
         configure(user, [](DeviceConfigurator* d) { chooseCalibration(d, guiText("Backup")); });
         user.answer(guiText("Backup Calibration"), guiText("Yes"));

@@ -1,4 +1,5 @@
 #include "common/localizationhelper.h"
+#include "foldertree.h"
 
 #include <QLoggingCategory>
 #include <QtTest>
@@ -35,13 +36,6 @@ public:
     ~MessageCapture() { qInstallMessageHandler(g_previousHandler); }
     QStringList messages() const { return g_messages; }
 };
-
-bool writeFile(const QString& path, const QByteArray& data)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
-}
 
 } // namespace
 
@@ -80,7 +74,7 @@ void TestLocalizationHelper::init()
 QString TestLocalizationHelper::parseOne(const QByteArray& content, QMap<QString, QString>* table, bool* ok)
 {
     const QString path = m_dir->filePath(QStringLiteral("Test.strings"));
-    writeFile(path, content);
+    FolderTree::writeFile(path, content);
     MessageCapture capture;
     *ok = LocalizationHelper::parseStringsFile(path, table);
     return capture.messages().join(QLatin1Char('\n'));
@@ -181,9 +175,9 @@ void TestLocalizationHelper::comments()
 void TestLocalizationHelper::failedFileLeavesOtherTables()
 {
     const QString base = m_dir->filePath(QStringLiteral("Localizations"));
-    QVERIFY(writeFile(base + QStringLiteral("/de/Gui.strings"), "\"Open\" = \"Öffnen\";\n"));
-    QVERIFY(writeFile(base + QStringLiteral("/de/Device.strings"), "\"a\" = \"1\";\n\"b\" = \"2\"\n"));
-    QVERIFY(writeFile(base + QStringLiteral("/de/Empty.strings"), QByteArray()));
+    QVERIFY(FolderTree::writeFile(base + QStringLiteral("/de/Gui.strings"), "\"Open\" = \"Öffnen\";\n"));
+    QVERIFY(FolderTree::writeFile(base + QStringLiteral("/de/Device.strings"), "\"a\" = \"1\";\n\"b\" = \"2\"\n"));
+    QVERIFY(FolderTree::writeFile(base + QStringLiteral("/de/Empty.strings"), QByteArray()));
     MessageCapture capture;
     LocalizationHelper helper(base, QStringLiteral("de"));
     QCOMPARE(helper.tables(), QStringList { QStringLiteral("Gui") });
@@ -254,7 +248,7 @@ void TestLocalizationHelper::folderFallback()
     QFETCH(QString, log);
     const QString base = m_dir->filePath(QStringLiteral("Localizations"));
     for (const QString& folder : folders)
-        QVERIFY(writeFile(QStringLiteral("%1/%2/Gui.strings").arg(base, folder), QStringLiteral("\"Name\" = \"%1\";\n").arg(folder).toUtf8()));
+        QVERIFY(FolderTree::writeFile(QStringLiteral("%1/%2/Gui.strings").arg(base, folder), QStringLiteral("\"Name\" = \"%1\";\n").arg(folder).toUtf8()));
     MessageCapture capture;
     LocalizationHelper helper(base, locale);
     QCOMPARE(helper.currentLocale(), loaded);
@@ -278,7 +272,7 @@ void TestLocalizationHelper::noFolderAtAll()
 void TestLocalizationHelper::lookups()
 {
     const QString base = m_dir->filePath(QStringLiteral("Localizations"));
-    QVERIFY(writeFile(base + QStringLiteral("/de/Device.strings"), "\"Yes\" = \"Ja\";\n"));
+    QVERIFY(FolderTree::writeFile(base + QStringLiteral("/de/Device.strings"), "\"Yes\" = \"Ja\";\n"));
     LocalizationHelper helper(base, QStringLiteral("de"));
     QCOMPARE(helper.localizedString(QStringLiteral("Device"), QStringLiteral("Yes"), QStringLiteral("Yes")), QStringLiteral("Ja"));
 
@@ -301,9 +295,9 @@ void TestLocalizationHelper::lookups()
 void TestLocalizationHelper::localesAndFiles()
 {
     const QString base = m_dir->filePath(QStringLiteral("Localizations"));
-    QVERIFY(writeFile(base + QStringLiteral("/en/Gui.strings"), "\"a\" = \"b\";\n"));
-    QVERIFY(writeFile(base + QStringLiteral("/en/readme.html"), "<p/>"));
-    QVERIFY(writeFile(base + QStringLiteral("/zh_CN/Gui.strings"), "\"a\" = \"b\";\n"));
+    QVERIFY(FolderTree::writeFile(base + QStringLiteral("/en/Gui.strings"), "\"a\" = \"b\";\n"));
+    QVERIFY(FolderTree::writeFile(base + QStringLiteral("/en/readme.html"), "<p/>"));
+    QVERIFY(FolderTree::writeFile(base + QStringLiteral("/zh_CN/Gui.strings"), "\"a\" = \"b\";\n"));
     QVERIFY(QDir().mkpath(base + QStringLiteral("/de")));
     LocalizationHelper helper(base, QStringLiteral("en"));
     QCOMPARE(helper.locales(), (QStringList { "de", "en", "zh_CN" }));
@@ -314,8 +308,8 @@ void TestLocalizationHelper::localesAndFiles()
 void TestLocalizationHelper::localeFromSettings()
 {
     const QString base = m_dir->filePath(QStringLiteral("Localizations"));
-    QVERIFY(writeFile(base + QStringLiteral("/en/Gui.strings"), "\"a\" = \"en\";\n"));
-    QVERIFY(writeFile(base + QStringLiteral("/fr/Gui.strings"), "\"a\" = \"fr\";\n"));
+    QVERIFY(FolderTree::writeFile(base + QStringLiteral("/en/Gui.strings"), "\"a\" = \"en\";\n"));
+    QVERIFY(FolderTree::writeFile(base + QStringLiteral("/fr/Gui.strings"), "\"a\" = \"fr\";\n"));
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Orvane"), QStringLiteral("Lumatra"));
     settings.setValue(QStringLiteral("language"), QStringLiteral("fr"));
     settings.sync();

@@ -1,4 +1,5 @@
 #include "common/unzip.h"
+#include "foldertree.h"
 #include "common/zip.h"
 #include "common/ziphelper.h"
 
@@ -153,13 +154,6 @@ QByteArray readAll(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-bool writeFile(const QString& path, const QByteArray& data)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
-}
-
 // Text that deflates differently at different levels.
 QByteArray wordText(int size, quint32 seed)
 {
@@ -253,7 +247,7 @@ private:
     QString saveArchive(const QByteArray& bytes)
     {
         const QString path = freshPath(QStringLiteral("a.zip"));
-        writeFile(path, bytes);
+        FolderTree::writeFile(path, bytes);
         return path;
     }
 };
@@ -273,7 +267,7 @@ void TestZipHelper::initTestCase()
     };
     for (auto it = files.cbegin(); it != files.cend(); ++it) {
         const QString path = m_source + QLatin1Char('/') + it.key();
-        QVERIFY(writeFile(path, it.value()));
+        QVERIFY(FolderTree::writeFile(path, it.value()));
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadWrite));
         QVERIFY(f.setFileTime(m_stamp, QFileDevice::FileModificationTime));
@@ -284,8 +278,8 @@ void TestZipHelper::initTestCase()
     m_beta = randomBytes(3000, 6);
     const QString a = m_tmp.filePath(QStringLiteral("corpus/alpha.txt"));
     const QString b = m_tmp.filePath(QStringLiteral("corpus/beta.bin"));
-    QVERIFY(writeFile(a, m_alpha));
-    QVERIFY(writeFile(b, m_beta));
+    QVERIFY(FolderTree::writeFile(a, m_alpha));
+    QVERIFY(FolderTree::writeFile(b, m_beta));
     const QString archive = m_tmp.filePath(QStringLiteral("corpus.zip"));
     QVERIFY(ZipHelper::zipWithFiles({ a, b }, archive));
     m_corpusBase = readAll(archive);
@@ -400,8 +394,8 @@ void TestZipHelper::levelInArchive()
     QVERIFY(sizeAt9 != sizeAt5);
 
     const QString dir = freshDir();
-    QVERIFY(writeFile(dir + QStringLiteral("/readme.TXT"), text));
-    QVERIFY(writeFile(dir + QStringLiteral("/backup.tar.gz"), text));
+    QVERIFY(FolderTree::writeFile(dir + QStringLiteral("/readme.TXT"), text));
+    QVERIFY(FolderTree::writeFile(dir + QStringLiteral("/backup.tar.gz"), text));
     const QString archive = freshPath(QStringLiteral("levels.zip"));
     QVERIFY(ZipHelper::zipWithDirectoryContents(dir, archive, false, nullptr, QString(), Zip::AutoMIME));
 
@@ -416,8 +410,8 @@ void TestZipHelper::levelInArchive()
 void TestZipHelper::shortFilesStoredAtEveryLevel()
 {
     const QString dir = freshDir();
-    QVERIFY(writeFile(dir + QStringLiteral("/short.txt"), QByteArray(59, 'a')));
-    QVERIFY(writeFile(dir + QStringLiteral("/long.txt"), QByteArray(60, 'a')));
+    QVERIFY(FolderTree::writeFile(dir + QStringLiteral("/short.txt"), QByteArray(59, 'a')));
+    QVERIFY(FolderTree::writeFile(dir + QStringLiteral("/long.txt"), QByteArray(60, 'a')));
     for (int level = 0; level <= 12; ++level) {
         const QString archive = freshPath(QStringLiteral("short.zip"));
         QVERIFY(ZipHelper::zipWithDirectoryContents(dir, archive, false, nullptr, QString(),
@@ -497,7 +491,7 @@ void TestZipHelper::renameRule()
 {
     const QString file = m_source + QStringLiteral("/config.txrc");
     const QString archive = freshPath(QStringLiteral("r.zip"));
-    QVERIFY(writeFile(archive, "keep me"));
+    QVERIFY(FolderTree::writeFile(archive, "keep me"));
     QVERIFY(!ZipHelper::zipWithFiles({ file }, archive, false));
     QCOMPARE(readAll(archive), QByteArray("keep me"));
 
@@ -561,7 +555,7 @@ void TestZipHelper::failedWriteDeletesArchive()
 void TestZipHelper::archiveInsideSource()
 {
     const QString dir = freshDir();
-    QVERIFY(writeFile(dir + QStringLiteral("/data.txt"), wordText(5000, 8)));
+    QVERIFY(FolderTree::writeFile(dir + QStringLiteral("/data.txt"), wordText(5000, 8)));
     const QString archive = dir + QStringLiteral("/self.zip");
     QVERIFY(ZipHelper::zipWithDirectoryContents(dir, archive, false, nullptr, QString(), Zip::Store));
     QCOMPARE(ZipHelper::listContents(archive), QStringList(QStringLiteral("data.txt")));

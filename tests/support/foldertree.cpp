@@ -25,12 +25,16 @@ QStringList FolderTree::files(const QString& root)
 bool FolderTree::write(const QString& root, const QMap<QString, QByteArray>& tree)
 {
     for (auto it = tree.constBegin(); it != tree.constEnd(); ++it) {
-        const QString path = QDir(root).filePath(it.key());
-        if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-            return false;
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(it.value()) != it.value().size())
+        if (!writeFile(QDir(root).filePath(it.key()), it.value()))
             return false;
     }
     return true;
+}
+
+bool FolderTree::writeFile(const QString& path, const QByteArray& bytes)
+{
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        return false;
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }

@@ -17,6 +17,8 @@ public:
     static QStringList files(const QString& root);
     // Writes every entry below root, creating folders; false on the first failure.
     static bool write(const QString& root, const QMap<QString, QByteArray>& tree);
+    // One file, its folders created.
+    static bool writeFile(const QString& path, const QByteArray& bytes);
 };
 
 #endif // FOLDERTREE_H
