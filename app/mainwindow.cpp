@@ -9,12 +9,14 @@
 #include "fontscenter.h"
 #include "fontsdialog.h"
 #include "handoverserver.h"
+#include "historyserverdialog.h"
 #include "historywindow.h"
 #include "instancelock.h"
 #include "localizationhelper.h"
 #include "messagebox.h"
 #include "norraapplication.h"
 #include "serialportmanager.h"
+#include "servicehistorywriter.h"
 #include "texthelper.h"
 
 #include <QAction>
@@ -40,6 +42,7 @@ using Orvane::Tavrix::Common::lcApp;
 using Orvane::Tavrix::Common::guiText;
 
 using Orvane::Tavrix::Common::LocalizationHelper;
+using Orvane::Tavrix::Common::ServiceHistoryWriter;
 using Orvane::Tavrix::Common::ServiceRecord;
 using Orvane::Tavrix::Common::TextHelper;
 using Orvane::Tavrix::Runtime::Device;
@@ -119,6 +122,11 @@ void MainWindow::setUpWindow()
     QMenu* settingMenu = menuBar()->addMenu(guiText("&Setting"));
     m_fontAction = settingMenu->addAction(guiText("Font Settings"));
     connect(m_fontAction, &QAction::triggered, this, &MainWindow::onFontAction);
+    connect(settingMenu->addAction(guiText("History server...")), &QAction::triggered, this, [this]() {
+        auto* dialog = new HistoryServerDialog(this);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->open();
+    });
     QMenu* historyMenu = menuBar()->addMenu(guiText("Histor&y"));
     QAction* history = historyMenu->addAction(guiText("Show &History"));
     history->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
@@ -176,6 +184,11 @@ void MainWindow::setUpWindow()
             box->open();
         }, Qt::QueuedConnection);
     }
+
+    // The history server's troubles, and its return, are said once in the status bar.
+    if (ServiceHistoryWriter* writer = ServiceHistoryWriter::instance())
+        connect(writer, &ServiceHistoryWriter::serverStatusChanged, this,
+                [this](bool, const QString& text) { statusBar()->showMessage(text, 15000); });
 
     // Devices identified before the window listened still get their rows.
     for (const QString& port : manager->connectedPorts()) {

@@ -113,8 +113,9 @@ ServiceHistoryWriter::ServiceHistoryWriter(const QString& path, QObject* parent)
     d->thread.setObjectName(QStringLiteral("ServiceHistoryWriter"));
     d->worker->moveToThread(&d->thread);
     d->thread.start();
-    // What earlier runs left unsent goes first.
-    post([this]() { d->sync(); });
+    // What earlier runs left unsent goes first, once the program's loop runs: by then
+    // whoever listens to serverStatusChanged is connected.
+    QMetaObject::invokeMethod(this, [this]() { post([this]() { d->sync(); }); }, Qt::QueuedConnection);
 }
 
 ServiceHistoryWriter::~ServiceHistoryWriter()
