@@ -324,6 +324,8 @@ bool HistoryServer::send(const QList<ServiceRecord>& entries)
         QJsonObject object = entry.toJson();
         // The station's own row number means nothing elsewhere.
         object.remove(QStringLiteral("id"));
+        if (entry.station.isEmpty())
+            object.insert(QStringLiteral("station"), ServiceHistory::station());
         object.insert(QStringLiteral("revision"), entry.revision);
         array.append(object);
     }

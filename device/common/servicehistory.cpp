@@ -59,6 +59,11 @@ QSettings userSettings()
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kavendi"), QStringLiteral("Lumatra"));
 }
 
+// A random (version 4) UUID, made by SQLite.
+const char* const RandomUuid =
+    "lower(hex(randomblob(4))) || '-' || lower(hex(randomblob(2))) || '-4' || substr(lower(hex(randomblob(2))), 2) || '-' "
+    "|| substr('89ab', 1 + abs(random() % 4), 1) || substr(lower(hex(randomblob(2))), 2) || '-' || lower(hex(randomblob(6)))";
+
 // A text as an SQL literal.
 QString sqlText(QString text)
 {
@@ -199,11 +204,10 @@ bool ServiceHistoryPrivate::upgrade(QSqlQuery& query, int fromVersion)
                    << QStringLiteral("ALTER TABLE entries ADD COLUMN station TEXT")
                    << QStringLiteral("ALTER TABLE entries ADD COLUMN revision INTEGER NOT NULL DEFAULT 1")
                    << QStringLiteral("ALTER TABLE entries ADD COLUMN synced_revision INTEGER NOT NULL DEFAULT 0")
-                   // A random (version 4) UUID for each entry already there.
-                   << QStringLiteral("UPDATE entries SET uuid = lower(hex(randomblob(4))) || '-' || lower(hex(randomblob(2))) || '-4' "
-                                     "|| substr(lower(hex(randomblob(2))), 2) || '-' || substr('89ab', 1 + abs(random() % 4), 1) "
-                                     "|| substr(lower(hex(randomblob(2))), 2) || '-' || lower(hex(randomblob(6))), station = %1")
-                          .arg(sqlText(ServiceHistory::station()))
+                   << QStringLiteral("UPDATE entries SET uuid = %1, station = %2").arg(QLatin1String(RandomUuid), sqlText(ServiceHistory::station()))
+                   // An entry written without one (by code that does not know of it) gets one too.
+                   << QStringLiteral("CREATE TRIGGER entries_uuid AFTER INSERT ON entries WHEN NEW.uuid IS NULL "
+                                     "BEGIN UPDATE entries SET uuid = %1 WHERE id = NEW.id; END").arg(QLatin1String(RandomUuid))
                    << QStringLiteral("CREATE UNIQUE INDEX entries_uuid ON entries (uuid)")
                    << QStringLiteral("CREATE INDEX entries_unsynced ON entries (id) WHERE synced_revision < revision");
     }
