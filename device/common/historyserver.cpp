@@ -3,6 +3,7 @@
 
 #include "diagnostics.h"
 #include "localizationhelper.h"
+#include "servicehistory_p.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -216,44 +217,6 @@ bool HistoryServerPrivate::fail(HistoryServer::Status why, const QString& text)
     return false;
 }
 
-QString HistoryServerPrivate::whereClause(const ServiceHistory::Filter& filter, QVariantList* values)
-{
-    QStringList terms;
-    if (!filter.serial.isEmpty()) {
-        terms << QStringLiteral("serial = ?");
-        *values << filter.serial;
-    }
-    const QString text = filter.text.trimmed();
-    if (!text.isEmpty()) {
-        QString escaped = text;
-        escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
-            .replace(QLatin1Char('%'), QLatin1String("\\%"))
-            .replace(QLatin1Char('_'), QLatin1String("\\_"));
-        const QString pattern = QLatin1Char('%') + escaped + QLatin1Char('%');
-        terms << QStringLiteral("(serial ILIKE ? OR name ILIKE ?)");
-        *values << pattern << pattern;
-    }
-    if (filter.operation != ServiceRecord::NoOperation) {
-        terms << QStringLiteral("operation = ?");
-        *values << ServiceRecord::operationCode(filter.operation);
-    }
-    if (filter.outcome == ServiceRecord::Unfinished) {
-        terms << QStringLiteral("outcome IS NULL");
-    } else if (filter.outcome >= 0) {
-        terms << QStringLiteral("outcome = ?");
-        *values << ServiceRecord::outcomeCode(ServiceRecord::Outcome(filter.outcome));
-    }
-    if (filter.from.isValid()) {
-        terms << QStringLiteral("started >= CAST(? AS timestamptz)");
-        *values << filter.from.toUTC().toString(Qt::ISODateWithMs);
-    }
-    if (filter.to.isValid()) {
-        terms << QStringLiteral("started < CAST(? AS timestamptz)");
-        *values << filter.to.toUTC().toString(Qt::ISODateWithMs);
-    }
-    return terms.isEmpty() ? QString() : QStringLiteral(" WHERE ") + terms.join(QStringLiteral(" AND "));
-}
-
 HistoryServer::HistoryServer(const QString& uri)
     : d(new HistoryServerPrivate)
 {
@@ -375,7 +338,7 @@ QList<ServiceRecord> HistoryServer::entries(const ServiceHistory::Filter& filter
     if (!open())
         return list;
     QVariantList values;
-    QString statement = QString::fromLatin1(EntryFields) + HistoryServerPrivate::whereClause(filter, &values)
+    QString statement = QString::fromLatin1(EntryFields) + ServiceHistoryPrivate::whereClause(filter, &values, QStringLiteral("ILIKE"), QStringLiteral("to_timestamp(? / 1000.0)"))
         + QStringLiteral(" ORDER BY started DESC, uuid");
     if (limit >= 0)
         statement += QStringLiteral(" LIMIT %1").arg(limit);

@@ -288,7 +288,8 @@ bool ServiceHistoryPrivate::write(const QString& statement, const QVariantList& 
     return true;
 }
 
-QString ServiceHistoryPrivate::whereClause(const ServiceHistory::Filter& filter, QVariantList* values)
+QString ServiceHistoryPrivate::whereClause(const ServiceHistory::Filter& filter, QVariantList* values, const QString& like,
+                                           const QString& time)
 {
     QStringList terms;
     if (!filter.serial.isEmpty()) {
@@ -302,7 +303,7 @@ QString ServiceHistoryPrivate::whereClause(const ServiceHistory::Filter& filter,
             .replace(QLatin1Char('%'), QLatin1String("\\%"))
             .replace(QLatin1Char('_'), QLatin1String("\\_"));
         const QString pattern = QLatin1Char('%') + escaped + QLatin1Char('%');
-        terms << QStringLiteral("(serial LIKE ? ESCAPE '\\' OR name LIKE ? ESCAPE '\\')");
+        terms << QStringLiteral("(serial %1 ? ESCAPE '\\' OR name %1 ? ESCAPE '\\')").arg(like);
         *values << pattern << pattern;
     }
     if (filter.operation != ServiceRecord::NoOperation) {
@@ -316,11 +317,11 @@ QString ServiceHistoryPrivate::whereClause(const ServiceHistory::Filter& filter,
         *values << ServiceRecord::outcomeCode(ServiceRecord::Outcome(filter.outcome));
     }
     if (filter.from.isValid()) {
-        terms << QStringLiteral("started >= ?");
+        terms << QStringLiteral("started >= ") + time;
         *values << filter.from.toMSecsSinceEpoch();
     }
     if (filter.to.isValid()) {
-        terms << QStringLiteral("started < ?");
+        terms << QStringLiteral("started < ") + time;
         *values << filter.to.toMSecsSinceEpoch();
     }
     return terms.isEmpty() ? QString() : QStringLiteral(" WHERE ") + terms.join(QStringLiteral(" AND "));

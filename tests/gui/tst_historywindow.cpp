@@ -210,6 +210,14 @@ private slots:
         // Written before the station was named: under the host name.
         QCOMPARE(shown->index(1, 0).data().toString(), QSysInfo::machineHostName());
         QCOMPARE(m_window->countLabel()->text(), QStringLiteral("5 entries"));
+        // The filters apply on the server as in the file.
+        m_window->textFilter()->setText(QStringLiteral("pump"));
+        QTRY_COMPARE(shown->rowCount(), 2);
+        m_window->textFilter()->clear();
+        m_window->fromDate()->setDate(QDate(2026, 3, 9));
+        QTRY_COMPARE(shown->rowCount(), 1);
+        m_window->fromDate()->setDate(QDate(2000, 1, 1));
+        QTRY_COMPARE(shown->rowCount(), 5);
 
         m_window->setView(HistoryWindow::Fleet);
         QVERIFY(m_window->fleetTable()->isVisible());

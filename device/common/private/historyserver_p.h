@@ -24,7 +24,6 @@ public:
     bool exec(QSqlQuery& query, const QString& statement, const QVariantList& values = {});
     bool fail(const QSqlError& error);
     bool fail(HistoryServer::Status why, const QString& text);
-    static QString whereClause(const ServiceHistory::Filter& filter, QVariantList* values);
 
     QString uri;
     QString connectionName;

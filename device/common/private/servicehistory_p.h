@@ -30,7 +30,10 @@ public:
     // (waiting for another writer) before anything is read.
     bool write(const QString& statement, const QVariantList& values, qint64* insertedId = nullptr,
                int* changedRows = nullptr);
-    static QString whereClause(const ServiceHistory::Filter& filter, QVariantList* values);
+    // The filter's terms, for the history server too: its case-blind LIKE, and the
+    // expression that makes a time of a bound number of milliseconds.
+    static QString whereClause(const ServiceHistory::Filter& filter, QVariantList* values,
+                               const QString& like = QStringLiteral("LIKE"), const QString& time = QStringLiteral("?"));
 
     QString path;
     QString connectionName;
