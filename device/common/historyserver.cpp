@@ -121,8 +121,16 @@ bool HistoryServerPrivate::connect()
                                                         "the package libqt6sql6-psql."));
     QSqlDatabase db = QSqlDatabase::addDatabase(QLatin1String(Driver), connectionName);
     QStringList options;
-    bool timeout = false;
-    bool application = false;
+    // A server that does not answer, or a network that goes mid-request, must not hold up
+    // the writer, nor a program's end, for long; the address may say otherwise.
+    QMap<QString, QString> defaults {
+        { QStringLiteral("connect_timeout"), QString::number(HistoryServer::ConnectTimeoutSeconds) },
+        { QStringLiteral("keepalives_idle"), QStringLiteral("5") },
+        { QStringLiteral("keepalives_interval"), QStringLiteral("2") },
+        { QStringLiteral("keepalives_count"), QStringLiteral("3") },
+        { QStringLiteral("tcp_user_timeout"), QStringLiteral("10000") },
+        { QStringLiteral("application_name"), QStringLiteral("dovrel") },
+    };
     for (const auto& [key, value] : std::as_const(parameters)) {
         if (key == QLatin1String("host")) {
             db.setHostName(value);
@@ -134,15 +142,11 @@ bool HistoryServerPrivate::connect()
             db.setPassword(value);
         } else {
             options << key + QLatin1Char('=') + quotedValue(value);
-            timeout = timeout || key == QLatin1String("connect_timeout");
-            application = application || key == QLatin1String("application_name");
+            defaults.remove(key);
         }
     }
-    // A server that does not answer must not hold up the writer, nor a program's end, for long.
-    if (!timeout)
-        options << QStringLiteral("connect_timeout=%1").arg(HistoryServer::ConnectTimeoutSeconds);
-    if (!application)
-        options << QStringLiteral("application_name=dovrel");
+    for (auto it = defaults.constBegin(); it != defaults.constEnd(); ++it)
+        options << it.key() + QLatin1Char('=') + it.value();
     db.setConnectOptions(options.join(QLatin1Char(';')));
     return true;
 }
