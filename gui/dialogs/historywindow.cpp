@@ -77,6 +77,7 @@ public:
     QTableView* fleetTable = nullptr;
     QList<ServiceRecord> sharedEntries;
     QString chosenSerial; // the fleet's chosen device
+    bool refilling = false; // the fleet is being replaced: its selection changes are no choice
     // Typing and new entries re-query once things have settled.
     QTimer typing;
     QTimer changes;
@@ -186,6 +187,8 @@ HistoryWindow::HistoryWindow(QWidget* parent)
     connect(d->text, &QLineEdit::textChanged, &d->typing, qOverload<>(&QTimer::start));
     connect(d->view, &QComboBox::currentIndexChanged, this, &HistoryWindow::applyFilter);
     connect(d->fleetTable->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex& current) {
+        if (d->refilling)
+            return;
         d->chosenSerial = d->fleet->row(current.row()).value(FleetDevice::SerialColumn);
         fetchShared(false);
     });
@@ -263,10 +266,11 @@ void HistoryWindow::fetchShared(bool withFleet)
                 rows << row;
             }
             // The chosen device stays chosen; its entries are asked for already.
-            const QSignalBlocker blocker(d->fleetTable->selectionModel());
+            d->refilling = true;
             d->fleet->setRows(rows);
             if (chosen >= 0)
                 d->fleetTable->selectRow(chosen);
+            d->refilling = false;
             if (!error.isEmpty())
                 d->count->setText(error);
         });
