@@ -472,14 +472,14 @@ bool HistoryServer::parseUri(const QString& uri, QList<QPair<QString, QString>>*
     QStringList hosts;
     QStringList ports;
     bool anyPort = false;
-    for (const QString& spec : authority.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        QString host = spec;
+    for (const QString& hostPort : authority.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        QString host = hostPort;
         QString port;
-        const int bracket = spec.startsWith(QLatin1Char('[')) ? spec.indexOf(QLatin1Char(']')) : -1;
-        const int colon = spec.indexOf(QLatin1Char(':'), bracket < 0 ? 0 : bracket);
+        const int bracket = hostPort.startsWith(QLatin1Char('[')) ? hostPort.indexOf(QLatin1Char(']')) : -1;
+        const int colon = hostPort.indexOf(QLatin1Char(':'), bracket < 0 ? 0 : bracket);
         if (colon >= 0) {
-            host = spec.left(colon);
-            port = spec.mid(colon + 1);
+            host = hostPort.left(colon);
+            port = hostPort.mid(colon + 1);
         }
         if (bracket > 0)
             host = host.mid(1, bracket - 1);
