@@ -5,11 +5,13 @@
 #include "filehelper.h"
 #include "localizationhelper.h"
 #include "messagebox.h"
+#include "runningoperationsquestion.h"
 #include "serialportmanager.h"
 #include "texthelper.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QDate>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -28,6 +30,8 @@
 #include <QTimer>
 #include <QUuid>
 #include <QVBoxLayout>
+
+#include <memory>
 
 using Orvane::Tavrix::Common::BatchResult;
 using Orvane::Tavrix::Common::FileHelper;
@@ -104,6 +108,8 @@ public:
     QPushButton* save = nullptr;
     QPushButton* start = nullptr;
     QPushButton* cancel = nullptr;
+    bool closing = false; // closes once its lines have ended
+    bool asking = false;
     QPushButton* close = nullptr;
     QTimer busyRefresh;
 };
@@ -350,6 +356,60 @@ void BatchWindow::onCancel()
             d->model->abandonTransfers();
     }
     updateControls();
+}
+
+void BatchWindow::stopSafely()
+{
+    if (d->production->isChecked())
+        d->production->setChecked(false);
+    d->model->setProductionMode(false);
+    d->model->cancelWaiting();
+    d->model->stopSafely();
+    updateControls();
+}
+
+void BatchWindow::reject()
+{
+    if (!d->model->isActive() || d->closing) {
+        QDialog::reject();
+        return;
+    }
+    QMetaObject::invokeMethod(this, &BatchWindow::askBeforeClosing, Qt::QueuedConnection);
+}
+
+void BatchWindow::closeEvent(QCloseEvent* event)
+{
+    if (!d->model->isActive() || d->closing) {
+        QDialog::closeEvent(event);
+        return;
+    }
+    event->ignore();
+    QMetaObject::invokeMethod(this, &BatchWindow::askBeforeClosing, Qt::QueuedConnection);
+}
+
+void BatchWindow::askBeforeClosing()
+{
+    if (d->asking)
+        return;
+    d->asking = true;
+    const RunningOperationsQuestion::Answer answer = RunningOperationsQuestion::ask(this, guiText("Batch"), d->model->runs());
+    d->asking = false;
+    if (answer == RunningOperationsQuestion::Cancel)
+        return;
+    if (answer == RunningOperationsQuestion::StopSafely)
+        stopSafely();
+    // Closed once the lines have ended (each within its own time-outs).
+    d->closing = true;
+    auto closeWhenIdle = std::make_shared<QMetaObject::Connection>();
+    *closeWhenIdle = connect(d->model, &BatchDeviceModel::runChanged, this, [this, closeWhenIdle]() {
+        if (d->model->isActive())
+            return;
+        disconnect(*closeWhenIdle);
+        d->closing = false;
+        QDialog::reject();
+    });
+    if (!d->model->isActive())
+        emit d->model->runChanged();
 }
 
 void BatchWindow::onProductionToggled(bool on)

@@ -59,8 +59,13 @@ public slots:
     // Stops what has not started; asks before it abandons a running transfer.
     void onCancel();
     void onSaveCsv();
+    // Production mode off, waiting lines cancelled, running ones stopped safely.
+    void stopSafely();
+    // Closing while lines run asks first: wait for them, stop them safely, or stay.
+    void reject() override;
 
 protected:
+    void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -71,6 +76,7 @@ private:
     void onProductionToggled(bool on);
     void updateControls();
     void removeWorkFolder();
+    void askBeforeClosing();
 
     BatchWindowPrivate* d;
 };
