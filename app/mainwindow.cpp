@@ -112,6 +112,7 @@ void MainWindow::setUpWindow()
     connect(manager, &SerialPortManager::deviceDisconnected, this, &MainWindow::onDeviceDisconnected);
     // A port this user may not open changes what the empty list says.
     connect(manager, &SerialPortManager::portAccessDenied, this, &MainWindow::updateEmptyHint);
+    connect(manager, &SerialPortManager::portInUse, this, &MainWindow::updateEmptyHint);
     connect(manager, &SerialPortManager::serialDeviceRemoved, this, &MainWindow::updateEmptyHint);
 
     m_aboutDialog = new AboutDialog(this);
@@ -204,6 +205,12 @@ void MainWindow::updateEmptyHint()
                         "packaging/linux/60-dovrel.rules as the README says in \"Device access on Linux\", "
                         "then plug the device in again.")
                     .arg(denied.join(QStringLiteral(", ")));
+    const QStringList inUse = SerialPortManager::instance()->portsInUse();
+    if (!inUse.isEmpty())
+        text += QStringLiteral("\n\n")
+              + guiText("A device is plugged in at %1, but another program is using its port. The device appears here "
+                        "once that program lets it go.")
+                    .arg(inUse.join(QStringLiteral(", ")));
     m_emptyHint->setText(text);
     m_listStack->setCurrentWidget(m_emptyHint);
 }

@@ -22,6 +22,12 @@
 #include <atomic>
 #include <memory>
 
+#ifndef Q_OS_WIN
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 using Orvane::Tavrix::Common::lcDiscovery;
 
 namespace Orvane {
@@ -291,6 +297,17 @@ PortEnumerator::PortList PortEnumerator::restricted(const PortList& all)
         }
     }
     return ports;
+}
+
+bool PortEnumerator::lacksPermission(const QString& name)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(name);
+    return false;
+#else
+    return ::faccessat(AT_FDCWD, QFile::encodeName(canonicalPortName(name)).constData(), R_OK | W_OK, AT_EACCESS) != 0
+        && errno == EACCES;
+#endif
 }
 
 bool PortEnumerator::isDevicePort(const QMap<QString, QVariant>& info)

@@ -53,6 +53,10 @@ public:
     // Only ports allowed by the restriction below are listed.
     static QList<QMap<QString, QVariant>> getPorts();
     static bool isDevicePort(const QMap<QString, QVariant>& info);
+    // Whether a port that would not open (a permission error) lacks this user's rights,
+    // rather than being held by another program (its lock file, or its exclusive open).
+    // Windows reports both alike: never a rule's fault there.
+    static bool lacksPermission(const QString& name);
     static QStringList virtualPorts();
 
     // The one form of a port name: "ttyACM0", "/dev/ttyACM0" and "/dev/./ttyACM0"

@@ -4,6 +4,8 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 
+#include <memory>
+
 QString DovrelctlRun::programPath()
 {
     QString dir = qEnvironmentVariable("DOVREL_BIN_DIR");
@@ -14,25 +16,39 @@ QString DovrelctlRun::programPath()
 
 DovrelctlRun DovrelctlRun::start(const QStringList& args, const QMap<QString, QString>& env, int timeoutMs)
 {
-    QProcess process;
+    return collect(launch(args, env), timeoutMs);
+}
+
+QProcess* DovrelctlRun::launch(const QStringList& args, const QMap<QString, QString>& env)
+{
+    auto* process = new QProcess;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("DOVREL_VIRTUAL_PORTS"));
     // The texts are compared in English whatever the machine's language.
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
     for (auto it = env.constBegin(); it != env.constEnd(); ++it)
         environment.insert(it.key(), it.value());
-    process.setProcessEnvironment(environment);
-    process.start(programPath(), args);
+    process->setProcessEnvironment(environment);
+    process->start(programPath(), args);
+    return process;
+}
+
+DovrelctlRun DovrelctlRun::collect(QProcess* started, int timeoutMs)
+{
+    const std::unique_ptr<QProcess> process(started);
     DovrelctlRun run;
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        run.err = process.readAllStandardError();
+    // It may have ended while the caller's event loop ran.
+    const bool ended = process->state() == QProcess::NotRunning ? process->error() != QProcess::FailedToStart
+                                                                : process->waitForFinished(timeoutMs);
+    if (!ended) {
+        process->kill();
+        process->waitForFinished();
+        run.err = process->readAllStandardError();
         return run;
     }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
+    run.exitCode = process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -2;
+    run.out = process->readAllStandardOutput();
+    run.err = process->readAllStandardError();
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(run.out, &error);
     run.jsonValid = error.error == QJsonParseError::NoError && document.isObject();
