@@ -4,6 +4,7 @@
 #include "servicehistory.h"
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QVariantList>
 
@@ -21,6 +22,8 @@ public:
     void disconnect();
     // Creates the tables of a new file, or checks an existing one.
     Check prepare();
+    // Ours (Usable, with *version 0 for a new file), newer, or not ours; run inside a transaction.
+    Check judge(QSqlQuery& query, int* version);
     // Renames the file (and its WAL and shared memory files) out of the way.
     bool setAside(Check why);
     // BEGIN IMMEDIATE ... COMMIT around one statement: the write lock is taken
