@@ -70,7 +70,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     m_handOver = new HandOverServer(this);
     if (!m_handOver->start(lock)) {
-        NorraApplication::showStartupError(guiText("Error"), guiText("Failed to acquire file lock."));
+        NorraApplication::showStartupError(guiText("Error"), m_handOver->errorString());
         std::exit(-1);
     }
     // A second start brings this window to the front.
