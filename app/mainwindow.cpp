@@ -334,7 +334,7 @@ void MainWindow::showHistory(const QString& serial)
 {
     if (!m_historyWindow)
         m_historyWindow = new HistoryWindow(this);
-    m_historyWindow->setDeviceFilter(serial);
+    m_historyWindow->setSerialFilter(serial);
     m_historyWindow->show();
     m_historyWindow->raise();
     m_historyWindow->activateWindow();

@@ -402,7 +402,11 @@ private slots:
         QCOMPARE(entries.first().frontEnd, QStringLiteral("dovrel"));
         QCOMPARE(entries.first().name, QStringLiteral("Tank Room"));
 
-        // The row's "History" shows the window with that device's entries alone.
+        // The row's "History" shows the window with that device's entries alone, not those
+        // of a serial number that holds its own.
+        ServiceRecord longer = entries.first();
+        longer.serial = QStringLiteral("92314A0011");
+        QVERIFY(ServiceHistory::instance()->add(longer) > 0);
         row(m_a)->action(DeviceItemWidget::HistoryAction)->trigger();
         HistoryWindow* history = m_window->historyWindow();
         QVERIFY(history && history->isVisible());
