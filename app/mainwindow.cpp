@@ -9,12 +9,15 @@
 #include "fontscenter.h"
 #include "fontsdialog.h"
 #include "handoverserver.h"
+#include "historyserverdialog.h"
 #include "historywindow.h"
 #include "instancelock.h"
 #include "localizationhelper.h"
 #include "messagebox.h"
 #include "norraapplication.h"
+#include "operationrun.h"
 #include "serialportmanager.h"
+#include "servicehistorywriter.h"
 #include "texthelper.h"
 
 #include <QAction>
@@ -40,11 +43,13 @@ using Orvane::Tavrix::Common::lcApp;
 using Orvane::Tavrix::Common::guiText;
 
 using Orvane::Tavrix::Common::LocalizationHelper;
+using Orvane::Tavrix::Common::ServiceHistoryWriter;
 using Orvane::Tavrix::Common::ServiceRecord;
 using Orvane::Tavrix::Common::TextHelper;
 using Orvane::Tavrix::Runtime::Device;
 using Orvane::Tavrix::Runtime::DeviceInformation;
 using Orvane::Tavrix::Runtime::OperationResult;
+using Orvane::Tavrix::Runtime::OperationRun;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace Orvane {
@@ -120,6 +125,11 @@ void MainWindow::setUpWindow()
     QMenu* settingMenu = menuBar()->addMenu(guiText("&Setting"));
     m_fontAction = settingMenu->addAction(guiText("Font Settings"));
     connect(m_fontAction, &QAction::triggered, this, &MainWindow::onFontAction);
+    connect(settingMenu->addAction(guiText("History server...")), &QAction::triggered, this, [this]() {
+        auto* dialog = new HistoryServerDialog(this);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->open();
+    });
     QMenu* historyMenu = menuBar()->addMenu(guiText("Histor&y"));
     QAction* history = historyMenu->addAction(guiText("Show &History"));
     history->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
@@ -177,6 +187,11 @@ void MainWindow::setUpWindow()
             box->open();
         }, Qt::QueuedConnection);
     }
+
+    // The history server's troubles, and its return, are said once in the status bar.
+    if (ServiceHistoryWriter* writer = ServiceHistoryWriter::instance())
+        connect(writer, &ServiceHistoryWriter::serverStatusChanged, this,
+                [this](bool, const QString& text) { statusBar()->showMessage(text, 15000); });
 
     // Devices identified before the window listened still get their rows.
     for (const QString& port : manager->connectedPorts()) {
@@ -298,22 +313,17 @@ void MainWindow::dropRow(DeviceItemWidget* widget, QListWidgetItem* item)
     updateEmptyHint();
 }
 
-void MainWindow::followLogClearing(const QString& deviceText, const QString& port)
+void MainWindow::followLogClearing(const QString& deviceText, OperationRun* run)
 {
     // The dialog has gone; a failure of the update would otherwise reach nobody.
-    auto connection = std::make_shared<QMetaObject::Connection>();
-    *connection = connect(SerialPortManager::instance(), &SerialPortManager::deviceOperationEnded, this,
-                          [this, deviceText, port, connection](const OperationResult& result) {
-        if (result.kind != OperationResult::DataLogUpdate || result.port != port)
-            return;
-        disconnect(*connection);
+    if (!run)
+        return;
+    connect(run, &OperationRun::ended, this, [this, deviceText](const OperationResult& result) {
         if (result.succeeded())
             return;
         const QString text = guiText("The logs were not cleared from %1; they are still on the device.\n%2")
                                  .arg(deviceText, result.message.isEmpty() ? guiText("An unknown error occurred.") : result.message);
-        QMetaObject::invokeMethod(this, [this, text]() {
-            MessageBox::warning(this, guiText("Retrieve Device Data Logged"), text);
-        }, Qt::QueuedConnection);
+        MessageBox::warning(this, guiText("Retrieve Device Data Logged"), text);
     });
 }
 

@@ -51,6 +51,7 @@ Dovrelctl::Dovrelctl(const CommandLine& commandLine)
     : m_cl(commandLine)
     , m_progress(new ProgressReporter(commandLine.quiet()))
 {
+    reportHistoryServer();
 }
 
 Dovrelctl::~Dovrelctl()
@@ -59,11 +60,11 @@ Dovrelctl::~Dovrelctl()
     delete m_progress;
 }
 
-ExitCode Dovrelctl::fail(ExitCode exitCode, const QString& error)
+ExitCode Dovrelctl::fail(ExitCode exitCode, const QString& error, const QJsonObject& details)
 {
     m_progress->finish();
     if (m_cl.json()) {
-        QJsonObject object;
+        QJsonObject object = details;
         object.insert(QStringLiteral("ok"), false);
         object.insert(QStringLiteral("error"), error);
         object.insert(QStringLiteral("exitCode"), int(exitCode));

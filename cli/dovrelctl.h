@@ -10,6 +10,14 @@
 
 #include <functional>
 
+namespace Orvane {
+namespace Tavrix {
+namespace Runtime {
+class DeviceLink;
+}
+}
+}
+
 class DeviceSession;
 class DeviceTask;
 class ProgressReporter;
@@ -45,19 +53,24 @@ public:
     ExitCode configureCommand();
     // The service history, no device (dovrelctl_history.cpp).
     ExitCode historyCommand();
+    ExitCode historySyncCommand();
+    ExitCode fleetCommand();
+    // Says on standard error, once, when the history server cannot be used.
+    static void reportHistoryServer();
     // Packages, no device (dovrelctl_package.cpp).
     ExitCode packageInspectCommand();
     ExitCode packageMakeSampleCommand();
 
 private:
-    ExitCode fail(ExitCode exitCode, const QString& error);
+    ExitCode fail(ExitCode exitCode, const QString& error, const QJsonObject& details = {});
     ExitCode succeed(const QJsonObject& result, const QString& text);
     // Finds the device; Success or the failure already reported.
     ExitCode connect();
     // Success when the device's software has the feature, else the refusal reported.
     ExitCode requireFeature(int feature);
     // Starts one single-command operation and waits for its end; recorded as operation.
-    ExitCode runCommand(Orvane::Tavrix::Common::ServiceRecord::Operation operation, const std::function<bool()>& start);
+    ExitCode runCommand(Orvane::Tavrix::Common::ServiceRecord::Operation operation,
+                        const std::function<bool(Orvane::Tavrix::Runtime::DeviceLink*)>& start);
     // Runs work on the one device, or with --all or several --port on every device at
     // once, each on its own link, and reports each device's result (the worst exit code).
     ExitCode onDevices(const std::function<void(DeviceTask*)>& work);

@@ -7,7 +7,9 @@
 #include "ziphelper.h"
 
 #include <QDebug>
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QVariant>
 
@@ -237,13 +239,24 @@ bool ProjectPackageChecker::hasCanConfiguration() const
     return m_entries.contains(CanConfigEntry);
 }
 
-bool ProjectPackageChecker::extractTo(const QString& folder) const
+bool ProjectPackageChecker::extractTo(const QString& folder)
 {
+    m_sha256.clear();
     if (!m_read || m_result == FileNotFound || m_result == Incomplete || m_result == UnsafeEntries)
         return false;
-    if (!QFileInfo(folder).isDir())
+    QFile file(m_packagePath);
+    if (!QFileInfo(folder).isDir() || !file.open(QIODevice::ReadOnly))
         return false;
-    return ZipHelper::extractAll(m_packagePath, folder);
+    const QByteArray package = file.readAll();
+    // A package changed since it was checked is unpacked only if it still is a safe one.
+    for (const QString& entry : ZipHelper::listContents(package)) {
+        if (!isSafeEntryName(entry))
+            return false;
+    }
+    if (!ZipHelper::extractAll(package, folder))
+        return false;
+    m_sha256 = QString::fromLatin1(QCryptographicHash::hash(package, QCryptographicHash::Sha256).toHex());
+    return true;
 }
 
 QString ProjectPackageChecker::confirmationTitle()

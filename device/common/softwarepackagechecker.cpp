@@ -7,7 +7,9 @@
 #include "ziphelper.h"
 
 #include <QDebug>
+#include <QCryptographicHash>
 #include <QDomDocument>
+#include <QFile>
 #include <QDomElement>
 #include <QFileInfo>
 
@@ -53,12 +55,18 @@ SoftwarePackageChecker::Result SoftwarePackageChecker::readPackage()
     m_releaseDate = QDateTime();
     m_devices.clear();
     m_packageContent.clear();
+    m_sha256.clear();
 
-    if (m_packagePath.isEmpty() || !QFileInfo(m_packagePath).isFile()) {
+    // Read once: what is judged is what is sent and what the hash names.
+    QFile file(m_packagePath);
+    if (m_packagePath.isEmpty() || !QFileInfo(m_packagePath).isFile() || !file.open(QIODevice::ReadOnly)) {
         invalid();
         return m_result;
     }
-    m_entries = ZipHelper::listContents(m_packagePath);
+    const QByteArray package = file.readAll();
+    file.close();
+    m_sha256 = QString::fromLatin1(QCryptographicHash::hash(package, QCryptographicHash::Sha256).toHex());
+    m_entries = ZipHelper::listContents(package);
     if (!m_entries.contains(QStringLiteral("update.xml")) || !m_entries.contains(QStringLiteral("update.tar.gz"))) {
         invalid();
         return m_result;
@@ -67,7 +75,7 @@ SoftwarePackageChecker::Result SoftwarePackageChecker::readPackage()
     QDomDocument document;
     QString message;
     int line = 0;
-    if (!document.setContent(ZipHelper::extractFileContent(m_packagePath, QStringLiteral("update.xml")), &message, &line)) {
+    if (!document.setContent(ZipHelper::extractFileContent(package, QStringLiteral("update.xml")), &message, &line)) {
         qCDebug(lcFiles).noquote() << QStringLiteral("update.xml: %1 (line %2)").arg(message, QString::number(line));
         invalid();
         return m_result;
@@ -86,7 +94,7 @@ SoftwarePackageChecker::Result SoftwarePackageChecker::readPackage()
                            element.attribute(QStringLiteral("Runtime_Ver")) });
     }
 
-    m_packageContent = ZipHelper::extractFileContent(m_packagePath, QStringLiteral("update.tar.gz"));
+    m_packageContent = ZipHelper::extractFileContent(package, QStringLiteral("update.tar.gz"));
     return m_result;
 }
 

@@ -173,6 +173,46 @@ bool ZipHelper::extractAll(const QString& archive, const QString& outputDir, con
     return unzip.extractAll(outputDir) == UnZip::Ok && opened == UnZip::Ok;
 }
 
+QStringList ZipHelper::listContents(const QByteArray& archive)
+{
+    QBuffer buffer;
+    buffer.setData(archive);
+    UnZip unzip;
+    const UnZip::ErrorCode ec = buffer.open(QIODevice::ReadOnly) ? unzip.openArchive(&buffer) : UnZip::OpenFailed;
+    if (ec != UnZip::Ok && !(ec == UnZip::PartiallyCorrupted && unzip.isOpen()))
+        return QStringList();
+    return unzip.fileList();
+}
+
+QByteArray ZipHelper::extractFileContent(const QByteArray& archive, const QString& name)
+{
+    QBuffer buffer;
+    buffer.setData(archive);
+    UnZip unzip;
+    const UnZip::ErrorCode ec = buffer.open(QIODevice::ReadOnly) ? unzip.openArchive(&buffer) : UnZip::OpenFailed;
+    if (ec != UnZip::Ok && !(ec == UnZip::PartiallyCorrupted && unzip.isOpen()))
+        return QByteArray();
+    QByteArray content;
+    QBuffer out(&content);
+    out.open(QIODevice::WriteOnly);
+    if (unzip.extractFile(name, &out) != UnZip::Ok)
+        return QByteArray();
+    return content;
+}
+
+bool ZipHelper::extractAll(const QByteArray& archive, const QString& outputDir)
+{
+    if (!outputFolderExists(outputDir))
+        return false;
+    QBuffer buffer;
+    buffer.setData(archive);
+    UnZip unzip;
+    const UnZip::ErrorCode opened = buffer.open(QIODevice::ReadOnly) ? unzip.openArchive(&buffer) : UnZip::OpenFailed;
+    if (!unzip.isOpen())
+        return false;
+    return unzip.extractAll(outputDir) == UnZip::Ok && opened == UnZip::Ok;
+}
+
 bool ZipHelper::zipWithDirectory(const QString& dir, const QString& archive, bool rename,
                                  const char* password, const QString& comment, Zip::CompressionLevel level)
 {

@@ -36,6 +36,10 @@ public:
     static bool extractFiles(const QStringList& names, const QString& archive, const QString& outputDir,
                              const char* password = nullptr);
     static bool extractAll(const QString& archive, const QString& outputDir, const char* password = nullptr);
+    // The same on an archive read into memory: what was checked is what is unpacked.
+    static QStringList listContents(const QByteArray& archive);
+    static QByteArray extractFileContent(const QByteArray& archive, const QString& name);
+    static bool extractAll(const QByteArray& archive, const QString& outputDir);
 
     static bool zipWithDirectory(const QString& dir, const QString& archive, bool rename = false,
                                  const char* password = nullptr, const QString& comment = QString(),
