@@ -406,8 +406,10 @@ private slots:
 
         // The row's "History" shows the window with that device's entries alone, not those
         // of a serial number that holds its own.
-        ServiceRecord longer = entries.first();
+        ServiceRecord longer;
+        longer.started = QDateTime::currentDateTime();
         longer.serial = QStringLiteral("92314A0011");
+        longer.operation = ServiceRecord::Identify;
         QVERIFY(ServiceHistory::instance()->add(longer) > 0);
         row(m_a)->action(DeviceItemWidget::HistoryAction)->trigger();
         HistoryWindow* history = m_window->historyWindow();
