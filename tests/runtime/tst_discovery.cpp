@@ -540,16 +540,17 @@ private slots:
         QVERIFY2(reboot.exitCode == 0, qPrintable(reboot.describe()));
         QVERIFY(waitUntil([&] { return device.restarts() > restarts; }, 10000));
         const int asked = device.emulator.commandCount(QStringLiteral("#HWCF#"));
-        QProcess* list = DovrelctlRun::launch({ QStringLiteral("--port"), port, QStringLiteral("--json"), QStringLiteral("list") },
+        const std::unique_ptr<QProcess> list = DovrelctlRun::launch({ QStringLiteral("--port"), port, QStringLiteral("--json"), QStringLiteral("list") },
                                               { { QStringLiteral("DOVREL_DEBUG"), QStringLiteral("1") },
                                                 { QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("dovrel.discovery.debug=true") } });
         if (commandFirst) {
-            QVERIFY(waitUntil([&] { return device.emulator.commandCount(QStringLiteral("#HWCF#")) > asked; }, 20000));
+            if (!waitUntil([&] { return device.emulator.commandCount(QStringLiteral("#HWCF#")) > asked; }, 20000))
+                QFAIL(qPrintable(DovrelctlRun::collect(*list).describe()));
             VirtualPorts::add(port);
             QVERIFY(waitUntil([&] { return m->portsInUse().contains(port) && SerialDeviceScanner::liveCount() == 0; }, 10000));
         }
-        QVERIFY(waitUntil([list] { return list->state() == QProcess::NotRunning; }, 60000));
-        const DovrelctlRun listed = DovrelctlRun::collect(list);
+        QVERIFY(waitUntil([&list] { return list->state() == QProcess::NotRunning; }, 60000));
+        const DovrelctlRun listed = DovrelctlRun::collect(*list);
         QVERIFY2(listed.exitCode == 0, qPrintable(listed.describe()));
         QCOMPARE(listed.json.value(QStringLiteral("devices")).toArray().at(0).toObject().value(QStringLiteral("serial")).toString(),
                  QStringLiteral("BENCH1"));

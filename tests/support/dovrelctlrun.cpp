@@ -4,8 +4,6 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 
-#include <memory>
-
 QString DovrelctlRun::programPath()
 {
     QString dir = qEnvironmentVariable("DOVREL_BIN_DIR");
@@ -16,12 +14,12 @@ QString DovrelctlRun::programPath()
 
 DovrelctlRun DovrelctlRun::start(const QStringList& args, const QMap<QString, QString>& env, int timeoutMs)
 {
-    return collect(launch(args, env), timeoutMs);
+    return collect(*launch(args, env), timeoutMs);
 }
 
-QProcess* DovrelctlRun::launch(const QStringList& args, const QMap<QString, QString>& env)
+std::unique_ptr<QProcess> DovrelctlRun::launch(const QStringList& args, const QMap<QString, QString>& env)
 {
-    auto* process = new QProcess;
+    auto process = std::make_unique<QProcess>();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("DOVREL_VIRTUAL_PORTS"));
     // The texts are compared in English whatever the machine's language.
@@ -33,22 +31,21 @@ QProcess* DovrelctlRun::launch(const QStringList& args, const QMap<QString, QStr
     return process;
 }
 
-DovrelctlRun DovrelctlRun::collect(QProcess* started, int timeoutMs)
+DovrelctlRun DovrelctlRun::collect(QProcess& process, int timeoutMs)
 {
-    const std::unique_ptr<QProcess> process(started);
     DovrelctlRun run;
     // It may have ended while the caller's event loop ran.
-    const bool ended = process->state() == QProcess::NotRunning ? process->error() != QProcess::FailedToStart
-                                                                : process->waitForFinished(timeoutMs);
+    const bool ended = process.state() == QProcess::NotRunning ? process.error() != QProcess::FailedToStart
+                                                               : process.waitForFinished(timeoutMs);
     if (!ended) {
-        process->kill();
-        process->waitForFinished();
-        run.err = process->readAllStandardError();
+        process.kill();
+        process.waitForFinished();
+        run.err = process.readAllStandardError();
         return run;
     }
-    run.exitCode = process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -2;
-    run.out = process->readAllStandardOutput();
-    run.err = process->readAllStandardError();
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(run.out, &error);
     run.jsonValid = error.error == QJsonParseError::NoError && document.isObject();
