@@ -557,6 +557,8 @@ private slots:
         QVERIFY2(device.waitForReturn(restarts), "this program does not list the device again");
         QVERIFY2(!inUse.isEmpty() || listed.err.contains("in use by another program"), "the programs did not meet");
         QVERIFY2(!listed.err.contains("udev rule") && m->deniedPorts().isEmpty() && m->portsInUse().isEmpty(), listed.err.constData());
+        device.stop();
+        QVERIFY(waitUntil([&] { return !m->connectedPorts().contains(port); }, 10000));
     }
 
     void localMinuteOffset_data()
