@@ -77,7 +77,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     m_handOver = new HandOverServer(this);
     if (!m_handOver->start(lock)) {
-        NorraApplication::showStartupError(guiText("Error"), guiText("Failed to acquire file lock."));
+        NorraApplication::showStartupError(guiText("Error"), m_handOver->errorString());
         std::exit(-1);
     }
     // A second start brings this window to the front.
@@ -119,6 +119,7 @@ void MainWindow::setUpWindow()
     connect(manager, &SerialPortManager::deviceDisconnected, this, &MainWindow::onDeviceDisconnected);
     // A port this user may not open changes what the empty list says.
     connect(manager, &SerialPortManager::portAccessDenied, this, &MainWindow::updateEmptyHint);
+    connect(manager, &SerialPortManager::portInUse, this, &MainWindow::updateEmptyHint);
     connect(manager, &SerialPortManager::serialDeviceRemoved, this, &MainWindow::updateEmptyHint);
 
     m_aboutDialog = new AboutDialog(this);
@@ -221,6 +222,12 @@ void MainWindow::updateEmptyHint()
                         "packaging/linux/60-dovrel.rules as the README says in \"Device access on Linux\", "
                         "then plug the device in again.")
                     .arg(denied.join(QStringLiteral(", ")));
+    const QStringList inUse = SerialPortManager::instance()->portsInUse();
+    if (!inUse.isEmpty())
+        text += QStringLiteral("\n\n")
+              + guiText("A device is plugged in at %1, but another program is using its port. The device appears here "
+                        "once that program lets it go.")
+                    .arg(inUse.join(QStringLiteral(", ")));
     m_emptyHint->setText(text);
     m_listStack->setCurrentWidget(m_emptyHint);
 }
@@ -339,7 +346,7 @@ void MainWindow::showHistory(const QString& serial)
 {
     if (!m_historyWindow)
         m_historyWindow = new HistoryWindow(this);
-    m_historyWindow->setDeviceFilter(serial);
+    m_historyWindow->setSerialFilter(serial);
     m_historyWindow->show();
     m_historyWindow->raise();
     m_historyWindow->activateWindow();
