@@ -4,6 +4,7 @@
 #include "devicelink_p.h"
 #include "watchdogtimeouts.h"
 
+#include "portenumerator.h"
 #include "serialportmanager.h"
 
 #include "diagnostics.h"
@@ -312,8 +313,10 @@ bool DeviceLink::openSerialPort()
         qCDebug(lcTransfer).noquote() << QStringLiteral("Cannot open '%1': no device is identified there").arg(d->m_portName);
         return false;
     }
+    d->m_openFailedInUse = false;
     if (!d->m_port->open(QIODevice::ReadWrite)) {
         qCDebug(lcTransfer).noquote() << QStringLiteral("Cannot open '%1': %2").arg(d->m_portName, d->m_port->errorString());
+        d->m_openFailedInUse = d->m_port->error() == QSerialPort::PermissionError && !PortEnumerator::lacksPermission(d->m_portName);
         return false;
     }
     d->m_port->flush();
@@ -333,6 +336,8 @@ void DeviceLink::closeSerialPort()
     if (d->m_port->isOpen())
         d->m_port->close();
 }
+
+bool DeviceLink::openFailedInUse() const { return d->m_openFailedInUse; }
 
 bool DeviceLink::isSerialPortOpen() const { return d->m_port && d->m_port->isOpen(); }
 bool DeviceLink::isBusy() const { return d->m_busy; }

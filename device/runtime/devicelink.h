@@ -76,6 +76,8 @@ public:
 
     bool openSerialPort();
     void closeSerialPort();
+    // The last open failed because another program holds the port (not for want of permission).
+    bool openFailedInUse() const;
     bool isSerialPortOpen() const;
     bool isBusy() const;
     int currentOperation() const;

@@ -8,8 +8,10 @@
 #include "serialportmanager.h"
 #include "servicehistorywriter.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPointer>
+#include <QTimer>
 
 using Orvane::Tavrix::Common::lcTransfer;
 
@@ -49,6 +51,10 @@ QString activityOf(OperationResult::Kind kind)
     return QString();
 }
 
+// A port another program holds is tried again this often, this long.
+constexpr int InUseRetryMs = 250;
+constexpr int InUseWaitMs = 15000;
+
 bool isRetrieval(OperationResult::Kind kind)
 {
     return kind == OperationResult::ProjectRetrieval || kind == OperationResult::DataLogRetrieval;
@@ -81,6 +87,7 @@ public:
     bool waited = false;
     bool operationEnded = false;
     bool stopped = false;
+    QElapsedTimer inUseSince;
     QString stopStep; // what it was doing when it was asked to stop
     ServiceRecord record;
     qint64 token = 0;
@@ -325,6 +332,21 @@ void OperationRun::tryStart()
     const bool started = start(link);
     if (!self)
         return;
+    if (started && d->operationEnded && link->openFailedInUse() && d->inUseSince.isValid() == false)
+        d->inUseSince.start();
+    if (started && d->operationEnded && link->openFailedInUse() && d->inUseSince.elapsed() < InUseWaitMs) {
+        // Another program holds the port for a moment (identifying the device): tried again soon.
+        for (const QMetaObject::Connection& connection : std::as_const(d->connections))
+            disconnect(connection);
+        d->connections.clear();
+        d->operationEnded = false;
+        d->result = OperationResult();
+        d->result.kind = d->kind;
+        d->result.serial = d->serial;
+        d->result.port = where;
+        QTimer::singleShot(InUseRetryMs, this, &OperationRun::tryStart);
+        return;
+    }
     if (!started && !d->operationEnded) {
         // The link took nothing: it is busy with something the checks above did not see.
         for (const QMetaObject::Connection& connection : std::as_const(d->connections))
@@ -404,6 +426,9 @@ void OperationRun::onOperationEnded(const OperationResult& result)
 
 void OperationRun::finishOperation()
 {
+    // An attempt that met a port in use is started again rather than ended.
+    if (!d->operationEnded || d->state != Running)
+        return;
     for (const QMetaObject::Connection& connection : std::as_const(d->connections))
         disconnect(connection);
     d->connections.clear();

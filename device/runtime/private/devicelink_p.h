@@ -38,6 +38,7 @@ public:
     bool m_releasePending = false; // deleted once the last frame has returned
     QSerialPort* m_port = nullptr;
     bool m_busy = false;
+    bool m_openFailedInUse = false;
     int m_operation = 0;
     // The running operation; NoKind while idle.
     OperationResult::Kind m_kind = OperationResult::NoKind;
