@@ -16,6 +16,7 @@
 #include "messagebox.h"
 #include "norraapplication.h"
 #include "operationrun.h"
+#include "portenumerator.h"
 #include "runningoperationsquestion.h"
 #include "serialportmanager.h"
 #include "servicehistorywriter.h"
@@ -30,6 +31,7 @@
 #include <QFontDatabase>
 #include <QLabel>
 #include <QListWidgetItem>
+#include <QSignalBlocker>
 #include <QMenuBar>
 #include <QProcess>
 #include <QStackedWidget>
@@ -52,6 +54,7 @@ using Orvane::Tavrix::Runtime::Device;
 using Orvane::Tavrix::Runtime::DeviceInformation;
 using Orvane::Tavrix::Runtime::OperationResult;
 using Orvane::Tavrix::Runtime::OperationRun;
+using Orvane::Tavrix::Runtime::PortEnumerator;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace Orvane {
@@ -96,10 +99,11 @@ MainWindow::~MainWindow()
     // Closes the server and deletes the lock file.
     delete m_handOver;
     m_handOver = nullptr;
-    const QList<DeviceItemWidget*> rows = m_deviceWidgets.values() + m_restartingRows.values();
-    m_deviceWidgets.clear();
-    m_restartingRows.clear();
-    qDeleteAll(rows);
+    const QList<Row> rows = m_rows + m_waitingRows;
+    m_rows.clear();
+    m_waitingRows.clear();
+    for (const Row& row : rows)
+        delete row.widget;
 }
 
 quint16 MainWindow::serverPort() const
@@ -232,23 +236,87 @@ void MainWindow::updateEmptyHint()
     m_listStack->setCurrentWidget(m_emptyHint);
 }
 
+int MainWindow::indexOfRow(const QString& serial, const QString& port) const
+{
+    const QString name = PortEnumerator::canonicalPortName(port);
+    for (int i = 0; i < m_rows.size(); ++i) {
+        const DeviceItemWidget* widget = m_rows.at(i).widget;
+        if (widget->serialNumber() == serial && PortEnumerator::canonicalPortName(widget->port()) == name)
+            return i;
+    }
+    return -1;
+}
+
+DeviceItemWidget* MainWindow::rowForSerial(const QString& serial) const
+{
+    for (const Row& row : m_rows) {
+        if (row.widget->serialNumber() == serial)
+            return row.widget;
+    }
+    return nullptr;
+}
+
+DeviceItemWidget* MainWindow::rowForPort(const QString& port) const
+{
+    const QString name = PortEnumerator::canonicalPortName(port);
+    for (const Row& row : m_rows) {
+        if (PortEnumerator::canonicalPortName(row.widget->port()) == name)
+            return row.widget;
+    }
+    return nullptr;
+}
+
+DeviceItemWidget* MainWindow::restartingRow(const QString& serial) const
+{
+    for (const Row& row : m_waitingRows) {
+        if (row.widget->serialNumber() == serial)
+            return row.widget;
+    }
+    return nullptr;
+}
+
+void MainWindow::markTwins(const QString& serial)
+{
+    int count = 0;
+    for (const Row& row : std::as_const(m_rows))
+        count += row.widget->serialNumber() == serial ? 1 : 0;
+    for (const Row& row : std::as_const(m_rows)) {
+        if (row.widget->serialNumber() == serial)
+            row.widget->setTwin(count > 1);
+    }
+}
+
 void MainWindow::onDeviceConnected(const QMap<QString, QString>& deviceInfo)
 {
-    const QString serial = DeviceInformation(deviceInfo).serial();
-    if (m_deviceWidgets.contains(serial))
+    const DeviceInformation device(deviceInfo);
+    const QString serial = device.serial();
+    // Identified again where it was (it stayed on the line through a restart): the same row.
+    if (const int index = indexOfRow(serial, device.port()); index >= 0) {
+        m_rows.at(index).widget->updateDeviceInfo(deviceInfo);
         return;
-    // A device back from its restart takes the place of the row that waited for it.
+    }
+    // A device back from its restart takes the place of the row that waited for it, and its
+    // selection: nothing moved to another device meanwhile.
     int place = -1;
-    if (DeviceItemWidget* waiting = m_restartingRows.take(serial)) {
-        QListWidgetItem* waitingItem = m_restartingItems.take(serial);
-        place = waitingItem ? m_deviceList->row(waitingItem) : -1;
-        dropRow(waiting, waitingItem);
+    bool wasCurrent = false;
+    for (int i = 0; i < m_waitingRows.size(); ++i) {
+        if (m_waitingRows.at(i).widget->serialNumber() != serial)
+            continue;
+        const Row waiting = m_waitingRows.takeAt(i);
+        place = waiting.item ? m_deviceList->row(waiting.item) : -1;
+        wasCurrent = m_currentWidget == waiting.widget;
+        dropRow(waiting.widget, waiting.item);
+        break;
     }
     auto* item = new QListWidgetItem;
-    if (place >= 0 && place <= m_deviceList->count())
-        m_deviceList->insertItem(place, item);
-    else
-        m_deviceList->addItem(item);
+    {
+        // Inserting an item is no choice of the user's.
+        const QSignalBlocker blocker(m_deviceList);
+        if (place >= 0 && place <= m_deviceList->count())
+            m_deviceList->insertItem(place, item);
+        else
+            m_deviceList->addItem(item);
+    }
     auto* widget = new DeviceItemWidget(m_deviceList);
     connect(widget, &DeviceItemWidget::selected, this, &MainWindow::onWidgetSelected);
     connect(widget, &DeviceItemWidget::logClearingContinues, this, &MainWindow::followLogClearing);
@@ -257,39 +325,54 @@ void MainWindow::onDeviceConnected(const QMap<QString, QString>& deviceInfo)
     connect(widget, &DeviceItemWidget::historyRequested, this, &MainWindow::showHistory);
     item->setSizeHint(widget->sizeHint());
     m_deviceList->setItemWidget(item, widget);
-    m_deviceWidgets.insert(serial, widget);
-    m_deviceItems.insert(serial, item);
+    m_rows.append({ widget, item });
     updateEmptyHint();
     widget->setDeviceInfo(deviceInfo);
+    item->setSizeHint(widget->sizeHint());
+    markTwins(serial);
+    if (wasCurrent)
+        makeCurrent(widget);
 }
 
 void MainWindow::onDeviceDisconnected(const QMap<QString, QString>& deviceInfo)
 {
-    const QString serial = DeviceInformation(deviceInfo).serial();
-    DeviceItemWidget* widget = m_deviceWidgets.take(serial);
-    QListWidgetItem* item = m_deviceItems.take(serial);
-    if (!widget) {
-        delete item;
+    const DeviceInformation device(deviceInfo);
+    const QString serial = device.serial();
+    const int index = indexOfRow(serial, device.port());
+    if (index < 0) {
         updateEmptyHint();
         return;
     }
-    if (m_currentWidget == widget)
-        m_currentWidget = nullptr;
-    widget->retire();
-    if (widget->isRestarting() && item) {
-        // Told to restart: the row stays in sight, saying so, until its device is back
-        // (a new row takes its place) or says it did not come back.
-        DeviceItemWidget* older = m_restartingRows.take(serial);
-        dropRow(older, m_restartingItems.take(serial));
-        m_restartingRows.insert(serial, widget);
-        m_restartingItems.insert(serial, item);
+    const Row row = m_rows.takeAt(index);
+    markTwins(serial);
+    row.widget->retire();
+    if (row.widget->isRestarting() && row.item) {
+        // Told to restart: the row stays in sight and keeps its selection, saying so, until its
+        // device is back (a new row takes its place) or says it did not come back.
+        for (int i = m_waitingRows.size() - 1; i >= 0; --i) {
+            if (m_waitingRows.at(i).widget->serialNumber() == serial && m_waitingRows.at(i).widget->port() == row.widget->port()) {
+                const Row older = m_waitingRows.takeAt(i);
+                dropRow(older.widget, older.item);
+            }
+        }
+        m_waitingRows.append(row);
         return;
     }
-    dropRow(widget, item);
+    const bool wasCurrent = m_currentWidget == row.widget;
+    dropRow(row.widget, row.item);
+    if (wasCurrent) {
+        // Gone for good: no other device is chosen in its place by itself.
+        m_currentWidget = nullptr;
+        const QSignalBlocker blocker(m_deviceList);
+        m_deviceList->setCurrentItem(nullptr);
+        m_deviceList->clearSelection();
+    }
 }
 
 void MainWindow::dropRow(DeviceItemWidget* widget, QListWidgetItem* item)
 {
+    // A row taken out is no choice of the user's: the selection stays where it is.
+    const QSignalBlocker blocker(m_deviceList);
     if (!widget) {
         delete item;
         updateEmptyHint();
@@ -332,8 +415,8 @@ void MainWindow::followLogClearing(const QString& deviceText, OperationRun* run)
 void MainWindow::openCurrentRowMenu()
 {
     DeviceItemWidget* widget = m_currentWidget;
-    if (!widget && m_deviceWidgets.size() == 1)
-        widget = m_deviceWidgets.first();
+    if (!widget && m_rows.size() == 1 && m_waitingRows.isEmpty())
+        widget = m_rows.first().widget;
     if (!widget || !widget->isVisible())
         return;
     if (!widget->isRetired() && widget->menuButton()->isEnabled())
@@ -428,8 +511,11 @@ void MainWindow::showBatch()
         m_batchWindow = new BatchWindow(this);
         // A device whose row has a window open is busy there: the batch skips it.
         m_batchWindow->setBusyCheck([this](const QString& serial) {
-            const DeviceItemWidget* row = m_deviceWidgets.value(serial);
-            return row && row->isInteracting();
+            for (const Row& row : std::as_const(m_rows)) {
+                if (row.widget->serialNumber() == serial && row.widget->isInteracting())
+                    return true;
+            }
+            return false;
         });
     }
     m_batchWindow->show();
@@ -457,7 +543,11 @@ void MainWindow::makeCurrent(DeviceItemWidget* widget)
     m_currentWidget = widget;
     SerialPortManager::instance()->setActivePort(DeviceInformation(widget->getDeviceInfo()).port());
     // The highlighted row follows the active device, whichever way it became active.
-    QListWidgetItem* item = m_deviceItems.value(widget->serialNumber());
+    QListWidgetItem* item = nullptr;
+    for (const Row& row : m_rows + m_waitingRows) {
+        if (row.widget == widget)
+            item = row.item;
+    }
     if (item && m_deviceList->currentItem() != item) {
         const QSignalBlocker blocker(m_deviceList);
         m_deviceList->setCurrentItem(item);

@@ -37,7 +37,10 @@ public:
     void setUpWindow();
 
     DeviceListHolder* deviceList() const { return m_deviceList; }
-    DeviceItemWidget* rowForSerial(const QString& serial) const { return m_deviceWidgets.value(serial); }
+    // The row of the device with this serial number (the first when two share it).
+    DeviceItemWidget* rowForSerial(const QString& serial) const;
+    // The row of the device at this port.
+    DeviceItemWidget* rowForPort(const QString& port) const;
     DeviceItemWidget* currentRow() const { return m_currentWidget; }
     quint16 serverPort() const;
     QLabel* heading() const { return m_heading; }
@@ -47,7 +50,7 @@ public:
     // What the window shows in place of an empty list.
     QLabel* emptyHint() const { return m_emptyHint; }
     // The row kept after "Reboot Device" while its device is away, or null.
-    DeviceItemWidget* restartingRow(const QString& serial) const { return m_restartingRows.value(serial); }
+    DeviceItemWidget* restartingRow(const QString& serial) const;
 
 public slots:
     void onDeviceConnected(const QMap<QString, QString>& deviceInfo);
@@ -96,10 +99,17 @@ private:
     QPointer<QDialog> m_fontsDialog;
     QPointer<HistoryWindow> m_historyWindow;
     QPointer<BatchWindow> m_batchWindow;
-    QMap<QString, DeviceItemWidget*> m_deviceWidgets;
-    QMap<QString, QListWidgetItem*> m_deviceItems;
-    QMap<QString, DeviceItemWidget*> m_restartingRows;
-    QMap<QString, QListWidgetItem*> m_restartingItems;
+    struct Row
+    {
+        DeviceItemWidget* widget = nullptr;
+        QListWidgetItem* item = nullptr;
+    };
+    // The rows of the devices present, and those kept in their place while their device restarts.
+    QList<Row> m_rows;
+    QList<Row> m_waitingRows;
+    int indexOfRow(const QString& serial, const QString& port) const;
+    // Every row of a serial number that another present device shares says so.
+    void markTwins(const QString& serial);
     bool m_closing = false;       // the close waits for the operations' end
     bool m_mayClose = false;      // nothing left that the close must wait for
     bool m_quitWhenClosed = false;

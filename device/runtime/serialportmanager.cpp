@@ -108,8 +108,12 @@ DeviceLink* SerialPortManager::createLink(const QString& portName, bool standIn)
     forwardSignal(this, link, &DeviceLink::progressMessage, &SerialPortManager::progressMessage);
     forwardSignal(this, link, &DeviceLink::progressFinished, &SerialPortManager::progressFinished);
     forwardSignal(this, link, &DeviceLink::operationEnded, &SerialPortManager::operationEnded);
-    // Every device's operations, whoever started them, for those who follow all devices.
-    connect(link, &DeviceLink::operationEnded, this, &SerialPortManager::deviceOperationEnded);
+    // Every device's operations, whoever started them, for those who follow all devices (a
+    // question whether a restarting device is back is none of theirs).
+    connect(link, &DeviceLink::operationEnded, this, [this](const OperationResult& result) {
+        if (result.kind != OperationResult::Identification)
+            emit deviceOperationEnded(result);
+    });
     forwardSignal(this, link, &DeviceLink::currentFileChanged, &SerialPortManager::currentFileChanged);
     forwardSignal(this, link, &DeviceLink::transferedFileSize, &SerialPortManager::transferedFileSize);
     forwardSignal(this, link, &DeviceLink::fileTransferProgress, &SerialPortManager::fileTransferProgress);

@@ -279,7 +279,7 @@ void DeviceConfigurator::setActivePort(const QString& portName)
 
 void DeviceConfigurator::setDeviceSerial(const QString& serial)
 {
-    m_device = DeviceTarget(serial);
+    m_device = DeviceTarget(serial, m_portName);
     m_deviceLabel->setText(m_device.title());
 }
 

@@ -175,7 +175,7 @@ void DeviceFontsDialog::setActivePort(const QString& portName)
 
 void DeviceFontsDialog::setDeviceSerial(const QString& serial)
 {
-    m_device = DeviceTarget(serial);
+    m_device = DeviceTarget(serial, m_portName);
 }
 
 DeviceLink* DeviceFontsDialog::deviceLink() const

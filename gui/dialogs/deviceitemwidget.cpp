@@ -66,7 +66,8 @@ namespace {
 
 const char* const InformationTable =
     "<html><table><tr><td>%1</td><td>&nbsp;</td><td>%2</td></tr>"
-    "<tr><td>%3</td><td>&nbsp;</td><td>%4</td></tr></table></html>";
+    "<tr><td>%3</td><td>&nbsp;</td><td>%4</td></tr>"
+    "<tr><td>%5</td><td>&nbsp;</td><td>%6</td></tr></table></html>";
 
 int g_restartReturnMs = RestartWatcher::ReturnMs;
 
@@ -134,6 +135,13 @@ void DeviceItemWidget::setupWidgets()
     m_nameLabel->setObjectName(QStringLiteral("deviceNameLabel"));
     grid->addWidget(m_captionLabel, 0, 0);
     grid->addWidget(m_nameLabel, 0, 1);
+    // Two devices with one serial number are told apart by their port; the rows say so.
+    m_twinLabel = new QLabel(guiText("Another connected device has the same serial number"), this);
+    m_twinLabel->setObjectName(QStringLiteral("deviceTwinLabel"));
+    m_twinLabel->setStyleSheet(QStringLiteral("QLabel { color: #b00000; }"));
+    m_twinLabel->setWordWrap(true);
+    m_twinLabel->hide();
+    grid->addWidget(m_twinLabel, 1, 0, 1, 2);
     mainLayout->addLayout(grid);
 
     mainLayout->addSpacing(10);
@@ -224,10 +232,54 @@ void DeviceItemWidget::setDeviceInfo(const QMap<QString, QString>& info)
     m_fontsDialog->setDeviceSerial(m_serial);
     refreshInformation();
     SerialPortManager::instance()->setActivePort(device.port());
+    followLink();
     // Every newly shown device gets its clock set.
     m_automaticClock = true;
     m_actions.at(SyncClockAction)->trigger();
     m_automaticClock = false;
+}
+
+void DeviceItemWidget::updateDeviceInfo(const QMap<QString, QString>& info)
+{
+    m_deviceInfo = info;
+    const DeviceInformation device(info);
+    m_nameLabel->setText(QStringLiteral("%1(%2)").arg(device.deviceName(), m_serial));
+    refreshInformation();
+    followLink();
+}
+
+QString DeviceItemWidget::port() const
+{
+    return DeviceInformation(m_deviceInfo).port();
+}
+
+void DeviceItemWidget::setTwin(bool twin)
+{
+    m_twinLabel->setVisible(twin);
+}
+
+bool DeviceItemWidget::isTwin() const
+{
+    return !m_twinLabel->isHidden();
+}
+
+QString DeviceItemWidget::twinText() const
+{
+    return m_twinLabel->text();
+}
+
+void DeviceItemWidget::followLink()
+{
+    disconnect(m_linkConnection);
+    DeviceLink* link = SerialPortManager::instance()->link(port());
+    if (!link)
+        return;
+    // Whoever started it (a window of this row, the Batch window): a device that restarts
+    // at the end of an operation is waited for in its place.
+    m_linkConnection = connect(link, &DeviceLink::operationEnded, this, [this](const OperationResult& result) {
+        if (result.deviceRestarts && result.kind != OperationResult::Identification && !m_retired)
+            watchRestart();
+    });
 }
 
 QMap<QString, QString> DeviceItemWidget::getDeviceInfo() const
@@ -252,7 +304,7 @@ QString DeviceItemWidget::stateText() const
 
 QString DeviceItemWidget::deviceTitle() const
 {
-    const QString title = DeviceTarget(m_serial).title();
+    const QString title = DeviceTarget(m_serial, port()).title();
     return title == m_serial ? DeviceTarget::title(m_deviceInfo) : title;
 }
 
@@ -271,8 +323,26 @@ void DeviceItemWidget::showState(const QString& text)
     m_menuButton->setToolTip(text.isEmpty() ? guiText("Access device functions (Shortcut key: F7)") : text);
 }
 
+void DeviceItemWidget::watchRestart()
+{
+    if (m_restartState == Restarting)
+        return;
+    m_restartState = Restarting;
+    disableDeviceManager();
+    showState(guiText("Restarting. The device comes back here once it has started."));
+    delete m_restartWatcher.data();
+    m_restartWatcher = new RestartWatcher(m_serial, port(), g_restartReturnMs, this);
+    connect(m_restartWatcher, &RestartWatcher::finished, this, &DeviceItemWidget::onRestartFinished);
+    if (m_restartWatcher->state() != RestartWatcher::Waiting)
+        onRestartFinished(m_restartWatcher->state() == RestartWatcher::Back);
+}
+
 void DeviceItemWidget::onRestartFinished(bool back)
 {
+    if (m_restartWatcher) {
+        m_restartWatcher->deleteLater();
+        m_restartWatcher.clear();
+    }
     if (back) {
         // A device that left gets a new row; this one goes. One that stayed on the line works on here.
         if (m_retired)
@@ -293,7 +363,8 @@ void DeviceItemWidget::refreshInformation()
 {
     const DeviceInformation device(m_deviceInfo);
     m_infoLabel->setText(QString::fromLatin1(InformationTable)
-                             .arg(guiText("Model:"), device.model(), guiText("Software:"), device.softwareVersion()));
+                             .arg(guiText("Model:"), device.model(), guiText("Software:"), device.softwareVersion(),
+                                  guiText("Port:"), device.port().toHtmlEscaped()));
 }
 
 void DeviceItemWidget::updateCurrentName(const QString& name)
@@ -319,7 +390,7 @@ DeviceLink* DeviceItemWidget::ownLink(QString* error)
             *error = DeviceTarget::goneText();
         return nullptr;
     }
-    return DeviceTarget(m_serial).link(error);
+    return DeviceTarget(m_serial, port()).link(error);
 }
 
 QString DeviceItemWidget::devicePort() const
@@ -403,17 +474,13 @@ void DeviceItemWidget::onRebootDevice()
         return;
     emit selected();
     auto* run = new OperationRun(ServiceRecord::Reboot, m_serial, devicePort());
-    run->setFollowRestart(true, g_restartReturnMs);
-    // The device goes away and comes back as a new row; this one stays inert and says so.
-    m_restartState = Restarting;
-    showState(guiText("Restarting. The device comes back here once it has started."));
-    disableDeviceManager();
+    // The device goes away and comes back; the row stays inert and says so meanwhile.
+    watchRestart();
     connect(run, &OperationRun::ended, this, [this](const OperationResult& result) {
-        if (result.succeeded()) {
-            onRestartFinished(result.back);
+        if (result.succeeded())
             return;
-        }
         // Never sent: the row works on as before.
+        delete m_restartWatcher.data();
         m_restartState = NotRestarting;
         showState(QString());
         enableDeviceManager();
@@ -526,7 +593,8 @@ void DeviceItemWidget::uploadProjectWithFile(const QString& filePath)
     }
 
     QApplication::setOverrideCursor(QCursor(QPixmap(QStringLiteral(":/images/uploadingProject"))));
-    auto* dialog = new DeviceUploadDialog(m_tempProjectPath, checker.configuration(), this, path, m_serial, checker.sha256());
+    auto* dialog = new DeviceUploadDialog(m_tempProjectPath, checker.configuration(), this, path, m_serial, checker.sha256(),
+                                          devicePort());
     const QMetaObject::Connection brightness =
         connect(dialog, &DeviceUploadDialog::brightnessChanged, this, &DeviceItemWidget::updateBrightness);
     QApplication::restoreOverrideCursor();

@@ -48,6 +48,15 @@ public:
     ~DeviceItemWidget() override;
 
     void setDeviceInfo(const QMap<QString, QString>& info);
+    // The device identified again where it is (e.g. after a restart it stayed on the line
+    // through): its record changes, nothing is sent.
+    void updateDeviceInfo(const QMap<QString, QString>& info);
+    // The port the row's device is at (or was, once it has gone).
+    QString port() const;
+    // Another connected device has the same serial number: the row says so.
+    void setTwin(bool twin);
+    bool isTwin() const;
+    QString twinText() const;
     QMap<QString, QString> getDeviceInfo() const;
     QString serialNumber() const { return m_serial; }
 
@@ -140,6 +149,10 @@ private:
     enum RestartState { NotRestarting, Restarting, NotBack };
 
     void onRestartFinished(bool back);
+    // The device was told to restart: the row waits for it, and says when it did not come back.
+    void watchRestart();
+    // Hooks the row to its device's link: an operation that ends with a restart is followed.
+    void followLink();
     // Where the device is now (by its serial number; by the row's port when it has a twin).
     QString devicePort() const;
     // The time zone to set the clock to before identify and reboot, or DeviceLink::NoClock.
@@ -177,6 +190,9 @@ private:
     QLabel* m_infoLabel = nullptr;
     QLabel* m_stateLabel = nullptr;
     RestartState m_restartState = NotRestarting;
+    QPointer<Runtime::RestartWatcher> m_restartWatcher;
+    QLabel* m_twinLabel = nullptr;
+    QMetaObject::Connection m_linkConnection;
     int m_interactions = 0;
     bool m_retired = false;
     bool m_clockSyncPending = false;

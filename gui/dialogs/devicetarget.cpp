@@ -13,8 +13,9 @@ namespace Orvane {
 namespace Tavrix {
 namespace Designer {
 
-DeviceTarget::DeviceTarget(const QString& serial)
+DeviceTarget::DeviceTarget(const QString& serial, const QString& port)
     : m_serial(serial)
+    , m_port(port)
 {
 }
 
@@ -24,7 +25,7 @@ QString DeviceTarget::port() const
     if (!manager)
         return QString();
     // Without a device of its own (a window made on its own), the manager's active one.
-    return m_serial.isEmpty() ? manager->activePort() : manager->portOfDevice(m_serial);
+    return m_serial.isEmpty() ? manager->activePort() : manager->portOfDevice(m_serial, m_port);
 }
 
 DeviceLink* DeviceTarget::link(QString* error) const

@@ -21,7 +21,9 @@ class GUI_EXPORT DeviceTarget
 {
 public:
     DeviceTarget() = default;
-    explicit DeviceTarget(const QString& serial);
+    // port: where the device was seen, which tells it from another device with the same
+    // serial number.
+    explicit DeviceTarget(const QString& serial, const QString& port = QString());
 
     QString serial() const { return m_serial; }
     bool isEmpty() const { return m_serial.isEmpty(); }
@@ -45,6 +47,7 @@ public:
 
 private:
     QString m_serial;
+    QString m_port;
 };
 
 } // namespace Designer

@@ -55,12 +55,13 @@ OperationProgressDialog::Texts uploadTexts()
 } // namespace
 
 DeviceUploadDialog::DeviceUploadDialog(const QString& projectFolder, const ConfigurationInfo& configuration, QWidget* parent,
-                                       const QString& packagePath, const QString& deviceSerial, const QString& packageSha256)
+                                       const QString& packagePath, const QString& deviceSerial, const QString& packageSha256,
+                                       const QString& devicePort)
     : OperationProgressDialog(uploadTexts(), Qt::Dialog | Qt::FramelessWindowHint, parent)
     , d(new DeviceUploadDialogPrivate)
 {
     d->configuration = configuration;
-    setDevice(deviceSerial);
+    setDevice(deviceSerial, devicePort);
     // The files of the project, then its configuration file(s); empty files are
     // left out because the device cannot be sent an empty file.
     qint64 total = 0;

@@ -23,10 +23,11 @@ class GUI_EXPORT DeviceUploadDialog : public OperationProgressDialog
     Q_OBJECT
 public:
     // packagePath and packageSha256: the package the folder was unpacked from, named in the
-    // service history. deviceSerial: the device it goes to (none: the manager's active device).
+    // service history. deviceSerial and devicePort: the device it goes to (none: the manager's
+    // active device); the port tells it from another device with the same serial number.
     DeviceUploadDialog(const QString& projectFolder, const Common::ConfigurationInfo& configuration, QWidget* parent = nullptr,
                        const QString& packagePath = QString(), const QString& deviceSerial = QString(),
-                       const QString& packageSha256 = QString());
+                       const QString& packageSha256 = QString(), const QString& devicePort = QString());
     ~DeviceUploadDialog() override;
 
     // The files sent, in order, and the sum of their sizes.

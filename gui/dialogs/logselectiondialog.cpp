@@ -189,7 +189,7 @@ LogSelectionDialog::~LogSelectionDialog()
 
 void LogSelectionDialog::setDevice(const QString& serial, RestartWatcher* restart)
 {
-    m_device = DeviceTarget(serial);
+    m_device = DeviceTarget(serial, restart ? restart->port() : QString());
     m_restart = restart;
 }
 

@@ -631,6 +631,76 @@ private slots:
         QVERIFY(!other.emulator.commands().join(' ').contains(QLatin1String("LOAD<")));
     }
 
+    // Two devices with one serial number: a row each, told apart by port and saying so; each
+    // row's upload reaches its own device; unplugging one leaves the other's row.
+    void twinsGetARowEach()
+    {
+        RestartingDevice left;
+        RestartingDevice right;
+        QVERIFY(left.start({ "--populate", "--serial", "2356TWIN1", "--name", "Left" }));
+        QVERIFY(right.start({ "--populate", "--serial", "2356TWIN1", "--name", "Right" }));
+        QVERIFY(waitUntil([&]() { return m_window->rowForPort(left.port()) && m_window->rowForPort(right.port()); }, 30000));
+        for (const RestartingDevice* device : { &left, &right }) {
+            QVERIFY(m_window->rowForPort(device->port())->isTwin());
+            QCOMPARE(m_window->rowForPort(device->port())->twinText(), guiText("Another connected device has the same serial number"));
+        }
+        const int restarts = right.restarts();
+        ModalUser user(20000);
+        operation(QStringLiteral("upload")).user(user);
+        m_window->rowForPort(right.port())->uploadProjectWithFile(m_project);
+        QVERIFY2(right.waitForReturn(restarts), qPrintable(right.emulator.commands().join(' ') + QLatin1Char('\n') + user.describe()));
+        QVERIFY(right.emulator.commands().join(' ').contains(QLatin1String("#LOAD<project/")));
+        QVERIFY2(left.onlyIdentified(), qPrintable(left.emulator.commands().join(' ')));
+        QVERIFY(waitUntil([&]() { return m_window->rowForPort(right.port()) != nullptr; }, 20000));
+
+        right.unplug();
+        QVERIFY(waitUntil([&]() { return !m_window->rowForPort(right.port()); }, 20000));
+        QVERIFY(m_window->rowForPort(left.port()));
+        QVERIFY(!m_window->rowForPort(left.port())->isTwin());
+    }
+
+    // A device that restarts comes back in its row's place, and the selection stays with it
+    // meanwhile: F7 never opens another device's menu.
+    void restartingRowKeepsItsPlaceAndSelection()
+    {
+        RestartingDevice first;
+        RestartingDevice second;
+        QVERIFY(first.start({ "--populate", "--serial", "2357PLACE1" }));
+        QVERIFY(second.start({ "--populate", "--serial", "2357PLACE2" }));
+        QVERIFY(waitForRow(first) && waitForRow(second));
+        auto placeOf = [this](const QString& serial) {
+            DeviceItemWidget* row = m_window->rowForSerial(serial);
+            for (int i = 0; row && i < m_window->deviceList()->count(); ++i) {
+                if (m_window->deviceList()->itemWidget(m_window->deviceList()->item(i)) == row)
+                    return i;
+            }
+            return -1;
+        };
+        const int place = placeOf(first.serial());
+        QVERIFY(place >= 0);
+        QPointer<DeviceItemWidget> row = rowOf(first);
+        emit row->selected();
+        QCOMPARE(m_window->currentRow(), row.data());
+        const int restarts = first.restarts();
+        ModalUser user(20000);
+        operation(QStringLiteral("upload")).user(user);
+        QPointer<DeviceItemWidget> waiting;
+        QPointer<DeviceItemWidget> chosen;
+        user.on<DeviceUploadDialog>([&](DeviceUploadDialog*) {
+            // Away: its row waits in place and keeps the selection.
+            waitUntil([&]() { return SerialPortManager::instance()->portOfDevice(first.serial()).isEmpty(); }, 20000);
+            waiting = m_window->restartingRow(first.serial());
+            chosen = m_window->currentRow();
+        });
+        row->uploadProjectWithFile(m_project);
+        QVERIFY(waiting && waiting == row);
+        QCOMPARE(chosen.data(), row.data());
+        QVERIFY(first.waitForReturn(restarts));
+        QVERIFY(waitForRow(first));
+        QCOMPARE(placeOf(first.serial()), place);
+        QCOMPARE(m_window->currentRow(), rowOf(first));
+    }
+
     // The log clearing fails on the device after its window has closed: the main window says so.
     void failedClearingIsReported()
     {

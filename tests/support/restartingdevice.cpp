@@ -49,7 +49,8 @@ bool RestartingDevice::start(const QStringList& args, int restartMs, bool wait)
 
 bool RestartingDevice::isIdentified() const
 {
-    return SerialPortManager::instance()->portOfDevice(m_serial) == m_port;
+    // Another device may have the same serial number.
+    return SerialPortManager::instance()->portsOfDevice(m_serial).contains(m_port);
 }
 
 bool RestartingDevice::waitForIdentification(int timeoutMs) const
