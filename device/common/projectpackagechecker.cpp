@@ -6,6 +6,7 @@
 #include "texthelper.h"
 #include "ziphelper.h"
 
+#include <QBuffer>
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
@@ -125,13 +126,24 @@ ProjectPackageChecker::Result ProjectPackageChecker::read()
     m_configInfo.clear();
     m_read = true;
 
-    if (m_packagePath.isEmpty() || !QFileInfo(m_packagePath).isFile()) {
+    if (!m_loaded && (m_packagePath.isEmpty() || !QFileInfo(m_packagePath).isFile())) {
         fail(FileNotFound, guiText("Upload Runtime Project"),
              guiText("\"%1\" does not exist.").arg(TextHelper::toSystemPath(m_packagePath)));
         return m_result;
     }
 
-    m_entries = ZipHelper::listContents(m_packagePath);
+    if (!m_loaded) {
+        m_signature = PackageSignature::read(m_packagePath, &m_content);
+        m_loaded = true;
+    }
+    if (!m_signature.allows(m_signatureRequired)) {
+        fail(SignatureRefused, PackageSignature::refusalTitle(), m_signature.refusalText(m_signatureRequired));
+        return m_result;
+    }
+
+    QBuffer archive;
+    archive.setData(m_content);
+    m_entries = ZipHelper::listContents(&archive);
     if (!m_entries.contains(ConfigEntry) || !m_entries.contains(VersionEntry)) {
         fail(Incomplete, guiText("Runtime Project incomplete"),
              guiText("The runtime project file does not have enough information for upload to continue."));
@@ -175,7 +187,7 @@ ProjectPackageChecker::Result ProjectPackageChecker::read()
         sent.insert(key, entry);
     }
 
-    const QVariant info = FileHelper::variantFromBinary(ZipHelper::extractFileContent(m_packagePath, VersionEntry));
+    const QVariant info = FileHelper::variantFromBinary(ZipHelper::extractFileContent(&archive, VersionEntry));
     if (!info.isValid()) {
         fail(UnreadableVersionInfo, guiText("Runtime Project incomplete"),
              guiText("The runtime project file does not have enough information for upload to continue."));
@@ -239,11 +251,14 @@ bool ProjectPackageChecker::hasCanConfiguration() const
 
 bool ProjectPackageChecker::extractTo(const QString& folder) const
 {
-    if (!m_read || m_result == FileNotFound || m_result == Incomplete || m_result == UnsafeEntries)
+    if (!m_read || m_result == FileNotFound || m_result == Incomplete || m_result == UnsafeEntries
+        || m_result == SignatureRefused)
         return false;
     if (!QFileInfo(folder).isDir())
         return false;
-    return ZipHelper::extractAll(m_packagePath, folder);
+    QBuffer archive;
+    archive.setData(m_content);
+    return ZipHelper::extractAll(&archive, folder);
 }
 
 QString ProjectPackageChecker::confirmationTitle()

@@ -6,6 +6,7 @@
 #include "texthelper.h"
 #include "ziphelper.h"
 
+#include <QBuffer>
 #include <QDebug>
 #include <QDomDocument>
 #include <QDomElement>
@@ -54,11 +55,23 @@ SoftwarePackageChecker::Result SoftwarePackageChecker::readPackage()
     m_devices.clear();
     m_packageContent.clear();
 
-    if (m_packagePath.isEmpty() || !QFileInfo(m_packagePath).isFile()) {
+    if (!m_loaded && (m_packagePath.isEmpty() || !QFileInfo(m_packagePath).isFile())) {
         invalid();
         return m_result;
     }
-    m_entries = ZipHelper::listContents(m_packagePath);
+    if (!m_loaded) {
+        m_signature = PackageSignature::read(m_packagePath, &m_content);
+        m_loaded = true;
+    }
+    if (!m_signature.allows(m_signatureRequired)) {
+        m_result = SignatureRefused;
+        m_errorTitle = PackageSignature::refusalTitle();
+        m_errorText = m_signature.refusalText(m_signatureRequired);
+        return m_result;
+    }
+    QBuffer archive;
+    archive.setData(m_content);
+    m_entries = ZipHelper::listContents(&archive);
     if (!m_entries.contains(QStringLiteral("update.xml")) || !m_entries.contains(QStringLiteral("update.tar.gz"))) {
         invalid();
         return m_result;
@@ -67,7 +80,7 @@ SoftwarePackageChecker::Result SoftwarePackageChecker::readPackage()
     QDomDocument document;
     QString message;
     int line = 0;
-    if (!document.setContent(ZipHelper::extractFileContent(m_packagePath, QStringLiteral("update.xml")), &message, &line)) {
+    if (!document.setContent(ZipHelper::extractFileContent(&archive, QStringLiteral("update.xml")), &message, &line)) {
         qCDebug(lcFiles).noquote() << QStringLiteral("update.xml: %1 (line %2)").arg(message, QString::number(line));
         invalid();
         return m_result;
@@ -86,7 +99,7 @@ SoftwarePackageChecker::Result SoftwarePackageChecker::readPackage()
                            element.attribute(QStringLiteral("Runtime_Ver")) });
     }
 
-    m_packageContent = ZipHelper::extractFileContent(m_packagePath, QStringLiteral("update.tar.gz"));
+    m_packageContent = ZipHelper::extractFileContent(&archive, QStringLiteral("update.tar.gz"));
     return m_result;
 }
 
