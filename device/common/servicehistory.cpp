@@ -29,13 +29,29 @@ namespace {
 
 const char* const SelectFields =
     "SELECT started, ended, serial, name, model, version_before, version_after, operation, package_name, "
-    "package_sha256, outcome, message, front_end, id, restarts FROM entries";
+    "package_sha256, outcome, message, front_end, id, restarts, signature_key_id, signature_status FROM entries";
 constexpr int IdField = ServiceHistory::ColumnCount;
 constexpr int RestartsField = ServiceHistory::ColumnCount + 1;
+constexpr int SignatureKeyIdField = ServiceHistory::ColumnCount + 2;
+constexpr int SignatureStatusField = ServiceHistory::ColumnCount + 3;
 
 // SQLite's codes for a file that is no database, or a damaged one.
 const char* const NotADatabaseCode = "26";
 const char* const CorruptCode = "11";
+
+// What takes a file of one schema version to the next; a new file is made at version 1
+// and taken through every step as well.
+QStringList upgradeStatements(int fromVersion)
+{
+    switch (fromVersion) {
+    case 1:
+        // Version 2: who signed the package that was sent.
+        return { QStringLiteral("ALTER TABLE entries ADD COLUMN signature_key_id TEXT"),
+                 QStringLiteral("ALTER TABLE entries ADD COLUMN signature_status TEXT") };
+    default:
+        return {};
+    }
+}
 
 QVariant nullable(const QString& text)
 {
@@ -112,12 +128,12 @@ ServiceHistoryPrivate::Check ServiceHistoryPrivate::prepare()
     // WAL: readers never block the writer, and a crash leaves the last commit intact.
     query.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
     query.exec(QStringLiteral("PRAGMA synchronous=FULL"));
-    if (version == 0) {
+    if (version < ServiceHistory::SchemaVersion) {
         if (!query.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
             lastError = query.lastError().text();
             return Unwritable;
         }
-        // Another process may have made the tables while this one waited.
+        // Another process may have made or upgraded the tables while this one waited.
         query.exec(QStringLiteral("PRAGMA user_version"));
         version = query.next() ? query.value(0).toInt() : 0;
         query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
@@ -126,22 +142,27 @@ ServiceHistoryPrivate::Check ServiceHistoryPrivate::prepare()
             query.exec(QStringLiteral("ROLLBACK"));
             return NotADatabase; // someone else's database
         }
+        QStringList statements;
         if (version == 0) {
-            const QStringList statements = {
+            statements = {
                 QStringLiteral("CREATE TABLE entries (id INTEGER PRIMARY KEY, started INTEGER NOT NULL, ended INTEGER, "
                                "serial TEXT NOT NULL, name TEXT, model TEXT, version_before TEXT, version_after TEXT, "
                                "operation TEXT NOT NULL, package_name TEXT, package_sha256 TEXT, outcome TEXT, "
                                "message TEXT, front_end TEXT, restarts INTEGER NOT NULL DEFAULT 0)"),
                 QStringLiteral("CREATE INDEX entries_started ON entries (started)"),
                 QStringLiteral("CREATE INDEX entries_serial ON entries (serial, started)"),
-                QStringLiteral("PRAGMA user_version = %1").arg(ServiceHistory::SchemaVersion),
             };
-            for (const QString& statement : statements) {
-                if (!query.exec(statement)) {
-                    lastError = query.lastError().text();
-                    query.exec(QStringLiteral("ROLLBACK"));
-                    return Unwritable;
-                }
+        }
+        // An older file is upgraded in place, its entries kept; one step at a time.
+        for (int step = qMax(version, 1); step < ServiceHistory::SchemaVersion; ++step)
+            statements << upgradeStatements(step);
+        if (version < ServiceHistory::SchemaVersion)
+            statements << QStringLiteral("PRAGMA user_version = %1").arg(ServiceHistory::SchemaVersion);
+        for (const QString& statement : std::as_const(statements)) {
+            if (!query.exec(statement)) {
+                lastError = query.lastError().text();
+                query.exec(QStringLiteral("ROLLBACK"));
+                return Unwritable;
             }
         }
         if (!query.exec(QStringLiteral("COMMIT"))) {
@@ -149,7 +170,8 @@ ServiceHistoryPrivate::Check ServiceHistoryPrivate::prepare()
             query.exec(QStringLiteral("ROLLBACK"));
             return Unwritable;
         }
-        return version > ServiceHistory::SchemaVersion ? NewerVersion : Usable;
+        if (version > ServiceHistory::SchemaVersion)
+            return NewerVersion;
     }
     // Our version number on a table without our columns is not ours either.
     if (!query.exec(QString::fromLatin1(SelectFields) + QStringLiteral(" LIMIT 0"))) {
@@ -382,10 +404,12 @@ qint64 ServiceHistory::add(const ServiceRecord& record)
         record.outcome == ServiceRecord::Unfinished ? QVariant(QMetaType::fromType<QString>())
                                                     : QVariant(ServiceRecord::outcomeCode(record.outcome)),
         nullable(record.message), record.frontEnd, record.restarts ? 1 : 0,
+        nullable(record.signatureKeyId), nullable(record.signatureStatus),
     };
     if (!d->write(QStringLiteral("INSERT INTO entries (started, ended, serial, name, model, version_before, version_after, "
-                                 "operation, package_name, package_sha256, outcome, message, front_end, restarts) "
-                                 "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                                 "operation, package_name, package_sha256, outcome, message, front_end, restarts, "
+                                 "signature_key_id, signature_status) "
+                                 "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
                   values, &id)) {
         qCWarning(lcFiles).noquote() << "Service history entry not written:" << d->lastError;
         return 0;
@@ -452,6 +476,8 @@ ServiceRecord ServiceHistory::recordOf(const QSqlQuery& query)
     record.message = query.value(MessageColumn).toString();
     record.frontEnd = query.value(FrontEndColumn).toString();
     record.restarts = query.value(RestartsField).toInt() != 0;
+    record.signatureKeyId = query.value(SignatureKeyIdField).toString();
+    record.signatureStatus = query.value(SignatureStatusField).toString();
     return record;
 }
 

@@ -28,7 +28,7 @@ class DEVICE_EXPORT ServiceHistory : public QObject
     Q_OBJECT
 public:
     // Stored as the file's user_version; a file with a higher one is set aside.
-    static constexpr int SchemaVersion = 1;
+    static constexpr int SchemaVersion = 2;
     static constexpr int BusyTimeoutMs = 5000;
 
     // Which entries to list; an empty field does not filter.

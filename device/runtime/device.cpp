@@ -3,6 +3,7 @@
 
 #include "restartwatcher.h"
 #include "devicelink.h"
+#include "packagesignature.h"
 #include "serialportmanager.h"
 #include "servicehistory.h"
 #include "servicehistorywriter.h"
@@ -154,8 +155,11 @@ bool Device::run(ServiceRecord::Operation operation, const std::function<bool()>
     // An earlier operation whose end never came keeps its entry as unfinished.
     d->record = newRecord(operation, frontEnd);
     d->packagePath = packagePath;
-    if (!packagePath.isEmpty())
+    if (!packagePath.isEmpty()) {
         d->record.packageName = QFileInfo(packagePath).fileName();
+        // Who signed it, as its check before the start judged it.
+        Common::PackageSignature::lastChecked(packagePath).describe(d->record);
+    }
     d->expected = kindOf(operation);
     d->token = 0;
     d->recording = true;
