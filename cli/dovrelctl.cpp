@@ -59,11 +59,11 @@ Dovrelctl::~Dovrelctl()
     delete m_progress;
 }
 
-ExitCode Dovrelctl::fail(ExitCode exitCode, const QString& error)
+ExitCode Dovrelctl::fail(ExitCode exitCode, const QString& error, const QJsonObject& details)
 {
     m_progress->finish();
     if (m_cl.json()) {
-        QJsonObject object;
+        QJsonObject object = details;
         object.insert(QStringLiteral("ok"), false);
         object.insert(QStringLiteral("error"), error);
         object.insert(QStringLiteral("exitCode"), int(exitCode));

@@ -50,7 +50,8 @@ public:
     ExitCode packageMakeSampleCommand();
 
 private:
-    ExitCode fail(ExitCode exitCode, const QString& error);
+    // details: further fields of the JSON result.
+    ExitCode fail(ExitCode exitCode, const QString& error, const QJsonObject& details = QJsonObject());
     ExitCode succeed(const QJsonObject& result, const QString& text);
     // Finds the device; Success or the failure already reported.
     ExitCode connect();
