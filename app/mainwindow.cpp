@@ -15,6 +15,7 @@
 #include "messagebox.h"
 #include "norraapplication.h"
 #include "serialportmanager.h"
+#include "signaturerequirement.h"
 #include "texthelper.h"
 
 #include <QAction>
@@ -118,6 +119,7 @@ void MainWindow::setUpWindow()
 
     QMenu* settingMenu = menuBar()->addMenu(guiText("&Setting"));
     m_fontAction = settingMenu->addAction(guiText("Font Settings"));
+    SignatureRequirement::instance()->addAction(settingMenu);
     connect(m_fontAction, &QAction::triggered, this, &MainWindow::onFontAction);
     QMenu* historyMenu = menuBar()->addMenu(guiText("Histor&y"));
     QAction* history = historyMenu->addAction(guiText("Show &History"));
