@@ -34,6 +34,7 @@ private slots:
         QVERIFY(m_trusted.create() && m_stranger.create());
         // Without DOVREL_TRUSTED_KEYS: the user's folder beside the settings, where a file that is no key is left out.
         const QString keys = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/Kavendi/Lumatra/trusted-keys/";
+        QFile::remove(keys + "team.pub"); // an earlier run's
         QVERIFY(QDir().mkpath(keys) && QFile::copy(m_trusted.publicKeyPath(), keys + "team.pub"));
         QVERIFY(FolderTree::writeFile(keys + "broken.pub", "untrusted comment: x\nRWQ=\n"));
     }

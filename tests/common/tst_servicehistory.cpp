@@ -99,6 +99,7 @@ private slots:
         ServiceRecord record;
         record.started = QDateTime::currentDateTimeUtc();
         record.serial = QStringLiteral("NEW1");
+        record.operation = ServiceRecord::Upgrade;
         record.signatureKeyId = QStringLiteral("E880ED6135212223");
         record.signatureStatus = QStringLiteral("verified");
         QVERIFY(history.add(record) > 0);

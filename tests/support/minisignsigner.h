@@ -19,8 +19,8 @@ public:
         if (!QDir().mkpath(keysFolder()) || !minisign({ "-G", "-W", "-p", publicKeyPath(), "-s", secretKeyPath() })
             || !key.open(QIODevice::ReadOnly))
             return false;
-        // "untrusted comment: minisign public key <id>"
-        m_keyId = QString::fromLatin1(key.readLine().trimmed()).section(QLatin1Char(' '), -1);
+        // "untrusted comment: minisign public key <id>", the id without its leading zeros
+        m_keyId = QString::fromLatin1(key.readLine().trimmed()).section(QLatin1Char(' '), -1).rightJustified(16, QLatin1Char('0'));
         return m_keyId.size() == 16;
     }
     // file.minisig (or signaturePath): prehashed unless legacy.
@@ -33,7 +33,7 @@ public:
     }
     QString keysFolder() const { return m_dir.filePath(QStringLiteral("keys")); }
     QString publicKeyPath() const { return m_dir.filePath(QStringLiteral("keys/team.pub")); }
-    QString keyId() const { return m_keyId; } // as minisign names the key in its comment
+    QString keyId() const { return m_keyId; } // as minisign names the key in its comment, 16 digits
 
 private:
     QString secretKeyPath() const { return m_dir.filePath(QStringLiteral("team.key")); }
