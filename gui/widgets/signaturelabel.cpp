@@ -20,9 +20,6 @@ SignatureLabel::SignatureLabel(QWidget* parent)
 void SignatureLabel::setSignature(const PackageSignature& signature)
 {
     setText(signature.isChecked() ? signature.text() : QString());
-    setToolTip(signature.status() == PackageSignature::Untrusted || signature.status() == PackageSignature::Bad
-                   ? signature.refusalText(true)
-                   : QString());
     QString colour;
     switch (signature.status()) {
     case PackageSignature::Verified: colour = QStringLiteral("#1d7a2f"); break;
