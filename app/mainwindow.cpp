@@ -14,6 +14,7 @@
 #include "localizationhelper.h"
 #include "messagebox.h"
 #include "norraapplication.h"
+#include "operationrun.h"
 #include "serialportmanager.h"
 #include "signaturerequirement.h"
 #include "texthelper.h"
@@ -46,6 +47,7 @@ using Orvane::Tavrix::Common::TextHelper;
 using Orvane::Tavrix::Runtime::Device;
 using Orvane::Tavrix::Runtime::DeviceInformation;
 using Orvane::Tavrix::Runtime::OperationResult;
+using Orvane::Tavrix::Runtime::OperationRun;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace Orvane {
@@ -293,22 +295,17 @@ void MainWindow::dropRow(DeviceItemWidget* widget, QListWidgetItem* item)
     updateEmptyHint();
 }
 
-void MainWindow::followLogClearing(const QString& deviceText, const QString& port)
+void MainWindow::followLogClearing(const QString& deviceText, OperationRun* run)
 {
     // The dialog has gone; a failure of the update would otherwise reach nobody.
-    auto connection = std::make_shared<QMetaObject::Connection>();
-    *connection = connect(SerialPortManager::instance(), &SerialPortManager::deviceOperationEnded, this,
-                          [this, deviceText, port, connection](const OperationResult& result) {
-        if (result.kind != OperationResult::DataLogUpdate || result.port != port)
-            return;
-        disconnect(*connection);
+    if (!run)
+        return;
+    connect(run, &OperationRun::ended, this, [this, deviceText](const OperationResult& result) {
         if (result.succeeded())
             return;
         const QString text = guiText("The logs were not cleared from %1; they are still on the device.\n%2")
                                  .arg(deviceText, result.message.isEmpty() ? guiText("An unknown error occurred.") : result.message);
-        QMetaObject::invokeMethod(this, [this, text]() {
-            MessageBox::warning(this, guiText("Retrieve Device Data Logged"), text);
-        }, Qt::QueuedConnection);
+        MessageBox::warning(this, guiText("Retrieve Device Data Logged"), text);
     });
 }
 

@@ -57,7 +57,7 @@ public slots:
     void showAboutDialog();
     void onFontAction();
     // Reports the end of a log clearing whose dialog has closed, if it failed.
-    void followLogClearing(const QString& deviceText, const QString& port);
+    void followLogClearing(const QString& deviceText, Orvane::Tavrix::Runtime::OperationRun* run);
     void openCurrentRowMenu();
     // The service history window, showing one device's entries when a serial number is given.
     void showHistory(const QString& serial = QString());

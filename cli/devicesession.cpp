@@ -371,20 +371,17 @@ QString DeviceSession::notIdentifiedText(const QString& port, bool complete) con
         .arg(port, QString::number(IdentificationTimeoutMs / 1000));
 }
 
-DeviceSession::Outcome DeviceSession::run(ServiceRecord::Operation operation, const std::function<bool()>& start, ProgressUnit unit,
-                                          const QString& packagePath)
+DeviceSession::Outcome DeviceSession::run(ServiceRecord::Operation operation, const std::function<bool(DeviceLink*)>& start)
 {
     DeviceTask task(m_port, m_progress);
     Outcome outcome;
     bool ended = false;
     QEventLoop loop;
-    task.run(operation, [&start](DeviceLink*) { return start(); },
-             [&](const Outcome& result) {
-                 outcome = result;
-                 ended = true;
-                 loop.quit();
-             },
-             unit, packagePath);
+    task.run(operation, start, [&](const Outcome& result) {
+        outcome = result;
+        ended = true;
+        loop.quit();
+    });
     if (!ended)
         loop.exec();
     return outcome;

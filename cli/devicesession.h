@@ -21,6 +21,7 @@ class ProgressReporter;
 namespace Orvane {
 namespace Tavrix {
 namespace Runtime {
+class DeviceLink;
 class SerialPortManager;
 }
 }
@@ -58,11 +59,10 @@ public:
     Orvane::Tavrix::Runtime::DeviceInformation device() const;
     Orvane::Tavrix::Runtime::SerialPortManager* manager() const;
 
-    // Runs start(), which starts one manager operation and says whether it did,
-    // and returns once operationEnded has come for it. The operation goes into the
-    // service history as the given one (none: not recorded), with the package's name.
-    Outcome run(Orvane::Tavrix::Common::ServiceRecord::Operation operation, const std::function<bool()>& start,
-                ProgressUnit unit = AddedBytes, const QString& packagePath = QString());
+    // Runs one operation on the device with start(link) and returns once it has ended.
+    // The operation goes into the service history as the given one (none: not recorded).
+    Outcome run(Orvane::Tavrix::Common::ServiceRecord::Operation operation,
+                const std::function<bool(Orvane::Tavrix::Runtime::DeviceLink*)>& start);
 
     static int identificationTimeoutMs();
     static QString permissionText(const QString& port);

@@ -19,27 +19,39 @@ namespace Orvane {
 namespace Tavrix {
 namespace Runtime {
 class DeviceLink;
+class OperationRun;
 }
 }
 }
 
-// One device's part of a dovrelctl run: its link, its progress and its result. A
-// command's steps run as continuations of the link's operations, so the tasks of
-// several devices run at once in the one event loop, each on its own link. The CLI
-// keeps no clock of its own on an operation: every time limit belongs to the
-// library's watchdogs.
+// One device's part of a dovrelctl run: its device, its progress and its result. Each
+// step is an OperationRun on the device, known by its serial number: a device back from
+// a restart under another port is followed there, and never mistaken for the device that
+// now has its old port. The steps of several devices run at once in the one event loop.
+// The CLI keeps no clock of its own on an operation: every time limit is the library's.
 class DeviceTask : public QObject
 {
     Q_OBJECT
 public:
-    // How progressUpdated is read.
+    // How a step's progress is shown.
     enum ProgressUnit { AddedBytes, Steps };
+
+    struct Options
+    {
+        ProgressUnit unit = AddedBytes;
+        // The package named in the history, and the SHA-256 of the bytes read and sent.
+        QString packagePath;
+        QString packageSha256;
+        // A step that restarts the device ends only once it is back (Outcome::back).
+        bool followRestart = false;
+    };
 
     struct Outcome
     {
         ExitCode exitCode = ExitCode::Success;
         QString error;
         bool deviceRestarts = false;
+        bool back = false;   // identified again after its restart (when followed)
         bool noData = false; // the device has nothing to fetch (no data log)
         QStringList fonts;   // the installed fonts, for a font listing
     };
@@ -47,26 +59,27 @@ public:
     DeviceTask(const QString& port, ProgressReporter* progress, QObject* parent = nullptr);
     ~DeviceTask() override;
 
+    // The port the device was reached at when the task began.
     QString port() const { return m_port; }
+    // Where the device is now (empty while it is away).
+    QString currentPort() const;
     // The device's serial number and name as they were when the task began.
     QString serial() const { return m_serial; }
     QString name() const { return m_name; }
+    // The device's record now, or as it was last seen.
     QMap<QString, QString> info() const;
     Orvane::Tavrix::Runtime::DeviceInformation device() const;
-    // The device's link now; a device that restarted has a new one.
-    Orvane::Tavrix::Runtime::DeviceLink* link() const;
     ProgressReporter* progress() const { return m_progress; }
 
-    // Starts one operation on the device's link with start(link); then(outcome) runs
-    // once it has ended (or at once when start refused). The operation goes into the
-    // service history as the given one (none: not recorded), with the package's name.
+    // Starts one operation on the device with start(link); then(outcome) runs once it has
+    // ended (a refusal is an end). The operation goes into the service history as the given
+    // one (none: not recorded).
     void run(Orvane::Tavrix::Common::ServiceRecord::Operation operation,
              const std::function<bool(Orvane::Tavrix::Runtime::DeviceLink*)>& start,
-             const std::function<void(const Outcome&)>& then, ProgressUnit unit = AddedBytes,
-             const QString& packagePath = QString());
-    // After an operation that restarted the device: if it leaves within settleMs, waits up
-    // to identifyMs for it to be identified again; then(false) when it did not come back.
-    void waitForDeviceBack(int settleMs, int identifyMs, const std::function<void(bool)>& then);
+             const std::function<void(const Outcome&)>& then, const Options& options);
+    void run(Orvane::Tavrix::Common::ServiceRecord::Operation operation,
+             const std::function<bool(Orvane::Tavrix::Runtime::DeviceLink*)>& start,
+             const std::function<void(const Outcome&)>& then);
 
     // The device's result; the task is done after the first of them.
     void fail(ExitCode exitCode, const QString& error);
@@ -83,8 +96,10 @@ signals:
 
 private:
     QString m_port;
+    QString m_lastPort; // where the device was last seen, to tell it from a twin
     QString m_serial;
     QString m_name;
+    QMap<QString, QString> m_info;
     ProgressReporter* m_progress = nullptr;
     bool m_done = false;
     ExitCode m_exitCode = ExitCode::Success;

@@ -10,6 +10,14 @@
 
 #include <functional>
 
+namespace Orvane {
+namespace Tavrix {
+namespace Runtime {
+class DeviceLink;
+}
+}
+}
+
 class DeviceSession;
 class DeviceTask;
 class ProgressReporter;
@@ -58,7 +66,8 @@ private:
     // Success when the device's software has the feature, else the refusal reported.
     ExitCode requireFeature(int feature);
     // Starts one single-command operation and waits for its end; recorded as operation.
-    ExitCode runCommand(Orvane::Tavrix::Common::ServiceRecord::Operation operation, const std::function<bool()>& start);
+    ExitCode runCommand(Orvane::Tavrix::Common::ServiceRecord::Operation operation,
+                        const std::function<bool(Orvane::Tavrix::Runtime::DeviceLink*)>& start);
     // Runs work on the one device, or with --all or several --port on every device at
     // once, each on its own link, and reports each device's result (the worst exit code).
     ExitCode onDevices(const std::function<void(DeviceTask*)>& work);

@@ -136,6 +136,6 @@ ExitCode Dovrelctl::configureCommand()
                           text += QLatin1Char(' ') + guiText("The device restarts.");
                       task->succeed(result, text);
                   },
-                  DeviceTask::Steps);
+                  DeviceTask::Options { DeviceTask::Steps });
     });
 }

@@ -70,6 +70,10 @@ ExitCode Dovrelctl::logsCommand()
             return task->fail(ExitCode::Failed, guiText("The temporary folder could not be created."));
         const QString logFolder = folder->path();
         task->progress()->message(guiText("Retrieving the data log..."));
+        // The retrieval ends with "#BOOT#": a clearing goes on only once this very device is back,
+        // under whatever port.
+        DeviceTask::Options fetchOptions;
+        fetchOptions.followRestart = remove;
         task->run(ServiceRecord::LogFetch, [logFolder](DeviceLink* link) { return link->retrieveDataLogFile(logFolder); },
                   [=](const DeviceTask::Outcome& retrieved) {
             if (retrieved.exitCode != ExitCode::Success)
@@ -157,20 +161,16 @@ ExitCode Dovrelctl::logsCommand()
                                               .arg(QString::number(deleted.size()), QString::number(toDrop.size())));
             }
             exporter->close();
-            // The retrieval ended with "#BOOT#": a device whose port goes away while its runtime
-            // restarts must be back and identified before the update starts.
-            task->waitForDeviceBack(2000, DeviceSession::identificationTimeoutMs(), [=](bool back) {
-                if (!back)
-                    return task->fail(ExitCode::TimedOut, runtimeText("The connection to the device was lost."));
-                task->progress()->begin(guiText("Updating the data log"), QFileInfo(database).size());
-                task->run(ServiceRecord::LogClearing, [database](DeviceLink* link) { return link->updateLogFile(database); },
-                          [=](const DeviceTask::Outcome& updated) {
-                              Q_UNUSED(folder)
-                              if (updated.exitCode != ExitCode::Success)
-                                  return task->fail(updated.exitCode, updated.error);
-                              finish(deleted, DataLogExporter::clearSummary(summary, deleted.size()).trimmed());
-                          });
-            });
-        });
+            if (retrieved.deviceRestarts && !retrieved.back)
+                return task->fail(ExitCode::TimedOut, guiText("The device did not come back after its restart."));
+            task->progress()->begin(guiText("Updating the data log"), QFileInfo(database).size());
+            task->run(ServiceRecord::LogClearing, [database](DeviceLink* link) { return link->updateLogFile(database); },
+                      [=](const DeviceTask::Outcome& updated) {
+                          Q_UNUSED(folder)
+                          if (updated.exitCode != ExitCode::Success)
+                              return task->fail(updated.exitCode, updated.error);
+                          finish(deleted, DataLogExporter::clearSummary(summary, deleted.size()).trimmed());
+                      });
+        }, fetchOptions);
     });
 }

@@ -81,15 +81,11 @@ ExitCode Dovrelctl::identifyCommand()
 {
     if (const ExitCode code = connect(); code != ExitCode::Success)
         return code;
-    SerialPortManager* manager = m_session->manager();
-    const std::optional<int> zone = m_session->device().timeZone();
     // The clock is part of the identification, as in the program's window.
-    if (zone) {
-        if (const ExitCode code = runCommand(ServiceRecord::NoOperation, [manager, zone]() { return manager->syncDeviceClock(*zone); });
-            code != ExitCode::Success)
-            return code;
-    }
-    if (const ExitCode code = runCommand(ServiceRecord::Identify, [manager]() { return manager->identifyDevice(); }); code != ExitCode::Success)
+    const std::optional<int> zone = m_session->device().timeZone();
+    const int clock = zone ? *zone : DeviceLink::NoClock;
+    if (const ExitCode code = runCommand(ServiceRecord::Identify, [clock](DeviceLink* link) { return link->identifyDevice(clock); });
+        code != ExitCode::Success)
         return code;
     QJsonObject result;
     result.insert(QStringLiteral("port"), m_session->port());
@@ -101,22 +97,18 @@ ExitCode Dovrelctl::rebootCommand()
 {
     if (const ExitCode code = connect(); code != ExitCode::Success)
         return code;
-    SerialPortManager* manager = m_session->manager();
-    if (const std::optional<int> zone = m_session->device().timeZone()) {
-        if (const ExitCode code = runCommand(ServiceRecord::NoOperation, [manager, zone]() { return manager->syncDeviceClock(*zone); });
-            code != ExitCode::Success)
-            return code;
-    }
-    if (const ExitCode code = runCommand(ServiceRecord::Reboot, [manager]() { return manager->rebootDevice(); }); code != ExitCode::Success)
+    const std::optional<int> zone = m_session->device().timeZone();
+    const int clock = zone ? *zone : DeviceLink::NoClock;
+    if (const ExitCode code = runCommand(ServiceRecord::Reboot, [clock](DeviceLink* link) { return link->rebootDevice(clock); });
+        code != ExitCode::Success)
         return code;
     QJsonObject result;
     result.insert(QStringLiteral("port"), m_session->port());
     return succeed(result, guiText("The device at %1 is rebooting.").arg(m_session->port()));
 }
 
-// One single command as an operation of its own: the next one goes only after
-// its operationEnded.
-ExitCode Dovrelctl::runCommand(ServiceRecord::Operation operation, const std::function<bool()>& start)
+// One single command as an operation of its own.
+ExitCode Dovrelctl::runCommand(ServiceRecord::Operation operation, const std::function<bool(DeviceLink*)>& start)
 {
     const DeviceSession::Outcome outcome = m_session->run(operation, start);
     if (outcome.exitCode != ExitCode::Success)

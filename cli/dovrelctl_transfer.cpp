@@ -73,21 +73,16 @@ ExitCode Dovrelctl::uploadCommand()
         if (files.isEmpty())
             return task->fail(ExitCode::UsageError, guiText("The runtime project file does not have enough information for upload to continue."));
 
-        const QString port = task->port();
         const QStringList sent = files;
         const qint64 bytes = total;
         const ConfigurationInfo projectConfiguration = configuration;
         task->progress()->begin(guiText("Uploading project"), total);
+        DeviceTask::Options options;
+        options.packagePath = checker.packagePath();
+        options.packageSha256 = checker.sha256();
         task->run(
             ServiceRecord::Upload,
-            [port, sent, projectConfiguration, bytes](DeviceLink* link) {
-                // The device runs with the project's backlight once its settings are applied.
-                QObject::connect(link, &DeviceLink::projectConfigurationFinished, link, [port, projectConfiguration]() {
-                    if (const std::optional<int> value = DeviceRules::brightnessAfterUpload(projectConfiguration))
-                        SerialPortManager::instance()->updateBrightness(port, *value);
-                }, Qt::SingleShotConnection);
-                return link->uploadProject(sent, projectConfiguration, int(bytes));
-            },
+            [sent, projectConfiguration, bytes](DeviceLink* link) { return link->uploadProject(sent, projectConfiguration, int(bytes)); },
             [task, sent, bytes, warnings, signature](const DeviceTask::Outcome& outcome) {
                 if (outcome.exitCode != ExitCode::Success)
                     return task->fail(outcome.exitCode, outcome.error);
@@ -97,7 +92,7 @@ ExitCode Dovrelctl::uploadCommand()
                 result.insert(QStringLiteral("warnings"), QJsonArray::fromStringList(warnings));
                 task->succeed(result, guiText("Upload finished, the device will reboot."));
             },
-            DeviceTask::AddedBytes, m_cl.operands().value(0));
+            options);
     });
 }
 
@@ -122,6 +117,9 @@ ExitCode Dovrelctl::upgradeCommand()
         const QString version = checker.version();
         const QString releaseDate = checker.releaseDate().date().toString(Qt::ISODate);
         task->progress()->begin(guiText("Upgrading device software"), content.size());
+        DeviceTask::Options options;
+        options.packagePath = checker.packagePath();
+        options.packageSha256 = checker.sha256();
         task->run(ServiceRecord::Upgrade, [content](DeviceLink* link) { return link->upgradeDeviceSoftware(content); },
                   [task, version, releaseDate, signature, size = content.size()](const DeviceTask::Outcome& outcome) {
                       if (outcome.exitCode != ExitCode::Success)
@@ -132,7 +130,7 @@ ExitCode Dovrelctl::upgradeCommand()
                       result.insert(QStringLiteral("bytes"), size);
                       task->succeed(result, guiText("Upgrade finished, the device will reboot."));
                   },
-                  DeviceTask::AddedBytes, m_cl.operands().value(0));
+                  options);
     });
 }
 
@@ -145,9 +143,8 @@ ExitCode Dovrelctl::projectFetchCommand()
         return fail(ExitCode::UsageError, guiText("The destination path is not valid, please re-enter"));
     if (const ExitCode code = connect(); code != ExitCode::Success)
         return code;
-    SerialPortManager* manager = m_session->manager();
     const DeviceSession::Outcome outcome =
-        m_session->run(ServiceRecord::ProjectFetch, [manager, outDir]() { return manager->retrieveProjectFiles(outDir); });
+        m_session->run(ServiceRecord::ProjectFetch, [outDir](DeviceLink* link) { return link->retrieveProjectFiles(outDir); });
     if (outcome.exitCode != ExitCode::Success)
         return fail(outcome.exitCode, outcome.error);
     QStringList files;

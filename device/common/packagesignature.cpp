@@ -9,6 +9,7 @@
 #include "servicerecord.h"
 #include "texthelper.h"
 
+#include <QCryptographicHash>
 #include <QDebug>
 #include <QFileInfo>
 #include <QHash>
@@ -64,7 +65,8 @@ QString PackageSignature::signaturePath(const QString& packagePath)
 PackageSignature PackageSignature::read(const QString& packagePath, QByteArray* content)
 {
     *content = FileHelper::getFileRawData(packagePath);
-    const PackageSignature signature = check(packagePath, *content);
+    PackageSignature signature = check(packagePath, *content);
+    signature.m_sha256 = QString::fromLatin1(QCryptographicHash::hash(*content, QCryptographicHash::Sha256).toHex());
     qCDebug(lcFiles).noquote() << QStringLiteral("Signature of %1: %2 %3").arg(packagePath, signature.statusCode(), signature.keyId());
     const QMutexLocker locker(&lastCheckedLock());
     lastCheckedSignatures().insert(packageKey(packagePath), signature);
@@ -198,10 +200,11 @@ void PackageSignature::describe(BatchResult& result) const
     result.signatureStatus = statusCode();
 }
 
-PackageSignature PackageSignature::lastChecked(const QString& packagePath)
+PackageSignature PackageSignature::lastChecked(const QString& packagePath, const QString& sha256)
 {
     const QMutexLocker locker(&lastCheckedLock());
-    return lastCheckedSignatures().value(packageKey(packagePath));
+    const PackageSignature signature = lastCheckedSignatures().value(packageKey(packagePath));
+    return signature.m_sha256 == sha256 ? signature : PackageSignature();
 }
 
 } // namespace Common

@@ -34,6 +34,8 @@ public:
     // Reads the package whole into *content and judges those bytes: what is checked,
     // unpacked and sent afterwards is *content, never the file read again.
     static PackageSignature read(const QString& packagePath, QByteArray* content);
+    // The SHA-256 (hex) of the bytes read() judged.
+    QString sha256() const { return m_sha256; }
     // The package's bytes judged by the signature file beside it.
     static PackageSignature check(const QString& packagePath, const QByteArray& content,
                                   const TrustedKeys& keys = TrustedKeys::load());
@@ -63,13 +65,15 @@ public:
     // The key id and status of a history entry or a batch line.
     void describe(ServiceRecord& record) const;
     void describe(BatchResult& result) const;
-    // The last judgement read() made of the package in this process, for its history entry.
-    static PackageSignature lastChecked(const QString& packagePath);
+    // The last judgement read() made of the package in this process, for its history entry;
+    // none (not checked) when it judged other bytes than those with this SHA-256.
+    static PackageSignature lastChecked(const QString& packagePath, const QString& sha256);
 
 private:
     bool m_checked = false;
     Status m_status = Unsigned;
     QString m_packagePath;
+    QString m_sha256;
     QString m_keyId;
     QString m_trustedComment;
     QString m_problem;

@@ -6,7 +6,6 @@
 #include "texthelper.h"
 #include "ziphelper.h"
 
-#include <QBuffer>
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
@@ -141,9 +140,7 @@ ProjectPackageChecker::Result ProjectPackageChecker::read()
         return m_result;
     }
 
-    QBuffer archive;
-    archive.setData(m_content);
-    m_entries = ZipHelper::listContents(&archive);
+    m_entries = ZipHelper::listContents(m_content);
     if (!m_entries.contains(ConfigEntry) || !m_entries.contains(VersionEntry)) {
         fail(Incomplete, guiText("Runtime Project incomplete"),
              guiText("The runtime project file does not have enough information for upload to continue."));
@@ -187,7 +184,7 @@ ProjectPackageChecker::Result ProjectPackageChecker::read()
         sent.insert(key, entry);
     }
 
-    const QVariant info = FileHelper::variantFromBinary(ZipHelper::extractFileContent(&archive, VersionEntry));
+    const QVariant info = FileHelper::variantFromBinary(ZipHelper::extractFileContent(m_content, VersionEntry));
     if (!info.isValid()) {
         fail(UnreadableVersionInfo, guiText("Runtime Project incomplete"),
              guiText("The runtime project file does not have enough information for upload to continue."));
@@ -249,16 +246,17 @@ bool ProjectPackageChecker::hasCanConfiguration() const
     return m_entries.contains(CanConfigEntry);
 }
 
-bool ProjectPackageChecker::extractTo(const QString& folder) const
+bool ProjectPackageChecker::extractTo(const QString& folder)
 {
+    m_sha256.clear();
     if (!m_read || m_result == FileNotFound || m_result == Incomplete || m_result == UnsafeEntries
         || m_result == SignatureRefused)
         return false;
-    if (!QFileInfo(folder).isDir())
+    // The bytes read() judged: a package changed on disk since then is not read again.
+    if (!QFileInfo(folder).isDir() || !ZipHelper::extractAll(m_content, folder))
         return false;
-    QBuffer archive;
-    archive.setData(m_content);
-    return ZipHelper::extractAll(&archive, folder);
+    m_sha256 = m_signature.sha256();
+    return true;
 }
 
 QString ProjectPackageChecker::confirmationTitle()

@@ -66,8 +66,10 @@ public:
     ConfigurationInfo configuration() const;
     bool hasCanConfiguration() const;
 
-    // Unpacks every entry into an existing folder.
-    bool extractTo(const QString& folder) const;
+    // Unpacks every entry into an existing folder, from the package read once.
+    bool extractTo(const QString& folder);
+    // The SHA-256 (hex) of the package bytes that extractTo unpacked; empty before.
+    QString sha256() const { return m_sha256; }
 
     // The question the front end must have answered before an upload.
     static QString confirmationTitle();
@@ -91,6 +93,7 @@ private:
     void fail(Result result, const QString& title, const QString& text);
 
     QString m_packagePath;
+    QString m_sha256;
     Result m_result = Accepted;
     QString m_errorTitle;
     QString m_errorText;

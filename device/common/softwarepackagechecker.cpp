@@ -6,7 +6,6 @@
 #include "texthelper.h"
 #include "ziphelper.h"
 
-#include <QBuffer>
 #include <QDebug>
 #include <QDomDocument>
 #include <QDomElement>
@@ -55,12 +54,14 @@ SoftwarePackageChecker::Result SoftwarePackageChecker::readPackage()
     m_devices.clear();
     m_packageContent.clear();
 
+    // Read once: what is judged, and what the signature and the hash speak for, is what is sent.
     if (!m_loaded && (m_packagePath.isEmpty() || !QFileInfo(m_packagePath).isFile())) {
         invalid();
         return m_result;
     }
     if (!m_loaded) {
         m_signature = PackageSignature::read(m_packagePath, &m_content);
+        m_sha256 = m_signature.sha256();
         m_loaded = true;
     }
     if (!m_signature.allows(m_signatureRequired)) {
@@ -69,9 +70,7 @@ SoftwarePackageChecker::Result SoftwarePackageChecker::readPackage()
         m_errorText = m_signature.refusalText(m_signatureRequired);
         return m_result;
     }
-    QBuffer archive;
-    archive.setData(m_content);
-    m_entries = ZipHelper::listContents(&archive);
+    m_entries = ZipHelper::listContents(m_content);
     if (!m_entries.contains(QStringLiteral("update.xml")) || !m_entries.contains(QStringLiteral("update.tar.gz"))) {
         invalid();
         return m_result;
@@ -80,7 +79,7 @@ SoftwarePackageChecker::Result SoftwarePackageChecker::readPackage()
     QDomDocument document;
     QString message;
     int line = 0;
-    if (!document.setContent(ZipHelper::extractFileContent(&archive, QStringLiteral("update.xml")), &message, &line)) {
+    if (!document.setContent(ZipHelper::extractFileContent(m_content, QStringLiteral("update.xml")), &message, &line)) {
         qCDebug(lcFiles).noquote() << QStringLiteral("update.xml: %1 (line %2)").arg(message, QString::number(line));
         invalid();
         return m_result;
@@ -99,7 +98,7 @@ SoftwarePackageChecker::Result SoftwarePackageChecker::readPackage()
                            element.attribute(QStringLiteral("Runtime_Ver")) });
     }
 
-    m_packageContent = ZipHelper::extractFileContent(&archive, QStringLiteral("update.tar.gz"));
+    m_packageContent = ZipHelper::extractFileContent(m_content, QStringLiteral("update.tar.gz"));
     return m_result;
 }
 

@@ -69,6 +69,8 @@ public:
     QDateTime releaseDate() const { return m_releaseDate; }
     QList<DeviceEntry> devices() const { return m_devices; }
     QByteArray packageContent() const { return m_packageContent; }
+    // The SHA-256 (hex) of the package file as it was read for packageContent().
+    QString sha256() const { return m_sha256; }
 
     static SoftwareCompatibility isDeviceCompatible(const QString& model, const QString& firmware,
                                                     const QString& runtime, const QDomNodeList& devices);
@@ -97,6 +99,7 @@ private:
     QDateTime m_releaseDate;
     QList<DeviceEntry> m_devices;
     QByteArray m_packageContent;
+    QString m_sha256;
     bool m_signatureRequired = false;
     bool m_loaded = false;
     QByteArray m_content;

@@ -22,9 +22,8 @@ QString passwordText(const char* password)
     return password ? QString::fromLatin1(password) : QString();
 }
 
-// Opens the archive (a path, or a device already read) for reading; false when it cannot be read without error.
-template<typename Archive>
-bool openReader(UnZip& unzip, const Archive& archive, const char* password, bool acceptPartial)
+// Opens the archive for reading; false when it cannot be read without error.
+bool openReader(UnZip& unzip, const QString& archive, const char* password, bool acceptPartial)
 {
     unzip.setPassword(passwordText(password));
     const UnZip::ErrorCode ec = unzip.openArchive(archive);
@@ -70,46 +69,6 @@ bool writeArchive(const QString& archive, bool rename, const char* password, con
     return zip.closeArchive() == Zip::Ok;
 }
 
-template<typename Archive>
-QStringList contentsOf(const Archive& archive, const char* password)
-{
-    UnZip unzip;
-    if (!openReader(unzip, archive, password, true))
-        return QStringList();
-    return unzip.fileList();
-}
-
-template<typename Archive>
-QByteArray fileContentOf(const Archive& archive, const QString& name, const char* password)
-{
-    UnZip unzip;
-    if (!openReader(unzip, archive, password, true))
-        return QByteArray();
-    QString normalized = name;
-    normalized.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    QByteArray content;
-    QBuffer buffer(&content);
-    buffer.open(QIODevice::WriteOnly);
-    if (unzip.extractFile(normalized, &buffer) != UnZip::Ok)
-        return QByteArray();
-    buffer.close();
-    return content;
-}
-
-template<typename Archive>
-bool extractAllOf(const Archive& archive, const QString& outputDir, const char* password)
-{
-    if (!outputFolderExists(outputDir))
-        return false;
-    UnZip unzip;
-    unzip.setPassword(passwordText(password));
-    const UnZip::ErrorCode opened = unzip.openArchive(archive);
-    if (!unzip.isOpen())
-        return false;
-    // What is readable of a damaged archive is unpacked, but not everything was.
-    return unzip.extractAll(outputDir) == UnZip::Ok && opened == UnZip::Ok;
-}
-
 } // namespace
 
 bool ZipHelper::isValidZip(const QString& archive, const char* password)
@@ -128,12 +87,10 @@ QString ZipHelper::comment(const QString& archive, const char* password)
 
 QStringList ZipHelper::listContents(const QString& archive, const char* password)
 {
-    return contentsOf(archive, password);
-}
-
-QStringList ZipHelper::listContents(QIODevice* archive, const char* password)
-{
-    return contentsOf(archive, password);
+    UnZip unzip;
+    if (!openReader(unzip, archive, password, true))
+        return QStringList();
+    return unzip.fileList();
 }
 
 QList<UnZip::ZipEntry> ZipHelper::listContentInfo(const QString& archive, const char* password)
@@ -167,12 +124,18 @@ bool ZipHelper::containsFile(const QString& archive, const QString& name, const 
 
 QByteArray ZipHelper::extractFileContent(const QString& archive, const QString& name, const char* password)
 {
-    return fileContentOf(archive, name, password);
-}
-
-QByteArray ZipHelper::extractFileContent(QIODevice* archive, const QString& name, const char* password)
-{
-    return fileContentOf(archive, name, password);
+    UnZip unzip;
+    if (!openReader(unzip, archive, password, true))
+        return QByteArray();
+    QString normalized = name;
+    normalized.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    QByteArray content;
+    QBuffer buffer(&content);
+    buffer.open(QIODevice::WriteOnly);
+    if (unzip.extractFile(normalized, &buffer) != UnZip::Ok)
+        return QByteArray();
+    buffer.close();
+    return content;
 }
 
 bool ZipHelper::extractFile(const QString& archive, const QString& name, const QString& outputDir,
@@ -199,12 +162,55 @@ bool ZipHelper::extractFiles(const QStringList& names, const QString& archive, c
 
 bool ZipHelper::extractAll(const QString& archive, const QString& outputDir, const char* password)
 {
-    return extractAllOf(archive, outputDir, password);
+    if (!outputFolderExists(outputDir))
+        return false;
+    UnZip unzip;
+    unzip.setPassword(passwordText(password));
+    const UnZip::ErrorCode opened = unzip.openArchive(archive);
+    if (!unzip.isOpen())
+        return false;
+    // What is readable of a damaged archive is unpacked, but not everything was.
+    return unzip.extractAll(outputDir) == UnZip::Ok && opened == UnZip::Ok;
 }
 
-bool ZipHelper::extractAll(QIODevice* archive, const QString& outputDir, const char* password)
+QStringList ZipHelper::listContents(const QByteArray& archive)
 {
-    return extractAllOf(archive, outputDir, password);
+    QBuffer buffer;
+    buffer.setData(archive);
+    UnZip unzip;
+    const UnZip::ErrorCode ec = buffer.open(QIODevice::ReadOnly) ? unzip.openArchive(&buffer) : UnZip::OpenFailed;
+    if (ec != UnZip::Ok && !(ec == UnZip::PartiallyCorrupted && unzip.isOpen()))
+        return QStringList();
+    return unzip.fileList();
+}
+
+QByteArray ZipHelper::extractFileContent(const QByteArray& archive, const QString& name)
+{
+    QBuffer buffer;
+    buffer.setData(archive);
+    UnZip unzip;
+    const UnZip::ErrorCode ec = buffer.open(QIODevice::ReadOnly) ? unzip.openArchive(&buffer) : UnZip::OpenFailed;
+    if (ec != UnZip::Ok && !(ec == UnZip::PartiallyCorrupted && unzip.isOpen()))
+        return QByteArray();
+    QByteArray content;
+    QBuffer out(&content);
+    out.open(QIODevice::WriteOnly);
+    if (unzip.extractFile(name, &out) != UnZip::Ok)
+        return QByteArray();
+    return content;
+}
+
+bool ZipHelper::extractAll(const QByteArray& archive, const QString& outputDir)
+{
+    if (!outputFolderExists(outputDir))
+        return false;
+    QBuffer buffer;
+    buffer.setData(archive);
+    UnZip unzip;
+    const UnZip::ErrorCode opened = buffer.open(QIODevice::ReadOnly) ? unzip.openArchive(&buffer) : UnZip::OpenFailed;
+    if (!unzip.isOpen())
+        return false;
+    return unzip.extractAll(outputDir) == UnZip::Ok && opened == UnZip::Ok;
 }
 
 bool ZipHelper::zipWithDirectory(const QString& dir, const QString& archive, bool rename,

@@ -24,8 +24,6 @@ public:
     static bool isValidZip(const QString& archive, const char* password = nullptr);
     static QString comment(const QString& archive, const char* password = nullptr);
     static QStringList listContents(const QString& archive, const char* password = nullptr);
-    // The same from an archive already read, e.g. a package held in a QBuffer.
-    static QStringList listContents(QIODevice* archive, const char* password = nullptr);
     static QList<UnZip::ZipEntry> listContentInfo(const QString& archive, const char* password = nullptr);
     // fullPath false compares name with the entries' last path component only.
     static bool containsFile(const QString& archive, const QString& name, const char* password = nullptr,
@@ -33,13 +31,15 @@ public:
 
     static QByteArray extractFileContent(const QString& archive, const QString& name,
                                          const char* password = nullptr);
-    static QByteArray extractFileContent(QIODevice* archive, const QString& name, const char* password = nullptr);
     static bool extractFile(const QString& archive, const QString& name, const QString& outputDir,
                             const char* password = nullptr);
     static bool extractFiles(const QStringList& names, const QString& archive, const QString& outputDir,
                              const char* password = nullptr);
     static bool extractAll(const QString& archive, const QString& outputDir, const char* password = nullptr);
-    static bool extractAll(QIODevice* archive, const QString& outputDir, const char* password = nullptr);
+    // The same on an archive read into memory: what was checked is what is unpacked.
+    static QStringList listContents(const QByteArray& archive);
+    static QByteArray extractFileContent(const QByteArray& archive, const QString& name);
+    static bool extractAll(const QByteArray& archive, const QString& outputDir);
 
     static bool zipWithDirectory(const QString& dir, const QString& archive, bool rename = false,
                                  const char* password = nullptr, const QString& comment = QString(),

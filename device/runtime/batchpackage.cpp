@@ -72,6 +72,7 @@ bool BatchPackage::load(const QString& path, bool requireSignature)
             return false;
         }
         m_totalBytes = m_software.packageContent().size();
+        m_sha256 = m_software.sha256();
         m_prepared = true;
     } else {
         m_errorTitle = guiText("Batch");
@@ -79,7 +80,8 @@ bool BatchPackage::load(const QString& path, bool requireSignature)
                           .arg(TextHelper::toSystemPath(path));
         return false;
     }
-    m_sha256 = fileSha256(path);
+    if (m_sha256.isEmpty())
+        m_sha256 = fileSha256(path);
     m_path = path;
     m_kind = kind;
     return true;
@@ -168,6 +170,8 @@ bool BatchPackage::prepare(const QString& folder)
     }
     m_configuration = m_project.configuration();
     m_totalBytes = total;
+    // What the devices get is what was unpacked now.
+    m_sha256 = m_project.sha256();
     m_prepared = true;
     return true;
 }
@@ -180,24 +184,7 @@ bool BatchPackage::startOn(DeviceLink* link) const
         return link->upgradeDeviceSoftware(m_software.packageContent());
     if (m_kind != Project)
         return false;
-    const std::optional<int> brightness = DeviceRules::brightnessAfterUpload(m_configuration);
-    const QString port = link->portName();
-    auto follow = std::make_shared<QMetaObject::Connection>();
-    auto end = std::make_shared<QMetaObject::Connection>();
-    if (brightness) {
-        // The device runs with the project's backlight once its settings are applied.
-        *follow = QObject::connect(link, &DeviceLink::projectConfigurationFinished, link, [port, value = *brightness]() {
-            SerialPortManager::instance()->updateBrightness(port, value);
-        }, Qt::SingleShotConnection);
-        // An upload that ends before that leaves nothing behind for the link's next one.
-        *end = QObject::connect(link, &DeviceLink::operationEnded, link, [follow]() { QObject::disconnect(*follow); },
-                                Qt::SingleShotConnection);
-    }
-    if (link->uploadProject(m_files, m_configuration, int(m_totalBytes)))
-        return true;
-    QObject::disconnect(*follow);
-    QObject::disconnect(*end);
-    return false;
+    return link->uploadProject(m_files, m_configuration, int(m_totalBytes));
 }
 
 QString BatchPackage::confirmationTitle() const

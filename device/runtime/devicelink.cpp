@@ -11,6 +11,7 @@
 #include "transferrate.h"
 
 #include <QDebug>
+#include <QPointer>
 
 using Orvane::Tavrix::Common::lcTransfer;
 
@@ -41,12 +42,12 @@ bool isClosingRestart(int operation)
 
 } // namespace
 
-DeviceLink::DeviceLink(const QString& portName, SerialPortManager* manager)
-    : QObject(manager)
+DeviceLink::DeviceLink(const QString& portName, const QMap<QString, QString>& info, QObject* parent)
+    : QObject(parent)
     , d(new DeviceLinkPrivate)
 {
-    d->m_manager = manager;
     d->m_portName = portName;
+    d->m_info = info;
     d->m_port = new QSerialPort(this);
     applyLineSettings(d->m_port);
     d->m_port->setPortName(portName);
@@ -91,9 +92,20 @@ QString DeviceLink::portName() const { return d->m_portName; }
 
 QMap<QString, QString> DeviceLink::deviceInformation() const
 {
-    if (!d->m_present || !d->m_manager)
-        return QMap<QString, QString>();
-    return d->m_manager->deviceInformation(d->m_portName);
+    return d->m_present ? d->m_info : QMap<QString, QString>();
+}
+
+void DeviceLink::setDeviceInformation(const QMap<QString, QString>& info)
+{
+    d->m_info = info;
+}
+
+void DeviceLink::updateInformation(const QString& key, const QString& value)
+{
+    if (!d->m_present || d->m_info.isEmpty() || d->m_info.value(key) == value)
+        return;
+    d->m_info.insert(key, value);
+    emit deviceInformationChanged(d->m_info);
 }
 
 bool DeviceLink::isPresent() const { return d->m_present; }
@@ -258,6 +270,7 @@ void DeviceLink::endOperation(OperationResult::Outcome outcome, const QString& m
     // Idle first: a reply that arrives while someone handles the end must find nothing to advance.
     resetAllStatus();
     d->m_operation = NoOperation;
+    d->m_pendingCommand.clear();
     d->m_configJobs.clear();
     d->m_configJobIndex = 0;
     d->m_configRunning = false;
@@ -395,15 +408,41 @@ void DeviceLink::changeDeviceMode(int mode, int afterChangeMode)
     writeCommand(QStringLiteral("#MODE<%1>#").arg(mode).toLatin1(), afterChangeMode);
 }
 
-bool DeviceLink::identifyDevice()
+bool DeviceLink::identifyDevice(int clockOffset)
+{
+    // The device shows its information on its screen; it sends no reply.
+    return runCommand("#SINF#", ShowDeviceInformation, false, clockOffset);
+}
+
+bool DeviceLink::runCommand(const QByteArray& command, int operation, bool restarts, int clockOffset)
 {
     const Frame frame(this);
-    if (!beginOperation(OperationResult::Command))
+    const bool clock = clockOffset != NoClock;
+    if ((clock && (clockOffset < -720 || clockOffset > 720)) || !beginOperation(OperationResult::Command))
         return false;
-    // The device shows its information on its screen; it sends no reply.
-    if (writeCommand("#SINF#", ShowDeviceInformation))
-        endOperation(OperationResult::Succeeded);
+    if (!isSerialPortOpen())
+        return true;
+    d->m_pendingCommand = command;
+    d->m_pendingOperation = operation;
+    d->m_pendingRestarts = restarts;
+    if (!clock) {
+        sendPendingCommand();
+        return true;
+    }
+    // The dispatcher sends the command once the device has confirmed its clock.
+    startWatchdog(5000);
+    remoteSetRealTimeClock(false, clockOffset);
     return true;
+}
+
+void DeviceLink::sendPendingCommand()
+{
+    const QByteArray command = d->m_pendingCommand;
+    const bool restarts = d->m_pendingRestarts;
+    d->m_pendingCommand.clear();
+    stopWatchdog();
+    if (writeCommand(command, d->m_pendingOperation))
+        endOperation(OperationResult::Succeeded, QString(), restarts);
 }
 
 bool DeviceLink::setDeviceBacklight(int level)
@@ -412,20 +451,50 @@ bool DeviceLink::setDeviceBacklight(int level)
     if (level < 0 || level > 100 || !beginOperation(OperationResult::Command))
         return false;
     if (writeCommand(QStringLiteral("#BKLT<%1>#").arg(level).toLatin1(), SetBacklight)) {
-        if (d->m_manager && d->m_present)
-            d->m_manager->updateBrightness(d->m_portName, level);
+        updateInformation(QStringLiteral("backlight"), QString::number(level));
         endOperation(OperationResult::Succeeded);
     }
     return true;
 }
 
-bool DeviceLink::rebootDevice()
+bool DeviceLink::rebootDevice(int clockOffset)
+{
+    return runCommand("#UNIX<reboot>#", WarmReboot, true, clockOffset);
+}
+
+bool DeviceLink::probeIdentity(int replyMs)
 {
     const Frame frame(this);
-    if (!beginOperation(OperationResult::Command))
+    if (!beginOperation(OperationResult::Identification))
         return false;
-    if (writeCommand("#UNIX<reboot>#", WarmReboot))
-        endOperation(OperationResult::Succeeded, QString(), true);
+    if (writeCommand("#HWCF#", ProbeIdentity))
+        startDeviceWait(replyMs);
+    return true;
+}
+
+bool DeviceLink::processProbeReply()
+{
+    const QString& text = d->m_rxText;
+    const int end = text.indexOf(QLatin1String("<HWCFEND>"));
+    if (end < 0) {
+        // A device back from its restart announces itself; it is asked again.
+        if (text.contains(QLatin1String("<BOOT_UP>")))
+            writeCommand("#HWCF#", ProbeIdentity);
+        return false;
+    }
+    QMap<QString, QString> info = SerialPortManager::parseHardwareDescription(text.left(end));
+    info.insert(QStringLiteral("port"), d->m_portName);
+    if (!SerialPortManager::isCompleteDeviceInformation(info)) {
+        writeCommand("#HWCF#", ProbeIdentity);
+        return true;
+    }
+    // The record is the device's own: a restart may have brought other software. The link
+    // is free again before anyone hears of the device, who may start on it at once.
+    d->m_info = info;
+    const QPointer<DeviceLink> self(this);
+    endOperation(OperationResult::Succeeded);
+    if (self)
+        emit deviceIdentified(info);
     return true;
 }
 
@@ -591,8 +660,7 @@ void DeviceLink::onPortError(QSerialPort::SerialPortError error)
     // error in a busy loop) and let the port list confirm the unplug.
     closeSerialPort();
     endOnPortFailure();
-    if (d->m_manager)
-        d->m_manager->confirmPorts();
+    emit portFailed();
 }
 
 // ---------------------------------------------------------------------------
@@ -636,6 +704,14 @@ void DeviceLink::dispatchText()
     const int op = d->m_operation;
     auto has = [&text](const char* token) { return text.contains(QLatin1String(token)); };
     bool keep = false;
+
+    if (op == ProbeIdentity && d->m_kind == OperationResult::Identification) {
+        if (processProbeReply())
+            d->m_rxText.clear();
+        else if (d->m_rxText.size() > MaxRxText)
+            d->m_rxText = d->m_rxText.right(KeptRxTail);
+        return;
+    }
 
     // A row sets the clock and closes the port without waiting for the answer, which can
     // then arrive with the next operation's first reply. Unless a clock step waits for it,
@@ -691,7 +767,9 @@ void DeviceLink::dispatchText()
         if (has(">"))
             keep = !processGetInstFontsList();
     } else if (has("<DTIM:NOR>")) {
-        if (d->m_kind == OperationResult::Command && op == SetClock)
+        if (d->m_kind == OperationResult::Command && op == SetClock && !d->m_pendingCommand.isEmpty())
+            sendPendingCommand();
+        else if (d->m_kind == OperationResult::Command && op == SetClock)
             endOperation(OperationResult::Succeeded);
         else
             emit configureStateChange(ConfigClockSet);
@@ -929,7 +1007,7 @@ void DeviceLink::abortOperation(const QString& failure)
         return;
     }
 
-    if (d->m_kind == OperationResult::Command) {
+    if (d->m_kind == OperationResult::Command || d->m_kind == OperationResult::Identification) {
         // A single command that went unanswered changed nothing worth a restart.
         endOperation(OperationResult::TimedOut, timeoutText(op));
         return;

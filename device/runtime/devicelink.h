@@ -36,6 +36,9 @@ class DEVICE_EXPORT DeviceLink : public QObject, public DeviceProtocol
 {
     Q_OBJECT
 public:
+    // No clock to set before a single command.
+    static constexpr int NoClock = -100000;
+
     ~DeviceLink() override;
 
     // The port as discovery names it; also OperationResult::port of its operations.
@@ -121,13 +124,25 @@ public slots:
     bool manageFonts(const QMap<QString, qint64>& fontsToAdd, const QStringList& fontsToRemove);
 
     // Single commands as operations of their own (OperationResult::Command): they open
-    // the port, and end with operationEnded like the long operations.
-    bool identifyDevice();
+    // the port, and end with operationEnded like the long operations. Identify and reboot
+    // set the device's clock first when given its time zone (minutes east of UTC), and go
+    // on once the device has confirmed it.
+    bool identifyDevice(int clockOffset = NoClock);
     bool syncDeviceClock(int offset);
     bool setDeviceBacklight(int level);
-    bool rebootDevice();
+    bool rebootDevice(int clockOffset = NoClock);
+    // Asks the device for its hardware description again (OperationResult::Identification):
+    // deviceIdentified follows a complete answer, and the operation ends Succeeded; a device
+    // that says nothing within replyMs ends it TimedOut, and nothing is restarted.
+    bool probeIdentity(int replyMs);
 
 signals:
+    // The device's record changed (its clock's offset, its backlight, a fresh identification).
+    void deviceInformationChanged(const QMap<QString, QString>& info);
+    // The device answered probeIdentity with this complete description.
+    void deviceIdentified(const QMap<QString, QString>& info);
+    // The port failed under an open link: the port list should be read at once.
+    void portFailed();
     void progressUpdated(int abstractValue);
     void progressError(const QString& error, bool needReboot);
     void progressMessage(const QString& message);
@@ -177,8 +192,11 @@ private slots:
 
 private:
     // Made and taken away by the manager only.
-    DeviceLink(const QString& portName, SerialPortManager* manager);
+    DeviceLink(const QString& portName, const QMap<QString, QString>& info, QObject* parent);
     friend class SerialPortManager;
+    void setDeviceInformation(const QMap<QString, QString>& info);
+    void updateInformation(const QString& key, const QString& value);
+    bool processProbeReply();
     // A call made through the manager: the manager re-emits what follows.
     void enterManagerCall();
     void leaveManagerCall();
@@ -205,6 +223,9 @@ private:
     bool writeCommand(const QByteArray& command, int operation, bool flush = true);
     void writeRaw(const QByteArray& bytes);
     void changeDeviceMode(int mode, int afterChangeMode);
+    // A single command, after the clock when an offset is given.
+    bool runCommand(const QByteArray& command, int operation, bool restarts, int clockOffset);
+    void sendPendingCommand();
     void abortOperation(const QString& failure);
     // Starts an operation of the given kind; false when one is running.
     bool beginOperation(OperationResult::Kind kind, bool openPort = true);

@@ -26,8 +26,7 @@ void DeviceLink::remoteSetRealTimeClock(bool useDefault, int offset)
     d->m_port->write(QStringLiteral("#DTIM<%1 %2>#").arg(timeText, offsetText).toLatin1());
     d->m_port->flush();
     // Record the offset the device was actually given.
-    if (d->m_manager && d->m_present)
-        d->m_manager->updateTimeZone(d->m_portName, sent);
+    updateInformation(QStringLiteral("timezone"), QString::number(sent));
     emit timeZoneUpdated(sent);
     d->m_busy = false;
 }

@@ -2,6 +2,7 @@
 #include "devicelink.h"
 #include "devicelink_p.h"
 
+#include "devicerules.h"
 #include "enumhelper.h"
 #include "localizationhelper.h"
 
@@ -183,6 +184,9 @@ void DeviceLink::onProcessUploadFile(int status)
         d->m_operation = UploadSync;
         remoteFsSync();
         emit progressMessage(rt("Saving configurations..."));
+        // The device runs with the project's backlight once its settings are applied.
+        if (const std::optional<int> brightness = DeviceRules::brightnessAfterUpload(d->m_projectConfig))
+            updateInformation(QStringLiteral("backlight"), QString::number(*brightness));
         emit projectConfigurationFinished();
         break;
     case UploadSynced:

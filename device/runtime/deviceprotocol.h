@@ -33,7 +33,8 @@ public:
         StartTouchCalibration = 50, WarmReboot = 51, ReportOn = 52, ReportOff = 53, SetOrientation = 54,
         SetSerialNumber = 55, ShowDeviceInformation = 56, SetBacklight = 58,
         SplashModeChange = 59, FontModeChange = 60, CalibrationBackupModeChange = 61,
-        CalibrationRestoreModeChange = 62, BatteryLowCheck = 63, InstallCanConfig = 64
+        CalibrationRestoreModeChange = 62, BatteryLowCheck = 63, InstallCanConfig = 64,
+        ProbeIdentity = 65
     };
 
     // Steps of the project upload (uploadProjectFileStatusChange).

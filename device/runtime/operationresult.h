@@ -29,7 +29,8 @@ public:
         DataLogUpdate,
         Configuration,
         FontListing,
-        FontManagement
+        FontManagement,
+        Identification    // a fresh "#HWCF#" to a device that may be restarting
     };
     Q_ENUM(Kind)
 
@@ -44,11 +45,17 @@ public:
 
     Kind kind = NoKind;
     Outcome outcome = Succeeded;
+    // Where the device was when the operation ended; after a followed restart, where it is back.
     QString port;
+    QString serial;
     // The localized text to show; empty for a plain success.
     QString message;
     // The device restarts (or was restarted by the watchdog) as part of the end.
     bool deviceRestarts = false;
+    // Never started: the device was gone or busy (the message says which).
+    bool refused = false;
+    // The restart was followed and the device was identified again (by its serial number).
+    bool back = false;
 
     bool succeeded() const { return outcome == Succeeded; }
 };

@@ -32,6 +32,15 @@ QStringList& restriction()
     return ports;
 }
 
+// Once new ports are accepted under a restriction: the ports that were there before,
+// forgotten as they go (a port back later is a new one).
+bool g_acceptNewPorts = false;
+QStringList& oldPorts()
+{
+    static QStringList ports;
+    return ports;
+}
+
 QMutex g_listerMutex;
 std::function<PortEnumerator::PortList()> g_lister;
 
@@ -167,6 +176,17 @@ QStringList PortEnumerator::portRestriction()
     return restriction();
 }
 
+void PortEnumerator::acceptNewPorts()
+{
+    if (g_acceptNewPorts || restriction().isEmpty())
+        return;
+    QStringList names;
+    for (const auto& info : allPorts())
+        names << info.value(QStringLiteral("portName")).toString();
+    oldPorts() = names;
+    g_acceptNewPorts = true;
+}
+
 QStringList PortEnumerator::virtualPorts()
 {
     const QString list = qEnvironmentVariable("DOVREL_VIRTUAL_PORTS");
@@ -255,6 +275,10 @@ PortEnumerator::PortList PortEnumerator::restricted(const PortList& all)
     PortList ports;
     for (const auto& info : all) {
         const QString name = info.value(QStringLiteral("portName")).toString();
+        if (g_acceptNewPorts && !oldPorts().contains(name)) {
+            ports << info;
+            continue;
+        }
         for (const QString& port : allowed) {
             if (isSamePort(name, port)) {
                 ports << info;
@@ -417,8 +441,16 @@ void PortEnumerator::watchVirtualPorts()
 
 void PortEnumerator::update(const PortList& ports)
 {
+    const PortList all = withVirtualPorts(ports);
+    if (g_acceptNewPorts) {
+        QStringList names;
+        for (const auto& info : all)
+            names << info.value(QStringLiteral("portName")).toString();
+        QStringList& old = oldPorts();
+        old.erase(std::remove_if(old.begin(), old.end(), [&names](const QString& name) { return !names.contains(name); }), old.end());
+    }
     QMap<QString, QMap<QString, QVariant>> present;
-    for (const auto& info : restricted(withVirtualPorts(ports)))
+    for (const auto& info : restricted(all))
         present.insert(info.value(QStringLiteral("portName")).toString(), info);
 
     const QMap<QString, QMap<QString, QVariant>> before = d->m_known;

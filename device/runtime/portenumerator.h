@@ -68,6 +68,9 @@ public:
     // neither listed nor opened. An empty list lifts the limit.
     static void setPortRestriction(const QStringList& ports);
     static QStringList portRestriction();
+    // Under a restriction, ports that appear from now on are listed too: a device that
+    // restarts may come back under another name. Ports present now stay left alone.
+    static void acceptNewPorts();
 
     // Replaces the system's port list (for tests: a slow or scripted list); it may be
     // called from any thread. An empty function restores the system's list.

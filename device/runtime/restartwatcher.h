@@ -5,17 +5,24 @@
 
 #include <QMap>
 #include <QObject>
+#include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 namespace Orvane {
 namespace Tavrix {
 namespace Runtime {
 
-// Waits for a device that has just been told to restart to be back: its port goes
-// away and the device (known by its serial number) is identified again, under
-// whatever port. A device whose port stays through the restart counts as back once
-// settleMs have passed without it going. Ends once, with finished().
+class DeviceLink;
+class OperationResult;
+
+// Waits for a device that has just been told to restart to be back: identified again with
+// the same serial number, on whatever port. A device that leaves the bus is back when
+// discovery identifies it anew; one that stays is asked for its description once its
+// restart has had time to begin, and again until it answers or leaves. There is no guess
+// of how long a restart takes: a device that stays on the line for seconds before it
+// leaves is followed as well. Ends once, with finished().
 class DEVICE_EXPORT RestartWatcher : public QObject
 {
     Q_OBJECT
@@ -23,17 +30,21 @@ public:
     enum State { Waiting, Back, Lost };
     Q_ENUM(State)
 
-    // How long a real device may take to leave the bus, and to come back.
-    static constexpr int SettleMs = 2000;
+    // When the device that stayed on the line is first asked, and how long it has to answer.
+    static constexpr int ProbeAfterMs = 1000;
+    static constexpr int ProbeReplyMs = 1500;
+    // How long a real device may take to come back.
     static constexpr int ReturnMs = 45000;
 
-    explicit RestartWatcher(const QString& serial, int settleMs = SettleMs, int returnMs = ReturnMs,
+    // port: where the device was when it was told to restart (empty: where it is now).
+    explicit RestartWatcher(const QString& serial, const QString& port = QString(), int returnMs = ReturnMs,
                             QObject* parent = nullptr);
 
     QString serial() const { return m_serial; }
     State state() const { return m_state; }
-    // The device's port once it is back.
+    // The device's port and record once it is back.
     QString port() const { return m_port; }
+    QMap<QString, QString> information() const { return m_info; }
 
 signals:
     void finished(bool back);
@@ -41,14 +52,20 @@ signals:
 private:
     void onDeviceConnected(const QMap<QString, QString>& info);
     void onDeviceDisconnected(const QMap<QString, QString>& info);
+    void probe();
+    void leave();
+    void onProbeEnded(const OperationResult& result);
     void finish(State state);
 
     QString m_serial;
     QString m_port;
+    QMap<QString, QString> m_info;
+    // Ports where another device with the same serial number was: never taken for this one.
+    QStringList m_twinPorts;
     State m_state = Waiting;
     bool m_gone = false;
-    int m_returnMs = ReturnMs;
-    QTimer m_settle;
+    QPointer<DeviceLink> m_probing;
+    QTimer m_probe;
     QTimer m_return;
 };
 

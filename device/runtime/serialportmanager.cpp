@@ -87,10 +87,22 @@ DeviceLink* SerialPortManager::activeLink() const
 
 DeviceLink* SerialPortManager::createLink(const QString& portName, bool standIn)
 {
-    auto* link = new DeviceLink(portName, this);
+    auto* link = new DeviceLink(portName, d->m_devices.value(portName), this);
     link->d->m_standIn = standIn;
     if (!standIn)
         d->m_links.insert(portName, link);
+    // The link tells, the manager keeps the records and reads the port list.
+    connect(link, &DeviceLink::deviceInformationChanged, this, [this, link](const QMap<QString, QString>& info) {
+        if (d->m_links.value(link->portName()) == link && d->m_devices.contains(link->portName()))
+            d->m_devices.insert(link->portName(), info);
+    });
+    connect(link, &DeviceLink::deviceIdentified, this, [this, link](const QMap<QString, QString>& info) {
+        if (d->m_links.value(link->portName()) != link || !d->m_devices.contains(link->portName()))
+            return;
+        d->m_devices.insert(link->portName(), info);
+        emit deviceConnected(info);
+    });
+    connect(link, &DeviceLink::portFailed, this, &SerialPortManager::confirmPorts);
     forwardSignal(this, link, &DeviceLink::progressUpdated, &SerialPortManager::progressUpdated);
     forwardSignal(this, link, &DeviceLink::progressError, &SerialPortManager::progressError);
     forwardSignal(this, link, &DeviceLink::progressMessage, &SerialPortManager::progressMessage);
@@ -209,15 +221,25 @@ bool SerialPortManager::setActivePort(const QString& name)
     return true;
 }
 
-QString SerialPortManager::portOfDevice(const QString& serial) const
+QString SerialPortManager::portOfDevice(const QString& serial, const QString& port) const
 {
+    const QStringList ports = portsOfDevice(serial);
+    if (ports.size() == 1)
+        return ports.first();
+    const QString named = PortEnumerator::canonicalPortName(port);
+    return ports.contains(named) ? named : QString();
+}
+
+QStringList SerialPortManager::portsOfDevice(const QString& serial) const
+{
+    QStringList ports;
     if (serial.isEmpty())
-        return QString();
+        return ports;
     for (auto it = d->m_devices.constBegin(); it != d->m_devices.constEnd(); ++it) {
         if (d->m_devicePorts.contains(it.key()) && it.value().value(QStringLiteral("serial")) == serial)
-            return it.key();
+            ports << it.key();
     }
-    return QString();
+    return ports;
 }
 
 QStringList SerialPortManager::connectedPorts() const

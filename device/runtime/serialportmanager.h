@@ -43,6 +43,9 @@ public:
     // nothing else is ever touched; later, ports outside the list are forgotten as if
     // unplugged. An empty list lifts the limit.
     static void restrictDiscovery(const QStringList& ports);
+    // Under such a limit, ports that appear from now on are identified as well: a device
+    // followed through its restart may come back under another name.
+    static void followNewPorts();
 
     // The link of the device identified on the port (any of its names); null when none.
     DeviceLink* link(const QString& portName) const;
@@ -61,8 +64,12 @@ public:
     // runs on the active device's link: the manager serves one operation at a time, and
     // the running one keeps its port to its end. (Each device's own link is free meanwhile.)
     bool setActivePort(const QString& portName);
-    // The port of the identified device with this serial number, or empty.
-    QString portOfDevice(const QString& serial) const;
+    // The port of the identified device with this serial number, or empty. Two devices may
+    // share a serial number (a factory default, a cloned image): then the one at `port` (any
+    // of its names) is meant, and without such a port there is no answer, never a guess.
+    QString portOfDevice(const QString& serial, const QString& port = QString()) const;
+    // Every port where a device with this serial number is identified, in port order.
+    QStringList portsOfDevice(const QString& serial) const;
     QStringList connectedPorts() const;
     QMap<QString, QString> deviceInformation(const QString& portName) const;
     QMap<QString, QVariant> serialDeviceInformation(const QString& portName) const;

@@ -1,5 +1,6 @@
 // The computer's time zone offset and the stored device record updates.
 #include "serialportmanager.h"
+#include "devicelink.h"
 #include "serialportmanager_p.h"
 
 #include <QDateTime>
@@ -32,6 +33,8 @@ void SerialPortManager::updateTimeZone(const QString& portName, int timeZone)
     if (!d->m_devices.contains(portName))
         return;
     d->m_devices[portName].insert(QStringLiteral("timezone"), QString::number(timeZone));
+    if (DeviceLink* deviceLink = link(portName))
+        deviceLink->setDeviceInformation(d->m_devices.value(portName));
 }
 
 void SerialPortManager::updateBrightness(const QString& portName, int brightness)
@@ -41,6 +44,8 @@ void SerialPortManager::updateBrightness(const QString& portName, int brightness
     if (!d->m_devices.contains(portName))
         return;
     d->m_devices[portName].insert(QStringLiteral("backlight"), QString::number(brightness));
+    if (DeviceLink* deviceLink = link(portName))
+        deviceLink->setDeviceInformation(d->m_devices.value(portName));
 }
 
 } // namespace Runtime

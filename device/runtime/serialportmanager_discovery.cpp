@@ -158,6 +158,15 @@ void SerialPortManager::restrictDiscovery(const QStringList& ports)
         g_discoveryManager->d->m_enumerator->pollNow();
 }
 
+void SerialPortManager::followNewPorts()
+{
+    if (PortEnumerator::portRestriction().isEmpty())
+        return;
+    PortEnumerator::acceptNewPorts();
+    if (g_discoveryManager && g_discoveryManager->d->m_enumerator)
+        g_discoveryManager->d->m_enumerator->pollNow();
+}
+
 void SerialPortManager::shutdownDiscovery()
 {
     // Called from the destructor: the event loop may be gone, so stop and join each worker here.
@@ -310,6 +319,8 @@ void SerialPortManager::onDeviceConnected(const QMap<QString, QString>& info)
         if (!deviceLink) {
             deviceLink = createLink(portName);
             emit linkAdded(deviceLink);
+        } else {
+            deviceLink->setDeviceInformation(info);
         }
     }
 

@@ -1,12 +1,11 @@
 #include "batchdevicemodel.h"
 
 #include "batchpackage.h"
-#include "device.h"
 #include "deviceinformation.h"
 #include "devicelink.h"
 #include "localizationhelper.h"
 #include "operationresult.h"
-#include "restartwatcher.h"
+#include "operationrun.h"
 #include "serialportmanager.h"
 #include "servicerecord.h"
 #include "transferrate.h"
@@ -26,11 +25,10 @@ using Orvane::Tavrix::Common::BatchResult;
 using Orvane::Tavrix::Common::guiText;
 using Orvane::Tavrix::Common::ServiceRecord;
 using Orvane::Tavrix::Runtime::BatchPackage;
-using Orvane::Tavrix::Runtime::Device;
 using Orvane::Tavrix::Runtime::DeviceInformation;
 using Orvane::Tavrix::Runtime::DeviceLink;
 using Orvane::Tavrix::Runtime::OperationResult;
-using Orvane::Tavrix::Runtime::RestartWatcher;
+using Orvane::Tavrix::Runtime::OperationRun;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace Orvane {
@@ -64,15 +62,13 @@ public:
     qint64 done = 0;
     qint64 total = 0;
     Common::TransferRate rate;
-    QPointer<DeviceLink> link;
-    QPointer<QObject> context; // the connections of the running operation
-    QPointer<RestartWatcher> watcher;
+    QPointer<OperationRun> run; // from the start to the device's return
 
     QString name() const { return DeviceInformation(info).deviceName(); }
 
-    void addBytes(qint64 bytes)
+    void setDone(qint64 bytes)
     {
-        done = std::min(total, done + bytes);
+        done = std::min(total, bytes);
         rate.update(done);
     }
     // Bytes a second, or a negative value while too little is known.
@@ -114,8 +110,9 @@ BatchDeviceModel::BatchDeviceModel(QObject* parent)
 BatchDeviceModel::~BatchDeviceModel()
 {
     for (BatchLine* line : std::as_const(d->lines)) {
-        delete line->context.data();
-        delete line->watcher.data();
+        // A run goes on without its line; it is the device's.
+        if (line->run)
+            disconnect(line->run, nullptr, this, nullptr);
     }
     qDeleteAll(d->lines);
     delete d;
@@ -373,7 +370,7 @@ void BatchDeviceModel::judgeBusy(BatchLine* line)
         const DeviceLink* link = SerialPortManager::instance()->link(line->port);
         if (d->busyCheck && d->busyCheck(line->serial))
             line->busy = guiText("Busy: a window of its row is open");
-        else if (link && link->isRunning())
+        else if (link && link->isPresent() && !OperationRun::isAvailable(link))
             line->busy = guiText("Busy with another operation");
     }
     if (!isTickable(line->serial))
@@ -524,56 +521,63 @@ void BatchDeviceModel::startLine(BatchLine* line)
     line->total = package->totalBytes();
     line->rate.start(line->total);
     line->step.clear();
-    line->link = link;
     line->phase = Running;
 
-    // The connections last as long as the operation: they go with this context at its end.
-    delete line->context.data();
-    auto* context = new QObject(this);
-    line->context = context;
+    // Recorded in the service history as the batch window's, with the bytes it sends.
+    auto* run = new OperationRun(package->operation(), line->serial, line->port);
+    line->run = run;
+    run->setPackage(package->path(), package->sha256());
+    run->setFrontEnd(QString::fromLatin1(ServiceRecord::BatchFrontEnd));
+    run->setTotalBytes(line->total);
+    // "Done" once the device is back from its restart, with the software it came back with.
+    run->setFollowRestart(true);
     const QString serial = line->serial;
-    connect(link, &DeviceLink::progressUpdated, context, [this, serial](int bytes) {
+    connect(run, &OperationRun::progressed, this, [this, serial](qint64 done) {
         if (BatchLine* running = this->line(serial))
-            running->addBytes(bytes);
+            running->setDone(done);
     });
-    connect(link, &DeviceLink::progressMessage, context, [this, serial](const QString& text) {
+    connect(run, &OperationRun::stepChanged, this, [this, serial](const QString& text) {
         BatchLine* running = this->line(serial);
         // While a project's files go, the file on its way says more than the step.
-        if (running && running->link && running->link->currentOperation() == DeviceLink::SendProjectFile
-            && !running->step.isEmpty())
+        if (running && running->run && running->run->link()
+            && running->run->link()->currentOperation() == DeviceLink::SendProjectFile && !running->step.isEmpty())
             return;
         if (running) {
             running->step = text;
             changed(running, StatusColumn, StatusColumn);
         }
     });
-    connect(link, &DeviceLink::currentFileChanged, context, [this, serial](const QString& file) {
+    connect(run, &OperationRun::fileChanged, this, [this, serial](const QString& file) {
         if (BatchLine* running = this->line(serial)) {
             running->step = guiText("Sending %1").arg(QFileInfo(file).fileName());
             changed(running, StatusColumn, StatusColumn);
         }
     });
-    const OperationResult::Kind kind = package->operationKind();
-    connect(link, &DeviceLink::operationEnded, context, [this, serial, kind](const OperationResult& ended) {
-        BatchLine* running = this->line(serial);
-        if (running && ended.kind == kind)
-            onOperationEnded(running, ended);
+    connect(run, &OperationRun::restarting, this, [this, serial]() {
+        if (BatchLine* running = this->line(serial)) {
+            running->phase = Restarting;
+            running->done = running->total;
+            running->step.clear();
+            changed(running);
+            emit runChanged();
+        }
+    });
+    connect(run, &OperationRun::ended, this, [this, serial](const OperationResult& ended) {
+        if (BatchLine* running = this->line(serial))
+            onRunEnded(running, ended);
     });
     d->refresh.start();
     emit runChanged();
 
-    // Recorded in the service history as the batch window's.
-    const QPointer<DeviceLink> guarded(link);
-    const bool started = Device::run(line->port, package->operation(), [package, guarded]() { return package->startOn(guarded); },
-                                     package->path(), QString::fromLatin1(ServiceRecord::BatchFrontEnd));
-    line = this->line(serial);
-    if (!started && line && line->phase == Running) {
-        delete line->context.data();
+    const BatchPackage* started = package;
+    if (!run->start([started](DeviceLink* link) { return started->startOn(link); })) {
+        // Busy for a moment after all (a clock being set): tried again soon, its refusal left unsaid.
+        disconnect(run, nullptr, this, nullptr);
+        line->run.clear();
         line->phase = Waiting;
         d->retry.start();
     }
-    if (line)
-        changed(line);
+    changed(line);
 }
 
 void BatchDeviceModel::retryWaiting()
@@ -603,12 +607,11 @@ void BatchDeviceModel::refreshRunning()
         d->refresh.stop();
 }
 
-void BatchDeviceModel::onOperationEnded(BatchLine* line, const OperationResult& result)
+void BatchDeviceModel::onRunEnded(BatchLine* line, const OperationResult& result)
 {
-    if (line->phase != Running)
+    if (line->phase != Running && line->phase != Restarting)
         return;
-    line->context->deleteLater();
-    line->context = nullptr;
+    line->run.clear();
     line->step.clear();
     if (!result.succeeded()) {
         const QString reason = result.message.isEmpty() ? guiText("An unknown error occurred.") : result.message;
@@ -616,39 +619,20 @@ void BatchDeviceModel::onOperationEnded(BatchLine* line, const OperationResult& 
         return;
     }
     line->done = line->total;
-    // A success with a text: installed, but something after that is uncertain.
-    line->result.reason = result.message;
-    if (!result.deviceRestarts) {
-        line->result.versionAfter = DeviceInformation(line->info).softwareVersion();
-        finish(line, BatchResult::Done, result.message);
+    if (result.deviceRestarts && !result.back) {
+        finish(line, BatchResult::Failed, guiText("The device did not come back after its restart."));
         return;
     }
-    line->phase = Restarting;
-    watchReturn(line);
-    changed(line);
-    emit runChanged();
-}
-
-void BatchDeviceModel::watchReturn(BatchLine* line)
-{
-    const QString serial = line->serial;
-    auto* watcher = new RestartWatcher(serial, RestartWatcher::SettleMs, RestartWatcher::ReturnMs, this);
-    line->watcher = watcher;
-    connect(watcher, &RestartWatcher::finished, this, [this, serial, watcher](bool back) {
-        watcher->deleteLater();
-        BatchLine* line = this->line(serial);
-        if (!line || line->phase != Restarting)
-            return;
-        if (!back) {
-            finish(line, BatchResult::Failed, guiText("The device did not come back after its restart."));
-            return;
-        }
-        const QMap<QString, QString> info = SerialPortManager::instance()->deviceInformation(watcher->port());
-        if (!info.isEmpty())
+    if (result.back) {
+        const QMap<QString, QString> info = SerialPortManager::instance()->deviceInformation(result.port);
+        if (!info.isEmpty()) {
             line->info = info;
-        line->result.versionAfter = DeviceInformation(line->info).softwareVersion();
-        finish(line, BatchResult::Done, line->result.reason);
-    });
+            line->port = result.port;
+        }
+    }
+    line->result.versionAfter = DeviceInformation(line->info).softwareVersion();
+    // A success with a text: installed, but something after that is uncertain.
+    finish(line, BatchResult::Done, result.message);
 }
 
 void BatchDeviceModel::finish(BatchLine* line, BatchResult::Outcome outcome, const QString& reason)
@@ -689,7 +673,7 @@ QStringList BatchDeviceModel::transferring() const
 {
     QStringList serials;
     for (const BatchLine* line : std::as_const(d->lines)) {
-        if (line->phase == Running && line->link && line->link->isTransferring())
+        if (line->phase == Running && line->run && line->run->canCancel())
             serials << line->serial;
     }
     return serials;
@@ -713,7 +697,7 @@ int BatchDeviceModel::abandonTransfers()
     for (const QString& serial : transferring()) {
         BatchLine* line = this->line(serial);
         // Its end comes through operationEnded, as any other.
-        if (line && line->link && line->link->cancelTransfer(guiText("The transfer was abandoned; the device restarts with what it had before.")))
+        if (line && line->run && line->run->cancel(guiText("The transfer was abandoned; the device restarts with what it had before.")))
             ++abandoned;
     }
     return abandoned;

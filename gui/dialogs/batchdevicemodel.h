@@ -121,8 +121,7 @@ private:
     void judge(BatchLine* line);
     void judgeBusy(BatchLine* line);
     void startLine(BatchLine* line);
-    void onOperationEnded(BatchLine* line, const Runtime::OperationResult& result);
-    void watchReturn(BatchLine* line);
+    void onRunEnded(BatchLine* line, const Runtime::OperationResult& result);
     void finish(BatchLine* line, Common::BatchResult::Outcome outcome, const QString& reason);
     void retryWaiting();
     void refreshRunning();

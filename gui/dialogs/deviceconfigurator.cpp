@@ -1,6 +1,5 @@
 #include "deviceconfigurator.h"
 
-#include "device.h"
 #include "devicelink.h"
 #include "devicerules.h"
 
@@ -10,6 +9,7 @@
 #include "filehelper.h"
 #include "localizationhelper.h"
 #include "messagebox.h"
+#include "operationrun.h"
 #include "serialportmanager.h"
 #include "splashimageloader.h"
 #include "texthelper.h"
@@ -49,7 +49,7 @@ using Orvane::Tavrix::Common::SplashImageLoader;
 using Orvane::Tavrix::Common::TextHelper;
 using Orvane::Tavrix::Common::ServiceRecord;
 using Orvane::Tavrix::Common::TransferRate;
-using Orvane::Tavrix::Runtime::Device;
+using Orvane::Tavrix::Runtime::OperationRun;
 using Orvane::Tavrix::Runtime::DeviceInformation;
 using Orvane::Tavrix::Runtime::DeviceRules;
 using Orvane::Tavrix::Runtime::OperationResult;
@@ -639,20 +639,20 @@ void DeviceConfigurator::onConfigure()
     m_lastStep = 0;
     m_fileTotal = -1;
     showActivity(guiText("Configuring the device..."));
-    m_connections << connect(link, &DeviceLink::progressUpdated, this, &DeviceConfigurator::onStepDone);
+    auto* run = new OperationRun(ServiceRecord::Configuration, device().serial(), link->portName());
+    connect(run, &OperationRun::stepDone, this, &DeviceConfigurator::onStepDone);
     // A splash image or calibration file moves packet by packet: the bar follows its bytes.
-    m_connections << connect(link, &DeviceLink::fileTransferProgress, this, &DeviceConfigurator::onFileProgress);
-    // Every way a run ends (finished, refused, timed out, device gone) arrives here once; queued,
-    // so that the boxes shown at the end do not run inside the link's own signal.
-    m_connections << connect(link, &DeviceLink::operationEnded, this, &DeviceConfigurator::onOperationEnded,
-                             Qt::QueuedConnection);
-    if (m_timeBox->isChecked())
-        m_connections << connect(link, &DeviceLink::timeZoneUpdated, this, &DeviceConfigurator::timeZoneUpdated);
+    connect(run, &OperationRun::fileProgressed, this, &DeviceConfigurator::onFileProgress);
+    // Every way a run ends (finished, refused, timed out, device gone) arrives here once.
+    connect(run, &OperationRun::ended, this, &DeviceConfigurator::onOperationEnded);
     m_busy = true;
     m_nameChangeRunning = m_info.isDeviceNameChange();
-    if (!Device::run(link->portName(), ServiceRecord::Configuration, [this, link]() { return link->configureDevice(&m_info); })
-        && m_busy)
-        onConfigurationError(guiText("The device is busy with another operation. Please try again later."), false);
+    const bool clock = m_timeBox->isChecked();
+    run->start([this, clock](DeviceLink* link) {
+        if (clock)
+            m_connections << connect(link, &DeviceLink::timeZoneUpdated, this, &DeviceConfigurator::timeZoneUpdated);
+        return link->configureDevice(&m_info);
+    });
 }
 
 void DeviceConfigurator::onOperationEnded(const OperationResult& result)

@@ -2,7 +2,6 @@
 
 #include "devicelink.h"
 
-#include "device.h"
 #include "devicerules.h"
 
 #include "appuserfontslistwidget.h"
@@ -11,6 +10,7 @@
 #include "fontpreviewwidget.h"
 #include "fontscenter.h"
 #include "localizationhelper.h"
+#include "operationrun.h"
 #include "serialportmanager.h"
 #include "transferstatuslabel.h"
 #include "txtextbrowser.h"
@@ -29,7 +29,7 @@ using Orvane::Tavrix::Common::guiText;
 
 using Orvane::Tavrix::Common::LocalizationHelper;
 using Orvane::Tavrix::Common::ServiceRecord;
-using Orvane::Tavrix::Runtime::Device;
+using Orvane::Tavrix::Runtime::OperationRun;
 using Orvane::Tavrix::Runtime::DeviceRules;
 using Orvane::Tavrix::Runtime::OperationResult;
 using Orvane::Tavrix::Runtime::DeviceLink;
@@ -72,7 +72,6 @@ DeviceFontsDialog::~DeviceFontsDialog()
 {
     for (const QMetaObject::Connection& c : std::as_const(m_listConnections))
         disconnect(c);
-    dropRunConnections();
 }
 
 void DeviceFontsDialog::setupWidgets()
@@ -241,12 +240,20 @@ void DeviceFontsDialog::requestInstalledFonts()
     m_listConnections.clear();
     m_listPending = true;
     DeviceLink* link = deviceLink();
-    if (link)
-        m_listConnections << connect(link, &DeviceLink::notifyInstalledFonts, this, &DeviceFontsDialog::onReceivedInstalledFonts);
-    const bool started =
-        link && Device::run(link->portName(), ServiceRecord::FontListing, [link]() { return link->getInstalledFonts(); });
-    if (!started && m_listPending)
+    if (!link) {
         onReceivedInstalledFonts(QStringList(), true);
+        return;
+    }
+    auto* run = new OperationRun(ServiceRecord::FontListing, link->deviceInformation().value(QStringLiteral("serial")), link->portName());
+    // A refusal ends the listing as a failure; a listing that ran says so itself.
+    connect(run, &OperationRun::ended, this, [this](const OperationResult& result) {
+        if (result.refused)
+            onReceivedInstalledFonts(QStringList(), true);
+    });
+    run->start([this](DeviceLink* link) {
+        m_listConnections << connect(link, &DeviceLink::notifyInstalledFonts, this, &DeviceFontsDialog::onReceivedInstalledFonts);
+        return link->getInstalledFonts();
+    });
 }
 
 void DeviceFontsDialog::onReceivedInstalledFonts(const QStringList& fonts, bool isError)
@@ -376,18 +383,19 @@ void DeviceFontsDialog::onStart()
     m_statusLabel->clear();
 
     DeviceLink* link = deviceLink();
-    if (link) {
-        m_runConnections << connect(link, &DeviceLink::progressUpdated, this, &DeviceFontsDialog::onBytesTransferred);
-        m_runConnections << connect(link, &DeviceLink::progressMessage, this, &DeviceFontsDialog::onReceivedMessage);
-        // Every way the run ends (finished, refused, timed out, device gone) arrives here once.
-        m_runConnections << connect(link, &DeviceLink::operationEnded, this, &DeviceFontsDialog::onOperationEnded,
-                                    Qt::QueuedConnection);
+    if (!link) {
+        onReceivedError(OperationRun::busyText(), false);
+        return;
     }
-    const bool started = link
-        && Device::run(link->portName(), ServiceRecord::FontManagement,
-                       [link, &sizes, &marked]() { return link->manageFonts(sizes, marked); });
-    if (!started)
-        onReceivedError(guiText("The device is busy with another operation. Please try again later."), false);
+    auto* run = new OperationRun(ServiceRecord::FontManagement, link->deviceInformation().value(QStringLiteral("serial")),
+                                 link->portName());
+    m_run = run;
+    connect(run, &OperationRun::progressed, this, &DeviceFontsDialog::onBytesTransferred);
+    connect(run, &OperationRun::stepChanged, this, &DeviceFontsDialog::onReceivedMessage);
+    // Every way the run ends (finished, refused, timed out, device gone) arrives here once.
+    connect(run, &OperationRun::ended, this, &DeviceFontsDialog::onOperationEnded);
+    run->setTotalBytes(m_totalBytes);
+    run->start([sizes, marked](DeviceLink* link) { return link->manageFonts(sizes, marked); });
 }
 
 void DeviceFontsDialog::onOperationEnded(const OperationResult& result)
@@ -403,9 +411,9 @@ void DeviceFontsDialog::onOperationEnded(const OperationResult& result)
         onReceivedError(result.message.isEmpty() ? guiText("An unknown error occurred.") : result.message, result.deviceRestarts);
 }
 
-void DeviceFontsDialog::onBytesTransferred(int bytes)
+void DeviceFontsDialog::onBytesTransferred(qint64 bytes)
 {
-    m_sentBytes += bytes;
+    m_sentBytes = bytes;
     m_transferLabel->setDone(m_sentBytes);
     if (m_totalBytes > 0)
         m_progressBar->setValue(int(qMin<qint64>(100, m_sentBytes * 100 / m_totalBytes)));
@@ -419,7 +427,6 @@ void DeviceFontsDialog::onReceivedMessage(const QString& message)
 void DeviceFontsDialog::onReceivedError(const QString& error, bool needReboot)
 {
     Q_UNUSED(needReboot);
-    dropRunConnections();
     m_transferLabel->finish();
     showStatus(error, true);
     startCountdown();
@@ -427,18 +434,10 @@ void DeviceFontsDialog::onReceivedError(const QString& error, bool needReboot)
 
 void DeviceFontsDialog::onFinished()
 {
-    dropRunConnections();
     m_transferLabel->finish();
     m_progressBar->setValue(100);
     showStatus(guiText("Finished"), false);
     startCountdown();
-}
-
-void DeviceFontsDialog::dropRunConnections()
-{
-    for (const QMetaObject::Connection& c : std::as_const(m_runConnections))
-        disconnect(c);
-    m_runConnections.clear();
 }
 
 void DeviceFontsDialog::startCountdown()

@@ -4,10 +4,12 @@
 #include "devicetarget.h"
 #include "gui_global.h"
 #include "operationresult.h"
+#include "operationrun.h"
 
 #include <QDialog>
 #include <QList>
 #include <QMap>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -61,7 +63,7 @@ public slots:
     void onFontSelectionChanged();
     void onAddFonts(const QStringList& families);
     void onStart();
-    void onBytesTransferred(int bytes);
+    void onBytesTransferred(qint64 bytes);
     void onReceivedError(const QString& error, bool needReboot);
     void onReceivedMessage(const QString& message);
     void onFinished();
@@ -85,7 +87,6 @@ private:
     void requestInstalledFonts();
     void setListsEnabled(bool enabled);
     void showStatus(const QString& text, bool error, int clearAfterMs = 0);
-    void dropRunConnections();
     void startCountdown();
     void stopTimers();
     // Font files of the family in the program's collection.
@@ -119,7 +120,7 @@ private:
     bool m_listPending = false;
     bool m_shownOnce = false;
     QList<QMetaObject::Connection> m_listConnections;
-    QList<QMetaObject::Connection> m_runConnections;
+    QPointer<Runtime::OperationRun> m_run;
 };
 
 } // namespace Designer

@@ -1,6 +1,5 @@
 #include "deviceitemwidget.h"
 
-#include "device.h"
 #include "deviceconfigurator.h"
 #include "devicefontsdialog.h"
 #include "deviceinformation.h"
@@ -13,6 +12,7 @@
 #include "localizationhelper.h"
 #include "logselectiondialog.h"
 #include "messagebox.h"
+#include "operationrun.h"
 #include "projectpackagechecker.h"
 #include "restartwatcher.h"
 #include "serialportmanager.h"
@@ -53,10 +53,10 @@ using Orvane::Tavrix::Common::ProjectPackageChecker;
 using Orvane::Tavrix::Common::ServiceRecord;
 using Orvane::Tavrix::Common::SoftwarePackageChecker;
 using Orvane::Tavrix::Common::TextHelper;
-using Orvane::Tavrix::Runtime::Device;
 using Orvane::Tavrix::Runtime::DeviceInformation;
 using Orvane::Tavrix::Runtime::DeviceLink;
 using Orvane::Tavrix::Runtime::OperationResult;
+using Orvane::Tavrix::Runtime::OperationRun;
 using Orvane::Tavrix::Runtime::RestartWatcher;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
@@ -273,23 +273,8 @@ void DeviceItemWidget::showState(const QString& text)
     m_menuButton->setToolTip(text.isEmpty() ? guiText("Access device functions (Shortcut key: F7)") : text);
 }
 
-void DeviceItemWidget::watchRestart()
-{
-    m_restartState = Restarting;
-    showState(guiText("Restarting. The device comes back here once it has started."));
-    delete m_restartWatcher;
-    m_restartWatcher = new RestartWatcher(m_serial, RestartWatcher::SettleMs, g_restartReturnMs, this);
-    connect(m_restartWatcher, &RestartWatcher::finished, this, &DeviceItemWidget::onRestartFinished);
-    if (m_restartWatcher->state() != RestartWatcher::Waiting)
-        onRestartFinished(m_restartWatcher->state() == RestartWatcher::Back);
-}
-
 void DeviceItemWidget::onRestartFinished(bool back)
 {
-    if (m_restartWatcher) {
-        m_restartWatcher->deleteLater();
-        m_restartWatcher = nullptr;
-    }
     if (back) {
         // A device that left gets a new row; this one goes. One that stayed on the line works on here.
         if (m_retired)
@@ -339,6 +324,17 @@ DeviceLink* DeviceItemWidget::ownLink(QString* error)
     return DeviceTarget(m_serial).link(error);
 }
 
+QString DeviceItemWidget::devicePort() const
+{
+    return SerialPortManager::instance()->portOfDevice(m_serial, DeviceInformation(m_deviceInfo).port());
+}
+
+int DeviceItemWidget::clockOffset() const
+{
+    int offset = 0;
+    return deviceTimeZone(&offset) ? offset : DeviceLink::NoClock;
+}
+
 void DeviceItemWidget::onSyncTime()
 {
     const Interaction interaction(this);
@@ -346,11 +342,11 @@ void DeviceItemWidget::onSyncTime()
     int offset = 0;
     if (m_retired || !deviceTimeZone(&offset))
         return;
-    DeviceLink* link = ownLink();
-    if (!link) {
+    emit selected();
+    DeviceLink* busy = SerialPortManager::instance()->link(devicePort());
+    if (busy && (busy->isRunning() || busy->isSerialPortOpen())) {
         // The device's own link is busy: the clock is set once its operation has ended.
-        DeviceLink* busy = SerialPortManager::instance()->link(DeviceTarget(m_serial).port());
-        if (!m_clockSyncPending && busy && busy->isRunning()) {
+        if (!m_clockSyncPending) {
             m_clockSyncPending = true;
             connect(busy, &DeviceLink::operationEnded, this, [this, automatic]() {
                 m_clockSyncPending = false;
@@ -363,39 +359,38 @@ void DeviceItemWidget::onSyncTime()
         }
         return;
     }
-    if (!link->openSerialPort())
-        return;
-    link->remoteSetRealTimeClock(false, offset);
-    link->closeSerialPort();
-    if (!automatic) {
-        if (Device* device = Device::at(link->portName()))
-            device->recordSent(ServiceRecord::Clock, false);
-    }
-    // The device's own time of day, as its clock now shows it.
-    const QString time = QDateTime::currentDateTimeUtc().addSecs(qint64(offset) * 60).toString(QStringLiteral("HH:mm"));
-    const QString zone = QStringLiteral("%1%2:%3")
-                             .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
-                             .arg(qAbs(offset) / 60, 2, 10, QLatin1Char('0'))
-                             .arg(qAbs(offset) % 60, 2, 10, QLatin1Char('0'));
-    emit statusMessage(guiText("%1: clock set to %2 (UTC%3).").arg(deviceTitle(), time, zone));
+    // The clock set for a newly shown device is no operation of the user's: not recorded.
+    auto* run = new OperationRun(automatic ? ServiceRecord::NoOperation : ServiceRecord::Clock, m_serial, devicePort());
+    run->setKind(OperationResult::Command);
+    connect(run, &OperationRun::ended, this, [this, offset](const OperationResult& result) {
+        if (!result.succeeded())
+            return;
+        // The device's own time of day, as its clock now shows it.
+        const QString time = QDateTime::currentDateTimeUtc().addSecs(qint64(offset) * 60).toString(QStringLiteral("HH:mm"));
+        const QString zone = QStringLiteral("%1%2:%3")
+                                 .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                                 .arg(qAbs(offset) / 60, 2, 10, QLatin1Char('0'))
+                                 .arg(qAbs(offset) % 60, 2, 10, QLatin1Char('0'));
+        emit statusMessage(guiText("%1: clock set to %2 (UTC%3).").arg(deviceTitle(), time, zone));
+    });
+    run->start([offset](DeviceLink* link) { return link->syncDeviceClock(offset); });
 }
 
 void DeviceItemWidget::onIdentifyDevice()
 {
     const Interaction interaction(this);
-    DeviceLink* link = ownLink();
-    if (!link || !link->openSerialPort()) {
+    emit selected();
+    auto* run = new OperationRun(ServiceRecord::Identify, m_serial, devicePort());
+    connect(run, &OperationRun::ended, this, [this](const OperationResult& result) {
+        if (result.succeeded()) {
+            emit statusMessage(guiText("%1 shows its information on its screen.").arg(deviceTitle()));
+            return;
+        }
+        const Interaction shown(this);
         MessageBox::warning(this, guiText("Identify Device"), guiText("Failed to connect to device."));
-        return;
-    }
-    int offset = 0;
-    if (deviceTimeZone(&offset))
-        link->remoteSetRealTimeClock(false, offset);
-    link->remoteShowDeviceInformation();
-    link->closeSerialPort();
-    if (Device* device = Device::at(link->portName()))
-        device->recordSent(ServiceRecord::Identify, false);
-    emit statusMessage(guiText("%1 shows its information on its screen.").arg(deviceTitle()));
+    });
+    const int clock = clockOffset();
+    run->start([clock](DeviceLink* link) { return link->identifyDevice(clock); });
 }
 
 void DeviceItemWidget::onRebootDevice()
@@ -403,20 +398,28 @@ void DeviceItemWidget::onRebootDevice()
     const Interaction interaction(this);
     if (MessageBox::question(this, guiText("Reboot Device"), guiText("Are you sure you want to reboot the device?"), false) != 0)
         return;
-    // The box's loop may have seen the device go: the link is taken after it.
-    DeviceLink* link = ownLink();
-    if (!link || !link->openSerialPort())
+    // The box's loop may have seen the device go.
+    if (m_retired)
         return;
-    int offset = 0;
-    if (deviceTimeZone(&offset))
-        link->remoteSetRealTimeClock(false, offset);
-    // The device goes away and comes back as a new row; this one stays inert.
+    emit selected();
+    auto* run = new OperationRun(ServiceRecord::Reboot, m_serial, devicePort());
+    run->setFollowRestart(true, g_restartReturnMs);
+    // The device goes away and comes back as a new row; this one stays inert and says so.
+    m_restartState = Restarting;
+    showState(guiText("Restarting. The device comes back here once it has started."));
     disableDeviceManager();
-    link->remoteWarmBoot();
-    link->closeSerialPort();
-    if (Device* device = Device::at(link->portName()))
-        device->recordSent(ServiceRecord::Reboot, true);
-    watchRestart();
+    connect(run, &OperationRun::ended, this, [this](const OperationResult& result) {
+        if (result.succeeded()) {
+            onRestartFinished(result.back);
+            return;
+        }
+        // Never sent: the row works on as before.
+        m_restartState = NotRestarting;
+        showState(QString());
+        enableDeviceManager();
+    });
+    const int clock = clockOffset();
+    run->start([clock](DeviceLink* link) { return link->rebootDevice(clock); });
 }
 
 void DeviceItemWidget::enableDeviceManager()
@@ -524,7 +527,7 @@ void DeviceItemWidget::uploadProjectWithFile(const QString& filePath)
     }
 
     QApplication::setOverrideCursor(QCursor(QPixmap(QStringLiteral(":/images/uploadingProject"))));
-    auto* dialog = new DeviceUploadDialog(m_tempProjectPath, checker.configuration(), this, path, m_serial);
+    auto* dialog = new DeviceUploadDialog(m_tempProjectPath, checker.configuration(), this, path, m_serial, checker.sha256());
     SignatureLabel::addTo(dialog, checker.signature());
     const QMetaObject::Connection brightness =
         connect(dialog, &DeviceUploadDialog::brightnessChanged, this, &DeviceItemWidget::updateBrightness);
@@ -572,8 +575,8 @@ void DeviceItemWidget::upgradeDeviceWithFile(const QString& filePath)
     auto* dialog = new UpgradeDeviceSofwareDialog(checker.packageContent(), checker.version(), checker.releaseDate(), this);
     SignatureLabel::addTo(dialog, checker.signature());
     // The package was checked against this device: the upgrade goes to it or nowhere.
-    dialog->setDeviceSerial(m_serial);
-    dialog->setPackagePath(checker.packagePath());
+    dialog->setDevice(m_serial, devicePort());
+    dialog->setPackage(checker.packagePath(), checker.sha256());
     dialog->setInstalledVersion(DeviceInformation(currentDeviceInfo()).softwareVersion());
     dialog->exec();
     delete dialog;
@@ -602,7 +605,7 @@ void DeviceItemWidget::onRetrieveDeviceLog()
     }
 
     m_logRetrieveDialog = new DeviceLogRetrieveDialog(m_tempLogPath, this);
-    m_logRetrieveDialog->setDeviceSerial(m_serial);
+    m_logRetrieveDialog->setDeviceSerial(m_serial, devicePort());
     const int result = m_logRetrieveDialog->exec();
     delete m_logRetrieveDialog.data();
     if (result == QDialog::Accepted)
@@ -624,18 +627,17 @@ LogSelectionDialog* DeviceItemWidget::logSelectionDialog() const
 void DeviceItemWidget::onDeviceLogRetrieved()
 {
     const Interaction interaction(this);
+    const QString port = devicePort();
     m_logSelectionDialog = new LogSelectionDialog(m_tempLogPath, this);
     // The retrieval ended with a restart: clearing waits for the device to be back.
-    m_logSelectionDialog->setDevice(m_serial, new RestartWatcher(m_serial, RestartWatcher::SettleMs, RestartWatcher::ReturnMs,
-                                                                 m_logSelectionDialog));
+    m_logSelectionDialog->setDevice(m_serial, new RestartWatcher(m_serial, port, RestartWatcher::ReturnMs, m_logSelectionDialog));
     m_logSelectionDialog->exec();
-    const bool clearing = m_logSelectionDialog->isUpdateRunning();
-    const QString port = m_logSelectionDialog->updatePort();
+    const QPointer<OperationRun> clearing = m_logSelectionDialog->updateRun();
     delete m_logSelectionDialog.data();
     // The edited log is still on its way after the dialog's countdown: its end is for
     // whoever outlives this row to report.
     if (clearing)
-        emit logClearingContinues(nameText(), port);
+        emit logClearingContinues(nameText(), clearing);
 }
 
 void DeviceItemWidget::onConfigDevice()

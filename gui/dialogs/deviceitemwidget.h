@@ -21,6 +21,7 @@ namespace Orvane {
 namespace Tavrix {
 namespace Runtime {
 class DeviceLink;
+class OperationRun;
 class RestartWatcher;
 }
 namespace Designer {
@@ -99,9 +100,8 @@ public:
 signals:
     void selected();
     void interactionEnded();
-    // Clearing logs goes on after the dialog closed, on the device's link at port;
-    // deviceText names the device.
-    void logClearingContinues(const QString& deviceText, const QString& port);
+    // Clearing logs goes on after the dialog closed, in this run; deviceText names the device.
+    void logClearingContinues(const QString& deviceText, Orvane::Tavrix::Runtime::OperationRun* run);
     // A short confirmation for the window's status bar.
     void statusMessage(const QString& text);
     // The fonts dialog asks for the program's font settings.
@@ -139,8 +139,11 @@ private:
     class Interaction;
     enum RestartState { NotRestarting, Restarting, NotBack };
 
-    void watchRestart();
     void onRestartFinished(bool back);
+    // Where the device is now (by its serial number; by the row's port when it has a twin).
+    QString devicePort() const;
+    // The time zone to set the clock to before identify and reboot, or DeviceLink::NoClock.
+    int clockOffset() const;
     void showState(const QString& text);
     // "name (serial)" as the device is known now.
     QString deviceTitle() const;
@@ -173,7 +176,6 @@ private:
     DeviceFontsDialog* m_fontsDialog = nullptr;
     QLabel* m_infoLabel = nullptr;
     QLabel* m_stateLabel = nullptr;
-    Runtime::RestartWatcher* m_restartWatcher = nullptr;
     RestartState m_restartState = NotRestarting;
     int m_interactions = 0;
     bool m_retired = false;

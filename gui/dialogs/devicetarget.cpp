@@ -2,6 +2,7 @@
 
 #include "localizationhelper.h"
 #include "devicelink.h"
+#include "operationrun.h"
 #include "serialportmanager.h"
 
 using Orvane::Tavrix::Common::guiText;
@@ -35,7 +36,7 @@ DeviceLink* DeviceTarget::link(QString* error) const
             *error = goneText();
         return nullptr;
     }
-    if (link->isRunning()) {
+    if (!Runtime::OperationRun::isAvailable(link)) {
         if (error)
             *error = busyText();
         return nullptr;
@@ -67,12 +68,12 @@ DeviceTarget DeviceTarget::ofActivePort()
 
 QString DeviceTarget::goneText()
 {
-    return guiText("The device is no longer connected.");
+    return Runtime::OperationRun::goneText();
 }
 
 QString DeviceTarget::busyText()
 {
-    return guiText("The device is busy with another operation. Please try again later.");
+    return Runtime::OperationRun::busyText();
 }
 
 } // namespace Designer

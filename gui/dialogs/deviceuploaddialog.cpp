@@ -1,26 +1,17 @@
 #include "deviceuploaddialog.h"
 
 #include "configurationinfo.h"
-#include "device.h"
 #include "devicelink.h"
-#include "devicetarget.h"
 #include "localizationhelper.h"
-#include "messagebox.h"
-#include "operationresult.h"
 #include "projectpackagechecker.h"
-#include "serialportmanager.h"
 #include "transferstatuslabel.h"
 
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMap>
-#include <QPointer>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QTimerEvent>
 #include <QVBoxLayout>
 
 using Orvane::Tavrix::Common::guiText;
@@ -30,17 +21,9 @@ namespace Tavrix {
 namespace Designer {
 
 using Common::ConfigurationInfo;
-using Common::LocalizationHelper;
 using Common::ProjectPackageChecker;
 using Common::ServiceRecord;
-using Runtime::Device;
 using Runtime::DeviceLink;
-using Runtime::OperationResult;
-using Runtime::SerialPortManager;
-
-namespace {
-
-} // namespace
 
 class DeviceUploadDialogPrivate
 {
@@ -48,40 +31,36 @@ public:
     QStringList files;
     qint64 totalSize = 0;
     QMap<QString, qint64> fileSizes;
+    qint64 fileStart = 0; // the project's bytes sent before the current file
     ConfigurationInfo configuration;
-    QString packagePath;
-    DeviceTarget device;
-    int countdown = 0;
-    int countdownTimerId = -1;
-    QPointer<MessageBox> messageBox;
-    QPointer<MessageBox> waitBox;
 
-    QLabel* deviceLabel = nullptr;
-    TransferStatusLabel* transferLabel = nullptr;
     QLabel* counterLabel = nullptr;
     QProgressBar* currentFileBar = nullptr;
     QProgressBar* overallBar = nullptr;
     QCheckBox* configurationBox = nullptr;
-    QLabel* statusLabel = nullptr;
-    QPushButton* button = nullptr;
-
-    QList<QMetaObject::Connection> connections;
-    // The end of the operation is taken once, after the manager has finished
-    // its own signals, so a message box never runs inside the manager's emission.
-    bool running = false;
-    bool ended = false;
-    bool endScheduled = false;
-    OperationResult result;
 };
 
+namespace {
+
+OperationProgressDialog::Texts uploadTexts()
+{
+    OperationProgressDialog::Texts texts;
+    texts.title = guiText("Upload Project");
+    texts.waitText = guiText("Please wait until the upload is finished.");
+    texts.busyButton = guiText("Uploading");
+    texts.finished = guiText("Upload finished, the device will reboot.\nThis dialog box will automatically close.");
+    return texts;
+}
+
+} // namespace
+
 DeviceUploadDialog::DeviceUploadDialog(const QString& projectFolder, const ConfigurationInfo& configuration, QWidget* parent,
-                                       const QString& packagePath, const QString& deviceSerial)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
+                                       const QString& packagePath, const QString& deviceSerial, const QString& packageSha256)
+    : OperationProgressDialog(uploadTexts(), Qt::Dialog | Qt::FramelessWindowHint, parent)
     , d(new DeviceUploadDialogPrivate)
 {
     d->configuration = configuration;
-    d->packagePath = packagePath;
-    d->device = DeviceTarget(deviceSerial);
+    setDevice(deviceSerial);
     // The files of the project, then its configuration file(s); empty files are
     // left out because the device cannot be sent an empty file.
     qint64 total = 0;
@@ -90,18 +69,7 @@ DeviceUploadDialog::DeviceUploadDialog(const QString& projectFolder, const Confi
     for (const QString& file : std::as_const(d->files))
         d->fileSizes.insert(file, QFileInfo(file).size());
 
-    setObjectName(QStringLiteral("general"));
-    setWindowTitle(guiText("Upload Project"));
-    setMinimumWidth(400);
-
-    auto* layout = new QVBoxLayout(this);
-
-    // Frameless, this window has no title to name its device: the first line does.
-    d->deviceLabel = new QLabel(DeviceTarget::ofActivePort().title(), this);
-    d->deviceLabel->setObjectName(QStringLiteral("deviceLabel"));
-    d->deviceLabel->setStyleSheet(QStringLiteral("QLabel { font: bold; }"));
-    layout->addWidget(d->deviceLabel);
-
+    QVBoxLayout* layout = contentLayout();
     auto* counterRow = new QHBoxLayout;
     counterRow->addWidget(new QLabel(guiText("Current File"), this));
     counterRow->addStretch();
@@ -125,11 +93,8 @@ DeviceUploadDialog::DeviceUploadDialog(const QString& projectFolder, const Confi
     d->overallBar->setValue(0);
     d->overallBar->setTextVisible(false);
     layout->addWidget(d->overallBar);
-    d->transferLabel = new TransferStatusLabel(this);
-    layout->addWidget(d->transferLabel);
-
-    layout->addSpacing(10);
-    layout->addSpacing(10);
+    layout->addWidget(transferLabel());
+    layout->addSpacing(20);
 
     auto* configurationRow = new QHBoxLayout;
     configurationRow->addWidget(new QLabel(guiText("Update Configuration"), this));
@@ -143,32 +108,33 @@ DeviceUploadDialog::DeviceUploadDialog(const QString& projectFolder, const Confi
     configurationRow->addWidget(d->configurationBox);
     layout->addLayout(configurationRow);
 
-    d->statusLabel = new QLabel(this);
-    d->statusLabel->setObjectName(QStringLiteral("statusLabel"));
-    d->statusLabel->setScaledContents(true);
-    d->statusLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    d->statusLabel->setFixedHeight(48);
-    layout->addWidget(d->statusLabel);
+    connect(this, &OperationProgressDialog::runStarted, this, &DeviceUploadDialog::uploadStarted);
+    connect(this, &OperationProgressDialog::runEnded, this, [this](bool success) {
+        if (success && d->configurationBox->checkState() != Qt::Checked)
+            d->configurationBox->setCheckState(Qt::Checked);
+        emit uploadEnded(success);
+    });
 
-    auto* buttonRow = new QHBoxLayout;
-    buttonRow->addStretch();
-    d->button = new QPushButton(guiText("Cancel"), this);
-    d->button->setObjectName(QStringLiteral("closeButton"));
-    d->button->setFixedWidth(100);
-    d->button->setDefault(false);
-    d->button->setAutoDefault(false);
-    connect(d->button, &QPushButton::clicked, this, &DeviceUploadDialog::reject);
-    buttonRow->addWidget(d->button);
-    layout->addLayout(buttonRow);
-
-    onUpload();
+    if (d->files.isEmpty()) {
+        failBeforeStart(guiText("The runtime project holds no files to upload."));
+        return;
+    }
+    startRun(ServiceRecord::Upload, [this](DeviceLink* link) {
+        keepUntilEnd(connect(link, &DeviceLink::currentFileChanged, this, &DeviceUploadDialog::onCurrentFileChanged));
+        keepUntilEnd(connect(link, &DeviceLink::projectConfigurationStarted, this,
+                             [this]() { d->configurationBox->setCheckState(Qt::PartiallyChecked); }));
+        keepUntilEnd(connect(link, &DeviceLink::projectConfigurationFinished, this, [this]() {
+            d->configurationBox->setCheckState(Qt::Checked);
+            const int brightness = d->configuration.displayBrightness();
+            if (brightness >= 0 && brightness <= 100)
+                emit brightnessChanged(brightness);
+        }));
+        return link->uploadProject(d->files, d->configuration, int(d->totalSize));
+    }, packagePath, packageSha256, d->totalSize);
 }
 
 DeviceUploadDialog::~DeviceUploadDialog()
 {
-    disconnectManager();
-    if (d->countdownTimerId != -1)
-        killTimer(d->countdownTimerId);
     delete d;
 }
 
@@ -182,238 +148,22 @@ qint64 DeviceUploadDialog::totalSize() const
     return d->totalSize;
 }
 
-QString DeviceUploadDialog::deviceText() const
-{
-    return d->deviceLabel->text();
-}
-
-TransferStatusLabel* DeviceUploadDialog::transferLabel() const
-{
-    return d->transferLabel;
-}
-
-void DeviceUploadDialog::connectManager(DeviceLink* link)
-{
-    // Its own device's link only: other devices' operations run beside it.
-    d->connections << connect(link, &DeviceLink::progressUpdated, this, &DeviceUploadDialog::onFileTransferred)
-                   << connect(link, &DeviceLink::progressMessage, d->statusLabel, &QLabel::setText)
-                   << connect(link, &DeviceLink::currentFileChanged, this, &DeviceUploadDialog::onCurrentFileChanged)
-                   << connect(link, &DeviceLink::projectConfigurationStarted, this,
-                              &DeviceUploadDialog::onProjectConfigurationStarted)
-                   << connect(link, &DeviceLink::projectConfigurationFinished, this,
-                              &DeviceUploadDialog::onProjectConfigurationFinished)
-                   << connect(link, &DeviceLink::operationEnded, this, &DeviceUploadDialog::onOperationEnded);
-}
-
-void DeviceUploadDialog::disconnectManager()
-{
-    for (const QMetaObject::Connection& connection : std::as_const(d->connections))
-        disconnect(connection);
-    d->connections.clear();
-}
-
-void DeviceUploadDialog::onUpload()
-{
-    if (d->running || d->ended)
-        return;
-    emit uploadStarted();
-    d->button->setText(guiText("Uploading"));
-    d->button->setEnabled(false);
-    d->running = true;
-
-    OperationResult refused;
-    refused.kind = OperationResult::ProjectUpload;
-    refused.outcome = OperationResult::Failed;
-    if (d->files.isEmpty()) {
-        refused.message = guiText("The runtime project holds no files to upload.");
-        endWith(refused);
-        return;
-    }
-
-    DeviceLink* link = d->device.link(&refused.message);
-    if (!link) {
-        endWith(refused);
-        return;
-    }
-    connectManager(link);
-    d->transferLabel->begin(d->totalSize);
-    // Refused when another operation holds the link; it then emits nothing.
-    if (!Device::run(link->portName(), ServiceRecord::Upload,
-                     [this, link]() { return link->uploadProject(d->files, d->configuration, int(d->totalSize)); },
-                     d->packagePath)) {
-        refused.message = guiText("The device is busy with another operation.");
-        endWith(refused);
-    }
-}
-
 void DeviceUploadDialog::onCurrentFileChanged(const QString& filePath)
 {
     const int index = d->files.indexOf(filePath);
     if (index < 0)
         return;
     d->counterLabel->setText(QStringLiteral("%1/%2").arg(index + 1).arg(d->files.size()));
+    d->fileStart = d->overallBar->value();
     d->currentFileBar->setMaximum(int(d->fileSizes.value(filePath, 0)));
     d->currentFileBar->setValue(0);
 }
 
-void DeviceUploadDialog::onFileTransferred(int size)
+void DeviceUploadDialog::onProgressed(qint64 done, qint64 total)
 {
-    d->currentFileBar->setValue(d->currentFileBar->value() + size);
-    d->overallBar->setValue(d->overallBar->value() + size);
-    d->transferLabel->add(size);
-}
-
-void DeviceUploadDialog::onProjectConfigurationStarted()
-{
-    d->configurationBox->setCheckState(Qt::PartiallyChecked);
-}
-
-void DeviceUploadDialog::onProjectConfigurationFinished()
-{
-    d->configurationBox->setCheckState(Qt::Checked);
-    const int brightness = d->configuration.displayBrightness();
-    if (brightness >= 0 && brightness <= 100)
-        emit brightnessChanged(brightness);
-}
-
-void DeviceUploadDialog::onOperationEnded(const OperationResult& result)
-{
-    if (result.kind == OperationResult::ProjectUpload)
-        endWith(result);
-}
-
-void DeviceUploadDialog::endWith(const OperationResult& result)
-{
-    if (d->ended || d->endScheduled)
-        return;
-    d->result = result;
-    d->endScheduled = true;
-    QMetaObject::invokeMethod(this, [this]() {
-        if (d->ended)
-            return;
-        d->ended = true;
-        d->running = false;
-        if (d->waitBox)
-            d->waitBox->done(0);
-        const OperationResult result = d->result;
-        if (result.succeeded()) {
-            onUploadFinished();
-            if (!result.message.isEmpty()) {
-                // The files are installed but something after that is uncertain
-                // (e.g. the restart was not confirmed): say so and let the user close.
-                if (d->countdownTimerId != -1) {
-                    killTimer(d->countdownTimerId);
-                    d->countdownTimerId = -1;
-                }
-                d->statusLabel->setText(result.message);
-                d->button->setText(guiText("Close"));
-            }
-        } else {
-            const bool closes = result.outcome == OperationResult::TimedOut || result.outcome == OperationResult::DeviceLost;
-            onUploadError(result.message, closes);
-        }
-    }, Qt::QueuedConnection);
-}
-
-void DeviceUploadDialog::onUploadFinished()
-{
-    disconnectManager();
-    d->transferLabel->finish();
-    d->running = false;
-    if (d->configurationBox->checkState() != Qt::Checked)
-        d->configurationBox->setCheckState(Qt::Checked);
-    d->statusLabel->setText(guiText("Upload finished, the device will reboot.\nThis dialog box will automatically close."));
-    d->button->setText(guiText("Close (%1)").arg(3));
-    d->button->setDefault(true);
-    emit uploadEnded(true);
-    adjustSize();
-    d->button->setEnabled(true);
-    d->button->setFocus();
-    d->countdown = 3;
-    if (d->countdownTimerId != -1)
-        killTimer(d->countdownTimerId);
-    d->countdownTimerId = startTimer(1000);
-}
-
-void DeviceUploadDialog::timerEvent(QTimerEvent* event)
-{
-    if (event->timerId() != d->countdownTimerId) {
-        QDialog::timerEvent(event);
-        return;
-    }
-    --d->countdown;
-    d->button->setText(guiText("Close (%1)").arg(d->countdown));
-    if (d->countdown <= 0) {
-        killTimer(d->countdownTimerId);
-        d->countdownTimerId = -1;
-        d->statusLabel->hide();
-        reject();
-    }
-}
-
-void DeviceUploadDialog::onUploadError(const QString& error, bool needReboot)
-{
-    disconnectManager();
-    d->transferLabel->finish();
-    d->running = false;
-    d->button->setText(guiText("Close"));
-    d->button->setDefault(true);
-    d->button->setEnabled(true);
-    d->button->setFocus();
-    emit uploadEnded(false);
-    showMessage(error.isEmpty() ? guiText("An unknown error occurred.") : error);
-    // A time-out or a lost device leaves nothing to look at: the device restarts or is gone.
-    if (needReboot)
-        reject();
-}
-
-void DeviceUploadDialog::showMessage(const QString& text)
-{
-    QPointer<MessageBox> box = new MessageBox(this, guiText("Upload Project"), text, MessageBox::Warning, QPixmap(),
-                                              MessageBox::OK, MessageBox::NoButton, MessageBox::NoButton);
-    box->setDefaultButton(box->button1());
-    d->messageBox = box;
-    box->exec();
-    delete box;
-}
-
-void DeviceUploadDialog::reject()
-{
-    if (d->button->isEnabled()) {
-        QDialog::reject();
-        return;
-    }
-    if (d->waitBox)
-        return;
-    QPointer<MessageBox> box = new MessageBox(this, guiText("Upload Project"), guiText("Please wait until the upload is finished."),
-                                              MessageBox::Information, QPixmap(), MessageBox::OK, MessageBox::NoButton,
-                                              MessageBox::NoButton);
-    box->setDefaultButton(box->button1());
-    d->waitBox = box;
-    d->messageBox = box;
-    box->exec();
-    delete box;
-}
-
-void DeviceUploadDialog::closeEvent(QCloseEvent* event)
-{
-    if (!d->button->isEnabled()) {
-        event->ignore();
-        // Asked once the close has been refused; a box run inside the close
-        // event itself would be closed with it.
-        QMetaObject::invokeMethod(this, &DeviceUploadDialog::reject, Qt::QueuedConnection);
-        return;
-    }
-    if (d->messageBox) {
-        d->messageBox->done(0);
-        d->messageBox->deleteLater();
-    }
-    if (d->countdownTimerId != -1) {
-        killTimer(d->countdownTimerId);
-        d->countdownTimerId = -1;
-    }
-    d->statusLabel->hide();
-    QDialog::closeEvent(event);
+    OperationProgressDialog::onProgressed(done, total);
+    d->overallBar->setValue(int(qMin(done, d->totalSize)));
+    d->currentFileBar->setValue(int(qMin<qint64>(done - d->fileStart, d->currentFileBar->maximum())));
 }
 
 } // namespace Designer

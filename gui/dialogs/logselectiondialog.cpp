@@ -10,6 +10,7 @@
 #include "localizationhelper.h"
 #include "messagebox.h"
 #include "operationresult.h"
+#include "operationrun.h"
 #include "restartwatcher.h"
 #include "serialportmanager.h"
 #include "txlistwidget.h"
@@ -46,6 +47,7 @@ using Orvane::Tavrix::Common::ServiceRecord;
 using Orvane::Tavrix::Runtime::Device;
 using Orvane::Tavrix::Runtime::DeviceLink;
 using Orvane::Tavrix::Runtime::OperationResult;
+using Orvane::Tavrix::Runtime::OperationRun;
 using Orvane::Tavrix::Runtime::RestartWatcher;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
@@ -181,7 +183,8 @@ LogSelectionDialog::LogSelectionDialog(const QString& logFolder, QWidget* parent
 
 LogSelectionDialog::~LogSelectionDialog()
 {
-    disconnect(m_updateConnection);
+    if (m_updateRun)
+        disconnect(m_updateRun, nullptr, this, nullptr);
 }
 
 void LogSelectionDialog::setDevice(const QString& serial, RestartWatcher* restart)
@@ -470,27 +473,21 @@ void LogSelectionDialog::clearLogs(const QStringList& names, const QString& expo
 void LogSelectionDialog::startUpdate()
 {
     QString failure;
-    DeviceLink* link = nullptr;
-    if (m_restart && m_restart->state() == RestartWatcher::Lost)
+    if (m_restart && m_restart->state() == RestartWatcher::Lost) {
         failure = guiText("The device did not come back after its restart.");
-    else
-        link = m_device.link(&failure);
-    if (link) {
-        // Followed to its end while the dialog is open; a failure after the countdown is the row's to report.
+    } else {
+        // The device the logs came from, wherever it came back; never another one.
+        const QString port = m_restart && m_restart->state() == RestartWatcher::Back ? m_restart->port() : m_device.port();
+        auto* run = new OperationRun(ServiceRecord::LogClearing, m_device.serial(), port);
+        m_updateRun = run;
         m_updateRunning = true;
-        m_updatePort = link->portName();
-        m_updateFailure.clear();
-        m_updateConnection = connect(link, &DeviceLink::operationEnded, this, &LogSelectionDialog::onUpdateEnded);
-        m_startingUpdate = true;
-        const bool started = Device::run(link->portName(), ServiceRecord::LogClearing,
-                                         [this, link]() { return link->updateLogFile(databasePath()); });
-        m_startingUpdate = false;
-        if (!started) {
-            disconnect(m_updateConnection);
+        // Followed to its end while the dialog is open; a failure after the countdown is the row's to report.
+        connect(run, &OperationRun::ended, this, &LogSelectionDialog::onUpdateEnded);
+        const QString database = databasePath();
+        if (!run->start([database](DeviceLink* link) { return link->updateLogFile(database); })) {
+            disconnect(run, nullptr, this, nullptr);
             m_updateRunning = false;
-            failure = guiText("Another operation is using the device. Try again when it has ended.");
-        } else if (!m_updateRunning) {
-            failure = m_updateFailure; // refused before the call returned
+            failure = run->result().message;
         }
     }
     setWorking(false);
@@ -498,33 +495,25 @@ void LogSelectionDialog::startUpdate()
         showClearingFailure(failure);
         return;
     }
-    if (!m_updateRunning)
-        return;
     m_countdown = CountdownStart;
     m_countdownTimerId = startTimer(CountdownIntervalMs);
 }
 
 void LogSelectionDialog::onUpdateEnded(const OperationResult& result)
 {
-    if (result.kind != OperationResult::DataLogUpdate || !m_updateRunning)
+    if (!m_updateRunning)
         return;
     m_updateRunning = false;
-    disconnect(m_updateConnection);
     if (result.succeeded())
         return;
     const QString failure = result.message.isEmpty() ? guiText("An unknown error occurred.") : result.message;
-    if (m_startingUpdate) {
-        m_updateFailure = failure;
-        return;
-    }
     if (!isVisible())
         return;
     if (m_countdownTimerId) {
         killTimer(m_countdownTimerId);
         m_countdownTimerId = 0;
     }
-    // Shown once the manager has finished its own signals.
-    QMetaObject::invokeMethod(this, [this, failure]() { showClearingFailure(failure); }, Qt::QueuedConnection);
+    showClearingFailure(failure);
 }
 
 void LogSelectionDialog::showClearingFailure(const QString& failure)

@@ -3,6 +3,7 @@
 
 #include "devicetarget.h"
 #include "gui_global.h"
+#include "operationrun.h"
 
 #include <QDialog>
 #include <QList>
@@ -61,11 +62,10 @@ public:
     // ended the retrieval (owned by the caller or the dialog): clearing goes to that
     // device once it is back, never to another one.
     void setDevice(const QString& serial, Runtime::RestartWatcher* restart);
-    // The edited log is still being sent to the device; its end is not reported here
-    // once the dialog has closed.
-    bool isUpdateRunning() const { return m_updateRunning; }
-    // The port the update was sent on.
-    QString updatePort() const { return m_updatePort; }
+    // The edited log is still being sent to the device: its run, whose end is not
+    // reported here once the dialog has closed; null when none goes on.
+    Runtime::OperationRun* updateRun() const { return m_updateRunning ? m_updateRun.data() : nullptr; }
+    bool isUpdateRunning() const { return updateRun() != nullptr; }
 
 public slots:
     QString defaultLocationPath();
@@ -122,10 +122,7 @@ private:
     QPointer<Runtime::RestartWatcher> m_restart;
     QString m_clearSummary;
     bool m_updateRunning = false;
-    QString m_updatePort;
-    bool m_startingUpdate = false;
-    QString m_updateFailure;
-    QMetaObject::Connection m_updateConnection;
+    QPointer<Runtime::OperationRun> m_updateRun;
 };
 
 } // namespace Designer

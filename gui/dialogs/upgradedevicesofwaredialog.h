@@ -1,28 +1,22 @@
 #ifndef UPGRADEDEVICESOFWAREDIALOG_H
 #define UPGRADEDEVICESOFWAREDIALOG_H
 
-#include "gui_global.h"
+#include "operationprogressdialog.h"
 
 #include <QByteArray>
 #include <QDateTime>
-#include <QDialog>
 #include <QLocale>
 #include <QString>
 
 namespace Orvane {
 namespace Tavrix {
-namespace Runtime {
-class DeviceLink;
-class OperationResult;
-}
 namespace Designer {
 
-class TransferStatusLabel;
 class UpgradeDeviceSofwareDialogPrivate;
 
 // Shows the version and release date of a device software package and, on
-// "Upgrade", sends it to the active device and follows the upgrade to its end.
-class GUI_EXPORT UpgradeDeviceSofwareDialog : public QDialog
+// "Upgrade", sends it to the device and follows the upgrade to its end.
+class GUI_EXPORT UpgradeDeviceSofwareDialog : public OperationProgressDialog
 {
     Q_OBJECT
 public:
@@ -37,11 +31,8 @@ public:
     void setInstalledVersion(const QString& version);
     bool isOlderThanInstalled() const;
 
-    QString deviceText() const;
-    TransferStatusLabel* transferLabel() const;
-
-    // The package file, named in the service history.
-    void setPackagePath(const QString& path);
+    // The package file, and the SHA-256 of the bytes read from it, named in the service history.
+    void setPackage(const QString& path, const QString& sha256 = QString());
 
     // The locale's long date format without the weekday.
     static QString releaseDateFormat(const QString& longDateFormat);
@@ -55,27 +46,13 @@ signals:
     void upgradeEnded(bool success);
 
 public slots:
-    void reject() override;
     void onUpgrade();
-    void onDataTransferred(int size);
-    void onUpgradeError(const QString& error, bool needReboot);
-    void onUpgradeFinished();
 
 protected:
-    void timerEvent(QTimerEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-
-private slots:
-    void onOperationEnded(const Orvane::Tavrix::Runtime::OperationResult& result);
+    void onProgressed(qint64 done, qint64 total) override;
 
 private:
-    void endWith(const Orvane::Tavrix::Runtime::OperationResult& result);
-    void connectManager(Runtime::DeviceLink* link);
-    void disconnectManager();
-    void showMessage(const QString& text);
-
     UpgradeDeviceSofwareDialogPrivate* d;
-    friend class UpgradeDeviceSofwareDialogPrivate;
 };
 
 } // namespace Designer

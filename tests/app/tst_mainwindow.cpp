@@ -284,6 +284,8 @@ private slots:
         row(m_b)->action(DeviceItemWidget::SyncClockAction)->trigger();
         const QString expected = QDateTime::currentDateTimeUtc().addSecs(-480 * 60).toString(QStringLiteral("HH:mm"));
         const QRegularExpression said(QStringLiteral("^Pump \\(5414B002\\): clock set to (\\d\\d:\\d\\d) \\(UTC-08:00\\)\\.$"));
+        // Said once the device has confirmed its clock.
+        QTRY_VERIFY_WITH_TIMEOUT(said.match(m_window->statusBar()->currentMessage()).hasMatch(), 10000);
         const QRegularExpressionMatch match = said.match(m_window->statusBar()->currentMessage());
         QVERIFY2(match.hasMatch(), qPrintable(m_window->statusBar()->currentMessage()));
         const int apart = qAbs(QTime::fromString(match.captured(1), QStringLiteral("HH:mm")).secsTo(QTime::fromString(expected, QStringLiteral("HH:mm"))));

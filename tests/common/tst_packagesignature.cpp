@@ -88,13 +88,13 @@ private slots:
             QCOMPARE(result, allowed ? SoftwarePackageChecker::Accepted : SoftwarePackageChecker::SignatureRefused);
             QCOMPARE(checker.packageContent().isEmpty(), !allowed);
             QVERIFY2(allowed || !namesKey || checker.errorText().contains(signer.keyId()), qPrintable(checker.errorText()));
+            // What the windows show; the trusted comment only once verified.
+            const PackageSignature judged = checker.signature();
+            const QStringList texts = { "Not signed", QStringLiteral("Signed by %1 (build 42)").arg(signer.keyId()),
+                                        QStringLiteral("Signed by %1, a key that is not trusted").arg(signer.keyId()), "Bad signature" };
+            QVERIFY2(judged.text().startsWith(texts.at(status)), qPrintable(judged.text()));
+            QCOMPARE(judged.toJson().value("trustedComment").toString(), status == PackageSignature::Verified ? "build 42" : "");
         }
-        // What the windows show; the trusted comment only once verified.
-        const PackageSignature judged = PackageSignature::lastChecked(package);
-        const QStringList texts = { "Not signed", QStringLiteral("Signed by %1 (build 42)").arg(signer.keyId()),
-                                    QStringLiteral("Signed by %1, a key that is not trusted").arg(signer.keyId()), "Bad signature" };
-        QVERIFY2(judged.text().startsWith(texts.at(status)), qPrintable(judged.text()));
-        QCOMPARE(judged.toJson().value("trustedComment").toString(), status == PackageSignature::Verified ? "build 42" : "");
     }
 
     // What is unpacked is what was judged: a package swapped after its check is not read again.

@@ -14,6 +14,7 @@
 #include "logselectiondialog.h"
 #include "messagebox.h"
 #include "operationresult.h"
+#include "operationrun.h"
 #include "serialportmanager.h"
 #include "txlistwidget.h"
 #include "txpathedit.h"
@@ -50,6 +51,7 @@ using Orvane::Tavrix::Designer::DeviceLogRetrieveDialog;
 using Orvane::Tavrix::Designer::LogSelectionDialog;
 using Orvane::Tavrix::Designer::MessageBox;
 using Orvane::Tavrix::Runtime::OperationResult;
+using Orvane::Tavrix::Runtime::OperationRun;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace {
@@ -1105,12 +1107,12 @@ private slots:
         UserScript user({ gui("Yes"), gui("OK") });
         dialog.onRequestClear();
         QCOMPARE(user.boxes.size(), 2);
-        QCOMPARE(user.boxes.at(1).text, gui("The device is no longer connected."));
-        QCOMPARE(dialog.statusLabel()->text(), gui("The device is no longer connected."));
+        QCOMPARE(user.boxes.at(1).text, OperationRun::goneText());
+        QCOMPARE(dialog.statusLabel()->text(), OperationRun::goneText());
         QVERIFY(dialog.closeButton()->isEnabled());
         QTest::qWait(1500);
         QVERIFY(dialog.isVisible());
-        QCOMPARE(dialog.statusLabel()->text(), gui("The device is no longer connected."));
+        QCOMPARE(dialog.statusLabel()->text(), OperationRun::goneText());
         QVERIFY(!databaseContent(folder + QStringLiteral("/dataLogging.txdb")).contains(QStringLiteral("Log2")));
         QVERIFY(idleManager());
     }

@@ -9,6 +9,7 @@
 #include "deviceuploaddialog.h"
 #include "localizationhelper.h"
 #include "messagebox.h"
+#include "operationrun.h"
 #include "devicelink.h"
 #include "serialportmanager.h"
 
@@ -26,6 +27,7 @@ using Orvane::Tavrix::Common::LocalizationHelper;
 using Orvane::Tavrix::Designer::DeviceUploadDialog;
 using Orvane::Tavrix::Designer::MessageBox;
 using Orvane::Tavrix::Runtime::DeviceLink;
+using Orvane::Tavrix::Runtime::OperationRun;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace {
@@ -371,7 +373,7 @@ void TestDeviceUploadDialog::busyManagerDoesNotLeaveDialogWaiting()
     QVERIFY(manager->openSerialPort());
 
     DeviceUploadDialog dialog(project.folder(), configuration(50));
-    const QString text = gui(QStringLiteral("The device is busy with another operation."));
+    const QString text = OperationRun::busyText();
     bool reported = false;
     onModal([&](QWidget* w) { return isBoxSaying(w, text); }, [&](QWidget* box) {
         reported = true;

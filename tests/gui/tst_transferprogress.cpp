@@ -145,7 +145,7 @@ private slots:
             QDir().mkpath(m_files.filePath(QStringLiteral("log")));
             dialog.reset(retrieve);
             label = retrieve->transferLabel();
-            deviceText = retrieve->deviceLabel()->text();
+            deviceText = retrieve->deviceText();
         } else if (window == QLatin1String("fonts")) {
             auto* fonts = new DeviceFontsDialog;
             dialog.reset(fonts);

@@ -1,7 +1,9 @@
-// Every kind of operation, run on the emulated device through Device::run, leaves exactly one
+// Every kind of operation, run on the emulated device through an OperationRun, leaves exactly one
 // service history entry with the right fields, whether it succeeds, fails, times out or loses
 // the device; the software version after comes when the device is back from its restart.
 #include "device.h"
+#include "devicelink.h"
+#include "operationrun.h"
 #include "englishtexts.h"
 #include "operationwaiter.h"
 #include "servicehistory.h"
@@ -16,7 +18,9 @@ using Orvane::Tavrix::Common::ServiceHistory;
 using Orvane::Tavrix::Common::ServiceHistoryWriter;
 using Orvane::Tavrix::Common::ServiceRecord;
 using Orvane::Tavrix::Runtime::Device;
+using Orvane::Tavrix::Runtime::DeviceLink;
 using Orvane::Tavrix::Runtime::OperationResult;
+using Orvane::Tavrix::Runtime::OperationRun;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace {
@@ -51,6 +55,16 @@ bool startAction(const QString& action, DeviceEmulator& emulator, const QTempora
     if (action == QLatin1String("reboot"))
         return m->rebootDevice();
     return SilentStepCases::start(action, emulator, local, info);
+}
+
+// The operation on the device at port as a run of the given history operation.
+bool run(const QString& port, ServiceRecord::Operation operation, const std::function<bool()>& start,
+         const QString& package = QString(), const QString& sha256 = QString())
+{
+    const QString serial = SerialPortManager::instance()->deviceInformation(port).value(QStringLiteral("serial"));
+    auto* run = new OperationRun(operation, serial, port);
+    run->setPackage(package, sha256);
+    return run->start([&start](DeviceLink*) { return start(); });
 }
 
 } // namespace
@@ -131,8 +145,9 @@ private slots:
         OperationWaiter ended;
         CalibrationInfo info;
         const QDateTime start = QDateTime::currentDateTimeUtc().addMSecs(-1);
-        QVERIFY(Device::run(device.port(), ServiceRecord::Operation(operation),
-                            [&]() { return startAction(action, device.emulator(), local, info); }, package));
+        const QString sha256 = QString::fromLatin1(QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex());
+        QVERIFY(run(device.port(), ServiceRecord::Operation(operation), [&]() { return startAction(action, device.emulator(), local, info); },
+                    package, sha256));
         QVERIFY(ended.wait());
         QTest::qWait(300);
         QCOMPARE(ended.count(), 1);
@@ -149,9 +164,9 @@ private slots:
         QCOMPARE(entry.versionBefore, QStringLiteral("1.1.0.1910"));
         QCOMPARE(entry.frontEnd, FrontEnd);
         QCOMPARE(entry.packageName, QStringLiteral("package.txdevproj"));
-        QCOMPARE(entry.packageSha256, QString::fromLatin1(QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex()));
+        QCOMPARE(entry.packageSha256, sha256);
         QVERIFY(entry.started >= start && entry.ended >= entry.started && entry.ended <= QDateTime::currentDateTimeUtc());
-        QVERIFY(Device::find(entry.serial) && !Device::find(entry.serial)->isRecording());
+        QVERIFY(OperationRun::active().isEmpty());
     }
 
     // A start the link refuses did nothing to the device; nor is anything written while
@@ -161,10 +176,10 @@ private slots:
         ConnectedDevice device;
         QVERIFY(startDevice(device));
         const int before = entryCount();
-        QVERIFY(!Device::run(device.port(), ServiceRecord::Upload, []() { return false; }));
+        QVERIFY(!run(device.port(), ServiceRecord::Upload, []() { return false; }));
         ServiceHistory::setEnabled(false);
         OperationWaiter ended;
-        QVERIFY(Device::run(device.port(), ServiceRecord::Identify, []() { return SerialPortManager::instance()->identifyDevice(); }));
+        QVERIFY(run(device.port(), ServiceRecord::Identify, []() { return SerialPortManager::instance()->identifyDevice(); }));
         ServiceHistory::setEnabled(true);
         QCOMPARE(ended.count(), 1);
         QCOMPARE(entryCount(), before);
@@ -177,7 +192,7 @@ private slots:
     {
         ConnectedDevice device;
         QVERIFY(startDevice(device, { QStringLiteral("--reboot-replug"), QStringLiteral("300") }));
-        QVERIFY(Device::run(device.port(), ServiceRecord::Reboot, []() { return SerialPortManager::instance()->rebootDevice(); }));
+        QVERIFY(run(device.port(), ServiceRecord::Reboot, []() { return SerialPortManager::instance()->rebootDevice(); }));
         QVERIFY(newest().versionAfter.isEmpty());
         QTRY_COMPARE_WITH_TIMEOUT(newest().versionAfter, QStringLiteral("1.1.0.1910"), 30000);
 

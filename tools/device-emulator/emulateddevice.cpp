@@ -17,6 +17,8 @@
 
 #include <cstdio>
 
+#include <zlib.h>
+
 namespace {
 
 constexpr char SOH = 0x01;
@@ -31,6 +33,49 @@ constexpr int MaxCommandLength = 65536;
 constexpr int IdleTimeoutMs = 10000;
 constexpr int WaitForCTimeoutMs = 60000;
 constexpr int MaxPacketErrors = 10;
+
+// The gzip stream inflated, at most limit bytes of it; empty when it is not gzip.
+QByteArray gunzip(const QByteArray& data, qsizetype limit)
+{
+    z_stream stream {};
+    if (inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK)
+        return QByteArray();
+    QByteArray out;
+    char chunk[16384];
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.constData()));
+    stream.avail_in = uInt(data.size());
+    int status = Z_OK;
+    while (status == Z_OK && out.size() < limit) {
+        stream.next_out = reinterpret_cast<Bytef*>(chunk);
+        stream.avail_out = sizeof chunk;
+        status = inflate(&stream, Z_NO_FLUSH);
+        if (status != Z_OK && status != Z_STREAM_END)
+            break;
+        out.append(chunk, qsizetype(sizeof chunk - stream.avail_out));
+    }
+    inflateEnd(&stream);
+    return status == Z_OK || status == Z_STREAM_END ? out : QByteArray();
+}
+
+// The "version" file of a software image (a tar.gz), trimmed; empty when it has none.
+QString imageVersion(const QByteArray& image)
+{
+    const QByteArray tar = gunzip(image, 64 * 1024 * 1024);
+    for (qsizetype at = 0; at + 512 <= tar.size();) {
+        const QByteArray header = tar.mid(at, 512);
+        const QByteArray name = header.left(100).split('\0').first();
+        if (name.isEmpty())
+            break;
+        bool ok = false;
+        const qsizetype size = header.mid(124, 12).split('\0').first().trimmed().toLongLong(&ok, 8);
+        if (!ok || size < 0)
+            break;
+        if (name == "version" || name == "./version")
+            return QString::fromUtf8(tar.mid(at + 512, size)).trimmed();
+        at += 512 + (size + 511) / 512 * 512;
+    }
+    return QString();
+}
 
 bool isUpper(char c)
 {
@@ -566,25 +611,37 @@ void EmulatedDevice::simulateReboot()
     // The port goes away and comes back, as after a real restart.
     m_restarting = true;
     m_input.clear();
-    QTimer::singleShot(300, this, [this] {
+    QTimer::singleShot(m_options.rebootLeaveMs, this, [this] {
         m_transcript->write(QStringLiteral("replug"), {{QStringLiteral("after"), m_options.rebootReplugMs}});
-        const QString link = m_terminal->publicPath() == m_terminal->slavePath() ? QString() : m_terminal->publicPath();
+        QString link = m_terminal->publicPath() == m_terminal->slavePath() ? QString() : m_terminal->publicPath();
+        if (!link.isEmpty() && !m_options.returnLink.isEmpty())
+            link = m_options.returnLink;
         m_terminal->removeLink();
         m_terminal->close();
         m_input.clear();
         m_mode = Mode::Text;
-        QTimer::singleShot(m_options.rebootReplugMs, this, [this, link] {
-            QString error;
-            if (!m_terminal->open(&error) || (!link.isEmpty() && !m_terminal->createLink(link, &error))) {
-                std::fprintf(stderr, "%s\n", qPrintable(error));
-                unplug(QStringLiteral("replug failed"));
-                return;
-            }
-            m_restarting = false;
-            std::printf("%s\n", qPrintable(m_terminal->publicPath()));
-            std::fflush(stdout);
-        });
+        QTimer::singleShot(m_options.rebootReplugMs, this, [this, link] { comeBack(link, 0); });
     });
+}
+
+void EmulatedDevice::comeBack(const QString& link, int attempt)
+{
+    // Another device may still hold the path this one comes back under: wait for it to go.
+    constexpr int RetryMs = 100;
+    constexpr int Attempts = 200;
+    if (!link.isEmpty() && QFileInfo(link).isSymLink() && attempt < Attempts) {
+        QTimer::singleShot(RetryMs, this, [this, link, attempt] { comeBack(link, attempt + 1); });
+        return;
+    }
+    QString error;
+    if (!m_terminal->open(&error) || (!link.isEmpty() && !m_terminal->createLink(link, &error))) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        unplug(QStringLiteral("replug failed"));
+        return;
+    }
+    m_restarting = false;
+    std::printf("%s\n", qPrintable(m_terminal->publicPath()));
+    std::fflush(stdout);
 }
 
 // ---- receiving ----
@@ -756,8 +813,14 @@ void EmulatedDevice::finishReceive()
                              {QStringLiteral("md5"), digest},
                              {QStringLiteral("announcedSize"), double(m_announcedSize)},
                              {QStringLiteral("announcedMd5"), m_announcedMd5}});
-        if (stored)
-            m_transcript->write(QStringLiteral("reboot"), {{QStringLiteral("command"), QStringLiteral("software upgrade")}});
+        if (stored) {
+            // The new software says its version in the image; the device reports it from now on.
+            const QString version = imageVersion(m_transferData);
+            if (!version.isEmpty())
+                m_options.appVersion = version;
+            m_transcript->write(QStringLiteral("reboot"), {{QStringLiteral("command"), QStringLiteral("software upgrade")},
+                                                           {QStringLiteral("version"), m_options.appVersion}});
+        }
         reply(stored ? "<RTLD:NOR>" : "<RTLD:ERR>");
         if (stored)
             simulateReboot(); // the device restarts with the new software

@@ -59,6 +59,7 @@ private:
     void commandLoad(const QList<Field>& fields, bool forceError);
     void commandRtld(const QList<Field>& fields, bool forceError);
     void simulateReboot();
+    void comeBack(const QString& link, int attempt);
 
     // Receiving side.
     void startReceive(ReceiveKind kind, const QString& localPath, qint64 size, const QString& md5, bool forceError);

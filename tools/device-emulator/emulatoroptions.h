@@ -45,5 +45,9 @@ struct EmulatorOptions
     int cRetries = 10;
     // A real device leaves the bus on a restart and comes back under the same path.
     int rebootReplugMs = 2000;
+    // It shuts down first: this long it stays on the line, hearing nothing, before it leaves.
+    int rebootLeaveMs = 300;
+    // The kernel may number the returning device anew: back under this path instead.
+    QString returnLink;
     bool verbose = false;
 };

@@ -116,6 +116,8 @@ int main(int argc, char* argv[])
     add(QStringLiteral("c-delay"), QStringLiteral("Milliseconds between accepting a file and the first \"C\"."), QStringLiteral("MS"), QString::number(options.cDelayMs));
     add(QStringLiteral("c-interval"), QStringLiteral("Milliseconds between repeated \"C\" while the sender is silent."), QStringLiteral("MS"), QString::number(options.cIntervalMs));
     add(QStringLiteral("reboot-replug"), QStringLiteral("On #BOOT# and reboot: close the port and open it again (new pty, same link) after MS milliseconds, as a real device does."), QStringLiteral("MS"), QString::number(options.rebootReplugMs));
+    add(QStringLiteral("leave-after"), QStringLiteral("On #BOOT# and reboot: stay on the line MS milliseconds, hearing nothing, before leaving the bus (a real device shuts down first)."), QStringLiteral("MS"), QString::number(options.rebootLeaveMs));
+    add(QStringLiteral("return-link"), QStringLiteral("After a restart, come back under PATH instead of --link (as the kernel numbers a returning device anew); waits while another device holds PATH."), QStringLiteral("PATH"));
     parser.addOption(QCommandLineOption(QStringLiteral("stay-on-reboot"), QStringLiteral("On #BOOT# and reboot: keep the port open, unlike a real device.")));
     parser.addOption(QCommandLineOption(QStringLiteral("verbose"), QStringLiteral("Log the traffic on standard error.")));
     parser.process(app);
@@ -171,6 +173,9 @@ int main(int argc, char* argv[])
         return fail(QStringLiteral("--c-interval wants milliseconds"));
     if (parser.isSet(QStringLiteral("reboot-replug")) && (!intOption("reboot-replug", &options.rebootReplugMs) || options.rebootReplugMs < 0))
         return fail(QStringLiteral("--reboot-replug wants milliseconds"));
+    if (!intOption("leave-after", &options.rebootLeaveMs) || options.rebootLeaveMs < 0)
+        return fail(QStringLiteral("--leave-after wants milliseconds"));
+    options.returnLink = parser.value(QStringLiteral("return-link"));
     if (parser.isSet(QStringLiteral("stay-on-reboot")))
         options.rebootReplugMs = -1;
     options.verbose = parser.isSet(QStringLiteral("verbose"));

@@ -16,13 +16,6 @@ public:
     QMap<QString, QString> info;
     QString serial;
     QString port;
-    // The operation being recorded: its entry as written so far, and the kind of end it waits for.
-    Common::ServiceRecord record;
-    QString packagePath;
-    OperationResult::Kind expected = OperationResult::NoKind;
-    bool recording = false;
-    // The writer's name for the entry once its start was given to it.
-    qint64 token = 0;
 };
 
 } // namespace Runtime

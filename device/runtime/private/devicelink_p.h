@@ -24,14 +24,12 @@ inline QString rt(const char* text)
     return Common::LocalizationHelper::runtimeString(QString::fromLatin1(text));
 }
 
-class SerialPortManager;
-
 class DeviceLinkPrivate
 {
 public:
     // Core.
-    QPointer<SerialPortManager> m_manager;
     QString m_portName;
+    QMap<QString, QString> m_info; // the device's record, as discovery identified it
     bool m_present = true;       // false once the device has gone
     bool m_standIn = false;      // for an active port without a device: its port never opens
     bool m_forward = false;      // the manager re-emits this link's signals
@@ -44,6 +42,10 @@ public:
     // The running operation; NoKind while idle.
     OperationResult::Kind m_kind = OperationResult::NoKind;
     QString m_rxText;
+    // A single command that waits for the clock's confirmation.
+    QByteArray m_pendingCommand;
+    int m_pendingOperation = 0;
+    bool m_pendingRestarts = false;
     int m_transferMode = 0; // 0 text, 1 packet send, 2 packet receive
     QByteArray m_fileContent;
     QString m_remotePath;
