@@ -9,6 +9,7 @@
 #include "fontscenter.h"
 #include "fontsdialog.h"
 #include "handoverserver.h"
+#include "historyserverdialog.h"
 #include "historywindow.h"
 #include "instancelock.h"
 #include "localizationhelper.h"
@@ -16,6 +17,7 @@
 #include "norraapplication.h"
 #include "operationrun.h"
 #include "serialportmanager.h"
+#include "servicehistorywriter.h"
 #include "signaturerequirement.h"
 #include "texthelper.h"
 
@@ -42,6 +44,7 @@ using Orvane::Tavrix::Common::lcApp;
 using Orvane::Tavrix::Common::guiText;
 
 using Orvane::Tavrix::Common::LocalizationHelper;
+using Orvane::Tavrix::Common::ServiceHistoryWriter;
 using Orvane::Tavrix::Common::ServiceRecord;
 using Orvane::Tavrix::Common::TextHelper;
 using Orvane::Tavrix::Runtime::Device;
@@ -123,6 +126,11 @@ void MainWindow::setUpWindow()
     m_fontAction = settingMenu->addAction(guiText("Font Settings"));
     SignatureRequirement::instance()->addAction(settingMenu);
     connect(m_fontAction, &QAction::triggered, this, &MainWindow::onFontAction);
+    connect(settingMenu->addAction(guiText("History server...")), &QAction::triggered, this, [this]() {
+        auto* dialog = new HistoryServerDialog(this);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->open();
+    });
     QMenu* historyMenu = menuBar()->addMenu(guiText("Histor&y"));
     QAction* history = historyMenu->addAction(guiText("Show &History"));
     history->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
@@ -180,6 +188,11 @@ void MainWindow::setUpWindow()
             box->open();
         }, Qt::QueuedConnection);
     }
+
+    // The history server's troubles, and its return, are said once in the status bar.
+    if (ServiceHistoryWriter* writer = ServiceHistoryWriter::instance())
+        connect(writer, &ServiceHistoryWriter::serverStatusChanged, this,
+                [this](bool, const QString& text) { statusBar()->showMessage(text, 15000); });
 
     // Devices identified before the window listened still get their rows.
     for (const QString& port : manager->connectedPorts()) {

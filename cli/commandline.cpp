@@ -83,6 +83,9 @@ bool CommandLine::parse(const QStringList& arguments)
                 return false;
             }
             name += QLatin1Char(' ') + words.takeFirst();
+        } else if (!words.isEmpty() && CommandTable::find(name + QLatin1Char(' ') + words.first())) {
+            // A command of its own that also has sub-commands ("history", "history sync").
+            name += QLatin1Char(' ') + words.takeFirst();
         }
         m_command = name;
     }

@@ -51,6 +51,7 @@ Dovrelctl::Dovrelctl(const CommandLine& commandLine)
     : m_cl(commandLine)
     , m_progress(new ProgressReporter(commandLine.quiet()))
 {
+    reportHistoryServer();
 }
 
 Dovrelctl::~Dovrelctl()

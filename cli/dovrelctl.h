@@ -53,13 +53,16 @@ public:
     ExitCode configureCommand();
     // The service history, no device (dovrelctl_history.cpp).
     ExitCode historyCommand();
+    ExitCode historySyncCommand();
+    ExitCode fleetCommand();
+    // Says on standard error, once, when the history server cannot be used.
+    static void reportHistoryServer();
     // Packages, no device (dovrelctl_package.cpp).
     ExitCode packageInspectCommand();
     ExitCode packageMakeSampleCommand();
 
 private:
-    // details: further fields of the JSON result.
-    ExitCode fail(ExitCode exitCode, const QString& error, const QJsonObject& details = QJsonObject());
+    ExitCode fail(ExitCode exitCode, const QString& error, const QJsonObject& details = {});
     ExitCode succeed(const QJsonObject& result, const QString& text);
     // Finds the device; Success or the failure already reported.
     ExitCode connect();

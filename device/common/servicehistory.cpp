@@ -17,6 +17,7 @@
 #include <QSqlError>
 #include <QSqlRecord>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <QUuid>
 
 using Orvane::Tavrix::Common::lcFiles;
@@ -29,29 +30,19 @@ namespace {
 
 const char* const SelectFields =
     "SELECT started, ended, serial, name, model, version_before, version_after, operation, package_name, "
-    "package_sha256, outcome, message, front_end, id, restarts, signature_key_id, signature_status FROM entries";
+    "package_sha256, outcome, message, front_end, id, restarts, uuid, station, revision, signature_key_id, "
+    "signature_status FROM entries";
 constexpr int IdField = ServiceHistory::ColumnCount;
 constexpr int RestartsField = ServiceHistory::ColumnCount + 1;
-constexpr int SignatureKeyIdField = ServiceHistory::ColumnCount + 2;
-constexpr int SignatureStatusField = ServiceHistory::ColumnCount + 3;
+constexpr int UuidField = ServiceHistory::ColumnCount + 2;
+constexpr int StationField = ServiceHistory::ColumnCount + 3;
+constexpr int RevisionField = ServiceHistory::ColumnCount + 4;
+constexpr int SignatureKeyIdField = ServiceHistory::ColumnCount + 5;
+constexpr int SignatureStatusField = ServiceHistory::ColumnCount + 6;
 
 // SQLite's codes for a file that is no database, or a damaged one.
 const char* const NotADatabaseCode = "26";
 const char* const CorruptCode = "11";
-
-// What takes a file of one schema version to the next; a new file is made at version 1
-// and taken through every step as well.
-QStringList upgradeStatements(int fromVersion)
-{
-    switch (fromVersion) {
-    case 1:
-        // Version 2: who signed the package that was sent.
-        return { QStringLiteral("ALTER TABLE entries ADD COLUMN signature_key_id TEXT"),
-                 QStringLiteral("ALTER TABLE entries ADD COLUMN signature_status TEXT") };
-    default:
-        return {};
-    }
-}
 
 QVariant nullable(const QString& text)
 {
@@ -63,9 +54,23 @@ QVariant nullableTime(const QDateTime& time)
     return time.isValid() ? QVariant(time.toMSecsSinceEpoch()) : QVariant(QMetaType::fromType<qint64>());
 }
 
+const char* const StationVariable = "DOVREL_STATION";
+const char* const ServerVariable = "DOVREL_HISTORY_SERVER";
+
 QSettings userSettings()
 {
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kavendi"), QStringLiteral("Lumatra"));
+}
+
+// A random (version 4) UUID, made by SQLite.
+const char* const RandomUuid =
+    "lower(hex(randomblob(4))) || '-' || lower(hex(randomblob(2))) || '-4' || substr(lower(hex(randomblob(2))), 2) || '-' "
+    "|| substr('89ab', 1 + abs(random() % 4), 1) || substr(lower(hex(randomblob(2))), 2) || '-' || lower(hex(randomblob(6)))";
+
+// A text as an SQL literal.
+QString sqlText(QString text)
+{
+    return QLatin1Char('\'') + text.replace(QLatin1Char('\''), QLatin1String("''")) + QLatin1Char('\'');
 }
 
 QString csvField(const QString& text)
@@ -128,12 +133,12 @@ ServiceHistoryPrivate::Check ServiceHistoryPrivate::prepare()
     // WAL: readers never block the writer, and a crash leaves the last commit intact.
     query.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
     query.exec(QStringLiteral("PRAGMA synchronous=FULL"));
-    if (version < ServiceHistory::SchemaVersion) {
+    if (version == 0) {
         if (!query.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
             lastError = query.lastError().text();
             return Unwritable;
         }
-        // Another process may have made or upgraded the tables while this one waited.
+        // Another process may have made the tables while this one waited.
         query.exec(QStringLiteral("PRAGMA user_version"));
         version = query.next() ? query.value(0).toInt() : 0;
         query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
@@ -142,9 +147,8 @@ ServiceHistoryPrivate::Check ServiceHistoryPrivate::prepare()
             query.exec(QStringLiteral("ROLLBACK"));
             return NotADatabase; // someone else's database
         }
-        QStringList statements;
         if (version == 0) {
-            statements = {
+            const QStringList statements = {
                 QStringLiteral("CREATE TABLE entries (id INTEGER PRIMARY KEY, started INTEGER NOT NULL, ended INTEGER, "
                                "serial TEXT NOT NULL, name TEXT, model TEXT, version_before TEXT, version_after TEXT, "
                                "operation TEXT NOT NULL, package_name TEXT, package_sha256 TEXT, outcome TEXT, "
@@ -152,14 +156,13 @@ ServiceHistoryPrivate::Check ServiceHistoryPrivate::prepare()
                 QStringLiteral("CREATE INDEX entries_started ON entries (started)"),
                 QStringLiteral("CREATE INDEX entries_serial ON entries (serial, started)"),
             };
-        }
-        // An older file is upgraded in place, its entries kept; one step at a time.
-        for (int step = qMax(version, 1); step < ServiceHistory::SchemaVersion; ++step)
-            statements << upgradeStatements(step);
-        if (version < ServiceHistory::SchemaVersion)
-            statements << QStringLiteral("PRAGMA user_version = %1").arg(ServiceHistory::SchemaVersion);
-        for (const QString& statement : std::as_const(statements)) {
-            if (!query.exec(statement)) {
+            bool made = true;
+            for (const QString& statement : statements)
+                made = made && query.exec(statement);
+            // A new file gets the later columns the way an old one does.
+            made = made && upgrade(query, 1)
+                && query.exec(QStringLiteral("PRAGMA user_version = %1").arg(ServiceHistory::SchemaVersion));
+            if (!made) {
                 lastError = query.lastError().text();
                 query.exec(QStringLiteral("ROLLBACK"));
                 return Unwritable;
@@ -170,8 +173,21 @@ ServiceHistoryPrivate::Check ServiceHistoryPrivate::prepare()
             query.exec(QStringLiteral("ROLLBACK"));
             return Unwritable;
         }
-        if (version > ServiceHistory::SchemaVersion)
-            return NewerVersion;
+        return version > ServiceHistory::SchemaVersion ? NewerVersion : Usable;
+    }
+    if (version < ServiceHistory::SchemaVersion) {
+        // Upgraded in place, once: another process may be doing the same.
+        bool upgraded = query.exec(QStringLiteral("BEGIN IMMEDIATE"));
+        if (upgraded && query.exec(QStringLiteral("PRAGMA user_version")) && query.next())
+            version = query.value(0).toInt();
+        if (upgraded && version < ServiceHistory::SchemaVersion)
+            upgraded = upgrade(query, version)
+                && query.exec(QStringLiteral("PRAGMA user_version = %1").arg(ServiceHistory::SchemaVersion));
+        if (!upgraded || !query.exec(QStringLiteral("COMMIT"))) {
+            lastError = query.lastError().text();
+            query.exec(QStringLiteral("ROLLBACK"));
+            return Unwritable;
+        }
     }
     // Our version number on a table without our columns is not ours either.
     if (!query.exec(QString::fromLatin1(SelectFields) + QStringLiteral(" LIMIT 0"))) {
@@ -179,6 +195,38 @@ ServiceHistoryPrivate::Check ServiceHistoryPrivate::prepare()
         return NotADatabase;
     }
     return Usable;
+}
+
+bool ServiceHistoryPrivate::upgrade(QSqlQuery& query, int fromVersion)
+{
+    QStringList statements;
+    // ---- Version 2: the shared history. Every entry gets a UUID made here and the station
+    // that wrote it; revision counts its writes, synced_revision is the one the server has.
+    if (fromVersion < 2) {
+        statements << QStringLiteral("ALTER TABLE entries ADD COLUMN uuid TEXT")
+                   << QStringLiteral("ALTER TABLE entries ADD COLUMN station TEXT")
+                   << QStringLiteral("ALTER TABLE entries ADD COLUMN revision INTEGER NOT NULL DEFAULT 1")
+                   << QStringLiteral("ALTER TABLE entries ADD COLUMN synced_revision INTEGER NOT NULL DEFAULT 0")
+                   << QStringLiteral("UPDATE entries SET uuid = %1, station = %2").arg(QLatin1String(RandomUuid), sqlText(ServiceHistory::station()))
+                   // An entry written without one (by code that does not know of it) gets one too.
+                   << QStringLiteral("CREATE TRIGGER entries_uuid AFTER INSERT ON entries WHEN NEW.uuid IS NULL "
+                                     "BEGIN UPDATE entries SET uuid = %1 WHERE id = NEW.id; END").arg(QLatin1String(RandomUuid))
+                   << QStringLiteral("CREATE UNIQUE INDEX entries_uuid ON entries (uuid)")
+                   << QStringLiteral("CREATE INDEX entries_unsynced ON entries (id) WHERE synced_revision < revision");
+    }
+    // ---- end of version 2
+    // ---- Version 3: who signed the package that was sent (minisign's key id), and how its
+    // signature was judged ("verified", "unsigned", "untrusted", "bad").
+    if (fromVersion < 3) {
+        statements << QStringLiteral("ALTER TABLE entries ADD COLUMN signature_key_id TEXT")
+                   << QStringLiteral("ALTER TABLE entries ADD COLUMN signature_status TEXT");
+    }
+    // ---- end of version 3
+    for (const QString& statement : std::as_const(statements)) {
+        if (!query.exec(statement))
+            return false;
+    }
+    return true;
 }
 
 bool ServiceHistoryPrivate::setAside(Check why)
@@ -250,7 +298,8 @@ bool ServiceHistoryPrivate::write(const QString& statement, const QVariantList& 
     return true;
 }
 
-QString ServiceHistoryPrivate::whereClause(const ServiceHistory::Filter& filter, QVariantList* values)
+QString ServiceHistoryPrivate::whereClause(const ServiceHistory::Filter& filter, QVariantList* values, const QString& like,
+                                           const QString& time)
 {
     QStringList terms;
     if (!filter.serial.isEmpty()) {
@@ -264,7 +313,7 @@ QString ServiceHistoryPrivate::whereClause(const ServiceHistory::Filter& filter,
             .replace(QLatin1Char('%'), QLatin1String("\\%"))
             .replace(QLatin1Char('_'), QLatin1String("\\_"));
         const QString pattern = QLatin1Char('%') + escaped + QLatin1Char('%');
-        terms << QStringLiteral("(serial LIKE ? ESCAPE '\\' OR name LIKE ? ESCAPE '\\')");
+        terms << QStringLiteral("(serial %1 ? ESCAPE '\\' OR name %1 ? ESCAPE '\\')").arg(like);
         *values << pattern << pattern;
     }
     if (filter.operation != ServiceRecord::NoOperation) {
@@ -278,11 +327,11 @@ QString ServiceHistoryPrivate::whereClause(const ServiceHistory::Filter& filter,
         *values << ServiceRecord::outcomeCode(ServiceRecord::Outcome(filter.outcome));
     }
     if (filter.from.isValid()) {
-        terms << QStringLiteral("started >= ?");
+        terms << QStringLiteral("started >= ") + time;
         *values << filter.from.toMSecsSinceEpoch();
     }
     if (filter.to.isValid()) {
-        terms << QStringLiteral("started < ?");
+        terms << QStringLiteral("started < ") + time;
         *values << filter.to.toMSecsSinceEpoch();
     }
     return terms.isEmpty() ? QString() : QStringLiteral(" WHERE ") + terms.join(QStringLiteral(" AND "));
@@ -329,6 +378,49 @@ bool ServiceHistory::isEnabled()
 void ServiceHistory::setEnabled(bool enabled)
 {
     userSettings().setValue(QStringLiteral("serviceHistory"), enabled);
+}
+
+QString ServiceHistory::station()
+{
+    if (stationFromEnvironment())
+        return qEnvironmentVariable(StationVariable).trimmed();
+    const QString name = stationSetting();
+    return name.isEmpty() ? QSysInfo::machineHostName() : name;
+}
+
+QString ServiceHistory::stationSetting()
+{
+    return userSettings().value(QStringLiteral("station")).toString().trimmed();
+}
+
+void ServiceHistory::setStationSetting(const QString& name)
+{
+    userSettings().setValue(QStringLiteral("station"), name.trimmed());
+}
+
+bool ServiceHistory::stationFromEnvironment()
+{
+    return !qEnvironmentVariable(StationVariable).trimmed().isEmpty();
+}
+
+QString ServiceHistory::serverUri()
+{
+    return serverUriFromEnvironment() ? qEnvironmentVariable(ServerVariable).trimmed() : serverUriSetting();
+}
+
+QString ServiceHistory::serverUriSetting()
+{
+    return userSettings().value(QStringLiteral("historyServer")).toString().trimmed();
+}
+
+void ServiceHistory::setServerUriSetting(const QString& uri)
+{
+    userSettings().setValue(QStringLiteral("historyServer"), uri.trimmed());
+}
+
+bool ServiceHistory::serverUriFromEnvironment()
+{
+    return !qEnvironmentVariable(ServerVariable).trimmed().isEmpty();
 }
 
 bool ServiceHistory::open()
@@ -397,19 +489,21 @@ QString ServiceHistory::lastError() const
 qint64 ServiceHistory::add(const ServiceRecord& record)
 {
     qint64 id = 0;
+    const QString uuid = record.uuid.isEmpty() ? QUuid::createUuid().toString(QUuid::WithoutBraces) : record.uuid;
+    const QString station = record.station.isEmpty() ? ServiceHistory::station() : record.station;
     const QVariantList values = {
         record.started.toMSecsSinceEpoch(), nullableTime(record.ended), record.serial, record.name, record.model,
         record.versionBefore, nullable(record.versionAfter), ServiceRecord::operationCode(record.operation),
         nullable(record.packageName), nullable(record.packageSha256),
         record.outcome == ServiceRecord::Unfinished ? QVariant(QMetaType::fromType<QString>())
                                                     : QVariant(ServiceRecord::outcomeCode(record.outcome)),
-        nullable(record.message), record.frontEnd, record.restarts ? 1 : 0,
+        nullable(record.message), record.frontEnd, record.restarts ? 1 : 0, uuid, station,
         nullable(record.signatureKeyId), nullable(record.signatureStatus),
     };
     if (!d->write(QStringLiteral("INSERT INTO entries (started, ended, serial, name, model, version_before, version_after, "
-                                 "operation, package_name, package_sha256, outcome, message, front_end, restarts, "
+                                 "operation, package_name, package_sha256, outcome, message, front_end, restarts, uuid, station, "
                                  "signature_key_id, signature_status) "
-                                 "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                                 "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
                   values, &id)) {
         qCWarning(lcFiles).noquote() << "Service history entry not written:" << d->lastError;
         return 0;
@@ -425,7 +519,7 @@ bool ServiceHistory::finish(const ServiceRecord& record)
                                                     : QVariant(ServiceRecord::outcomeCode(record.outcome)),
         nullable(record.message), record.restarts ? 1 : 0, record.id,
     };
-    if (!d->write(QStringLiteral("UPDATE entries SET ended = ?, outcome = ?, message = ?, restarts = ? WHERE id = ?"), values)) {
+    if (!d->write(QStringLiteral("UPDATE entries SET ended = ?, outcome = ?, message = ?, restarts = ?, revision = revision + 1 WHERE id = ?"), values)) {
         qCWarning(lcFiles).noquote() << "Service history entry not completed:" << d->lastError;
         return false;
     }
@@ -436,7 +530,7 @@ bool ServiceHistory::recordReturn(const QString& serial, const QString& version,
 {
     const qint64 since = QDateTime::currentMSecsSinceEpoch() - withinMs;
     int changedRows = 0;
-    if (!d->write(QStringLiteral("UPDATE entries SET version_after = ? WHERE id = (SELECT id FROM entries WHERE serial = ? "
+    if (!d->write(QStringLiteral("UPDATE entries SET version_after = ?, revision = revision + 1 WHERE id = (SELECT id FROM entries WHERE serial = ? "
                                  "ORDER BY started DESC, id DESC LIMIT 1) AND restarts = 1 AND version_after IS NULL "
                                  "AND ended IS NOT NULL AND ended >= ?"),
                   { version, serial, since }, nullptr, &changedRows))
@@ -476,9 +570,66 @@ ServiceRecord ServiceHistory::recordOf(const QSqlQuery& query)
     record.message = query.value(MessageColumn).toString();
     record.frontEnd = query.value(FrontEndColumn).toString();
     record.restarts = query.value(RestartsField).toInt() != 0;
+    record.uuid = query.value(UuidField).toString();
+    record.station = query.value(StationField).toString();
+    record.revision = query.value(RevisionField).toInt();
     record.signatureKeyId = query.value(SignatureKeyIdField).toString();
     record.signatureStatus = query.value(SignatureStatusField).toString();
     return record;
+}
+
+QList<ServiceRecord> ServiceHistory::unsent(qint64 afterId, int limit)
+{
+    QList<ServiceRecord> list;
+    QSqlQuery query(d->database());
+    query.setForwardOnly(true);
+    query.prepare(QString::fromLatin1(SelectFields) + QStringLiteral(" WHERE synced_revision < revision AND id > ? ORDER BY id LIMIT ?"));
+    query.addBindValue(afterId);
+    query.addBindValue(limit);
+    if (!query.exec())
+        d->lastError = query.lastError().text();
+    while (query.next())
+        list << recordOf(query);
+    return list;
+}
+
+int ServiceHistory::unsentCount()
+{
+    QSqlQuery query(d->database());
+    return query.exec(QStringLiteral("SELECT count(*) FROM entries WHERE synced_revision < revision")) && query.next()
+        ? query.value(0).toInt() : 0;
+}
+
+bool ServiceHistory::markSent(const QList<ServiceRecord>& entries)
+{
+    if (entries.isEmpty())
+        return true;
+    QSqlDatabase db = d->database();
+    QSqlQuery transaction(db);
+    if (!transaction.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+        d->lastError = transaction.lastError().text();
+        return false;
+    }
+    QSqlQuery query(db);
+    // Written again since it was read: the server has an older form, it stays unsent.
+    query.prepare(QStringLiteral("UPDATE entries SET synced_revision = ? WHERE id = ? AND revision = ?"));
+    for (const ServiceRecord& entry : entries) {
+        query.addBindValue(entry.revision);
+        query.addBindValue(entry.id);
+        query.addBindValue(entry.revision);
+        if (!query.exec()) {
+            d->lastError = query.lastError().text();
+            transaction.exec(QStringLiteral("ROLLBACK"));
+            return false;
+        }
+    }
+    query.finish();
+    if (!transaction.exec(QStringLiteral("COMMIT"))) {
+        d->lastError = transaction.lastError().text();
+        transaction.exec(QStringLiteral("ROLLBACK"));
+        return false;
+    }
+    return true;
 }
 
 QList<ServiceRecord> ServiceHistory::entries(const Filter& filter, int limit)
@@ -504,24 +655,54 @@ int ServiceHistory::count(const Filter& filter)
 
 bool ServiceHistory::exportCsv(const Filter& filter, const QString& filePath)
 {
+    QSqlQuery query = select(filter);
+    return writeCsv(filePath, {}, [&query](int column, QString* text) {
+        if (column == 0 && !query.next())
+            return false;
+        *text = columnText(column, query.value(column));
+        return true;
+    }, &d->lastError);
+}
+
+bool ServiceHistory::exportCsv(const QList<ServiceRecord>& entries, const QString& filePath, QString* error)
+{
+    int row = -1;
+    return writeCsv(filePath, { StationColumn }, [&entries, &row](int column, QString* text) {
+        if (column == StationColumn && ++row >= entries.size())
+            return false;
+        *text = recordText(entries.at(row), column);
+        return true;
+    }, error);
+}
+
+bool ServiceHistory::writeCsv(const QString& filePath, const QList<int>& leading,
+                              const std::function<bool(int, QString*)>& field, QString* error)
+{
     QSaveFile file(filePath);
     if (!file.open(QIODevice::WriteOnly)) {
-        d->lastError = file.errorString();
+        *error = file.errorString();
         return false;
     }
-    QStringList fields;
+    QList<int> columns = leading;
     for (int column = 0; column < ColumnCount; ++column)
+        columns << column;
+    QStringList fields;
+    for (int column : std::as_const(columns))
         fields << csvField(columnTitle(column));
-    file.write((fields.join(QLatin1Char(',')) + QStringLiteral("\r\n")).toUtf8());
-    QSqlQuery query = select(filter);
-    while (query.next()) {
-        fields.clear();
-        for (int column = 0; column < ColumnCount; ++column)
-            fields << csvField(columnText(column, query.value(column)));
+    for (;;) {
         file.write((fields.join(QLatin1Char(',')) + QStringLiteral("\r\n")).toUtf8());
+        fields.clear();
+        QString text;
+        for (int column : std::as_const(columns)) {
+            if (!field(column, &text))
+                break;
+            fields << csvField(text);
+        }
+        if (fields.isEmpty())
+            break;
     }
     if (!file.commit()) {
-        d->lastError = file.errorString();
+        *error = file.errorString();
         return false;
     }
     return true;
@@ -543,6 +724,7 @@ QString ServiceHistory::columnTitle(int column)
     case ResultColumn: return deviceText("Result");
     case MessageColumn: return deviceText("Message");
     case FrontEndColumn: return deviceText("Front end");
+    case StationColumn: return deviceText("Station");
     default: return QString();
     }
 }
@@ -562,6 +744,27 @@ QString ServiceHistory::columnText(int column, const QVariant& stored)
         return ServiceRecord::outcomeName(ServiceRecord::outcomeFromCode(stored.toString()));
     default:
         return stored.toString();
+    }
+}
+
+QString ServiceHistory::recordText(const ServiceRecord& record, int column)
+{
+    switch (column) {
+    case StartedColumn: return ServiceRecord::timeText(record.started);
+    case EndedColumn: return ServiceRecord::timeText(record.ended);
+    case SerialColumn: return record.serial;
+    case NameColumn: return record.name;
+    case ModelColumn: return record.model;
+    case VersionBeforeColumn: return record.versionBefore;
+    case VersionAfterColumn: return record.versionAfter;
+    case OperationColumn: return ServiceRecord::operationName(record.operation);
+    case PackageColumn: return record.packageName;
+    case Sha256Column: return record.packageSha256;
+    case ResultColumn: return ServiceRecord::outcomeName(record.outcome);
+    case MessageColumn: return record.message;
+    case FrontEndColumn: return record.frontEnd;
+    case StationColumn: return record.station;
+    default: return QString();
     }
 }
 

@@ -11,6 +11,8 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
+
 namespace Orvane {
 namespace Tavrix {
 namespace Common {
@@ -27,8 +29,9 @@ class DEVICE_EXPORT ServiceHistory : public QObject
 {
     Q_OBJECT
 public:
-    // Stored as the file's user_version; a file with a higher one is set aside.
-    static constexpr int SchemaVersion = 2;
+    // Stored as the file's user_version; a file with a higher one is set aside, a lower
+    // one is brought up to date in place.
+    static constexpr int SchemaVersion = 3;
     static constexpr int BusyTimeoutMs = 5000;
 
     // Which entries to list; an empty field does not filter.
@@ -52,6 +55,18 @@ public:
     // The setting that switches recording off: "serviceHistory" under Kavendi/Lumatra.
     static bool isEnabled();
     static void setEnabled(bool enabled);
+    // The name entries are written under: DOVREL_STATION, else the setting "station",
+    // else the host name.
+    static QString station();
+    static QString stationSetting();
+    static void setStationSetting(const QString& name);
+    static bool stationFromEnvironment();
+    // The shared history server (a libpq connection URI): DOVREL_HISTORY_SERVER, else the
+    // setting "historyServer"; empty when the station keeps its history to itself.
+    static QString serverUri();
+    static QString serverUriSetting();
+    static void setServerUriSetting(const QString& uri);
+    static bool serverUriFromEnvironment();
 
     bool open();
     bool isOpen() const;
@@ -72,6 +87,12 @@ public:
     // latest entry, when that ended with the restart no longer than withinMs ago.
     bool recordReturn(const QString& serial, const QString& version, qint64 withinMs);
 
+    // Entries the server has not had in their latest form, oldest first, from the entry
+    // after afterId; marked as sent once the server has them, unless written again meanwhile.
+    QList<ServiceRecord> unsent(qint64 afterId, int limit);
+    int unsentCount();
+    bool markSent(const QList<ServiceRecord>& entries);
+
     // Entries that pass the filter, newest first; at most limit of them (-1: all).
     QList<ServiceRecord> entries(const Filter& filter, int limit = -1);
     int count(const Filter& filter);
@@ -81,6 +102,8 @@ public:
     static ServiceRecord recordOf(const QSqlQuery& query);
     // The filtered entries as CSV (UTF-8, a header line, the texts the window shows).
     bool exportCsv(const Filter& filter, const QString& filePath);
+    // Entries of several stations as CSV, the station first; false with error.
+    static bool exportCsv(const QList<ServiceRecord>& entries, const QString& filePath, QString* error);
 
     // The columns of the window and the CSV export.
     enum Column {
@@ -91,8 +114,15 @@ public:
     static QString columnTitle(int column);
     // A stored field of select() as the window shows it.
     static QString columnText(int column, const QVariant& stored);
+    // A column of an entry as the window shows it; StationColumn (after the others) too.
+    static QString recordText(const ServiceRecord& record, int column);
+    static constexpr int StationColumn = ColumnCount;
 
 private:
+    // A header line, then rows until field() says there are no more (asked for a row's first column).
+    static bool writeCsv(const QString& filePath, const QList<int>& leading, const std::function<bool(int, QString*)>& field,
+                         QString* error);
+
     ServiceHistoryPrivate* d;
     friend class ServiceHistoryPrivate;
 };

@@ -1,7 +1,12 @@
 #include "servicehistorywriter.h"
 #include "servicehistorywriter_p.h"
 
+#include "diagnostics.h"
+#include "historyserver.h"
+#include "localizationhelper.h"
+
 #include <QCoreApplication>
+#include <QMutex>
 #include <QCryptographicHash>
 #include <QFile>
 #include <QPointer>
@@ -10,6 +15,20 @@ namespace Orvane {
 namespace Tavrix {
 namespace Common {
 
+namespace {
+
+constexpr int FirstPauseMs = 1000;
+constexpr int LongestPauseMs = 60000;
+
+QMutex reportLock;
+ServiceHistoryWriter::ServerReport& serverReport()
+{
+    static ServiceHistoryWriter::ServerReport report;
+    return report;
+}
+
+} // namespace
+
 ServiceHistory* ServiceHistoryWriterPrivate::history()
 {
     if (!file)
@@ -17,21 +36,102 @@ ServiceHistory* ServiceHistoryWriterPrivate::history()
     return file->isOpen() || file->open() ? file : nullptr;
 }
 
+void ServiceHistoryWriterPrivate::makeTimers()
+{
+    if (soon)
+        return;
+    soon = new QTimer(worker);
+    soon->setSingleShot(true);
+    soon->setInterval(0);
+    QObject::connect(soon, &QTimer::timeout, worker, [this]() { sync(); });
+    pause = new QTimer(worker);
+    pause->setSingleShot(true);
+    QObject::connect(pause, &QTimer::timeout, worker, [this]() { sync(); });
+}
+
+void ServiceHistoryWriterPrivate::syncSoon()
+{
+    makeTimers();
+    if (!closing && !pause->isActive() && !ServiceHistory::serverUri().isEmpty())
+        soon->start();
+}
+
+void ServiceHistoryWriterPrivate::sync()
+{
+    makeTimers();
+    soon->stop();
+    const QString uri = ServiceHistory::serverUri();
+    ServiceHistory* local = history();
+    if (uri.isEmpty() || !local) {
+        delete server;
+        server = nullptr;
+        return;
+    }
+    if (!server || server->uri() != uri) {
+        delete server;
+        server = new HistoryServer(uri);
+        pauseMs = 0;
+    }
+    const HistoryServer::SyncResult result = server->sync(local);
+    if (result.status == HistoryServer::Ready) {
+        pauseMs = 0;
+        pause->stop();
+        report(true);
+        return;
+    }
+    qCDebug(lcFiles).noquote() << "History server:" << result.error << "-" << result.unsent << "entries wait";
+    report(false, result.error);
+    if (closing)
+        return;
+    pauseMs = pauseMs ? qMin(2 * pauseMs, LongestPauseMs) : FirstPauseMs;
+    pause->start(pauseMs);
+}
+
+void ServiceHistoryWriterPrivate::report(bool reachable, const QString& problem)
+{
+    const int status = reachable ? HistoryServer::Ready : server->status();
+    if (status == reportedStatus)
+        return;
+    reportedStatus = status;
+    const QString text = reachable ? deviceText("The history server %1 is reached again.").arg(HistoryServer::displayUri(server->uri()))
+                                   : problem;
+    emit q->serverStatusChanged(reachable, text);
+    const QMutexLocker locker(&reportLock);
+    if (serverReport())
+        serverReport()(reachable, text);
+}
+
 ServiceHistoryWriter::ServiceHistoryWriter(const QString& path, QObject* parent)
     : QObject(parent)
     , d(new ServiceHistoryWriterPrivate)
 {
+    d->q = this;
     d->path = path;
+    // The writing thread looks texts up: the translator is made here, in the application's thread.
+    LocalizationHelper::appTranslator();
     d->worker = new QObject;
     d->thread.setObjectName(QStringLiteral("ServiceHistoryWriter"));
     d->worker->moveToThread(&d->thread);
     d->thread.start();
+    // What earlier runs left unsent goes first, once the program's loop runs: by then
+    // whoever listens to serverStatusChanged is connected.
+    QMetaObject::invokeMethod(this, [this]() { post([this]() { d->sync(); }); }, Qt::QueuedConnection);
 }
 
 ServiceHistoryWriter::~ServiceHistoryWriter()
 {
-    // What was given is written; the connection closes in the thread that opened it.
+    d->closing = true;
+    // What was given is written, and sent unless the server was just found away; the
+    // connections close in the thread that opened them.
     QMetaObject::invokeMethod(d->worker, [this]() {
+        d->makeTimers();
+        ServiceHistory* local = d->history();
+        if (!d->pause->isActive() && local && local->unsentCount() > 0)
+            d->sync();
+        d->soon->stop();
+        d->pause->stop();
+        delete d->server;
+        d->server = nullptr;
         delete d->file;
         d->file = nullptr;
     }, Qt::BlockingQueuedConnection);
@@ -94,6 +194,7 @@ qint64 ServiceHistoryWriter::begin(const ServiceRecord& record, const QString& p
         if (id) {
             d->ids.insert(token, id);
             emit written();
+            d->syncSoon();
         }
     });
     return token;
@@ -107,8 +208,10 @@ void ServiceHistoryWriter::end(qint64 token, const ServiceRecord& record)
         ended.id = d->ids.take(token);
         // Its start could not be written: the whole entry now.
         const bool done = file && (ended.id ? file->finish(ended) : file->add(ended) > 0);
-        if (done)
+        if (done) {
             emit written();
+            d->syncSoon();
+        }
     });
 }
 
@@ -116,14 +219,30 @@ void ServiceHistoryWriter::recordReturn(const QString& serial, const QString& ve
 {
     post([this, serial, version, withinMs]() {
         ServiceHistory* file = d->history();
-        if (file && file->recordReturn(serial, version, withinMs))
+        if (file && file->recordReturn(serial, version, withinMs)) {
             emit written();
+            d->syncSoon();
+        }
     });
 }
 
 void ServiceHistoryWriter::flush()
 {
     QMetaObject::invokeMethod(d->worker, []() {}, Qt::BlockingQueuedConnection);
+}
+
+void ServiceHistoryWriter::syncNow()
+{
+    post([this]() {
+        d->pauseMs = 0;
+        d->sync();
+    });
+}
+
+void ServiceHistoryWriter::setServerReport(const ServerReport& report)
+{
+    const QMutexLocker locker(&reportLock);
+    serverReport() = report;
 }
 
 } // namespace Common

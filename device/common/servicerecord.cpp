@@ -150,6 +150,8 @@ QJsonObject ServiceRecord::toJson() const
     object.insert(QStringLiteral("message"), message);
     object.insert(QStringLiteral("frontEnd"), frontEnd);
     object.insert(QStringLiteral("restarts"), restarts);
+    object.insert(QStringLiteral("uuid"), uuid);
+    object.insert(QStringLiteral("station"), station);
     return object;
 }
 

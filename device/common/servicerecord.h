@@ -72,6 +72,12 @@ public:
     QString frontEnd;
     bool restarts = false;
 
+    // Shared history: made where the entry was written, kept wherever it is copied.
+    QString uuid;
+    QString station; // the station that wrote it
+    // Counts the writes to the entry; of two copies the higher one is the newer.
+    int revision = 0;
+
     static QList<Operation> operations();
     static QList<Outcome> outcomes();
     // "upload", "log-fetch", ...; empty for NoOperation.

@@ -2,10 +2,12 @@
 
 #include "filehelper.h"
 #include "historymodel.h"
+#include "historyserverreader.h"
 #include "localizationhelper.h"
 #include "messagebox.h"
 #include "servicehistorywriter.h"
 #include "texthelper.h"
+#include "texttablemodel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,11 +18,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
 
 using Orvane::Tavrix::Common::FileHelper;
+using Orvane::Tavrix::Common::FleetDevice;
+using Orvane::Tavrix::Common::HistoryServerReader;
 using Orvane::Tavrix::Common::guiText;
 using Orvane::Tavrix::Common::ServiceHistory;
 using Orvane::Tavrix::Common::ServiceHistoryWriter;
@@ -64,6 +69,15 @@ public:
     QDateEdit* to = nullptr;
     QCheckBox* recording = nullptr;
     QLabel* count = nullptr;
+    QComboBox* view = nullptr;
+    // The history server, read in the background; what it answered last.
+    HistoryServerReader* server = nullptr;
+    TextTableModel* shared = nullptr;
+    TextTableModel* fleet = nullptr;
+    QTableView* fleetTable = nullptr;
+    QList<ServiceRecord> sharedEntries;
+    QString chosenSerial; // the fleet's chosen device
+    bool refilling = false; // the fleet is being replaced: its selection changes are no choice
     // Typing and new entries re-query once things have settled.
     QTimer typing;
     QTimer changes;
@@ -98,7 +112,21 @@ HistoryWindow::HistoryWindow(QWidget* parent)
     d->from = makeDateEdit(this);
     d->to = makeDateEdit(this);
 
+    d->view = new QComboBox(this);
+    d->view->addItem(guiText("This station"), int(ThisStation));
+    d->view->addItem(guiText("All stations"), int(AllStations));
+    d->view->addItem(guiText("Fleet"), int(Fleet));
+    QStringList sharedTitles { ServiceHistory::columnTitle(ServiceHistory::StationColumn) };
+    for (int column = 0; column < ServiceHistory::ColumnCount; ++column)
+        sharedTitles << ServiceHistory::columnTitle(column);
+    d->shared = new TextTableModel(sharedTitles, this);
+    QStringList fleetTitles;
+    for (int column = 0; column < FleetDevice::ColumnCount; ++column)
+        fleetTitles << FleetDevice::columnTitle(column);
+    d->fleet = new TextTableModel(fleetTitles, this);
+
     auto* filters = new QHBoxLayout;
+    filters->addWidget(d->view, 1);
     filters->addWidget(d->text, 2);
     filters->addWidget(d->operation, 1);
     filters->addWidget(d->result, 1);
@@ -116,9 +144,18 @@ HistoryWindow::HistoryWindow(QWidget* parent)
     // Fixed row heights: the view never measures rows it does not show.
     d->table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     d->table->horizontalHeader()->setStretchLastSection(true);
-    d->table->setColumnWidth(ServiceHistory::StartedColumn, 140);
-    d->table->setColumnWidth(ServiceHistory::EndedColumn, 140);
-    d->table->setColumnWidth(ServiceHistory::Sha256Column, 120);
+    sizeColumns();
+    d->fleetTable = new QTableView(this);
+    d->fleetTable->setModel(d->fleet);
+    d->fleetTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    d->fleetTable->setSelectionMode(QAbstractItemView::SingleSelection);
+    d->fleetTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    d->fleetTable->verticalHeader()->hide();
+    d->fleetTable->horizontalHeader()->setStretchLastSection(true);
+    d->fleetTable->hide();
+    auto* tables = new QSplitter(Qt::Vertical, this);
+    tables->addWidget(d->fleetTable);
+    tables->addWidget(d->table);
 
     d->recording = new QCheckBox(guiText("Record operations in the history"), this);
     d->recording->setChecked(ServiceHistory::isEnabled());
@@ -135,7 +172,7 @@ HistoryWindow::HistoryWindow(QWidget* parent)
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(filters);
-    layout->addWidget(d->table, 1);
+    layout->addWidget(tables, 1);
     layout->addLayout(buttons);
 
     d->typing.setSingleShot(true);
@@ -148,6 +185,13 @@ HistoryWindow::HistoryWindow(QWidget* parent)
             applyFilter();
     });
     connect(d->text, &QLineEdit::textChanged, &d->typing, qOverload<>(&QTimer::start));
+    connect(d->view, &QComboBox::currentIndexChanged, this, &HistoryWindow::applyFilter);
+    connect(d->fleetTable->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex& current) {
+        if (d->refilling)
+            return;
+        d->chosenSerial = d->fleet->row(current.row()).value(FleetDevice::SerialColumn);
+        fetchShared(false);
+    });
     connect(d->operation, &QComboBox::currentIndexChanged, this, &HistoryWindow::applyFilter);
     connect(d->result, &QComboBox::currentIndexChanged, this, &HistoryWindow::applyFilter);
     connect(d->from, &QDateEdit::dateChanged, this, &HistoryWindow::applyFilter);
@@ -168,6 +212,78 @@ HistoryWindow::~HistoryWindow()
     delete d;
 }
 
+HistoryWindow::View HistoryWindow::view() const
+{
+    return View(d->view->currentData().toInt());
+}
+
+void HistoryWindow::setView(View view)
+{
+    d->view->setCurrentIndex(d->view->findData(int(view)));
+}
+
+void HistoryWindow::sizeColumns()
+{
+    // The server's entries have the station first.
+    const int shift = d->table->model() == d->shared ? 1 : 0;
+    d->table->setColumnWidth(ServiceHistory::StartedColumn + shift, 140);
+    d->table->setColumnWidth(ServiceHistory::EndedColumn + shift, 140);
+    d->table->setColumnWidth(ServiceHistory::Sha256Column + shift, 120);
+}
+
+void HistoryWindow::fetchShared(bool withFleet)
+{
+    if (!d->server) {
+        d->server = new HistoryServerReader(this);
+        connect(d->server, &HistoryServerReader::entriesFetched, this, [this](const QList<ServiceRecord>& entries, const QString& error) {
+            if (view() == ThisStation)
+                return;
+            d->sharedEntries = entries;
+            QList<QStringList> rows;
+            for (const ServiceRecord& entry : entries) {
+                QStringList row { entry.station };
+                for (int column = 0; column < ServiceHistory::ColumnCount; ++column)
+                    row << ServiceHistory::recordText(entry, column);
+                rows << row;
+            }
+            d->shared->setRows(rows);
+            if (!error.isEmpty())
+                d->count->setText(error);
+            else if (entries.size() >= SharedEntryLimit)
+                d->count->setText(guiText("The newest %1 entries").arg(entries.size()));
+            else
+                d->count->setText(entries.size() == 1 ? guiText("1 entry") : guiText("%1 entries").arg(entries.size()));
+        });
+        connect(d->server, &HistoryServerReader::fleetFetched, this, [this](const QList<FleetDevice>& devices, const QString& error) {
+            QList<QStringList> rows;
+            int chosen = -1;
+            for (const FleetDevice& device : devices) {
+                if (device.serial == d->chosenSerial)
+                    chosen = int(rows.size());
+                QStringList row;
+                for (int column = 0; column < FleetDevice::ColumnCount; ++column)
+                    row << device.columnText(column);
+                rows << row;
+            }
+            // The chosen device stays chosen; its entries are asked for already.
+            d->refilling = true;
+            d->fleet->setRows(rows);
+            if (chosen >= 0)
+                d->fleetTable->selectRow(chosen);
+            d->refilling = false;
+            if (!error.isEmpty())
+                d->count->setText(error);
+        });
+    }
+    ServiceHistory::Filter wanted = filter();
+    if (view() == Fleet) {
+        if (withFleet)
+            d->server->fetchFleet();
+        wanted.serial = d->chosenSerial;
+    }
+    d->server->fetchEntries(wanted, SharedEntryLimit);
+}
+
 HistoryModel* HistoryWindow::model() const { return d->model; }
 QTableView* HistoryWindow::table() const { return d->table; }
 QLineEdit* HistoryWindow::textFilter() const { return d->text; }
@@ -177,6 +293,8 @@ QDateEdit* HistoryWindow::fromDate() const { return d->from; }
 QDateEdit* HistoryWindow::toDate() const { return d->to; }
 QCheckBox* HistoryWindow::recordingBox() const { return d->recording; }
 QLabel* HistoryWindow::countLabel() const { return d->count; }
+QComboBox* HistoryWindow::viewChooser() const { return d->view; }
+QTableView* HistoryWindow::fleetTable() const { return d->fleetTable; }
 
 void HistoryWindow::setDeviceFilter(const QString& text)
 {
@@ -204,6 +322,16 @@ ServiceHistory::Filter HistoryWindow::filter() const
 void HistoryWindow::applyFilter()
 {
     d->typing.stop();
+    d->fleetTable->setVisible(view() == Fleet);
+    QAbstractItemModel* shown = view() == ThisStation ? static_cast<QAbstractItemModel*>(d->model) : d->shared;
+    if (d->table->model() != shown) {
+        d->table->setModel(shown);
+        sizeColumns();
+    }
+    if (view() != ThisStation) {
+        fetchShared(true);
+        return;
+    }
     if (!d->reader->isOpen())
         d->reader->open();
     const ServiceHistory::Filter current = filter();
@@ -217,10 +345,17 @@ void HistoryWindow::applyFilter()
 
 bool HistoryWindow::exportCsv(const QString& filePath)
 {
-    if (d->reader->isOpen() && d->reader->exportCsv(filter(), filePath))
+    QString error;
+    if (view() != ThisStation) {
+        if (ServiceHistory::exportCsv(d->sharedEntries, filePath, &error))
+            return true;
+    } else if (d->reader->isOpen() && d->reader->exportCsv(filter(), filePath)) {
         return true;
+    } else {
+        error = d->reader->lastError();
+    }
     MessageBox::warning(this, guiText("Export CSV"),
-                        guiText("The history could not be saved as %1.\n%2").arg(TextHelper::toSystemPath(filePath), d->reader->lastError()));
+                        guiText("The history could not be saved as %1.\n%2").arg(TextHelper::toSystemPath(filePath), error));
     return false;
 }
 

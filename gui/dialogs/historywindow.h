@@ -23,13 +23,22 @@ class HistoryWindowPrivate;
 
 // The service history: every recorded operation, newest first, filtered by serial
 // number or name, operation, result and date; the filtered entries can be saved as CSV.
-// Recording itself can be switched off here.
+// Recording itself can be switched off here. With a history server it shows this
+// station's entries, those of all stations (with their station), or the fleet: every
+// device the server knows above, the chosen device's entries below.
 class GUI_EXPORT HistoryWindow : public QDialog
 {
     Q_OBJECT
 public:
+    enum View { ThisStation, AllStations, Fleet };
+    // The server's entries shown at most (the newest).
+    static constexpr int SharedEntryLimit = 5000;
+
     explicit HistoryWindow(QWidget* parent = nullptr);
     ~HistoryWindow() override;
+
+    View view() const;
+    void setView(View view);
 
     // Shows only the entries of this device (a part of its serial number or name).
     void setDeviceFilter(const QString& text);
@@ -48,6 +57,8 @@ public:
     QDateEdit* toDate() const;
     QCheckBox* recordingBox() const;
     QLabel* countLabel() const;
+    QComboBox* viewChooser() const;
+    QTableView* fleetTable() const;
 
 public slots:
     void onExport();
@@ -56,6 +67,10 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // Asks the server for the entries (and the fleet): the answers fill the tables.
+    void fetchShared(bool withFleet);
+    void sizeColumns();
+
     HistoryWindowPrivate* d;
 };
 

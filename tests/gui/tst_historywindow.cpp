@@ -1,8 +1,12 @@
 // The history window, offscreen: its filters (serial or name, operation, result, dates)
-// list the right entries newest first, and the CSV export writes what is filtered.
+// list the right entries newest first, and the CSV export writes what is filtered; with a
+// history server set up in its dialog, all stations' entries and the fleet.
 #include "englishtexts.h"
 #include "historymodel.h"
+#include "historyserver.h"
+#include "historyserverdialog.h"
 #include "historywindow.h"
+#include "postgresserver.h"
 #include "servicehistory.h"
 
 #include <QApplication>
@@ -14,11 +18,16 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QTableView>
 #include <QTest>
+#include <QUuid>
 
+using Orvane::Tavrix::Common::FleetDevice;
+using Orvane::Tavrix::Common::HistoryServer;
 using Orvane::Tavrix::Common::ServiceHistory;
 using Orvane::Tavrix::Common::ServiceRecord;
 using Orvane::Tavrix::Designer::HistoryModel;
+using Orvane::Tavrix::Designer::HistoryServerDialog;
 using Orvane::Tavrix::Designer::HistoryWindow;
 
 class TestHistoryWindow : public QObject
@@ -59,6 +68,9 @@ private slots:
     {
         QVERIFY(m_data.isValid());
         qputenv("XDG_DATA_HOME", m_data.path().toLocal8Bit());
+        // The settings outlive a run: no station name or server from an earlier one.
+        ServiceHistory::setStationSetting(QString());
+        ServiceHistory::setServerUriSetting(QString());
         useEnglishTexts();
         add(QStringLiteral("DV1"), QStringLiteral("Pump room"), ServiceRecord::Upload, ServiceRecord::Succeeded, 1);
         add(QStringLiteral("DV2"), QStringLiteral("Tank, \"north\""), ServiceRecord::Upgrade, ServiceRecord::Failed, 2,
@@ -163,6 +175,64 @@ private slots:
         m_window->setDeviceFilter(QStringLiteral("LAB100"));
         QCOMPARE(shownColumn(ServiceHistory::ResultColumn), QStringList { "Unfinished" });
         QCOMPARE(shownColumn(ServiceHistory::OperationColumn), QStringList { "Reboot" });
+    }
+
+    // With a history server: every station's entries with their station, and the fleet
+    // with the chosen device's entries below; a server gone is said in the window.
+    void allStationsAndFleetComeFromTheServer()
+    {
+        PostgresServer server;
+        QVERIFY2(server.start(), qPrintable(server.error()));
+        HistoryServerDialog dialog;
+        dialog.serverEdit()->setText(server.uri());
+        dialog.stationEdit()->setText(QStringLiteral("bench-a"));
+        dialog.testButton()->click();
+        QTRY_COMPARE(dialog.statusLabel()->text(), QStringLiteral("The history server answers, and its tables are ready."));
+        dialog.accept();
+        QCOMPARE(ServiceHistory::serverUri(), server.uri());
+        HistoryServer shared(server.uri());
+        QCOMPARE(shared.sync(ServiceHistory::instance()).status, HistoryServer::Ready);
+        ServiceRecord other;
+        other.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        other.station = QStringLiteral("bench-b");
+        other.started = QDateTime(QDate(2026, 3, 9), QTime(9, 0));
+        other.serial = QStringLiteral("DV1");
+        other.operation = ServiceRecord::Identify;
+        other.revision = 1;
+        QVERIFY(shared.send({ other }));
+
+        m_window->setDeviceFilter(QString());
+        m_window->setView(HistoryWindow::AllStations);
+        QAbstractItemModel* shown = m_window->table()->model();
+        QCOMPARE(shown->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Station"));
+        QTRY_COMPARE(shown->rowCount(), 5);
+        QCOMPARE(shown->index(0, 0).data().toString(), QStringLiteral("bench-b"));
+        // Written before the station was named: under the host name.
+        QCOMPARE(shown->index(1, 0).data().toString(), QSysInfo::machineHostName());
+        QCOMPARE(m_window->countLabel()->text(), QStringLiteral("5 entries"));
+        // The filters apply on the server as in the file.
+        m_window->textFilter()->setText(QStringLiteral("pump"));
+        QTRY_COMPARE(shown->rowCount(), 2);
+        m_window->textFilter()->clear();
+        m_window->fromDate()->setDate(QDate(2026, 3, 9));
+        QTRY_COMPARE(shown->rowCount(), 1);
+        m_window->fromDate()->setDate(QDate(2000, 1, 1));
+        QTRY_COMPARE(shown->rowCount(), 5);
+
+        m_window->setView(HistoryWindow::Fleet);
+        QVERIFY(m_window->fleetTable()->isVisible());
+        QTRY_COMPARE(m_window->fleetTable()->model()->rowCount(), 3);
+        QCOMPARE(m_window->fleetTable()->model()->index(0, FleetDevice::OperationsColumn).data().toString(), QStringLiteral("3"));
+        m_window->fleetTable()->selectRow(0);
+        QTRY_COMPARE(shown->rowCount(), 3);
+        for (int row = 0; row < 3; ++row)
+            QCOMPARE(shown->index(row, 1 + ServiceHistory::SerialColumn).data().toString(), QStringLiteral("DV1"));
+
+        QVERIFY(server.stop());
+        m_window->applyFilter();
+        QTRY_VERIFY2(m_window->countLabel()->text().contains(QStringLiteral("cannot be reached")), qPrintable(m_window->countLabel()->text()));
+        m_window->setView(HistoryWindow::ThisStation);
+        QCOMPARE(m_window->table()->model(), m_window->model());
     }
 };
 

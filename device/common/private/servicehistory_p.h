@@ -4,6 +4,7 @@
 #include "servicehistory.h"
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QVariantList>
 
@@ -21,13 +22,18 @@ public:
     void disconnect();
     // Creates the tables of a new file, or checks an existing one.
     Check prepare();
+    // Brings the tables of fromVersion up to SchemaVersion, inside the caller's transaction.
+    bool upgrade(QSqlQuery& query, int fromVersion);
     // Renames the file (and its WAL and shared memory files) out of the way.
     bool setAside(Check why);
     // BEGIN IMMEDIATE ... COMMIT around one statement: the write lock is taken
     // (waiting for another writer) before anything is read.
     bool write(const QString& statement, const QVariantList& values, qint64* insertedId = nullptr,
                int* changedRows = nullptr);
-    static QString whereClause(const ServiceHistory::Filter& filter, QVariantList* values);
+    // The filter's terms, for the history server too: its case-blind LIKE, and the
+    // expression that makes a time of a bound number of milliseconds.
+    static QString whereClause(const ServiceHistory::Filter& filter, QVariantList* values,
+                               const QString& like = QStringLiteral("LIKE"), const QString& time = QStringLiteral("?"));
 
     QString path;
     QString connectionName;
