@@ -86,30 +86,6 @@ private:
     }
 
 private slots:
-    // A file of the first version is upgraded in place, its entry kept, and keeps who signed a package.
-    void olderFileIsUpgradedInPlace()
-    {
-        const QString path = m_dir.filePath(QStringLiteral("version1.sqlite"));
-        makeSqlite(path, { "CREATE TABLE entries (id INTEGER PRIMARY KEY, started INTEGER NOT NULL, ended INTEGER, serial TEXT NOT NULL, "
-                           "name TEXT, model TEXT, version_before TEXT, version_after TEXT, operation TEXT NOT NULL, package_name TEXT, "
-                           "package_sha256 TEXT, outcome TEXT, message TEXT, front_end TEXT, restarts INTEGER NOT NULL DEFAULT 0)",
-                           "INSERT INTO entries (started, serial, operation) VALUES (1000, 'OLD1', 'upload')", "PRAGMA user_version = 1" });
-        ServiceHistory history(path);
-        QVERIFY2(history.open() && history.setAsidePath().isEmpty(), qPrintable(history.lastError()));
-        ServiceRecord record;
-        record.started = QDateTime::currentDateTimeUtc();
-        record.serial = QStringLiteral("NEW1");
-        record.operation = ServiceRecord::Upgrade;
-        record.signatureKeyId = QStringLiteral("E880ED6135212223");
-        record.signatureStatus = QStringLiteral("verified");
-        QVERIFY(history.add(record) > 0);
-        const QList<ServiceRecord> entries = history.entries({});
-        QCOMPARE(QStringList({ entries.first().signatureKeyId, entries.first().signatureStatus, entries.last().serial }),
-                 QStringList({ record.signatureKeyId, "verified", "OLD1" }));
-        QSqlQuery version(QSqlDatabase::database(history.connectionName()));
-        QVERIFY(version.exec(QStringLiteral("PRAGMA user_version")) && version.next() && version.value(0).toInt() == ServiceHistory::SchemaVersion);
-    }
-
     void unusableFileIsSetAside_data()
     {
         QTest::addColumn<QString>("kind");
