@@ -10,10 +10,11 @@
 
 namespace {
 
-// The device link talks a lot on the debug channel; keep stderr for progress and errors.
+// The device link talks a lot on the debug channel; keep stderr for progress and errors,
+// unless diagnostics were asked for (their categories are switched on by QT_LOGGING_RULES).
 void messageHandler(QtMsgType type, const QMessageLogContext&, const QString& message)
 {
-    static const bool debug = qEnvironmentVariableIsSet("DOVREL_DEBUG");
+    static const bool debug = qEnvironmentVariableIsSet("DOVREL_DEBUG") || qEnvironmentVariableIsSet("QT_LOGGING_RULES");
     if (!debug && type != QtCriticalMsg && type != QtFatalMsg)
         return;
     std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());

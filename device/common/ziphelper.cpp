@@ -173,13 +173,27 @@ bool ZipHelper::extractAll(const QString& archive, const QString& outputDir, con
     return unzip.extractAll(outputDir) == UnZip::Ok && opened == UnZip::Ok;
 }
 
+namespace {
+
+// Opens an archive held in memory; a partly damaged one is read as far as it goes.
+UnZip::ErrorCode openInMemory(UnZip& unzip, QBuffer& buffer, const QByteArray& archive)
+{
+    buffer.setData(archive);
+    return buffer.open(QIODevice::ReadOnly) ? unzip.openArchive(&buffer) : UnZip::OpenFailed;
+}
+
+bool isReadable(const UnZip& unzip, UnZip::ErrorCode ec)
+{
+    return ec == UnZip::Ok || (ec == UnZip::PartiallyCorrupted && unzip.isOpen());
+}
+
+} // namespace
+
 QStringList ZipHelper::listContents(const QByteArray& archive)
 {
     QBuffer buffer;
-    buffer.setData(archive);
     UnZip unzip;
-    const UnZip::ErrorCode ec = buffer.open(QIODevice::ReadOnly) ? unzip.openArchive(&buffer) : UnZip::OpenFailed;
-    if (ec != UnZip::Ok && !(ec == UnZip::PartiallyCorrupted && unzip.isOpen()))
+    if (!isReadable(unzip, openInMemory(unzip, buffer, archive)))
         return QStringList();
     return unzip.fileList();
 }
@@ -187,10 +201,8 @@ QStringList ZipHelper::listContents(const QByteArray& archive)
 QByteArray ZipHelper::extractFileContent(const QByteArray& archive, const QString& name)
 {
     QBuffer buffer;
-    buffer.setData(archive);
     UnZip unzip;
-    const UnZip::ErrorCode ec = buffer.open(QIODevice::ReadOnly) ? unzip.openArchive(&buffer) : UnZip::OpenFailed;
-    if (ec != UnZip::Ok && !(ec == UnZip::PartiallyCorrupted && unzip.isOpen()))
+    if (!isReadable(unzip, openInMemory(unzip, buffer, archive)))
         return QByteArray();
     QByteArray content;
     QBuffer out(&content);
@@ -205,9 +217,8 @@ bool ZipHelper::extractAll(const QByteArray& archive, const QString& outputDir)
     if (!outputFolderExists(outputDir))
         return false;
     QBuffer buffer;
-    buffer.setData(archive);
     UnZip unzip;
-    const UnZip::ErrorCode opened = buffer.open(QIODevice::ReadOnly) ? unzip.openArchive(&buffer) : UnZip::OpenFailed;
+    const UnZip::ErrorCode opened = openInMemory(unzip, buffer, archive);
     if (!unzip.isOpen())
         return false;
     return unzip.extractAll(outputDir) == UnZip::Ok && opened == UnZip::Ok;

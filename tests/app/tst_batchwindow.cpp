@@ -16,6 +16,7 @@
 #include "projectpackage.h"
 #include "randomdata.h"
 #include "restartingdevice.h"
+#include "serialportmanager.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -29,6 +30,7 @@ using Orvane::Tavrix::Common::BatchResult;
 using Orvane::Tavrix::Common::guiText;
 using Orvane::Tavrix::Common::runtimeText;
 using Orvane::Tavrix::Runtime::BatchPackage;
+using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace {
 
@@ -234,6 +236,34 @@ private slots:
         QCOMPARE(batch->countsLabel()->text(), guiText("Done: %1   Failed: %2   Skipped: %3").arg(1).arg(0).arg(1));
         batch->cancelButton()->click();
         QVERIFY(!model->isProductionMode() && !batch->productionBox()->isChecked());
+    }
+
+    // Each line follows its device by serial number through the restart that ends the
+    // upgrade: one that stays on the line for seconds before it leaves, and two that come back
+    // under each other's port. "Done" comes with the software each came back with.
+    void linesFollowTheirDevicesThroughTheRestart()
+    {
+        const QString software = writeSoftwarePackage(m_temp.filePath(QStringLiteral("newer.txsw")), QStringLiteral("1.1.0.1910"),
+                                                      QStringLiteral("2.2.0.3000"));
+        RestartingDevice stays, swapA, swapB;
+        QVERIFY(startDevice(stays, { "--leave-after", "4000" }));
+        QVERIFY(startDevice(swapA, { "--return-link", swapB.port() }));
+        QVERIFY(startDevice(swapB, { "--return-link", swapA.port() }));
+        BatchWindow* batch = openBatch();
+        QVERIFY(batch->setPackage(software));
+        BatchDeviceModel* model = batch->model();
+        ModalUser user(60000);
+        user.answer(guiText("Upgrade Device Software"), guiText("Yes"));
+        batch->startButton()->click();
+        QVERIFY(waitUntil([&]() { return !model->isActive(); }, 90000));
+        for (const RestartingDevice* device : { &stays, &swapA, &swapB }) {
+            const BatchResult result = model->result(device->serial());
+            QVERIFY2(result.outcome == BatchResult::Done, qPrintable(result.reason));
+            QCOMPARE(result.versionAfter, QStringLiteral("2.2.0.3000"));
+        }
+        SerialPortManager* manager = SerialPortManager::instance();
+        QCOMPARE(manager->portOfDevice(swapA.serial()), swapB.port());
+        QCOMPARE(manager->portOfDevice(swapB.serial()), swapA.port());
     }
 
     // Cancel during a transfer asks, then abandons it: the device is told the transfer is

@@ -6,6 +6,8 @@
 #include "devicefontsdialog.h"
 #include "devicefontslistwidget.h"
 #include "deviceitemwidget.h"
+#include "devicelink.h"
+#include "devicelogretrievedialog.h"
 #include "devicelistholder.h"
 #include "dovrelctlrun.h"
 #include "englishtexts.h"
@@ -16,11 +18,13 @@
 #include "logselectiondialog.h"
 #include "mainwindow.h"
 #include "modaluser.h"
+#include "operationrun.h"
 #include "projectpackage.h"
 #include "restartingdevice.h"
 #include "restartwatcher.h"
 #include "serialportmanager.h"
 #include "txlistwidget.h"
+#include "deviceuploaddialog.h"
 #include "upgradedevicesofwaredialog.h"
 #include "virtualports.h"
 #include "ziphelper.h"
@@ -47,6 +51,9 @@ using Orvane::Tavrix::Common::deviceText;
 using Orvane::Tavrix::Common::guiText;
 using Orvane::Tavrix::Common::runtimeText;
 using Orvane::Tavrix::Common::ZipHelper;
+using Orvane::Tavrix::Common::ServiceRecord;
+using Orvane::Tavrix::Runtime::DeviceLink;
+using Orvane::Tavrix::Runtime::OperationRun;
 using Orvane::Tavrix::Runtime::RestartWatcher;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
@@ -54,7 +61,7 @@ using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace {
 
-enum Mode { ToItsEnd, UnpluggedMidRun, SecondDeviceMidRun };
+enum Mode { ToItsEnd, UnpluggedMidRun, SecondDeviceMidRun, StaysBeforeLeaving };
 
 QString lostText()
 {
@@ -153,6 +160,21 @@ class TestDeviceLife : public QObject
         return clocks;
     }
 
+    // The logs in the device's data log.
+    static QStringList logTables(const RestartingDevice& device)
+    {
+        QStringList tables;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("logs"));
+            db.setDatabaseName(device.emulator.filePath(QStringLiteral("qml/dataLogging.txdb")));
+            if (db.open())
+                tables = db.tables();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("logs"));
+        tables.sort();
+        return tables;
+    }
+
     const Operation& operation(const QString& name) const
     {
         for (const Operation& op : m_operations) {
@@ -169,7 +191,8 @@ class TestDeviceLife : public QObject
             { "package", "make-sample", "--out", m_project, "--models", "QMX 70-A", "--min-version", "1.0.0.0" });
         QVERIFY2(made.exitCode == 0, qPrintable(made.describe()));
 
-        m_software = writeSoftwarePackage(m_temp.filePath(QStringLiteral("software.txsw")), QStringLiteral("2.1.6.2886"), 40000);
+        m_software = writeSoftwarePackage(m_temp.filePath(QStringLiteral("software.txsw")), QStringLiteral("2.1.6.2886"),
+                                          QStringLiteral("2.2.0.3000"));
         QVERIFY(!m_software.isEmpty());
 
         m_dataLog = m_temp.filePath(QStringLiteral("log.txdb"));
@@ -418,6 +441,14 @@ private slots:
     void operationsUnpluggedMidRun() { runThroughTheDevicesLife(UnpluggedMidRun); }
     void operationsWithASecondDevice_data() { operationRows(false); }
     void operationsWithASecondDevice() { runThroughTheDevicesLife(SecondDeviceMidRun); }
+    // A device that stays on the line for seconds after acknowledging its restart.
+    void operationsOnADeviceThatStays_data()
+    {
+        QTest::addColumn<QString>("operation");
+        for (const char* name : { "upload", "upgrade", "log clearing" })
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+    void operationsOnADeviceThatStays() { runThroughTheDevicesLife(StaysBeforeLeaving); }
 
 private:
     void runThroughTheDevicesLife(Mode mode)
@@ -434,6 +465,8 @@ private:
         // The run is surely still going when the second device has been identified.
         if (mode == SecondDeviceMidRun)
             args << "--fault" << QStringLiteral("delay:%1:4000").arg(op.lateCommand);
+        if (mode == StaysBeforeLeaving)
+            args << "--leave-after" << "4000";
         QVERIFY(device.start(args, 700, false));
         prepare(op, device);
         QVERIFY(waitForRow(device));
@@ -486,6 +519,12 @@ private:
         QVERIFY(waitForRow(device));
         QVERIFY(waitUntil([&]() { return clockSetsSinceRestart(device) == 1; }, 20000));
 
+        // What the run was for is on the device it came back as.
+        if (op.name == QLatin1String("upgrade"))
+            QTRY_VERIFY_WITH_TIMEOUT(rowOf(device)->informationText().contains(QLatin1String("2.2.0.3000")), 10000);
+        if (op.name == QLatin1String("log clearing"))
+            QTRY_COMPARE_WITH_TIMEOUT(logTables(device), QStringList { QStringLiteral("Tank Level") }, 30000);
+
         if (mode == SecondDeviceMidRun) {
             QVERIFY(second.waitForIdentification());
             QVERIFY(waitForRow(second));
@@ -536,6 +575,60 @@ private slots:
                  qPrintable(device.emulator.commands().join(' ') + QLatin1Char('\n') + user.describe()));
         QVERIFY(other.isIdentified());
         QVERIFY2(other.onlyIdentified(), qPrintable(other.emulator.commands().join(' ')));
+    }
+
+    // Device A's logs are cleared from its row while device B is rebooted from its own; each
+    // comes back under the other's port. The clearing follows A by its serial number.
+    void rowsFollowDevicesThatComeBackSwapped()
+    {
+        const Operation& op = operation(QStringLiteral("log clearing"));
+        RestartingDevice a;
+        RestartingDevice b;
+        QVERIFY(a.start(QStringList { "--populate", "--serial", "2354SWAPA", "--return-link", b.port() } + op.deviceArgs, 700));
+        QVERIFY(b.start(QStringList { "--populate", "--serial", "2354SWAPB", "--return-link", a.port() } + op.deviceArgs, 700));
+        QVERIFY(waitForRow(a) && waitForRow(b));
+        ModalUser user(20000);
+        user.on<LogSelectionDialog>([&](LogSelectionDialog* d) {
+            // A is away or back under B's port; B leaves for A's.
+            rowOf(b)->onRebootDevice();
+            d->logList()->item(0)->setSelected(true);
+            d->action(LogSelectionDialog::ClearAction)->trigger();
+        });
+        user.answer(guiText("Reboot Device"), guiText("Yes"));
+        user.answer(deviceText("Data Log Files"), guiText("Yes"));
+        rowOf(a)->onRetrieveDeviceLog();
+        QTRY_COMPARE_WITH_TIMEOUT(logTables(a), QStringList { QStringLiteral("Tank Level") }, 60000);
+        QCOMPARE(logTables(b), (QStringList { QStringLiteral("Pressure"), QStringLiteral("Tank Level") }));
+        QVERIFY(waitUntil([&]() { return SerialPortManager::instance()->portOfDevice(a.serial()) == b.port(); }, 20000));
+        QVERIFY(waitUntil([&]() { return SerialPortManager::instance()->portOfDevice(b.serial()) == a.port(); }, 20000));
+        QVERIFY2(!user.describe().contains(lostText()), qPrintable(user.describe()));
+    }
+
+    // The upload and data log windows name the device of their row, while another device is
+    // the active one and busy.
+    void windowsNameTheirRowsDevice()
+    {
+        RestartingDevice device;
+        RestartingDevice other;
+        QVERIFY(device.start(QStringList { "--populate", "--serial", "2355NAME1", "--name", "Press" } + operation("log clearing").deviceArgs));
+        QVERIFY(other.start({ "--populate", "--serial", "2355NAME2", "--name", "Oven", "--throttle", "4000" }));
+        QVERIFY(waitForRow(device) && waitForRow(other));
+        // The other device is the active one, busy with a long upgrade.
+        QVERIFY(SerialPortManager::instance()->setActivePort(other.port()));
+        const QByteArray package(200000, 'p');
+        auto* busy = new OperationRun(ServiceRecord::Upgrade, other.serial(), other.port());
+        QVERIFY(busy->start([package](DeviceLink* link) { return link->upgradeDeviceSoftware(package); }));
+        QVERIFY(other.emulator.waitForCommand(QStringLiteral("RTLD"), 10000));
+        QStringList named;
+        ModalUser user(20000);
+        user.answer(guiText("Upload Project"), guiText("Yes"));
+        user.on<DeviceUploadDialog>([&](DeviceUploadDialog* d) { named << d->deviceText(); });
+        user.on<DeviceLogRetrieveDialog>([&](DeviceLogRetrieveDialog* d) { named << d->deviceText(); });
+        user.on<LogSelectionDialog>([](LogSelectionDialog* d) { d->reject(); });
+        rowOf(device)->onRetrieveDeviceLog();
+        rowOf(device)->uploadProjectWithFile(m_project);
+        QCOMPARE(named, (QStringList { QStringLiteral("Press (2355NAME1)"), QStringLiteral("Press (2355NAME1)") }));
+        QVERIFY(!other.emulator.commands().join(' ').contains(QLatin1String("LOAD<")));
     }
 
     // The log clearing fails on the device after its window has closed: the main window says so.

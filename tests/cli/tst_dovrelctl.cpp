@@ -6,6 +6,7 @@
 #include "projectpackage.h"
 #include "ziphelper.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
@@ -592,6 +593,93 @@ private slots:
         const Run run = dovrelctl(withPort(device, { "logs", "fetch", "--out", path("replug"), "--tables", "Tank Level", "--delete", "--yes" }));
         QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
         QTRY_COMPARE_WITH_TIMEOUT(logTables(device.filePath("qml/dataLogging.txdb")), (QStringList { "Température", "_log" }), 10000);
+    }
+
+    // A device port under /dev that the emulated device itself keeps: gone while it restarts.
+    static QString devPort(const QString& name)
+    {
+        return QStringLiteral("/dev/ttyDOVREL%1-%2").arg(QCoreApplication::applicationPid()).arg(name);
+    }
+
+    static QMap<QString, QString> virtualPorts(const QStringList& ports)
+    {
+        return { { "DOVREL_VIRTUAL_PORTS", ports.join(QDir::listSeparator()) } };
+    }
+
+    // Two clearings at once whose devices come back from their restart under each other's
+    // name: each device is followed by its serial number and gets its own edited log.
+    void logsOfDevicesThatComeBackSwapped()
+    {
+        if (!QFileInfo(QStringLiteral("/dev")).isWritable())
+            QSKIP("needs a writable /dev");
+        const QString a = devPort(QStringLiteral("swapA"));
+        const QString b = devPort(QStringLiteral("swapB"));
+        DeviceEmulator first;
+        DeviceEmulator second;
+        const QStringList common { "--populate", "--app-version", "2.1.6.2886", "--reboot-replug", "1500" };
+        QVERIFY(first.start(common + QStringList { "--sample-datalog", dataLog(), "--serial", "SWAP-A", "--link", a, "--return-link", b }));
+        QVERIFY(second.start(common + QStringList { "--sample-datalog", dataLog(), "--serial", "SWAP-B", "--link", b, "--return-link", a }));
+        const QMap<QString, QString> env = virtualPorts({ a, b });
+        QProcess clearA;
+        QProcess clearB;
+        auto start = [&env](QProcess& process, const QStringList& args) {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            for (auto it = env.constBegin(); it != env.constEnd(); ++it)
+                environment.insert(it.key(), it.value());
+            process.setProcessEnvironment(environment);
+            process.start(programPath(), args);
+        };
+        start(clearA, { "--port", a, "--json", "--quiet", "logs", "clear", "--tables", "Tank Level", "--yes" });
+        start(clearB, { "--port", b, "--json", "--quiet", "logs", "clear", "--tables", "Température", "--yes" });
+        QVERIFY(clearA.waitForFinished(120000));
+        QVERIFY(clearB.waitForFinished(120000));
+        QVERIFY2(clearA.exitCode() == 0, clearA.readAllStandardOutput() + clearA.readAllStandardError());
+        QVERIFY2(clearB.exitCode() == 0, clearB.readAllStandardOutput() + clearB.readAllStandardError());
+        QCOMPARE(first.events("replug").size(), 1);
+        QCOMPARE(second.events("replug").size(), 1);
+        QCOMPARE(logTables(first.filePath("qml/dataLogging.txdb")), (QStringList { "Température", "_log" }));
+        QCOMPARE(logTables(second.filePath("qml/dataLogging.txdb")), (QStringList { "Tank Level", "_log" }));
+    }
+
+    // A device that stays on the line for seconds after acknowledging its restart (a real
+    // one shuts down first) is not taken for back before it has left and returned.
+    void deviceThatStaysBeforeLeaving_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("logs clear") << QStringLiteral("logs");
+        QTest::newRow("upgrade") << QStringLiteral("upgrade");
+        QTest::newRow("upload") << QStringLiteral("upload");
+    }
+
+    void deviceThatStaysBeforeLeaving()
+    {
+        QFETCH(QString, command);
+        if (!QFileInfo(QStringLiteral("/dev")).isWritable())
+            QSKIP("needs a writable /dev");
+        const QString port = devPort(QStringLiteral("stay-") + command);
+        DeviceEmulator device;
+        QVERIFY(device.start({ "--populate", "--sample-datalog", dataLog(), "--app-version", "2.1.6.2886", "--link", port,
+                               "--leave-after", "4000", "--reboot-replug", "1000" }));
+        const QMap<QString, QString> env = virtualPorts({ port });
+        QStringList args { "--port", port, "--json", "--quiet" };
+        if (command == QLatin1String("logs"))
+            args << QStringList { "logs", "clear", "--tables", "Tank Level", "--yes" };
+        else if (command == QLatin1String("upgrade"))
+            args << QStringList { "upgrade", writeSoftwarePackage(path("stay.txsw"), "2.1.6.2886", "2.2.0.3000"), "--yes" };
+        else
+            args << QStringList { "upload", projectPackage("QMX 70-A", "1.0.0.0"), "--yes" };
+        const Run run = dovrelctl(args, env, 120000);
+        QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
+        if (command == QLatin1String("logs")) {
+            QCOMPARE(logTables(device.filePath("qml/dataLogging.txdb")), (QStringList { "Température", "_log" }));
+        } else if (command == QLatin1String("upgrade")) {
+            // Back with the new software.
+            const Run info = dovrelctl({ "--port", port, "--json", "--quiet", "info" }, env, 60000);
+            QVERIFY2(info.exitCode == 0, qPrintable(describe(info)));
+            QCOMPARE(info.json.value("device").toObject().value("deviceAppVer").toString(), QStringLiteral("2.2.0.3000"));
+        } else {
+            QVERIFY(device.readFile("qml/project/main.qml").contains("Dovrel sample"));
+        }
     }
 
     void logsNeedNewerSoftware()

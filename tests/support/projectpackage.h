@@ -15,4 +15,8 @@ bool writeProjectPackage(const QString& archive, const QList<QPair<QString, QByt
 // device software, with an image of imageSize bytes; empty on failure.
 QString writeSoftwarePackage(const QString& archive, const QString& runtimeVersion, int imageSize);
 
+// The same with a real image (a tar.gz) that makes the device report newVersion once
+// installed.
+QString writeSoftwarePackage(const QString& archive, const QString& runtimeVersion, const QString& newVersion);
+
 #endif // PROJECTPACKAGE_H
