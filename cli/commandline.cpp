@@ -154,5 +154,9 @@ QString CommandLine::usage(const QString& command)
                    "Commands:")
         + QStringLiteral("\n  %1\n\n").arg(CommandTable::visibleNames().join(QStringLiteral(", ")))
         + guiText("Exit codes: 0 success, 1 refused or failed, 2 usage or bad input,\n"
-                  "3 time-out or device lost, 4 no device. On several devices, the highest of theirs.");
+                  "3 time-out or device lost, 4 no device. On several devices, the highest of theirs.")
+        + QStringLiteral("\n")
+        + guiText("Ctrl-C (SIGINT), SIGTERM or SIGHUP stop safely: transfers that replaced nothing are\n"
+                  "abandoned, steps that put things into place finish, and the exit code is 130 (SIGINT),\n"
+                  "143 (SIGTERM) or 129 (SIGHUP); a second signal ends at once.");
 }

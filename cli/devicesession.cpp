@@ -2,9 +2,11 @@
 
 #include "devicelink.h"
 #include "localizationhelper.h"
+#include "operationrun.h"
 #include "portenumerator.h"
 #include "progressreporter.h"
 #include "serialportmanager.h"
+#include "stopsignals.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -15,8 +17,10 @@
 
 using Orvane::Tavrix::Common::guiText;
 using Orvane::Tavrix::Common::ServiceRecord;
+using Orvane::Tavrix::Common::StopSignals;
 using Orvane::Tavrix::Runtime::DeviceInformation;
 using Orvane::Tavrix::Runtime::DeviceLink;
+using Orvane::Tavrix::Runtime::OperationRun;
 using Orvane::Tavrix::Runtime::PortEnumerator;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
@@ -215,6 +219,9 @@ bool DeviceSession::waitForDiscovery(const std::function<bool()>& condition, int
     connect(m, &SerialPortManager::serialDeviceDiscovered, &loop, check);
     connect(m, &SerialPortManager::serialDeviceRemoved, &loop, check);
     connect(m, &SerialPortManager::broadcastMessage, &loop, check);
+    // Asked to stop, nothing more is waited for.
+    if (StopSignals* stop = StopSignals::instance())
+        connect(stop, &StopSignals::stopRequested, &loop, &QEventLoop::quit);
     limit.start(timeoutMs);
     loop.exec();
     return condition();
@@ -232,7 +239,7 @@ bool DeviceSession::waitForPaths(const QStringList& paths, int timeoutMs)
         return true;
     };
     while (!allThere()) {
-        if (clock.elapsed() > timeoutMs)
+        if (clock.elapsed() > timeoutMs || OperationRun::isStopping())
             return false;
         QEventLoop loop;
         QTimer::singleShot(100, &loop, &QEventLoop::quit);

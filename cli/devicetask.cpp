@@ -72,6 +72,7 @@ void DeviceTask::run(ServiceRecord::Operation operation, const std::function<boo
     connect(run, &OperationRun::fileChanged, this, [progress](const QString& file) {
         progress->message(guiText("Sending %1").arg(QFileInfo(file).fileName()));
     });
+    connect(run, &OperationRun::notice, this, [progress](const QString& text) { progress->warning(text); });
     connect(run, &OperationRun::restarting, this, [progress]() { progress->message(guiText("Waiting for the device to restart...")); });
     connect(run, &OperationRun::ended, this, [this, outcome, then](const OperationResult& result) {
         m_progress->finish();
@@ -92,9 +93,16 @@ void DeviceTask::run(ServiceRecord::Operation operation, const std::function<boo
         case OperationResult::DeviceLost:
             outcome->exitCode = ExitCode::TimedOut;
             break;
+        case OperationResult::Interrupted:
+            outcome->exitCode = ExitCode::Failed;
+            outcome->interrupted = true;
+            break;
         }
-        if (result.refused)
+        if (result.refused && result.outcome != OperationResult::Interrupted)
             outcome->exitCode = ExitCode::NoDevice;
+        // A step that ends while the program stops is the last one.
+        if (OperationRun::isStopping())
+            outcome->interrupted = true;
         if (outcome->exitCode != ExitCode::Success)
             outcome->error = result.message.isEmpty() ? guiText("An unknown error occurred.") : result.message;
         const QMap<QString, QString> now = info();

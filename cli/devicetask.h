@@ -53,6 +53,7 @@ public:
         bool deviceRestarts = false;
         bool back = false;   // identified again after its restart (when followed)
         bool noData = false; // the device has nothing to fetch (no data log)
+        bool interrupted = false; // stopped on a signal
         QStringList fonts;   // the installed fonts, for a font listing
     };
 

@@ -8,8 +8,10 @@
 #include "devicesession.h"
 #include "devicetask.h"
 #include "localizationhelper.h"
+#include "operationrun.h"
 #include "progressboard.h"
 #include "progressreporter.h"
+#include "stopsignals.h"
 
 #include <QEventLoop>
 #include <QJsonDocument>
@@ -22,6 +24,8 @@
 using Orvane::Tavrix::Common::guiText;
 using Orvane::Tavrix::Runtime::DeviceInformation;
 using Orvane::Tavrix::Common::ServiceRecord;
+using Orvane::Tavrix::Common::StopSignals;
+using Orvane::Tavrix::Runtime::OperationRun;
 using Orvane::Tavrix::Runtime::Device;
 using Orvane::Tavrix::Runtime::DeviceRules;
 
@@ -65,6 +69,7 @@ ExitCode Dovrelctl::fail(ExitCode exitCode, const QString& error, const QJsonObj
     m_progress->finish();
     if (m_cl.json()) {
         QJsonObject object = details;
+        markInterrupted(object);
         object.insert(QStringLiteral("ok"), false);
         object.insert(QStringLiteral("error"), error);
         object.insert(QStringLiteral("exitCode"), int(exitCode));
@@ -79,6 +84,7 @@ ExitCode Dovrelctl::succeed(const QJsonObject& result, const QString& text)
     m_progress->finish();
     if (m_cl.json()) {
         QJsonObject object = result;
+        markInterrupted(object);
         object.insert(QStringLiteral("ok"), true);
         writeOut(QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)));
     } else {
@@ -198,6 +204,7 @@ ExitCode Dovrelctl::reportDevices(const QList<DeviceTask*>& tasks, const QList<Q
     for (DeviceTask* task : tasks) {
         const bool ok = task->exitCode() == ExitCode::Success;
         QJsonObject object = ok ? task->result() : QJsonObject();
+        markInterrupted(object);
         object.insert(QStringLiteral("ok"), ok);
         object.insert(QStringLiteral("port"), task->port());
         const QString name = task->name().isEmpty() ? task->port() : task->name();
@@ -259,8 +266,35 @@ ExitCode Dovrelctl::reportDevices(const QList<DeviceTask*>& tasks, const QList<Q
     return worst;
 }
 
+void Dovrelctl::markInterrupted(QJsonObject& object) const
+{
+    if (StopSignals* stop = StopSignals::instance(); stop && stop->signalNumber() != 0)
+        object.insert(QStringLiteral("interrupted"), true);
+}
+
+void Dovrelctl::onStopRequested()
+{
+    // Every device is left whole: transfers that replaced nothing are abandoned, steps that
+    // put things into place finish. A second signal ends at once.
+    const QList<OperationRun*> running = OperationRun::active();
+    const QList<QPair<OperationRun*, QString>> finishing = OperationRun::stopAll();
+    for (OperationRun* run : running) {
+        QString step;
+        for (const auto& entry : finishing) {
+            if (entry.first == run)
+                step = entry.second;
+        }
+        if (!step.isEmpty())
+            writeErr(guiText("Finishing on %1: %2; press Ctrl-C again to stop at once").arg(run->deviceTitle(), step));
+        else
+            writeErr(guiText("Stopping on %1; the device keeps what it had.").arg(run->deviceTitle()));
+    }
+}
+
 ExitCode Dovrelctl::run()
 {
+    if (StopSignals* stop = StopSignals::install())
+        QObject::connect(stop, &StopSignals::stopRequested, stop, [this]() { onStopRequested(); });
     if (m_cl.version()) {
         const QString text = QStringLiteral("dovrelctl %1").arg(QStringLiteral(DOVREL_VERSION));
         QJsonObject object;

@@ -63,6 +63,9 @@ public:
 
 private:
     ExitCode fail(ExitCode exitCode, const QString& error, const QJsonObject& details = {});
+    // A run stopped by a signal says so in each of its objects.
+    void markInterrupted(QJsonObject& object) const;
+    void onStopRequested();
     ExitCode succeed(const QJsonObject& result, const QString& text);
     // Finds the device; Success or the failure already reported.
     ExitCode connect();

@@ -78,6 +78,8 @@ ExitCode Dovrelctl::logsCommand()
                   [=](const DeviceTask::Outcome& retrieved) {
             if (retrieved.exitCode != ExitCode::Success)
                 return task->fail(retrieved.exitCode, retrieved.error);
+            if (retrieved.interrupted && remove)
+                return task->fail(ExitCode::Failed, guiText("Stopped before the logs were cleared; the device keeps them."));
             QString database;
             if (retrieved.noData || !DataLogExporter::unpackRetrievedLog(logFolder, &database))
                 return task->fail(ExitCode::Failed, DataLogExporter::noDataLogText());

@@ -1,6 +1,7 @@
 // dovrelctl: the command-line front end of the device link.
 #include "commandline.h"
 #include "dovrelctl.h"
+#include "stopsignals.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>
@@ -44,5 +45,9 @@ int main(int argc, char* argv[])
         return int(ExitCode::UsageError);
     }
     Dovrelctl program(commandLine);
-    return int(program.run());
+    const ExitCode code = program.run();
+    // Stopped by a signal: the shell's code for it, once every device was left whole.
+    if (Orvane::Tavrix::Common::StopSignals* stop = Orvane::Tavrix::Common::StopSignals::instance(); stop && stop->signalNumber())
+        return Orvane::Tavrix::Common::StopSignals::exitCode(stop->signalNumber());
+    return int(code);
 }

@@ -45,6 +45,7 @@ const OutcomeEntry OutcomeTable[] = {
     { ServiceRecord::TimedOut, "timed-out", QT_TRANSLATE_NOOP("Device", "Timed out") },
     { ServiceRecord::DeviceLost, "device-lost", QT_TRANSLATE_NOOP("Device", "Device lost") },
     { ServiceRecord::NoData, "no-data", QT_TRANSLATE_NOOP("Device", "No data") },
+    { ServiceRecord::Interrupted, "interrupted", QT_TRANSLATE_NOOP("Device", "Interrupted") },
     { ServiceRecord::Unfinished, "unfinished", QT_TRANSLATE_NOOP("Device", "Unfinished") },
 };
 

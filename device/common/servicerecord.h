@@ -43,7 +43,8 @@ public:
         Failed,
         TimedOut,
         DeviceLost,
-        NoData
+        NoData,
+        Interrupted // stopped on request (Ctrl-C, a logout, a window closed); the device kept what it had
     };
     Q_ENUM(Outcome)
 

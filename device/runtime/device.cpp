@@ -163,6 +163,7 @@ ServiceRecord::Outcome Device::outcomeOf(OperationResult::Outcome outcome)
     case OperationResult::TimedOut: return ServiceRecord::TimedOut;
     case OperationResult::DeviceLost: return ServiceRecord::DeviceLost;
     case OperationResult::NoData: return ServiceRecord::NoData;
+    case OperationResult::Interrupted: return ServiceRecord::Interrupted;
     }
     return ServiceRecord::Unfinished;
 }

@@ -141,8 +141,119 @@ bool DeviceLink::cancelTransfer(const QString& reason)
     const Frame frame(this);
     if (!d->m_present || !isTransferring())
         return false;
+    d->m_abandoning = true;
     abortOperation(reason.isEmpty() ? rt("The transfer was cancelled.") : reason);
     return true;
+}
+
+bool DeviceLink::isAbandonable() const
+{
+    const int op = d->m_operation;
+    switch (d->m_kind) {
+    case OperationResult::ProjectRetrieval:
+    case OperationResult::DataLogRetrieval:
+        // Nothing on the device changes.
+        return true;
+    case OperationResult::ProjectUpload:
+    case OperationResult::SoftwareUpgrade:
+        return isTransferring();
+    case OperationResult::DataLogUpdate:
+        // Before the device's log is moved aside, and while the edited one travels (the
+        // device's own is moved back then). The moves themselves go to their end.
+        return op == NoOperation || op == CheckDataLogPresent || op == CheckDataLogBackup || op == UpdateLogModeChange
+            || op == SendDataLog;
+    case OperationResult::Configuration:
+        return op == SplashModeChange || op == SendSplashImage || op == CalibrationRestoreModeChange
+            || op == SendCalibrationFile;
+    case OperationResult::FontManagement:
+        return op == FontModeChange || op == SendFontFile;
+    default:
+        return false;
+    }
+}
+
+bool DeviceLink::stopSafely(const QString& reason)
+{
+    const Frame frame(this);
+    if (!d->m_present || d->m_kind == OperationResult::NoKind)
+        return false;
+    d->m_stopRequested = true;
+    if (!isAbandonable())
+        return false;
+    d->m_abandoning = true;
+    abortOperation(reason.isEmpty() ? rt("The operation was stopped.") : reason);
+    return true;
+}
+
+bool DeviceLink::isStopping() const
+{
+    return d->m_kind != OperationResult::NoKind && d->m_stopRequested;
+}
+
+QString DeviceLink::stepText() const
+{
+    switch (d->m_operation) {
+    case UploadModeChange:
+    case VerifyStagingFolder:
+    case RemoveStagingFolder:
+    case CreateStagingFolder: return rt("preparing the device for the project");
+    case SendProjectFile: return rt("sending the project files");
+    case VerifyProjectFolder:
+    case RemoveProjectFolder:
+    case CreateProjectFolder:
+    case InstallProjectFolder:
+    case InstallProjectConfig:
+    case InstallCanConfig: return rt("moving the project into place");
+    case CheckDataLog:
+    case DeleteDataLog: return rt("deleting the data log");
+    case UploadSaveConfig:
+    case ConfigureSaveConfig: return rt("saving the settings");
+    case UploadSync:
+    case ConfigureSync:
+    case FontSync: return rt("committing the changes");
+    case SendSoftwarePackage: return isTransferring() ? rt("sending the device software") : rt("installing the device software");
+    case UpgradeFinished: return rt("installing the device software");
+    case RetrieveLogModeChange:
+    case ZipDataLog:
+    case FetchDataLog: return rt("fetching the data log");
+    case FetchProjectFile:
+    case ListProjectFiles: return rt("fetching the project");
+    case UpdateLogModeChange: return rt("preparing the data log update");
+    case CheckDataLogPresent:
+    case CheckDataLogBackup: return rt("checking the data log");
+    case RecoverDataLog: return rt("moving the data log back");
+    case BackupDataLog: return rt("moving the data log aside");
+    case SendDataLog: return rt("sending the edited data log");
+    case ListQmlFolder:
+    case ListTmpFolder:
+    case InstallDataLog: return rt("moving the edited data log into place");
+    case DeleteDataLogBackup: return rt("removing the data log's backup");
+    case RestoreDataLogBackup: return rt("moving the data log back");
+    case SplashModeChange:
+    case SendSplashImage: return rt("sending the splash image");
+    case InstallSplash:
+    case RestoreSplash: return rt("installing the splash image");
+    case CalibrationBackupModeChange:
+    case FetchCalibrationFile: return rt("fetching the calibration");
+    case CalibrationRestoreModeChange:
+    case SendCalibrationFile: return rt("sending the calibration");
+    case InstallCalibrationFile: return rt("installing the calibration");
+    case SetClock: return rt("setting the clock");
+    case SetDeviceName: return rt("setting the name");
+    case BatteryLowCheck: return rt("setting the battery check");
+    case ListFonts: return rt("listing the fonts");
+    case RemoveFonts: return rt("removing fonts");
+    case FontModeChange:
+    case SendFontFile: return rt("sending fonts");
+    case UploadReboot:
+    case ConfigureReboot:
+    case FontReboot:
+    case RetrieveProjectReboot:
+    case RetrieveLogReboot:
+    case UpdateLogReboot:
+    case WarmReboot: return rt("restarting");
+    default: return rt("starting");
+    }
 }
 bool DeviceLink::isManagerDriven() const { return d->m_forward; }
 
@@ -257,6 +368,8 @@ bool DeviceLink::beginOperation(OperationResult::Kind kind, bool openPort)
     d->m_forward = d->m_managerCalls > 0;
     d->m_logMovedAside = false;
     d->m_noDataLog = false;
+    d->m_stopRequested = false;
+    d->m_abandoning = false;
     if (kind == OperationResult::FontListing)
         d->m_fontList.clear();
     if (openPort && !openSerialPort())
@@ -287,6 +400,8 @@ void DeviceLink::endOperation(OperationResult::Outcome outcome, const QString& m
     result.port = d->m_portName;
     result.message = message;
     result.deviceRestarts = deviceRestarts;
+    d->m_stopRequested = false;
+    d->m_abandoning = false;
     const bool succeeded = outcome == OperationResult::Succeeded || outcome == OperationResult::NoData;
     // Ended by the watchdog, a cancelled transfer or a lost device (the device is restarted):
     // the retrievals report that as a progress error, as every other operation does.
@@ -821,6 +936,9 @@ void DeviceLink::dispatchText()
         case InstallDataLog: emit updateDataLogStatusChange(LogUpdateInstalled); break;
         case InstallCanConfig: emit uploadProjectFileStatusChange(UploadConfigInstalled); break;
         case RestoreDataLogBackup: finishDataLogRestore(true); break;
+        case CheckDataLogPresent:
+        case CheckDataLogBackup:
+        case RecoverDataLog: onDataLogChecked(op, true); break;
         default: break;
         }
     } else if (has("<UNIX:ERR>")) {
@@ -840,6 +958,9 @@ void DeviceLink::dispatchText()
         case InstallSplash: emit configureStateChange(ConfigSplashInstallFailed); break;
         case InstallCanConfig: emit uploadProjectFileStatusChange(UploadCanConfigInstallFailed); break;
         case RestoreDataLogBackup: finishDataLogRestore(false); break;
+        case CheckDataLogPresent:
+        case CheckDataLogBackup:
+        case RecoverDataLog: onDataLogChecked(op, false); break;
         default: break;
         }
     } else if (has("<RTLD:NOR>")) {
@@ -955,6 +1076,9 @@ QString DeviceLink::timeoutText(int operation)
     case SetClock: return rt("The operation timed out while setting the device clock.");
     case RestoreDataLogBackup: return rt("The operation timed out while restoring the data log on the device.");
     case SetDeviceName: return rt("The operation timed out while setting device name.");
+    case CheckDataLogPresent:
+    case CheckDataLogBackup:
+    case RecoverDataLog: return rt("The operation timed out while checking the data log on the device.");
     case ListFonts: return rt("The connection timed out while retrieving the installed fonts from the device.");
     case RemoveFonts: return rt("The operation timed out while sending request to remove the selected fonts from the device.");
     case ListProjectFiles: return rt("The connection timed out while retrieving project files information from the device.");
@@ -1023,7 +1147,9 @@ void DeviceLink::abortOperation(const QString& failure)
     QString text = failure.isEmpty() ? timeoutText(op) : failure;
     if (text.isEmpty())
         text = rt("The device did not answer in time.");
-    const OperationResult::Outcome outcome = failure.isEmpty() ? OperationResult::TimedOut : OperationResult::Failed;
+    OperationResult::Outcome outcome = failure.isEmpty() ? OperationResult::TimedOut : OperationResult::Failed;
+    if (d->m_abandoning && !failure.isEmpty())
+        outcome = OperationResult::Interrupted;
     if (d->m_kind == OperationResult::DataLogUpdate) {
         endDataLogUpdate(outcome, text, true);
         return;

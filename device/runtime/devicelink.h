@@ -53,11 +53,23 @@ public:
     // A running upload or upgrade still sending its files: nothing on the device has been
     // replaced yet, so cancelTransfer() can stop it.
     bool isTransferring() const;
+    // Whether stopping now abandons the running operation (see stopSafely).
+    bool isAbandonable() const;
     // Abandons such an operation: the device is sent the transfer's cancel (two CAN) and a
     // warm restart, and keeps its project or software; the operation ends as Failed with
     // the reason given. False, and nothing changes, once the device installs what it got:
     // stopped then, it would be left with neither the old nor the new.
     bool cancelTransfer(const QString& reason);
+    // Stops the running operation without leaving the device without its project, software
+    // or data log. A transfer that has replaced nothing yet (and a retrieval) is abandoned
+    // at once, as cancelTransfer does: true, and the operation ends as Interrupted. A step
+    // that puts things into place is let finish, and nothing further is begun that is not
+    // needed to leave the device whole (a data log moved aside is moved back): false, and
+    // the operation ends within its own time-outs.
+    bool stopSafely(const QString& reason);
+    bool isStopping() const;
+    // What the running operation does now, as a phrase ("moving the project into place").
+    QString stepText() const;
     // The manager re-emits this link's signals: its operation (or its last one) was
     // started through the manager.
     bool isManagerDriven() const;
@@ -146,6 +158,9 @@ signals:
     void progressUpdated(int abstractValue);
     void progressError(const QString& error, bool needReboot);
     void progressMessage(const QString& message);
+    // Something the user should know that is no step of the operation (a data log found
+    // under its backup name and put back).
+    void notice(const QString& text);
     void progressFinished(bool needReboot);
     // Once for every operation that was started, after the sequence's own signals.
     void operationEnded(const Orvane::Tavrix::Runtime::OperationResult& result);
@@ -237,6 +252,11 @@ private:
     // The port failed under a running operation.
     void endOnPortFailure();
     void endDataLogUpdate(OperationResult::Outcome outcome, const QString& message, bool deviceRestarts);
+    // Before a data log operation: a log left only under its backup name (an interrupted
+    // update, a power loss) is put back first; then the operation goes on.
+    void checkDataLogBackup();
+    void onDataLogChecked(int operation, bool ok);
+    void continueAfterDataLogCheck();
     void finishDataLogRestore(bool restored);
     // A time-out for a reply; scaled by the test hook in WatchdogTimeouts.
     void startWatchdog(int msecs);

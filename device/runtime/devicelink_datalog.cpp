@@ -93,6 +93,44 @@ void DeviceLink::finishDataLogRestore(bool restored)
     endOperation(end.outcome, message, end.deviceRestarts);
 }
 
+void DeviceLink::checkDataLogBackup()
+{
+    startWatchdog(6000);
+    writeCommand("#UNIX<ls qml/dataLogging.txdb>#", CheckDataLogPresent);
+}
+
+void DeviceLink::onDataLogChecked(int operation, bool ok)
+{
+    if (d->m_kind != OperationResult::DataLogRetrieval && d->m_kind != OperationResult::DataLogUpdate)
+        return;
+    if (operation == CheckDataLogPresent && !ok) {
+        startWatchdog(6000);
+        writeCommand("#UNIX<ls qml/dataLoggingBk.txdb>#", CheckDataLogBackup);
+        return;
+    }
+    if (operation == CheckDataLogBackup && ok) {
+        startWatchdog(6000);
+        writeCommand("#UNIX<mv qml/dataLoggingBk.txdb qml/dataLogging.txdb>#", RecoverDataLog);
+        return;
+    }
+    if (operation == RecoverDataLog && ok)
+        emit notice(rt("The device's data log was found only under its backup name (left by an interrupted update) "
+                       "and has been put back."));
+    continueAfterDataLogCheck();
+}
+
+void DeviceLink::continueAfterDataLogCheck()
+{
+    stopWatchdog();
+    if (d->m_kind == OperationResult::DataLogRetrieval) {
+        startWatchdog(5000);
+        writeCommand("#MODE<2>#", RetrieveLogModeChange);
+    } else {
+        startDeviceWait(13000);
+        changeDeviceMode(1, UpdateLogModeChange);
+    }
+}
+
 void DeviceLink::onRetrieveDataLogStatusChange(int status)
 {
     const Frame frame(this);
@@ -100,8 +138,7 @@ void DeviceLink::onRetrieveDataLogStatusChange(int status)
         return;
     switch (status) {
     case LogRetrievalStarted:
-        startWatchdog(5000);
-        writeCommand("#MODE<2>#", RetrieveLogModeChange);
+        checkDataLogBackup();
         break;
     case LogRetrievalModeChanged:
         // Zipping a large log takes the device a while; a silent device must still free the port.
@@ -174,8 +211,7 @@ void DeviceLink::onProcessUpdateLogFile(int status)
     }
     switch (status) {
     case LogUpdateStarted:
-        startDeviceWait(13000);
-        changeDeviceMode(1, UpdateLogModeChange);
+        checkDataLogBackup();
         break;
     case LogUpdateModeChanged:
         startWatchdog(6000);
@@ -186,6 +222,11 @@ void DeviceLink::onProcessUpdateLogFile(int status)
         stopWatchdog();
         // From here on a failure puts the device's log back first.
         d->m_logMovedAside = true;
+        if (d->m_stopRequested) {
+            // Asked to stop while the log was being moved aside: it goes back, nothing is sent.
+            endDataLogUpdate(OperationResult::Interrupted, rt("The operation was stopped."), true);
+            break;
+        }
         d->m_busy = true;
         d->m_operation = SendDataLog;
         setTransferFile(d->m_logContent, QStringLiteral("dataLogging.txdb"));

@@ -119,8 +119,9 @@ void DeviceLink::onDeviceFontStatusChange(int status, int idx, const QString& fo
             break;
         stopWatchdog();
         d->m_fontList.clear();
-        // The port stays open: the mode change that follows is written on it.
-        if (!d->m_hasFontsToAdd)
+        // The port stays open: the mode change that follows is written on it. Asked to stop,
+        // what is done is committed and no font is begun.
+        if (!d->m_hasFontsToAdd || d->m_stopRequested)
             emit deviceFontStatusChange(FontSyncStarted, 0, QString());
         else
             emit deviceFontStatusChange(FontUploadPrepared, 0, QString());
@@ -143,7 +144,7 @@ void DeviceLink::onDeviceFontStatusChange(int status, int idx, const QString& fo
         // The last block's length completes the byte count of this file.
         emit progressUpdated(d->m_bytesLeft);
         ++d->m_fontIndex;
-        if (d->m_fontIndex < d->m_fontList.size())
+        if (d->m_fontIndex < d->m_fontList.size() && !d->m_stopRequested)
             uploadFontFile();
         else
             emit deviceFontStatusChange(FontSyncStarted, 0, QString());

@@ -34,7 +34,7 @@ public:
         SetSerialNumber = 55, ShowDeviceInformation = 56, SetBacklight = 58,
         SplashModeChange = 59, FontModeChange = 60, CalibrationBackupModeChange = 61,
         CalibrationRestoreModeChange = 62, BatteryLowCheck = 63, InstallCanConfig = 64,
-        ProbeIdentity = 65
+        ProbeIdentity = 65, CheckDataLogPresent = 66, CheckDataLogBackup = 67, RecoverDataLog = 68
     };
 
     // Steps of the project upload (uploadProjectFileStatusChange).

@@ -6,6 +6,7 @@
 #include <QMetaType>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 namespace Orvane {
 namespace Tavrix {
@@ -39,7 +40,8 @@ public:
         Failed,     // the device refused a step, or a local step failed
         TimedOut,   // the device did not answer in time
         DeviceLost, // the device went away during the operation
-        NoData      // nothing to fetch (a device without a data log)
+        NoData,     // nothing to fetch (a device without a data log)
+        Interrupted // stopped on request; what the device had is whole
     };
     Q_ENUM(Outcome)
 
@@ -54,6 +56,8 @@ public:
     bool deviceRestarts = false;
     // Never started: the device was gone or busy (the message says which).
     bool refused = false;
+    // What the user should know beyond the outcome (a data log found under its backup name).
+    QStringList notices;
     // The restart was followed and the device was identified again (by its serial number).
     bool back = false;
 

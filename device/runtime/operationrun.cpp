@@ -30,6 +30,26 @@ QList<QPointer<OperationRun>>& activeRuns()
     return runs;
 }
 
+bool g_stopping = false;
+
+QString activityOf(OperationResult::Kind kind)
+{
+    switch (kind) {
+    case OperationResult::ProjectUpload: return runtimeText("uploading");
+    case OperationResult::SoftwareUpgrade: return runtimeText("upgrading");
+    case OperationResult::ProjectRetrieval: return runtimeText("fetching the project");
+    case OperationResult::DataLogRetrieval: return runtimeText("fetching the data log");
+    case OperationResult::DataLogUpdate: return runtimeText("clearing logs");
+    case OperationResult::Configuration: return runtimeText("configuring");
+    case OperationResult::FontListing: return runtimeText("listing fonts");
+    case OperationResult::FontManagement: return runtimeText("changing fonts");
+    case OperationResult::Command:
+    case OperationResult::Identification: return runtimeText("sending a command");
+    case OperationResult::NoKind: break;
+    }
+    return QString();
+}
+
 bool isRetrieval(OperationResult::Kind kind)
 {
     return kind == OperationResult::ProjectRetrieval || kind == OperationResult::DataLogRetrieval;
@@ -62,6 +82,8 @@ public:
     std::function<bool(DeviceLink*)> start;
     bool waited = false;
     bool operationEnded = false;
+    bool stopped = false;
+    QString stopStep; // what it was doing when it was asked to stop
     ServiceRecord record;
     qint64 token = 0;
 };
@@ -197,8 +219,79 @@ bool OperationRun::start(const std::function<bool(DeviceLink*)>& start)
     return !d->result.refused;
 }
 
+bool OperationRun::isStopping()
+{
+    return g_stopping;
+}
+
+QList<QPair<OperationRun*, QString>> OperationRun::stopAll()
+{
+    g_stopping = true;
+    QList<QPair<OperationRun*, QString>> finishing;
+    for (OperationRun* run : active()) {
+        const QString step = run->stepText();
+        if (!run->stopSafely())
+            finishing.append({ run, step });
+    }
+    return finishing;
+}
+
+QString OperationRun::stepText() const
+{
+    if (d->state == Restarting)
+        return runtimeText("waiting for the device to restart");
+    return d->link && d->state == Running ? d->link->stepText() : runtimeText("starting");
+}
+
+QString OperationRun::activityText() const
+{
+    QString text = QStringLiteral("%1: %2").arg(deviceTitle(), activityOf(d->kind));
+    if (d->state == Restarting)
+        return runtimeText("%1, waiting for the device to restart").arg(text);
+    if (d->total > 0 && d->kind != OperationResult::Configuration)
+        text = runtimeText("%1, %2%").arg(text).arg(int(qBound(qint64(0), d->done * 100 / d->total, qint64(100))));
+    return text;
+}
+
+bool OperationRun::stopSafely()
+{
+    if (!isActive())
+        return true;
+    if (d->stopped)
+        return d->state != Running;
+    d->stopped = true;
+    d->stopStep = stepText();
+    const QString reason = runtimeText("Stopped while %1.").arg(d->stopStep);
+    if (d->state == Restarting) {
+        // The work is done; only the return is not waited for.
+        d->result.back = false;
+        QMetaObject::invokeMethod(this, &OperationRun::end, Qt::QueuedConnection);
+        return true;
+    }
+    if (!d->link) {
+        // Waiting for a single command to end: never started.
+        d->result.outcome = OperationResult::Interrupted;
+        d->result.message = reason;
+        d->result.refused = true;
+        d->operationEnded = true;
+        QMetaObject::invokeMethod(this, &OperationRun::end, Qt::QueuedConnection);
+        return true;
+    }
+    return d->link->stopSafely(reason);
+}
+
 void OperationRun::tryStart()
 {
+    if (d->state != Running || d->operationEnded)
+        return;
+    if (g_stopping) {
+        d->result.outcome = OperationResult::Interrupted;
+        d->result.message = runtimeText("Not started: the program is stopping.");
+        d->result.refused = true;
+        d->operationEnded = true;
+        QMetaObject::invokeMethod(this, &OperationRun::end, Qt::QueuedConnection);
+        return;
+    }
     SerialPortManager* manager = SerialPortManager::instance();
     const QString where = manager ? manager->portOfDevice(d->serial, d->port) : QString();
     DeviceLink* link = where.isEmpty() ? nullptr : manager->link(where);
@@ -272,6 +365,10 @@ void OperationRun::connectLink(DeviceLink* link)
         emit stepChanged(text);
     };
     d->connections << connect(link, &DeviceLink::progressMessage, this, stepText);
+    d->connections << connect(link, &DeviceLink::notice, this, [this](const QString& text) {
+        d->result.notices << text;
+        emit notice(text);
+    });
     d->connections << connect(link, &DeviceLink::initializeRetrieve, this, [stepText](const QString& text, int) { stepText(text); });
     d->connections << connect(link, &DeviceLink::initializeLogRetrieve, this, [stepText](const QString& text, int) { stepText(text); });
     d->connections << connect(link, &DeviceLink::sendingFileInitiated, this, [stepText](const QString& text, int) { stepText(text); });
@@ -296,8 +393,10 @@ void OperationRun::onOperationEnded(const OperationResult& result)
     if (d->state != Running || d->operationEnded || result.kind != d->kind)
         return;
     d->operationEnded = true;
+    const QStringList notices = d->result.notices;
     d->result = result;
     d->result.serial = d->serial;
+    d->result.notices = notices;
     // Taken up once the link has told everyone: receivers may run event loops.
     QMetaObject::invokeMethod(this, &OperationRun::finishOperation, Qt::QueuedConnection);
 }
@@ -389,6 +488,9 @@ void OperationRun::recordEnd()
     d->record.ended = QDateTime::currentDateTimeUtc();
     d->record.outcome = Device::outcomeOf(d->result.outcome);
     d->record.message = d->result.message;
+    // Stopped: the entry says where.
+    if (d->stopped && d->result.outcome == OperationResult::Interrupted && !d->result.message.contains(d->stopStep))
+        d->record.message = QStringLiteral("%1 %2").arg(d->result.message, runtimeText("Stopped while %1.").arg(d->stopStep)).trimmed();
     d->record.restarts = d->result.deviceRestarts;
     if (d->token)
         history->end(d->token, d->record);

@@ -9,6 +9,7 @@
 #include <QList>
 #include <QMap>
 #include <QObject>
+#include <QPair>
 #include <QString>
 
 #include <functional>
@@ -73,6 +74,20 @@ public:
     // follows all the same, with the reason.
     bool start(const std::function<bool(DeviceLink*)>& start);
 
+    // Stops the operation without leaving the device without its project, software or data
+    // log (DeviceLink::stopSafely): true when it ends at once or soon (a transfer abandoned, a
+    // restart no longer waited for), false when a step that puts things into place is let
+    // finish within its own time-outs. The entry in the history says the step it was in.
+    bool stopSafely();
+    // Stops every active run so, and refuses every run started from now on (the program is
+    // stopping). Returns the runs that finish a step, each with what it finishes.
+    static QList<QPair<OperationRun*, QString>> stopAll();
+    static bool isStopping();
+    // "Panel 1 (2331LN001): uploading, 40%" as the program tells what it would stop.
+    QString activityText() const;
+    // What it does now, as a phrase ("moving the project into place").
+    QString stepText() const;
+
     // The operation is still sending and has replaced nothing on the device.
     bool canCancel() const;
     // Abandons such a transfer: the device keeps what it had and restarts; the run ends as
@@ -127,6 +142,8 @@ signals:
     void stepChanged(const QString& text);
     // The work is done and the device restarts; the run waits for it to be back.
     void restarting();
+    // Something the user should know beyond the step (also kept in result().notices).
+    void notice(const QString& text);
     void ended(const Orvane::Tavrix::Runtime::OperationResult& result);
 
 private:

@@ -22,6 +22,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <signal.h>
+
 using namespace Orvane::Tavrix::Common;
 
 namespace {
@@ -680,6 +683,102 @@ private slots:
         } else {
             QVERIFY(device.readFile("qml/project/main.qml").contains("Dovrel sample"));
         }
+    }
+
+    // Real signals to a real dovrelctl at each step: the device keeps a whole project and its
+    // data log under its own name with every log, and answers within 5 s; a second Ctrl-C
+    // ends at once.
+    void stopsSafelyOnSignals_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("when");  // the command after which the signal comes
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<QStringList>("args"); // the device's own
+        QTest::addColumn<bool>("twice");
+        const QStringList slow { "--throttle", "6000" };
+        QTest::newRow("upload mid transfer") << "upload" << "#LOAD<project/big" << SIGINT << slow << false;
+        QTest::newRow("clearing mid log update") << "clear" << "#LOAD<dataLogging" << SIGTERM << slow << false;
+        QTest::newRow("clearing during the restart") << "clear" << "#BOOT#" << SIGINT << QStringList { "--reboot-replug", "3000" } << false;
+        QTest::newRow("second Ctrl-C while the project moves into place")
+            << "upload" << "#UNIX<mv tmp/project" << SIGINT << QStringList { "--fault", "delay:UNIX<mv tmp/project:6000" } << true;
+    }
+
+    void stopsSafelyOnSignals()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, when);
+        QFETCH(int, signal);
+        QFETCH(QStringList, args);
+        QFETCH(bool, twice);
+        if (!QFileInfo(QStringLiteral("/dev")).isWritable())
+            QSKIP("needs a writable /dev");
+        const QString port = devPort(QStringLiteral("sig%1").arg(++m_count));
+        DeviceEmulator device;
+        QVERIFY(device.start(QStringList { "--populate", "--sample-datalog", dataLog(), "--app-version", "2.1.6.2886", "--link", port }
+                             + args));
+        const QByteArray projectBefore = device.readFile("qml/project/main.qml");
+        const QString package = path(QStringLiteral("big%1.txdevproj").arg(m_count));
+        QVERIFY(writeProjectPackage(package, { { "project/main.qml", "import QtQuick 2.0\nItem { }\n" },
+                                               { "project/big.png", QByteArray(60000, 'b') } }));
+        QProcess run;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DOVREL_VIRTUAL_PORTS"), port);
+        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
+        run.setProcessEnvironment(environment);
+        run.start(programPath(), command == QLatin1String("upload")
+                                     ? QStringList { "--port", port, "--json", "upload", package, "--yes" }
+                                     : QStringList { "--port", port, "--json", "logs", "clear", "--tables", "Tank Level", "--yes" });
+        QVERIFY(device.waitForCommand(when, 60000));
+        ::kill(pid_t(run.processId()), signal);
+        QElapsedTimer sinceSecond;
+        if (twice) {
+            QString said;
+            QVERIFY(QTest::qWaitFor([&]() {
+                said += QString::fromUtf8(run.readAllStandardError());
+                return said.contains(QLatin1String("Finishing on Demo Panel (DV1000001): moving the project into place; "
+                                                   "press Ctrl-C again to stop at once"));
+            }, 10000));
+            ::kill(pid_t(run.processId()), SIGINT);
+            sinceSecond.start();
+        }
+        QVERIFY(run.waitForFinished(90000));
+        if (twice)
+            QVERIFY2(sinceSecond.elapsed() < 2000, qPrintable(QString::number(sinceSecond.elapsed())));
+        QCOMPARE(run.exitCode(), 128 + signal);
+        if (!twice) {
+            const QJsonObject result = QJsonDocument::fromJson(run.readAllStandardOutput()).object();
+            QCOMPARE(result.value("interrupted").toBool(), true);
+        }
+
+        // Whole: the old project or the new one, and the data log under its own name.
+        QElapsedTimer clock;
+        clock.start();
+        const Run info = dovrelctl({ "--port", port, "--json", "--quiet", "info" }, virtualPorts({ port }), 20000);
+        QVERIFY2(info.exitCode == 0, qPrintable(describe(info)));
+        // (Stopped at once, the device may still be busy with the step it was given.)
+        QVERIFY2(twice || clock.elapsed() < 5000 + 3000 * int(when == QLatin1String("#BOOT#")), qPrintable(QString::number(clock.elapsed())));
+        const QByteArray project = device.readFile("qml/project/main.qml");
+        QVERIFY(project == projectBefore || project == "import QtQuick 2.0\nItem { }\n");
+        QVERIFY(!device.readFile("qml/config.txrc").isEmpty());
+        if (command == QLatin1String("clear")) {
+            QCOMPARE(logTables(device.filePath("qml/dataLogging.txdb")), (QStringList { "Tank Level", "Température", "_log" }));
+            QVERIFY(!QFileInfo::exists(device.filePath("qml/dataLoggingBk.txdb")));
+        }
+    }
+
+    // A data log left only under its backup name is put back before the next data log
+    // operation, and the user is told.
+    void dataLogUnderItsBackupNameIsPutBack()
+    {
+        DeviceEmulator device;
+        QVERIFY(device.start({ "--populate", "--sample-datalog", dataLog(), "--app-version", "2.1.6.2886" }));
+        QVERIFY(QFile::rename(device.filePath("qml/dataLogging.txdb"), device.filePath("qml/dataLoggingBk.txdb")));
+        const Run list = dovrelctl(QStringList { "--port", device.portPath(), "--json", "logs", "list" });
+        QVERIFY2(list.exitCode == 0, qPrintable(describe(list)));
+        QCOMPARE(list.json.value("logs").toArray().toVariantList(), (QVariantList { "Tank Level", "Température" }));
+        QVERIFY(QString::fromUtf8(list.err).contains(QLatin1String("found only under its backup name")));
+        QVERIFY(QFileInfo::exists(device.filePath("qml/dataLogging.txdb")));
+        QVERIFY(!QFileInfo::exists(device.filePath("qml/dataLoggingBk.txdb")));
     }
 
     void logsNeedNewerSoftware()

@@ -42,6 +42,9 @@ public:
     // The running operation; NoKind while idle.
     OperationResult::Kind m_kind = OperationResult::NoKind;
     QString m_rxText;
+    // Asked to stop safely: nothing further is begun that is not needed to leave the device whole.
+    bool m_stopRequested = false;
+    bool m_abandoning = false;
     // A single command that waits for the clock's confirmation.
     QByteArray m_pendingCommand;
     int m_pendingOperation = 0;
