@@ -2,6 +2,7 @@
 
 #include "diagnostics.h"
 #include "instancelock.h"
+#include "localizationhelper.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -14,6 +15,7 @@
 #include <QTimer>
 
 using Orvane::Tavrix::Common::lcApp;
+using Orvane::Tavrix::Common::localizableText;
 
 namespace Orvane {
 namespace Tavrix {
@@ -61,10 +63,21 @@ bool HandOverServer::start(InstanceLock* lock)
 {
     m_lock = lock;
     QRandomGenerator random(quint32(QDateTime::currentMSecsSinceEpoch() % 1000));
-    while (!m_server->listen(QHostAddress(QStringLiteral("127.0.0.1")), quint16(10000 + random.bounded(30001)))) {
+    // A taken port is bad luck, and another one is drawn; any other failure (no loopback,
+    // no sockets left) stays whatever is tried.
+    for (int attempt = 1; !m_server->listen(QHostAddress(QStringLiteral("127.0.0.1")), quint16(10000 + random.bounded(30001)));
+         ++attempt) {
+        if (m_server->serverError() != QAbstractSocket::AddressInUseError || attempt >= ListenAttempts) {
+            m_error = localizableText("The application cannot be reached by a second start: listening on 127.0.0.1 "
+                                      "failed (%1).")
+                          .arg(m_server->errorString());
+            return false;
+        }
     }
-    if (!m_lock->write(QByteArray::number(m_server->serverPort())))
+    if (!m_lock->write(QByteArray::number(m_server->serverPort()))) {
+        m_error = localizableText("Failed to acquire file lock.");
         return false;
+    }
     // Someone may delete or replace the lock file while this instance runs; it is
     // put back at once, or a second start would become a second instance.
     m_watcher = new QFileSystemWatcher(this);

@@ -32,10 +32,14 @@ public:
     explicit HandOverServer(QObject* parent = nullptr);
     ~HandOverServer() override;
 
+    // Ports tried when the one drawn is taken.
+    static const int ListenAttempts = 50;
+
     // Listens and writes the port into the held lock, which the server keeps until
-    // it is destroyed (and then deletes the lock file). False when the port cannot
-    // be written.
+    // it is destroyed (and then deletes the lock file). False, with errorString(), when
+    // it cannot listen on 127.0.0.1 or the port cannot be written.
     bool start(InstanceLock* lock);
+    QString errorString() const { return m_error; }
     quint16 serverPort() const;
     int openConnections() const { return m_connections.size(); }
 
@@ -55,6 +59,7 @@ private:
     QFileSystemWatcher* m_watcher = nullptr;
     QList<QTcpSocket*> m_connections;
     QHash<QTcpSocket*, QByteArray> m_received;
+    QString m_error;
 };
 
 } // namespace Designer

@@ -4,6 +4,7 @@
 #include "messagebox.h"
 #include "norraapplication.h"
 #include "splashscreen.h"
+#include "stopsignals.h"
 
 #include <QDir>
 #include <QIcon>
@@ -12,64 +13,13 @@
 
 #include <exception>
 
-#ifdef Q_OS_UNIX
-#include <QSocketNotifier>
-
-#include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
-
-using Orvane::Tavrix::Common::localizableText;
-#endif
-
 using Orvane::Tavrix::Common::Exception;
+using Orvane::Tavrix::Common::localizableText;
 using Orvane::Tavrix::Common::LocalizationHelper;
+using Orvane::Tavrix::Common::StopSignals;
 using Orvane::Tavrix::Designer::MainWindow;
 using Orvane::Tavrix::Designer::NorraApplication;
 using Orvane::Tavrix::Designer::SplashScreen;
-
-#ifdef Q_OS_UNIX
-namespace {
-
-int signalSockets[2] = { -1, -1 };
-
-void onTerminationSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(signalSockets[1], &byte, 1);
-}
-
-// SIGTERM, SIGINT and SIGHUP end the event loop like closing the window, so the
-// instance lock file and the device rows are cleaned up as usual. The handler is
-// in place from the start; a signal that comes before the event loop waits in the
-// socket until the loop reads it.
-void catchTerminationSignals()
-{
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalSockets) != 0)
-        return;
-    struct sigaction action = {};
-    action.sa_handler = onTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGHUP, &action, nullptr);
-}
-
-void quitOnTerminationSignals()
-{
-    if (signalSockets[0] < 0)
-        return;
-    auto* notifier = new QSocketNotifier(signalSockets[0], QSocketNotifier::Read, qApp);
-    QObject::connect(notifier, &QSocketNotifier::activated, qApp, []() {
-        char byte = 0;
-        [[maybe_unused]] const ssize_t got = ::read(signalSockets[0], &byte, 1);
-        QCoreApplication::quit();
-    });
-}
-
-} // namespace
-#endif
 
 int main(int argc, char** argv)
 {
@@ -83,9 +33,8 @@ int main(int argc, char** argv)
         delete application;
         return 0;
     }
-#ifdef Q_OS_UNIX
-    catchTerminationSignals();
-#endif
+    // A logout, a service manager or Ctrl-C: in place from the start, taken up once the window is.
+    StopSignals::install();
 
     QPixmap picture(QStringLiteral(":/images/splash"));
     auto* splash = new SplashScreen(picture);
@@ -106,9 +55,10 @@ int main(int argc, char** argv)
         delete splash;
         splash = nullptr;
         application->clearSplashScreen();
-#ifdef Q_OS_UNIX
-        quitOnTerminationSignals();
-#endif
+        // The devices' operations stop safely first, then the program ends as closed by its window.
+        QObject::connect(StopSignals::instance(), &StopSignals::stopRequested, window, &MainWindow::stopSafelyAndQuit);
+        if (StopSignals::instance()->signalNumber() != 0)
+            QMetaObject::invokeMethod(window, &MainWindow::stopSafelyAndQuit, Qt::QueuedConnection);
         result = application->exec();
     } catch (const Exception& e) {
         failure = e.message();

@@ -16,12 +16,14 @@
 #include "messagebox.h"
 #include "norraapplication.h"
 #include "operationrun.h"
+#include "runningoperationsquestion.h"
 #include "serialportmanager.h"
 #include "servicehistorywriter.h"
 #include "signaturerequirement.h"
 #include "texthelper.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QApplication>
 #include <QDebug>
 #include <QDir>
@@ -76,7 +78,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     m_handOver = new HandOverServer(this);
     if (!m_handOver->start(lock)) {
-        NorraApplication::showStartupError(guiText("Error"), guiText("Failed to acquire file lock."));
+        NorraApplication::showStartupError(guiText("Error"), m_handOver->errorString());
         std::exit(-1);
     }
     // A second start brings this window to the front.
@@ -118,6 +120,7 @@ void MainWindow::setUpWindow()
     connect(manager, &SerialPortManager::deviceDisconnected, this, &MainWindow::onDeviceDisconnected);
     // A port this user may not open changes what the empty list says.
     connect(manager, &SerialPortManager::portAccessDenied, this, &MainWindow::updateEmptyHint);
+    connect(manager, &SerialPortManager::portInUse, this, &MainWindow::updateEmptyHint);
     connect(manager, &SerialPortManager::serialDeviceRemoved, this, &MainWindow::updateEmptyHint);
 
     m_aboutDialog = new AboutDialog(this);
@@ -221,6 +224,12 @@ void MainWindow::updateEmptyHint()
                         "packaging/linux/60-dovrel.rules as the README says in \"Device access on Linux\", "
                         "then plug the device in again.")
                     .arg(denied.join(QStringLiteral(", ")));
+    const QStringList inUse = SerialPortManager::instance()->portsInUse();
+    if (!inUse.isEmpty())
+        text += QStringLiteral("\n\n")
+              + guiText("A device is plugged in at %1, but another program is using its port. The device appears here "
+                        "once that program lets it go.")
+                    .arg(inUse.join(QStringLiteral(", ")));
     m_emptyHint->setText(text);
     m_listStack->setCurrentWidget(m_emptyHint);
 }
@@ -314,7 +323,7 @@ void MainWindow::followLogClearing(const QString& deviceText, OperationRun* run)
     if (!run)
         return;
     connect(run, &OperationRun::ended, this, [this, deviceText](const OperationResult& result) {
-        if (result.succeeded())
+        if (result.succeeded() || OperationRun::isStopping())
             return;
         const QString text = guiText("The logs were not cleared from %1; they are still on the device.\n%2")
                                  .arg(deviceText, result.message.isEmpty() ? guiText("An unknown error occurred.") : result.message);
@@ -339,10 +348,80 @@ void MainWindow::showHistory(const QString& serial)
 {
     if (!m_historyWindow)
         m_historyWindow = new HistoryWindow(this);
-    m_historyWindow->setDeviceFilter(serial);
+    m_historyWindow->setSerialFilter(serial);
     m_historyWindow->show();
     m_historyWindow->raise();
     m_historyWindow->activateWindow();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (m_mayClose || OperationRun::active().isEmpty()) {
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    event->ignore();
+    // Asked once the close has been refused: a box run inside the close event would go with it.
+    if (!m_closing)
+        QMetaObject::invokeMethod(this, &MainWindow::askBeforeClosing, Qt::QueuedConnection);
+}
+
+void MainWindow::askBeforeClosing()
+{
+    const QList<OperationRun*> runs = OperationRun::active();
+    if (runs.isEmpty()) {
+        close();
+        return;
+    }
+    switch (RunningOperationsQuestion::ask(this, QCoreApplication::applicationName(), runs)) {
+    case RunningOperationsQuestion::Wait:
+        closeWhenIdle();
+        break;
+    case RunningOperationsQuestion::StopSafely:
+        stopSafelyAndClose();
+        break;
+    case RunningOperationsQuestion::Cancel:
+        break;
+    }
+}
+
+void MainWindow::stopSafelyAndQuit()
+{
+    m_quitWhenClosed = true;
+    stopSafelyAndClose();
+}
+
+void MainWindow::stopSafelyAndClose()
+{
+    if (m_batchWindow)
+        m_batchWindow->stopSafely();
+    OperationRun::stopAll();
+    closeWhenIdle();
+}
+
+void MainWindow::closeWhenIdle()
+{
+    if (m_closing)
+        return;
+    m_closing = true;
+    statusBar()->showMessage(guiText("Closing once the devices' operations have ended..."));
+    // Every operation ends within its own time-outs: this never waits for ever.
+    RunningOperationsQuestion::whenEnded(OperationRun::active(), this, [this]() {
+        if (!OperationRun::active().isEmpty()) {
+            m_closing = false;
+            closeWhenIdle();
+            return;
+        }
+        m_mayClose = true;
+        close();
+        m_mayClose = false;
+        m_closing = false;
+        // Asked from outside, the program ends even with a row's dialog open.
+        if (m_quitWhenClosed)
+            QCoreApplication::quit();
+        else
+            OperationRun::clearStopping();
+    });
 }
 
 void MainWindow::showBatch()

@@ -65,7 +65,19 @@ public slots:
     void showBatch();
     void updateEmptyHint();
 
+    // Stops every device operation safely and closes once they have ended; asked from
+    // outside (a signal, a logout), the program then ends.
+    void stopSafelyAndClose();
+    void stopSafelyAndQuit();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
+    // Asked before closing while device operations run: wait, stop safely, or stay.
+    void askBeforeClosing();
+    // Closes the window once no device operation runs any more.
+    void closeWhenIdle();
     void makeCurrent(DeviceItemWidget* widget);
     // Takes a row and its item out of the list, now or once its command has returned.
     void dropRow(DeviceItemWidget* widget, QListWidgetItem* item);
@@ -88,6 +100,9 @@ private:
     QMap<QString, QListWidgetItem*> m_deviceItems;
     QMap<QString, DeviceItemWidget*> m_restartingRows;
     QMap<QString, QListWidgetItem*> m_restartingItems;
+    bool m_closing = false;       // the close waits for the operations' end
+    bool m_mayClose = false;      // nothing left that the close must wait for
+    bool m_quitWhenClosed = false;
 };
 
 } // namespace Designer

@@ -15,6 +15,8 @@
 #include <QSerialPortInfo>
 #include <QTimer>
 
+#include <algorithm>
+
 using Orvane::Tavrix::Common::guiText;
 using Orvane::Tavrix::Common::ServiceRecord;
 using Orvane::Tavrix::Common::StopSignals;
@@ -34,6 +36,14 @@ bool isDeviceUsbPort(const QSerialPortInfo& info)
 {
     return info.hasVendorIdentifier() && info.hasProductIdentifier() && info.vendorIdentifier() == VendorId
         && info.productIdentifier() == ProductId;
+}
+
+// Runs the event loop for a while.
+void pause(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 void addVirtualPort(const QString& path)
@@ -82,6 +92,11 @@ QString DeviceSession::permissionText(const QString& port)
         .arg(port);
 }
 
+QString DeviceSession::inUseText()
+{
+    return guiText("The port is in use by another program.");
+}
+
 QSerialPort::SerialPortError DeviceSession::probe(const QString& port, QString* errorText) const
 {
     QSerialPort serial;
@@ -92,7 +107,9 @@ QSerialPort::SerialPortError DeviceSession::probe(const QString& port, QString* 
     }
     const QSerialPort::SerialPortError error = serial.error();
     if (errorText) {
-        if (error == QSerialPort::PermissionError)
+        if (error == QSerialPort::PermissionError && !PortEnumerator::lacksPermission(port))
+            *errorText = inUseText();
+        else if (error == QSerialPort::PermissionError)
             *errorText = permissionText(port);
         else if (error == QSerialPort::DeviceNotFoundError)
             *errorText = guiText("The port %1 does not exist.").arg(port);
@@ -153,8 +170,9 @@ ExitCode DeviceSession::prepare(const QStringList& portOptions, QString* error, 
             }
         }
         // A port that goes between the look and the probe is a device leaving the bus to
-        // restart: identification waits for it to come back.
-        if (why.isEmpty() && probe(resolved, &why) == QSerialPort::DeviceNotFoundError)
+        // restart, one that another program holds (the program identifying the device, as
+        // likely as not) is free again soon: identification waits for either.
+        if (why.isEmpty() && (probe(resolved, &why) == QSerialPort::DeviceNotFoundError || why == inUseText()))
             why.clear();
         if (!why.isEmpty()) {
             if (!failures) {
@@ -183,7 +201,7 @@ ExitCode DeviceSession::prepare(const QStringList& portOptions, QString* error, 
                 continue;
             const QString port = PortEnumerator::canonicalPortName(info.systemLocation());
             QString why;
-            if (probe(port, &why) != QSerialPort::NoError)
+            if (probe(port, &why) != QSerialPort::NoError && why != inUseText())
                 m_probeFailures.insert(port, why);
         }
     }
@@ -241,9 +259,20 @@ bool DeviceSession::waitForPaths(const QStringList& paths, int timeoutMs)
     while (!allThere()) {
         if (clock.elapsed() > timeoutMs || OperationRun::isStopping())
             return false;
-        QEventLoop loop;
-        QTimer::singleShot(100, &loop, &QEventLoop::quit);
-        loop.exec();
+        pause(100);
+    }
+    return true;
+}
+
+bool DeviceSession::waitWhileInUse(const QString& port, int timeoutMs) const
+{
+    QElapsedTimer clock;
+    clock.start();
+    QString why;
+    while (probe(port, &why) != QSerialPort::NoError && why == inUseText()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        pause(100);
     }
     return true;
 }
@@ -296,7 +325,7 @@ ExitCode DeviceSession::listDevices(const QString& portOption, QList<QMap<QStrin
     const QString seconds = QString::number(IdentificationTimeoutMs / 1000);
     if (!devices->isEmpty()) {
         for (const QString& port : std::as_const(pending))
-            m_progress->warning(guiText("The device at %1 was not identified within %2 seconds.").arg(port, seconds));
+            m_progress->warning(unidentifiedText(port));
         for (const QString& why : std::as_const(m_probeFailures))
             m_progress->warning(why);
         return ExitCode::Success;
@@ -308,6 +337,10 @@ ExitCode DeviceSession::listDevices(const QString& portOption, QList<QMap<QStrin
         *error = notIdentifiedText(requestedPort, complete);
     } else if (!m_probeFailures.isEmpty()) {
         *error = m_probeFailures.first();
+    } else if (!pending.isEmpty() && std::all_of(pending.cbegin(), pending.cend(), [m](const QString& port) {
+                   return m->portsInUse().contains(port);
+               })) {
+        *error = inUseText();
     } else if (!pending.isEmpty()) {
         *error = guiText("No device was identified within %1 seconds (%2): the hardware description stayed incomplete or never came.")
                      .arg(seconds, pending.join(QStringLiteral(", ")));
@@ -348,7 +381,6 @@ ExitCode DeviceSession::connectDevices(const QStringList& portOptions, QStringLi
         return ExitCode::Success;
     SerialPortManager* m = manager();
     const bool complete = waitForDiscovery([this]() { return identificationSettled(); }, IdentificationTimeoutMs);
-    const QString seconds = QString::number(IdentificationTimeoutMs / 1000);
     QStringList candidates = m_requestedPorts;
     if (portOptions.isEmpty()) {
         candidates = m->connectedPorts();
@@ -360,7 +392,7 @@ ExitCode DeviceSession::connectDevices(const QStringList& portOptions, QStringLi
             *ports << port;
         else if (!m_probeFailures.contains(port))
             failures->append({ port, portOptions.isEmpty()
-                                         ? guiText("The device at %1 was not identified within %2 seconds.").arg(port, seconds)
+                                         ? unidentifiedText(port)
                                          : notIdentifiedText(port, complete) });
     }
     if (ports->isEmpty() && failures->isEmpty()) {
@@ -370,8 +402,18 @@ ExitCode DeviceSession::connectDevices(const QStringList& portOptions, QStringLi
     return ExitCode::Success;
 }
 
+QString DeviceSession::unidentifiedText(const QString& port) const
+{
+    // Another program held it all the time.
+    if (manager()->portsInUse().contains(port))
+        return inUseText();
+    return guiText("The device at %1 was not identified within %2 seconds.").arg(port, QString::number(IdentificationTimeoutMs / 1000));
+}
+
 QString DeviceSession::notIdentifiedText(const QString& port, bool complete) const
 {
+    if (manager()->portsInUse().contains(port))
+        return inUseText();
     if (complete)
         return guiText("The device at %1 could not be identified: it did not answer with a valid hardware description.").arg(port);
     return guiText("The device at %1 was not identified within %2 seconds: its hardware description stayed incomplete or never came.")
@@ -380,8 +422,15 @@ QString DeviceSession::notIdentifiedText(const QString& port, bool complete) con
 
 DeviceSession::Outcome DeviceSession::run(ServiceRecord::Operation operation, const std::function<bool(DeviceLink*)>& start)
 {
-    DeviceTask task(m_port, m_progress);
     Outcome outcome;
+    // A program that took the port for a moment (identifying the device after this one
+    // did) lets it go again soon.
+    if (!waitWhileInUse(m_port, IdentificationTimeoutMs)) {
+        outcome.exitCode = ExitCode::NoDevice;
+        outcome.error = inUseText();
+        return outcome;
+    }
+    DeviceTask task(m_port, m_progress);
     bool ended = false;
     QEventLoop loop;
     task.run(operation, start, [&](const Outcome& result) {

@@ -66,6 +66,7 @@ public:
 
     static int identificationTimeoutMs();
     static QString permissionText(const QString& port);
+    static QString inUseText();
 
 private:
     // With failures, a port that cannot be used is listed there instead of ending the run.
@@ -75,9 +76,12 @@ private:
     bool waitForDiscovery(const std::function<bool()>& condition, int timeoutMs);
     bool identificationSettled() const;
     QString notIdentifiedText(const QString& port, bool complete) const;
+    QString unidentifiedText(const QString& port) const;
     // Waits for the ports' paths to exist, at most timeoutMs.
     static bool waitForPaths(const QStringList& paths, int timeoutMs);
     QSerialPort::SerialPortError probe(const QString& port, QString* errorText) const;
+    // Waits while another program holds the port, at most timeoutMs; false when it still does.
+    bool waitWhileInUse(const QString& port, int timeoutMs) const;
 
     ProgressReporter* m_progress = nullptr;
     QString m_port;

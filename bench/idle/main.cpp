@@ -5,11 +5,17 @@
 //     dovrel uses over the idle period (goal: under 0.1 s a minute).
 //  2. dovrelctl list waiting on a port whose device never answers (it waits 15 s for the
 //     identification): its processor time while it waits, per minute.
-// Each runs with the port list polled (DOVREL_PORT_DISCOVERY=poll) and followed through
-// udev: the machine's udev where its daemon runs, else umockdev's mocked udev (an empty
-// sysfs, so only the virtual port is there). Processor time is read from /proc while the
-// threads stay the same (the identification's thread has ended before).
+//  3. Without a udev daemon: the time from a port's node appearing in a watched device
+//     folder to its discovery, and what one reading of the system's port list costs.
+// Each of 1 and 2 runs with the ports followed through udev (the machine's udev where
+// its daemon runs, else umockdev's mocked udev: an empty sysfs, so only the virtual port
+// is there), without a udev daemon (/dev watched: the machine as it is where no daemon
+// runs, else DOVREL_PORT_DISCOVERY=dev) and, on request, polled (DOVREL_PORT_DISCOVERY=poll,
+// as on Windows). Processor time is read from /proc while the threads stay the same (the
+// identification's thread has ended before).
 #include "emulator.h"
+#include "eventwait.h"
+#include "portenumerator.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -90,8 +96,9 @@ QProcessEnvironment environmentFor(const Mode& mode, const QString& work, const 
     // The instance lock lives in the temporary folder: one of its own.
     env.insert(QStringLiteral("TMPDIR"), work + QStringLiteral("/tmp"));
     env.insert(QStringLiteral("DOVREL_VIRTUAL_PORTS"), port);
-    // dovrelctl keeps its debug lines to itself unless asked.
+    // dovrelctl keeps its debug lines to itself unless asked; what discovery does is said once.
     env.insert(QStringLiteral("DOVREL_DEBUG"), QStringLiteral("1"));
+    env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("dovrel.discovery.debug=true"));
     env.remove(QStringLiteral("DOVREL_PORT_DISCOVERY"));
     env.remove(QStringLiteral("UMOCKDEV_DIR"));
     for (const QString& entry : mode.environment)
@@ -127,8 +134,47 @@ QString discoveryLine(const QString& logPath)
     for (const QByteArray& line : log.readAll().split('\n')) {
         if (line.contains("No port notifications"))
             return QStringLiteral("polled");
+        if (line.contains("No udev events"))
+            return QStringLiteral("device folder watched");
     }
-    return QStringLiteral("no polling reported");
+    return QStringLiteral("udev followed");
+}
+
+// A port's link made in a watched device folder's serial/by-id, to its discovery (the
+// list read in between is the scripted one); and one reading of the system's real list.
+void deviceFolderLatency()
+{
+    QTemporaryDir dev;
+    using Orvane::Tavrix::Runtime::PortEnumerator;
+    QDir().mkpath(dev.filePath(QStringLiteral("serial/by-id")));
+    const QString node = dev.filePath(QStringLiteral("serial/by-id/usb-Panel_BENCH-if00"));
+    PortEnumerator::setDeviceFolder(dev.path());
+    PortEnumerator::setSystemPortLister([node]() {
+        PortEnumerator::PortList ports;
+        if (QFileInfo::exists(node))
+            ports.append({ { QStringLiteral("portName"), node },
+                           { QStringLiteral("vendorID"), PortEnumerator::DeviceVendorId },
+                           { QStringLiteral("productID"), PortEnumerator::DeviceProductId } });
+        return ports;
+    });
+    PortEnumerator enumerator;
+    enumerator.setUpNotifications();
+    QElapsedTimer clock;
+    bool found = false;
+    QObject::connect(&enumerator, &PortEnumerator::deviceDiscovered, [&found]() { found = true; });
+    QFile file(node);
+    clock.start();
+    file.open(QIODevice::WriteOnly);
+    waitUntil([&found]() { return found; }, 10000);
+    const double foundMs = clock.nsecsElapsed() / 1e6;
+    PortEnumerator::setSystemPortLister({});
+    clock.restart();
+    const int ports = int(PortEnumerator::getPorts().size());
+    const double listMs = clock.nsecsElapsed() / 1e6;
+    std::printf("\nwithout a udev daemon: port's link made -> port found %s ms (watching %s); "
+                "the system's list (%d ports) read in %.1f ms\n",
+                found ? qPrintable(QString::number(foundMs, 'f', 1)) : "-",
+                enumerator.isWatchingDeviceNodes() ? "the folder" : "nothing, polled", ports, listMs);
 }
 
 double transcriptMs(DeviceEmulator& emulator, const QString& event, const QString& prefix)
@@ -249,9 +295,10 @@ int main(int argc, char** argv)
     const QCommandLineOption dovrelOption(QStringLiteral("dovrel"), QStringLiteral("The program to measure (default: next to this one)."), QStringLiteral("PATH"));
     const QCommandLineOption ctlOption(QStringLiteral("dovrelctl"), QStringLiteral("The command-line program to measure."), QStringLiteral("PATH"));
     const QCommandLineOption modesOption(QStringLiteral("modes"),
-                                         QStringLiteral("poll, udev (default both), or plain: the environment as it is (to measure "
-                                                        "another build, such as one from before udev was followed)."),
-                                         QStringLiteral("LIST"), QStringLiteral("poll,udev"));
+                                         QStringLiteral("udev, dev (without a udev daemon; default both), poll, or plain: the "
+                                                        "environment as it is (to measure another build, such as one from "
+                                                        "before udev was followed)."),
+                                         QStringLiteral("LIST"), QStringLiteral("udev,dev"));
     parser.addOptions({ secondsOption, dovrelOption, ctlOption, modesOption });
     parser.process(app);
 
@@ -268,8 +315,12 @@ int main(int argc, char** argv)
         modes.append({ QStringLiteral("plain"), QString(), {} });
     if (wanted.contains(QStringLiteral("poll")))
         modes.append({ QStringLiteral("polled"), QString(), { QStringLiteral("DOVREL_PORT_DISCOVERY=poll") } });
+    const bool daemon = QFileInfo::exists(QStringLiteral("/run/udev/control"));
+    if (wanted.contains(QStringLiteral("dev")))
+        modes.append({ QStringLiteral("no udev daemon"), QString(),
+                       daemon ? QStringList { QStringLiteral("DOVREL_PORT_DISCOVERY=dev") } : QStringList() });
     if (wanted.contains(QStringLiteral("udev"))) {
-        if (QFileInfo::exists(QStringLiteral("/run/udev/control"))) {
+        if (daemon) {
             modes.append({ QStringLiteral("udev"), QString(), {} });
         } else {
             const QString wrapper = QStandardPaths::findExecutable(QStringLiteral("umockdev-wrapper"));
@@ -296,5 +347,7 @@ int main(int argc, char** argv)
         std::printf("%-16s %14s  %s\n", qPrintable(mode.name), qPrintable(figure(run.cpuPerMinute, "%.4f")), qPrintable(run.discovery));
         std::fflush(stdout);
     }
+    if (wanted.contains(QStringLiteral("dev")))
+        deviceFolderLatency();
     return 0;
 }

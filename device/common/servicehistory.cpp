@@ -62,6 +62,33 @@ QSettings userSettings()
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kavendi"), QStringLiteral("Lumatra"));
 }
 
+// Whether another process has the file (or its journal) open. Elsewhere than on Linux the
+// system itself refuses to rename an open file.
+bool isOpenElsewhere(const QString& path)
+{
+#ifdef Q_OS_LINUX
+    const QString file = QFileInfo(path).canonicalFilePath();
+    if (file.isEmpty())
+        return false;
+    const QStringList names = { file, file + QStringLiteral("-wal") };
+    const QString self = QString::number(QCoreApplication::applicationPid());
+    // Another user's processes cannot be looked into; this user's history is not theirs.
+    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (pid == self || !pid.at(0).isDigit())
+            continue;
+        const QString fds = QStringLiteral("/proc/%1/fd/").arg(pid);
+        for (const QString& fd : QDir(fds).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+            if (names.contains(QFileInfo(fds + fd).symLinkTarget()))
+                return true;
+        }
+    }
+    return false;
+#else
+    Q_UNUSED(path);
+    return false;
+#endif
+}
+
 // A random (version 4) UUID, made by SQLite.
 const char* const RandomUuid =
     "lower(hex(randomblob(4))) || '-' || lower(hex(randomblob(2))) || '-4' || substr(lower(hex(randomblob(2))), 2) || '-' "
@@ -114,40 +141,64 @@ void ServiceHistoryPrivate::disconnect()
     QSqlDatabase::removeDatabase(connectionName);
 }
 
-ServiceHistoryPrivate::Check ServiceHistoryPrivate::prepare()
+ServiceHistoryPrivate::Check ServiceHistoryPrivate::judge(QSqlQuery& query, int* version)
 {
-    QSqlDatabase db = database();
-    QSqlQuery query(db);
-    // SQLite opens any file; the first read tells whether it is a database.
-    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next()) {
+    // SQLite checks its own header on the first read: a file that is none fails it. The
+    // schema version and the tables are read in one statement, so at one moment.
+    if (!query.exec(QStringLiteral("SELECT (SELECT user_version FROM pragma_user_version), (SELECT count(*) FROM sqlite_master)"))
+        || !query.next()) {
         const QString code = query.lastError().nativeErrorCode();
         lastError = query.lastError().text();
         return code == QLatin1String(NotADatabaseCode) || code == QLatin1String(CorruptCode) ? NotADatabase : Unwritable;
     }
-    int version = query.value(0).toInt();
-    if (version > ServiceHistory::SchemaVersion)
+    *version = query.value(0).toInt();
+    const int objects = query.value(1).toInt();
+    query.finish();
+    if (*version > ServiceHistory::SchemaVersion)
         return NewerVersion;
-    // Someone else's database is left exactly as it is.
-    if (version == 0 && (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !query.next() || query.value(0).toInt() != 0))
+    // Without a version: new when empty, else someone else's database, left exactly as it is.
+    if (*version == 0)
+        return objects == 0 ? Usable : NotADatabase;
+    // An older version is upgraded first, its columns looked at then.
+    return *version < ServiceHistory::SchemaVersion ? Usable : ourColumns(query);
+}
+
+ServiceHistoryPrivate::Check ServiceHistoryPrivate::ourColumns(QSqlQuery& query)
+{
+    // Our version number on a table without our columns is not ours either.
+    if (!query.exec(QString::fromLatin1(SelectFields) + QStringLiteral(" LIMIT 0"))) {
+        lastError = query.lastError().text();
         return NotADatabase;
-    // WAL: readers never block the writer, and a crash leaves the last commit intact.
-    query.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
-    query.exec(QStringLiteral("PRAGMA synchronous=FULL"));
-    if (version == 0) {
+    }
+    query.finish();
+    return Usable;
+}
+
+ServiceHistoryPrivate::Check ServiceHistoryPrivate::prepare()
+{
+    QSqlDatabase db = database();
+    QSqlQuery query(db);
+    // Judged inside a transaction: a file that another process is making is seen before
+    // its tables or with them, never half-way.
+    if (!query.exec(QStringLiteral("BEGIN"))) {
+        lastError = query.lastError().text();
+        return Unwritable;
+    }
+    int version = 0;
+    Check check = judge(query, &version);
+    query.exec(QStringLiteral("ROLLBACK"));
+    if (check != Usable)
+        return check;
+    if (version < ServiceHistory::SchemaVersion) {
+        // Made or upgraded under the write lock, once, judged again there: another process
+        // may have done it while this one waited for the lock.
         if (!query.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
             lastError = query.lastError().text();
             return Unwritable;
         }
-        // Another process may have made the tables while this one waited.
-        query.exec(QStringLiteral("PRAGMA user_version"));
-        version = query.next() ? query.value(0).toInt() : 0;
-        query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
-        const int objects = query.next() ? query.value(0).toInt() : -1;
-        if (version == 0 && objects != 0) {
-            query.exec(QStringLiteral("ROLLBACK"));
-            return NotADatabase; // someone else's database
-        }
-        if (version == 0) {
+        check = judge(query, &version);
+        bool made = true;
+        if (check == Usable && version == 0) {
             const QStringList statements = {
                 QStringLiteral("CREATE TABLE entries (id INTEGER PRIMARY KEY, started INTEGER NOT NULL, ended INTEGER, "
                                "serial TEXT NOT NULL, name TEXT, model TEXT, version_before TEXT, version_after TEXT, "
@@ -156,44 +207,33 @@ ServiceHistoryPrivate::Check ServiceHistoryPrivate::prepare()
                 QStringLiteral("CREATE INDEX entries_started ON entries (started)"),
                 QStringLiteral("CREATE INDEX entries_serial ON entries (serial, started)"),
             };
-            bool made = true;
             for (const QString& statement : statements)
                 made = made && query.exec(statement);
             // A new file gets the later columns the way an old one does.
-            made = made && upgrade(query, 1)
+            version = 1;
+        }
+        if (check == Usable && version < ServiceHistory::SchemaVersion) {
+            made = made && upgrade(query, version)
                 && query.exec(QStringLiteral("PRAGMA user_version = %1").arg(ServiceHistory::SchemaVersion));
             if (!made) {
                 lastError = query.lastError().text();
-                query.exec(QStringLiteral("ROLLBACK"));
-                return Unwritable;
+                check = Unwritable;
+            } else {
+                check = ourColumns(query);
             }
         }
-        if (!query.exec(QStringLiteral("COMMIT"))) {
-            lastError = query.lastError().text();
+        if (check != Usable || !query.exec(QStringLiteral("COMMIT"))) {
+            if (check == Usable) {
+                lastError = query.lastError().text();
+                check = Unwritable;
+            }
             query.exec(QStringLiteral("ROLLBACK"));
-            return Unwritable;
-        }
-        return version > ServiceHistory::SchemaVersion ? NewerVersion : Usable;
-    }
-    if (version < ServiceHistory::SchemaVersion) {
-        // Upgraded in place, once: another process may be doing the same.
-        bool upgraded = query.exec(QStringLiteral("BEGIN IMMEDIATE"));
-        if (upgraded && query.exec(QStringLiteral("PRAGMA user_version")) && query.next())
-            version = query.value(0).toInt();
-        if (upgraded && version < ServiceHistory::SchemaVersion)
-            upgraded = upgrade(query, version)
-                && query.exec(QStringLiteral("PRAGMA user_version = %1").arg(ServiceHistory::SchemaVersion));
-        if (!upgraded || !query.exec(QStringLiteral("COMMIT"))) {
-            lastError = query.lastError().text();
-            query.exec(QStringLiteral("ROLLBACK"));
-            return Unwritable;
+            return check;
         }
     }
-    // Our version number on a table without our columns is not ours either.
-    if (!query.exec(QString::fromLatin1(SelectFields) + QStringLiteral(" LIMIT 0"))) {
-        lastError = query.lastError().text();
-        return NotADatabase;
-    }
+    // WAL: readers never block the writer, and a crash leaves the last commit intact.
+    query.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+    query.exec(QStringLiteral("PRAGMA synchronous=FULL"));
     return Usable;
 }
 
@@ -232,6 +272,12 @@ bool ServiceHistoryPrivate::upgrade(QSqlQuery& query, int fromVersion)
 bool ServiceHistoryPrivate::setAside(Check why)
 {
     disconnect();
+    // Another process using it may know better (a newer version), or be in the middle of
+    // something: the file stays where it is, and this process does without it.
+    if (isOpenElsewhere(path)) {
+        lastError = QStringLiteral("%1 is open in another process").arg(path);
+        return false;
+    }
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     const QString kind = why == ServiceHistoryPrivate::NewerVersion ? QStringLiteral("newer") : QStringLiteral("unreadable");
     QString target = QStringLiteral("%1.%2-%3").arg(path, kind, stamp);

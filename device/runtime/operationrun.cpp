@@ -224,6 +224,11 @@ bool OperationRun::isStopping()
     return g_stopping;
 }
 
+void OperationRun::clearStopping()
+{
+    g_stopping = false;
+}
+
 QList<QPair<OperationRun*, QString>> OperationRun::stopAll()
 {
     g_stopping = true;

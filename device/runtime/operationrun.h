@@ -83,6 +83,8 @@ public:
     // stopping). Returns the runs that finish a step, each with what it finishes.
     static QList<QPair<OperationRun*, QString>> stopAll();
     static bool isStopping();
+    // Runs may start again (the window that stopped them was shown again).
+    static void clearStopping();
     // "Panel 1 (2331LN001): uploading, 40%" as the program tells what it would stop.
     QString activityText() const;
     // What it does now, as a phrase ("moving the project into place").

@@ -6,9 +6,13 @@
 #ifdef DOVREL_HAVE_UDEV
 #include "udevportmonitor.h"
 #endif
+#ifdef Q_OS_LINUX
+#include "devicenodewatcher.h"
+#endif
 
 #include <QDebug>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
@@ -17,6 +21,12 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+
+#ifndef Q_OS_WIN
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 using Orvane::Tavrix::Common::lcDiscovery;
 
@@ -43,6 +53,7 @@ QStringList& oldPorts()
 
 QMutex g_listerMutex;
 std::function<PortEnumerator::PortList()> g_lister;
+QString g_deviceFolder;
 
 // The live enumerators, for reloadVirtualPorts().
 QMutex g_enumeratorsMutex;
@@ -62,6 +73,16 @@ void sayPollingOnce(const QString& why)
                                   .arg(why)
                                   .arg(PortEnumerator::PollInterval);
 }
+
+#ifdef Q_OS_LINUX
+void sayWatchingOnce(const QString& why, const QString& folder)
+{
+    static std::atomic_bool said { false };
+    if (!said.exchange(true))
+        qCDebug(lcDiscovery).noquote()
+            << QStringLiteral("No udev events (%1): the port list is read when a port's node comes or goes in %2").arg(why, folder);
+}
+#endif
 
 // The device file a name finally reaches; empty when it does not exist.
 QString targetOf(const QString& canonicalName)
@@ -107,12 +128,20 @@ PortEnumerator::~PortEnumerator()
 #ifdef DOVREL_HAVE_UDEV
     delete d->m_monitor;
 #endif
+#ifdef Q_OS_LINUX
+    delete d->m_nodes;
+#endif
 }
 
 void PortEnumerator::setSystemPortLister(std::function<PortList()> lister)
 {
     QMutexLocker lock(&g_listerMutex);
     g_lister = std::move(lister);
+}
+
+void PortEnumerator::setDeviceFolder(const QString& folder)
+{
+    g_deviceFolder = folder;
 }
 
 QString PortEnumerator::canonicalPortName(const QString& name)
@@ -208,7 +237,11 @@ PortEnumerator::PortList PortEnumerator::systemPorts()
     }
     if (lister)
         return lister();
-
+#ifdef DOVREL_HAVE_UDEV
+    // Read from the kernel's records through libudev: with or without the udev daemon,
+    // a USB port has its ids (without it, Qt's list has none).
+    return UdevPortMonitor::systemPorts();
+#else
     PortList ports;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
 #ifdef Q_OS_WIN
@@ -226,6 +259,7 @@ PortEnumerator::PortList PortEnumerator::systemPorts()
         ports << map;
     }
     return ports;
+#endif
 }
 
 PortEnumerator::PortList PortEnumerator::withVirtualPorts(const PortList& system)
@@ -289,6 +323,17 @@ PortEnumerator::PortList PortEnumerator::restricted(const PortList& all)
     return ports;
 }
 
+bool PortEnumerator::lacksPermission(const QString& name)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(name);
+    return false;
+#else
+    return ::faccessat(AT_FDCWD, QFile::encodeName(canonicalPortName(name)).constData(), R_OK | W_OK, AT_EACCESS) != 0
+        && errno == EACCES;
+#endif
+}
+
 bool PortEnumerator::isDevicePort(const QMap<QString, QVariant>& info)
 {
     return info.value(QStringLiteral("vendorID")).toInt() == DeviceVendorId
@@ -313,12 +358,9 @@ void PortEnumerator::reloadVirtualPorts()
 bool PortEnumerator::setUpNotifications()
 {
     QString why;
-    // A replaced list (tests) has no notifications: it is polled, without a word.
-    const bool replaced = listerReplaced();
-    d->m_polling = replaced || !followSystemPorts(&why);
+    d->m_polling = !followSystemPorts(&why);
     if (d->m_polling) {
-        if (!replaced)
-            sayPollingOnce(why);
+        sayPollingOnce(why);
         // The first list is read here, in the caller's thread, so that start-up sees every port.
         d->m_system = systemPorts();
     } else {
@@ -335,10 +377,44 @@ bool PortEnumerator::setUpNotifications()
 
 bool PortEnumerator::followSystemPorts(QString* why)
 {
-    if (qEnvironmentVariable("DOVREL_PORT_DISCOVERY").compare(QLatin1String("poll"), Qt::CaseInsensitive) == 0) {
+    const QString asked = qEnvironmentVariable("DOVREL_PORT_DISCOVERY");
+    if (asked.compare(QLatin1String("poll"), Qt::CaseInsensitive) == 0) {
         *why = QStringLiteral("DOVREL_PORT_DISCOVERY is poll");
         return false;
     }
+    if (asked.compare(QLatin1String("dev"), Qt::CaseInsensitive) == 0)
+        *why = QStringLiteral("DOVREL_PORT_DISCOVERY is dev");
+    else if (listerReplaced())
+        *why = QStringLiteral("the port list is replaced");
+    else if (followUdev(why))
+        return true;
+    return followDeviceNodes(why);
+}
+
+bool PortEnumerator::followDeviceNodes(QString* why)
+{
+#ifdef Q_OS_LINUX
+    if (!d->m_nodes) {
+        auto nodes = std::make_unique<DeviceNodeWatcher>(g_deviceFolder.isEmpty() ? QStringLiteral("/dev") : g_deviceFolder);
+        const QString udevMissing = *why;
+        if (!nodes->start(why))
+            return false;
+        sayWatchingOnce(udevMissing, nodes->folder());
+        d->m_nodes = nodes.release();
+        connect(d->m_nodes, &DeviceNodeWatcher::changed, this, &PortEnumerator::startListing);
+    }
+    // Watched before the list is read: a node made in between is in the list or comes as
+    // an event (or both, which changes nothing).
+    d->m_system = systemPorts();
+    return true;
+#else
+    *why = QStringLiteral("not followed on this system");
+    return false;
+#endif
+}
+
+bool PortEnumerator::followUdev(QString* why)
+{
 #ifdef DOVREL_HAVE_UDEV
     if (!d->m_monitor) {
         auto monitor = std::make_unique<UdevPortMonitor>();
@@ -387,6 +463,11 @@ bool PortEnumerator::isPolling() const
     return d->m_polling;
 }
 
+bool PortEnumerator::isWatchingDeviceNodes() const
+{
+    return !d->m_polling && d->m_nodes;
+}
+
 void PortEnumerator::pollNow()
 {
 #ifdef DOVREL_HAVE_UDEV
@@ -397,7 +478,7 @@ void PortEnumerator::pollNow()
         watchVirtualPorts();
     // Virtual ports and the restriction are cheap to check and callers expect them applied on return.
     update(d->m_system);
-    if (d->m_polling)
+    if (d->m_polling || isWatchingDeviceNodes())
         startListing();
 }
 
@@ -408,9 +489,12 @@ bool PortEnumerator::isListing() const
 
 void PortEnumerator::startListing()
 {
-    // One reading at a time: a tick that finds one running is skipped.
-    if (d->m_listing)
+    // One reading at a time: a tick that finds one running is skipped; a change of the
+    // device folder is read once that reading is done.
+    if (d->m_listing) {
+        d->m_listAgain = d->m_listAgain || !d->m_polling;
         return;
+    }
     d->m_listing = true;
     if (!d->m_thread.isRunning())
         d->m_thread.start();
@@ -423,6 +507,10 @@ void PortEnumerator::onSystemPortsListed(const PortList& ports)
     d->m_listing = false;
     d->m_system = ports;
     update(d->m_system);
+    if (d->m_listAgain) {
+        d->m_listAgain = false;
+        startListing();
+    }
 }
 
 void PortEnumerator::watchVirtualPorts()

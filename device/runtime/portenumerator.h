@@ -23,12 +23,13 @@ class PortEnumeratorPrivate;
 // DOVREL_VIRTUAL_PORTS count as device ports while their path exists.
 //
 // On Linux the ports come from udev: listed once, then followed through udev's events.
-// Virtual ports are followed through their folders. Nothing is polled, so an idle
-// program wakes only when a port comes or goes. Where udev delivers no events (a
-// container or chroot without the udev daemon), on other systems, and while tests
-// replace the system's list, the list is polled instead: read in a thread of its own
-// (it takes tens of milliseconds) and handed back here. Records, signals, virtual ports
-// and the restriction stay in this object's thread.
+// Where udev delivers no events (a container or chroot without the udev daemon) the
+// device nodes in /dev are watched instead, and the list is read again only when a
+// serial port's node came or went. Virtual ports are followed through their folders.
+// Nothing is polled, so an idle program wakes only when a port comes or goes. On other
+// systems the list is polled. A reading (it takes milliseconds to tens of them) runs in
+// a thread of its own and is handed back here. Records, signals, virtual ports and the
+// restriction stay in this object's thread.
 //
 // Every port name leaving this class has one form, the one that records,
 // signals and the device information map use: the path of the port's device
@@ -52,6 +53,10 @@ public:
     // Only ports allowed by the restriction below are listed.
     static QList<QMap<QString, QVariant>> getPorts();
     static bool isDevicePort(const QMap<QString, QVariant>& info);
+    // Whether a port that would not open (a permission error) lacks this user's rights,
+    // rather than being held by another program (its lock file, or its exclusive open).
+    // Windows reports both alike: never a rule's fault there.
+    static bool lacksPermission(const QString& name);
     static QStringList virtualPorts();
 
     // The one form of a port name: "ttyACM0", "/dev/ttyACM0" and "/dev/./ttyACM0"
@@ -73,24 +78,31 @@ public:
     static void acceptNewPorts();
 
     // Replaces the system's port list (for tests: a slow or scripted list); it may be
-    // called from any thread. An empty function restores the system's list.
+    // called from any thread. An empty function restores the system's list. A replaced
+    // list is never taken from udev: it is read when the device folder changes (or polled).
     static void setSystemPortLister(std::function<PortList()> lister);
+    // The folder of the device nodes watched without a udev daemon (for tests: a fake
+    // /dev); empty: /dev. Read when notifications are set up.
+    static void setDeviceFolder(const QString& folder);
 
     // Every enumerator reads DOVREL_VIRTUAL_PORTS again soon (for a list changed while
     // running; the folders of the ports named before are watched already).
     static void reloadVirtualPorts();
 
-    // Lists the present ports and starts following them: through udev, or by polling
-    // (said once in the debug output) where udev delivers no events or
+    // Lists the present ports and starts following them: through udev; through the
+    // device folder (said once in the debug output) where udev delivers no events or
+    // DOVREL_PORT_DISCOVERY is "dev"; by polling (said once) where neither works or
     // DOVREL_PORT_DISCOVERY is "poll".
     bool setUpNotifications();
     // The ports present, as last reported (restricted, virtual ports included).
     QList<QMap<QString, QVariant>> ports() const;
     // Whether the port list is polled rather than followed through notifications.
     bool isPolling() const;
+    // Whether the device folder is watched in place of udev's events.
+    bool isWatchingDeviceNodes() const;
     // Applies virtual ports and the restriction at once against the last system list.
-    // Polled: also reads the system list anew in the background (unless a reading is
-    // running). Followed: takes in the events that are waiting.
+    // Polled or watching the device folder: also reads the system list anew in the
+    // background (after a reading that runs). Through udev: takes in the waiting events.
     void pollNow();
     // Whether a reading of the system list is running.
     bool isListing() const;
@@ -111,6 +123,8 @@ private:
     void onSystemPortsListed(const PortList& ports);
     void update(const PortList& ports);
     bool followSystemPorts(QString* why);
+    bool followUdev(QString* why);
+    bool followDeviceNodes(QString* why);
     void watchVirtualPorts();
 
     std::unique_ptr<PortEnumeratorPrivate> d;

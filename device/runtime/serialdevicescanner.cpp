@@ -68,6 +68,7 @@ void SerialDeviceScanner::starScan()
         emit scanError(code != 0 ? code : -1);
         return;
     }
+    emit portOpened();
     m_port->flush();
     if (!m_bootUp) {
         qCDebug(lcDiscovery) << "m_bootUp:False";

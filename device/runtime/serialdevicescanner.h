@@ -33,7 +33,9 @@ public:
     static int liveCount();
 
 signals:
+    // The port would not open: the port's error code, or -1 without one.
     void scanError(int lastError);
+    void portOpened();
     void startBootTimer(int msecs);
     void stopBootTimer();
     void startScanTimer(int msecs);

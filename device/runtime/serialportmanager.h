@@ -75,6 +75,8 @@ public:
     QMap<QString, QVariant> serialDeviceInformation(const QString& portName) const;
     // Device ports present that this user may not open (no access rule installed).
     QStringList deniedPorts() const;
+    // Device ports present that another program holds; each is tried again until it is free.
+    QStringList portsInUse() const;
 
     // Transfer content of the next packet send.
     void setTransferFile(const QByteArray& fileContent, const QString& remotePath);
@@ -174,6 +176,8 @@ signals:
     void fileTransferProgress(qint64 done, qint64 total);
     // A device port was found that this user may not open.
     void portAccessDenied(const QString& portName);
+    // A device port was found that another program holds.
+    void portInUse(const QString& portName);
 
     void initializeRetrieve(const QString& message, int filesCount);
     void initializeLogRetrieve(const QString& message, int filesCount);

@@ -18,11 +18,7 @@
 #include <QThread>
 #include <QTimer>
 
-#ifndef Q_OS_WIN
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
-#endif
+#include <algorithm>
 
 using Orvane::Tavrix::Common::lcDiscovery;
 
@@ -38,18 +34,8 @@ namespace {
 // The manager whose discovery runs, for the static restriction.
 QPointer<SerialPortManager> g_discoveryManager;
 
-// Whether opening the port failed for want of this user's permission (rather than
-// because another program holds it). Windows reports both alike: never a rule's fault there.
-bool lacksPermission(const QString& portName)
-{
-#ifdef Q_OS_WIN
-    Q_UNUSED(portName);
-    return false;
-#else
-    const QString path = portName.startsWith(QLatin1Char('/')) ? portName : QStringLiteral("/dev/") + portName;
-    return ::faccessat(AT_FDCWD, QFile::encodeName(path).constData(), R_OK | W_OK, AT_EACCESS) != 0 && errno == EACCES;
-#endif
-}
+// How often a port that another program holds is tried again.
+constexpr int InUseRetryMs = 500;
 
 QString applicationVersion()
 {
@@ -65,6 +51,24 @@ bool SerialPortManager::initialize()
     qRegisterMetaType<QMap<QString, QVariant>>("QMap<QString,QVariant>");
 
     g_discoveryManager = this;
+    d->m_inUseRetry = new QTimer(this);
+    d->m_inUseRetry->setSingleShot(true);
+    d->m_inUseRetry->setInterval(InUseRetryMs);
+    connect(d->m_inUseRetry, &QTimer::timeout, this, [this]() {
+        for (const QString& portName : std::as_const(d->m_portsInUse)) {
+            const bool scanning = std::any_of(d->m_scanners.cbegin(), d->m_scanners.cend(),
+                                              [&portName](const SerialPortManagerPrivate::ScannerRecord& record) {
+                                                  return record.portName == portName;
+                                              });
+            const DeviceLink* busy = link(portName);
+            if (scanning || (busy && (busy->isRunning() || busy->isSerialPortOpen()))) {
+                d->m_inUseRetry->start();
+                continue;
+            }
+            // The other program may have taken the device's boot announcement: it is asked at once.
+            createScanner(portName, true);
+        }
+    });
     d->m_enumerator = new PortEnumerator(this);
     if (!d->m_enumerator->setUpNotifications())
         qCDebug(lcDiscovery) << "Setup Notification Failed...";
@@ -108,6 +112,8 @@ void SerialPortManager::createScanner(const QString& portName, bool bootUp)
     scanTimer->moveToThread(thread);
 
     connect(scanner, &SerialDeviceScanner::scanError, this, &SerialPortManager::onScannerError, Qt::QueuedConnection);
+    connect(scanner, &SerialDeviceScanner::portOpened, this, [this, portName]() { d->m_portsInUse.removeAll(portName); },
+            Qt::QueuedConnection);
     connect(scanner, &SerialDeviceScanner::deviceConnected, this, &SerialPortManager::onDeviceConnected, Qt::QueuedConnection);
     connect(scanner, &SerialDeviceScanner::deviceBootedUp, this, &SerialPortManager::onDeviceBootedUp, Qt::QueuedConnection);
     connect(port, &QSerialPort::readyRead, scanner, &SerialDeviceScanner::onReadyRead);
@@ -134,6 +140,12 @@ void stopScannerQueued(SerialDeviceScanner* scanner)
 {
     if (scanner)
         QMetaObject::invokeMethod(scanner, "stopScan", Qt::QueuedConnection);
+}
+
+// Drops the scanner from the live ones; whether it was one of them.
+bool forgetScanner(QList<SerialPortManagerPrivate::ScannerRecord>& scanners, const SerialDeviceScanner* scanner)
+{
+    return scanners.removeIf([scanner](const SerialPortManagerPrivate::ScannerRecord& record) { return record.scanner == scanner; }) > 0;
 }
 
 // Waits until the scanner has closed its port, so the command port can open it at once.
@@ -169,6 +181,8 @@ void SerialPortManager::followNewPorts()
 
 void SerialPortManager::shutdownDiscovery()
 {
+    if (d->m_inUseRetry)
+        d->m_inUseRetry->stop();
     // Called from the destructor: the event loop may be gone, so stop and join each worker here.
     const auto scanners = d->m_scanners;
     d->m_scanners.clear();
@@ -268,8 +282,14 @@ void SerialPortManager::removeSerialDevice(const QString& portName)
         emit linkRemoved(gone);
     }
     d->m_devicePorts.removeAll(portName);
+    d->m_portsInUse.removeAll(portName);
     d->m_devices.remove(portName);
     d->m_serialDevices.remove(portName);
+}
+
+QStringList SerialPortManager::portsInUse() const
+{
+    return d->m_portsInUse;
 }
 
 void SerialPortManager::onDeviceConnected(const QMap<QString, QString>& info)
@@ -281,13 +301,7 @@ void SerialPortManager::onDeviceConnected(const QMap<QString, QString>& info)
 
     // The result was queued; meanwhile the port may have been unplugged (and may even be back
     // with a scanner of its own). Only a live scanner of a port still present is heard.
-    bool live = false;
-    for (int i = d->m_scanners.size() - 1; i >= 0; --i) {
-        if (d->m_scanners.at(i).scanner == scanner) {
-            live = true;
-            d->m_scanners.removeAt(i);
-        }
-    }
+    const bool live = forgetScanner(d->m_scanners, scanner);
     if (!live || !d->m_devicePorts.contains(portName)) {
         qCDebug(lcDiscovery).noquote() << QStringLiteral("Device at '%1' identified after its port went away; ignored").arg(portName);
         stopScannerQueued(scanner);
@@ -356,22 +370,35 @@ void SerialPortManager::onScannerError(int lastError)
             d->m_enumerator->pollNow();
         return;
     }
-    if (lastError == QSerialPort::PermissionError && lacksPermission(portName)) {
-        qCDebug(lcDiscovery).noquote() << QStringLiteral("No permission to open the device port '%1'").arg(portName);
-        if (!d->m_deniedPorts.contains(portName)) {
-            d->m_deniedPorts << portName;
-            emit portAccessDenied(portName);
+    if (lastError > 0) {
+        // The port would not open: the scanner ends, and its thread with it.
+        forgetScanner(d->m_scanners, scanner);
+        stopScannerQueued(scanner);
+        if (lastError != QSerialPort::PermissionError || !d->m_devicePorts.contains(portName))
+            return;
+        if (PortEnumerator::lacksPermission(portName)) {
+            qCDebug(lcDiscovery).noquote() << QStringLiteral("No permission to open the device port '%1'").arg(portName);
+            if (!d->m_deniedPorts.contains(portName)) {
+                d->m_deniedPorts << portName;
+                emit portAccessDenied(portName);
+            }
+            return;
         }
+        // This user may open it: another program holds it (its lock file, or its exclusive
+        // open). It is tried again until it is free.
+        qCDebug(lcDiscovery).noquote() << QStringLiteral("The device port '%1' is in use by another program").arg(portName);
+        if (!d->m_portsInUse.contains(portName)) {
+            d->m_portsInUse << portName;
+            emit portInUse(portName);
+        }
+        d->m_inUseRetry->start();
         return;
     }
     if (lastError != -1 && lastError != -4)
         return;
     removeSerialDevice(portName);
     qCDebug(lcDiscovery).noquote() << QStringLiteral("Error scanning device at port '%1', error: %2").arg(portName).arg(lastError);
-    for (int i = d->m_scanners.size() - 1; i >= 0; --i) {
-        if (d->m_scanners.at(i).scanner == scanner)
-            d->m_scanners.removeAt(i);
-    }
+    forgetScanner(d->m_scanners, scanner);
     stopScannerAndWait(scanner);
 }
 

@@ -82,16 +82,32 @@ bool UdevPortMonitor::open(QString* why)
 
 QList<QMap<QString, QVariant>> UdevPortMonitor::ports() const
 {
+    // A port udev is still setting up (its node may lack its permissions yet) comes as
+    // an event once udev is done with it.
+    return m_udev ? listPorts(m_udev, true) : QList<QMap<QString, QVariant>>();
+}
+
+QList<QMap<QString, QVariant>> UdevPortMonitor::systemPorts()
+{
+    // A context of its own: libudev's are not to be shared between threads.
+    udev* context = udev_new();
+    if (!context)
+        return {};
+    // Without the daemon no port is ever marked as set up.
+    const QList<QMap<QString, QVariant>> list = listPorts(context, false);
+    udev_unref(context);
+    return list;
+}
+
+QList<QMap<QString, QVariant>> UdevPortMonitor::listPorts(udev* context, bool initializedOnly)
+{
     QList<QMap<QString, QVariant>> list;
-    if (!m_udev)
-        return list;
-    udev_enumerate* enumerate = udev_enumerate_new(m_udev);
+    udev_enumerate* enumerate = udev_enumerate_new(context);
     if (!enumerate)
         return list;
     udev_enumerate_add_match_subsystem(enumerate, "tty");
-    // A port udev is still setting up (its node may lack its permissions yet) comes as
-    // an event once udev is done with it.
-    udev_enumerate_add_match_is_initialized(enumerate);
+    if (initializedOnly)
+        udev_enumerate_add_match_is_initialized(enumerate);
     udev_enumerate_scan_devices(enumerate);
     udev_list_entry* entry = nullptr;
     udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumerate))
@@ -100,7 +116,7 @@ QList<QMap<QString, QVariant>> UdevPortMonitor::ports() const
         // Consoles and pseudo terminals: dozens of them, none of them ours.
         if (!syspath || qstrncmp(syspath, "/sys/devices/virtual/", 21) == 0)
             continue;
-        udev_device* device = udev_device_new_from_syspath(m_udev, syspath);
+        udev_device* device = udev_device_new_from_syspath(context, syspath);
         if (!device)
             continue;
         if (isHardwarePort(device))

@@ -33,6 +33,9 @@ public:
     // The ports present now. Call after open(): whatever is plugged in while the list is
     // read is also reported by an event, so nothing falls between the two.
     QList<QMap<QString, QVariant>> ports() const;
+    // The ports as the kernel lists them, with or without the udev daemon (the ids then
+    // come from the USB device's attributes); callable from any thread.
+    static QList<QMap<QString, QVariant>> systemPorts();
     // Reads the events that are waiting, now.
     void readPending();
 
@@ -43,6 +46,8 @@ signals:
     void eventsLost();
 
 private:
+    // Ports that udev is still setting up are left out when initializedOnly.
+    static QList<QMap<QString, QVariant>> listPorts(udev* context, bool initializedOnly);
     static bool isHardwarePort(udev_device* device);
     static QMap<QString, QVariant> portInfo(udev_device* device);
 

@@ -117,31 +117,38 @@ bool VirtualPortWatcher::watchOnce(const QStringList& paths)
     return added;
 }
 
-void VirtualPortWatcher::readEvents()
+void VirtualPortWatcher::readInotify(int fd, const std::function<void(const inotify_event&)>& each)
 {
-    bool relevant = false;
     alignas(inotify_event) char buffer[8192];
     for (;;) {
-        const ssize_t length = ::read(m_inotify, buffer, sizeof buffer);
+        const ssize_t length = ::read(fd, buffer, sizeof buffer);
         if (length <= 0)
             break;
         for (ssize_t offset = 0; offset < length;) {
             const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
             offset += ssize_t(sizeof(inotify_event) + event->len);
-            if (event->mask & (IN_Q_OVERFLOW | IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED)) {
-                relevant = true;
-                if (event->mask & IN_IGNORED) {
-                    // The folder is gone and so is its watch.
-                    for (auto it = m_watches.begin(); it != m_watches.end();)
-                        it = it.value() == event->wd ? m_watches.erase(it) : std::next(it);
-                }
-                continue;
-            }
-            const QString name = event->len ? QFile::decodeName(event->name) : QString();
-            for (auto it = m_watches.cbegin(); it != m_watches.cend() && !relevant; ++it)
-                relevant = it.value() == event->wd && m_names.value(it.key()).contains(name);
+            each(*event);
         }
     }
+}
+
+void VirtualPortWatcher::readEvents()
+{
+    bool relevant = false;
+    readInotify(m_inotify, [this, &relevant](const inotify_event& event) {
+        if (event.mask & (IN_Q_OVERFLOW | IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED)) {
+            relevant = true;
+            if (event.mask & IN_IGNORED) {
+                // The folder is gone and so is its watch.
+                for (auto it = m_watches.begin(); it != m_watches.end();)
+                    it = it.value() == event.wd ? m_watches.erase(it) : std::next(it);
+            }
+            return;
+        }
+        const QString name = event.len ? QFile::decodeName(event.name) : QString();
+        for (auto it = m_watches.cbegin(); it != m_watches.cend() && !relevant; ++it)
+            relevant = it.value() == event.wd && m_names.value(it.key()).contains(name);
+    });
     if (relevant)
         emit changed();
 }

@@ -8,7 +8,10 @@
 #include <QStringList>
 
 #ifdef Q_OS_LINUX
+#include <functional>
+
 class QSocketNotifier;
+struct inotify_event;
 #else
 #include <QFileSystemWatcher>
 #endif
@@ -34,6 +37,11 @@ public:
     // settled (a folder made while this ran is watched too), so the caller may then
     // check the paths: anything after that comes as changed().
     void watch(const QStringList& paths);
+
+#ifdef Q_OS_LINUX
+    // Hands each event waiting on an inotify descriptor to the function.
+    static void readInotify(int fd, const std::function<void(const inotify_event&)>& each);
+#endif
 
 signals:
     void changed();

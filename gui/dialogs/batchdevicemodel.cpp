@@ -703,6 +703,22 @@ int BatchDeviceModel::abandonTransfers()
     return abandoned;
 }
 
+QList<OperationRun*> BatchDeviceModel::runs() const
+{
+    QList<OperationRun*> list;
+    for (const BatchLine* line : std::as_const(d->lines)) {
+        if (line->run && line->run->isActive())
+            list << line->run.data();
+    }
+    return list;
+}
+
+void BatchDeviceModel::stopSafely()
+{
+    for (OperationRun* run : runs())
+        run->stopSafely();
+}
+
 void BatchDeviceModel::setProductionMode(bool on)
 {
     if (on == d->production)

@@ -17,6 +17,7 @@ namespace Tavrix {
 namespace Runtime {
 class BatchPackage;
 class OperationResult;
+class OperationRun;
 }
 namespace Designer {
 
@@ -97,6 +98,10 @@ public:
     int cancelWaiting();
     // Abandons the transfers still running; the devices restart with what they had.
     int abandonTransfers();
+    // The runs of the lines that run or wait for their device's return.
+    QList<Runtime::OperationRun*> runs() const;
+    // Stops every running line safely (see OperationRun::stopSafely).
+    void stopSafely();
 
     // From now on every newly plugged device that fits gets the package, once per serial number.
     void setProductionMode(bool on);

@@ -5,6 +5,7 @@
 #include "filehelper.h"
 #include "localizationhelper.h"
 #include "messagebox.h"
+#include "runningoperationsquestion.h"
 #include "serialportmanager.h"
 #include "signaturelabel.h"
 #include "signaturerequirement.h"
@@ -12,6 +13,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QDate>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -30,6 +32,8 @@
 #include <QTimer>
 #include <QUuid>
 #include <QVBoxLayout>
+
+#include <memory>
 
 using Orvane::Tavrix::Common::BatchResult;
 using Orvane::Tavrix::Common::FileHelper;
@@ -108,6 +112,8 @@ public:
     QPushButton* save = nullptr;
     QPushButton* start = nullptr;
     QPushButton* cancel = nullptr;
+    bool closing = false; // closes once its lines have ended
+    bool asking = false;
     QPushButton* close = nullptr;
     QTimer busyRefresh;
 };
@@ -386,6 +392,60 @@ void BatchWindow::onCancel()
             d->model->abandonTransfers();
     }
     updateControls();
+}
+
+void BatchWindow::stopSafely()
+{
+    if (d->production->isChecked())
+        d->production->setChecked(false);
+    d->model->setProductionMode(false);
+    d->model->cancelWaiting();
+    d->model->stopSafely();
+    updateControls();
+}
+
+void BatchWindow::reject()
+{
+    if (!d->model->isActive() || d->closing) {
+        QDialog::reject();
+        return;
+    }
+    QMetaObject::invokeMethod(this, &BatchWindow::askBeforeClosing, Qt::QueuedConnection);
+}
+
+void BatchWindow::closeEvent(QCloseEvent* event)
+{
+    if (!d->model->isActive() || d->closing) {
+        QDialog::closeEvent(event);
+        return;
+    }
+    event->ignore();
+    QMetaObject::invokeMethod(this, &BatchWindow::askBeforeClosing, Qt::QueuedConnection);
+}
+
+void BatchWindow::askBeforeClosing()
+{
+    if (d->asking)
+        return;
+    d->asking = true;
+    const RunningOperationsQuestion::Answer answer = RunningOperationsQuestion::ask(this, guiText("Batch"), d->model->runs());
+    d->asking = false;
+    if (answer == RunningOperationsQuestion::Cancel)
+        return;
+    if (answer == RunningOperationsQuestion::StopSafely)
+        stopSafely();
+    // Closed once the lines have ended (each within its own time-outs).
+    d->closing = true;
+    auto closeWhenIdle = std::make_shared<QMetaObject::Connection>();
+    *closeWhenIdle = connect(d->model, &BatchDeviceModel::runChanged, this, [this, closeWhenIdle]() {
+        if (d->model->isActive())
+            return;
+        disconnect(*closeWhenIdle);
+        d->closing = false;
+        QDialog::reject();
+    });
+    if (!d->model->isActive())
+        emit d->model->runChanged();
 }
 
 void BatchWindow::onProductionToggled(bool on)

@@ -62,8 +62,13 @@ public slots:
     // Stops what has not started; asks before it abandons a running transfer.
     void onCancel();
     void onSaveCsv();
+    // Production mode off, waiting lines cancelled, running ones stopped safely.
+    void stopSafely();
+    // Closing while lines run asks first: wait for them, stop them safely, or stay.
+    void reject() override;
 
 protected:
+    void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -78,6 +83,7 @@ private:
     bool signatureAllows(const QString& title);
     void updateControls();
     void removeWorkFolder();
+    void askBeforeClosing();
 
     BatchWindowPrivate* d;
 };

@@ -735,6 +735,11 @@ void DeviceConfigurator::onConfigurationError(const QString& error, bool needReb
     setControlsEnabled(true);
     updateConfigureButton();
     emit configurationEnded(false);
+    // The program is ending: nobody is left to read a box, and none may hold up the end.
+    if (OperationRun::isStopping()) {
+        reject();
+        return;
+    }
     MessageBox::critical(this, guiText("Configure Device"), error.isEmpty() ? guiText("An unknown error occurred.") : error);
     if (needReboot && isVisible())
         reject();

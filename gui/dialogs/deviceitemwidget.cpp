@@ -386,6 +386,8 @@ void DeviceItemWidget::onIdentifyDevice()
             emit statusMessage(guiText("%1 shows its information on its screen.").arg(deviceTitle()));
             return;
         }
+        if (OperationRun::isStopping())
+            return;
         const Interaction shown(this);
         MessageBox::warning(this, guiText("Identify Device"), guiText("Failed to connect to device."));
     });

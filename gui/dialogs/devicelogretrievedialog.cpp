@@ -157,6 +157,9 @@ void DeviceLogRetrieveDialog::onRunEnded(const OperationResult& result)
         }
         statusLabel()->setText(guiText("Retrieved all files successfully."));
         emit runEnded(true);
+        // E.g. a data log put back from its backup name before it was fetched.
+        if (!result.notices.isEmpty())
+            showBox(new MessageBox(this, guiText("Retreive logged data"), result.notices.join(QLatin1Char('\n')), MessageBox::Information));
         accept();
         return;
     }

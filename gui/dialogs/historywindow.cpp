@@ -23,6 +23,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <utility>
+
 using Orvane::Tavrix::Common::FileHelper;
 using Orvane::Tavrix::Common::FleetDevice;
 using Orvane::Tavrix::Common::HistoryServerReader;
@@ -63,6 +65,7 @@ public:
     HistoryModel* model = nullptr;
     QTableView* table = nullptr;
     QLineEdit* text = nullptr;
+    QString serial; // one device's entries: its exact serial number
     QComboBox* operation = nullptr;
     QComboBox* result = nullptr;
     QDateEdit* from = nullptr;
@@ -305,10 +308,18 @@ void HistoryWindow::setDeviceFilter(const QString& text)
         applyFilter();
 }
 
+void HistoryWindow::setSerialFilter(const QString& serial)
+{
+    d->serial = serial.trimmed();
+    setDeviceFilter(serial);
+}
+
 ServiceHistory::Filter HistoryWindow::filter() const
 {
     ServiceHistory::Filter filter;
     filter.text = d->text->text().trimmed();
+    if (!filter.text.isEmpty() && filter.text == d->serial)
+        std::swap(filter.text, filter.serial);
     filter.operation = ServiceRecord::Operation(d->operation->currentData().toInt());
     filter.outcome = d->result->currentData().toInt();
     // Whole local days, the last one included.

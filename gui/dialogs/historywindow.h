@@ -42,6 +42,9 @@ public:
 
     // Shows only the entries of this device (a part of its serial number or name).
     void setDeviceFilter(const QString& text);
+    // Shows only the entries of exactly this serial number, while the text filter still
+    // reads it (edited, it is a part of a serial number or name again).
+    void setSerialFilter(const QString& serial);
     Common::ServiceHistory::Filter filter() const;
     // Queries with the filter as the controls set it now.
     void applyFilter();

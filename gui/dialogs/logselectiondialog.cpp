@@ -518,6 +518,8 @@ void LogSelectionDialog::onUpdateEnded(const OperationResult& result)
 
 void LogSelectionDialog::showClearingFailure(const QString& failure)
 {
+    if (OperationRun::isStopping())
+        return;
     // The logs are gone from the local copy only; the device still has them.
     m_statusLabel->setText(m_clearSummary.isEmpty() ? failure : QStringLiteral("%1\n%2").arg(m_clearSummary, failure));
     showBox(new MessageBox(this, deviceText("Data Log Files"), failure, MessageBox::Critical));

@@ -197,6 +197,11 @@ void OperationProgressDialog::showFailure(const QString& text, bool closes)
 {
     offerClose();
     emit runEnded(false);
+    // The program is ending: nobody is left to read a box, and none may hold up the end.
+    if (OperationRun::isStopping()) {
+        QDialog::reject();
+        return;
+    }
     auto* box = new MessageBox(this, m_texts.boxTitle, text, MessageBox::Warning, QPixmap(), MessageBox::OK);
     showBox(box);
     // A time-out or a lost device leaves nothing to look at: the device restarts or is gone.

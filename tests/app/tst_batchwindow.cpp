@@ -6,6 +6,7 @@
 #include "batchpackage.h"
 #include "batchwindow.h"
 #include "deviceitemwidget.h"
+#include "deviceuploaddialog.h"
 #include "dovrelctlrun.h"
 #include "englishtexts.h"
 #include "eventwait.h"
@@ -13,6 +14,7 @@
 #include "localizationhelper.h"
 #include "mainwindow.h"
 #include "modaluser.h"
+#include "operationrun.h"
 #include "projectpackage.h"
 #include "randomdata.h"
 #include "restartingdevice.h"
@@ -30,6 +32,7 @@ using Orvane::Tavrix::Common::BatchResult;
 using Orvane::Tavrix::Common::guiText;
 using Orvane::Tavrix::Common::runtimeText;
 using Orvane::Tavrix::Runtime::BatchPackage;
+using Orvane::Tavrix::Runtime::OperationRun;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace {
@@ -89,6 +92,8 @@ private slots:
         m_window = new MainWindow;
         m_window->setUpWindow();
         m_window->show();
+        // The main window is closed in a test and shown again for the next.
+        QGuiApplication::setQuitOnLastWindowClosed(false);
     }
 
     void cleanupTestCase() { delete m_window; }
@@ -264,6 +269,74 @@ private slots:
         SerialPortManager* manager = SerialPortManager::instance();
         QCOMPARE(manager->portOfDevice(swapA.serial()), swapB.port());
         QCOMPARE(manager->portOfDevice(swapB.serial()), swapA.port());
+    }
+
+    // The main window closed while devices work: the question names each device and what it
+    // does; Cancel keeps the program open; Stop safely leaves every device whole and closes.
+    void closingTheMainWindowWhileDevicesWork_data()
+    {
+        QTest::addColumn<QString>("work");
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("batch, cancel") << "batch" << "Cancel";
+        QTest::newRow("batch, stop safely") << "batch" << "Stop safely";
+        QTest::newRow("row upload, stop safely") << "upload" << "Stop safely";
+    }
+
+    void closingTheMainWindowWhileDevicesWork()
+    {
+        QFETCH(QString, work);
+        QFETCH(QString, answer);
+        RestartingDevice first, second;
+        QVERIFY(startDevice(first, { "--throttle", "8000" }));
+        QVERIFY(startDevice(second, { "--throttle", "8000" }));
+        const QByteArray before = first.emulator.readFile(QStringLiteral("qml/project/main.qml"));
+        auto transferring = [&]() {
+            return first.emulator.commandCount(QStringLiteral("#LOAD<project/logo")) > 0
+                && (work == QLatin1String("upload") || second.emulator.commandCount(QStringLiteral("#LOAD<project/logo")) > 0);
+        };
+        ModalUser user(60000);
+        QStringList asked;
+        user.when([](QWidget* w) { return ModalUser::isBox(w) && w->windowTitle() == QCoreApplication::applicationName(); },
+                  [&](QWidget* box) {
+                      for (QLabel* label : box->findChildren<QLabel*>())
+                          asked << label->text();
+                      ModalUser::click(box, answer);
+                  });
+        user.answer(guiText("Upload Project"), guiText("Yes"));
+        if (work == QLatin1String("batch")) {
+            BatchWindow* batch = openBatch();
+            QVERIFY(batch->setPackage(m_project));
+            batch->startButton()->click();
+            QVERIFY(waitUntil(transferring, 30000));
+            m_window->close();
+        } else {
+            user.on<DeviceUploadDialog>([&](DeviceUploadDialog*) {
+                waitUntil(transferring, 30000);
+                m_window->close();
+            });
+            m_window->rowForSerial(first.serial())->uploadProjectWithFile(m_project);
+        }
+        QVERIFY(waitUntil([&]() { return !asked.isEmpty(); }, 30000));
+        const QString text = asked.join(QLatin1Char(' '));
+        QVERIFY2(text.contains(QStringLiteral("Bench %1 (%2): uploading, ").arg(first.serial().right(3).toInt()).arg(first.serial())),
+                 qPrintable(text));
+        QCOMPARE(text.contains(second.serial()), work == QLatin1String("batch"));
+        if (answer == QLatin1String("Cancel")) {
+            QVERIFY(m_window->isVisible());
+            QVERIFY(waitUntil([&]() { return OperationRun::active().isEmpty(); }, 90000));
+            QVERIFY(m_window->isVisible());
+        } else {
+            QVERIFY(waitUntil([&]() { return !m_window->isVisible(); }, 60000));
+            QVERIFY(OperationRun::active().isEmpty());
+        }
+        // Whole: the project it had, or the new one, never a part.
+        for (RestartingDevice* device : { &first, &second }) {
+            QVERIFY(device->waitForIdentification());
+            const QByteArray project = device->emulator.readFile(QStringLiteral("qml/project/main.qml"));
+            QVERIFY(project == before || project == "import QtQuick 2.0\nItem { }\n");
+            QVERIFY(!device->emulator.readFile(QStringLiteral("qml/config.txrc")).isEmpty());
+        }
+        m_window->show();
     }
 
     // Cancel during a transfer asks, then abandons it: the device is told the transfer is

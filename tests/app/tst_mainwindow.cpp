@@ -35,6 +35,12 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <vector>
+
 using Orvane::Tavrix::Common::FileHelper;
 using Orvane::Tavrix::Designer::AboutDialog;
 using Orvane::Tavrix::Designer::DeviceItemWidget;
@@ -157,6 +163,33 @@ private slots:
             QCOMPARE(started.count(), acted ? 1 : 0);
         }
         QVERIFY2(!QFileInfo::exists(path), "the server deletes the lock it holds");
+    }
+
+    // A listen failure that another port would not mend (here: no descriptor left) ends
+    // the start with its reason instead of trying for ever.
+    void listenFailureEndsTheStartWithItsReason()
+    {
+        auto* lock = new InstanceLock(m_temp.filePath(QStringLiteral("nolisten/Kavendi-lockfile")));
+        QCOMPARE(lock->tryAcquire(), InstanceLock::Acquired);
+        HandOverServer server;
+        rlimit saved {};
+        getrlimit(RLIMIT_NOFILE, &saved);
+        const int base = ::open("/dev/null", O_RDONLY);
+        rlimit low = saved;
+        low.rlim_cur = rlim_t(base) + 1;
+        for (const QString& fd : QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::System | QDir::NoDotAndDotDot))
+            low.rlim_cur = qMax(low.rlim_cur, rlim_t(fd.toInt()) + 1);
+        QCOMPARE(setrlimit(RLIMIT_NOFILE, &low), 0);
+        std::vector<int> holes;
+        for (int fd = ::dup(base); fd >= 0; fd = ::dup(base))
+            holes.push_back(fd);
+        const bool started = server.start(lock);
+        for (const int fd : holes)
+            ::close(fd);
+        ::close(base);
+        setrlimit(RLIMIT_NOFILE, &saved);
+        QVERIFY(!started);
+        QVERIFY2(server.errorString().contains(QStringLiteral("listening on 127.0.0.1 failed (")), qPrintable(server.errorString()));
     }
 
     // A holder deletes only the file it holds, never one that took its name since.
@@ -371,7 +404,13 @@ private slots:
         QCOMPARE(entries.first().frontEnd, QStringLiteral("dovrel"));
         QCOMPARE(entries.first().name, QStringLiteral("Tank Room"));
 
-        // The row's "History" shows the window with that device's entries alone.
+        // The row's "History" shows the window with that device's entries alone, not those
+        // of a serial number that holds its own.
+        ServiceRecord longer;
+        longer.started = QDateTime::currentDateTime();
+        longer.serial = QStringLiteral("92314A0011");
+        longer.operation = ServiceRecord::Identify;
+        QVERIFY(ServiceHistory::instance()->add(longer) > 0);
         row(m_a)->action(DeviceItemWidget::HistoryAction)->trigger();
         HistoryWindow* history = m_window->historyWindow();
         QVERIFY(history && history->isVisible());

@@ -1,15 +1,18 @@
-// The service history file: a file that cannot be used is set aside and a new one started;
-// two processes write at once without losing an entry; a writer killed mid-write leaves
-// a readable file.
+// The service history file: a file that cannot be used is set aside and a new one started,
+// unless another process has it open; two processes create it and write at once without
+// losing an entry; a writer killed mid-write leaves a readable file.
 #include "servicehistory.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <memory>
 
 using Orvane::Tavrix::Common::ServiceHistory;
 using Orvane::Tavrix::Common::ServiceRecord;
@@ -137,6 +140,45 @@ private slots:
         }
         QVERIFY(writeEntry(history, QStringLiteral("NEW1"), 1));
         QCOMPARE(history.entries({}).first().serial, QStringLiteral("NEW1"));
+    }
+
+    // A file that another process has open (a newer version using it, maybe) stays where
+    // it is; once closed, it is set aside.
+    void fileOpenElsewhereIsNotSetAside()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("held/history.sqlite"));
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        makeSqlite(path, { QStringLiteral("PRAGMA user_version = %1").arg(ServiceHistory::SchemaVersion + 1) });
+        QProcess holder;
+        holder.setStandardInputFile(path);
+        holder.start(QStringLiteral("sleep"), { QStringLiteral("60") });
+        QVERIFY(holder.waitForStarted(10000));
+        ServiceHistory history(path);
+        QVERIFY(!history.open());
+        QVERIFY2(history.lastError().contains(QStringLiteral("another process")), qPrintable(history.lastError()));
+        QCOMPARE(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files), QStringList { QStringLiteral("history.sqlite") });
+        holder.kill();
+        QVERIFY(holder.waitForFinished(10000));
+        QVERIFY(history.open());
+        QVERIFY(QFileInfo(history.setAsidePath()).fileName().startsWith(QStringLiteral("history.sqlite.newer-")));
+    }
+
+    // Two programs started at once both create the history: neither takes the other's
+    // half-made file for someone else's, and every entry is kept.
+    void twoStartsCreateOneHistory()
+    {
+        for (int round = 0; round < 20; ++round) {
+            const QString path = m_dir.filePath(QStringLiteral("starts/%1/history.sqlite").arg(round));
+            const std::unique_ptr<QProcess> first(startWriter(path, QStringLiteral("FIRST"), 2));
+            const std::unique_ptr<QProcess> second(startWriter(path, QStringLiteral("SECOND"), 2));
+            QVERIFY(first->waitForFinished(30000) && second->waitForFinished(30000));
+            QCOMPARE(first->exitCode() + second->exitCode(), 0);
+            const QStringList aside = QFileInfo(path).dir().entryList(QDir::Files).filter(QStringLiteral(".sqlite."));
+            QVERIFY2(aside.isEmpty(), qPrintable(QStringLiteral("round %1: %2").arg(round).arg(aside.join(QLatin1Char(' ')))));
+            ServiceHistory history(path);
+            QVERIFY(history.open());
+            QCOMPARE(history.count({}), 4);
+        }
     }
 
     // Each writer waits for the other's transaction instead of failing.

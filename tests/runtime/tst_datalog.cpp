@@ -110,7 +110,7 @@ void TestDataLog::retrievalStoresZip()
     QCOMPARE(noFile.count(), 0);
     QCOMPARE(failed.count(), 0);
     QCOMPARE(sequenceCommands(device),
-             QStringList({ QStringLiteral("#MODE<2>#"), QStringLiteral("#LOGZ#"),
+             QStringList({ QStringLiteral("#UNIX<ls qml/dataLogging.txdb>#"), QStringLiteral("#MODE<2>#"), QStringLiteral("#LOGZ#"),
                            QStringLiteral("#GETF<%1>#").arg(ZipOnDevice), QStringLiteral("#BOOT#") }));
     const QByteArray zip = readFile(root + QStringLiteral("/qml/dataLogging.txdb.zip"));
     QVERIFY(!zip.isEmpty());
@@ -129,10 +129,11 @@ void TestDataLog::noDataLog_data()
     QTest::addColumn<QStringList>("commands");
     // "<ZIPL:ERR>": nothing to zip.
     QTest::newRow("no log") << false << QString()
-                            << QStringList({ QStringLiteral("#MODE<2>#"), QStringLiteral("#LOGZ#"), QStringLiteral("#BOOT#") });
+                            << QStringList({ QStringLiteral("#UNIX<ls qml/dataLogging.txdb>#"), QStringLiteral("#UNIX<ls qml/dataLoggingBk.txdb>#"), QStringLiteral("#MODE<2>#"), QStringLiteral("#LOGZ#"),
+                                             QStringLiteral("#BOOT#") });
     // "<GETF:ERR>": letters instead of a size.
     QTest::newRow("size letters") << true << QStringLiteral("error:GETF")
-                                  << QStringList({ QStringLiteral("#MODE<2>#"), QStringLiteral("#LOGZ#"),
+                                  << QStringList({ QStringLiteral("#UNIX<ls qml/dataLogging.txdb>#"), QStringLiteral("#MODE<2>#"), QStringLiteral("#LOGZ#"),
                                                    QStringLiteral("#GETF<%1>#").arg(ZipOnDevice), QStringLiteral("#BOOT#") });
 }
 
@@ -238,7 +239,7 @@ void TestDataLog::updateReplacesDatabase()
     QCOMPARE(error.count(), 0);
     QCOMPARE(sum(updated), int(edited.size()));
     QCOMPARE(sequenceCommands(device),
-             QStringList({ QStringLiteral("#MODE<1>#"),
+             QStringList({ QStringLiteral("#UNIX<ls qml/dataLogging.txdb>#"), QStringLiteral("#MODE<1>#"),
                            QStringLiteral("#UNIX<mv qml/dataLogging.txdb qml/dataLoggingBk.txdb>#"),
                            QStringLiteral("#LOAD<dataLogging.txdb>5000#"),
                            QStringLiteral("#UNIX<ls -r ./qml>#"),

@@ -1,10 +1,13 @@
 // Discovery and identification against emulated devices, and the device clock.
 #include "connecteddevice.h"
 #include "devportlink.h"
+#include "dovrelctlrun.h"
 #include "englishtexts.h"
 #include "emulator.h"
+#include "eventwait.h"
 #include "portenumerator.h"
 #include "ptydevice.h"
+#include "restartingdevice.h"
 #include "serialdevicescanner.h"
 #include "serialportmanager.h"
 #include "virtualports.h"
@@ -12,6 +15,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QProcess>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
@@ -505,6 +510,55 @@ private slots:
         m->closeSerialPort();
         device.unplug();
         QTRY_VERIFY_WITH_TIMEOUT(!m->connectedPorts().contains(device.portPath()), 10000);
+    }
+
+    // This program and dovrelctl meet at a device's restart: whichever opens the port
+    // second finds it in use (no permission problem), leaves no scanner waiting, tries
+    // again once it is free, and both end up listing the device.
+    void twoProgramsMeetAtARestart_data()
+    {
+        QTest::addColumn<bool>("commandFirst");
+        QTest::newRow("this program first") << false;
+        QTest::newRow("dovrelctl first") << true;
+    }
+    void twoProgramsMeetAtARestart()
+    {
+        QFETCH(bool, commandFirst);
+        if (!RestartingDevice::devIsWritable())
+            QSKIP("needs a writable /dev");
+        SerialPortManager* m = SerialPortManager::instance();
+        QSignalSpy inUse(m, &SerialPortManager::portInUse);
+        RestartingDevice device;
+        // Every identification takes over a second, and this program looks away until
+        // dovrelctl holds the port.
+        QVERIFY(device.start({ QStringLiteral("--serial"), QStringLiteral("BENCH1"), QStringLiteral("--hwcf-chunks"), QStringLiteral("40") }));
+        const QString port = device.port();
+        if (commandFirst)
+            VirtualPorts::remove(port);
+        const int restarts = device.restarts();
+        const DovrelctlRun reboot = DovrelctlRun::start({ QStringLiteral("--port"), port, QStringLiteral("reboot") });
+        QVERIFY2(reboot.exitCode == 0, qPrintable(reboot.describe()));
+        QVERIFY(waitUntil([&] { return device.restarts() > restarts; }, 10000));
+        const int asked = device.emulator.commandCount(QStringLiteral("#HWCF#"));
+        const std::unique_ptr<QProcess> list = DovrelctlRun::launch({ QStringLiteral("--port"), port, QStringLiteral("--json"), QStringLiteral("list") },
+                                              { { QStringLiteral("DOVREL_DEBUG"), QStringLiteral("1") },
+                                                { QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("dovrel.discovery.debug=true") } });
+        if (commandFirst) {
+            if (!waitUntil([&] { return device.emulator.commandCount(QStringLiteral("#HWCF#")) > asked; }, 20000))
+                QFAIL(qPrintable(DovrelctlRun::collect(*list).describe()));
+            VirtualPorts::add(port);
+            QVERIFY(waitUntil([&] { return m->portsInUse().contains(port) && SerialDeviceScanner::liveCount() == 0; }, 10000));
+        }
+        QVERIFY(waitUntil([&list] { return list->state() == QProcess::NotRunning; }, 60000));
+        const DovrelctlRun listed = DovrelctlRun::collect(*list);
+        QVERIFY2(listed.exitCode == 0, qPrintable(listed.describe()));
+        QCOMPARE(listed.json.value(QStringLiteral("devices")).toArray().at(0).toObject().value(QStringLiteral("serial")).toString(),
+                 QStringLiteral("BENCH1"));
+        QVERIFY2(device.waitForReturn(restarts), "this program does not list the device again");
+        QVERIFY2(!inUse.isEmpty() || listed.err.contains("in use by another program"), "the programs did not meet");
+        QVERIFY2(!listed.err.contains("udev rule") && m->deniedPorts().isEmpty() && m->portsInUse().isEmpty(), listed.err.constData());
+        device.stop();
+        QVERIFY(waitUntil([&] { return !m->connectedPorts().contains(port); }, 10000));
     }
 
     void localMinuteOffset_data()

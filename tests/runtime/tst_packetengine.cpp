@@ -127,7 +127,10 @@ private:
     bool startLogRetrieval(PtyDevice& device, const QString& destination, int size)
     {
         SerialPortManager* m = manager();
-        if (!m->retrieveDataLogFile(destination) || !device.waitForReceived("#MODE<2>#"))
+        if (!m->retrieveDataLogFile(destination) || !device.waitForReceived("#UNIX<ls qml/dataLogging.txdb>#"))
+            return false;
+        device.write("<UNIX:NOR>");
+        if (!device.waitForReceived("#MODE<2>#"))
             return false;
         device.write("<MODE_ACK>");
         if (!device.waitForReceived("#LOGZ#"))
@@ -571,6 +574,8 @@ private slots:
         QSignalSpy stored(m, &SerialPortManager::sentFile);
         QSignalSpy done(m, &SerialPortManager::retrievedDataLogFile);
         QVERIFY(m->retrieveDataLogFile(out.path()));
+        QVERIFY(device.waitForReceived("#UNIX<ls qml/dataLogging.txdb>#"));
+        device.write("<UNIX:NOR>");
         QVERIFY(device.waitForReceived("#MODE<2>#"));
         device.write("<MODE_ACK>");
         QVERIFY(device.waitForReceived("#LOGZ#"));

@@ -1,10 +1,13 @@
 // The port list is read away from the caller's thread; records and signals stay in it.
+// Without udev the device folder is watched, and the list read only when it changed.
+#include "eventwait.h"
 #include "portenumerator.h"
 #include "serialportmanager.h"
 #include "virtualports.h"
 
 #include <QLoggingCategory>
 #include <QAtomicInt>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
@@ -107,8 +110,10 @@ class TestPortEnumerator : public QObject
 private:
     std::unique_ptr<ScriptedLister> m_lister;
 
+    // The scripted list, polled (unless a test asks otherwise).
     void useLister()
     {
+        qputenv("DOVREL_PORT_DISCOVERY", "poll");
         m_lister = std::make_unique<ScriptedLister>();
         ScriptedLister* lister = m_lister.get();
         PortEnumerator::setSystemPortLister([lister]() { return lister->list(); });
@@ -118,18 +123,18 @@ private slots:
     void cleanup()
     {
         PortEnumerator::setSystemPortLister({});
+        PortEnumerator::setDeviceFolder({});
         PortEnumerator::setPortRestriction({});
         qunsetenv("DOVREL_VIRTUAL_PORTS");
         qunsetenv("DOVREL_PORT_DISCOVERY");
         m_lister.reset();
     }
 
-    // Where udev delivers no events (no udev daemon, as in a container) the system's list
-    // is polled, and the debug output says so once; virtual ports are found by the polls.
-    void withoutUdevThePortListIsPolled()
+    // Asked for, the system's list is polled, and the debug output says so once; virtual
+    // ports are found by the polls.
+    void polledWhenAsked()
     {
-        if (QFileInfo::exists(QStringLiteral("/run/udev/control")))
-            qputenv("DOVREL_PORT_DISCOVERY", "poll");
+        qputenv("DOVREL_PORT_DISCOVERY", "poll");
         QTemporaryDir dir;
         const QString link = dir.filePath(QStringLiteral("ttyVIRT"));
         qputenv("DOVREL_VIRTUAL_PORTS", link.toLocal8Bit());
@@ -157,6 +162,41 @@ private slots:
         QCOMPARE(portOf(discovered.at(0)), link);
         QVERIFY(QFile::remove(link));
         QTRY_COMPARE_WITH_TIMEOUT(removed.size(), 1, 10000);
+    }
+
+    // Without udev the device folder is watched: a port's link in a later serial/by-id
+    // coming or going is read at once; other devices' nodes, a link some program named
+    // like a port (the kernel has no such port), or nothing at all, read nothing.
+    void withoutUdevTheDeviceFolderIsWatched()
+    {
+        QTemporaryDir dev;
+        const auto make = [&dev](const QString& relative) {
+            QDir().mkpath(QFileInfo(dev.filePath(relative)).absolutePath());
+            QFile file(dev.filePath(relative));
+            return file.open(QIODevice::WriteOnly);
+        };
+        useLister();
+        qputenv("DOVREL_PORT_DISCOVERY", "dev");
+        PortEnumerator::setDeviceFolder(dev.path());
+        PortEnumerator enumerator;
+        QVERIFY(enumerator.setUpNotifications() && !enumerator.isPolling() && enumerator.isWatchingDeviceNodes());
+        QSignalSpy discovered(&enumerator, &PortEnumerator::deviceDiscovered);
+        QSignalSpy removed(&enumerator, &PortEnumerator::deviceRemoved);
+        const int calls = m_lister->calls.loadAcquire();
+        for (const char* other : { "input/event3", "pts/7", "null", "ttyDOVREL9" })
+            QVERIFY(make(QString::fromLatin1(other)));
+        waitEvents(3 * PortEnumerator::PollInterval);
+        QCOMPARE(m_lister->calls.loadAcquire(), calls);
+
+        const QString path = dev.filePath(QStringLiteral("serial/by-id/usb-Panel_0123-if00"));
+        m_lister->setPorts({ devicePort(path) });
+        QVERIFY(make(QStringLiteral("serial/by-id/usb-Panel_0123-if00")));
+        QVERIFY(waitUntil([&] { return discovered.size() == 1; }, 10000));
+        QCOMPARE(portOf(discovered.at(0)), path);
+        m_lister->setPorts({});
+        QVERIFY(QFile::remove(path));
+        QVERIFY(waitUntil([&] { return removed.size() == 1; }, 10000));
+        QCOMPARE(portOf(removed.at(0)), path);
     }
 
     // The polling timer reads the list in another thread; while a reading hangs, the

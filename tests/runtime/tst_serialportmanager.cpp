@@ -144,6 +144,8 @@ private slots:
         QSignalSpy done(m, &SerialPortManager::retrievedDataLogFile);
         QSignalSpy sizes(m, &SerialPortManager::transferedFileSize);
         QVERIFY(m->retrieveDataLogFile(out.path()));
+        QVERIFY(device.waitForReceived("#UNIX<ls qml/dataLogging.txdb>#"));
+        device.write("<UNIX:NOR>");
         QVERIFY(device.waitForReceived("#MODE<2>#"));
         device.clearReceived();
 
@@ -229,6 +231,8 @@ private slots:
         QTemporaryDir out;
         QSignalSpy error(m, &SerialPortManager::progressError);
         QVERIFY(m->retrieveDataLogFile(out.path()));
+        QVERIFY(device.waitForReceived("#UNIX<ls qml/dataLogging.txdb>#"));
+        device.write("<UNIX:NOR>");
         QVERIFY(device.waitForReceived("#MODE<2>#"));
         device.write("<MODE_ACK>");
         QVERIFY(device.waitForReceived("#LOGZ#"));

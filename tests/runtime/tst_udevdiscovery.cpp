@@ -193,6 +193,35 @@ private slots:
         QVERIFY(!enumerator.isListing());
     }
 
+    // Without the udev daemon the kernel's nodes in /dev (here the test bed's) are
+    // watched: each port is seen as it comes and goes, its ids read from its USB device.
+    void portsFollowDeviceNodesWithoutUdevDaemon()
+    {
+        auto restore = qScopeGuard([] { qunsetenv("DOVREL_PORT_DISCOVERY"); });
+        qputenv("DOVREL_PORT_DISCOVERY", "dev");
+        gchar* root = umockdev_testbed_get_root_dir(m_bed);
+        const QString dev = QString::fromLocal8Bit(root) + QStringLiteral("/dev");
+        g_free(root);
+        QVERIFY(QDir().mkpath(dev));
+        PortEnumerator enumerator;
+        QSignalSpy discovered(&enumerator, &PortEnumerator::deviceDiscovered);
+        QSignalSpy removed(&enumerator, &PortEnumerator::deviceRemoved);
+        QVERIFY(enumerator.setUpNotifications() && enumerator.isWatchingDeviceNodes());
+        for (const bool ours : { true, false }) {
+            const int before = discovered.size();
+            const MockedUsbPort port = plug(QStringLiteral("1781"), ours ? QStringLiteral("0ec6") : QStringLiteral("6001"), false);
+            QVERIFY(waitUntil([&] { return discovered.size() > before; }, 5000));
+            const PortInfo info = discovered.last().at(0).value<PortInfo>();
+            QCOMPARE(info.value(QStringLiteral("portName")).toString(), port.node);
+            QCOMPARE(PortEnumerator::isDevicePort(info), ours);
+            unplug(port);
+            // The kernel takes its node away with the device.
+            QFile::remove(dev + port.node.mid(4));
+            QVERIFY(waitUntil([&] { return portsOf(removed).contains(port.node); }, 5000));
+        }
+        QVERIFY(listed(enumerator).isEmpty());
+    }
+
     // Ports named in DOVREL_VIRTUAL_PORTS are seen to come and go through their folders.
     void virtualPortsWithoutPolling_data()
     {

@@ -14,17 +14,30 @@ QString DovrelctlRun::programPath()
 
 DovrelctlRun DovrelctlRun::start(const QStringList& args, const QMap<QString, QString>& env, int timeoutMs)
 {
-    QProcess process;
+    return collect(*launch(args, env), timeoutMs);
+}
+
+std::unique_ptr<QProcess> DovrelctlRun::launch(const QStringList& args, const QMap<QString, QString>& env)
+{
+    auto process = std::make_unique<QProcess>();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("DOVREL_VIRTUAL_PORTS"));
     // The texts are compared in English whatever the machine's language.
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
     for (auto it = env.constBegin(); it != env.constEnd(); ++it)
         environment.insert(it.key(), it.value());
-    process.setProcessEnvironment(environment);
-    process.start(programPath(), args);
+    process->setProcessEnvironment(environment);
+    process->start(programPath(), args);
+    return process;
+}
+
+DovrelctlRun DovrelctlRun::collect(QProcess& process, int timeoutMs)
+{
     DovrelctlRun run;
-    if (!process.waitForFinished(timeoutMs)) {
+    // It may have ended while the caller's event loop ran.
+    const bool ended = process.state() == QProcess::NotRunning ? process.error() != QProcess::FailedToStart
+                                                               : process.waitForFinished(timeoutMs);
+    if (!ended) {
         process.kill();
         process.waitForFinished();
         run.err = process.readAllStandardError();

@@ -8,6 +8,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
+class QProcess;
+
 // One run of the real dovrelctl program, as a script would run it.
 struct DovrelctlRun
 {
@@ -21,6 +25,9 @@ struct DovrelctlRun
     // Runs dovrelctl with args; the environment is the test's, without
     // DOVREL_VIRTUAL_PORTS and in English, plus env.
     static DovrelctlRun start(const QStringList& args, const QMap<QString, QString>& env = {}, int timeoutMs = 90000);
+    // The same, running while the caller goes on (its event loop included); collect() waits for its end.
+    static std::unique_ptr<QProcess> launch(const QStringList& args, const QMap<QString, QString>& env = {});
+    static DovrelctlRun collect(QProcess& process, int timeoutMs = 90000);
 
     // The objects of a run on several devices, one a line.
     QList<QJsonObject> jsonLines() const;

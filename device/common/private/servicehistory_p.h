@@ -22,6 +22,10 @@ public:
     void disconnect();
     // Creates the tables of a new file, or checks an existing one.
     Check prepare();
+    // Ours (Usable, with *version 0 for a new file), newer, or not ours; run inside a transaction.
+    Check judge(QSqlQuery& query, int* version);
+    // Whether the entries table has the columns this version reads.
+    Check ourColumns(QSqlQuery& query);
     // Brings the tables of fromVersion up to SchemaVersion, inside the caller's transaction.
     bool upgrade(QSqlQuery& query, int fromVersion);
     // Renames the file (and its WAL and shared memory files) out of the way.

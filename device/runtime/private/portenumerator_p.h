@@ -14,6 +14,7 @@ namespace Orvane {
 namespace Tavrix {
 namespace Runtime {
 
+class DeviceNodeWatcher;
 class UdevPortMonitor;
 class VirtualPortWatcher;
 
@@ -25,10 +26,13 @@ public:
     QThread m_thread;
     QObject* m_worker = nullptr; // lives in m_thread
     bool m_listing = false;
+    bool m_listAgain = false; // something changed while a reading ran
     bool m_polling = true;
 
-    // Notifications: udev's events (Linux) and the virtual ports' folders.
+    // Notifications: udev's events (Linux), else the device nodes in /dev (Linux without
+    // a udev daemon, read anew when one of them comes or goes); the virtual ports' folders.
     UdevPortMonitor* m_monitor = nullptr;
+    DeviceNodeWatcher* m_nodes = nullptr;
     VirtualPortWatcher* m_watcher = nullptr;
 
     PortEnumerator::PortList m_system;

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <QThread>
+#include <QTimer>
 #include <QVariant>
 
 namespace Orvane {
@@ -34,6 +35,8 @@ public:
     QMap<QString, QMap<QString, QVariant>> m_serialDevices;
     QMap<QString, QMap<QString, QString>> m_devices;
     QStringList m_deniedPorts; // device ports this user may not open
+    QStringList m_portsInUse;  // device ports another program holds: tried again
+    QTimer* m_inUseRetry = nullptr;
     struct ScannerRecord
     {
         QString portName;
