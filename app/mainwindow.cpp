@@ -20,6 +20,7 @@
 #include "runningoperationsquestion.h"
 #include "serialportmanager.h"
 #include "servicehistorywriter.h"
+#include "signaturerequirement.h"
 #include "texthelper.h"
 
 #include <QAction>
@@ -130,6 +131,7 @@ void MainWindow::setUpWindow()
 
     QMenu* settingMenu = menuBar()->addMenu(guiText("&Setting"));
     m_fontAction = settingMenu->addAction(guiText("Font Settings"));
+    SignatureRequirement::instance()->addAction(settingMenu);
     connect(m_fontAction, &QAction::triggered, this, &MainWindow::onFontAction);
     connect(settingMenu->addAction(guiText("History server...")), &QAction::triggered, this, [this]() {
         auto* dialog = new HistoryServerDialog(this);

@@ -4,6 +4,7 @@
 #include "configurationinfo.h"
 #include "filehelper.h"
 #include "localizationhelper.h"
+#include "packagesignature.h"
 #include "projectpackagechecker.h"
 #include "softwarepackagechecker.h"
 #include "texthelper.h"
@@ -30,11 +31,14 @@ ExitCode Dovrelctl::packageInspectCommand()
 
     QJsonObject result;
     QStringList lines;
+    PackageSignature signature;
     result.insert(QStringLiteral("entries"), QJsonArray::fromStringList(entries));
     if (software) {
         SoftwarePackageChecker checker(path);
         if (checker.read() != SoftwarePackageChecker::Accepted)
-            return fail(ExitCode::UsageError, checker.errorText());
+            return fail(checker.result() == SoftwarePackageChecker::SignatureRefused ? ExitCode::Failed : ExitCode::UsageError,
+                        checker.errorText(), { { QStringLiteral("signature"), checker.signature().toJson() } });
+        signature = checker.signature();
         const QByteArray content = checker.packageContent();
         const QString md5 = QString::fromLatin1(QCryptographicHash::hash(content, QCryptographicHash::Md5).toHex());
         const QString date = checker.releaseDate().date().toString(Qt::ISODate);
@@ -59,7 +63,9 @@ ExitCode Dovrelctl::packageInspectCommand()
     } else {
         ProjectPackageChecker checker(path);
         if (checker.read() != ProjectPackageChecker::Accepted)
-            return fail(ExitCode::UsageError, checker.errorText());
+            return fail(checker.result() == ProjectPackageChecker::SignatureRefused ? ExitCode::Failed : ExitCode::UsageError,
+                        checker.errorText(), { { QStringLiteral("signature"), checker.signature().toJson() } });
+        signature = checker.signature();
         result.insert(QStringLiteral("type"), QStringLiteral("project"));
         result.insert(QStringLiteral("minDeviceSoftwareVersion"), checker.minDeviceSoftwareVersion());
         result.insert(QStringLiteral("compatibleModels"), QJsonArray::fromStringList(checker.compatibleModels()));
@@ -72,7 +78,8 @@ ExitCode Dovrelctl::packageInspectCommand()
               << QStringLiteral("ethernetPort: %1").arg(checker.ethernetPorts())
               << QStringLiteral("configInfo: %1").arg(checker.configInfoText());
     }
-    lines << QStringLiteral("entries:");
+    result.insert(QStringLiteral("signature"), signature.toJson());
+    lines << QStringLiteral("signature: %1").arg(signature.text()) << QStringLiteral("entries:");
     for (const QString& entry : entries)
         lines << QStringLiteral("  %1").arg(entry);
     return succeed(result, lines.join(QLatin1Char('\n')));

@@ -8,6 +8,7 @@
 #include "devicetask.h"
 #include "filehelper.h"
 #include "localizationhelper.h"
+#include "packagesignature.h"
 #include "progressreporter.h"
 #include "projectpackagechecker.h"
 #include "serialportmanager.h"
@@ -24,14 +25,28 @@ using Orvane::Tavrix::Runtime::DeviceLink;
 using Orvane::Tavrix::Runtime::DeviceRules;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
+namespace {
+
+// The "signature" field of a result: who signed the package, as it was judged.
+QJsonObject signatureField(const PackageSignature& signature)
+{
+    return { { QStringLiteral("signature"), signature.toJson() } };
+}
+
+} // namespace
+
 ExitCode Dovrelctl::uploadCommand()
 {
     ProjectPackageChecker checker(m_cl.operands().value(0));
+    checker.setSignatureRequired(m_cl.hasOption(QStringLiteral("require-signature")));
     if (checker.read() != ProjectPackageChecker::Accepted)
-        return fail(ExitCode::UsageError, checker.errorText());
+        return fail(checker.result() == ProjectPackageChecker::SignatureRefused ? ExitCode::Failed : ExitCode::UsageError,
+                    checker.errorText(), signatureField(checker.signature()));
     if (!m_cl.hasOption(QStringLiteral("yes")))
         return fail(ExitCode::UsageError,
                     guiText("Uploading replaces the device's current project, and any logged data on the device will be lost. Add --yes to proceed."));
+    m_progress->message(checker.signature().text());
+    const QJsonObject signature = signatureField(checker.signature());
 
     // The package is unpacked once, for the first device that accepts it; all devices send the same files.
     QTemporaryDir folder(QDir(FileHelper::getStandardRuntimeLocation()).filePath(QStringLiteral("dovrelctl-project-XXXXXX")));
@@ -68,10 +83,10 @@ ExitCode Dovrelctl::uploadCommand()
         task->run(
             ServiceRecord::Upload,
             [sent, projectConfiguration, bytes](DeviceLink* link) { return link->uploadProject(sent, projectConfiguration, int(bytes)); },
-            [task, sent, bytes, warnings](const DeviceTask::Outcome& outcome) {
+            [task, sent, bytes, warnings, signature](const DeviceTask::Outcome& outcome) {
                 if (outcome.exitCode != ExitCode::Success)
                     return task->fail(outcome.exitCode, outcome.error);
-                QJsonObject result;
+                QJsonObject result = signature;
                 result.insert(QStringLiteral("files"), sent.size());
                 result.insert(QStringLiteral("bytes"), bytes);
                 result.insert(QStringLiteral("warnings"), QJsonArray::fromStringList(warnings));
@@ -84,10 +99,14 @@ ExitCode Dovrelctl::uploadCommand()
 ExitCode Dovrelctl::upgradeCommand()
 {
     SoftwarePackageChecker checker(m_cl.operands().value(0));
+    checker.setSignatureRequired(m_cl.hasOption(QStringLiteral("require-signature")));
     if (checker.read() != SoftwarePackageChecker::Accepted)
-        return fail(ExitCode::UsageError, checker.errorText());
+        return fail(checker.result() == SoftwarePackageChecker::SignatureRefused ? ExitCode::Failed : ExitCode::UsageError,
+                    checker.errorText(), signatureField(checker.signature()));
     if (!m_cl.hasOption(QStringLiteral("yes")))
         return fail(ExitCode::UsageError, guiText("Upgrading replaces the device software and restarts the device. Add --yes to proceed."));
+    m_progress->message(checker.signature().text());
+    const QJsonObject signature = signatureField(checker.signature());
     return onDevices([&](DeviceTask* task) {
         if (checker.check(task->info()) != SoftwarePackageChecker::Accepted)
             return task->fail(ExitCode::UsageError, checker.errorText());
@@ -102,10 +121,10 @@ ExitCode Dovrelctl::upgradeCommand()
         options.packagePath = checker.packagePath();
         options.packageSha256 = checker.sha256();
         task->run(ServiceRecord::Upgrade, [content](DeviceLink* link) { return link->upgradeDeviceSoftware(content); },
-                  [task, version, releaseDate, size = content.size()](const DeviceTask::Outcome& outcome) {
+                  [task, version, releaseDate, signature, size = content.size()](const DeviceTask::Outcome& outcome) {
                       if (outcome.exitCode != ExitCode::Success)
                           return task->fail(outcome.exitCode, outcome.error);
-                      QJsonObject result;
+                      QJsonObject result = signature;
                       result.insert(QStringLiteral("version"), version);
                       result.insert(QStringLiteral("releaseDate"), releaseDate);
                       result.insert(QStringLiteral("bytes"), size);

@@ -64,14 +64,16 @@ QStringList BatchResult::csvHeader()
 {
     return { deviceText("Serial number"), deviceText("Name"), deviceText("Model"), deviceText("Software before"),
              deviceText("Software after"), deviceText("Package"), deviceText("SHA-256"), deviceText("Result"),
-             deviceText("Reason"), deviceText("Started"), deviceText("Duration (s)") };
+             deviceText("Reason"), deviceText("Started"), deviceText("Duration (s)"),
+             // Added later: at the end, so that scripts reading the columns by place go on working.
+             deviceText("Signed by"), deviceText("Signature") };
 }
 
 QStringList BatchResult::csvFields() const
 {
     const QString duration = durationMs < 0 ? QString() : QString::number(double(durationMs) / 1000.0, 'f', 1);
     return { serial, name, model, versionBefore, versionAfter, packageName, packageSha256, outcomeCode(outcome), reason,
-             ServiceRecord::timeText(started), duration };
+             ServiceRecord::timeText(started), duration, signatureKeyId, signatureStatus };
 }
 
 bool BatchResult::writeCsv(const QList<BatchResult>& results, const QString& filePath, QString* error)

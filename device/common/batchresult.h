@@ -34,6 +34,8 @@ public:
     QString versionAfter;
     QString packageName;
     QString packageSha256;
+    QString signatureKeyId;  // the package's signer, empty when none is named
+    QString signatureStatus; // "verified", "unsigned", "untrusted" or "bad"
     Outcome outcome = Pending;
     QString reason;
     QDateTime started; // invalid when it never started

@@ -7,9 +7,7 @@
 #include "ziphelper.h"
 
 #include <QDebug>
-#include <QCryptographicHash>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QVariant>
 
@@ -127,13 +125,22 @@ ProjectPackageChecker::Result ProjectPackageChecker::read()
     m_configInfo.clear();
     m_read = true;
 
-    if (m_packagePath.isEmpty() || !QFileInfo(m_packagePath).isFile()) {
+    if (!m_loaded && (m_packagePath.isEmpty() || !QFileInfo(m_packagePath).isFile())) {
         fail(FileNotFound, guiText("Upload Runtime Project"),
              guiText("\"%1\" does not exist.").arg(TextHelper::toSystemPath(m_packagePath)));
         return m_result;
     }
 
-    m_entries = ZipHelper::listContents(m_packagePath);
+    if (!m_loaded) {
+        m_signature = PackageSignature::read(m_packagePath, &m_content);
+        m_loaded = true;
+    }
+    if (!m_signature.allows(m_signatureRequired)) {
+        fail(SignatureRefused, PackageSignature::refusalTitle(), m_signature.refusalText(m_signatureRequired));
+        return m_result;
+    }
+
+    m_entries = ZipHelper::listContents(m_content);
     if (!m_entries.contains(ConfigEntry) || !m_entries.contains(VersionEntry)) {
         fail(Incomplete, guiText("Runtime Project incomplete"),
              guiText("The runtime project file does not have enough information for upload to continue."));
@@ -177,7 +184,7 @@ ProjectPackageChecker::Result ProjectPackageChecker::read()
         sent.insert(key, entry);
     }
 
-    const QVariant info = FileHelper::variantFromBinary(ZipHelper::extractFileContent(m_packagePath, VersionEntry));
+    const QVariant info = FileHelper::variantFromBinary(ZipHelper::extractFileContent(m_content, VersionEntry));
     if (!info.isValid()) {
         fail(UnreadableVersionInfo, guiText("Runtime Project incomplete"),
              guiText("The runtime project file does not have enough information for upload to continue."));
@@ -242,20 +249,13 @@ bool ProjectPackageChecker::hasCanConfiguration() const
 bool ProjectPackageChecker::extractTo(const QString& folder)
 {
     m_sha256.clear();
-    if (!m_read || m_result == FileNotFound || m_result == Incomplete || m_result == UnsafeEntries)
+    if (!m_read || m_result == FileNotFound || m_result == Incomplete || m_result == UnsafeEntries
+        || m_result == SignatureRefused)
         return false;
-    QFile file(m_packagePath);
-    if (!QFileInfo(folder).isDir() || !file.open(QIODevice::ReadOnly))
+    // The bytes read() judged: a package changed on disk since then is not read again.
+    if (!QFileInfo(folder).isDir() || !ZipHelper::extractAll(m_content, folder))
         return false;
-    const QByteArray package = file.readAll();
-    // A package changed since it was checked is unpacked only if it still is a safe one.
-    for (const QString& entry : ZipHelper::listContents(package)) {
-        if (!isSafeEntryName(entry))
-            return false;
-    }
-    if (!ZipHelper::extractAll(package, folder))
-        return false;
-    m_sha256 = QString::fromLatin1(QCryptographicHash::hash(package, QCryptographicHash::Sha256).toHex());
+    m_sha256 = m_signature.sha256();
     return true;
 }
 

@@ -3,7 +3,9 @@
 
 #include "configurationinfo.h"
 #include "device_global.h"
+#include "packagesignature.h"
 
+#include <QByteArray>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -29,12 +31,18 @@ public:
         IncompatibleModel,
         DeviceSoftwareTooOld,
         UnsupportedFileName, // a sent file's name cannot travel in the command protocol
-        DuplicateFileName    // two files would reach the device under one name
+        DuplicateFileName,   // two files would reach the device under one name
+        SignatureRefused     // see signature()
     };
 
     explicit ProjectPackageChecker(const QString& packagePath = QString());
 
     QString packagePath() const { return m_packagePath; }
+    // Whether only a package signed by a trusted key is accepted (a bad signature never is).
+    void setSignatureRequired(bool required) { m_signatureRequired = required; }
+    // The package is read once, by the first read(): every check, and the unpacking,
+    // use those bytes, which are the ones its signature was judged on.
+    PackageSignature signature() const { return m_signature; }
 
     // Reads the entry list and the version information. Device independent.
     Result read();
@@ -97,6 +105,10 @@ private:
     int m_ethernetPorts = 0;
     QString m_configInfo;
     bool m_read = false;
+    bool m_signatureRequired = false;
+    bool m_loaded = false;
+    QByteArray m_content;
+    PackageSignature m_signature;
 };
 
 } // namespace Common

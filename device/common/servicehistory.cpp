@@ -30,12 +30,15 @@ namespace {
 
 const char* const SelectFields =
     "SELECT started, ended, serial, name, model, version_before, version_after, operation, package_name, "
-    "package_sha256, outcome, message, front_end, id, restarts, uuid, station, revision FROM entries";
+    "package_sha256, outcome, message, front_end, id, restarts, uuid, station, revision, signature_key_id, "
+    "signature_status FROM entries";
 constexpr int IdField = ServiceHistory::ColumnCount;
 constexpr int RestartsField = ServiceHistory::ColumnCount + 1;
 constexpr int UuidField = ServiceHistory::ColumnCount + 2;
 constexpr int StationField = ServiceHistory::ColumnCount + 3;
 constexpr int RevisionField = ServiceHistory::ColumnCount + 4;
+constexpr int SignatureKeyIdField = ServiceHistory::ColumnCount + 5;
+constexpr int SignatureStatusField = ServiceHistory::ColumnCount + 6;
 
 // SQLite's codes for a file that is no database, or a damaged one.
 const char* const NotADatabaseCode = "26";
@@ -252,6 +255,13 @@ bool ServiceHistoryPrivate::upgrade(QSqlQuery& query, int fromVersion)
                    << QStringLiteral("CREATE INDEX entries_unsynced ON entries (id) WHERE synced_revision < revision");
     }
     // ---- end of version 2
+    // ---- Version 3: who signed the package that was sent (minisign's key id), and how its
+    // signature was judged ("verified", "unsigned", "untrusted", "bad").
+    if (fromVersion < 3) {
+        statements << QStringLiteral("ALTER TABLE entries ADD COLUMN signature_key_id TEXT")
+                   << QStringLiteral("ALTER TABLE entries ADD COLUMN signature_status TEXT");
+    }
+    // ---- end of version 3
     for (const QString& statement : std::as_const(statements)) {
         if (!query.exec(statement))
             return false;
@@ -534,10 +544,12 @@ qint64 ServiceHistory::add(const ServiceRecord& record)
         record.outcome == ServiceRecord::Unfinished ? QVariant(QMetaType::fromType<QString>())
                                                     : QVariant(ServiceRecord::outcomeCode(record.outcome)),
         nullable(record.message), record.frontEnd, record.restarts ? 1 : 0, uuid, station,
+        nullable(record.signatureKeyId), nullable(record.signatureStatus),
     };
     if (!d->write(QStringLiteral("INSERT INTO entries (started, ended, serial, name, model, version_before, version_after, "
-                                 "operation, package_name, package_sha256, outcome, message, front_end, restarts, uuid, station) "
-                                 "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                                 "operation, package_name, package_sha256, outcome, message, front_end, restarts, uuid, station, "
+                                 "signature_key_id, signature_status) "
+                                 "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
                   values, &id)) {
         qCWarning(lcFiles).noquote() << "Service history entry not written:" << d->lastError;
         return 0;
@@ -607,6 +619,8 @@ ServiceRecord ServiceHistory::recordOf(const QSqlQuery& query)
     record.uuid = query.value(UuidField).toString();
     record.station = query.value(StationField).toString();
     record.revision = query.value(RevisionField).toInt();
+    record.signatureKeyId = query.value(SignatureKeyIdField).toString();
+    record.signatureStatus = query.value(SignatureStatusField).toString();
     return record;
 }
 

@@ -31,7 +31,7 @@ class DEVICE_EXPORT ServiceHistory : public QObject
 public:
     // Stored as the file's user_version; a file with a higher one is set aside, a lower
     // one is brought up to date in place.
-    static constexpr int SchemaVersion = 2;
+    static constexpr int SchemaVersion = 3;
     static constexpr int BusyTimeoutMs = 5000;
 
     // Which entries to list; an empty field does not filter.

@@ -145,6 +145,8 @@ QJsonObject ServiceRecord::toJson() const
     object.insert(QStringLiteral("operation"), operationCode(operation));
     object.insert(QStringLiteral("package"), packageName);
     object.insert(QStringLiteral("sha256"), packageSha256);
+    object.insert(QStringLiteral("signatureKeyId"), signatureKeyId);
+    object.insert(QStringLiteral("signatureStatus"), signatureStatus);
     object.insert(QStringLiteral("result"), outcomeCode(outcome));
     object.insert(QStringLiteral("message"), message);
     object.insert(QStringLiteral("frontEnd"), frontEnd);

@@ -64,6 +64,10 @@ public:
     Operation operation = NoOperation;
     QString packageName;
     QString packageSha256;
+    // The package's signer, as minisign names the key, and "verified", "unsigned",
+    // "untrusted" or "bad"; empty without a package.
+    QString signatureKeyId;
+    QString signatureStatus;
     Outcome outcome = Unfinished;
     QString message;
     QString frontEnd;

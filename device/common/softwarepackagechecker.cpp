@@ -7,9 +7,7 @@
 #include "ziphelper.h"
 
 #include <QDebug>
-#include <QCryptographicHash>
 #include <QDomDocument>
-#include <QFile>
 #include <QDomElement>
 #include <QFileInfo>
 
@@ -55,18 +53,24 @@ SoftwarePackageChecker::Result SoftwarePackageChecker::readPackage()
     m_releaseDate = QDateTime();
     m_devices.clear();
     m_packageContent.clear();
-    m_sha256.clear();
 
-    // Read once: what is judged is what is sent and what the hash names.
-    QFile file(m_packagePath);
-    if (m_packagePath.isEmpty() || !QFileInfo(m_packagePath).isFile() || !file.open(QIODevice::ReadOnly)) {
+    // Read once: what is judged, and what the signature and the hash speak for, is what is sent.
+    if (!m_loaded && (m_packagePath.isEmpty() || !QFileInfo(m_packagePath).isFile())) {
         invalid();
         return m_result;
     }
-    const QByteArray package = file.readAll();
-    file.close();
-    m_sha256 = QString::fromLatin1(QCryptographicHash::hash(package, QCryptographicHash::Sha256).toHex());
-    m_entries = ZipHelper::listContents(package);
+    if (!m_loaded) {
+        m_signature = PackageSignature::read(m_packagePath, &m_content);
+        m_sha256 = m_signature.sha256();
+        m_loaded = true;
+    }
+    if (!m_signature.allows(m_signatureRequired)) {
+        m_result = SignatureRefused;
+        m_errorTitle = PackageSignature::refusalTitle();
+        m_errorText = m_signature.refusalText(m_signatureRequired);
+        return m_result;
+    }
+    m_entries = ZipHelper::listContents(m_content);
     if (!m_entries.contains(QStringLiteral("update.xml")) || !m_entries.contains(QStringLiteral("update.tar.gz"))) {
         invalid();
         return m_result;
@@ -75,7 +79,7 @@ SoftwarePackageChecker::Result SoftwarePackageChecker::readPackage()
     QDomDocument document;
     QString message;
     int line = 0;
-    if (!document.setContent(ZipHelper::extractFileContent(package, QStringLiteral("update.xml")), &message, &line)) {
+    if (!document.setContent(ZipHelper::extractFileContent(m_content, QStringLiteral("update.xml")), &message, &line)) {
         qCDebug(lcFiles).noquote() << QStringLiteral("update.xml: %1 (line %2)").arg(message, QString::number(line));
         invalid();
         return m_result;
@@ -94,7 +98,7 @@ SoftwarePackageChecker::Result SoftwarePackageChecker::readPackage()
                            element.attribute(QStringLiteral("Runtime_Ver")) });
     }
 
-    m_packageContent = ZipHelper::extractFileContent(package, QStringLiteral("update.tar.gz"));
+    m_packageContent = ZipHelper::extractFileContent(m_content, QStringLiteral("update.tar.gz"));
     return m_result;
 }
 

@@ -2,6 +2,7 @@
 #define SOFTWAREPACKAGECHECKER_H
 
 #include "device_global.h"
+#include "packagesignature.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -33,7 +34,8 @@ public:
     enum Result {
         Accepted = 0,
         InvalidPackage, // missing file or entries, bad XML, empty image
-        Incompatible    // see compatibility()
+        Incompatible,   // see compatibility()
+        SignatureRefused // see signature()
     };
 
     struct DeviceEntry
@@ -46,6 +48,11 @@ public:
     explicit SoftwarePackageChecker(const QString& packagePath = QString());
 
     QString packagePath() const { return m_packagePath; }
+    // Whether only a package signed by a trusted key is accepted (a bad signature never is).
+    void setSignatureRequired(bool required) { m_signatureRequired = required; }
+    // The package is read once, by the first read() or check(): every later one, and the
+    // image sent, use those bytes, which are the ones its signature was judged on.
+    PackageSignature signature() const { return m_signature; }
 
     // Reads the package without judging a device; the image is read as well.
     Result read();
@@ -93,6 +100,10 @@ private:
     QList<DeviceEntry> m_devices;
     QByteArray m_packageContent;
     QString m_sha256;
+    bool m_signatureRequired = false;
+    bool m_loaded = false;
+    QByteArray m_content;
+    PackageSignature m_signature;
 };
 
 } // namespace Common

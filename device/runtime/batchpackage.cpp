@@ -51,12 +51,13 @@ void BatchPackage::clear()
     *this = BatchPackage();
 }
 
-bool BatchPackage::load(const QString& path)
+bool BatchPackage::load(const QString& path, bool requireSignature)
 {
     clear();
     const Kind kind = kindOf(path);
     if (kind == Project) {
         m_project = ProjectPackageChecker(path);
+        m_project.setSignatureRequired(requireSignature);
         if (m_project.read() != ProjectPackageChecker::Accepted) {
             m_errorTitle = m_project.errorTitle();
             m_errorText = m_project.errorText();
@@ -64,6 +65,7 @@ bool BatchPackage::load(const QString& path)
         }
     } else if (kind == Software) {
         m_software = SoftwarePackageChecker(path);
+        m_software.setSignatureRequired(requireSignature);
         if (m_software.read() != SoftwarePackageChecker::Accepted) {
             m_errorTitle = m_software.errorTitle();
             m_errorText = m_software.errorText();
@@ -88,6 +90,11 @@ bool BatchPackage::load(const QString& path)
 QString BatchPackage::fileName() const
 {
     return QFileInfo(m_path).fileName();
+}
+
+Common::PackageSignature BatchPackage::signature() const
+{
+    return m_kind == Software ? m_software.signature() : m_project.signature();
 }
 
 QString BatchPackage::summary() const

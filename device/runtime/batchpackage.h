@@ -4,6 +4,7 @@
 #include "configurationinfo.h"
 #include "device_global.h"
 #include "operationresult.h"
+#include "packagesignature.h"
 #include "projectpackagechecker.h"
 #include "servicerecord.h"
 #include "softwarepackagechecker.h"
@@ -39,8 +40,9 @@ public:
     static Kind kindOf(const QString& path);
 
     // Reads and checks the package without a device; false with the reason in
-    // errorTitle() and errorText().
-    bool load(const QString& path);
+    // errorTitle() and errorText(). A bad signature refuses it; with requireSignature,
+    // so does one that is missing or by a key that is not trusted.
+    bool load(const QString& path, bool requireSignature = false);
     void clear();
 
     Kind kind() const { return m_kind; }
@@ -51,6 +53,8 @@ public:
     QString sha256() const { return m_sha256; }
     QString errorTitle() const { return m_errorTitle; }
     QString errorText() const { return m_errorText; }
+    // Judged on the bytes that are sent.
+    Common::PackageSignature signature() const;
     // One line for people: what the package is and what it is for.
     QString summary() const;
 

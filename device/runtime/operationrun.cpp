@@ -4,6 +4,7 @@
 #include "devicelink.h"
 #include "diagnostics.h"
 #include "localizationhelper.h"
+#include "packagesignature.h"
 #include "restartwatcher.h"
 #include "serialportmanager.h"
 #include "servicehistorywriter.h"
@@ -73,6 +74,7 @@ public:
     QMap<QString, QString> info;
     QString packageName;
     QString packageSha256;
+    Common::PackageSignature signature;
     QString frontEnd;
     bool follow = false;
     int returnMs = RestartWatcher::ReturnMs;
@@ -124,6 +126,8 @@ void OperationRun::setPackage(const QString& path, const QString& sha256)
 {
     d->packageName = path.isEmpty() ? QString() : QFileInfo(path).fileName();
     d->packageSha256 = sha256;
+    // Who signed those bytes, as their check before the start judged them.
+    d->signature = Common::PackageSignature::lastChecked(path, sha256);
 }
 
 void OperationRun::setFrontEnd(const QString& frontEnd) { d->frontEnd = frontEnd; }
@@ -497,6 +501,7 @@ void OperationRun::recordStart()
     record.frontEnd = d->frontEnd.isEmpty() ? Device::frontEnd() : d->frontEnd;
     record.packageName = d->packageName;
     record.packageSha256 = d->packageSha256;
+    d->signature.describe(record);
     // An operation that ended before its start was recorded is written whole at once.
     if (d->operationEnded) {
         recordEnd();

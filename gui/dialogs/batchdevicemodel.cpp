@@ -514,6 +514,7 @@ void BatchDeviceModel::startLine(BatchLine* line)
     result.versionBefore = device.softwareVersion();
     result.packageName = package->fileName();
     result.packageSha256 = package->sha256();
+    package->signature().describe(result);
     result.started = QDateTime::currentDateTime();
     line->clock.start();
     line->done = 0;
@@ -648,6 +649,7 @@ void BatchDeviceModel::finish(BatchLine* line, BatchResult::Outcome outcome, con
         if (d->package) {
             result.packageName = d->package->fileName();
             result.packageSha256 = d->package->sha256();
+            d->package->signature().describe(result);
         }
     } else if (result.started.isValid()) {
         result.durationMs = line->clock.elapsed();

@@ -7,6 +7,8 @@
 #include "messagebox.h"
 #include "runningoperationsquestion.h"
 #include "serialportmanager.h"
+#include "signaturelabel.h"
+#include "signaturerequirement.h"
 #include "texthelper.h"
 
 #include <QApplication>
@@ -102,6 +104,8 @@ public:
     QTableView* table = nullptr;
     QLabel* packageLabel = nullptr;
     QLabel* summaryLabel = nullptr;
+    SignatureLabel* signatureLabel = nullptr;
+    QLabel* signatureRule = nullptr;
     QPushButton* choose = nullptr;
     QCheckBox* production = nullptr;
     QLabel* counts = nullptr;
@@ -132,9 +136,12 @@ BatchWindow::BatchWindow(QWidget* parent)
     d->summaryLabel->setObjectName(QStringLiteral("batchSummaryLabel"));
     d->choose = new QPushButton(guiText("Choose Package..."), this);
     auto* packageRow = new QHBoxLayout;
+    d->signatureLabel = new SignatureLabel(this);
+    d->signatureLabel->setObjectName(QStringLiteral("batchSignatureLabel"));
     auto* packageText = new QVBoxLayout;
     packageText->addWidget(d->packageLabel);
     packageText->addWidget(d->summaryLabel);
+    packageText->addWidget(d->signatureLabel);
     packageRow->addLayout(packageText, 1);
     packageRow->addWidget(d->choose);
 
@@ -156,8 +163,11 @@ BatchWindow::BatchWindow(QWidget* parent)
     d->production = new QCheckBox(guiText("Production mode: every fitting device plugged in from now on gets the package"), this);
     d->counts = new QLabel(this);
     d->counts->setObjectName(QStringLiteral("batchCountsLabel"));
+    d->signatureRule = new QLabel(guiText("Only packages signed by a trusted key (Setting > Require signed packages)"), this);
+    d->signatureRule->setObjectName(QStringLiteral("batchSignatureRuleLabel"));
     auto* productionRow = new QHBoxLayout;
     productionRow->addWidget(d->production);
+    productionRow->addWidget(d->signatureRule);
     productionRow->addStretch();
     productionRow->addWidget(d->counts);
 
@@ -186,6 +196,7 @@ BatchWindow::BatchWindow(QWidget* parent)
     connect(d->close, &QPushButton::clicked, this, &QDialog::close);
     connect(d->production, &QCheckBox::toggled, this, &BatchWindow::onProductionToggled);
     connect(d->model, &BatchDeviceModel::runChanged, this, &BatchWindow::updateControls);
+    connect(SignatureRequirement::instance(), &SignatureRequirement::changed, this, &BatchWindow::onSignatureRequirementChanged);
     connect(d->model, &QAbstractItemModel::rowsInserted, this, &BatchWindow::updateControls);
     d->busyRefresh.setInterval(BusyRefreshMs);
     connect(&d->busyRefresh, &QTimer::timeout, d->model, &BatchDeviceModel::refreshBusy);
@@ -210,6 +221,8 @@ QPushButton* BatchWindow::saveButton() const { return d->save; }
 QCheckBox* BatchWindow::productionBox() const { return d->production; }
 QLabel* BatchWindow::packageLabel() const { return d->packageLabel; }
 QLabel* BatchWindow::countsLabel() const { return d->counts; }
+QLabel* BatchWindow::signatureLabel() const { return d->signatureLabel; }
+QLabel* BatchWindow::signatureRuleLabel() const { return d->signatureRule; }
 
 QString BatchWindow::packagePath() const
 {
@@ -228,11 +241,14 @@ void BatchWindow::updateControls()
     const bool active = d->model->isActive();
     const bool production = d->model->isProductionMode();
     const bool loaded = d->package.isLoaded();
+    const bool required = SignatureRequirement::isRequired();
+    const bool allowed = loaded && d->package.signature().allows(required);
     d->choose->setEnabled(!active && !production);
-    d->start->setEnabled(loaded && !d->model->startable().isEmpty());
+    d->start->setEnabled(allowed && !d->model->startable().isEmpty());
     d->cancel->setEnabled(active || production);
     d->save->setEnabled(!d->model->results().isEmpty());
-    d->production->setEnabled(loaded);
+    d->production->setEnabled(allowed || production);
+    d->signatureRule->setVisible(required);
     d->counts->setText(d->model->countsText());
 }
 
@@ -252,7 +268,7 @@ bool BatchWindow::setPackage(const QString& filePath)
         return false;
     }
     BatchPackage next;
-    if (!next.load(path.isEmpty() ? filePath : path)) {
+    if (!next.load(path.isEmpty() ? filePath : path, SignatureRequirement::isRequired())) {
         MessageBox::warning(this, next.errorTitle(), next.errorText());
         return false;
     }
@@ -284,8 +300,28 @@ bool BatchWindow::setPackage(const QString& filePath)
     d->model->setPackage(&d->package);
     d->packageLabel->setText(TextHelper::toSystemPath(d->package.path()));
     d->summaryLabel->setText(d->package.summary());
+    d->signatureLabel->setSignature(d->package.signature());
     updateControls();
     return true;
+}
+
+bool BatchWindow::signatureAllows(const QString& title)
+{
+    const bool required = SignatureRequirement::isRequired();
+    if (d->package.signature().allows(required))
+        return true;
+    MessageBox::warning(this, title, d->package.signature().refusalText(required));
+    return false;
+}
+
+void BatchWindow::onSignatureRequirementChanged()
+{
+    updateControls();
+    if (!d->production->isChecked() || d->package.signature().allows(SignatureRequirement::isRequired()))
+        return;
+    // Nothing more goes out under a rule the package does not meet.
+    d->production->setChecked(false);
+    signatureAllows(guiText("Production mode"));
 }
 
 void BatchWindow::onChoosePackage()
@@ -307,7 +343,7 @@ void BatchWindow::onChoosePackage()
 void BatchWindow::onStart()
 {
     QStringList serials = d->model->startable();
-    if (!d->package.isLoaded() || serials.isEmpty())
+    if (!d->package.isLoaded() || serials.isEmpty() || !signatureAllows(d->package.confirmationTitle()))
         return;
     SerialPortManager* manager = SerialPortManager::instance();
     if (d->package.kind() == BatchPackage::Project) {
@@ -415,6 +451,11 @@ void BatchWindow::askBeforeClosing()
 void BatchWindow::onProductionToggled(bool on)
 {
     if (on && d->package.isLoaded()) {
+        if (!signatureAllows(d->package.confirmationTitle())) {
+            const QSignalBlocker blocker(d->production);
+            d->production->setChecked(false);
+            return;
+        }
         const QString text = d->package.kind() == BatchPackage::Project
             ? guiText("In production mode the project is uploaded to every fitting device plugged in from now on; "
                       "its current project and any logged data will be lost.\nSwitch production mode on?")

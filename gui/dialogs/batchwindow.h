@@ -51,6 +51,9 @@ public:
     QCheckBox* productionBox() const;
     QLabel* packageLabel() const;
     QLabel* countsLabel() const;
+    // Who signed the package, and whether signed packages are required.
+    QLabel* signatureLabel() const;
+    QLabel* signatureRuleLabel() const;
 
 public slots:
     void onChoosePackage();
@@ -74,6 +77,10 @@ protected:
 
 private:
     void onProductionToggled(bool on);
+    // The setting "Require signed packages" changed: production mode stops for a package it refuses.
+    void onSignatureRequirementChanged();
+    // Whether the package may go to devices under the setting; a box says why not.
+    bool signatureAllows(const QString& title);
     void updateControls();
     void removeWorkFolder();
     void askBeforeClosing();

@@ -16,6 +16,8 @@
 #include "projectpackagechecker.h"
 #include "restartwatcher.h"
 #include "serialportmanager.h"
+#include "signaturelabel.h"
+#include "signaturerequirement.h"
 #include "softwarepackagechecker.h"
 #include "texthelper.h"
 #include "upgradedevicesofwaredialog.h"
@@ -570,6 +572,7 @@ void DeviceItemWidget::uploadProjectWithFile(const QString& filePath)
 
     // The checks are the library's, so the program and dovrelctl refuse the same packages.
     ProjectPackageChecker checker(path);
+    checker.setSignatureRequired(SignatureRequirement::isRequired());
     if (checker.check(currentDeviceInfo()) != ProjectPackageChecker::Accepted) {
         if (checker.result() != ProjectPackageChecker::FileNotFound)
             MessageBox::warning(this, checker.errorTitle(), checker.errorText());
@@ -595,6 +598,7 @@ void DeviceItemWidget::uploadProjectWithFile(const QString& filePath)
     QApplication::setOverrideCursor(QCursor(QPixmap(QStringLiteral(":/images/uploadingProject"))));
     auto* dialog = new DeviceUploadDialog(m_tempProjectPath, checker.configuration(), this, path, m_serial, checker.sha256(),
                                           devicePort());
+    SignatureLabel::addTo(dialog, checker.signature());
     const QMetaObject::Connection brightness =
         connect(dialog, &DeviceUploadDialog::brightnessChanged, this, &DeviceItemWidget::updateBrightness);
     QApplication::restoreOverrideCursor();
@@ -628,6 +632,7 @@ void DeviceItemWidget::upgradeDeviceWithFile(const QString& filePath)
         userSettings().setValue(QStringLiteral("deviceSoftwarePath"), TextHelper::toStandardPath(QFileInfo(path).absoluteFilePath()));
 
     SoftwarePackageChecker checker(path.isEmpty() ? filePath : path);
+    checker.setSignatureRequired(SignatureRequirement::isRequired());
     if (checker.check(currentDeviceInfo()) != SoftwarePackageChecker::Accepted) {
         MessageBox::warning(this, checker.errorTitle(), checker.errorText());
         return;
@@ -638,6 +643,7 @@ void DeviceItemWidget::upgradeDeviceWithFile(const QString& filePath)
         return;
     }
     auto* dialog = new UpgradeDeviceSofwareDialog(checker.packageContent(), checker.version(), checker.releaseDate(), this);
+    SignatureLabel::addTo(dialog, checker.signature());
     // The package was checked against this device: the upgrade goes to it or nowhere.
     dialog->setDevice(m_serial, devicePort());
     dialog->setPackage(checker.packagePath(), checker.sha256());

@@ -197,7 +197,7 @@ private slots:
             const QStringList found = lines.filter(line.device->serial() + QLatin1Char(','));
             QCOMPARE(found.size(), 1);
             const QStringList fields = found.first().split(QLatin1Char(','));
-            QCOMPARE(fields.size(), 11);
+            QCOMPARE(fields.size(), 13);
             QCOMPARE(fields.at(0), line.device->serial());
             QCOMPARE(fields.at(1), QStringLiteral("Bench %1").arg(line.device->serial().right(3).toInt()));
             QCOMPARE(fields.at(2), line.model);
@@ -210,6 +210,7 @@ private slots:
             QCOMPARE(fields.at(8), line.reason);
             QCOMPARE(!fields.at(9).isEmpty(), line.started);
             QCOMPARE(fields.at(10).toDouble() > 0, line.started);
+            QCOMPARE(fields.mid(11), QStringList({ QString(), QStringLiteral("unsigned") }));
         }
     }
 

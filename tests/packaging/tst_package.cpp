@@ -141,6 +141,7 @@ private slots:
         QTest::newRow("manual page") << "^usr/share/man/man1/dovrelctl\\.1\\.gz$";
         QTest::newRow("program manual page") << "^usr/share/man/man1/dovrel\\.1\\.gz$";
         QTest::newRow("copyright") << "^usr/share/doc/dovrel/copyright$";
+        QTest::newRow("trusted keys folder") << "^etc/dovrel/trusted-keys/$";
     }
 
     void holdsTheProgramAndItsFiles()
@@ -164,7 +165,7 @@ private slots:
         const Result depends = run(QStringLiteral("dpkg-deb"), { QStringLiteral("-f"), m_package, QStringLiteral("Depends") });
         QCOMPARE(depends.exitCode, 0);
         const QString text = QString::fromUtf8(depends.out);
-        for (const char* package : { "libqt6core6", "libqt6widgets6", "libqt6serialport6", "libqt6charts6", "libqt6sql6-sqlite", "libudev1", "libc6" })
+        for (const char* package : { "libqt6core6", "libqt6widgets6", "libqt6serialport6", "libqt6charts6", "libqt6sql6-sqlite", "libudev1", "libsodium23", "libc6" })
             QVERIFY2(text.contains(QLatin1String(package)), qPrintable(text));
         QFile desktop(installed(QStringLiteral("usr/share/applications/dovrel.desktop")));
         QVERIFY(desktop.open(QIODevice::ReadOnly));
