@@ -274,13 +274,13 @@ void DeviceConfigurator::setActivePort(const QString& portName)
     m_serialEdit->setText(info.value(QStringLiteral("serial")));
     m_firmwareEdit->setText(info.value(QStringLiteral("firmware")));
     m_softwareEdit->setText(info.value(QStringLiteral("deviceAppVer")));
-    m_deviceLabel->setText(DeviceTarget::title(info));
+    m_deviceLabel->setText(DeviceTarget::line(info));
 }
 
 void DeviceConfigurator::setDeviceSerial(const QString& serial)
 {
     m_device = DeviceTarget(serial, m_portName);
-    m_deviceLabel->setText(m_device.title());
+    m_deviceLabel->setText(m_device.line());
 }
 
 void DeviceConfigurator::showEvent(QShowEvent* event)
@@ -297,7 +297,7 @@ void DeviceConfigurator::resetChoices()
     const DeviceTarget target = device();
     const QMap<QString, QString> info = SerialPortManager::instance()->deviceInformation(target.port());
     if (!target.isEmpty())
-        m_deviceLabel->setText(target.title());
+        m_deviceLabel->setText(target.line());
 
     m_calibrationCombo->setCurrentItemKey(QString::fromLatin1(NoneKey));
     onCalibrationChanged();

@@ -216,8 +216,8 @@ void DeviceFontsDialog::showEvent(QShowEvent* event)
         return;
     // Asked at every opening: after a run the device has other fonts than the last list said.
     m_shownOnce = true;
-    m_deviceLabel->setText(m_device.isEmpty() ? DeviceTarget::title(SerialPortManager::instance()->deviceInformation(m_portName))
-                                              : m_device.title());
+    m_deviceLabel->setText(m_device.isEmpty() ? DeviceTarget::line(SerialPortManager::instance()->deviceInformation(m_portName))
+                                              : m_device.line());
     m_transferLabel->hide();
     m_fontSettingsButton->setEnabled(true);
     m_closeButton->setText(guiText("Cancel"));

@@ -250,6 +250,51 @@ void DeviceItemWidget::updateDeviceInfo(const QMap<QString, QString>& info)
     followLink();
 }
 
+QString DeviceItemWidget::deviceLine() const
+{
+    const QString where = port();
+    return where.isEmpty() ? deviceTitle() : guiText("%1, port %2").arg(deviceTitle(), where);
+}
+
+int DeviceItemWidget::showBeside(MessageBox* box)
+{
+    // The row stays in sight: the box goes below it, or above where the screen ends.
+    box->adjustSize();
+    const QRect row(mapToGlobal(QPoint(0, 0)), size());
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect();
+    const QSize frame = box->frameGeometry().size();
+    QPoint place(row.left() + (row.width() - frame.width()) / 2, row.bottom() + 8);
+    if (available.isValid()) {
+        if (place.y() + frame.height() > available.bottom())
+            place.setY(row.top() - frame.height() - 8);
+        place.setX(qBound(available.left(), place.x(), qMax(available.left(), available.right() - frame.width())));
+        place.setY(qMax(available.top(), place.y()));
+    }
+    box->move(place);
+    QPointer<MessageBox> guard(box);
+    const int code = box->exec();
+    delete guard.data();
+    return code;
+}
+
+int DeviceItemWidget::ask(const QString& title, const QString& text)
+{
+    const Interaction interaction(this);
+    auto* box = new MessageBox(this, title, QStringLiteral("%1\n\n%2").arg(deviceLine(), text), MessageBox::Question, QPixmap(),
+                               MessageBox::Yes, MessageBox::No);
+    box->setDefaultButton(box->button1());
+    return showBeside(box);
+}
+
+void DeviceItemWidget::tell(int icon, const QString& title, const QString& text)
+{
+    const Interaction interaction(this);
+    auto* box = new MessageBox(this, title, QStringLiteral("%1\n\n%2").arg(deviceLine(), text), MessageBox::Icon(icon));
+    box->setDefaultButton(box->button1());
+    showBeside(box);
+}
+
 QString DeviceItemWidget::port() const
 {
     return DeviceInformation(m_deviceInfo).port();
@@ -460,7 +505,7 @@ void DeviceItemWidget::onIdentifyDevice()
         if (OperationRun::isStopping())
             return;
         const Interaction shown(this);
-        MessageBox::warning(this, guiText("Identify Device"), guiText("Failed to connect to device."));
+        tell(MessageBox::Warning, guiText("Identify Device"), guiText("Failed to connect to device."));
     });
     const int clock = clockOffset();
     run->start([clock](DeviceLink* link) { return link->identifyDevice(clock); });
@@ -469,7 +514,7 @@ void DeviceItemWidget::onIdentifyDevice()
 void DeviceItemWidget::onRebootDevice()
 {
     const Interaction interaction(this);
-    if (MessageBox::question(this, guiText("Reboot Device"), guiText("Are you sure you want to reboot the device?"), false) != 0)
+    if (ask(guiText("Reboot Device"), guiText("Are you sure you want to reboot the device?")) != MessageBox::AcceptCode)
         return;
     // The box's loop may have seen the device go.
     if (m_retired)
@@ -575,21 +620,20 @@ void DeviceItemWidget::uploadProjectWithFile(const QString& filePath)
     checker.setSignatureRequired(SignatureRequirement::isRequired());
     if (checker.check(currentDeviceInfo()) != ProjectPackageChecker::Accepted) {
         if (checker.result() != ProjectPackageChecker::FileNotFound)
-            MessageBox::warning(this, checker.errorTitle(), checker.errorText());
+            tell(MessageBox::Warning, checker.errorTitle(), checker.errorText());
         return;
     }
     if (!checker.warningText().isEmpty())
-        MessageBox::warning(this, checker.warningTitle(), checker.warningText());
-    if (MessageBox::question(this, ProjectPackageChecker::confirmationTitle(), ProjectPackageChecker::confirmationText(), false)
-        != MessageBox::AcceptCode)
+        tell(MessageBox::Warning, checker.warningTitle(), checker.warningText());
+    if (ask(ProjectPackageChecker::confirmationTitle(), ProjectPackageChecker::confirmationText()) != MessageBox::AcceptCode)
         return;
     QString why;
     if (!ownLink(&why)) {
-        MessageBox::warning(this, guiText("Upload Project"), why);
+        tell(MessageBox::Warning, guiText("Upload Project"), why);
         return;
     }
     if (!createTempProjectDirectory() || !checker.extractTo(m_tempProjectPath)) {
-        MessageBox::warning(this, guiText("Upload Project"),
+        tell(MessageBox::Warning, guiText("Upload Project"),
                             guiText("\"%1\" could not be unpacked.").arg(TextHelper::toSystemPath(path)));
         deleteTempProjectDirectory();
         return;
@@ -634,12 +678,12 @@ void DeviceItemWidget::upgradeDeviceWithFile(const QString& filePath)
     SoftwarePackageChecker checker(path.isEmpty() ? filePath : path);
     checker.setSignatureRequired(SignatureRequirement::isRequired());
     if (checker.check(currentDeviceInfo()) != SoftwarePackageChecker::Accepted) {
-        MessageBox::warning(this, checker.errorTitle(), checker.errorText());
+        tell(MessageBox::Warning, checker.errorTitle(), checker.errorText());
         return;
     }
     QString why;
     if (!ownLink(&why)) {
-        MessageBox::warning(this, guiText("Upgrade Device Software"), why);
+        tell(MessageBox::Warning, guiText("Upgrade Device Software"), why);
         return;
     }
     auto* dialog = new UpgradeDeviceSofwareDialog(checker.packageContent(), checker.version(), checker.releaseDate(), this);
@@ -659,17 +703,17 @@ void DeviceItemWidget::onRetrieveDeviceLog()
     const QString title = guiText("Retrieve Device Data Logged");
     // A new folder every time; a refusal below leaves it until the next one replaces it.
     if (!createTempLogDBDirectory()) {
-        MessageBox::critical(this, title, guiText("The temporary folder for the data log could not be created."));
+        tell(MessageBox::Critical, title, guiText("The temporary folder for the data log could not be created."));
         return;
     }
     QString why;
     if (!ownLink(&why)) {
-        MessageBox::information(this, title, why);
+        tell(MessageBox::Information, title, why);
         return;
     }
     const DeviceInformation device(currentDeviceInfo());
     if (!device.hasDataLogFeature()) {
-        MessageBox::warning(this, title,
+        tell(MessageBox::Warning, title,
                             guiText("Please upgrade the device software to at least version 2.1.6.2886 to use this feature."));
         return;
     }
@@ -715,7 +759,7 @@ void DeviceItemWidget::onConfigDevice()
     const Interaction interaction(this);
     QString why;
     if (!ownLink(&why)) {
-        MessageBox::information(this, guiText("Configure Device"), why);
+        tell(MessageBox::Information, guiText("Configure Device"), why);
         return;
     }
     centreOnScreen(m_configurator);
@@ -727,12 +771,12 @@ void DeviceItemWidget::onManageFonts()
     const Interaction interaction(this);
     QString why;
     if (!ownLink(&why)) {
-        MessageBox::information(this, guiText("Manage Device Fonts"), why);
+        tell(MessageBox::Information, guiText("Manage Device Fonts"), why);
         return;
     }
     const DeviceInformation device(currentDeviceInfo());
     if (!device.hasFontFeature()) {
-        MessageBox::warning(this, guiText("Manage Device Fonts"),
+        tell(MessageBox::Warning, guiText("Manage Device Fonts"),
                             guiText("Please upgrade the device software to at least version 1.1.0.1910 to use this feature."));
         return;
     }

@@ -31,6 +31,7 @@ class DeviceFontsDialog;
 class DeviceLogRetrieveDialog;
 class HardwareInfoDialog;
 class LogSelectionDialog;
+class MessageBox;
 
 // One row of the device list: the device's name, serial number, model and
 // software, and the menu through which every device operation starts.
@@ -53,6 +54,8 @@ public:
     void updateDeviceInfo(const QMap<QString, QString>& info);
     // The port the row's device is at (or was, once it has gone).
     QString port() const;
+    // "Panel 1 (2331LN001), port /dev/ttyACM0": how the row's questions and messages name the device.
+    QString deviceLine() const;
     // Another connected device has the same serial number: the row says so.
     void setTwin(bool twin);
     bool isTwin() const;
@@ -149,6 +152,10 @@ private:
     enum RestartState { NotRestarting, Restarting, NotBack };
 
     void onRestartFinished(bool back);
+    // A question or message about the row's device: it names the device and leaves the row in sight.
+    int ask(const QString& title, const QString& text);
+    void tell(int icon, const QString& title, const QString& text);
+    int showBeside(MessageBox* box);
     // The device was told to restart: the row waits for it, and says when it did not come back.
     void watchRestart();
     // Hooks the row to its device's link: an operation that ends with a restart is followed.

@@ -61,6 +61,20 @@ QString DeviceTarget::title(const QMap<QString, QString>& deviceInfo)
     return name.isEmpty() ? serial : QStringLiteral("%1 (%2)").arg(name, serial);
 }
 
+QString DeviceTarget::line() const
+{
+    const QString where = port();
+    if (where.isEmpty())
+        return m_port.isEmpty() ? m_serial : guiText("%1, port %2").arg(m_serial, m_port);
+    return line(SerialPortManager::instance()->deviceInformation(where));
+}
+
+QString DeviceTarget::line(const QMap<QString, QString>& deviceInfo)
+{
+    const QString port = deviceInfo.value(QStringLiteral("port"));
+    return port.isEmpty() ? title(deviceInfo) : guiText("%1, port %2").arg(title(deviceInfo), port);
+}
+
 DeviceTarget DeviceTarget::ofActivePort()
 {
     SerialPortManager* manager = SerialPortManager::instance();

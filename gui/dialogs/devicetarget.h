@@ -39,6 +39,9 @@ public:
     // "name (serial)" as windows name their device; the serial number alone while it is gone.
     QString title() const;
     static QString title(const QMap<QString, QString>& deviceInfo);
+    // "name (serial), port /dev/ttyACM0": the device as questions, windows and messages name it.
+    QString line() const;
+    static QString line(const QMap<QString, QString>& deviceInfo);
     // The device of the manager's active port.
     static DeviceTarget ofActivePort();
 

@@ -1,5 +1,6 @@
 #include "operationprogressdialog.h"
 
+#include "devicetarget.h"
 #include "localizationhelper.h"
 #include "messagebox.h"
 #include "operationrun.h"
@@ -92,7 +93,7 @@ void OperationProgressDialog::refreshDeviceLine()
     }
     const QString where = manager ? manager->portOfDevice(m_serial, m_port) : QString();
     if (!where.isEmpty())
-        m_deviceLabel->setText(OperationRun::deviceTitle(manager->deviceInformation(where)));
+        m_deviceLabel->setText(DeviceTarget::line(manager->deviceInformation(where)));
     else if (m_deviceLabel->text().isEmpty())
         m_deviceLabel->setText(m_serial);
 }

@@ -627,7 +627,8 @@ private slots:
         user.on<LogSelectionDialog>([](LogSelectionDialog* d) { d->reject(); });
         rowOf(device)->onRetrieveDeviceLog();
         rowOf(device)->uploadProjectWithFile(m_project);
-        QCOMPARE(named, (QStringList { QStringLiteral("Press (2355NAME1)"), QStringLiteral("Press (2355NAME1)") }));
+        const QString line = QStringLiteral("Press (2355NAME1), port %1").arg(device.port());
+        QCOMPARE(named, (QStringList { line, line }));
         QVERIFY(!other.emulator.commands().join(' ').contains(QLatin1String("LOAD<")));
     }
 

@@ -429,7 +429,7 @@ private slots:
         widget->action(DeviceItemWidget::RebootAction)->trigger();
         QVERIFY(refused->seen);
         QCOMPARE(refused->title, QStringLiteral("Reboot Device"));
-        QVERIFY(refused->texts.contains(QStringLiteral("Are you sure you want to reboot the device?")));
+        QVERIFY(refused->texts.contains(widget->deviceLine() + QStringLiteral("\n\nAre you sure you want to reboot the device?")));
         QTest::qWait(300);
         QCOMPARE(m_b.emulator.commands().size(), before);
         for (QAction* action : widget->actions())
@@ -601,7 +601,7 @@ private slots:
         auto upgrade = answerNextBox(QStringLiteral("OK"));
         widget->action(DeviceItemWidget::RetrieveLogAction)->trigger();
         QVERIFY(upgrade->seen);
-        QVERIFY(upgrade->texts.contains(QStringLiteral("Please upgrade the device software to at least version 2.1.6.2886 to use this feature.")));
+        QVERIFY(upgrade->texts.contains(widget->deviceLine() + QStringLiteral("\n\nPlease upgrade the device software to at least version 2.1.6.2886 to use this feature.")));
         QTest::qWait(200);
         QCOMPARE(m_a.emulator.commands().size(), before);
         // The menu lists all ten in their order, the history apart.

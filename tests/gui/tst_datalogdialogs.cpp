@@ -956,7 +956,7 @@ private slots:
         QCOMPARE(user.retrieveDialogs, 0);
         QCOMPARE(user.boxes.size(), 1);
         QCOMPARE(user.boxes.at(0).title, gui("Retrieve Device Data Logged"));
-        QCOMPARE(user.boxes.at(0).text, QStringLiteral("Please upgrade the device software to at least version 2.1.6.2886 to use this feature."));
+        QCOMPARE(user.boxes.at(0).text, row.deviceLine() + QStringLiteral("\n\nPlease upgrade the device software to at least version 2.1.6.2886 to use this feature."));
         QCOMPARE(device.emulator.commands().size(), commandsBefore);
         // The empty folder stays until the next one is made.
         const QString folder = row.tempLogDBDirectory();

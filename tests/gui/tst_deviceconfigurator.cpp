@@ -368,7 +368,7 @@ private slots:
         QCOMPARE(child<QLineEdit>(dialog.get(), "readOnly")->text(), gui("No splash screen selected"));
         QVERIFY(dialog->splashTimeLabel()->isHidden());
         QVERIFY(!dialog->configureButton()->isEnabled());
-        QCOMPARE(dialog->deviceLabel()->text(), QStringLiteral("Boiler (CFGMEM1)"));
+        QCOMPARE(dialog->deviceLabel()->text(), QStringLiteral("Boiler (CFGMEM1), port %1").arg(device.info().value(QStringLiteral("port"))));
     }
 
     void backupCopiesTheCalibrationList()

@@ -393,7 +393,7 @@ private slots:
         } else {
             QVERIFY(!fontsDialog);
             QCOMPARE(title, gui("Manage Device Fonts"));
-            QVERIFY(texts.contains(gui("Please upgrade the device software to at least version 1.1.0.1910 to use this feature.")));
+            QVERIFY(texts.contains(row.deviceLine() + QStringLiteral("\n\n") + gui("Please upgrade the device software to at least version 1.1.0.1910 to use this feature.")));
             QVERIFY(!device.emulator.commands().contains("#GFFS#"));
         }
     }

@@ -262,7 +262,8 @@ void TestDeviceUploadRow::droppedProjectIsConfirmedUploadedAndBrightnessFollows(
 
     QVERIFY(confirmation.seen);
     QCOMPARE(confirmation.title, gui(QStringLiteral("Upload Project")));
-    QVERIFY(confirmation.texts.contains(gui(QStringLiteral("This will upload the project to the device, the current project and any logged data will be lost,\n are you sure you want to proceed?"))));
+    // The question names its device, as the row does.
+    QVERIFY(confirmation.texts.contains(row.widget.deviceLine() + QStringLiteral("\n\n") + gui(QStringLiteral("This will upload the project to the device, the current project and any logged data will be lost,\n are you sure you want to proceed?"))));
     const QStringList sent = row.newCommands();
     QVERIFY(sent.first().startsWith(QStringLiteral("#FINF<")));
     QVERIFY(sent.contains(QStringLiteral("#LOAD<project/logo.png>1500#")));
@@ -328,7 +329,7 @@ void TestDeviceUploadRow::refusedProjectsSendNothing()
     QTRY_VERIFY_WITH_TIMEOUT(box.seen, 20000);
     QVERIFY(noModalLeft());
     QCOMPARE(box.title, title);
-    QVERIFY2(box.texts.contains(text), qPrintable(box.texts.join(QLatin1Char('|'))));
+    QVERIFY2(box.texts.contains(row.widget.deviceLine() + QStringLiteral("\n\n") + text), qPrintable(box.texts.join(QLatin1Char('|'))));
     QTest::qWait(300);
     QCOMPARE(row.newCommands(), QStringList());
     QVERIFY(row.widget.tempProjectDirectory().isEmpty());
@@ -353,7 +354,7 @@ void TestDeviceUploadRow::macAddressWarningThenUploadGoesOn()
     QTRY_VERIFY_WITH_TIMEOUT(dialogShown, 30000);
     QVERIFY(noModalLeft());
     QCOMPARE(warning.title, gui(QStringLiteral("MAC Address Configuration")));
-    QVERIFY(warning.texts.contains(gui(QStringLiteral("You must configure the device to obtain MAC address using device configurator, this project has ethernet port"))));
+    QVERIFY(warning.texts.contains(row.widget.deviceLine() + QStringLiteral("\n\n") + gui(QStringLiteral("You must configure the device to obtain MAC address using device configurator, this project has ethernet port"))));
     QCOMPARE(confirmation.title, gui(QStringLiteral("Upload Project")));
     QCOMPARE(row.newCommands().last(), QStringLiteral("#BOOT#"));
 }
@@ -467,7 +468,7 @@ void TestDeviceUploadRow::refusedSoftwarePackagesSendNothing()
     QTRY_VERIFY_WITH_TIMEOUT(box.seen, 20000);
     QVERIFY(noModalLeft());
     QCOMPARE(box.title, title);
-    QVERIFY2(box.texts.contains(text), qPrintable(box.texts.join(QLatin1Char('|'))));
+    QVERIFY2(box.texts.contains(row.widget.deviceLine() + QStringLiteral("\n\n") + text), qPrintable(box.texts.join(QLatin1Char('|'))));
     QTest::qWait(300);
     QCOMPARE(row.newCommands(), QStringList());
 }

@@ -171,7 +171,7 @@ private slots:
             deviceText = configurator->deviceLabel()->text();
         }
         dialog->show();
-        QCOMPARE(deviceText, QStringLiteral("Press 4 (SPEED01)"));
+        QCOMPARE(deviceText, QStringLiteral("Press 4 (SPEED01), port %1").arg(device.info().value(QStringLiteral("port"))));
 
         // Half-way, what the window shows; then how long the rest really takes.
         QVERIFY2(waitUntil([label]() {
