@@ -31,6 +31,7 @@ RunningOperationsQuestion::Answer RunningOperationsQuestion::ask(QWidget* parent
 {
     QPointer<MessageBox> box = new MessageBox(parent, title, text(runs), MessageBox::Question, QPixmap(), MessageBox::Custom,
                                               MessageBox::Yes, MessageBox::Cancel);
+    box->setWordWrap(true);
     box->setTextOfButton1(guiText("Wait"));
     box->setTextOfButton2(guiText("Stop safely"));
     box->setDefaultButton(box->button3());
