@@ -391,7 +391,9 @@ private slots:
                  qPrintable(sent.join(' ')));
         QCOMPARE(sent.at(1), QStringLiteral("#SINF#"));
         QCOMPARE(m_b.emulator.commandCount(QStringLiteral("#SINF#")), 0);
-        QCOMPARE(m_window->statusBar()->currentMessage(), QStringLiteral("Tank Room (2314A001) shows its information on its screen."));
+        // Said once the command has ended.
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->statusBar()->currentMessage(), QStringLiteral("Tank Room (2314A001) shows its information on its screen."),
+                                  10000);
         QCOMPARE(m_window->currentRow(), row(m_a));
 
         // Recorded once, as the window's; the clock every new row sets is not an operation of the user's.
