@@ -199,7 +199,7 @@ ExitCode Dovrelctl::onDevices(const std::function<void(DeviceTask*)>& work)
             for (const auto& skip : std::as_const(step.skipped)) {
                 skipped.insert(skip.first, skip.second);
                 if (DeviceTask* task = taskOf(skip.first))
-                    task->progress()->message(guiText("Skipped: %1").arg(skip.second));
+                    task->progress()->message(skip.second);
                 --left;
             }
             for (const QString& port : std::as_const(step.start)) {
