@@ -621,9 +621,15 @@ QString BatchDeviceModel::stageText() const
     return d->plan.stageText();
 }
 
+bool BatchDeviceModel::isStaging() const
+{
+    return !d->plan.isFinished();
+}
+
 int BatchDeviceModel::start(bool failedOnly)
 {
-    if (!d->package || !d->package->isLoaded())
+    // One staged run at a time: its waiting lines are its own.
+    if (!d->package || !d->package->isLoaded() || isStaging())
         return 0;
     refreshBusy();
     QMap<QString, BatchLine*> going; // by port

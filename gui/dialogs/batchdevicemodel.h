@@ -104,6 +104,8 @@ public:
     void setRules(const Runtime::RolloutPlan::Rules& rules);
     Runtime::RolloutPlan::Rules rules() const;
     QString stageText() const;
+    // Lines of a started run still wait for their turn or run.
+    bool isStaging() const;
     // Starts the package on every ticked device, in stages when there are rules; the devices
     // that do not fit or are busy are skipped. With failedOnly, the lines that ended well are
     // left as they are. Returns how many were started or wait for their turn.

@@ -293,10 +293,12 @@ void BatchWindow::updateControls()
     const bool required = SignatureRequirement::isRequired();
     const bool allowed = loaded && d->package.signature().allows(required);
     d->choose->setEnabled(!active && !production);
-    d->start->setEnabled(allowed && !active && !d->model->startable().isEmpty());
-    d->retry->setEnabled(allowed && !active && d->model->hasFailed());
+    // Another start may join a run in production mode, never a staged run still going.
+    const bool staging = d->model->isStaging();
+    d->start->setEnabled(allowed && !staging && !d->model->startable().isEmpty());
+    d->retry->setEnabled(allowed && !staging && d->model->hasFailed());
     for (QSpinBox* box : { d->canary, d->maxParallel, d->stopAfter })
-        box->setEnabled(!active);
+        box->setEnabled(!staging);
     d->stage->setText(d->model->stageText());
     d->cancel->setEnabled(active || production);
     d->save->setEnabled(!d->model->results().isEmpty());
@@ -400,7 +402,7 @@ void BatchWindow::onStart()
 
 void BatchWindow::onRetryFailed()
 {
-    if (d->model->isActive() || d->model->tickFailed() == 0)
+    if (d->model->isStaging() || d->model->tickFailed() == 0)
         return;
     startRun(true);
 }
