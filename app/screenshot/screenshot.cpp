@@ -108,7 +108,7 @@ int shootBatch(MainWindow* window, const QString& package, const char* path)
     window->showBatch();
     BatchWindow* batch = window->batchWindow();
     batch->move(20, 20);
-    batch->resize(1160, 330);
+    batch->resize(1160, 360);
     if (!batch->setPackage(package))
         return 1;
     batch->canaryBox()->setValue(1);

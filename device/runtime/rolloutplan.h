@@ -48,6 +48,8 @@ public:
     int count(State state) const;
     // Nothing waits or runs any more.
     bool isFinished() const;
+    // Every canary has succeeded (true without canaries): the rest may go.
+    bool canariesSucceeded() const;
 
     // What may happen now; the devices named are taken as started or skipped.
     Step next();
@@ -66,7 +68,6 @@ public:
 private:
     int canaryCount() const;
     bool canaryFailed() const;
-    bool canariesSucceeded() const;
     bool stopped() const;
 
     QStringList m_devices;

@@ -229,8 +229,8 @@ QVariant BatchDeviceModel::data(const QModelIndex& index, int role) const
         switch (line->phase) {
         case Waiting:
             if (line->queued)
-                return d->plan.isCanary(line->key()) || d->plan.rules().canary <= 0 ? guiText("Waiting for its turn")
-                                                                                       : guiText("Waiting for the canary devices");
+                return d->plan.canariesSucceeded() || d->plan.isCanary(line->key()) ? guiText("Waiting for its turn")
+                                                                                      : guiText("Waiting for the canary devices");
             return guiText("Waiting for the device to be free");
         case Running: return line->step.isEmpty() ? guiText("Starting...") : line->step;
         case Restarting: return guiText("Installed; the device is restarting...");
