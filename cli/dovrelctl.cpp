@@ -218,12 +218,12 @@ ExitCode Dovrelctl::onDevices(const std::function<void(DeviceTask*)>& work)
             advance();
         });
     }
-    if (plan.hasRules()) {
-        for (DeviceTask* task : std::as_const(running))
-            task->progress()->message(guiText("Waiting for its turn"));
-    }
     // Without rules every device starts now; one failing never stops the others.
     advance();
+    for (DeviceTask* task : std::as_const(running)) {
+        if (plan.state(task->port()) == RolloutPlan::Waiting)
+            task->progress()->message(guiText("Waiting for its turn"));
+    }
     if (left > 0)
         loop.exec();
     for (DeviceTask* task : std::as_const(running)) {
