@@ -158,6 +158,8 @@ private slots:
         QTest::newRow("font not a font") << QStringList { "--json", "fonts", "manage", "--add", "/etc/hostname" };
         QTest::newRow("missing package") << QStringList { "--json", "package", "inspect", "/nonexistent.txsw" };
         QTest::newRow("history since no date") << QStringList { "--json", "history", "--since", "yesterday" };
+        QTest::newRow("no canary") << QStringList { "--json", "--all", "--canary", "0", "upload", "x.txdevproj", "--yes" };
+        QTest::newRow("stages of one device") << QStringList { "--json", "--max-parallel", "1", "upload", "x.txdevproj", "--yes" };
     }
 
     void usageErrors()
