@@ -93,7 +93,7 @@ class BatchDeviceModelPrivate
 public:
     QList<BatchLine*> lines;
     const BatchPackage* package = nullptr;
-    std::function<bool(const QString&)> busyCheck;
+    std::function<bool(const QString&, const QString&)> busyCheck;
     bool production = false;
     int nextId = 0;
     RolloutPlan::Rules rules;
@@ -429,7 +429,7 @@ void BatchDeviceModel::setPackage(const BatchPackage* package)
     emit runChanged();
 }
 
-void BatchDeviceModel::setBusyCheck(const std::function<bool(const QString&)>& check)
+void BatchDeviceModel::setBusyCheck(const std::function<bool(const QString&, const QString&)>& check)
 {
     d->busyCheck = check;
     refreshBusy();
@@ -448,7 +448,7 @@ void BatchDeviceModel::judgeBusy(BatchLine* line)
     line->busy.clear();
     if (line->present && (line->phase == Idle || line->phase == Ended)) {
         const DeviceLink* link = SerialPortManager::instance()->link(line->port);
-        if (d->busyCheck && d->busyCheck(line->serial))
+        if (d->busyCheck && d->busyCheck(line->serial, line->port))
             line->busy = guiText("Busy: a window of its row is open");
         else if (link && link->isPresent() && !OperationRun::isAvailable(link))
             line->busy = guiText("Busy with another operation");

@@ -73,8 +73,9 @@ public:
     // The package of the next runs (not owned; it outlives the model's use of it). The
     // results of earlier runs go, every line is judged again and the fitting ones are ticked.
     void setPackage(const Runtime::BatchPackage* package);
-    // Tells whether a device is busy elsewhere (a window of its row is open).
-    void setBusyCheck(const std::function<bool(const QString& serial)>& check);
+    // Tells whether a device is busy elsewhere (a window of its row is open); the port tells
+    // twins apart.
+    void setBusyCheck(const std::function<bool(const QString& serial, const QString& port)>& check);
     // Asks the busy check again for every line.
     void refreshBusy();
 

@@ -278,7 +278,7 @@ QString BatchWindow::packagePath() const
     return d->package.path();
 }
 
-void BatchWindow::setBusyCheck(const std::function<bool(const QString&)>& check)
+void BatchWindow::setBusyCheck(const std::function<bool(const QString&, const QString&)>& check)
 {
     d->model->setBusyCheck(check);
 }

@@ -36,7 +36,7 @@ public:
     ~BatchWindow() override;
 
     // Tells whether a device is busy with a window of its row; such a device is skipped.
-    void setBusyCheck(const std::function<bool(const QString& serial)>& check);
+    void setBusyCheck(const std::function<bool(const QString& serial, const QString& port)>& check);
 
     // Takes a package (".txdevproj" or ".txsw"); false, with a box saying why, when it
     // cannot be used. Not while a run is going.
