@@ -2,6 +2,7 @@
 #include "diagnostics.h"
 #include "portenumerator_p.h"
 
+#include "slotnames.h"
 #include "virtualportwatcher.h"
 #ifdef DOVREL_HAVE_UDEV
 #include "udevportmonitor.h"
@@ -256,6 +257,7 @@ PortEnumerator::PortList PortEnumerator::systemPorts()
         map.insert(QStringLiteral("enumName"), info.manufacturer());
         map.insert(QStringLiteral("vendorID"), info.hasVendorIdentifier() ? int(info.vendorIdentifier()) : 0);
         map.insert(QStringLiteral("productID"), info.hasProductIdentifier() ? int(info.productIdentifier()) : 0);
+        map.insert(QStringLiteral("slotPath"), SlotNames::sysfsPath(name));
         ports << map;
     }
     return ports;

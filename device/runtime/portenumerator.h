@@ -49,7 +49,8 @@ public:
     // Waits for a listing in progress (one system call), never for a later one.
     ~PortEnumerator() override;
 
-    // Port information maps: "portName", "friendName", "physName", "enumName", "vendorID", "productID".
+    // Port information maps: "portName", "friendName", "physName", "enumName", "vendorID", "productID",
+    // "slotPath" (the physical path, see SlotNames; empty for virtual ports).
     // Only ports allowed by the restriction below are listed.
     static QList<QMap<QString, QVariant>> getPorts();
     static bool isDevicePort(const QMap<QString, QVariant>& info);
