@@ -12,6 +12,8 @@ namespace Orvane {
 namespace Tavrix {
 namespace Runtime {
 
+using Common::runtimeText;
+
 namespace {
 
 const char* const SlotsKey = "usbSlots";
