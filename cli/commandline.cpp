@@ -3,10 +3,12 @@
 #include "commandtable.h"
 #include "exitcode.h"
 #include "localizationhelper.h"
+#include "portenumerator.h"
 #include "slotnames.h"
 
 using Orvane::Tavrix::Common::guiText;
-using Orvane::Tavrix::Runtime::SlotNames;
+using Orvane::Tavrix::Common::SlotNames;
+using Orvane::Tavrix::Runtime::PortEnumerator;
 
 bool CommandLine::parse(const QStringList& arguments)
 {
@@ -161,7 +163,7 @@ bool CommandLine::resolveSlots(int* exitCode)
                 *exitCode = int(ExitCode::UsageError);
                 return false;
             }
-            port = SlotNames::portOf(value);
+            port = PortEnumerator::portAtSlotPath(SlotNames::pathOf(value));
             if (port.isEmpty()) {
                 m_error = guiText("Nothing is plugged into the USB slot %1.").arg(value);
                 *exitCode = int(ExitCode::NoDevice);

@@ -52,6 +52,7 @@ using Orvane::Tavrix::Common::FileHelper;
 using Orvane::Tavrix::Common::LocalizationHelper;
 using Orvane::Tavrix::Common::ProjectPackageChecker;
 using Orvane::Tavrix::Common::ServiceRecord;
+using Orvane::Tavrix::Common::SlotNames;
 using Orvane::Tavrix::Common::SoftwarePackageChecker;
 using Orvane::Tavrix::Common::TextHelper;
 using Orvane::Tavrix::Runtime::DeviceInformation;
@@ -60,7 +61,6 @@ using Orvane::Tavrix::Runtime::OperationResult;
 using Orvane::Tavrix::Runtime::OperationRun;
 using Orvane::Tavrix::Runtime::RestartWatcher;
 using Orvane::Tavrix::Runtime::SerialPortManager;
-using Orvane::Tavrix::Runtime::SlotNames;
 
 namespace Orvane {
 namespace Tavrix {

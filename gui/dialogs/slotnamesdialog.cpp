@@ -18,7 +18,7 @@ using Orvane::Tavrix::Common::guiText;
 using Orvane::Tavrix::Runtime::DeviceInformation;
 using Orvane::Tavrix::Runtime::PortEnumerator;
 using Orvane::Tavrix::Runtime::SerialPortManager;
-using Orvane::Tavrix::Runtime::SlotNames;
+using Orvane::Tavrix::Common::SlotNames;
 
 namespace Orvane {
 namespace Tavrix {

@@ -114,8 +114,8 @@ BatchDeviceModel::BatchDeviceModel(QObject* parent)
     SerialPortManager* manager = SerialPortManager::instance();
     connect(manager, &SerialPortManager::deviceConnected, this, &BatchDeviceModel::onDeviceConnected);
     connect(manager, &SerialPortManager::deviceDisconnected, this, &BatchDeviceModel::onDeviceDisconnected);
-    if (Runtime::SlotNames* slotNames = Runtime::SlotNames::instance()) {
-        connect(slotNames, &Runtime::SlotNames::changed, this, [this]() {
+    if (Common::SlotNames* slotNames = Common::SlotNames::instance()) {
+        connect(slotNames, &Common::SlotNames::changed, this, [this]() {
             if (!d->lines.isEmpty())
                 emit dataChanged(index(0, SlotColumn), index(int(d->lines.size()) - 1, SlotColumn));
         });

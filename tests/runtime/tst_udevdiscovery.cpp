@@ -44,6 +44,7 @@
 #include <unistd.h>
 
 using Orvane::Tavrix::Common::BatchResult;
+using Orvane::Tavrix::Common::SlotNames;
 using Orvane::Tavrix::Designer::BatchDeviceModel;
 using Orvane::Tavrix::Designer::DeviceItemWidget;
 using Orvane::Tavrix::Designer::SlotNamesDialog;
@@ -51,7 +52,6 @@ using Orvane::Tavrix::Runtime::BatchPackage;
 using Orvane::Tavrix::Runtime::DeviceInformation;
 using Orvane::Tavrix::Runtime::PortEnumerator;
 using Orvane::Tavrix::Runtime::SerialPortManager;
-using Orvane::Tavrix::Runtime::SlotNames;
 
 namespace {
 

@@ -59,6 +59,8 @@ public:
     // Windows reports both alike: never a rule's fault there.
     static bool lacksPermission(const QString& name);
     static QStringList virtualPorts();
+    // The listed port at this physical path ("slotPath", see SlotNames); empty when none is there.
+    static QString portAtSlotPath(const QString& slotPath);
 
     // The one form of a port name: "ttyACM0", "/dev/ttyACM0" and "/dev/./ttyACM0"
     // all give "/dev/ttyACM0"; a relative path to an existing file becomes absolute.

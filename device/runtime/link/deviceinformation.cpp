@@ -23,7 +23,7 @@ QString DeviceInformation::minimumDesignerVersion() const { return m_map.value(Q
 QString DeviceInformation::deviceName() const { return m_map.value(QStringLiteral("deviceName")); }
 QString DeviceInformation::port() const { return m_map.value(QStringLiteral("port")); }
 QString DeviceInformation::slotPath() const { return m_map.value(QStringLiteral("slotPath")); }
-QString DeviceInformation::slot() const { return SlotNames::nameOf(slotPath()); }
+QString DeviceInformation::slot() const { return Common::SlotNames::nameOf(slotPath()); }
 QString DeviceInformation::physicalAddress() const { return m_map.value(QStringLiteral("physicalAddress")); }
 int DeviceInformation::screenWidth() const { return number("screenWidth"); }
 int DeviceInformation::screenHeight() const { return number("screenHeight"); }

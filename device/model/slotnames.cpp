@@ -1,18 +1,14 @@
 #include "slotnames.h"
 
 #include "localizationhelper.h"
-#include "portenumerator.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QPointer>
 #include <QSettings>
 
 namespace Orvane {
 namespace Tavrix {
-namespace Runtime {
-
-using Common::runtimeText;
+namespace Common {
 
 namespace {
 
@@ -101,41 +97,6 @@ bool SlotNames::setNames(const QMap<QString, QString>& names, QString* error)
     return true;
 }
 
-QString SlotNames::slotPathOfPort(const QString& port)
-{
-    for (const auto& info : PortEnumerator::getPorts()) {
-        if (PortEnumerator::isSamePort(info.value(QStringLiteral("portName")).toString(), port))
-            return info.value(QStringLiteral("slotPath")).toString();
-    }
-    return QString();
-}
-
-QString SlotNames::portOf(const QString& name)
-{
-    const QString path = pathOf(name);
-    if (path.isEmpty())
-        return QString();
-    for (const auto& info : PortEnumerator::getPorts()) {
-        if (info.value(QStringLiteral("slotPath")).toString() == path)
-            return info.value(QStringLiteral("portName")).toString();
-    }
-    return QString();
-}
-
-QString SlotNames::sysfsPath(const QString& port)
-{
-#ifdef Q_OS_LINUX
-    // /sys/class/tty/NAME/device leads to the port's device: for a USB modem its interface.
-    const QString device = QFileInfo(QStringLiteral("/sys/class/tty/%1/device").arg(QFileInfo(QFileInfo(port).canonicalFilePath()).fileName())).canonicalFilePath();
-    if (!device.startsWith(QLatin1String("/sys/devices/")))
-        return QString();
-    return device.mid(4);
-#else
-    Q_UNUSED(port);
-    return QString();
-#endif
-}
-
-} // namespace Runtime
+} // namespace Common
 } // namespace Tavrix
 } // namespace Orvane

@@ -9,14 +9,15 @@
 
 namespace Orvane {
 namespace Tavrix {
-namespace Runtime {
+namespace Common {
 
 // The names an operator gives the USB sockets of a station ("Slot 1", "Slot 2", ...).
 // A socket is known by the physical path of the port plugged into it (udev's ID_PATH,
 // or the USB interface's sysfs path where udev has none): it stays the same when the
 // kernel numbers the port anew, so a device plugged in again keeps its slot. Ports
 // without a physical path (virtual, emulated) have no slot. The names are a setting of
-// the user, shared by the program and dovrelctl.
+// the user, shared by the program and dovrelctl. PortEnumerator gives each port its path
+// and finds the port at a path.
 class DEVICE_EXPORT SlotNames : public QObject
 {
     Q_OBJECT
@@ -38,14 +39,6 @@ public:
     // when two slots would have one name.
     static bool setNames(const QMap<QString, QString>& names, QString* error = nullptr);
 
-    // The physical path of a listed port (any of its names); empty when it has none.
-    static QString slotPathOfPort(const QString& port);
-    // The port plugged into the slot of this name now; empty when none is.
-    static QString portOf(const QString& name);
-    // The physical path of a serial port from sysfs, for where udev is not used ("/dev/ttyACM0":
-    // the path of its USB interface, "/devices/pci0000:00/.../1-2/1-2:1.0"); empty for a
-    // port without a device behind it.
-    static QString sysfsPath(const QString& port);
 
 signals:
     void changed();
@@ -54,7 +47,7 @@ private:
     using QObject::QObject;
 };
 
-} // namespace Runtime
+} // namespace Common
 } // namespace Tavrix
 } // namespace Orvane
 
