@@ -25,8 +25,6 @@ public:
     QString port() const { return m_ports.isEmpty() ? QString() : m_ports.last(); }
     // Every --port, in the order given.
     QStringList ports() const { return m_ports; }
-    // The --slot names, in the order given; resolveSlots() adds their ports to ports().
-    QStringList slotNames() const { return m_slots; }
     // Turns every --slot into the port plugged into it now, in the order of the --port and
     // --slot options. False, with error() and the exit code it asks for, when a name is
     // unknown or nothing is plugged into the slot.

@@ -15,10 +15,10 @@
 #include <algorithm>
 
 using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Common::SlotNames;
 using Orvane::Tavrix::Runtime::DeviceInformation;
 using Orvane::Tavrix::Runtime::PortEnumerator;
 using Orvane::Tavrix::Runtime::SerialPortManager;
-using Orvane::Tavrix::Common::SlotNames;
 
 namespace Orvane {
 namespace Tavrix {
@@ -83,6 +83,11 @@ int SlotNamesDialog::rowOfPort(const QString& port) const
 
 void SlotNamesDialog::keepTyped()
 {
+    // A name still being typed counts.
+    for (QWidget* editor : m_table->viewport()->findChildren<QWidget*>()) {
+        if (editor->isVisible())
+            QMetaObject::invokeMethod(m_table, "commitData", Q_ARG(QWidget*, editor));
+    }
     for (int row = 0; row < m_table->rowCount(); ++row) {
         const QTableWidgetItem* item = m_table->item(row, NameColumn);
         if (item)
@@ -130,11 +135,6 @@ void SlotNamesDialog::refresh()
 
 void SlotNamesDialog::accept()
 {
-    // A name still being typed counts.
-    for (QWidget* editor : m_table->viewport()->findChildren<QWidget*>()) {
-        if (editor->isVisible())
-            QMetaObject::invokeMethod(m_table, "commitData", Q_ARG(QWidget*, editor));
-    }
     keepTyped();
     QString error;
     if (!SlotNames::setNames(m_typed, &error)) {

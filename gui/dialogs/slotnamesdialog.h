@@ -35,6 +35,7 @@ public slots:
 
 private:
     void refresh();
+    // Takes the names from the lines, one being typed included.
     void keepTyped();
 
     QTableWidget* m_table = nullptr;
