@@ -12,6 +12,7 @@
 #include "portenumerator.h"
 #include "projectpackage.h"
 #include "serialportmanager.h"
+#include "servicehistory.h"
 #include "slotnames.h"
 #include "slotnamesdialog.h"
 #include "virtualports.h"
@@ -44,6 +45,7 @@
 #include <unistd.h>
 
 using Orvane::Tavrix::Common::BatchResult;
+using Orvane::Tavrix::Common::ServiceHistory;
 using Orvane::Tavrix::Common::SlotNames;
 using Orvane::Tavrix::Designer::BatchDeviceModel;
 using Orvane::Tavrix::Designer::DeviceItemWidget;
@@ -430,7 +432,9 @@ private slots:
         row.updateDeviceInfo(info);
         QVERIFY(row.findChild<QLabel*>(QStringLiteral("deviceInfoLabel"))->text().contains(QStringLiteral("Slot 3")));
 
-        // A batch of a package for another model: the device's line and its CSV line.
+        // A batch of a package for another model, run by the operator set: the device's line and its CSV line.
+        ServiceHistory::setOperatorSetting(QStringLiteral("Bench Ana"));
+        auto forgetOperator = qScopeGuard([] { ServiceHistory::setOperatorSetting(QString()); });
         BatchDeviceModel model;
         QTemporaryDir dir;
         const QString archive = dir.filePath(QStringLiteral("other.txdevproj"));
@@ -445,7 +449,7 @@ private slots:
         QFile file(csv);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QString text = QString::fromUtf8(file.readAll());
-        QVERIFY2(text.contains(QStringLiteral(",skipped,")) && text.contains(QStringLiteral(",Slot 3,%1,").arg(again.node)), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral(",skipped,")) && text.contains(QStringLiteral(",Slot 3,%1,Bench Ana").arg(again.node)), qPrintable(text));
 
         // dovrelctl finds the device by its slot (any case) and lists the slot; an unknown name is refused.
         auto listing = DovrelctlRun::launch({ QStringLiteral("--slot"), QStringLiteral("slot 3"), QStringLiteral("--json"),
