@@ -1,7 +1,9 @@
 #ifndef COMMANDLINE_H
 #define COMMANDLINE_H
 
+#include <QList>
 #include <QMap>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -23,10 +25,16 @@ public:
     QString port() const { return m_ports.isEmpty() ? QString() : m_ports.last(); }
     // Every --port, in the order given.
     QStringList ports() const { return m_ports; }
+    // Turns every --slot into the port plugged into it now, in the order of the --port and
+    // --slot options. False, with error() and the exit code it asks for, when a name is
+    // unknown or nothing is plugged into the slot.
+    bool resolveSlots(int* exitCode);
+    // --operator: who runs the command, recorded in the history; empty when not given.
+    QString operatorName() const { return m_operator; }
     // --all: every identified device.
     bool all() const { return m_all; }
-    // Several devices at once: --all, or --port more than once.
-    bool severalDevices() const { return m_all || m_ports.size() > 1; }
+    // Several devices at once: --all, or --port and --slot more than once.
+    bool severalDevices() const { return m_all || m_targets.size() > 1; }
     bool json() const { return m_json; }
     bool quiet() const { return m_quiet; }
     bool help() const { return m_help; }
@@ -44,6 +52,9 @@ private:
     QString m_command;
     QStringList m_operands;
     QStringList m_ports;
+    QStringList m_slots;
+    QList<QPair<bool, QString>> m_targets; // --port (false) and --slot (true), in order
+    QString m_operator;
     bool m_all = false;
     bool m_json = false;
     bool m_quiet = false;
