@@ -19,8 +19,10 @@
 #include "portenumerator.h"
 #include "runningoperationsquestion.h"
 #include "serialportmanager.h"
+#include "servicehistory.h"
 #include "servicehistorywriter.h"
 #include "signaturerequirement.h"
+#include "slotnamesdialog.h"
 #include "texthelper.h"
 
 #include <QAction>
@@ -30,6 +32,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFontDatabase>
+#include <QInputDialog>
 #include <QLabel>
 #include <QListWidgetItem>
 #include <QSignalBlocker>
@@ -48,6 +51,7 @@ using Orvane::Tavrix::Common::lcApp;
 using Orvane::Tavrix::Common::guiText;
 
 using Orvane::Tavrix::Common::LocalizationHelper;
+using Orvane::Tavrix::Common::ServiceHistory;
 using Orvane::Tavrix::Common::ServiceHistoryWriter;
 using Orvane::Tavrix::Common::ServiceRecord;
 using Orvane::Tavrix::Common::TextHelper;
@@ -136,6 +140,26 @@ void MainWindow::setUpWindow()
     connect(settingMenu->addAction(guiText("History server...")), &QAction::triggered, this, [this]() {
         auto* dialog = new HistoryServerDialog(this);
         dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->open();
+    });
+    QAction* slotNames = settingMenu->addAction(guiText("Name USB slots..."));
+    slotNames->setObjectName(QStringLiteral("slotNamesAction"));
+    connect(slotNames, &QAction::triggered, this, [this]() {
+        auto* dialog = new SlotNamesDialog(this);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->open();
+    });
+    QAction* operatorName = settingMenu->addAction(guiText("Operator..."));
+    operatorName->setObjectName(QStringLiteral("operatorAction"));
+    connect(operatorName, &QAction::triggered, this, [this]() {
+        // Recorded in every history entry and batch line; empty: the login name.
+        auto* dialog = new QInputDialog(this);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->setWindowTitle(guiText("Operator"));
+        dialog->setLabelText(guiText("Name of the operator, recorded in the history and the batch results (empty: the login name %1):")
+                                 .arg(ServiceHistory::loginName()));
+        dialog->setTextValue(ServiceHistory::operatorSetting());
+        connect(dialog, &QInputDialog::textValueSelected, this, [](const QString& name) { ServiceHistory::setOperatorSetting(name); });
         dialog->open();
     });
     QMenu* historyMenu = menuBar()->addMenu(guiText("Histor&y"));

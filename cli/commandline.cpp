@@ -1,9 +1,14 @@
 #include "commandline.h"
 
 #include "commandtable.h"
+#include "exitcode.h"
 #include "localizationhelper.h"
+#include "portenumerator.h"
+#include "slotnames.h"
 
 using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Common::SlotNames;
+using Orvane::Tavrix::Runtime::PortEnumerator;
 
 bool CommandLine::parse(const QStringList& arguments)
 {
@@ -50,8 +55,21 @@ bool CommandLine::parse(const QStringList& arguments)
     QList<QPair<QString, QString>> commandOptions;
     for (const auto& option : std::as_const(options)) {
         if (option.first == QLatin1String("port")) {
-            if (!m_ports.contains(option.second))
+            if (!m_ports.contains(option.second)) {
                 m_ports << option.second;
+                m_targets.append({ false, option.second });
+            }
+        } else if (option.first == QLatin1String("slot")) {
+            if (option.second.trimmed().isEmpty()) {
+                m_error = guiText("The option --%1 needs a value.").arg(option.first);
+                return false;
+            }
+            if (!m_slots.contains(option.second, Qt::CaseInsensitive)) {
+                m_slots << option.second;
+                m_targets.append({ true, option.second });
+            }
+        } else if (option.first == QLatin1String("operator")) {
+            m_operator = option.second.trimmed();
         } else if (option.first == QLatin1String("all")) {
             if (!option.second.isNull()) {
                 m_error = guiText("The option --%1 takes no value.").arg(option.first);
@@ -151,21 +169,53 @@ bool CommandLine::parse(const QStringList& arguments)
     return true;
 }
 
+bool CommandLine::resolveSlots(int* exitCode)
+{
+    if (m_slots.isEmpty())
+        return true;
+    QStringList ports;
+    for (const auto& [isSlot, value] : std::as_const(m_targets)) {
+        QString port = value;
+        if (isSlot) {
+            if (SlotNames::pathOf(value).isEmpty()) {
+                m_error = guiText("No USB slot is named %1; name the slots in dovrel (Setting, Name USB slots...).").arg(value);
+                *exitCode = int(ExitCode::UsageError);
+                return false;
+            }
+            port = PortEnumerator::portAtSlotPath(SlotNames::pathOf(value));
+            if (port.isEmpty()) {
+                m_error = guiText("Nothing is plugged into the USB slot %1.").arg(value);
+                *exitCode = int(ExitCode::NoDevice);
+                return false;
+            }
+        }
+        if (!ports.contains(port))
+            ports << port;
+    }
+    m_ports = ports;
+    return true;
+}
+
 QString CommandLine::usage(const QString& command)
 {
     if (const CommandTable::Command* entry = CommandTable::find(command))
         return guiText(entry->usage);
-    return guiText("Usage: dovrelctl [--port PORT]... [--all] [--canary N] [--max-parallel M] [--stop-after-failures K]\n"
-                   "                 [--json] [--quiet] COMMAND [OPTIONS]\n"
+    return guiText("Usage: dovrelctl [--port PORT]... [--slot SLOT]... [--all] [--canary N] [--max-parallel M]
+"
+                   "                 [--stop-after-failures K] [--json] [--quiet] [--operator NAME] COMMAND [OPTIONS]
+"
                    "\n"
                    "Looks after display devices attached over USB serial.\n"
                    "\n"
                    "Global options:\n"
                    "  --port PORT   use the device on this port (name or path); otherwise the one identified device.\n"
                    "                Given several times, the command runs on all those devices at once\n"
+                   "  --slot SLOT   use the device plugged into the USB slot of this name (as named in dovrel);\n"
+                   "                like --port, it may be given several times\n"
+                   "  --operator NAME  who runs the command, recorded in the service history (default: the login name)\n"
                    "  --all         run the command on every identified device at once\n"
                    "                (upload, upgrade, logs fetch, configure, fonts and sync-clock)\n"
-                   "  --canary N    on several devices: the first N go first (in the order of --port, or by port\n"
+                   "  --canary N    on several devices: the first N go first (in the order of --port and --slot, or by port\n"
                    "                name with --all); the others start once all of those succeeded, else they are skipped\n"
                    "  --max-parallel M\n"
                    "                on several devices: at most M at once, in that order\n"

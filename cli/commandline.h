@@ -3,7 +3,9 @@
 
 #include "rolloutplan.h"
 
+#include <QList>
 #include <QMap>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -25,10 +27,16 @@ public:
     QString port() const { return m_ports.isEmpty() ? QString() : m_ports.last(); }
     // Every --port, in the order given.
     QStringList ports() const { return m_ports; }
+    // Turns every --slot into the port plugged into it now, in the order of the --port and
+    // --slot options. False, with error() and the exit code it asks for, when a name is
+    // unknown or nothing is plugged into the slot.
+    bool resolveSlots(int* exitCode);
+    // --operator: who runs the command, recorded in the history; empty when not given.
+    QString operatorName() const { return m_operator; }
     // --all: every identified device.
     bool all() const { return m_all; }
-    // Several devices at once: --all, or --port more than once.
-    bool severalDevices() const { return m_all || m_ports.size() > 1; }
+    // Several devices at once: --all, or --port and --slot more than once.
+    bool severalDevices() const { return m_all || m_targets.size() > 1; }
     // --canary, --max-parallel and --stop-after-failures: how a run on several devices goes in stages.
     Orvane::Tavrix::Runtime::RolloutPlan::Rules rollout() const { return m_rollout; }
     bool json() const { return m_json; }
@@ -48,6 +56,9 @@ private:
     QString m_command;
     QStringList m_operands;
     QStringList m_ports;
+    QStringList m_slots;
+    QList<QPair<bool, QString>> m_targets; // --port (false) and --slot (true), in order
+    QString m_operator;
     bool m_all = false;
     Orvane::Tavrix::Runtime::RolloutPlan::Rules m_rollout;
     bool m_json = false;

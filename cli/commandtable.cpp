@@ -8,7 +8,7 @@ const QList<CommandTable::Command>& CommandTable::commands()
 {
     static const QList<Command> table = {
         { QStringLiteral("list"), {}, {}, 0, 0, false,
-          QT_TRANSLATE_NOOP("Gui", "Usage: dovrelctl [--port PORT]... [--all] list\nIdentifies every device port (or the given ones) and prints one line per device: port, serial number, model, software version, name."),
+          QT_TRANSLATE_NOOP("Gui", "Usage: dovrelctl [--port PORT]... [--slot SLOT]... [--all] list\nIdentifies every device port (or the given ones) and prints one line per device: port, serial number, model, software version, name, USB slot."),
           &Dovrelctl::listCommand, true },
         { QStringLiteral("info"), {}, {}, 0, 0, false,
           QT_TRANSLATE_NOOP("Gui", "Usage: dovrelctl [--port PORT] info\nPrints the device information, one \"key: value\" line per entry."),
@@ -103,8 +103,8 @@ bool CommandTable::isGroup(const QString& word)
 
 QStringList CommandTable::valueOptions()
 {
-    QStringList names = { QStringLiteral("port"), QStringLiteral("canary"), QStringLiteral("max-parallel"),
-                          QStringLiteral("stop-after-failures") };
+    QStringList names = { QStringLiteral("port"), QStringLiteral("slot"), QStringLiteral("operator"), QStringLiteral("canary"),
+                          QStringLiteral("max-parallel"), QStringLiteral("stop-after-failures") };
     for (const Command& command : commands()) {
         for (const QString& option : command.valueOptions) {
             if (!names.contains(option))

@@ -1,6 +1,7 @@
 // Device information and single commands: list, info, identify, reboot, sync-clock.
 #include "dovrelctl.h"
 
+#include "deviceinformation.h"
 #include "devicelink.h"
 #include "devicesession.h"
 #include "devicetask.h"
@@ -11,6 +12,7 @@
 #include <QJsonArray>
 
 using Orvane::Tavrix::Common::guiText;
+using Orvane::Tavrix::Runtime::DeviceInformation;
 using Orvane::Tavrix::Runtime::DeviceLink;
 using Orvane::Tavrix::Common::ServiceRecord;
 using Orvane::Tavrix::Runtime::SerialPortManager;
@@ -53,10 +55,14 @@ ExitCode Dovrelctl::listCommand()
     QJsonArray array;
     QStringList lines;
     for (const auto& device : std::as_const(devices)) {
-        array.append(toJson(device));
+        // The slot's name is the operator's, looked up now: it is not part of what the device says.
+        const QString slot = DeviceInformation(device).slot();
+        QJsonObject object = toJson(device);
+        object.insert(QStringLiteral("slot"), slot);
+        array.append(object);
         lines << QStringList { device.value(QStringLiteral("port")), device.value(QStringLiteral("serial")),
                                device.value(QStringLiteral("model")), device.value(QStringLiteral("deviceAppVer")),
-                               device.value(QStringLiteral("deviceName")) }
+                               device.value(QStringLiteral("deviceName")), slot }
                      .join(QLatin1Char('\t'));
     }
     QJsonObject result;

@@ -1,6 +1,7 @@
 // dovrelctl: the command-line front end of the device link.
 #include "commandline.h"
 #include "dovrelctl.h"
+#include "servicehistory.h"
 #include "stopsignals.h"
 
 #include <QCoreApplication>
@@ -31,19 +32,24 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(DOVREL_VERSION));
 
     CommandLine commandLine;
-    const bool parsed = commandLine.parse(QCoreApplication::arguments());
+    int failure = int(ExitCode::UsageError);
+    const bool parsed = commandLine.parse(QCoreApplication::arguments()) && (commandLine.help() || commandLine.resolveSlots(&failure));
     if (!parsed) {
         // Report in the form asked for, even when the rest of the line is wrong.
         if (QCoreApplication::arguments().contains(QStringLiteral("--json"))) {
             QJsonObject object;
             object.insert(QStringLiteral("ok"), false);
             object.insert(QStringLiteral("error"), commandLine.error());
-            object.insert(QStringLiteral("exitCode"), int(ExitCode::UsageError));
+            object.insert(QStringLiteral("exitCode"), failure);
             std::printf("%s\n", QJsonDocument(object).toJson(QJsonDocument::Compact).constData());
         }
-        std::fprintf(stderr, "dovrelctl: error: %s\nSee dovrelctl --help.\n", commandLine.error().toLocal8Bit().constData());
-        return int(ExitCode::UsageError);
+        std::fprintf(stderr, "dovrelctl: error: %s\n", commandLine.error().toLocal8Bit().constData());
+        if (failure == int(ExitCode::UsageError))
+            std::fprintf(stderr, "See dovrelctl --help.\n");
+        return failure;
     }
+    if (!commandLine.operatorName().isEmpty())
+        Orvane::Tavrix::Common::ServiceHistory::setProcessOperator(commandLine.operatorName());
     Dovrelctl program(commandLine);
     const ExitCode code = program.run();
     // Stopped by a signal: the shell's code for it, once every device was left whole.

@@ -66,14 +66,14 @@ QStringList BatchResult::csvHeader()
              deviceText("Software after"), deviceText("Package"), deviceText("SHA-256"), deviceText("Result"),
              deviceText("Reason"), deviceText("Started"), deviceText("Duration (s)"),
              // Added later: at the end, so that scripts reading the columns by place go on working.
-             deviceText("Signed by"), deviceText("Signature") };
+             deviceText("Signed by"), deviceText("Signature"), deviceText("Slot"), deviceText("Port"), deviceText("Operator") };
 }
 
 QStringList BatchResult::csvFields() const
 {
     const QString duration = durationMs < 0 ? QString() : QString::number(double(durationMs) / 1000.0, 'f', 1);
     return { serial, name, model, versionBefore, versionAfter, packageName, packageSha256, outcomeCode(outcome), reason,
-             ServiceRecord::timeText(started), duration, signatureKeyId, signatureStatus };
+             ServiceRecord::timeText(started), duration, signatureKeyId, signatureStatus, slot, port, operatorName };
 }
 
 bool BatchResult::writeCsv(const QList<BatchResult>& results, const QString& filePath, QString* error)

@@ -36,6 +36,9 @@ public:
     QString packageSha256;
     QString signatureKeyId;  // the package's signer, empty when none is named
     QString signatureStatus; // "verified", "unsigned", "untrusted" or "bad"
+    QString slot;            // the name of the USB slot the device was in, empty without one
+    QString port;
+    QString operatorName;    // who ran the batch
     Outcome outcome = Pending;
     QString reason;
     QDateTime started; // invalid when it never started

@@ -26,7 +26,7 @@ const char* const Driver = "QPSQL";
 const char* const EntryFields =
     "SELECT station, (extract(epoch FROM started) * 1000)::bigint, (extract(epoch FROM ended) * 1000)::bigint, serial, "
     "name, model, version_before, version_after, operation, package_name, package_sha256, outcome, message, front_end, "
-    "restarts, uuid::text, revision FROM dovrel_entries";
+    "restarts, uuid::text, revision, operator, slot, port FROM dovrel_entries";
 
 // Made in one transaction, under a lock that a second station meeting the empty database
 // at the same moment waits for. The whole entry is kept as JSON too: fields of a later
@@ -46,21 +46,34 @@ const char* const SchemaStatements[] = {
     "CREATE INDEX IF NOT EXISTS dovrel_entries_started ON dovrel_entries (started DESC)",
 };
 
+// Version 2: who ran the operation, the device's slot and its port. The entries kept
+// before have them in their JSON when a later program sent them.
+const char* const Version2Statements[] = {
+    "SELECT pg_advisory_xact_lock(7305113)",
+    "ALTER TABLE dovrel_entries ADD COLUMN IF NOT EXISTS operator text, ADD COLUMN IF NOT EXISTS slot text, "
+    "ADD COLUMN IF NOT EXISTS port text",
+    "UPDATE dovrel_entries SET operator = nullif(entry->>'operator', ''), slot = nullif(entry->>'slot', ''), "
+    "port = nullif(entry->>'port', '') WHERE operator IS NULL AND entry->>'operator' IS NOT NULL",
+    "UPDATE dovrel_schema SET version = 2 WHERE version < 2",
+};
+
 // An entry sent again replaces the stored one only when it was written since.
 const char* const UpsertStatement =
     "INSERT INTO dovrel_entries AS e (uuid, station, revision, started, ended, serial, name, model, version_before, "
-    "version_after, operation, package_name, package_sha256, outcome, message, front_end, restarts, entry) "
+    "version_after, operation, package_name, package_sha256, outcome, message, front_end, restarts, operator, slot, port, entry) "
     "SELECT (j->>'uuid')::uuid, j->>'station', (j->>'revision')::integer, (j->>'started')::timestamptz, "
     "nullif(j->>'ended', '')::timestamptz, j->>'serial', j->>'name', j->>'model', nullif(j->>'versionBefore', ''), "
     "nullif(j->>'versionAfter', ''), j->>'operation', nullif(j->>'package', ''), nullif(j->>'sha256', ''), "
-    "nullif(j->>'result', 'unfinished'), nullif(j->>'message', ''), j->>'frontEnd', (j->>'restarts')::boolean, j "
+    "nullif(j->>'result', 'unfinished'), nullif(j->>'message', ''), j->>'frontEnd', (j->>'restarts')::boolean, "
+    "nullif(j->>'operator', ''), nullif(j->>'slot', ''), nullif(j->>'port', ''), j "
     "FROM jsonb_array_elements(CAST(? AS jsonb)) AS j "
     "ON CONFLICT (uuid) DO UPDATE SET station = excluded.station, revision = excluded.revision, "
     "started = excluded.started, ended = excluded.ended, serial = excluded.serial, name = excluded.name, "
     "model = excluded.model, version_before = excluded.version_before, version_after = excluded.version_after, "
     "operation = excluded.operation, package_name = excluded.package_name, package_sha256 = excluded.package_sha256, "
     "outcome = excluded.outcome, message = excluded.message, front_end = excluded.front_end, "
-    "restarts = excluded.restarts, entry = excluded.entry, received = now() "
+    "restarts = excluded.restarts, operator = excluded.operator, slot = excluded.slot, port = excluded.port, "
+    "entry = excluded.entry, received = now() "
     "WHERE e.revision < excluded.revision";
 
 // Per device: its latest entry, its number of entries and its last successful upload.
@@ -179,7 +192,19 @@ bool HistoryServerPrivate::prepareSchema()
                         .arg(HistoryServer::displayUri(uri))
                         .arg(version)
                         .arg(HistoryServer::SchemaVersion));
-    // Later versions bring their tables up to date here, step by step.
+    // Older tables are brought up to date, step by step, each in one transaction.
+    if (version < 2) {
+        if (!db.transaction())
+            return fail(db.lastError());
+        for (const char* statement : Version2Statements) {
+            if (!exec(query, QString::fromLatin1(statement))) {
+                db.rollback();
+                return false;
+            }
+        }
+        if (!db.commit())
+            return fail(db.lastError());
+    }
     return true;
 }
 
@@ -369,6 +394,9 @@ QList<ServiceRecord> HistoryServer::entries(const ServiceHistory::Filter& filter
         record.restarts = query.value(14).toBool();
         record.uuid = query.value(15).toString();
         record.revision = query.value(16).toInt();
+        record.operatorName = query.value(17).toString();
+        record.slot = query.value(18).toString();
+        record.port = query.value(19).toString();
         list << record;
     }
     return list;

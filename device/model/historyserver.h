@@ -26,7 +26,7 @@ class HistoryServerPrivate;
 class DEVICE_EXPORT HistoryServer
 {
 public:
-    static constexpr int SchemaVersion = 1;
+    static constexpr int SchemaVersion = 2;
     // Entries sent in one statement.
     static constexpr int BatchSize = 1000;
     // libpq's wait for a connection, unless the address names one.

@@ -20,6 +20,11 @@
 #include <QSysInfo>
 #include <QUuid>
 
+#ifndef Q_OS_WIN
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
 using Orvane::Tavrix::Common::lcFiles;
 
 namespace Orvane {
@@ -30,7 +35,7 @@ namespace {
 
 const char* const SelectFields =
     "SELECT started, ended, serial, name, model, version_before, version_after, operation, package_name, "
-    "package_sha256, outcome, message, front_end, id, restarts, uuid, station, revision, signature_key_id, "
+    "package_sha256, outcome, message, front_end, operator, slot, port, id, restarts, uuid, station, revision, signature_key_id, "
     "signature_status FROM entries";
 constexpr int IdField = ServiceHistory::ColumnCount;
 constexpr int RestartsField = ServiceHistory::ColumnCount + 1;
@@ -55,6 +60,12 @@ QVariant nullableTime(const QDateTime& time)
 }
 
 const char* const StationVariable = "DOVREL_STATION";
+
+QString& processOperator()
+{
+    static QString name;
+    return name;
+}
 const char* const ServerVariable = "DOVREL_HISTORY_SERVER";
 
 QSettings userSettings()
@@ -262,6 +273,14 @@ bool ServiceHistoryPrivate::upgrade(QSqlQuery& query, int fromVersion)
                    << QStringLiteral("ALTER TABLE entries ADD COLUMN signature_status TEXT");
     }
     // ---- end of version 3
+    // ---- Version 4: who ran the operation, the slot the device was plugged into, and its
+    // port (two devices may share a serial number).
+    if (fromVersion < 4) {
+        statements << QStringLiteral("ALTER TABLE entries ADD COLUMN operator TEXT")
+                   << QStringLiteral("ALTER TABLE entries ADD COLUMN slot TEXT")
+                   << QStringLiteral("ALTER TABLE entries ADD COLUMN port TEXT");
+    }
+    // ---- end of version 4
     for (const QString& statement : std::as_const(statements)) {
         if (!query.exec(statement))
             return false;
@@ -449,6 +468,40 @@ bool ServiceHistory::stationFromEnvironment()
     return !qEnvironmentVariable(StationVariable).trimmed().isEmpty();
 }
 
+QString ServiceHistory::operatorName()
+{
+    if (!processOperator().isEmpty())
+        return processOperator();
+    const QString name = operatorSetting();
+    return name.isEmpty() ? loginName() : name;
+}
+
+QString ServiceHistory::operatorSetting()
+{
+    return userSettings().value(QStringLiteral("operator")).toString().trimmed();
+}
+
+void ServiceHistory::setOperatorSetting(const QString& name)
+{
+    userSettings().setValue(QStringLiteral("operator"), name.trimmed());
+}
+
+void ServiceHistory::setProcessOperator(const QString& name)
+{
+    processOperator() = name.trimmed();
+}
+
+QString ServiceHistory::loginName()
+{
+#ifdef Q_OS_WIN
+    return qEnvironmentVariable("USERNAME");
+#else
+    if (const passwd* entry = ::getpwuid(::getuid()))
+        return QString::fromLocal8Bit(entry->pw_name);
+    return qEnvironmentVariable("USER");
+#endif
+}
+
 QString ServiceHistory::serverUri()
 {
     return serverUriFromEnvironment() ? qEnvironmentVariable(ServerVariable).trimmed() : serverUriSetting();
@@ -544,12 +597,13 @@ qint64 ServiceHistory::add(const ServiceRecord& record)
         record.outcome == ServiceRecord::Unfinished ? QVariant(QMetaType::fromType<QString>())
                                                     : QVariant(ServiceRecord::outcomeCode(record.outcome)),
         nullable(record.message), record.frontEnd, record.restarts ? 1 : 0, uuid, station,
-        nullable(record.signatureKeyId), nullable(record.signatureStatus),
+        nullable(record.signatureKeyId), nullable(record.signatureStatus), nullable(record.operatorName),
+        nullable(record.slot), nullable(record.port),
     };
     if (!d->write(QStringLiteral("INSERT INTO entries (started, ended, serial, name, model, version_before, version_after, "
                                  "operation, package_name, package_sha256, outcome, message, front_end, restarts, uuid, station, "
-                                 "signature_key_id, signature_status) "
-                                 "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                                 "signature_key_id, signature_status, operator, slot, port) "
+                                 "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
                   values, &id)) {
         qCWarning(lcFiles).noquote() << "Service history entry not written:" << d->lastError;
         return 0;
@@ -615,6 +669,9 @@ ServiceRecord ServiceHistory::recordOf(const QSqlQuery& query)
     record.outcome = ServiceRecord::outcomeFromCode(query.value(ResultColumn).toString());
     record.message = query.value(MessageColumn).toString();
     record.frontEnd = query.value(FrontEndColumn).toString();
+    record.operatorName = query.value(OperatorColumn).toString();
+    record.slot = query.value(SlotColumn).toString();
+    record.port = query.value(PortColumn).toString();
     record.restarts = query.value(RestartsField).toInt() != 0;
     record.uuid = query.value(UuidField).toString();
     record.station = query.value(StationField).toString();
@@ -770,6 +827,9 @@ QString ServiceHistory::columnTitle(int column)
     case ResultColumn: return deviceText("Result");
     case MessageColumn: return deviceText("Message");
     case FrontEndColumn: return deviceText("Front end");
+    case OperatorColumn: return deviceText("Operator");
+    case SlotColumn: return deviceText("Slot");
+    case PortColumn: return deviceText("Port");
     case StationColumn: return deviceText("Station");
     default: return QString();
     }
@@ -809,6 +869,9 @@ QString ServiceHistory::recordText(const ServiceRecord& record, int column)
     case ResultColumn: return ServiceRecord::outcomeName(record.outcome);
     case MessageColumn: return record.message;
     case FrontEndColumn: return record.frontEnd;
+    case OperatorColumn: return record.operatorName;
+    case SlotColumn: return record.slot;
+    case PortColumn: return record.port;
     case StationColumn: return record.station;
     default: return QString();
     }

@@ -31,7 +31,7 @@ class DEVICE_EXPORT ServiceHistory : public QObject
 public:
     // Stored as the file's user_version; a file with a higher one is set aside, a lower
     // one is brought up to date in place.
-    static constexpr int SchemaVersion = 3;
+    static constexpr int SchemaVersion = 4;
     static constexpr int BusyTimeoutMs = 5000;
 
     // Which entries to list; an empty field does not filter.
@@ -61,6 +61,13 @@ public:
     static QString stationSetting();
     static void setStationSetting(const QString& name);
     static bool stationFromEnvironment();
+    // Who runs the operations, as entries and batch results name them: the name given for
+    // this process (dovrelctl --operator), else the setting "operator", else the login name.
+    static QString operatorName();
+    static QString operatorSetting();
+    static void setOperatorSetting(const QString& name);
+    static void setProcessOperator(const QString& name);
+    static QString loginName();
     // The shared history server (a libpq connection URI): DOVREL_HISTORY_SERVER, else the
     // setting "historyServer"; empty when the station keeps its history to itself.
     static QString serverUri();
@@ -109,7 +116,7 @@ public:
     enum Column {
         StartedColumn, EndedColumn, SerialColumn, NameColumn, ModelColumn, VersionBeforeColumn,
         VersionAfterColumn, OperationColumn, PackageColumn, Sha256Column, ResultColumn, MessageColumn,
-        FrontEndColumn, ColumnCount
+        FrontEndColumn, OperatorColumn, SlotColumn, PortColumn, ColumnCount
     };
     static QString columnTitle(int column);
     // A stored field of select() as the window shows it.

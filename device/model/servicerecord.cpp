@@ -151,6 +151,9 @@ QJsonObject ServiceRecord::toJson() const
     object.insert(QStringLiteral("message"), message);
     object.insert(QStringLiteral("frontEnd"), frontEnd);
     object.insert(QStringLiteral("restarts"), restarts);
+    object.insert(QStringLiteral("operator"), operatorName);
+    object.insert(QStringLiteral("slot"), slot);
+    object.insert(QStringLiteral("port"), port);
     object.insert(QStringLiteral("uuid"), uuid);
     object.insert(QStringLiteral("station"), station);
     return object;

@@ -72,6 +72,11 @@ public:
     QString message;
     QString frontEnd;
     bool restarts = false;
+    // Who ran it, and where the device was plugged in: its slot's name (empty without one)
+    // and its port, which tells apart two devices with one serial number.
+    QString operatorName;
+    QString slot;
+    QString port;
 
     // Shared history: made where the entry was written, kept wherever it is copied.
     QString uuid;

@@ -292,7 +292,7 @@ QStringList SerialPortManager::portsInUse() const
     return d->m_portsInUse;
 }
 
-void SerialPortManager::onDeviceConnected(const QMap<QString, QString>& info)
+void SerialPortManager::onDeviceConnected(const QMap<QString, QString>& identified)
 {
     auto* scanner = qobject_cast<SerialDeviceScanner*>(sender());
     if (!scanner)
@@ -307,6 +307,12 @@ void SerialPortManager::onDeviceConnected(const QMap<QString, QString>& info)
         stopScannerQueued(scanner);
         return;
     }
+
+    // Where the device is plugged in, for its slot's name.
+    QMap<QString, QString> info = identified;
+    const QString slotPath = d->m_serialDevices.value(portName).value(QStringLiteral("slotPath")).toString();
+    if (!slotPath.isEmpty())
+        info.insert(QStringLiteral("slotPath"), slotPath);
 
     int result = 0;
     const QString designer = info.value(QStringLiteral("minDesignerVer"));

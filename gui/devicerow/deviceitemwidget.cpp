@@ -18,6 +18,7 @@
 #include "serialportmanager.h"
 #include "signaturelabel.h"
 #include "signaturerequirement.h"
+#include "slotnames.h"
 #include "softwarepackagechecker.h"
 #include "texthelper.h"
 #include "upgradedevicesofwaredialog.h"
@@ -51,6 +52,7 @@ using Orvane::Tavrix::Common::FileHelper;
 using Orvane::Tavrix::Common::LocalizationHelper;
 using Orvane::Tavrix::Common::ProjectPackageChecker;
 using Orvane::Tavrix::Common::ServiceRecord;
+using Orvane::Tavrix::Common::SlotNames;
 using Orvane::Tavrix::Common::SoftwarePackageChecker;
 using Orvane::Tavrix::Common::TextHelper;
 using Orvane::Tavrix::Runtime::DeviceInformation;
@@ -158,6 +160,8 @@ void DeviceItemWidget::setupWidgets()
     m_stateLabel->hide();
     mainLayout->addWidget(m_stateLabel, 1);
     refreshInformation();
+    if (SlotNames* slotNames = SlotNames::instance())
+        connect(slotNames, &SlotNames::changed, this, &DeviceItemWidget::refreshInformation);
 
     m_hardwareInfoDialog = new HardwareInfoDialog(this);
     // One configurator and one fonts dialog per row, kept with their choices between uses.
@@ -252,6 +256,9 @@ void DeviceItemWidget::updateDeviceInfo(const QMap<QString, QString>& info)
 
 QString DeviceItemWidget::deviceLine() const
 {
+    const QString slot = DeviceInformation(m_deviceInfo).slot();
+    if (!slot.isEmpty())
+        return guiText("%1, slot %2").arg(deviceTitle(), slot);
     const QString where = port();
     return where.isEmpty() ? deviceTitle() : guiText("%1, port %2").arg(deviceTitle(), where);
 }
@@ -409,9 +416,13 @@ void DeviceItemWidget::onRestartFinished(bool back)
 void DeviceItemWidget::refreshInformation()
 {
     const DeviceInformation device(m_deviceInfo);
+    // A named USB slot says more to the operator than the port's number.
+    const QString slot = device.slot();
     m_infoLabel->setText(QString::fromLatin1(InformationTable)
                              .arg(guiText("Model:"), device.model(), guiText("Software:"), device.softwareVersion(),
-                                  guiText("Port:"), device.port().toHtmlEscaped()));
+                                  slot.isEmpty() ? guiText("Port:") : guiText("Slot:"),
+                                  (slot.isEmpty() ? device.port() : slot).toHtmlEscaped()));
+    m_infoLabel->setToolTip(slot.isEmpty() ? QString() : device.port());
 }
 
 void DeviceItemWidget::updateCurrentName(const QString& name)

@@ -164,7 +164,8 @@ BatchWindow::BatchWindow(QWidget* parent)
     d->table->verticalHeader()->hide();
     d->table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     d->table->horizontalHeader()->setStretchLastSection(true);
-    const int widths[] = { 110, 100, 80, 170, 170, 110, 85, 70 };
+    const int widths[] = { 110, 100, 80, 80, 170, 170, 110, 85, 70 };
+    static_assert(sizeof widths / sizeof widths[0] == BatchDeviceModel::StatusColumn, "a width for every column but the last");
     for (int column = 0; column < BatchDeviceModel::StatusColumn; ++column)
         d->table->setColumnWidth(column, widths[column]);
 

@@ -10,7 +10,9 @@
 #include "portenumerator.h"
 #include "rolloutplan.h"
 #include "serialportmanager.h"
+#include "servicehistory.h"
 #include "servicerecord.h"
+#include "slotnames.h"
 #include "transferrate.h"
 #include "transferstatuslabel.h"
 
@@ -88,6 +90,18 @@ public:
     double secondsLeft() const { return rate.secondsLeft(); }
 };
 
+namespace {
+
+// Where the device was plugged in, and who ran the batch.
+void describePlace(const BatchLine* line, BatchResult* result)
+{
+    result->slot = DeviceInformation(line->info).slot();
+    result->port = line->port;
+    result->operatorName = Common::ServiceHistory::operatorName();
+}
+
+} // namespace
+
 class BatchDeviceModelPrivate
 {
 public:
@@ -116,6 +130,12 @@ BatchDeviceModel::BatchDeviceModel(QObject* parent)
     SerialPortManager* manager = SerialPortManager::instance();
     connect(manager, &SerialPortManager::deviceConnected, this, &BatchDeviceModel::onDeviceConnected);
     connect(manager, &SerialPortManager::deviceDisconnected, this, &BatchDeviceModel::onDeviceDisconnected);
+    if (Common::SlotNames* slotNames = Common::SlotNames::instance()) {
+        connect(slotNames, &Common::SlotNames::changed, this, [this]() {
+            if (!d->lines.isEmpty())
+                emit dataChanged(index(0, SlotColumn), index(int(d->lines.size()) - 1, SlotColumn));
+        });
+    }
     for (const QString& port : manager->connectedPorts()) {
         const QMap<QString, QString> info = manager->deviceInformation(port);
         if (!info.isEmpty())
@@ -151,6 +171,7 @@ QVariant BatchDeviceModel::headerData(int section, Qt::Orientation orientation, 
     switch (section) {
     case DeviceColumn: return guiText("Device");
     case SerialColumn: return guiText("Serial number");
+    case SlotColumn: return guiText("Slot");
     case ModelColumn: return guiText("Model");
     case SoftwareColumn: return guiText("Software");
     case FitColumn: return guiText("Package");
@@ -203,6 +224,7 @@ QVariant BatchDeviceModel::data(const QModelIndex& index, int role) const
     switch (index.column()) {
     case DeviceColumn: return line->name();
     case SerialColumn: return line->serial;
+    case SlotColumn: return device.slot().isEmpty() ? line->port : device.slot();
     case ModelColumn: return device.model();
     case SoftwareColumn: {
         const QString before = line->result.versionBefore.isEmpty() ? device.softwareVersion() : line->result.versionBefore;
@@ -712,6 +734,7 @@ void BatchDeviceModel::startLine(BatchLine* line)
     result.serial = line->serial;
     result.name = device.deviceName();
     result.model = device.model();
+    describePlace(line, &result);
     result.versionBefore = device.softwareVersion();
     result.packageName = package->fileName();
     result.packageSha256 = package->sha256();
@@ -846,6 +869,7 @@ void BatchDeviceModel::finish(BatchLine* line, BatchResult::Outcome outcome, con
         result.serial = line->serial;
         result.name = device.deviceName();
         result.model = device.model();
+        describePlace(line, &result);
         result.versionBefore = device.softwareVersion();
         if (d->package) {
             result.packageName = d->package->fileName();

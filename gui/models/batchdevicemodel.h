@@ -41,6 +41,7 @@ public:
     enum Column {
         DeviceColumn, // the device's name, and the tick
         SerialColumn,
+        SlotColumn, // the USB slot's name, else the port
         ModelColumn,
         SoftwareColumn,
         FitColumn,

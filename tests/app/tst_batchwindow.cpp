@@ -19,6 +19,7 @@
 #include "randomdata.h"
 #include "restartingdevice.h"
 #include "serialportmanager.h"
+#include "servicehistory.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -32,6 +33,7 @@ using namespace Orvane::Tavrix::Designer;
 using Orvane::Tavrix::Common::BatchResult;
 using Orvane::Tavrix::Common::guiText;
 using Orvane::Tavrix::Common::runtimeText;
+using Orvane::Tavrix::Common::ServiceHistory;
 using Orvane::Tavrix::Runtime::BatchPackage;
 using Orvane::Tavrix::Runtime::OperationRun;
 using Orvane::Tavrix::Runtime::SerialPortManager;
@@ -209,7 +211,7 @@ private slots:
             const QStringList found = lines.filter(line.device->serial() + QLatin1Char(','));
             QCOMPARE(found.size(), 1);
             const QStringList fields = found.first().split(QLatin1Char(','));
-            QCOMPARE(fields.size(), 13);
+            QCOMPARE(fields.size(), 16);
             QCOMPARE(fields.at(0), line.device->serial());
             QCOMPARE(fields.at(1), QStringLiteral("Bench %1").arg(line.device->serial().right(3).toInt()));
             QCOMPARE(fields.at(2), line.model);
@@ -222,7 +224,9 @@ private slots:
             QCOMPARE(fields.at(8), line.reason);
             QCOMPARE(!fields.at(9).isEmpty(), line.started);
             QCOMPARE(fields.at(10).toDouble() > 0, line.started);
-            QCOMPARE(fields.mid(11), QStringList({ QString(), QStringLiteral("unsigned") }));
+            // Emulated ports have no slot; the operator is the login name unless one is set.
+            QCOMPARE(fields.mid(11), QStringList({ QString(), QStringLiteral("unsigned"), QString(), line.device->port(),
+                                                   ServiceHistory::loginName() }));
         }
     }
 

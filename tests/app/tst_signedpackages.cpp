@@ -124,7 +124,7 @@ private slots:
         QFile file(csv);
         QVERIFY(batch->saveCsv(csv) && file.open(QIODevice::ReadOnly));
         const QStringList lines = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"));
-        QCOMPARE(lines.value(1).split(QLatin1Char(',')).mid(11), QStringList({ m_trusted.keyId(), QStringLiteral("verified") }));
+        QCOMPARE(lines.value(1).split(QLatin1Char(',')).mid(11, 2), QStringList({ m_trusted.keyId(), QStringLiteral("verified") }));
     }
 };
 

@@ -521,7 +521,7 @@ private slots:
         DeviceEmulator device;
         QVERIFY(device.start({ "--populate" }));
         const QString package = projectPackage("QMX 70-A", "1.0.0.0");
-        const Run run = dovrelctl(withPort(device, { "upload", package, "--yes" }));
+        const Run run = dovrelctl(withPort(device, { "--operator", "Ana Line", "upload", package, "--yes" }));
         QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
         QCOMPARE(run.json.value("files").toInt(), 2);
         // Recorded: the newest entry of the device, with the package and its digest.
@@ -531,13 +531,15 @@ private slots:
         QCOMPARE(entry.value("operation").toString(), QStringLiteral("upload"));
         QCOMPARE(entry.value("result").toString(), QStringLiteral("succeeded"));
         QCOMPARE(entry.value("frontEnd").toString(), QStringLiteral("dovrelctl"));
+        QCOMPARE(entry.value("operator").toString(), QStringLiteral("Ana Line"));
+        QCOMPARE(entry.value("port").toString(), device.portPath());
         QCOMPARE(entry.value("package").toString(), QFileInfo(package).fileName());
         QFile file(package);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(entry.value("sha256").toString(), QString::fromLatin1(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex()));
         // As text: the window's columns, tab-separated, newest first.
         const QStringList fields = QString::fromUtf8(dovrelctl({ "history", "--serial", "DV1000001" }).out).section(QLatin1Char('\n'), 0, 0).split(QLatin1Char('\t'));
-        QCOMPARE(fields.size(), 13);
+        QCOMPARE(fields.size(), 16);
         QCOMPARE(fields.mid(7, 2), QStringList({ "Project upload", QFileInfo(package).fileName() }));
         QVERIFY(device.readFile("qml/project/main.qml").contains("Dovrel sample"));
         QVERIFY(device.readFile("qml/config.txrc").contains("colorDepth: 16;"));

@@ -209,11 +209,20 @@ private slots:
         QCOMPARE(serverCount("station = 'away'"), 201);
     }
 
-    // A history of the version before the shared one: upgraded in place, each old entry
-    // given a UUID and the station, and sent.
+    // An older history is upgraded in place, its entries kept: before the shared history
+    // each old entry gets a UUID and the station; before operator and slot, the next entry
+    // has them, and a server of that time gets their columns too. Everything is sent.
+    void oldHistoryIsUpgradedAndSent_data()
+    {
+        QTest::addColumn<int>("version");
+        QTest::newRow("before the shared history") << 1;
+        QTest::newRow("before operator and slot") << 3;
+    }
     void oldHistoryIsUpgradedAndSent()
     {
-        const QString path = m_homes.filePath(QStringLiteral("old/data/Kavendi/Lumatra/history.sqlite"));
+        QFETCH(int, version);
+        const QString name = QStringLiteral("old%1").arg(version);
+        const QString path = m_homes.filePath(name + QStringLiteral("/data/Kavendi/Lumatra/history.sqlite"));
         QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
@@ -224,34 +233,54 @@ private slots:
                                "serial TEXT NOT NULL, name TEXT, model TEXT, version_before TEXT, version_after TEXT, "
                                "operation TEXT NOT NULL, package_name TEXT, package_sha256 TEXT, outcome TEXT, "
                                "message TEXT, front_end TEXT, restarts INTEGER NOT NULL DEFAULT 0)"));
+            const QStringList later = { "uuid TEXT", "station TEXT", "revision INTEGER NOT NULL DEFAULT 1",
+                                        "synced_revision INTEGER NOT NULL DEFAULT 0", "signature_key_id TEXT", "signature_status TEXT" };
+            for (const QString& column : later) {
+                if (version >= 3)
+                    QVERIFY(query.exec(QStringLiteral("ALTER TABLE entries ADD COLUMN ") + column));
+            }
             for (int n = 0; n < 3; ++n)
-                QVERIFY(query.exec(QStringLiteral("INSERT INTO entries (started, serial, operation, outcome) "
-                                                  "VALUES (%1, 'OLD1', 'reboot', 'succeeded')").arg(Base.toMSecsSinceEpoch() + n)));
-            QVERIFY(query.exec("PRAGMA user_version = 1"));
+                QVERIFY(query.exec(QStringLiteral("INSERT INTO entries (started, serial, operation, outcome%2) "
+                                                  "VALUES (%1, 'OLD1', 'reboot', 'succeeded'%3)")
+                                       .arg(Base.toMSecsSinceEpoch() + n)
+                                       .arg(version >= 3 ? QStringLiteral(", uuid, station") : QString(),
+                                            version >= 3 ? QStringLiteral(", lower(hex(randomblob(16))), '%1'").arg(name) : QString())));
+            QVERIFY(query.exec(QStringLiteral("PRAGMA user_version = %1").arg(version)));
         }
         QSqlDatabase::removeDatabase(QStringLiteral("old"));
-        const DovrelctlRun sync = DovrelctlRun::start({ "--json", "history", "sync" }, station(QStringLiteral("old")));
+        if (version == 3) {
+            m_server.value("ALTER TABLE dovrel_entries DROP COLUMN operator, DROP COLUMN slot, DROP COLUMN port");
+            QVERIFY(m_server.value("UPDATE dovrel_schema SET version = 1 RETURNING version").isValid());
+            DeviceEmulator device;
+            QVERIFY(device.start());
+            const DovrelctlRun clock = DovrelctlRun::start({ "--port", device.portPath(), "--operator", "Ana Line", "--quiet", "sync-clock",
+                                                             "--offset", "60" }, station(name));
+            QVERIFY2(clock.exitCode == 0, qPrintable(clock.describe()));
+            QCOMPARE(m_server.value("SELECT operator || ' ' || port FROM dovrel_entries WHERE station = 'old3' AND operation = 'clock'").toString(),
+                     QStringLiteral("Ana Line ") + device.portPath());
+        }
+        const DovrelctlRun sync = DovrelctlRun::start({ "--json", "history", "sync" }, station(name));
         QVERIFY2(sync.exitCode == 0, qPrintable(sync.describe()));
-        QCOMPARE(sync.json.value("sent").toInt(), 3);
-        QCOMPARE(m_server.value("SELECT count(DISTINCT uuid) FROM dovrel_entries WHERE station = 'old' AND serial = 'OLD1'").toInt(), 3);
+        QCOMPARE(m_server.value(QStringLiteral("SELECT count(DISTINCT uuid) FROM dovrel_entries WHERE station = '%1' AND serial = 'OLD1'").arg(name)).toInt(), 3);
+        QCOMPARE(m_server.value("SELECT max(version) FROM dovrel_schema").toInt(), 2);
     }
 
     // Last: it leaves the server's tables to a newer program.
     void newerSchemaIsRefusedAndLeftAlone()
     {
-        QVERIFY(m_server.value("UPDATE dovrel_schema SET version = 2 RETURNING version").isValid());
+        QVERIFY(m_server.value("UPDATE dovrel_schema SET version = 3 RETURNING version").isValid());
         const int before = serverCount();
         const QString received = m_server.value("SELECT max(received)::text FROM dovrel_entries").toString();
         forgetSent(QStringLiteral("line-1"));
         const DovrelctlRun sync = DovrelctlRun::start({ "--json", "history", "sync" }, station(QStringLiteral("line-1")));
         QVERIFY2(sync.isFailure(1), qPrintable(sync.describe()));
-        QVERIFY2(sync.json.value("error").toString().contains("newer program (version 2"), qPrintable(sync.describe()));
+        QVERIFY2(sync.json.value("error").toString().contains("newer program (version 3"), qPrintable(sync.describe()));
         QCOMPARE(sync.json.value("pending").toInt(), 60);
         const DovrelctlRun fleet = DovrelctlRun::start({ "--json", "fleet" }, station(QStringLiteral("line-1")));
         QVERIFY2(fleet.isFailure(1), qPrintable(fleet.describe()));
         QCOMPARE(serverCount(), before);
         QCOMPARE(m_server.value("SELECT max(received)::text FROM dovrel_entries").toString(), received);
-        QCOMPARE(m_server.value("SELECT string_agg(version::text, ',') FROM dovrel_schema").toString(), QStringLiteral("2"));
+        QCOMPARE(m_server.value("SELECT string_agg(version::text, ',') FROM dovrel_schema").toString(), QStringLiteral("3"));
     }
 };
 

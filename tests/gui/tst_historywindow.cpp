@@ -167,9 +167,9 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromUtf8(file.readAll()),
                  QStringLiteral("Started,Ended,Serial number,Name,Model,Software before,Software after,Operation,Package,"
-                                "SHA-256,Result,Message,Front end\r\n"
+                                "SHA-256,Result,Message,Front end,Operator,Slot,Port\r\n"
                                 "2026-03-02 10:00:00,2026-03-02 10:01:00,DV2,\"Tank, \"\"north\"\"\",QMX 70-A,2.1.6.2886,,"
-                                "Software upgrade,,,Failed,\"checksum, bad\nsecond line\",dovrel\r\n"));
+                                "Software upgrade,,,Failed,\"checksum, bad\nsecond line\",dovrel,,,\r\n"));
         // The row's "History" shows its device alone.
         m_window->resultFilter()->setCurrentIndex(0);
         m_window->setDeviceFilter(QStringLiteral("LAB100"));

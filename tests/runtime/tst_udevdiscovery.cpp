@@ -1,12 +1,29 @@
 // Discovery through udev, against umockdev's mocked sysfs and udev events (the test runs
 // under umockdev-wrapper). The mocked tty node of a USB device is a pseudo terminal; a
 // relay joins it to the emulated device, so identification runs end to end.
+#include "batchdevicemodel.h"
+#include "batchpackage.h"
+#include "deviceinformation.h"
+#include "deviceitemwidget.h"
+#include "dovrelctlrun.h"
 #include "emulator.h"
 #include "englishtexts.h"
 #include "eventwait.h"
 #include "portenumerator.h"
+#include "projectpackage.h"
 #include "serialportmanager.h"
+#include "servicehistory.h"
+#include "slotnames.h"
+#include "slotnamesdialog.h"
 #include "virtualports.h"
+
+#include <QDialogButtonBox>
+#include <QJsonArray>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTableWidget>
 
 #include <QDir>
 #include <QFile>
@@ -27,6 +44,14 @@
 #include <termios.h>
 #include <unistd.h>
 
+using Orvane::Tavrix::Common::BatchResult;
+using Orvane::Tavrix::Common::ServiceHistory;
+using Orvane::Tavrix::Common::SlotNames;
+using Orvane::Tavrix::Designer::BatchDeviceModel;
+using Orvane::Tavrix::Designer::DeviceItemWidget;
+using Orvane::Tavrix::Designer::SlotNamesDialog;
+using Orvane::Tavrix::Runtime::BatchPackage;
+using Orvane::Tavrix::Runtime::DeviceInformation;
 using Orvane::Tavrix::Runtime::PortEnumerator;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
@@ -93,8 +118,9 @@ private:
     int m_plugged = 0;
 
     // ttyACM<n> under a USB device. The ids are in udev's properties of the port (as udev's
-    // own rules put them) or only in the USB device's attributes.
-    MockedUsbPort plug(const QString& vendor, const QString& product, bool idsAsProperties)
+    // own rules put them) or only in the USB device's attributes; idPath is udev's name of
+    // the socket it is plugged into.
+    MockedUsbPort plug(const QString& vendor, const QString& product, bool idsAsProperties, const QString& idPath = QString())
     {
         const int n = m_plugged++;
         MockedUsbPort port;
@@ -108,6 +134,8 @@ private:
         description += QStringLiteral("\nP: %1\nE: SUBSYSTEM=tty\nE: DEVNAME=%2\nN: %3\n").arg(port.ttyPath.mid(4), port.node, port.node.mid(5));
         if (idsAsProperties)
             description += QStringLiteral("E: ID_BUS=usb\nE: ID_VENDOR_ID=%1\nE: ID_MODEL_ID=%2\n").arg(vendor, product);
+        if (!idPath.isEmpty())
+            description += QStringLiteral("E: ID_PATH=%1\n").arg(idPath);
         GError* error = nullptr;
         if (!umockdev_testbed_add_from_string(m_bed, description.toUtf8().constData(), &error)) {
             qWarning("umockdev: %s", error ? error->message : "?");
@@ -115,6 +143,16 @@ private:
             return {};
         }
         return port;
+    }
+
+    // The mocked node's other end joined to the emulator, for as long as the returned object lives.
+    std::unique_ptr<QObject> join(const MockedUsbPort& port, int emulatorEnd)
+    {
+        auto joined = std::make_unique<QObject>();
+        const int master = umockdev_testbed_get_dev_fd(m_bed, port.node.toUtf8().constData());
+        if (master >= 0)
+            relay(joined.get(), master, emulatorEnd);
+        return joined;
     }
 
     void unplug(const MockedUsbPort& port)
@@ -342,7 +380,94 @@ private slots:
         QCOMPARE(gone.value(QStringLiteral("serial")), QStringLiteral("UDEV1"));
         QVERIFY(m->connectedPorts().isEmpty());
     }
+
+    // A named slot is the socket's physical path: the device plugged in again under another
+    // port number keeps it, and its row, its batch line and CSV line, and dovrelctl show it;
+    // dovrelctl --slot picks the device by it.
+    void slotNameStaysWithTheSocket()
+    {
+        const QString socket = QStringLiteral("pci-0000:00:14.0-usb-0:3:1.0");
+        QVERIFY(SlotNames::setName(socket, QString()));
+        SerialPortManager* m = SerialPortManager::instance();
+        QSignalSpy connected(m, &SerialPortManager::deviceConnected);
+        QSignalSpy disconnected(m, &SerialPortManager::deviceDisconnected);
+        DeviceEmulator emulator;
+        QVERIFY(emulator.start({ QStringLiteral("--serial"), QStringLiteral("SLOT1") }));
+        const int emulatorEnd = ::open(QFile::encodeName(emulator.ptyPath()).constData(), O_RDWR | O_NOCTTY);
+        QVERIFY(emulatorEnd >= 0);
+        auto closeEnd = qScopeGuard([emulatorEnd] { ::close(emulatorEnd); });
+        termios tio {};
+        tcgetattr(emulatorEnd, &tio);
+        cfmakeraw(&tio);
+        tcsetattr(emulatorEnd, TCSANOW, &tio);
+
+        const MockedUsbPort first = plug(QStringLiteral("1781"), QStringLiteral("0ec6"), true, socket);
+        auto joined = join(first, emulatorEnd);
+        QVERIFY(waitUntil([&] { return !connected.isEmpty(); }, 20000));
+        QCOMPARE(DeviceInformation(connected.last().at(0).value<QMap<QString, QString>>()).slotPath(), socket);
+
+        // Named as the operator does it: the socket's line, its name typed, OK.
+        SlotNamesDialog dialog;
+        dialog.show();
+        const int line = dialog.rowOfPort(first.node);
+        QVERIFY(line >= 0);
+        dialog.table()->editItem(dialog.table()->item(line, SlotNamesDialog::NameColumn));
+        auto* editor = dialog.table()->viewport()->findChild<QLineEdit*>();
+        QVERIFY(editor);
+        QTest::keyClicks(editor, QStringLiteral("Slot 3"));
+        dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        QCOMPARE(SlotNames::nameOf(socket), QStringLiteral("Slot 3"));
+
+        // Plugged in again: the kernel numbers the port anew, the slot stays.
+        joined.reset();
+        unplug(first);
+        QVERIFY(waitUntil([&] { return !disconnected.isEmpty(); }, 10000));
+        const MockedUsbPort again = plug(QStringLiteral("1781"), QStringLiteral("0ec6"), true, socket);
+        QVERIFY(again.node != first.node);
+        joined = join(again, emulatorEnd);
+        QVERIFY(waitUntil([&] { return connected.size() == 2; }, 20000));
+        const auto info = connected.last().at(0).value<QMap<QString, QString>>();
+        QCOMPARE(info.value(QStringLiteral("port")), again.node);
+        DeviceItemWidget row;
+        row.updateDeviceInfo(info);
+        QVERIFY(row.findChild<QLabel*>(QStringLiteral("deviceInfoLabel"))->text().contains(QStringLiteral("Slot 3")));
+
+        // A batch of a package for another model, run by the operator set: the device's line and its CSV line.
+        ServiceHistory::setOperatorSetting(QStringLiteral("Bench Ana"));
+        auto forgetOperator = qScopeGuard([] { ServiceHistory::setOperatorSetting(QString()); });
+        BatchDeviceModel model;
+        QTemporaryDir dir;
+        const QString archive = dir.filePath(QStringLiteral("other.txdevproj"));
+        QVERIFY(writeProjectPackage(archive, { { QStringLiteral("project/main.qml"), QByteArray("Item {}") } }, QStringLiteral("QMX 43-B")));
+        BatchPackage package;
+        QVERIFY(package.load(archive));
+        model.setPackage(&package);
+        QCOMPARE(model.data(model.index(model.rowOf(QStringLiteral("SLOT1")), BatchDeviceModel::SlotColumn)).toString(), QStringLiteral("Slot 3"));
+        model.start();
+        const QString csv = dir.filePath(QStringLiteral("batch.csv"));
+        QVERIFY(BatchResult::writeCsv(model.results(), csv));
+        QFile file(csv);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        QVERIFY2(text.contains(QStringLiteral(",skipped,")) && text.contains(QStringLiteral(",Slot 3,%1,Bench Ana").arg(again.node)), qPrintable(text));
+
+        // dovrelctl finds the device by its slot (any case) and lists the slot; an unknown name is refused.
+        auto listing = DovrelctlRun::launch({ QStringLiteral("--slot"), QStringLiteral("slot 3"), QStringLiteral("--json"),
+                                              QStringLiteral("--quiet"), QStringLiteral("list") });
+        QVERIFY(waitUntil([&] { return listing->state() == QProcess::NotRunning; }, 60000));
+        const DovrelctlRun listed = DovrelctlRun::collect(*listing);
+        QVERIFY2(listed.exitCode == 0, qPrintable(listed.describe()));
+        const QJsonObject device = listed.json.value(QStringLiteral("devices")).toArray().first().toObject();
+        QCOMPARE(device.value(QStringLiteral("port")).toString(), again.node);
+        QCOMPARE(device.value(QStringLiteral("slot")).toString(), QStringLiteral("Slot 3"));
+        QVERIFY(DovrelctlRun::start({ QStringLiteral("--slot"), QStringLiteral("Slot 9"), QStringLiteral("--json"), QStringLiteral("list") })
+                    .isFailure(2));
+
+        joined.reset();
+        unplug(again);
+        QVERIFY(waitUntil([&] { return disconnected.size() == 2; }, 10000));
+    }
 };
 
-QTEST_GUILESS_MAIN(TestUdevDiscovery)
+QTEST_MAIN(TestUdevDiscovery)
 #include "tst_udevdiscovery.moc"

@@ -94,6 +94,23 @@ QString targetOf(const QString& canonicalName)
 #endif
 }
 
+#if !defined(DOVREL_HAVE_UDEV)
+// Where a serial port is plugged in, from sysfs: /sys/class/tty/NAME/device leads to the
+// port's device (for a USB modem, its interface: "/devices/pci0000:00/.../1-2/1-2:1.0").
+// Empty for a port without a device behind it, and where there is no sysfs.
+QString sysfsPath(const QString& port)
+{
+#ifdef Q_OS_LINUX
+    const QString node = QFileInfo(QFileInfo(port).canonicalFilePath()).fileName();
+    const QString device = QFileInfo(QStringLiteral("/sys/class/tty/%1/device").arg(node)).canonicalFilePath();
+    return device.startsWith(QLatin1String("/sys/devices/")) ? device.mid(4) : QString();
+#else
+    Q_UNUSED(port);
+    return QString();
+#endif
+}
+#endif
+
 } // namespace
 
 PortEnumerator::PortEnumerator(QObject* parent)
@@ -228,6 +245,17 @@ QStringList PortEnumerator::virtualPorts()
     return ports;
 }
 
+QString PortEnumerator::portAtSlotPath(const QString& slotPath)
+{
+    if (slotPath.isEmpty())
+        return QString();
+    for (const auto& info : getPorts()) {
+        if (info.value(QStringLiteral("slotPath")).toString() == slotPath)
+            return info.value(QStringLiteral("portName")).toString();
+    }
+    return QString();
+}
+
 PortEnumerator::PortList PortEnumerator::systemPorts()
 {
     std::function<PortList()> lister;
@@ -256,6 +284,7 @@ PortEnumerator::PortList PortEnumerator::systemPorts()
         map.insert(QStringLiteral("enumName"), info.manufacturer());
         map.insert(QStringLiteral("vendorID"), info.hasVendorIdentifier() ? int(info.vendorIdentifier()) : 0);
         map.insert(QStringLiteral("productID"), info.hasProductIdentifier() ? int(info.productIdentifier()) : 0);
+        map.insert(QStringLiteral("slotPath"), sysfsPath(name));
         ports << map;
     }
     return ports;

@@ -49,7 +49,8 @@ public:
     // Waits for a listing in progress (one system call), never for a later one.
     ~PortEnumerator() override;
 
-    // Port information maps: "portName", "friendName", "physName", "enumName", "vendorID", "productID".
+    // Port information maps: "portName", "friendName", "physName", "enumName", "vendorID", "productID",
+    // "slotPath" (the physical path, see SlotNames; empty for virtual ports).
     // Only ports allowed by the restriction below are listed.
     static QList<QMap<QString, QVariant>> getPorts();
     static bool isDevicePort(const QMap<QString, QVariant>& info);
@@ -58,6 +59,8 @@ public:
     // Windows reports both alike: never a rule's fault there.
     static bool lacksPermission(const QString& name);
     static QStringList virtualPorts();
+    // The listed port at this physical path ("slotPath", see SlotNames); empty when none is there.
+    static QString portAtSlotPath(const QString& slotPath);
 
     // The one form of a port name: "ttyACM0", "/dev/ttyACM0" and "/dev/./ttyACM0"
     // all give "/dev/ttyACM0"; a relative path to an existing file becomes absolute.

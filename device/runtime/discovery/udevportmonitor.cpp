@@ -193,6 +193,15 @@ QMap<QString, QVariant> UdevPortMonitor::portInfo(udev_device* device)
     info.insert(QStringLiteral("enumName"), manufacturer);
     info.insert(QStringLiteral("vendorID"), vendor);
     info.insert(QStringLiteral("productID"), product);
+    // Where it is plugged in: udev's name of the physical path, else (no udev database)
+    // the sysfs path of the device the port belongs to. Either stays when the port is
+    // numbered anew.
+    QString slotPath = property("ID_PATH");
+    if (slotPath.isEmpty()) {
+        if (udev_device* parent = udev_device_get_parent(device))
+            slotPath = text(udev_device_get_devpath(parent));
+    }
+    info.insert(QStringLiteral("slotPath"), slotPath);
     return info;
 }
 

@@ -1,5 +1,6 @@
 #include "deviceinformation.h"
 
+#include "slotnames.h"
 #include "texthelper.h"
 
 namespace Orvane {
@@ -21,6 +22,8 @@ QString DeviceInformation::softwareVersion() const { return m_map.value(QStringL
 QString DeviceInformation::minimumDesignerVersion() const { return m_map.value(QStringLiteral("minDesignerVer")); }
 QString DeviceInformation::deviceName() const { return m_map.value(QStringLiteral("deviceName")); }
 QString DeviceInformation::port() const { return m_map.value(QStringLiteral("port")); }
+QString DeviceInformation::slotPath() const { return m_map.value(QStringLiteral("slotPath")); }
+QString DeviceInformation::slot() const { return Common::SlotNames::nameOf(slotPath()); }
 QString DeviceInformation::physicalAddress() const { return m_map.value(QStringLiteral("physicalAddress")); }
 int DeviceInformation::screenWidth() const { return number("screenWidth"); }
 int DeviceInformation::screenHeight() const { return number("screenHeight"); }

@@ -34,6 +34,10 @@ public:
     QString minimumDesignerVersion() const;
     QString deviceName() const;
     QString port() const;
+    // The physical path of the port (see SlotNames); empty for a virtual port.
+    QString slotPath() const;
+    // The name the operator gave the slot; empty when it has none.
+    QString slot() const;
     QString physicalAddress() const;
     int screenWidth() const;
     int screenHeight() const;

@@ -1,12 +1,14 @@
 #include "operationrun.h"
 
 #include "device.h"
+#include "deviceinformation.h"
 #include "devicelink.h"
 #include "diagnostics.h"
 #include "localizationhelper.h"
 #include "packagesignature.h"
 #include "restartwatcher.h"
 #include "serialportmanager.h"
+#include "servicehistory.h"
 #include "servicehistorywriter.h"
 
 #include <QElapsedTimer>
@@ -501,6 +503,9 @@ void OperationRun::recordStart()
     record.frontEnd = d->frontEnd.isEmpty() ? Device::frontEnd() : d->frontEnd;
     record.packageName = d->packageName;
     record.packageSha256 = d->packageSha256;
+    record.operatorName = Common::ServiceHistory::operatorName();
+    record.port = d->port;
+    record.slot = DeviceInformation(d->info).slot();
     d->signature.describe(record);
     // An operation that ended before its start was recorded is written whole at once.
     if (d->operationEnded) {
