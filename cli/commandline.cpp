@@ -200,10 +200,8 @@ QString CommandLine::usage(const QString& command)
 {
     if (const CommandTable::Command* entry = CommandTable::find(command))
         return guiText(entry->usage);
-    return guiText("Usage: dovrelctl [--port PORT]... [--slot SLOT]... [--all] [--canary N] [--max-parallel M]
-"
-                   "                 [--stop-after-failures K] [--json] [--quiet] [--operator NAME] COMMAND [OPTIONS]
-"
+    return guiText("Usage: dovrelctl [--port PORT]... [--slot SLOT]... [--all] [--canary N] [--max-parallel M]\n"
+                   "                 [--stop-after-failures K] [--json] [--quiet] [--operator NAME] COMMAND [OPTIONS]\n"
                    "\n"
                    "Looks after display devices attached over USB serial.\n"
                    "\n"
