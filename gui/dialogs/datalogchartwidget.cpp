@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QImage>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLegend>
@@ -45,6 +47,8 @@ const int PixelsPerTimeLabel = 110;
 const int DotsUpTo = 200;
 // The tooltip shows the nearest point within this distance of the mouse.
 const double ToolTipReach = 16.0;
+// One value axis mark per this many pixels at most.
+const int PixelsPerValueMark = 40;
 
 } // namespace
 
@@ -60,10 +64,15 @@ DataLogChartWidget::DataLogChartWidget(QWidget* parent)
     m_timeAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     m_valueAxis = new QValueAxis(m_chart);
     m_valueAxis->setLabelFormat(QStringLiteral("%.6g"));
+    // Marks at round values (see refresh()), whatever range a zoom leaves.
+    m_valueAxis->setTickType(QValueAxis::TicksDynamic);
+    m_valueAxis->setTickAnchor(0);
     m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
     m_chart->addAxis(m_valueAxis, Qt::AlignLeft);
 
     m_view = new QChartView(m_chart, this);
+    m_view->setAccessibleName(guiText("Chart of the chosen logs"));
+    m_view->setAccessibleDescription(guiText("Drag a rectangle to zoom in, right click to zoom out, turn the wheel to zoom around the mouse."));
     m_view->setRenderHint(QPainter::Antialiasing);
     m_view->setRubberBand(QChartView::RectangleRubberBand);
     m_view->setMinimumSize(480, 300);
@@ -76,6 +85,8 @@ DataLogChartWidget::DataLogChartWidget(QWidget* parent)
     m_resetButton->setAutoDefault(false);
     m_saveButton = new QPushButton(guiText("Save chart"), this);
     m_saveButton->setAutoDefault(false);
+    m_resetButton->setAccessibleDescription(guiText("Shows the whole of the chosen logs again."));
+    m_saveButton->setAccessibleDescription(guiText("Saves the chart as shown as a PNG or SVG picture, with the device, the logs and the time span as its title."));
     connect(m_resetButton, &QPushButton::clicked, this, &DataLogChartWidget::resetZoom);
     connect(m_saveButton, &QPushButton::clicked, this, &DataLogChartWidget::onSaveChart);
 
@@ -96,6 +107,7 @@ DataLogChartWidget::DataLogChartWidget(QWidget* parent)
     m_refreshTimer.setInterval(0);
     connect(&m_refreshTimer, &QTimer::timeout, this, &DataLogChartWidget::refresh);
     connect(m_timeAxis, &QValueAxis::rangeChanged, &m_refreshTimer, qOverload<>(&QTimer::start));
+    connect(m_valueAxis, &QValueAxis::rangeChanged, &m_refreshTimer, qOverload<>(&QTimer::start));
     connect(m_chart, &QChart::plotAreaChanged, &m_refreshTimer, qOverload<>(&QTimer::start));
 
     showLogs(QString(), QStringList());
@@ -253,6 +265,8 @@ void DataLogChartWidget::refresh()
     const double from = m_timeAxis->min();
     const double to = m_timeAxis->max();
     const int width = std::max(100, int(m_chart->plotArea().width()));
+    m_valueAxis->setTickInterval(DataLogSeries::valueStep(m_valueAxis->min(), m_valueAxis->max(),
+                                                          std::max(2, int(m_chart->plotArea().height()) / PixelsPerValueMark)));
     for (int i = 0; i < m_series.size(); ++i) {
         if (QLineSeries* line = m_lines.value(i))
             line->replace(m_series.at(i).decimated(from, to, width));
@@ -357,21 +371,71 @@ void DataLogChartWidget::onSaveChart()
         MessageBox::critical(this, guiText("Save chart"), guiText("The chart could not be saved as %1.").arg(QDir::toNativeSeparators(path)));
 }
 
+void DataLogChartWidget::setDeviceTitle(const QString& title)
+{
+    m_deviceTitle = title;
+}
+
+QString DataLogChartWidget::savedTitle() const
+{
+    QStringList logs;
+    double first = 0;
+    double last = 0;
+    const DataLogSeries* timed = nullptr;
+    for (int i = 0; i < m_series.size(); ++i) {
+        const DataLogSeries& log = m_series.at(i);
+        if (!m_lines.value(i))
+            continue;
+        logs << log.name();
+        first = timed ? std::min(first, double(log.times().constFirst())) : double(log.times().constFirst());
+        last = timed ? std::max(last, double(log.times().constLast())) : double(log.times().constLast());
+        timed = &log;
+    }
+    if (!timed)
+        return m_deviceTitle;
+    // The span shown: the zoomed range, or the logs' own when they end inside it.
+    const qint64 from = qint64(std::max(first, m_timeAxis->min()));
+    const qint64 to = qint64(std::min(last, m_timeAxis->max()));
+    const QString what = m_deviceTitle.isEmpty() ? logs.join(QStringLiteral(", "))
+                                                 : guiText("%1: %2").arg(m_deviceTitle, logs.join(QStringLiteral(", ")));
+    return guiText("%1, %2 to %3").arg(what, timed->timeText(from), timed->timeText(to));
+}
+
 bool DataLogChartWidget::saveChart(const QString& path)
 {
+    // The title goes above the chart as shown, so that a picture on its own says what it is.
+    const QString title = savedTitle();
+    QFont font = m_view->font();
+    font.setBold(true);
+    const int width = m_view->width();
+    const QRect titleRect = QFontMetrics(font)
+                                .boundingRect(QRect(8, 0, width - 16, 1000), Qt::AlignHCenter | Qt::TextWordWrap, title)
+                                .adjusted(0, 0, 0, 12);
+    const QSize size(width, titleRect.height() + m_view->height());
+    const auto paint = [&](QPainter* painter) {
+        painter->fillRect(QRect(QPoint(0, 0), size), Qt::white);
+        painter->setFont(font);
+        painter->setPen(Qt::black);
+        painter->drawText(QRect(8, 6, width - 16, titleRect.height()), Qt::AlignHCenter | Qt::TextWordWrap, title);
+        m_view->render(painter, QRectF(0, titleRect.height(), width, m_view->height()));
+    };
     if (QFileInfo(path).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) == 0) {
         QSvgGenerator generator;
         generator.setFileName(path);
-        generator.setSize(m_view->size());
-        generator.setViewBox(QRect(QPoint(0, 0), m_view->size()));
-        generator.setTitle(guiText("Data Log Files"));
+        generator.setSize(size);
+        generator.setViewBox(QRect(QPoint(0, 0), size));
+        generator.setTitle(title);
         QPainter painter;
         if (!painter.begin(&generator))
             return false;
-        m_view->render(&painter);
+        paint(&painter);
         return painter.end();
     }
-    return m_view->grab().save(path, "PNG");
+    QImage image(size, QImage::Format_RGB32);
+    QPainter painter(&image);
+    paint(&painter);
+    painter.end();
+    return image.save(path, "PNG");
 }
 
 void DataLogChartWidget::showStatus(const QString& text)

@@ -1,5 +1,6 @@
 #include "deviceitemwidget.h"
 
+#include "datalogchartwidget.h"
 #include "deviceconfigurator.h"
 #include "devicefontsdialog.h"
 #include "deviceinformation.h"
@@ -745,6 +746,7 @@ void DeviceItemWidget::onDeviceLogRetrieved()
     m_logSelectionDialog = new LogSelectionDialog(m_tempLogPath, this);
     // The retrieval ended with a restart: clearing waits for the device to be back.
     m_logSelectionDialog->setDevice(m_serial, new RestartWatcher(m_serial, port, RestartWatcher::ReturnMs, m_logSelectionDialog));
+    m_logSelectionDialog->chartWidget()->setDeviceTitle(deviceTitle());
     m_logSelectionDialog->exec();
     const QPointer<OperationRun> clearing = m_logSelectionDialog->updateRun();
     delete m_logSelectionDialog.data();

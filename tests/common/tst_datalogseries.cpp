@@ -210,6 +210,31 @@ private slots:
         QCOMPARE(labels.mid(0, 3), firstLabels);
         QCOMPARE(QSet<QString>(labels.cbegin(), labels.cend()).size(), labels.size());
     }
+
+    void valueStep_data()
+    {
+        QTest::addColumn<double>("from");
+        QTest::addColumn<double>("to");
+        QTest::addColumn<int>("maxTicks");
+        QTest::addColumn<double>("step");
+        QTest::newRow("zoomed in") << 50.0 << 54.4444 << 5 << 2.0;
+        QTest::newRow("quarters") << 0.0 << 100.0 << 5 << 25.0;
+        QTest::newRow("tenths") << 0.0 << 0.3 << 4 << 0.1;
+        QTest::newRow("below zero") << -3.0 << 7.0 << 6 << 2.0;
+        QTest::newRow("fives") << 0.0 << 0.04 << 9 << 0.005;
+        QTest::newRow("large") << 1e6 << 1.3e6 << 4 << 1e5;
+        QTest::newRow("tens") << 0.0 << 61.0 << 7 << 20.0;
+        QTest::newRow("no range") << 3.0 << 3.0 << 5 << 1.0;
+    }
+
+    void valueStep()
+    {
+        QFETCH(double, from);
+        QFETCH(double, to);
+        QFETCH(int, maxTicks);
+        QFETCH(double, step);
+        QCOMPARE(DataLogSeries::valueStep(from, to, maxTicks), step);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestDataLogSeries)
