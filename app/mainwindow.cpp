@@ -331,6 +331,8 @@ void MainWindow::onDeviceConnected(const QMap<QString, QString>& deviceInfo)
     updateEmptyHint();
     widget->setDeviceInfo(deviceInfo);
     item->setSizeHint(widget->sizeHint());
+    // The row's widgets are out of a screen reader's reach in the list: the item names the device.
+    item->setData(Qt::AccessibleTextRole, widget->deviceLine());
     markTwins(serial);
     if (wasCurrent)
         makeCurrent(widget);

@@ -102,12 +102,18 @@ void DeviceFontsDialog::setupWidgets()
     lists->addWidget(m_deviceFonts, 1, 1);
     lists->addWidget(boldLabel(guiText("Fonts to be added to device"), this), 2, 1);
     lists->addWidget(m_newFonts, 3, 1);
+    // The lists are named by their headings.
+    m_userFonts->setAccessibleName(guiText("All user-added fonts"));
+    m_userFonts->setAccessibleDescription(guiText("Drag a font to the fonts to be added to the device."));
+    m_deviceFonts->setAccessibleName(guiText("Available fonts on device"));
+    m_newFonts->setAccessibleName(guiText("Fonts to be added to device"));
 
     m_information = new TxTextBrowser(this);
     m_information->setObjectName(QStringLiteral("fontInformation"));
     m_information->setStyleSheet(QStringLiteral("QTextBrowser { background: transparent; color: black; }"));
     m_information->setFrameShape(QFrame::NoFrame);
     m_information->setOpenLocalFile(true);
+    m_information->setAccessibleName(guiText("Font Information"));
     m_preview = new FontPreviewWidget(this);
 
     auto* right = new QVBoxLayout;
@@ -131,6 +137,8 @@ void DeviceFontsDialog::setupWidgets()
     m_closeButton = new QPushButton(guiText("Cancel"), this);
     m_closeButton->setObjectName(QStringLiteral("closeButton"));
     m_closeButton->setAutoDefault(false);
+    m_startButton->setAccessibleDescription(guiText("Applies the changes to the fonts on the device."));
+    m_fontSettingsButton->setAccessibleDescription(guiText("Opens the program's font settings, where fonts join the program's collection."));
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(m_statusLabel, 1);

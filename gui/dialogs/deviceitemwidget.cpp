@@ -202,6 +202,7 @@ void DeviceItemWidget::setupWidgets()
     m_menuButton->setObjectName(QStringLiteral("deviceFunctionMenuButton"));
     // F7 is the main window's: with several rows, one shortcut per button would be ambiguous.
     m_menuButton->setToolTip(guiText("Access device functions (Shortcut key: F7)"));
+    m_menuButton->setAccessibleDescription(guiText("Opens the menu of this device's functions. F7 opens it for the selected row."));
     m_menuButton->setMenu(m_menu);
     m_menuButton->setPopupMode(QToolButton::InstantPopup);
     m_menuButton->setVisible(true);
@@ -413,11 +414,15 @@ void DeviceItemWidget::refreshInformation()
     m_infoLabel->setText(QString::fromLatin1(InformationTable)
                              .arg(guiText("Model:"), device.model(), guiText("Software:"), device.softwareVersion(),
                                   guiText("Port:"), device.port().toHtmlEscaped()));
+    // The button shows an icon only: its name says what it opens, and for which device.
+    if (m_menuButton)
+        m_menuButton->setAccessibleName(guiText("Functions of %1").arg(deviceLine()));
 }
 
 void DeviceItemWidget::updateCurrentName(const QString& name)
 {
     m_nameLabel->setText(QStringLiteral("%1(%2)").arg(name, m_serial));
+    refreshInformation();
 }
 
 bool DeviceItemWidget::deviceTimeZone(int* minutes) const

@@ -71,6 +71,8 @@ DeviceLogRetrieveDialog::DeviceLogRetrieveDialog(const QString& logFolder, QWidg
     m_overallBar->setValue(0);
     layout->addWidget(m_overallBar);
     layout->addSpacing(10);
+    m_currentFileLabel->setBuddy(m_currentBar);
+    m_overallLabel->setBuddy(m_overallBar);
 
     connect(this, &OperationProgressDialog::runStarted, this, &DeviceLogRetrieveDialog::retrieveInitialized);
     m_startTimerId = startTimer(300);

@@ -51,6 +51,10 @@ DeviceSplashPreviewDialog::DeviceSplashPreviewDialog(const QImage& image, QWidge
     const int width = qMax(m_yesButton->sizeHint().width(), m_noButton->sizeHint().width());
     m_yesButton->setFixedWidth(width);
     m_noButton->setFixedWidth(width);
+    // The answers mean something only with the question: a screen reader reads it with them.
+    m_imageLabel->setAccessibleName(guiText("Preview of the splash image"));
+    m_yesButton->setAccessibleDescription(m_textLabel->text());
+    m_noButton->setAccessibleDescription(m_textLabel->text());
     connect(m_yesButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_noButton, &QPushButton::clicked, this, &QDialog::reject);
 

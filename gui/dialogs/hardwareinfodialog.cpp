@@ -60,6 +60,8 @@ HardwareInfoDialog::HardwareInfoDialog(QWidget* parent)
         m_table->setItem(row, 0, new QTableWidgetItem(guiText("Unknown")));
     m_table->resizeRowsToContents();
     m_table->resizeColumnsToContents();
+    m_table->setAccessibleName(guiText("Hardware Information"));
+    m_table->setAccessibleDescription(guiText("What the device reported, one value a row. Double-click a value to copy it."));
     layout->addWidget(m_table);
 
     auto* buttons = new QHBoxLayout;

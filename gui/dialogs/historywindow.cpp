@@ -133,10 +133,23 @@ HistoryWindow::HistoryWindow(QWidget* parent)
     filters->addWidget(d->text, 2);
     filters->addWidget(d->operation, 1);
     filters->addWidget(d->result, 1);
-    filters->addWidget(new QLabel(guiText("From"), this));
+    auto* fromLabel = new QLabel(guiText("From"), this);
+    fromLabel->setBuddy(d->from);
+    filters->addWidget(fromLabel);
     filters->addWidget(d->from);
-    filters->addWidget(new QLabel(guiText("To"), this));
+    auto* toLabel = new QLabel(guiText("To"), this);
+    toLabel->setBuddy(d->to);
+    filters->addWidget(toLabel);
     filters->addWidget(d->to);
+    // The filters show no label of their own: their names say what they filter.
+    d->view->setAccessibleName(guiText("Entries shown"));
+    d->view->setAccessibleDescription(guiText("This station's own history, the shared history of all stations, or the fleet of devices."));
+    d->text->setAccessibleName(guiText("Serial number or name"));
+    d->text->setAccessibleDescription(guiText("Shows the entries whose serial number or device name holds this text."));
+    d->operation->setAccessibleName(guiText("Operation"));
+    d->result->setAccessibleName(guiText("Result"));
+    d->from->setAccessibleDescription(guiText("The first day shown; Any for no limit."));
+    d->to->setAccessibleDescription(guiText("The last day shown; Any for no limit."));
 
     d->table = new QTableView(this);
     d->table->setModel(d->model);
@@ -156,6 +169,9 @@ HistoryWindow::HistoryWindow(QWidget* parent)
     d->fleetTable->verticalHeader()->hide();
     d->fleetTable->horizontalHeader()->setStretchLastSection(true);
     d->fleetTable->hide();
+    d->table->setAccessibleName(guiText("Service history entries"));
+    d->fleetTable->setAccessibleName(guiText("Devices of the fleet"));
+    d->fleetTable->setAccessibleDescription(guiText("The chosen device's entries from every station are listed below."));
     auto* tables = new QSplitter(Qt::Vertical, this);
     tables->addWidget(d->fleetTable);
     tables->addWidget(d->table);
@@ -166,6 +182,8 @@ HistoryWindow::HistoryWindow(QWidget* parent)
     auto* refresh = new QPushButton(guiText("Refresh"), this);
     auto* exportButton = new QPushButton(guiText("Export CSV..."), this);
     auto* close = new QPushButton(guiText("Close"), this);
+    d->recording->setAccessibleDescription(guiText("Every operation on a device leaves an entry in the service history."));
+    exportButton->setAccessibleDescription(guiText("Writes the entries shown to a CSV file."));
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(d->recording);
     buttons->addWidget(d->count, 1);

@@ -152,6 +152,12 @@ LogSelectionDialog::LogSelectionDialog(const QString& logFolder, QWidget* parent
     buttonRow->addWidget(m_downloadButton);
     buttonRow->addWidget(m_closeButton);
     layout->addLayout(buttonRow);
+    // The list is named by the line above it, the folder field by its label.
+    m_logList->setAccessibleName(guiText("Logs"));
+    m_logList->setAccessibleDescription(guiText("The chosen logs are drawn in the chart and written when you download."));
+    m_destinationLabel->setBuddy(m_destinationEdit);
+    m_selectButton->setAccessibleName(guiText("Select the destination folder..."));
+    m_downloadButton->setAccessibleDescription(guiText("Writes each chosen log as a text file to the destination folder."));
 
     struct ActionSpec {
         QString text;

@@ -102,6 +102,7 @@ UpgradeDeviceSofwareDialog::UpgradeDeviceSofwareDialog(const QByteArray& package
     d->upgradeButton->setFixedWidth(100);
     d->upgradeButton->setDefault(true);
     d->upgradeButton->setAutoDefault(true);
+    d->upgradeButton->setAccessibleDescription(guiText("Sends the software package to the device, which installs it and restarts."));
     connect(d->upgradeButton, &QPushButton::clicked, this, &UpgradeDeviceSofwareDialog::onUpgrade);
     buttonRow()->insertWidget(1, d->upgradeButton);
 

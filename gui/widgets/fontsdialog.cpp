@@ -26,6 +26,7 @@ FontsDialog::FontsDialog(QWidget* parent)
     m_ok = new QPushButton(guiText("OK"), this);
     m_cancel = new QPushButton(guiText("Cancel"), this);
     m_ok->setDefault(true);
+    m_ok->setAccessibleDescription(guiText("Keeps the changes to the program's fonts."));
     connect(m_ok, &QPushButton::clicked, this, &FontsDialog::accept);
     connect(m_cancel, &QPushButton::clicked, this, &FontsDialog::reject);
 
