@@ -194,6 +194,7 @@ void DeviceConfigurator::setupWidgets()
     m_nameEdit->setObjectName(QStringLiteral("nameEdit"));
     m_nameEdit->setEnabled(false);
     m_nameEdit->setAccessibleName(guiText("Device name"));
+    m_nameBox->setAccessibleDescription(guiText("The device takes the name typed beside it."));
     nameRow->addWidget(m_nameBox);
     nameRow->addWidget(m_nameEdit, 1);
     mainLayout->addLayout(nameRow);
@@ -218,6 +219,7 @@ void DeviceConfigurator::setupWidgets()
     m_browseButton->setAccessibleName(guiText("Choose splash image..."));
     m_browseButton->setAccessibleDescription(guiText("A BMP, JPEG or PNG file, scaled to the device's screen after a preview."));
     m_clearButton->setAccessibleName(guiText("Clear splash image"));
+    m_clearButton->setAccessibleDescription(guiText("No new splash image is sent."));
     m_restoreSplashBox->setAccessibleDescription(guiText("The device shows its own splash screen again."));
     splashRow->addWidget(m_restoreSplashBox);
     splashRow->addWidget(m_splashEdit, 1);

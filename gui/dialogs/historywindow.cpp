@@ -184,6 +184,7 @@ HistoryWindow::HistoryWindow(QWidget* parent)
     auto* close = new QPushButton(guiText("Close"), this);
     d->recording->setAccessibleDescription(guiText("Every operation on a device leaves an entry in the service history."));
     exportButton->setAccessibleDescription(guiText("Writes the entries shown to a CSV file."));
+    refresh->setAccessibleDescription(guiText("Reads the history again with the filters above."));
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(d->recording);
     buttons->addWidget(d->count, 1);

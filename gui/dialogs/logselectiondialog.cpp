@@ -158,6 +158,7 @@ LogSelectionDialog::LogSelectionDialog(const QString& logFolder, QWidget* parent
     m_destinationLabel->setBuddy(m_destinationEdit);
     m_selectButton->setAccessibleName(guiText("Select the destination folder..."));
     m_downloadButton->setAccessibleDescription(guiText("Writes each chosen log as a text file to the destination folder."));
+    m_defaultCheckBox->setAccessibleDescription(guiText("The next retrieval offers this folder again."));
 
     struct ActionSpec {
         QString text;

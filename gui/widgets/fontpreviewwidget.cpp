@@ -129,6 +129,9 @@ void FontPreviewWidget::retranslate()
     m_overline->setAccessibleName(guiText("Overline"));
     m_sample->setAccessibleName(guiText("Sample text"));
     m_sample->setAccessibleDescription(guiText("Type here to see your text in the chosen font."));
+    m_pixelSize->setAccessibleDescription(guiText("The size of the sample text in pixels."));
+    m_letterSpacing->setAccessibleDescription(guiText("Space added between letters, in pixels."));
+    m_wordSpacing->setAccessibleDescription(guiText("Space added between words, in pixels."));
 }
 
 void FontPreviewWidget::changeEvent(QEvent* event)

@@ -211,6 +211,7 @@ private slots:
         QCOMPARE(QSet<QString>(labels.cbegin(), labels.cend()).size(), labels.size());
     }
 
+    // Value axis marks: 1, 2, 2.5 or 5 times a power of ten, never "54.4444".
     void valueStep_data()
     {
         QTest::addColumn<double>("from");
@@ -220,10 +221,8 @@ private slots:
         QTest::newRow("zoomed in") << 50.0 << 54.4444 << 5 << 2.0;
         QTest::newRow("quarters") << 0.0 << 100.0 << 5 << 25.0;
         QTest::newRow("tenths") << 0.0 << 0.3 << 4 << 0.1;
-        QTest::newRow("below zero") << -3.0 << 7.0 << 6 << 2.0;
-        QTest::newRow("fives") << 0.0 << 0.04 << 9 << 0.005;
+        QTest::newRow("fives") << -0.01 << 0.03 << 9 << 0.005;
         QTest::newRow("large") << 1e6 << 1.3e6 << 4 << 1e5;
-        QTest::newRow("tens") << 0.0 << 61.0 << 7 << 20.0;
         QTest::newRow("no range") << 3.0 << 3.0 << 5 << 1.0;
     }
 
