@@ -72,7 +72,6 @@ DataLogChartWidget::DataLogChartWidget(QWidget* parent)
 
     m_view = new QChartView(m_chart, this);
     m_view->setAccessibleName(guiText("Chart of the chosen logs"));
-    m_view->setAccessibleDescription(guiText("Drag a rectangle to zoom in, right click to zoom out, turn the wheel to zoom around the mouse."));
     m_view->setRenderHint(QPainter::Antialiasing);
     m_view->setRubberBand(QChartView::RectangleRubberBand);
     m_view->setMinimumSize(480, 300);
@@ -224,6 +223,19 @@ void DataLogChartWidget::onLogsRead(const QList<DataLogSeries>& series)
         any = true;
     }
     m_chart->legend()->setVisible(any);
+    // What the lines show, for those who cannot see them, and how to zoom.
+    QStringList summary;
+    for (const DataLogSeries& log : series) {
+        if (!log.isEmpty())
+            summary << guiText("%1: %2 points from %3 to %4, values from %5 to %6.")
+                           .arg(log.name())
+                           .arg(log.count())
+                           .arg(log.timeText(log.times().constFirst()), log.timeText(log.times().constLast()),
+                                QLocale().toString(log.minimum(), 'g', QLocale::FloatingPointShortest),
+                                QLocale().toString(log.maximum(), 'g', QLocale::FloatingPointShortest));
+    }
+    summary << guiText("Drag a rectangle to zoom in, right click to zoom out, turn the wheel to zoom around the mouse.");
+    m_view->setAccessibleDescription(summary.join(QLatin1Char('\n')));
     m_resetButton->setEnabled(any);
     m_saveButton->setEnabled(any);
     showStatus(notes.join(QLatin1Char('\n')));

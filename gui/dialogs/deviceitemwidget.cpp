@@ -370,6 +370,9 @@ void DeviceItemWidget::showState(const QString& text)
     // The menu would only open greyed: the reason is on the row and on the button.
     m_menuButton->setEnabled(text.isEmpty());
     m_menuButton->setToolTip(text.isEmpty() ? guiText("Access device functions (Shortcut key: F7)") : text);
+    // A screen reader hears why the button is greyed.
+    m_menuButton->setAccessibleDescription(
+        text.isEmpty() ? guiText("Opens the menu of this device's functions. F7 opens it for the selected row.") : text);
 }
 
 void DeviceItemWidget::watchRestart()

@@ -485,6 +485,8 @@ private slots:
         QCOMPARE(chart->toolTipAt(viewPosition({ eight + 60000, -3.25 }) + QPoint(3, -2)),
                  gui("%1\nTime: %2\nValue: %3").arg(QStringLiteral("Température"), QStringLiteral("08:01:00"), QStringLiteral("-3.25")));
         QVERIFY(chart->toolTipAt(QPoint(1, 1)).isEmpty());
+        // A screen reader hears what the lines show.
+        QVERIFY(view->accessibleDescription().startsWith(QStringLiteral("Température: 2 points from 08:00:00 to 08:01:00, values from -3.25 to 21.5.\n")));
 
         auto* timeAxis = qobject_cast<QValueAxis*>(chart->chart()->axes(Qt::Horizontal).constFirst());
         const double fullWidth = timeAxis->max() - timeAxis->min();
