@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QImage>
+#include <QKeyEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLegend>
@@ -77,6 +78,9 @@ DataLogChartWidget::DataLogChartWidget(QWidget* parent)
     m_view->setMinimumSize(480, 300);
     m_view->viewport()->setMouseTracking(true);
     m_view->viewport()->installEventFilter(this);
+    // The keyboard zooms too: + and - around the middle, 0 for the whole log.
+    m_view->setFocusPolicy(Qt::StrongFocus);
+    m_view->installEventFilter(this);
 
     m_statusLabel = new QLabel(this);
     m_statusLabel->setWordWrap(true);
@@ -234,7 +238,8 @@ void DataLogChartWidget::onLogsRead(const QList<DataLogSeries>& series)
                                 QLocale().toString(log.minimum(), 'g', QLocale::FloatingPointShortest),
                                 QLocale().toString(log.maximum(), 'g', QLocale::FloatingPointShortest));
     }
-    summary << guiText("Drag a rectangle to zoom in, right click to zoom out, turn the wheel to zoom around the mouse.");
+    summary << guiText("Drag a rectangle to zoom in, right click to zoom out, turn the wheel to zoom around the mouse; "
+                       "the keys + and - zoom around the middle, 0 shows the whole log.");
     m_view->setAccessibleDescription(summary.join(QLatin1Char('\n')));
     m_resetButton->setEnabled(any);
     m_saveButton->setEnabled(any);
@@ -346,6 +351,19 @@ QString DataLogChartWidget::toolTipAt(const QPoint& position) const
 
 bool DataLogChartWidget::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_view && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        const QPointF middle = m_chart->plotArea().center();
+        if (key == Qt::Key_Plus || key == Qt::Key_Equal)
+            zoomAt(middle, 0.8);
+        else if (key == Qt::Key_Minus)
+            zoomAt(middle, 1.25);
+        else if (key == Qt::Key_0 || key == Qt::Key_Home)
+            resetZoom();
+        else
+            return QWidget::eventFilter(watched, event);
+        return true;
+    }
     if (watched == m_view->viewport()) {
         if (event->type() == QEvent::Wheel) {
             auto* wheel = static_cast<QWheelEvent*>(event);

@@ -503,6 +503,11 @@ private slots:
         QVERIFY2(QList<double>({ 1, 2, 2.5, 5 }).contains(std::round(mantissa * 10) / 10), qPrintable(QString::number(valueAxis->tickInterval())));
         chart->resetButton()->click();
         QCOMPARE(timeAxis->max() - timeAxis->min(), fullWidth);
+        // The keyboard zooms as well.
+        QTest::keyClick(view, Qt::Key_Plus);
+        QVERIFY(timeAxis->max() - timeAxis->min() < fullWidth * 0.9);
+        QTest::keyClick(view, Qt::Key_0);
+        QCOMPARE(timeAxis->max() - timeAxis->min(), fullWidth);
 
         // A saved chart is titled with its device, its log and the time span shown.
         chart->setDeviceTitle(QStringLiteral("Tank Room (2314A001)"));
