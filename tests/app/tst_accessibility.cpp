@@ -14,6 +14,8 @@
 
 #include <QAbstractItemView>
 #include <QAccessible>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 
 using namespace Orvane::Tavrix::Designer;
@@ -50,9 +52,11 @@ class TestAccessibility : public QObject
 private:
     QStringList m_checked;
     QStringList m_failures;
+    QList<QPointer<QWidget>> m_walked;
 
     void check(QWidget* window)
     {
+        m_walked << window;
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window));
         QStringList unnamed;
@@ -69,47 +73,54 @@ private slots:
         qputenv("XDG_RUNTIME_DIR", temp.path().toLocal8Bit());
         qputenv("XDG_DATA_HOME", temp.filePath(QStringLiteral("data")).toLocal8Bit());
         useEnglishTexts();
+        // A data log for the log selection.
+        const QString log = temp.filePath(QStringLiteral("log.txdb"));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), log);
+            db.setDatabaseName(log);
+            QVERIFY(db.open() && QSqlQuery(db).exec(QStringLiteral("CREATE TABLE Temperature (t, v)")));
+            QVERIFY(QSqlQuery(db).exec(QStringLiteral("INSERT INTO Temperature VALUES ('2026-01-01 08:00', 21.5), ('2026-01-01 09:00', 54.4)")));
+        }
+        QSqlDatabase::removeDatabase(log);
         PtsDevice device;
-        QVERIFY(device.start({ "--serial", "2314A001", "--name", "Tank Room", "--app-version", "2.1.6.2886" }));
+        QVERIFY(device.start({ "--serial", "2314A001", "--name", "Tank Room", "--app-version", "2.1.6.2886", "--populate", "--sample-datalog", log }));
         MainWindow window;
         window.setUpWindow();
         QTRY_COMPARE_WITH_TIMEOUT(window.deviceList()->count(), 1, 10000);
         DeviceItemWidget* row = window.rowForSerial(QStringLiteral("2314A001"));
-        check(&window);
-        window.showHistory();
-        check(window.historyWindow());
-        window.showBatch();
-        check(window.batchWindow());
-        window.showAboutDialog();
-        check(window.findChild<AboutDialog*>());
-        DeviceUploadDialog upload(temp.filePath(QStringLiteral("no project")), Orvane::Tavrix::Common::ConfigurationInfo(), &window, QString(), row->serialNumber());
-        UpgradeDeviceSofwareDialog upgrade("package", QStringLiteral("2.2.0.3000"), QDateTime::currentDateTime(), &window);
-        DeviceSplashPreviewDialog preview(QImage(64, 38, QImage::Format_RGB32), &window);
-        HistoryServerDialog server(&window);
-        for (QDialog* dialog : QList<QDialog*> { &upload, &upgrade, &preview, &server })
-            check(dialog);
-
-        // The modal windows as the user opens them, each walked and then closed; the log
-        // retrieval closes itself and opens the log selection with its chart.
-        QPointer<QWidget> last;
+        // Every modal window that opens by itself (a box, a dialog of the row's menu) is walked
+        // and closed; the log retrieval closes itself and opens the log selection with its chart.
         QTimer poll;
         connect(&poll, &QTimer::timeout, this, [&]() {
             QWidget* modal = QApplication::activeModalWidget();
-            if (!modal || modal == last)
+            if (!modal || m_walked.contains(modal))
                 return;
-            last = modal;
             check(modal);
             if (!qobject_cast<DeviceLogRetrieveDialog*>(modal))
                 QMetaObject::invokeMethod(modal, "reject", Qt::QueuedConnection);
         });
         poll.start(20);
+        check(&window);
+        window.showHistory();
+        check(window.historyWindow());
+        window.showBatch();
+        check(window.batchWindow());
+        DeviceUploadDialog upload(temp.filePath(QStringLiteral("no project")), Orvane::Tavrix::Common::ConfigurationInfo(), &window,
+                                  QString(), row->serialNumber());
+        UpgradeDeviceSofwareDialog upgrade("package", QStringLiteral("2.2.0.3000"), QDateTime::currentDateTime(), &window);
+        DeviceSplashPreviewDialog preview(QImage(64, 38, QImage::Format_RGB32), &window);
+        HistoryServerDialog server(&window);
+        for (QDialog* dialog : QList<QDialog*> { window.findChild<AboutDialog*>(), &upload, &upgrade, &preview, &server }) {
+            check(dialog);
+            dialog->hide();
+        }
         window.onFontAction();
         FiveButtonsMessageBox::question(&window, QStringLiteral("Fonts"), QStringLiteral("Replace it?"), false);
         for (auto action : { DeviceItemWidget::HardwareInfoAction, DeviceItemWidget::ConfigurationAction, DeviceItemWidget::FontsAction,
                              DeviceItemWidget::RebootAction, DeviceItemWidget::RetrieveLogAction })
             row->action(action)->trigger();
-        QVERIFY2(m_checked.filter(QStringLiteral("LogSelectionDialog")).size() == 1, qPrintable(m_checked.join(QLatin1Char('\n'))));
-        QVERIFY2(m_failures.isEmpty(), qPrintable(m_failures.join(QLatin1Char('\n'))));
+        QVERIFY2(m_failures.isEmpty(), qPrintable(m_failures.join(QStringLiteral("\n"))));
+        QVERIFY2(m_checked.filter(QStringLiteral("LogSelectionDialog")).size() == 1, qPrintable(m_checked.join(QStringLiteral("\n"))));
     }
 };
 
