@@ -32,6 +32,7 @@
 #include <QFontDatabase>
 #include <QLabel>
 #include <QListWidgetItem>
+#include <QPersistentModelIndex>
 #include <QSignalBlocker>
 #include <QMenuBar>
 #include <QProcess>
@@ -331,8 +332,15 @@ void MainWindow::onDeviceConnected(const QMap<QString, QString>& deviceInfo)
     updateEmptyHint();
     widget->setDeviceInfo(deviceInfo);
     item->setSizeHint(widget->sizeHint());
-    // The row's widgets are out of a screen reader's reach in the list: the item names the device.
-    item->setData(Qt::AccessibleTextRole, widget->deviceLine());
+    // The row's widgets are out of a screen reader's reach in the list: its item names the
+    // device and says what the row shows, as long as the item is there.
+    const QPersistentModelIndex index(m_deviceList->model()->index(m_deviceList->row(item), 0));
+    const auto describe = [this, index, widget]() {
+        m_deviceList->model()->setData(index, widget->deviceLine(), Qt::AccessibleTextRole);
+        m_deviceList->model()->setData(index, widget->summaryText(), Qt::AccessibleDescriptionRole);
+    };
+    describe();
+    connect(widget, &DeviceItemWidget::summaryChanged, this, describe);
     markTwins(serial);
     if (wasCurrent)
         makeCurrent(widget);

@@ -351,6 +351,12 @@ QString DeviceItemWidget::stateText() const
     return m_stateLabel->isHidden() ? QString() : m_stateLabel->text();
 }
 
+QString DeviceItemWidget::summaryText() const
+{
+    const DeviceInformation device(m_deviceInfo);
+    return stateText().isEmpty() ? guiText("Model: %1, software: %2").arg(device.model(), device.softwareVersion()) : stateText();
+}
+
 QString DeviceItemWidget::deviceTitle() const
 {
     const QString title = DeviceTarget(m_serial, port()).title();
@@ -373,6 +379,7 @@ void DeviceItemWidget::showState(const QString& text)
     // A screen reader hears why the button is greyed.
     m_menuButton->setAccessibleDescription(
         text.isEmpty() ? guiText("Opens the menu of this device's functions. F7 opens it for the selected row.") : text);
+    emit summaryChanged();
 }
 
 void DeviceItemWidget::watchRestart()
@@ -420,6 +427,7 @@ void DeviceItemWidget::refreshInformation()
     // The button shows an icon only: its name says what it opens, and for which device.
     if (m_menuButton)
         m_menuButton->setAccessibleName(guiText("Functions of %1").arg(deviceLine()));
+    emit summaryChanged();
 }
 
 void DeviceItemWidget::updateCurrentName(const QString& name)

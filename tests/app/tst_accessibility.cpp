@@ -101,6 +101,9 @@ private slots:
         });
         poll.start(20);
         check(&window);
+        // The list's item speaks for the row, whose widgets a screen reader does not reach there.
+        QAccessibleInterface* item = QAccessible::queryAccessibleInterface(window.deviceList())->child(0);
+        QVERIFY(item && item->text(QAccessible::Name) == row->deviceLine() && item->text(QAccessible::Description).contains("QMX 70-A"));
         window.showHistory();
         check(window.historyWindow());
         window.showBatch();
