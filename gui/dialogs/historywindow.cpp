@@ -129,25 +129,22 @@ HistoryWindow::HistoryWindow(QWidget* parent)
     d->fleet = new TextTableModel(fleetTitles, this);
 
     auto* filters = new QHBoxLayout;
-    filters->addWidget(d->view, 1);
-    filters->addWidget(d->text, 2);
-    filters->addWidget(d->operation, 1);
-    filters->addWidget(d->result, 1);
-    auto* fromLabel = new QLabel(guiText("From"), this);
-    fromLabel->setBuddy(d->from);
-    filters->addWidget(fromLabel);
-    filters->addWidget(d->from);
-    auto* toLabel = new QLabel(guiText("To"), this);
-    toLabel->setBuddy(d->to);
-    filters->addWidget(toLabel);
-    filters->addWidget(d->to);
-    // The filters show no label of their own: their names say what they filter.
-    d->view->setAccessibleName(guiText("Entries shown"));
+    // Every filter has a label, by which a screen reader names it.
+    const auto addLabelled = [this, filters](const QString& text, QWidget* field, int stretch) {
+        auto* label = new QLabel(text, this);
+        label->setBuddy(field);
+        filters->addWidget(label);
+        filters->addWidget(field, stretch);
+    };
+    addLabelled(guiText("Show"), d->view, 1);
+    addLabelled(guiText("Device"), d->text, 2);
+    addLabelled(guiText("Operation"), d->operation, 1);
+    addLabelled(guiText("Result"), d->result, 1);
+    addLabelled(guiText("From"), d->from, 0);
+    addLabelled(guiText("To"), d->to, 0);
     d->view->setAccessibleDescription(guiText("This station's own history, the shared history of all stations, or the fleet of devices."));
     d->text->setAccessibleName(guiText("Serial number or name"));
     d->text->setAccessibleDescription(guiText("Shows the entries whose serial number or device name holds this text."));
-    d->operation->setAccessibleName(guiText("Operation"));
-    d->result->setAccessibleName(guiText("Result"));
     d->from->setAccessibleDescription(guiText("The first day shown; Any for no limit."));
     d->to->setAccessibleDescription(guiText("The last day shown; Any for no limit."));
 

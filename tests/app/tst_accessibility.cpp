@@ -32,7 +32,11 @@ void collectUnnamed(QAccessibleInterface* node, QStringList* unnamed)
     if (!node || !node->isValid() || node->state().invisible)
         return;
     QObject* object = node->object();
-    if (controls.contains(node->role()) && node->text(QAccessible::Name).trimmed().isEmpty())
+    // A box's name is its current text under Linux: it needs a label, or a name of its own elsewhere.
+    const bool named = node->role() == QAccessible::ComboBox
+        ? !node->relations(QAccessible::Label).isEmpty() || !static_cast<QWidget*>(object)->accessibleName().isEmpty()
+        : !node->text(QAccessible::Name).trimmed().isEmpty();
+    if (controls.contains(node->role()) && !named)
         *unnamed << (object ? QStringLiteral("%1 (%2)").arg(object->objectName(), object->metaObject()->className()) : QStringLiteral("item"));
     // A view's cells are named by what they show; the widgets placed in it are walked.
     if (auto* view = qobject_cast<QAbstractItemView*>(object)) {
