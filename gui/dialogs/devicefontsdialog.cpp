@@ -104,9 +104,11 @@ void DeviceFontsDialog::setupWidgets()
     lists->addWidget(m_newFonts, 3, 1);
     // The lists are named by their headings.
     m_userFonts->setAccessibleName(guiText("All user-added fonts"));
-    m_userFonts->setAccessibleDescription(guiText("Drag a font to the fonts to be added to the device."));
+    m_userFonts->setAccessibleDescription(guiText("Insert, a double-click or a drag adds the selected fonts to the fonts to be added to the device."));
     m_deviceFonts->setAccessibleName(guiText("Available fonts on device"));
+    m_deviceFonts->setAccessibleDescription(guiText("Delete marks the selected fonts for removal from the device, + unmarks them; Space opens the menu."));
     m_newFonts->setAccessibleName(guiText("Fonts to be added to device"));
+    m_newFonts->setAccessibleDescription(guiText("Delete takes the selected fonts off this list."));
 
     m_information = new TxTextBrowser(this);
     m_information->setObjectName(QStringLiteral("fontInformation"));
