@@ -124,6 +124,7 @@ BatchWindow::BatchWindow(QWidget* parent)
 {
     setObjectName(QStringLiteral("general"));
     setWindowTitle(guiText("Batch"));
+    setAccessibleDescription(guiText("One package to many devices at once: each ticked device gets it on its own link, and every line shows its progress and result."));
     setWindowFlag(Qt::WindowMaximizeButtonHint);
     setModal(false);
     setAcceptDrops(true);

@@ -57,6 +57,7 @@ DeviceFontsDialog::DeviceFontsDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     setWindowTitle(guiText("Manage Device Fonts"));
+    setAccessibleDescription(guiText("Lists the fonts on the device, marks fonts for removal and adds fonts from the program's collection."));
     m_countdownTimer = new QTimer(this);
     m_countdownTimer->setInterval(1000);
     connect(m_countdownTimer, &QTimer::timeout, this, &DeviceFontsDialog::onCountdownTick);

@@ -27,6 +27,7 @@ DeviceSplashPreviewDialog::DeviceSplashPreviewDialog(const QImage& image, QWidge
 {
     setObjectName(QStringLiteral("general"));
     setWindowTitle(guiText("Preview Splash Screen"));
+    setAccessibleDescription(guiText("The chosen image as the device will show it, before it is sent."));
     setSizeGripEnabled(true);
 
     m_imageLabel = new QLabel(this);

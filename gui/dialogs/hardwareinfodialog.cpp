@@ -79,6 +79,7 @@ HardwareInfoDialog::HardwareInfoDialog(QWidget* parent)
     layout->addLayout(buttons);
 
     setWindowTitle(guiText("Hardware Information"));
+    setAccessibleDescription(guiText("What the device reported about itself, and the manufacture date read from its serial number."));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setObjectName(QStringLiteral("general"));
     setFixedSize(370, 500);

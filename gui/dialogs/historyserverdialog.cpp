@@ -29,6 +29,7 @@ HistoryServerDialog::HistoryServerDialog(QWidget* parent)
 {
     setObjectName(QStringLiteral("general"));
     setWindowTitle(guiText("History Server"));
+    setAccessibleDescription(guiText("The PostgreSQL server that the stations share their service histories on."));
     resize(560, 0);
 
     m_server = new QLineEdit(ServiceHistory::serverUriSetting(), this);

@@ -92,6 +92,7 @@ HistoryWindow::HistoryWindow(QWidget* parent)
 {
     setObjectName(QStringLiteral("general"));
     setWindowTitle(guiText("History"));
+    setAccessibleDescription(guiText("Every operation on a device, newest first, filtered by device, operation, result and days."));
     setWindowFlag(Qt::WindowMaximizeButtonHint);
     setModal(false);
     resize(1000, 500);

@@ -20,6 +20,7 @@ FontsDialog::FontsDialog(QWidget* parent)
 {
     setObjectName(QStringLiteral("general"));
     setWindowTitle(guiText("Font settings"));
+    setAccessibleDescription(guiText("The program's fonts: the built-in ones and those you added, with a preview."));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
     m_settings = new FontsSettingsWidget(this);

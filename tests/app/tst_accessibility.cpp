@@ -83,7 +83,6 @@ private slots:
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), log);
             db.setDatabaseName(log);
             QVERIFY(db.open() && QSqlQuery(db).exec(QStringLiteral("CREATE TABLE Temperature (t, v)")));
-            QVERIFY(QSqlQuery(db).exec(QStringLiteral("INSERT INTO Temperature VALUES ('2026-01-01 08:00', 21.5), ('2026-01-01 09:00', 54.4)")));
         }
         QSqlDatabase::removeDatabase(log);
         PtsDevice device;
