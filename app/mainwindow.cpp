@@ -116,6 +116,7 @@ quint16 MainWindow::serverPort() const
 void MainWindow::setUpWindow()
 {
     setWindowTitle(QCoreApplication::applicationName());
+    setAccessibleDescription(guiText("The connected devices, one row each; F7 opens the selected device's functions."));
     setWindowModified(false);
     setMinimumSize(600, 400);
     setObjectName(QStringLiteral("general"));

@@ -47,6 +47,7 @@ DeviceLogRetrieveDialog::DeviceLogRetrieveDialog(const QString& logFolder, QWidg
                               parent)
     , m_logFolder(logFolder)
 {
+    setAccessibleDescription(guiText("Fetches the device's data log; the device then restarts, and the logs are offered for export."));
     QVBoxLayout* layout = contentLayout();
     auto* fileRow = new QHBoxLayout;
     m_currentFileLabel = new QLabel(guiText("Current File"), this);

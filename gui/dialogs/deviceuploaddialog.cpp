@@ -70,6 +70,7 @@ DeviceUploadDialog::DeviceUploadDialog(const QString& projectFolder, const Confi
     for (const QString& file : std::as_const(d->files))
         d->fileSizes.insert(file, QFileInfo(file).size());
 
+    setAccessibleDescription(guiText("Sends the runtime project to the device file by file; the device then restarts with it."));
     QVBoxLayout* layout = contentLayout();
     auto* counterRow = new QHBoxLayout;
     auto* currentFileLabel = new QLabel(guiText("Current File"), this);
