@@ -89,7 +89,8 @@ DataLogChartWidget::DataLogChartWidget(QWidget* parent)
     m_saveButton = new QPushButton(guiText("Save chart"), this);
     m_saveButton->setAutoDefault(false);
     m_resetButton->setAccessibleDescription(guiText("Shows the whole of the chosen logs again."));
-    m_saveButton->setAccessibleDescription(guiText("Saves the chart as shown as a PNG or SVG picture, with the device, the logs and the time span as its title."));
+    m_saveButton->setAccessibleDescription(guiText("Saves the chart as shown as a PNG or SVG picture, with the "
+                                                   "device, the logs and the time span as its title."));
     connect(m_resetButton, &QPushButton::clicked, this, &DataLogChartWidget::resetZoom);
     connect(m_saveButton, &QPushButton::clicked, this, &DataLogChartWidget::onSaveChart);
 

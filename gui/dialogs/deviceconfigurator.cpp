@@ -74,7 +74,8 @@ DeviceConfigurator::DeviceConfigurator(QWidget* parent)
 {
     setObjectName(QStringLiteral("general"));
     setWindowTitle(guiText("Configure Device"));
-    setAccessibleDescription(guiText("Sets the device's name, clock and time zone, battery check and splash image, and backs up or restores its touch-screen calibration."));
+    setAccessibleDescription(guiText("Sets the device's name, clock and time zone, battery check and splash "
+                                     "image, and backs up or restores its touch-screen calibration."));
     setAcceptDrops(true);
     setupWidgets();
     layout()->setSizeConstraint(QLayout::SetFixedSize);

@@ -109,7 +109,8 @@ DeviceUploadDialog::DeviceUploadDialog(const QString& projectFolder, const Confi
     d->configurationBox = new QCheckBox(this);
     // The box shows a step's state, named by the label beside it.
     configurationLabel->setBuddy(d->configurationBox);
-    d->configurationBox->setAccessibleDescription(guiText("Half ticked while the device takes the project's configuration, ticked once it has."));
+    d->configurationBox->setAccessibleDescription(guiText("Half ticked while the device takes the project's "
+                                                          "configuration, ticked once it has."));
     d->configurationBox->setObjectName(QStringLiteral("configurationCheckBox"));
     d->configurationBox->setCheckable(true);
     d->configurationBox->setTristate(true);

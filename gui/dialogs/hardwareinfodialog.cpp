@@ -64,7 +64,8 @@ HardwareInfoDialog::HardwareInfoDialog(QWidget* parent)
     m_table->resizeRowsToContents();
     m_table->resizeColumnsToContents();
     m_table->setAccessibleName(guiText("Hardware Information"));
-    m_table->setAccessibleDescription(guiText("What the device reported, one value a row. Double-click a value, or press Ctrl+C, to copy it."));
+    m_table->setAccessibleDescription(guiText("What the device reported, one value a row. Double-click "
+                                              "a value, or press Ctrl+C, to copy it."));
     layout->addWidget(m_table);
 
     auto* buttons = new QHBoxLayout;

@@ -69,6 +69,7 @@ HistoryServerDialog::HistoryServerDialog(QWidget* parent)
     connect(m_test, &QPushButton::clicked, this, &HistoryServerDialog::onTest);
     m_server->setAccessibleDescription(guiText("A PostgreSQL connection address; empty keeps the history on this computer only."));
     m_station->setAccessibleDescription(guiText("How this station is named in the shared history; empty for the computer's name."));
+    buttons->button(QDialogButtonBox::Ok)->setAccessibleDescription(guiText("Keeps the address and the station name."));
     m_test->setAccessibleDescription(guiText("Connects to the server with these settings and says whether that worked."));
 
     auto* layout = new QVBoxLayout(this);

@@ -98,7 +98,8 @@ LogSelectionDialog::LogSelectionDialog(const QString& logFolder, QWidget* parent
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(false);
     setWindowTitle(guiText("Data Log Files"));
-    setAccessibleDescription(guiText("The logs retrieved from the device: choose logs to see their values in the chart and to write them as text files."));
+    setAccessibleDescription(guiText("The logs retrieved from the device: choose logs to see their "
+                                     "values in the chart and to write them as text files."));
 
     auto* layout = new QVBoxLayout(this);
     m_titleLabel = new QLabel(guiText("Select Log files for download"), this);

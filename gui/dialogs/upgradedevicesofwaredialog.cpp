@@ -65,7 +65,8 @@ UpgradeDeviceSofwareDialog::UpgradeDeviceSofwareDialog(const QByteArray& package
     , d(new UpgradeDeviceSofwareDialogPrivate)
 {
     d->packageContent = packageContent;
-    setAccessibleDescription(guiText("The device software package and its version; Upgrade sends it to the device, which installs it and restarts."));
+    setAccessibleDescription(guiText("The device software package and its version; Upgrade sends it "
+                                     "to the device, which installs it and restarts."));
     d->version = version;
     setMinimumWidth(0);
     QVBoxLayout* layout = contentLayout();

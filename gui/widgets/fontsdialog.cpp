@@ -28,6 +28,7 @@ FontsDialog::FontsDialog(QWidget* parent)
     m_cancel = new QPushButton(guiText("Cancel"), this);
     m_ok->setDefault(true);
     m_ok->setAccessibleDescription(guiText("Keeps the changes to the program's fonts."));
+    m_cancel->setAccessibleDescription(guiText("Leaves the program's fonts as they were."));
     connect(m_ok, &QPushButton::clicked, this, &FontsDialog::accept);
     connect(m_cancel, &QPushButton::clicked, this, &FontsDialog::reject);
 

@@ -94,7 +94,8 @@ FontsSettingsWidget::FontsSettingsWidget(QWidget* parent)
     m_builtInList->setAccessibleName(builtInLabel->text());
     m_builtInList->setAccessibleDescription(guiText("The fonts that come with the program. Choose one to preview it."));
     m_userList->setAccessibleName(userLabel->text());
-    m_userList->setAccessibleDescription(guiText("Drop font files here to add them; the context menu adds fonts and marks them for removal."));
+    m_userList->setAccessibleDescription(guiText("Drop font files here to add them; the context menu "
+                                                 "adds fonts and marks them for removal."));
     m_information->setAccessibleName(infoLabel->text());
 
     auto* grid = new QGridLayout(group);

@@ -108,15 +108,14 @@ private slots:
         QAccessibleInterface* item = QAccessible::queryAccessibleInterface(window.deviceList())->child(0);
         QVERIFY(item && item->text(QAccessible::Name) == row->deviceLine() && item->text(QAccessible::Description).contains("QMX 70-A"));
         window.showHistory();
-        check(window.historyWindow());
         window.showBatch();
-        check(window.batchWindow());
         DeviceUploadDialog upload(temp.filePath(QStringLiteral("no project")), Orvane::Tavrix::Common::ConfigurationInfo(), &window,
                                   QString(), row->serialNumber());
         UpgradeDeviceSofwareDialog upgrade("package", QStringLiteral("2.2.0.3000"), QDateTime::currentDateTime(), &window);
         DeviceSplashPreviewDialog preview(QImage(64, 38, QImage::Format_RGB32), &window);
         HistoryServerDialog server(&window);
-        for (QDialog* dialog : QList<QDialog*> { window.findChild<AboutDialog*>(), &upload, &upgrade, &preview, &server }) {
+        for (QDialog* dialog : QList<QDialog*> { window.historyWindow(), window.batchWindow(), window.findChild<AboutDialog*>(),
+                                                 &upload, &upgrade, &preview, &server }) {
             check(dialog);
             dialog->hide();
         }
