@@ -25,10 +25,9 @@ namespace {
 // Walks the window's accessible tree and lists the controls a user works with that have no name.
 void collectUnnamed(QAccessibleInterface* node, QStringList* unnamed)
 {
-    static const QList<QAccessible::Role> controls = {
-        QAccessible::PushButton, QAccessible::CheckBox, QAccessible::RadioButton, QAccessible::ButtonMenu,
-        QAccessible::ButtonDropDown, QAccessible::EditableText, QAccessible::ComboBox, QAccessible::SpinBox, QAccessible::Slider,
-        QAccessible::Table, QAccessible::List, QAccessible::Tree, QAccessible::PageTab, QAccessible::PageTabList };
+    static const QList<QAccessible::Role> controls = { QAccessible::PushButton, QAccessible::CheckBox, QAccessible::RadioButton,
+        QAccessible::ButtonMenu, QAccessible::ButtonDropDown, QAccessible::EditableText, QAccessible::ComboBox, QAccessible::SpinBox,
+        QAccessible::Slider, QAccessible::Table, QAccessible::List, QAccessible::Tree, QAccessible::PageTab, QAccessible::PageTabList };
     if (!node || !node->isValid() || node->state().invisible)
         return;
     QObject* object = node->object();
@@ -77,8 +76,7 @@ private slots:
         qputenv("XDG_RUNTIME_DIR", temp.path().toLocal8Bit());
         qputenv("XDG_DATA_HOME", temp.filePath(QStringLiteral("data")).toLocal8Bit());
         useEnglishTexts();
-        // A data log for the log selection.
-        const QString log = temp.filePath(QStringLiteral("log.txdb"));
+        const QString log = temp.filePath(QStringLiteral("log.txdb")); // a data log for the log selection
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), log);
             db.setDatabaseName(log);
