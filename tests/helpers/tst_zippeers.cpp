@@ -1,7 +1,7 @@
 // Interoperability of the archive helper with Info-ZIP zip/unzip and Python's zipfile.
-#include "common/unzip.h"
-#include "common/zip.h"
-#include "common/ziphelper.h"
+#include "helpers/unzip.h"
+#include "helpers/zip.h"
+#include "helpers/ziphelper.h"
 
 #include <QLoggingCategory>
 #include <QDirIterator>

@@ -1,4 +1,4 @@
-#include "common/filehelper.h"
+#include "helpers/filehelper.h"
 
 #include <QtTest>
 

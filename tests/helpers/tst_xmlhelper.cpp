@@ -1,4 +1,4 @@
-#include "common/xmlhelper.h"
+#include "helpers/xmlhelper.h"
 
 #include <QtTest>
 

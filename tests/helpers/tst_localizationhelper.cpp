@@ -1,4 +1,4 @@
-#include "common/localizationhelper.h"
+#include "helpers/localizationhelper.h"
 #include "foldertree.h"
 
 #include <QLoggingCategory>

@@ -1,4 +1,4 @@
-#include "common/texthelper.h"
+#include "helpers/texthelper.h"
 
 #include <QtTest>
 

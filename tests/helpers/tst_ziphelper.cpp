@@ -1,7 +1,7 @@
-#include "common/unzip.h"
+#include "helpers/unzip.h"
 #include "foldertree.h"
-#include "common/zip.h"
-#include "common/ziphelper.h"
+#include "helpers/zip.h"
+#include "helpers/ziphelper.h"
 
 #include <QLoggingCategory>
 #include <QBuffer>

@@ -1,5 +1,5 @@
-#include "common/calibrationinfo.h"
-#include "common/configurationinfo.h"
+#include "model/calibrationinfo.h"
+#include "model/configurationinfo.h"
 
 #include <QLocale>
 #include <QVariant>

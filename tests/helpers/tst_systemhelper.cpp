@@ -1,7 +1,7 @@
-#include "common/systemhelper.h"
-#include "common/texthelper.h"
-#include "common/threadhelper.h"
-#include "common/windowshelper.h"
+#include "helpers/systemhelper.h"
+#include "helpers/texthelper.h"
+#include "helpers/threadhelper.h"
+#include "helpers/windowshelper.h"
 
 #include <QtTest>
 

@@ -1,5 +1,5 @@
-#include "common/enumhelper.h"
-#include "common/localizationhelper.h"
+#include "helpers/enumhelper.h"
+#include "helpers/localizationhelper.h"
 
 #include <QMetaEnum>
 #include <QSet>
