@@ -462,7 +462,10 @@ bool DataLogChartWidget::saveChart(const QString& path)
         paint(&painter);
         return painter.end();
     }
-    QImage image(size, QImage::Format_RGB32);
+    // As sharp as the screen shows it.
+    const qreal ratio = m_view->devicePixelRatioF();
+    QImage image(size * ratio, QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
     QPainter painter(&image);
     paint(&painter);
     painter.end();

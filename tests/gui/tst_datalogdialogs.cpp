@@ -511,7 +511,7 @@ private slots:
         QCOMPARE(chart->savedTitle(), QStringLiteral("Tank Room (2314A001): Température, 08:00:00 to 08:01:00"));
         QVERIFY(chart->saveChart(dir.filePath(QStringLiteral("chart.png"))));
         const QImage image(dir.filePath(QStringLiteral("chart.png")));
-        QVERIFY(image.width() == view->width() && image.height() > view->height());
+        QVERIFY(image.width() == view->width() * view->devicePixelRatio() && image.height() > view->height() * view->devicePixelRatio());
         QSet<QRgb> colours;
         for (int y = 0; y < image.height(); y += 5) {
             for (int x = 0; x < image.width(); x += 5)
