@@ -57,6 +57,8 @@ DeviceFontsDialog::DeviceFontsDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     setWindowTitle(guiText("Manage Device Fonts"));
+    setAccessibleDescription(guiText("Lists the fonts on the device, marks fonts for removal and "
+                                     "adds fonts from the program's collection."));
     m_countdownTimer = new QTimer(this);
     m_countdownTimer->setInterval(1000);
     connect(m_countdownTimer, &QTimer::timeout, this, &DeviceFontsDialog::onCountdownTick);
@@ -102,12 +104,22 @@ void DeviceFontsDialog::setupWidgets()
     lists->addWidget(m_deviceFonts, 1, 1);
     lists->addWidget(boldLabel(guiText("Fonts to be added to device"), this), 2, 1);
     lists->addWidget(m_newFonts, 3, 1);
+    // The lists are named by their headings.
+    m_userFonts->setAccessibleName(guiText("All user-added fonts"));
+    m_userFonts->setAccessibleDescription(guiText("Insert, a double-click or a drag adds the selected fonts "
+                                                  "to the fonts to be added to the device."));
+    m_deviceFonts->setAccessibleName(guiText("Available fonts on device"));
+    m_deviceFonts->setAccessibleDescription(guiText("Delete marks the selected fonts for removal from the "
+                                                    "device, + unmarks them; Space opens the menu."));
+    m_newFonts->setAccessibleName(guiText("Fonts to be added to device"));
+    m_newFonts->setAccessibleDescription(guiText("Delete takes the selected fonts off this list."));
 
     m_information = new TxTextBrowser(this);
     m_information->setObjectName(QStringLiteral("fontInformation"));
     m_information->setStyleSheet(QStringLiteral("QTextBrowser { background: transparent; color: black; }"));
     m_information->setFrameShape(QFrame::NoFrame);
     m_information->setOpenLocalFile(true);
+    m_information->setAccessibleName(guiText("Font Information"));
     m_preview = new FontPreviewWidget(this);
 
     auto* right = new QVBoxLayout;
@@ -131,6 +143,10 @@ void DeviceFontsDialog::setupWidgets()
     m_closeButton = new QPushButton(guiText("Cancel"), this);
     m_closeButton->setObjectName(QStringLiteral("closeButton"));
     m_closeButton->setAutoDefault(false);
+    m_startButton->setAccessibleDescription(guiText("Applies the changes to the fonts on the device."));
+    m_closeButton->setAccessibleDescription(guiText("Closes the window; the device's fonts stay as they are."));
+    m_fontSettingsButton->setAccessibleDescription(guiText("Opens the program's font settings, where fonts "
+                                                           "join the program's collection."));
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(m_statusLabel, 1);

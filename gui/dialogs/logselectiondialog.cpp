@@ -98,6 +98,8 @@ LogSelectionDialog::LogSelectionDialog(const QString& logFolder, QWidget* parent
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(false);
     setWindowTitle(guiText("Data Log Files"));
+    setAccessibleDescription(guiText("The logs retrieved from the device: choose logs to see their "
+                                     "values in the chart and to write them as text files."));
 
     auto* layout = new QVBoxLayout(this);
     m_titleLabel = new QLabel(guiText("Select Log files for download"), this);
@@ -152,6 +154,13 @@ LogSelectionDialog::LogSelectionDialog(const QString& logFolder, QWidget* parent
     buttonRow->addWidget(m_downloadButton);
     buttonRow->addWidget(m_closeButton);
     layout->addLayout(buttonRow);
+    // The list is named by the line above it, the folder field by its label.
+    m_logList->setAccessibleName(guiText("Logs"));
+    m_logList->setAccessibleDescription(guiText("The chosen logs are drawn in the chart and written when you download."));
+    m_destinationLabel->setBuddy(m_destinationEdit);
+    m_selectButton->setAccessibleName(guiText("Select the destination folder..."));
+    m_downloadButton->setAccessibleDescription(guiText("Writes each chosen log as a text file to the destination folder."));
+    m_defaultCheckBox->setAccessibleDescription(guiText("The next retrieval offers this folder again."));
 
     struct ActionSpec {
         QString text;

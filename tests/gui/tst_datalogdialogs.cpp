@@ -483,6 +483,8 @@ private slots:
         QCOMPARE(chart->toolTipAt(viewPosition({ eight + 60000, -3.25 }) + QPoint(3, -2)),
                  gui("%1\nTime: %2\nValue: %3").arg(QStringLiteral("Température"), QStringLiteral("08:01:00"), QStringLiteral("-3.25")));
         QVERIFY(chart->toolTipAt(QPoint(1, 1)).isEmpty());
+        // A screen reader hears what the lines show.
+        QVERIFY(view->accessibleDescription().startsWith(QStringLiteral("Température: 2 points from 08:00:00 to 08:01:00, values from -3.25 to 21.5.\n")));
 
         auto* timeAxis = qobject_cast<QValueAxis*>(chart->chart()->axes(Qt::Horizontal).constFirst());
         const double fullWidth = timeAxis->max() - timeAxis->min();
@@ -492,12 +494,24 @@ private slots:
         QCoreApplication::sendEvent(view->viewport(), &wheel);
         QVERIFY(timeAxis->max() - timeAxis->min() < fullWidth * 0.7);
         QVERIFY(timeAxis->min() < eight + 30000 && timeAxis->max() > eight + 30000);
+        // The zoomed value range still reads in round marks: 1, 2, 2.5 or 5 times a power of ten.
+        QCoreApplication::processEvents();
+        const double step = qobject_cast<QValueAxis*>(chart->chart()->axes(Qt::Vertical).constFirst())->tickInterval();
+        QVERIFY2(QStringList({ "1", "2", "2.5", "5" }).contains(QString::number(step / std::pow(10.0, std::floor(std::log10(step))))), qPrintable(QString::number(step)));
         chart->resetButton()->click();
         QCOMPARE(timeAxis->max() - timeAxis->min(), fullWidth);
+        // The keyboard zooms as well.
+        QTest::keyClick(view, Qt::Key_Plus);
+        QVERIFY(timeAxis->max() - timeAxis->min() < fullWidth * 0.9);
+        QTest::keyClick(view, Qt::Key_0);
+        QCOMPARE(timeAxis->max() - timeAxis->min(), fullWidth);
 
+        // A saved chart is titled with its device, its log and the time span shown.
+        chart->setDeviceTitle(QStringLiteral("Tank Room (2314A001)"));
+        QCOMPARE(chart->savedTitle(), QStringLiteral("Tank Room (2314A001): Température, 08:00:00 to 08:01:00"));
         QVERIFY(chart->saveChart(dir.filePath(QStringLiteral("chart.png"))));
         const QImage image(dir.filePath(QStringLiteral("chart.png")));
-        QCOMPARE(image.size(), view->size() * view->devicePixelRatio());
+        QVERIFY(image.width() == view->width() * view->devicePixelRatio() && image.height() > view->height() * view->devicePixelRatio());
         QSet<QRgb> colours;
         for (int y = 0; y < image.height(); y += 5) {
             for (int x = 0; x < image.width(); x += 5)
@@ -506,7 +520,7 @@ private slots:
         QVERIFY(colours.size() > 10); // lines, axes and labels, not a blank picture
         QVERIFY(chart->saveChart(dir.filePath(QStringLiteral("chart.svg"))));
         const QByteArray svg = fileBytes(dir.filePath(QStringLiteral("chart.svg")));
-        QVERIFY(svg.contains("<svg") && svg.contains(QStringLiteral("Température").toUtf8()));
+        QVERIFY(svg.contains("<svg") && svg.contains(QStringLiteral("<title>%1</title>").arg(chart->savedTitle()).toUtf8()));
         QVERIFY(!chart->saveChart(dir.filePath(QStringLiteral("missing/chart.png"))));
     }
 
