@@ -9,6 +9,7 @@
 #include "englishtexts.h"
 #include "fivebuttonsmessagebox.h"
 #include "historyserverdialog.h"
+#include "slotnamesdialog.h"
 #include "mainwindow.h"
 #include "upgradedevicesofwaredialog.h"
 
@@ -112,8 +113,9 @@ private slots:
         UpgradeDeviceSofwareDialog upgrade("package", QStringLiteral("2.2.0.3000"), QDateTime::currentDateTime(), &window);
         DeviceSplashPreviewDialog preview(QImage(64, 38, QImage::Format_RGB32), &window);
         HistoryServerDialog server(&window);
+        SlotNamesDialog slotNames(&window);
         for (QDialog* dialog : QList<QDialog*> { window.historyWindow(), window.batchWindow(), window.findChild<AboutDialog*>(),
-                                                 &upload, &upgrade, &preview, &server }) {
+                                                 &upload, &upgrade, &preview, &server, &slotNames }) {
             check(dialog);
             dialog->hide();
         }
