@@ -334,6 +334,43 @@ private slots:
         QCOMPARE(stored.pixel(100, 50), picture.pixel(100, 50));
     }
 
+    // Cancel while the splash image travels: the device discards it, keeps its old image,
+    // restarts and answers again.
+    void cancelledSplashLeavesTheOldOne()
+    {
+        PtsDevice& device = newDevice();
+        QVERIFY(device.start({ "--serial", "CFGCAN1", "--model", "QMX 50-B", "--screen", "480x272", "--throttle", "30000" }));
+        const QByteArray old = encoded(pattern(480, 272), "BMP");
+        QVERIFY(writeAll(device.emulator.filePath("qml/user_splash480x272.bmp"), old));
+        auto dialog = openFor(device);
+        const QString path = m_files.filePath("cancelled.png");
+        QVERIFY(writeAll(path, encoded(pattern(480, 272).mirrored(), "PNG")));
+        QVERIFY(dialog->loadImage(path));
+        QVERIFY(dialog->cancelButton()->isHidden());
+        QSignalSpy ended(dialog.get(), &DeviceConfigurator::configurationEnded);
+        QTest::mouseClick(dialog->configureButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(dialog->progressBar()->maximum() > 100000 && dialog->progressBar()->value() > 4096, LongWait);
+        SerialPortManager* manager = SerialPortManager::instance();
+        QSignalSpy connected(manager, &SerialPortManager::deviceConnected);
+        auto box = answerNextBox(gui("OK"), LongWait);
+        click(dialog->cancelButton());
+        QVERIFY(ended.wait(LongWait) || !ended.isEmpty());
+        QVERIFY(!ended.first().at(0).toBool());
+        QTRY_VERIFY_WITH_TIMEOUT(box->seen, 10000);
+        QVERIFY2(box->texts.join(' ').contains(gui("What was on its way was discarded; the device keeps what it had and restarts.")),
+                 qPrintable(box->texts.join(' ')));
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->isVisible(), 10000);
+        QVERIFY(sequence(device.emulator, 0).contains("#UNIX<reboot>#"));
+        QCOMPARE(device.emulator.readFile("qml/user_splash480x272.bmp"), old);
+        auto answered = [&]() {
+            for (const QList<QVariant>& args : std::as_const(connected))
+                if (args.at(0).value<QMap<QString, QString>>().value("serial") == "CFGCAN1")
+                    return true;
+            return false;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(answered(), LongWait);
+    }
+
     // Each opening starts from the device: no job, its name and time zone, no image; only
     // the battery check stays as the user left it.
     void choicesOnReopening()
