@@ -243,8 +243,9 @@ struct SeenBox {
 };
 
 // Plays the user: answers every message box with the next button text given (Escape when none
-// is left, the Return key for "Return"), records what each box showed, and runs a handler once for each data log dialog
-// that comes up. Clicks are posted so that a box they open is answered too.
+// is left, the Return key for "Return"), records what each box showed, and runs a handler
+// once for each data log dialog that comes up. Clicks are posted so that a box they open
+// is answered too.
 class UserScript : public QObject
 {
 public:
@@ -581,8 +582,7 @@ private slots:
         QCOMPARE(fileBytes(destination + QStringLiteral("/Tank Level.txt")), expectedExport(QStringLiteral("Tank Level")));
         QCOMPARE(fileBytes(destination + QStringLiteral("/Température.txt")), expectedExport(QStringLiteral("Température")));
         QCOMPARE(QDir(destination).entryList(QDir::Files).size(), 2);
-        QCOMPARE(dialog.statusLabel()->text(), gui("Successfully retrieved %1 logged files").arg(2) + "\n"
-                                                   + gui("Written to %1:").arg(destination) + "\nTank Level.txt\nTempérature.txt");
+        QCOMPARE(dialog.statusLabel()->text(), gui("Successfully retrieved %1 logged files").arg(2) + "\n" + gui("Written to %1:").arg(destination) + "\nTank Level.txt\nTempérature.txt");
         QVERIFY(dialog.downloadButton()->isHidden());
         QVERIFY(dialog.progressBar()->isHidden());
         QVERIFY(dialog.closeButton()->isEnabled());
@@ -666,10 +666,7 @@ private slots:
         const QString folder = makeLogFolder(dir, QStringLiteral("standard"), standardTables());
         LogSelectionDialog dialog(folder);
         dialog.show();
-        const QString missing = dir.filePath(QStringLiteral("a file/folder"));
-        QFile file(dir.filePath(QStringLiteral("a file")));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("not a folder") > 0);
-        file.close();
+        const QString missing = folder + QStringLiteral("/dataLogging.txdb.zip/folder"); // below a file: cannot be made
         dialog.destinationEdit()->setText(missing);
         dialog.defaultLocationCheckBox()->setChecked(true);
         dialog.logList()->item(0)->setSelected(true);
