@@ -355,10 +355,11 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(box->seen && !ended.isEmpty() && !ended.first().at(0).toBool(), LongWait);
         QVERIFY(box->texts.join(' ').contains(gui("What was on its way was discarded; the device keeps what it had and restarts.")));
         QTRY_VERIFY_WITH_TIMEOUT(!dialog->isVisible(), 10000);
-        QVERIFY(sequence(device.emulator, 0).contains("#UNIX<reboot>#"));
+        QTRY_VERIFY_WITH_TIMEOUT(device.emulator.commands().contains("#UNIX<reboot>#"), 10000);
         QCOMPARE(device.emulator.readFile("qml/user_splash480x272.bmp"), old);
         // Back and identified again: it answers.
-        QTRY_VERIFY_WITH_TIMEOUT(!connected.isEmpty() && connected.last().at(0).value<QMap<QString, QString>>().value("serial") == "CFGCAN1", LongWait);
+        using Info = QMap<QString, QString>;
+        QTRY_VERIFY_WITH_TIMEOUT(!connected.isEmpty() && connected.last().at(0).value<Info>().value("serial") == "CFGCAN1", LongWait);
     }
 
     // Each opening starts from the device: no job, its name and time zone, no image; only
