@@ -591,9 +591,8 @@ private slots:
                      .value(QStringLiteral("logFilesLastPath")).toString(), destination);
         QCOMPARE(LogSelectionDialog(folder).destinationEdit()->text(), destination);
 
-        // A one-column log has an empty third field; one file gives the singular texts. A
-        // folder typed over the remembered one is used (made when missing) and, with the box
-        // not ticked, not remembered. Return keeps the logs on the device.
+        // A one-column log: empty third field, singular texts. A folder typed over the remembered one is
+        // used (made when missing) and, the box not ticked, not remembered. Return keeps the logs.
         const QString second = dir.filePath(QStringLiteral("second"));
         LogSelectionDialog single(folder);
         single.show();
