@@ -389,6 +389,10 @@ void LogSelectionDialog::onCopyFiles()
         return;
     }
 
+    // The field shows the folder as it is used ("~/logs" as the full path).
+    if (m_destinationEdit->text() != destination)
+        m_destinationEdit->setText(destination);
+
     // Only logs that are now in text files may be offered for deletion from the device.
     QStringList exported;
     QStringList written;
@@ -408,8 +412,7 @@ void LogSelectionDialog::onCopyFiles()
             if (result == DataLogExporter::Exported) {
                 exported << name;
                 written << file;
-            }
-            else if (result == DataLogExporter::Failed)
+            } else if (result == DataLogExporter::Failed)
                 failures << guiText("%1: %2").arg(name, exporter.lastError());
             m_progressBar->setValue(exported.count());
             m_statusLabel->setText(guiText("Number of files retrived ..... %1/%2").arg(exported.count()).arg(names.count()));
