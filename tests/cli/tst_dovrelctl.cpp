@@ -885,8 +885,7 @@ private slots:
         QVERIFY2(!dovrelctl(withPort(device, { "fonts", "list" })).json.value("fonts").toArray().contains(QJsonValue("a%1.ttf")),
                  qPrintable(device.commands().join(' ')));
 
-        // A project whose files hold "%1" and "%2" arrives under those names; a file of a
-        // sub-folder arrives flat in the project folder.
+        // Files holding "%1" and "%2", and one of a sub-folder, arrive flat under their own names.
         const QString source = path("percent-project");
         QVERIFY(put(source + "/project/main.qml", "import QtQuick 2.0\nItem {}\n"));
         QVERIFY(put(source + "/project/images/background.png", QByteArray(3000, 'b')));

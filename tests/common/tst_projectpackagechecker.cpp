@@ -207,8 +207,7 @@ private slots:
         QTest::newRow("line feed") << QStringList { "project/a\nb.png" } << unsupported << "\"project/a\\x0ab.png\"";
         QTest::newRow("same name twice") << QStringList { "project/a.png", "project/./a.png" }
                                          << int(ProjectPackageChecker::DuplicateFileName) << "\"project/a.png\" and \"project/./a.png\"";
-        QTest::newRow("one name in two folders") << QStringList { "project/a/x.png", "project/b/x.png" }
-                                                 << int(ProjectPackageChecker::DuplicateFileName)
+        QTest::newRow("one name in two folders") << QStringList { "project/a/x.png", "project/b/x.png" } << int(ProjectPackageChecker::DuplicateFileName)
                                                  << "\"project/a/x.png\" and \"project/b/x.png\" would both reach the device as \"project/x.png\"";
         QTest::newRow("in a sub-folder") << QStringList { "project/sub/图.png" } << unsupported << "\"project/sub/图.png\"";
         QTest::newRow("Latin-1, or not sent") << QStringList { "project/Température é.png", "project/sub/n#1.txt", "project/.git/图.png" }
@@ -249,8 +248,7 @@ private slots:
             names << QFileInfo(file).fileName();
             sum += QFileInfo(file).size();
         }
-        // Path order ignoring case, sub-folders included; notes.txt is not a project file;
-        // the empty file cannot be sent.
+        // Path order ignoring case, sub-folders included; notes.txt and the empty file are not sent.
         QCOMPARE(names, (QStringList { "B.QML", "background.png", "logo.PNG", "main.qml", "config.txrc", "canConfig.txrc" }));
         QCOMPARE(total, sum);
     }

@@ -242,10 +242,9 @@ struct SeenBox {
     QString text;
 };
 
-// Plays the user: answers every message box with the next button text given (Escape when none
-// is left, the Return key for "Return"), records what each box showed, and runs a handler
-// once for each data log dialog that comes up. Clicks are posted so that a box they open
-// is answered too.
+// Plays the user: answers every message box with the next button text given (Escape when none is left,
+// Return for "Return"), records what each box showed, and runs a handler once for each data log dialog
+// that comes up. Clicks are posted so that a box they open is answered too.
 class UserScript : public QObject
 {
 public:
@@ -296,10 +295,8 @@ private:
                 return;
             }
             const QString answer = m_answers.takeFirst();
-            if (answer == QLatin1String("Return")) {
-                QTest::keyClick(box, Qt::Key_Return);
-                return;
-            }
+            if (answer == QLatin1String("Return"))
+                return QTest::keyClick(box, Qt::Key_Return);
             for (QPushButton* button : { box->button1(), box->button2(), box->button3() }) {
                 if (button && button->isVisible() && button->text().remove(QLatin1Char('&')) == answer) {
                     QTimer::singleShot(0, button, &QPushButton::click);

@@ -334,8 +334,7 @@ private slots:
         QCOMPARE(stored.pixel(100, 50), picture.pixel(100, 50));
     }
 
-    // Cancel while the splash image travels: the device discards it, keeps its old image,
-    // restarts and answers again.
+    // Cancel while the splash image travels: the device keeps its old image, restarts and answers again.
     void cancelledSplashLeavesTheOldOne()
     {
         PtsDevice& device = newDevice();
@@ -357,7 +356,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!dialog->isVisible(), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(device.emulator.commands().contains("#UNIX<reboot>#"), 10000);
         QCOMPARE(device.emulator.readFile("qml/user_splash480x272.bmp"), old);
-        // Back and identified again: it answers.
         QTRY_VERIFY_WITH_TIMEOUT(!connected.isEmpty() && manager->deviceInformation(device.port).value("serial") == "CFGCAN1", LongWait);
     }
 
