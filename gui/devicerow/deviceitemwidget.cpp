@@ -772,7 +772,8 @@ void DeviceItemWidget::onDeviceLogRetrieved()
     const QString port = devicePort();
     m_logSelectionDialog = new LogSelectionDialog(m_tempLogPath, this);
     // The retrieval ended with a restart: clearing waits for the device to be back.
-    m_logSelectionDialog->setDevice(m_serial, new RestartWatcher(m_serial, port, RestartWatcher::ReturnMs, m_logSelectionDialog));
+    m_logSelectionDialog->setDevice(m_serial, new RestartWatcher(m_serial, port, RestartWatcher::ReturnMs, m_logSelectionDialog),
+                                    deviceLine());
     m_logSelectionDialog->chartWidget()->setDeviceTitle(deviceTitle());
     m_logSelectionDialog->exec();
     const QPointer<OperationRun> clearing = m_logSelectionDialog->updateRun();

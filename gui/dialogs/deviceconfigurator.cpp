@@ -260,6 +260,12 @@ void DeviceConfigurator::setupWidgets()
     bottomRow->addWidget(m_messageLabel, 1);
     bottomRow->addStretch();
     bottomRow->addWidget(m_configureButton);
+    m_cancelButton = new QPushButton(guiText("Cancel"), this);
+    m_cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    m_cancelButton->setAutoDefault(false);
+    m_cancelButton->hide();
+    m_cancelButton->setAccessibleDescription(guiText("Stops the settings safely: a splash image or calibration on its way is abandoned and the device keeps what it had."));
+    bottomRow->addWidget(m_cancelButton);
     mainLayout->addLayout(bottomRow);
     m_transferLabel = new TransferStatusLabel(this);
     m_transferLabel->hide();
@@ -276,6 +282,7 @@ void DeviceConfigurator::setupWidgets()
     connect(m_browseButton, &QPushButton::clicked, this, &DeviceConfigurator::onBrowseImage);
     connect(m_clearButton, &QPushButton::clicked, this, &DeviceConfigurator::onClearImage);
     connect(m_configureButton, &QPushButton::clicked, this, &DeviceConfigurator::onConfigure);
+    connect(m_cancelButton, &QPushButton::clicked, this, &DeviceConfigurator::onCancel);
 }
 
 void DeviceConfigurator::setActivePort(const QString& portName)
@@ -673,6 +680,10 @@ void DeviceConfigurator::onConfigure()
     // Every way a run ends (finished, refused, timed out, device gone) arrives here once.
     connect(run, &OperationRun::ended, this, &DeviceConfigurator::onOperationEnded);
     m_busy = true;
+    m_run = run;
+    m_cancelled = false;
+    m_cancelButton->setEnabled(true);
+    m_cancelButton->show();
     m_nameChangeRunning = m_info.isDeviceNameChange();
     const bool clock = m_timeBox->isChecked();
     run->start([this, clock](DeviceLink* link) {
@@ -682,10 +693,31 @@ void DeviceConfigurator::onConfigure()
     });
 }
 
+void DeviceConfigurator::onCancel()
+{
+    if (!m_busy || !m_run || m_cancelled)
+        return;
+    m_cancelled = true;
+    m_cancelButton->setEnabled(false);
+    // A transfer that has replaced nothing yet is abandoned; a step that puts things
+    // into place finishes, and nothing after it is begun.
+    const QString step = m_run->stepText();
+    if (m_run->stopSafely())
+        showActivity(guiText("Cancelling..."));
+    else
+        showActivity(guiText("Finishing: %1...").arg(step));
+}
+
 void DeviceConfigurator::onOperationEnded(const OperationResult& result)
 {
     if (result.kind != OperationResult::Configuration || !m_busy)
         return;
+    m_cancelButton->hide();
+    if (m_cancelled && result.outcome == OperationResult::Interrupted) {
+        onConfigurationError(QStringLiteral("%1\n%2").arg(result.message, guiText("What was on its way was discarded; the device keeps what it had and restarts.")),
+                             true, true);
+        return;
+    }
     if (result.succeeded()) {
         onConfigurationFinished(result.deviceRestarts);
         return;
@@ -751,7 +783,7 @@ void DeviceConfigurator::setControlsEnabled(bool enabled)
     m_clearButton->setEnabled(enabled);
 }
 
-void DeviceConfigurator::onConfigurationError(const QString& error, bool needReboot)
+void DeviceConfigurator::onConfigurationError(const QString& error, bool needReboot, bool cancelled)
 {
     dropConnections();
     m_progressBar->hide();
@@ -767,7 +799,11 @@ void DeviceConfigurator::onConfigurationError(const QString& error, bool needReb
         reject();
         return;
     }
-    MessageBox::critical(this, guiText("Configure Device"), error.isEmpty() ? guiText("An unknown error occurred.") : error);
+    const QString text = error.isEmpty() ? guiText("An unknown error occurred.") : error;
+    if (cancelled)
+        MessageBox::information(this, guiText("Configure Device"), text);
+    else
+        MessageBox::critical(this, guiText("Configure Device"), text);
     if (needReboot && isVisible())
         reject();
 }

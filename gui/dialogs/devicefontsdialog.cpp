@@ -147,12 +147,18 @@ void DeviceFontsDialog::setupWidgets()
     m_closeButton->setAccessibleDescription(guiText("Closes the window; the device's fonts stay as they are."));
     m_fontSettingsButton->setAccessibleDescription(guiText("Opens the program's font settings, where fonts "
                                                            "join the program's collection."));
+    m_cancelButton = new QPushButton(guiText("Cancel"), this);
+    m_cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    m_cancelButton->setAutoDefault(false);
+    m_cancelButton->hide();
+    m_cancelButton->setAccessibleDescription(guiText("Stops the font transfer safely: a font on its way is abandoned and the device keeps what it had."));
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(m_statusLabel, 1);
     bottom->addWidget(m_progressBar, 1);
     bottom->addWidget(m_startButton);
     bottom->addWidget(m_closeButton);
+    bottom->addWidget(m_cancelButton);
 
     m_deviceLabel = new QLabel(this);
     m_deviceLabel->setObjectName(QStringLiteral("deviceLabel"));
@@ -174,6 +180,7 @@ void DeviceFontsDialog::setupWidgets()
     connect(m_newFonts, &QListWidget::itemSelectionChanged, this, &DeviceFontsDialog::onFontSelectionChanged);
     connect(m_startButton, &QPushButton::clicked, this, &DeviceFontsDialog::onStart);
     connect(m_closeButton, &QPushButton::clicked, this, &DeviceFontsDialog::close);
+    connect(m_cancelButton, &QPushButton::clicked, this, &DeviceFontsDialog::onCancel);
     connect(m_fontSettingsButton, &QPushButton::clicked, this, [this]() {
         emit fontSettingsRequested();
         // Fonts added there are offered at once.
@@ -406,6 +413,9 @@ void DeviceFontsDialog::onStart()
     auto* run = new OperationRun(ServiceRecord::FontManagement, link->deviceInformation().value(QStringLiteral("serial")),
                                  link->portName());
     m_run = run;
+    m_cancelled = false;
+    m_cancelButton->setEnabled(true);
+    m_cancelButton->show();
     connect(run, &OperationRun::progressed, this, &DeviceFontsDialog::onBytesTransferred);
     connect(run, &OperationRun::stepChanged, this, &DeviceFontsDialog::onReceivedMessage);
     // Every way the run ends (finished, refused, timed out, device gone) arrives here once.
@@ -414,10 +424,33 @@ void DeviceFontsDialog::onStart()
     run->start([sizes, marked](DeviceLink* link) { return link->manageFonts(sizes, marked); });
 }
 
+void DeviceFontsDialog::onCancel()
+{
+    if (!m_run || m_cancelled)
+        return;
+    m_cancelled = true;
+    m_cancelButton->setEnabled(false);
+    // A font on its way is abandoned (the device discards it and restarts); a removal
+    // finishes, and no font is begun after it.
+    const QString step = m_run->stepText();
+    if (m_run->stopSafely())
+        showStatus(guiText("Cancelling..."), false);
+    else
+        showStatus(guiText("Finishing: %1...").arg(step), false);
+}
+
 void DeviceFontsDialog::onOperationEnded(const OperationResult& result)
 {
     if (result.kind != OperationResult::FontManagement)
         return;
+    m_cancelButton->hide();
+    if (m_cancelled && result.outcome == OperationResult::Interrupted) {
+        m_transferLabel->finish();
+        showStatus(QStringLiteral("%1\n%2").arg(result.message, guiText("What was on its way was discarded; the device keeps what it had and restarts.")),
+                   false);
+        startCountdown();
+        return;
+    }
     if (result.succeeded()) {
         onFinished();
         // E.g. a restart the device did not confirm: done, but the user should know.
