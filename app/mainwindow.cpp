@@ -35,6 +35,7 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QListWidgetItem>
+#include <QPersistentModelIndex>
 #include <QSignalBlocker>
 #include <QMenuBar>
 #include <QProcess>
@@ -119,6 +120,7 @@ quint16 MainWindow::serverPort() const
 void MainWindow::setUpWindow()
 {
     setWindowTitle(QCoreApplication::applicationName());
+    setAccessibleDescription(guiText("The connected devices, one row each; F7 opens the selected device's functions."));
     setWindowModified(false);
     setMinimumSize(600, 400);
     setObjectName(QStringLiteral("general"));
@@ -355,6 +357,15 @@ void MainWindow::onDeviceConnected(const QMap<QString, QString>& deviceInfo)
     updateEmptyHint();
     widget->setDeviceInfo(deviceInfo);
     item->setSizeHint(widget->sizeHint());
+    // The row's widgets are out of a screen reader's reach in the list: its item names the
+    // device and says what the row shows, as long as the item is there.
+    const QPersistentModelIndex index(m_deviceList->model()->index(m_deviceList->row(item), 0));
+    const auto describe = [this, index, widget]() {
+        m_deviceList->model()->setData(index, widget->deviceLine(), Qt::AccessibleTextRole);
+        m_deviceList->model()->setData(index, widget->summaryText(), Qt::AccessibleDescriptionRole);
+    };
+    describe();
+    connect(widget, &DeviceItemWidget::summaryChanged, this, describe);
     markTwins(serial);
     if (wasCurrent)
         makeCurrent(widget);

@@ -38,7 +38,7 @@ ExitCode Dovrelctl::logsCommand()
     if (fetch) {
         if (!m_cl.hasOption(QStringLiteral("out")) || m_cl.value(QStringLiteral("out")).isEmpty())
             return fail(ExitCode::UsageError, guiText("logs fetch needs --out DIR."));
-        outDir = QFileInfo(m_cl.value(QStringLiteral("out"))).absoluteFilePath();
+        outDir = DataLogExporter::destinationFolder(m_cl.value(QStringLiteral("out")));
         if (QFileInfo::exists(outDir) && !QFileInfo(outDir).isDir())
             return fail(ExitCode::UsageError, guiText("The destination path is not valid, please re-enter"));
     }
@@ -46,7 +46,7 @@ ExitCode Dovrelctl::logsCommand()
         return fail(ExitCode::UsageError, guiText("logs clear needs --tables A,B."));
     if (remove && !m_cl.hasOption(QStringLiteral("yes")))
         return fail(ExitCode::UsageError, guiText("Deleting logs from the device cannot be undone. Add --yes to proceed."));
-    if (fetch && !QDir().mkpath(outDir))
+    if (fetch && !DataLogExporter::prepareDestination(outDir))
         return fail(ExitCode::UsageError, guiText("The destination path is not valid, please re-enter"));
 
     const bool force = m_cl.hasOption(QStringLiteral("force"));
@@ -109,6 +109,7 @@ ExitCode Dovrelctl::logsCommand()
             QJsonArray skipped;
             QJsonArray failed;
             QStringList toDrop;
+            QStringList written;
             QString summary;
             if (fetch) {
                 for (const QString& name : std::as_const(chosen)) {
@@ -119,6 +120,7 @@ ExitCode Dovrelctl::logsCommand()
                         entry.insert(QStringLiteral("log"), name);
                         entry.insert(QStringLiteral("file"), file);
                         exported.append(entry);
+                        written << file;
                         toDrop << name;
                         task->progress()->message(guiText("Number of files retrived ..... %1/%2")
                                                       .arg(QString::number(exported.size()), QString::number(chosen.size())));
@@ -135,6 +137,8 @@ ExitCode Dovrelctl::logsCommand()
                     }
                 }
                 summary = DataLogExporter::exportSummary(exported.size());
+                if (!written.isEmpty())
+                    summary += QLatin1Char('\n') + DataLogExporter::writtenFilesText(deviceDir, written);
             } else {
                 toDrop = chosen;
             }

@@ -244,6 +244,41 @@ QString DataLogExporter::exportSummary(int files)
                       : guiText("Successfully retrieved %1 logged files").arg(files);
 }
 
+QString DataLogExporter::destinationFolder(const QString& typed, const QString& base)
+{
+    QString path = TextHelper::toStandardPath(typed.trimmed());
+    if (path.isEmpty())
+        return QString();
+    if (path == QLatin1String("~") || path.startsWith(QLatin1String("~/")))
+        path = QDir::homePath() + path.mid(1);
+    const QDir from(base.isEmpty() ? QDir::currentPath() : base);
+    return QDir::cleanPath(from.absoluteFilePath(path));
+}
+
+bool DataLogExporter::prepareDestination(const QString& folder)
+{
+    if (folder.isEmpty())
+        return false;
+    const QFileInfo info(folder);
+    if (info.exists())
+        return info.isDir();
+    return QDir().mkpath(folder);
+}
+
+QString DataLogExporter::writtenFilesText(const QString& folder, const QStringList& filePaths)
+{
+    // Enough names to recognise the export; the rest are counted.
+    const int shown = 10;
+    QStringList names;
+    for (const QString& path : filePaths.mid(0, shown))
+        names << QFileInfo(path).fileName();
+    QString text = guiText("Written to %1:").arg(TextHelper::toSystemPath(folder));
+    text += QLatin1Char('\n') + names.join(QLatin1Char('\n'));
+    if (filePaths.size() > shown)
+        text += QLatin1Char('\n') + guiText("and %1 more").arg(filePaths.size() - shown);
+    return text;
+}
+
 QString DataLogExporter::clearSummary(const QString& exportSummary, int logs)
 {
     return logs == 1 ? guiText("%1\nSuccessfully cleared %2 logged file").arg(exportSummary, QString::number(logs))

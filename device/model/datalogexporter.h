@@ -62,8 +62,18 @@ public:
     // path goes to *databasePath.
     static bool unpackRetrievedLog(const QString& logFolder, QString* databasePath = nullptr);
 
+    // The folder a destination field or option names, as typed: spaces around it and a
+    // leading "~" are the user's home, a relative path is taken from base (the working
+    // folder when empty). Empty when nothing is named.
+    static QString destinationFolder(const QString& typed, const QString& base = QString());
+    // Makes the destination folder when it is missing; false when it is no folder.
+    static bool prepareDestination(const QString& folder);
+
     // Result texts of the log dialogs.
     static QString exportSummary(int files);
+    // Where the files went and which they are: "Written to FOLDER:" and their names
+    // (the first few when there are many).
+    static QString writtenFilesText(const QString& folder, const QStringList& filePaths);
     static QString clearSummary(const QString& exportSummary, int logs);
     static QString noDataLogText();
 

@@ -561,6 +561,21 @@ QString DataLogSeries::timeText(qint64 time) const
     return moment.toString(milliseconds ? QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz") : QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
+double DataLogSeries::valueStep(double from, double to, int maxTicks)
+{
+    const double range = std::fabs(to - from);
+    if (!std::isfinite(range) || range <= 0)
+        return 1;
+    const double rough = range / std::max(1, maxTicks - 1);
+    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    for (const double factor : { 1.0, 2.0, 2.5, 5.0 }) {
+        // A hair's tolerance: 0.3 / 3 must give 0.1, not 0.2.
+        if (factor * power >= rough * (1 - 1e-9))
+            return factor * power;
+    }
+    return 10 * power;
+}
+
 QList<QPair<double, QString>> DataLogSeries::timeTicks(double from, double to, int maxTicks)
 {
     QList<QPair<double, QString>> ticks;

@@ -74,6 +74,9 @@ public:
     // Axis marks for a time range: round times (seconds to years) at most maxTicks apart,
     // with labels that tell every mark apart.
     static QList<QPair<double, QString>> timeTicks(double from, double to, int maxTicks);
+    // The distance between value axis marks: the smallest 1, 2, 2.5 or 5 times a power of
+    // ten that puts at most maxTicks marks on the range, so that every mark reads short.
+    static double valueStep(double from, double to, int maxTicks);
 
 private:
     QSharedDataPointer<DataLogSeriesData> d;

@@ -6,6 +6,8 @@
 #include "texthelper.h"
 #include "ziphelper.h"
 
+#include <algorithm>
+
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
@@ -87,14 +89,21 @@ QString ProjectPackageChecker::deviceFileName(const QString& entry)
 {
     if (entry.endsWith(QLatin1Char('/')) || entry.endsWith(QLatin1Char('\\')))
         return QString();
-    // Where the entry lands when unpacked; the upload sends top-level files only.
+    // Where the entry lands when unpacked. The device reads its project from one
+    // folder, so a file of a sub-folder travels under its own name alone.
     const QString path = QDir::cleanPath(TextHelper::toStandardPath(entry));
     if (path == ConfigEntry || path == CanConfigEntry)
         return path;
     if (!path.startsWith(ProjectFolder))
         return QString();
-    const QString name = path.mid(ProjectFolder.size());
-    if (name.isEmpty() || name.contains(QLatin1Char('/')) || !hasSentExtension(name))
+    const QStringList parts = path.mid(ProjectFolder.size()).split(QLatin1Char('/'));
+    for (const QString& part : parts) {
+        // Hidden files and folders are not part of the project.
+        if (part.isEmpty() || part.startsWith(QLatin1Char('.')))
+            return QString();
+    }
+    const QString name = parts.last();
+    if (!hasSentExtension(name))
         return QString();
     return ProjectFolder + name;
 }
@@ -280,12 +289,30 @@ QStringList ProjectPackageChecker::uploadFileList(const QString& projectFolder, 
     QStringList files;
     qint64 total = 0;
     const QDir project(folder.filePath(QStringLiteral("project")));
-    const QFileInfoList infos = project.entryInfoList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
-    for (const QFileInfo& info : infos) {
-        if (!hasSentExtension(info.fileName()))
+    // Sub-folders included, in the order of their paths; which files go, and under
+    // which name, is deviceFileName's rule, the one read() checked the names with.
+    QStringList relatives;
+    QStringList pending { QString() };
+    while (!pending.isEmpty()) {
+        const QString relative = pending.takeFirst();
+        const QDir dir(project.filePath(relative));
+        const QString prefix = relative.isEmpty() ? QString() : relative + QLatin1Char('/');
+        const QFileInfoList infos = dir.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+        for (const QFileInfo& info : infos) {
+            if (info.isDir())
+                pending << prefix + info.fileName();
+            else
+                relatives << prefix + info.fileName();
+        }
+    }
+    std::sort(relatives.begin(), relatives.end(),
+              [](const QString& a, const QString& b) { return QString::compare(a, b, Qt::CaseInsensitive) < 0; });
+    for (const QString& relative : std::as_const(relatives)) {
+        if (deviceFileName(ProjectFolder + relative).isEmpty())
             continue;
+        const QFileInfo info(project.filePath(relative));
         if (info.size() <= 0) {
-            qCDebug(lcFiles).noquote() << QStringLiteral("Skipping empty project file %1").arg(info.fileName());
+            qCDebug(lcFiles).noquote() << QStringLiteral("Skipping empty project file %1").arg(relative);
             continue;
         }
         files << info.absoluteFilePath();

@@ -76,14 +76,15 @@ public:
     static QString confirmationText();
 
     // The files of an unpacked project in sending order: the accepted files of
-    // "project" (name order ignoring case), then "config.txrc", then
+    // "project" and its sub-folders (path order ignoring case), then "config.txrc", then
     // "canConfig.txrc" when present. Empty when the folder is not a project or
     // holds nothing to send. Empty files are left out: they cannot be announced.
     static QStringList uploadFileList(const QString& projectFolder, qint64* totalSize = nullptr);
 
     static bool isSafeEntryName(const QString& name);
     // The name under which a package entry reaches the device (the %1 of
-    // "#LOAD<%1>%2#"), or empty when the entry is not sent.
+    // "#LOAD<%1>%2#"), or empty when the entry is not sent. Files of sub-folders
+    // of "project" arrive flat: "project/images/a.png" as "project/a.png".
     static QString deviceFileName(const QString& entry);
     // Whether the command protocol carries the name as it is: Latin-1, without
     // "#", "<", ">" and control characters.

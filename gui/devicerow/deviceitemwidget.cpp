@@ -1,5 +1,6 @@
 #include "deviceitemwidget.h"
 
+#include "datalogchartwidget.h"
 #include "deviceconfigurator.h"
 #include "devicefontsdialog.h"
 #include "deviceinformation.h"
@@ -205,6 +206,7 @@ void DeviceItemWidget::setupWidgets()
     m_menuButton->setObjectName(QStringLiteral("deviceFunctionMenuButton"));
     // F7 is the main window's: with several rows, one shortcut per button would be ambiguous.
     m_menuButton->setToolTip(guiText("Access device functions (Shortcut key: F7)"));
+    m_menuButton->setAccessibleDescription(guiText("Opens the menu of this device's functions. F7 opens it for the selected row."));
     m_menuButton->setMenu(m_menu);
     m_menuButton->setPopupMode(QToolButton::InstantPopup);
     m_menuButton->setVisible(true);
@@ -356,6 +358,12 @@ QString DeviceItemWidget::stateText() const
     return m_stateLabel->isHidden() ? QString() : m_stateLabel->text();
 }
 
+QString DeviceItemWidget::summaryText() const
+{
+    const DeviceInformation device(m_deviceInfo);
+    return stateText().isEmpty() ? guiText("Model: %1, software: %2").arg(device.model(), device.softwareVersion()) : stateText();
+}
+
 QString DeviceItemWidget::deviceTitle() const
 {
     const QString title = DeviceTarget(m_serial, port()).title();
@@ -375,6 +383,10 @@ void DeviceItemWidget::showState(const QString& text)
     // The menu would only open greyed: the reason is on the row and on the button.
     m_menuButton->setEnabled(text.isEmpty());
     m_menuButton->setToolTip(text.isEmpty() ? guiText("Access device functions (Shortcut key: F7)") : text);
+    // A screen reader hears why the button is greyed.
+    m_menuButton->setAccessibleDescription(
+        text.isEmpty() ? guiText("Opens the menu of this device's functions. F7 opens it for the selected row.") : text);
+    emit summaryChanged();
 }
 
 void DeviceItemWidget::watchRestart()
@@ -423,11 +435,16 @@ void DeviceItemWidget::refreshInformation()
                                   slot.isEmpty() ? guiText("Port:") : guiText("Slot:"),
                                   (slot.isEmpty() ? device.port() : slot).toHtmlEscaped()));
     m_infoLabel->setToolTip(slot.isEmpty() ? QString() : device.port());
+    // The button shows an icon only: its name says what it opens, and for which device.
+    if (m_menuButton)
+        m_menuButton->setAccessibleName(guiText("Functions of %1").arg(deviceLine()));
+    emit summaryChanged();
 }
 
 void DeviceItemWidget::updateCurrentName(const QString& name)
 {
     m_nameLabel->setText(QStringLiteral("%1(%2)").arg(name, m_serial));
+    refreshInformation();
 }
 
 bool DeviceItemWidget::deviceTimeZone(int* minutes) const
@@ -755,7 +772,9 @@ void DeviceItemWidget::onDeviceLogRetrieved()
     const QString port = devicePort();
     m_logSelectionDialog = new LogSelectionDialog(m_tempLogPath, this);
     // The retrieval ended with a restart: clearing waits for the device to be back.
-    m_logSelectionDialog->setDevice(m_serial, new RestartWatcher(m_serial, port, RestartWatcher::ReturnMs, m_logSelectionDialog));
+    m_logSelectionDialog->setDevice(m_serial, new RestartWatcher(m_serial, port, RestartWatcher::ReturnMs, m_logSelectionDialog),
+                                    deviceLine());
+    m_logSelectionDialog->chartWidget()->setDeviceTitle(deviceTitle());
     m_logSelectionDialog->exec();
     const QPointer<OperationRun> clearing = m_logSelectionDialog->updateRun();
     delete m_logSelectionDialog.data();

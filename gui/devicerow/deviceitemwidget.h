@@ -78,6 +78,8 @@ public:
     // While the device restarts after "Reboot Device", and when it did not come back:
     // what the row shows in place of its model and software.
     QString stateText() const;
+    // What the list tells a screen reader of the row besides its device: model and software, or its state.
+    QString summaryText() const;
 
     QString tempProjectDirectory() const { return m_tempProjectPath; }
     QString tempLogDBDirectory() const { return m_tempLogPath; }
@@ -120,6 +122,8 @@ signals:
     void fontSettingsRequested();
     // The service history of this row's device (its serial number) is asked for.
     void historyRequested(const QString& serial);
+    // The row's name, information or state has changed.
+    void summaryChanged();
 
 public slots:
     void updateBrightness(int brightness);

@@ -1,5 +1,9 @@
 #include "devicelistholder.h"
 
+#include "localizationhelper.h"
+
+using Orvane::Tavrix::Common::guiText;
+
 namespace Orvane {
 namespace Tavrix {
 namespace Designer {
@@ -8,6 +12,8 @@ DeviceListHolder::DeviceListHolder(QWidget* parent)
     : QListWidget(parent)
 {
     setObjectName(QStringLiteral("deviceList"));
+    setAccessibleName(guiText("Connected devices"));
+    setAccessibleDescription(guiText("One row per identified device. F7 opens the selected device's functions."));
 }
 
 DeviceListHolder::~DeviceListHolder() = default;

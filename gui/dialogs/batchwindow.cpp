@@ -132,6 +132,8 @@ BatchWindow::BatchWindow(QWidget* parent)
 {
     setObjectName(QStringLiteral("general"));
     setWindowTitle(guiText("Batch"));
+    setAccessibleDescription(guiText("One package to many devices at once: each ticked device gets it on its "
+                                     "own link, and every line shows its progress and result."));
     setWindowFlag(Qt::WindowMaximizeButtonHint);
     setModal(false);
     setAcceptDrops(true);
@@ -222,6 +224,18 @@ BatchWindow::BatchWindow(QWidget* parent)
     buttons->addWidget(d->start);
     buttons->addWidget(d->cancel);
     buttons->addWidget(d->close);
+
+    // For a screen reader: the table's name, and what the buttons do beyond their text.
+    d->table->setAccessibleName(guiText("Devices for the package"));
+    d->table->setAccessibleDescription(guiText("One line per connected device: whether the package fits "
+                                               "it, and the run's progress and result."));
+    d->choose->setAccessibleDescription(guiText("A runtime project (.txdevproj) or device software (.txsw) for every ticked device."));
+    d->production->setAccessibleDescription(guiText("Every fitting device plugged in from now on gets the package at once."));
+    d->start->setAccessibleDescription(guiText("Sends the package to every ticked device at the same time."));
+    d->cancel->setAccessibleDescription(guiText("Stops production mode and the devices still waiting, "
+                                                "and asks before abandoning a transfer."));
+    d->save->setAccessibleDescription(guiText("Writes one line per device of the runs to a CSV file."));
+    d->close->setAccessibleDescription(guiText("Hides the window; the runs go on."));
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(packageRow);

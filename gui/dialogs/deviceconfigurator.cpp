@@ -74,6 +74,8 @@ DeviceConfigurator::DeviceConfigurator(QWidget* parent)
 {
     setObjectName(QStringLiteral("general"));
     setWindowTitle(guiText("Configure Device"));
+    setAccessibleDescription(guiText("Sets the device's name, clock and time zone, battery check and splash "
+                                     "image, and backs up or restores its touch-screen calibration."));
     setAcceptDrops(true);
     setupWidgets();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -111,7 +113,9 @@ void DeviceConfigurator::setupWidgets()
         edit->setContextMenuPolicy(Qt::NoContextMenu);
         edit->setMinimumWidth(260);
         edit->installEventFilter(this);
-        infoGrid->addWidget(new QLabel(label, this), row, 0);
+        auto* caption = new QLabel(label, this);
+        caption->setBuddy(edit);
+        infoGrid->addWidget(caption, row, 0);
         infoGrid->addWidget(edit, row, 1);
         return edit;
     };
@@ -126,9 +130,13 @@ void DeviceConfigurator::setupWidgets()
     mainLayout->addLayout(infoGrid);
 
     auto* calibrationRow = new QHBoxLayout;
-    calibrationRow->addWidget(new QLabel(guiText("Device Calibration"), this));
+    auto* calibrationLabel = new QLabel(guiText("Device Calibration"), this);
+    calibrationRow->addWidget(calibrationLabel);
     m_calibrationCombo = new ComboBox(this);
     m_calibrationCombo->setObjectName(QStringLiteral("calibrationCombo"));
+    calibrationLabel->setBuddy(m_calibrationCombo);
+    m_calibrationCombo->setAccessibleDescription(
+        guiText("Backup saves the device's touch-screen calibration in the Calibrations folder; Restore sends the saved one back."));
     m_calibrationCombo->addItem(guiText("None"), QString::fromLatin1(NoneKey));
     m_calibrationCombo->addItem(guiText("Backup"), QString::fromLatin1(BackupKey));
     m_calibrationCombo->addItem(guiText("Restore"), QString::fromLatin1(RestoreKey));
@@ -156,7 +164,15 @@ void DeviceConfigurator::setupWidgets()
     m_timeEdit->setTimeRange(QTime(0, 0), QTime(12, 0));
     m_timeEdit->setTime(QTime(qAbs(offset) / 60, qAbs(offset) % 60));
     m_timeEdit->setEnabled(false);
+    m_timeBox->setAccessibleDescription(guiText("Sets the device clock to this computer's time in the time zone beside it."));
+    // The offset's two fields are the device's time zone: a label says so.
+    auto* zoneLabel = new QLabel(guiText("Time zone: UTC"), this);
+    zoneLabel->setObjectName(QStringLiteral("timeZoneLabel"));
+    zoneLabel->setBuddy(m_signCombo);
+    m_signCombo->setAccessibleName(guiText("Time zone: ahead of or behind UTC"));
+    m_timeEdit->setAccessibleName(guiText("Time zone: hours and minutes from UTC"));
     clockRow->addWidget(m_timeBox);
+    clockRow->addWidget(zoneLabel);
     clockRow->addWidget(m_signCombo);
     clockRow->addWidget(m_timeEdit);
     clockRow->addStretch();
@@ -168,6 +184,7 @@ void DeviceConfigurator::setupWidgets()
     m_batteryBox->setObjectName(QStringLiteral("batteryBox"));
     m_batteryBox->setChecked(true);
     m_batteryBox->setEnabled(false);
+    m_batteryBox->setAccessibleDescription(guiText("The device warns when its clock battery runs low."));
     batteryRow->addWidget(m_batteryBox);
     batteryRow->addStretch();
     mainLayout->addLayout(batteryRow);
@@ -178,6 +195,8 @@ void DeviceConfigurator::setupWidgets()
     m_nameEdit = new QLineEdit(QStringLiteral("ARDODevice"), this);
     m_nameEdit->setObjectName(QStringLiteral("nameEdit"));
     m_nameEdit->setEnabled(false);
+    m_nameEdit->setAccessibleName(guiText("Device name"));
+    m_nameBox->setAccessibleDescription(guiText("The device takes the name typed beside it."));
     nameRow->addWidget(m_nameBox);
     nameRow->addWidget(m_nameEdit, 1);
     mainLayout->addLayout(nameRow);
@@ -197,6 +216,13 @@ void DeviceConfigurator::setupWidgets()
     m_clearButton = new QPushButton(QIcon(QStringLiteral(":/images/close")), QString(), this);
     m_clearButton->setObjectName(QStringLiteral("rightButtonSmall"));
     m_clearButton->setFixedWidth(30);
+    // Both buttons show an icon only.
+    m_splashEdit->setAccessibleName(guiText("Splash image"));
+    m_browseButton->setAccessibleName(guiText("Choose splash image..."));
+    m_browseButton->setAccessibleDescription(guiText("A BMP, JPEG or PNG file, scaled to the device's screen after a preview."));
+    m_clearButton->setAccessibleName(guiText("Clear splash image"));
+    m_clearButton->setAccessibleDescription(guiText("No new splash image is sent."));
+    m_restoreSplashBox->setAccessibleDescription(guiText("The device shows its own splash screen again."));
     splashRow->addWidget(m_restoreSplashBox);
     splashRow->addWidget(m_splashEdit, 1);
     splashRow->addSpacing(0);
@@ -229,10 +255,17 @@ void DeviceConfigurator::setupWidgets()
     m_configureButton->setDefault(false);
     m_configureButton->setAutoDefault(false);
     m_configureButton->setEnabled(false);
+    m_configureButton->setAccessibleDescription(guiText("Sends the chosen settings to the device."));
     bottomRow->addWidget(m_progressBar, 1);
     bottomRow->addWidget(m_messageLabel, 1);
     bottomRow->addStretch();
     bottomRow->addWidget(m_configureButton);
+    m_cancelButton = new QPushButton(guiText("Cancel"), this);
+    m_cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    m_cancelButton->setAutoDefault(false);
+    m_cancelButton->hide();
+    m_cancelButton->setAccessibleDescription(guiText("Stops the settings safely: a splash image or calibration on its way is abandoned and the device keeps what it had."));
+    bottomRow->addWidget(m_cancelButton);
     mainLayout->addLayout(bottomRow);
     m_transferLabel = new TransferStatusLabel(this);
     m_transferLabel->hide();
@@ -249,6 +282,7 @@ void DeviceConfigurator::setupWidgets()
     connect(m_browseButton, &QPushButton::clicked, this, &DeviceConfigurator::onBrowseImage);
     connect(m_clearButton, &QPushButton::clicked, this, &DeviceConfigurator::onClearImage);
     connect(m_configureButton, &QPushButton::clicked, this, &DeviceConfigurator::onConfigure);
+    connect(m_cancelButton, &QPushButton::clicked, this, &DeviceConfigurator::onCancel);
 }
 
 void DeviceConfigurator::setActivePort(const QString& portName)
@@ -646,6 +680,10 @@ void DeviceConfigurator::onConfigure()
     // Every way a run ends (finished, refused, timed out, device gone) arrives here once.
     connect(run, &OperationRun::ended, this, &DeviceConfigurator::onOperationEnded);
     m_busy = true;
+    m_run = run;
+    m_cancelled = false;
+    m_cancelButton->setEnabled(true);
+    m_cancelButton->show();
     m_nameChangeRunning = m_info.isDeviceNameChange();
     const bool clock = m_timeBox->isChecked();
     run->start([this, clock](DeviceLink* link) {
@@ -655,10 +693,31 @@ void DeviceConfigurator::onConfigure()
     });
 }
 
+void DeviceConfigurator::onCancel()
+{
+    if (!m_busy || !m_run || m_cancelled)
+        return;
+    m_cancelled = true;
+    m_cancelButton->setEnabled(false);
+    // A transfer that has replaced nothing yet is abandoned; a step that puts things
+    // into place finishes, and nothing after it is begun.
+    const QString step = m_run->stepText();
+    if (m_run->stopSafely())
+        showActivity(guiText("Cancelling..."));
+    else
+        showActivity(guiText("Finishing: %1...").arg(step));
+}
+
 void DeviceConfigurator::onOperationEnded(const OperationResult& result)
 {
     if (result.kind != OperationResult::Configuration || !m_busy)
         return;
+    m_cancelButton->hide();
+    if (m_cancelled && result.outcome == OperationResult::Interrupted) {
+        onConfigurationError(QStringLiteral("%1\n%2").arg(result.message, guiText("What was on its way was discarded; the device keeps what it had and restarts.")),
+                             true, true);
+        return;
+    }
     if (result.succeeded()) {
         onConfigurationFinished(result.deviceRestarts);
         return;
@@ -724,7 +783,7 @@ void DeviceConfigurator::setControlsEnabled(bool enabled)
     m_clearButton->setEnabled(enabled);
 }
 
-void DeviceConfigurator::onConfigurationError(const QString& error, bool needReboot)
+void DeviceConfigurator::onConfigurationError(const QString& error, bool needReboot, bool cancelled)
 {
     dropConnections();
     m_progressBar->hide();
@@ -740,7 +799,11 @@ void DeviceConfigurator::onConfigurationError(const QString& error, bool needReb
         reject();
         return;
     }
-    MessageBox::critical(this, guiText("Configure Device"), error.isEmpty() ? guiText("An unknown error occurred.") : error);
+    const QString text = error.isEmpty() ? guiText("An unknown error occurred.") : error;
+    if (cancelled)
+        MessageBox::information(this, guiText("Configure Device"), text);
+    else
+        MessageBox::critical(this, guiText("Configure Device"), text);
     if (needReboot && isVisible())
         reject();
 }

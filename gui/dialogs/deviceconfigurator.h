@@ -5,6 +5,7 @@
 #include "devicetarget.h"
 #include "gui_global.h"
 #include "operationresult.h"
+#include "operationrun.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -49,6 +50,8 @@ public:
     bool loadImage(const QString& path);
 
     QPushButton* configureButton() const { return m_configureButton; }
+    // Shown while a run goes on: stops it safely (see OperationRun::stopSafely).
+    QPushButton* cancelButton() const { return m_cancelButton; }
     QLabel* deviceLabel() const { return m_deviceLabel; }
     QLabel* messageLabel() const { return m_messageLabel; }
     QLabel* splashTimeLabel() const { return m_splashTimeLabel; }
@@ -79,7 +82,9 @@ public slots:
     void onBrowseImage();
     void onClearImage();
     void onConfigure();
-    void onConfigurationError(const QString& error, bool needReboot);
+    void onCancel();
+    // cancelled: the user stopped the run; told as information, not as a failure.
+    void onConfigurationError(const QString& error, bool needReboot, bool cancelled = false);
     void onConfigurationFinished(bool needReboot);
     void onDeviceNameChanged();
     bool validateConfigureInfo();
@@ -148,7 +153,10 @@ private:
     QProgressBar* m_progressBar = nullptr;
     QLabel* m_messageLabel = nullptr;
     QPushButton* m_configureButton = nullptr;
+    QPushButton* m_cancelButton = nullptr;
     QPointer<QDialog> m_openDialog;
+    QPointer<Runtime::OperationRun> m_run;
+    bool m_cancelled = false;
 };
 
 } // namespace Designer

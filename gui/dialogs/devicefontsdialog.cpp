@@ -57,6 +57,8 @@ DeviceFontsDialog::DeviceFontsDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     setWindowTitle(guiText("Manage Device Fonts"));
+    setAccessibleDescription(guiText("Lists the fonts on the device, marks fonts for removal and "
+                                     "adds fonts from the program's collection."));
     m_countdownTimer = new QTimer(this);
     m_countdownTimer->setInterval(1000);
     connect(m_countdownTimer, &QTimer::timeout, this, &DeviceFontsDialog::onCountdownTick);
@@ -102,12 +104,22 @@ void DeviceFontsDialog::setupWidgets()
     lists->addWidget(m_deviceFonts, 1, 1);
     lists->addWidget(boldLabel(guiText("Fonts to be added to device"), this), 2, 1);
     lists->addWidget(m_newFonts, 3, 1);
+    // The lists are named by their headings.
+    m_userFonts->setAccessibleName(guiText("All user-added fonts"));
+    m_userFonts->setAccessibleDescription(guiText("Insert, a double-click or a drag adds the selected fonts "
+                                                  "to the fonts to be added to the device."));
+    m_deviceFonts->setAccessibleName(guiText("Available fonts on device"));
+    m_deviceFonts->setAccessibleDescription(guiText("Delete marks the selected fonts for removal from the "
+                                                    "device, + unmarks them; Space opens the menu."));
+    m_newFonts->setAccessibleName(guiText("Fonts to be added to device"));
+    m_newFonts->setAccessibleDescription(guiText("Delete takes the selected fonts off this list."));
 
     m_information = new TxTextBrowser(this);
     m_information->setObjectName(QStringLiteral("fontInformation"));
     m_information->setStyleSheet(QStringLiteral("QTextBrowser { background: transparent; color: black; }"));
     m_information->setFrameShape(QFrame::NoFrame);
     m_information->setOpenLocalFile(true);
+    m_information->setAccessibleName(guiText("Font Information"));
     m_preview = new FontPreviewWidget(this);
 
     auto* right = new QVBoxLayout;
@@ -131,12 +143,22 @@ void DeviceFontsDialog::setupWidgets()
     m_closeButton = new QPushButton(guiText("Cancel"), this);
     m_closeButton->setObjectName(QStringLiteral("closeButton"));
     m_closeButton->setAutoDefault(false);
+    m_startButton->setAccessibleDescription(guiText("Applies the changes to the fonts on the device."));
+    m_closeButton->setAccessibleDescription(guiText("Closes the window; the device's fonts stay as they are."));
+    m_fontSettingsButton->setAccessibleDescription(guiText("Opens the program's font settings, where fonts "
+                                                           "join the program's collection."));
+    m_cancelButton = new QPushButton(guiText("Cancel"), this);
+    m_cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    m_cancelButton->setAutoDefault(false);
+    m_cancelButton->hide();
+    m_cancelButton->setAccessibleDescription(guiText("Stops the font transfer safely: a font on its way is abandoned and the device keeps what it had."));
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(m_statusLabel, 1);
     bottom->addWidget(m_progressBar, 1);
     bottom->addWidget(m_startButton);
     bottom->addWidget(m_closeButton);
+    bottom->addWidget(m_cancelButton);
 
     m_deviceLabel = new QLabel(this);
     m_deviceLabel->setObjectName(QStringLiteral("deviceLabel"));
@@ -158,6 +180,7 @@ void DeviceFontsDialog::setupWidgets()
     connect(m_newFonts, &QListWidget::itemSelectionChanged, this, &DeviceFontsDialog::onFontSelectionChanged);
     connect(m_startButton, &QPushButton::clicked, this, &DeviceFontsDialog::onStart);
     connect(m_closeButton, &QPushButton::clicked, this, &DeviceFontsDialog::close);
+    connect(m_cancelButton, &QPushButton::clicked, this, &DeviceFontsDialog::onCancel);
     connect(m_fontSettingsButton, &QPushButton::clicked, this, [this]() {
         emit fontSettingsRequested();
         // Fonts added there are offered at once.
@@ -390,6 +413,9 @@ void DeviceFontsDialog::onStart()
     auto* run = new OperationRun(ServiceRecord::FontManagement, link->deviceInformation().value(QStringLiteral("serial")),
                                  link->portName());
     m_run = run;
+    m_cancelled = false;
+    m_cancelButton->setEnabled(true);
+    m_cancelButton->show();
     connect(run, &OperationRun::progressed, this, &DeviceFontsDialog::onBytesTransferred);
     connect(run, &OperationRun::stepChanged, this, &DeviceFontsDialog::onReceivedMessage);
     // Every way the run ends (finished, refused, timed out, device gone) arrives here once.
@@ -398,10 +424,33 @@ void DeviceFontsDialog::onStart()
     run->start([sizes, marked](DeviceLink* link) { return link->manageFonts(sizes, marked); });
 }
 
+void DeviceFontsDialog::onCancel()
+{
+    if (!m_run || m_cancelled)
+        return;
+    m_cancelled = true;
+    m_cancelButton->setEnabled(false);
+    // A font on its way is abandoned (the device discards it and restarts); a removal
+    // finishes, and no font is begun after it.
+    const QString step = m_run->stepText();
+    if (m_run->stopSafely())
+        showStatus(guiText("Cancelling..."), false);
+    else
+        showStatus(guiText("Finishing: %1...").arg(step), false);
+}
+
 void DeviceFontsDialog::onOperationEnded(const OperationResult& result)
 {
     if (result.kind != OperationResult::FontManagement)
         return;
+    m_cancelButton->hide();
+    if (m_cancelled && result.outcome == OperationResult::Interrupted) {
+        m_transferLabel->finish();
+        showStatus(QStringLiteral("%1\n%2").arg(result.message, guiText("What was on its way was discarded; the device keeps what it had and restarts.")),
+                   false);
+        startCountdown();
+        return;
+    }
     if (result.succeeded()) {
         onFinished();
         // E.g. a restart the device did not confirm: done, but the user should know.

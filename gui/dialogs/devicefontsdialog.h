@@ -47,6 +47,8 @@ public:
     DeviceNewFontsListWidget* newFontsList() const { return m_newFonts; }
     QPushButton* startButton() const { return m_startButton; }
     QPushButton* closeButton() const { return m_closeButton; }
+    // Shown while fonts are being changed: stops the run safely (see OperationRun::stopSafely).
+    QPushButton* cancelButton() const { return m_cancelButton; }
     QLabel* statusLabel() const { return m_statusLabel; }
     QProgressBar* progressBar() const { return m_progressBar; }
     TxTextBrowser* informationBrowser() const { return m_information; }
@@ -63,6 +65,7 @@ public slots:
     void onFontSelectionChanged();
     void onAddFonts(const QStringList& families);
     void onStart();
+    void onCancel();
     void onBytesTransferred(qint64 bytes);
     void onReceivedError(const QString& error, bool needReboot);
     void onReceivedMessage(const QString& message);
@@ -112,6 +115,8 @@ private:
     QProgressBar* m_progressBar = nullptr;
     QPushButton* m_startButton = nullptr;
     QPushButton* m_closeButton = nullptr;
+    QPushButton* m_cancelButton = nullptr;
+    bool m_cancelled = false;
     qint64 m_totalBytes = 0;
     qint64 m_sentBytes = 0;
     int m_countdown = 0;

@@ -47,6 +47,7 @@ DeviceLogRetrieveDialog::DeviceLogRetrieveDialog(const QString& logFolder, QWidg
                               parent)
     , m_logFolder(logFolder)
 {
+    setAccessibleDescription(guiText("Fetches the device's data log; the device then restarts, and the logs are offered for export."));
     QVBoxLayout* layout = contentLayout();
     auto* fileRow = new QHBoxLayout;
     m_currentFileLabel = new QLabel(guiText("Current File"), this);
@@ -71,6 +72,8 @@ DeviceLogRetrieveDialog::DeviceLogRetrieveDialog(const QString& logFolder, QWidg
     m_overallBar->setValue(0);
     layout->addWidget(m_overallBar);
     layout->addSpacing(10);
+    m_currentFileLabel->setBuddy(m_currentBar);
+    m_overallLabel->setBuddy(m_overallBar);
 
     connect(this, &OperationProgressDialog::runStarted, this, &DeviceLogRetrieveDialog::retrieveInitialized);
     m_startTimerId = startTimer(300);

@@ -27,6 +27,7 @@ DeviceSplashPreviewDialog::DeviceSplashPreviewDialog(const QImage& image, QWidge
 {
     setObjectName(QStringLiteral("general"));
     setWindowTitle(guiText("Preview Splash Screen"));
+    setAccessibleDescription(guiText("The chosen image as the device will show it, before it is sent."));
     setSizeGripEnabled(true);
 
     m_imageLabel = new QLabel(this);
@@ -51,6 +52,10 @@ DeviceSplashPreviewDialog::DeviceSplashPreviewDialog(const QImage& image, QWidge
     const int width = qMax(m_yesButton->sizeHint().width(), m_noButton->sizeHint().width());
     m_yesButton->setFixedWidth(width);
     m_noButton->setFixedWidth(width);
+    // The answers mean something only with the question: a screen reader reads it with them.
+    m_imageLabel->setAccessibleName(guiText("Preview of the splash image"));
+    m_yesButton->setAccessibleDescription(m_textLabel->text());
+    m_noButton->setAccessibleDescription(m_textLabel->text());
     connect(m_yesButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_noButton, &QPushButton::clicked, this, &QDialog::reject);
 

@@ -70,9 +70,11 @@ DeviceUploadDialog::DeviceUploadDialog(const QString& projectFolder, const Confi
     for (const QString& file : std::as_const(d->files))
         d->fileSizes.insert(file, QFileInfo(file).size());
 
+    setAccessibleDescription(guiText("Sends the runtime project to the device file by file; the device then restarts with it."));
     QVBoxLayout* layout = contentLayout();
     auto* counterRow = new QHBoxLayout;
-    counterRow->addWidget(new QLabel(guiText("Current File"), this));
+    auto* currentFileLabel = new QLabel(guiText("Current File"), this);
+    counterRow->addWidget(currentFileLabel);
     counterRow->addStretch();
     d->counterLabel = new QLabel(QStringLiteral("0/%1").arg(d->files.size()), this);
     d->counterLabel->setObjectName(QStringLiteral("counterLabel"));
@@ -84,10 +86,13 @@ DeviceUploadDialog::DeviceUploadDialog(const QString& projectFolder, const Confi
     d->currentFileBar->setMinimum(0);
     d->currentFileBar->setValue(0);
     d->currentFileBar->setTextVisible(false);
+    currentFileLabel->setBuddy(d->currentFileBar);
     layout->addWidget(d->currentFileBar);
 
-    layout->addWidget(new QLabel(guiText("Overall Progress"), this));
+    auto* overallLabel = new QLabel(guiText("Overall Progress"), this);
+    layout->addWidget(overallLabel);
     d->overallBar = new QProgressBar(this);
+    overallLabel->setBuddy(d->overallBar);
     d->overallBar->setObjectName(QStringLiteral("overallProgressBar"));
     d->overallBar->setMinimum(0);
     d->overallBar->setMaximum(int(d->totalSize));
@@ -98,9 +103,14 @@ DeviceUploadDialog::DeviceUploadDialog(const QString& projectFolder, const Confi
     layout->addSpacing(20);
 
     auto* configurationRow = new QHBoxLayout;
-    configurationRow->addWidget(new QLabel(guiText("Update Configuration"), this));
+    auto* configurationLabel = new QLabel(guiText("Update Configuration"), this);
+    configurationRow->addWidget(configurationLabel);
     configurationRow->addStretch();
     d->configurationBox = new QCheckBox(this);
+    // The box shows a step's state, named by the label beside it.
+    configurationLabel->setBuddy(d->configurationBox);
+    d->configurationBox->setAccessibleDescription(guiText("Half ticked while the device takes the project's "
+                                                          "configuration, ticked once it has."));
     d->configurationBox->setObjectName(QStringLiteral("configurationCheckBox"));
     d->configurationBox->setCheckable(true);
     d->configurationBox->setTristate(true);

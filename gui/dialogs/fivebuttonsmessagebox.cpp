@@ -99,6 +99,9 @@ FiveButtonsMessageBox::FiveButtonsMessageBox(QWidget* parent, const QString& tit
 
     setWindowTitle(title);
     m_textLabel->setText(text);
+    setAccessibleDescription(text);
+    m_yesToAllButton->setAccessibleDescription(guiText("The same answer for every one that follows."));
+    m_noToAllButton->setAccessibleDescription(guiText("The same answer for every one that follows."));
 }
 
 int FiveButtonsMessageBox::question(QWidget* parent, const QString& title, const QString& text, bool noAbort,

@@ -20,12 +20,15 @@ FontsDialog::FontsDialog(QWidget* parent)
 {
     setObjectName(QStringLiteral("general"));
     setWindowTitle(guiText("Font settings"));
+    setAccessibleDescription(guiText("The program's fonts: the built-in ones and those you added, with a preview."));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
     m_settings = new FontsSettingsWidget(this);
     m_ok = new QPushButton(guiText("OK"), this);
     m_cancel = new QPushButton(guiText("Cancel"), this);
     m_ok->setDefault(true);
+    m_ok->setAccessibleDescription(guiText("Keeps the changes to the program's fonts."));
+    m_cancel->setAccessibleDescription(guiText("Leaves the program's fonts as they were."));
     connect(m_ok, &QPushButton::clicked, this, &FontsDialog::accept);
     connect(m_cancel, &QPushButton::clicked, this, &FontsDialog::reject);
 

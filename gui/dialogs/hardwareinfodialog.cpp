@@ -5,6 +5,7 @@
 #include "localizationhelper.h"
 #include "serialportmanager.h"
 
+#include <QKeyEvent>
 #include <QApplication>
 #include <QClipboard>
 #include <QDebug>
@@ -52,7 +53,9 @@ HardwareInfoDialog::HardwareInfoDialog(QWidget* parent)
     m_table->setColumnCount(1);
     m_table->setSelectionMode(QAbstractItemView::NoSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_table->setFocusPolicy(Qt::NoFocus);
+    // Reachable from the keyboard: the arrows go from value to value, Ctrl+C copies one.
+    m_table->setFocusPolicy(Qt::StrongFocus);
+    m_table->installEventFilter(this);
     m_table->setCornerButtonEnabled(false);
     m_table->horizontalHeader()->hide();
     m_table->setVerticalHeaderLabels(rowTitles());
@@ -60,6 +63,9 @@ HardwareInfoDialog::HardwareInfoDialog(QWidget* parent)
         m_table->setItem(row, 0, new QTableWidgetItem(guiText("Unknown")));
     m_table->resizeRowsToContents();
     m_table->resizeColumnsToContents();
+    m_table->setAccessibleName(guiText("Hardware Information"));
+    m_table->setAccessibleDescription(guiText("What the device reported, one value a row. Double-click "
+                                              "a value, or press Ctrl+C, to copy it."));
     layout->addWidget(m_table);
 
     auto* buttons = new QHBoxLayout;
@@ -74,6 +80,7 @@ HardwareInfoDialog::HardwareInfoDialog(QWidget* parent)
     layout->addLayout(buttons);
 
     setWindowTitle(guiText("Hardware Information"));
+    setAccessibleDescription(guiText("What the device reported about itself, and the manufacture date read from its serial number."));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setObjectName(QStringLiteral("general"));
     setFixedSize(370, 500);
@@ -193,6 +200,15 @@ void HardwareInfoDialog::updateBrightness(int brightness)
     if (brightness < 0 || brightness > 100)
         return;
     setRowText(BrightnessRow, QStringLiteral("%1%").arg(brightness));
+}
+
+bool HardwareInfoDialog::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_table && event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        onItemDoubleClicked(m_table->currentItem());
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void HardwareInfoDialog::onItemDoubleClicked(QTableWidgetItem* item)

@@ -44,6 +44,10 @@ public slots:
     void updateBrightness(int brightness);
     void onItemDoubleClicked(QTableWidgetItem* item);
 
+protected:
+    // Ctrl+C in the table copies the current value, as a double-click does.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void setRowText(int row, const QString& text);
     void clearRows();

@@ -29,6 +29,7 @@ HistoryServerDialog::HistoryServerDialog(QWidget* parent)
 {
     setObjectName(QStringLiteral("general"));
     setWindowTitle(guiText("History Server"));
+    setAccessibleDescription(guiText("The PostgreSQL server that the stations share their service histories on."));
     resize(560, 0);
 
     m_server = new QLineEdit(ServiceHistory::serverUriSetting(), this);
@@ -66,6 +67,10 @@ HistoryServerDialog::HistoryServerDialog(QWidget* parent)
     connect(buttons, &QDialogButtonBox::accepted, this, &HistoryServerDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &HistoryServerDialog::reject);
     connect(m_test, &QPushButton::clicked, this, &HistoryServerDialog::onTest);
+    m_server->setAccessibleDescription(guiText("A PostgreSQL connection address; empty keeps the history on this computer only."));
+    m_station->setAccessibleDescription(guiText("How this station is named in the shared history; empty for the computer's name."));
+    buttons->button(QDialogButtonBox::Ok)->setAccessibleDescription(guiText("Keeps the address and the station name."));
+    m_test->setAccessibleDescription(guiText("Connects to the server with these settings and says whether that worked."));
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(explanation);

@@ -92,6 +92,7 @@ HistoryWindow::HistoryWindow(QWidget* parent)
 {
     setObjectName(QStringLiteral("general"));
     setWindowTitle(guiText("History"));
+    setAccessibleDescription(guiText("Every operation on a device, newest first, filtered by device, operation, result and days."));
     setWindowFlag(Qt::WindowMaximizeButtonHint);
     setModal(false);
     resize(1000, 500);
@@ -129,14 +130,24 @@ HistoryWindow::HistoryWindow(QWidget* parent)
     d->fleet = new TextTableModel(fleetTitles, this);
 
     auto* filters = new QHBoxLayout;
-    filters->addWidget(d->view, 1);
-    filters->addWidget(d->text, 2);
-    filters->addWidget(d->operation, 1);
-    filters->addWidget(d->result, 1);
-    filters->addWidget(new QLabel(guiText("From"), this));
-    filters->addWidget(d->from);
-    filters->addWidget(new QLabel(guiText("To"), this));
-    filters->addWidget(d->to);
+    // Every filter has a label, by which a screen reader names it.
+    const auto addLabelled = [this, filters](const QString& text, QWidget* field, int stretch) {
+        auto* label = new QLabel(text, this);
+        label->setBuddy(field);
+        filters->addWidget(label);
+        filters->addWidget(field, stretch);
+    };
+    addLabelled(guiText("Show"), d->view, 1);
+    addLabelled(guiText("Device"), d->text, 2);
+    addLabelled(guiText("Operation"), d->operation, 1);
+    addLabelled(guiText("Result"), d->result, 1);
+    addLabelled(guiText("From"), d->from, 0);
+    addLabelled(guiText("To"), d->to, 0);
+    d->view->setAccessibleDescription(guiText("This station's own history, the shared history of all stations, or the fleet of devices."));
+    d->text->setAccessibleName(guiText("Serial number or name"));
+    d->text->setAccessibleDescription(guiText("Shows the entries whose serial number or device name holds this text."));
+    d->from->setAccessibleDescription(guiText("The first day shown; Any for no limit."));
+    d->to->setAccessibleDescription(guiText("The last day shown; Any for no limit."));
 
     d->table = new QTableView(this);
     d->table->setModel(d->model);
@@ -156,6 +167,9 @@ HistoryWindow::HistoryWindow(QWidget* parent)
     d->fleetTable->verticalHeader()->hide();
     d->fleetTable->horizontalHeader()->setStretchLastSection(true);
     d->fleetTable->hide();
+    d->table->setAccessibleName(guiText("Service history entries"));
+    d->fleetTable->setAccessibleName(guiText("Devices of the fleet"));
+    d->fleetTable->setAccessibleDescription(guiText("The chosen device's entries from every station are listed below."));
     auto* tables = new QSplitter(Qt::Vertical, this);
     tables->addWidget(d->fleetTable);
     tables->addWidget(d->table);
@@ -166,6 +180,9 @@ HistoryWindow::HistoryWindow(QWidget* parent)
     auto* refresh = new QPushButton(guiText("Refresh"), this);
     auto* exportButton = new QPushButton(guiText("Export CSV..."), this);
     auto* close = new QPushButton(guiText("Close"), this);
+    d->recording->setAccessibleDescription(guiText("Every operation on a device leaves an entry in the service history."));
+    exportButton->setAccessibleDescription(guiText("Writes the entries shown to a CSV file."));
+    refresh->setAccessibleDescription(guiText("Reads the history again with the filters above."));
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(d->recording);
     buttons->addWidget(d->count, 1);

@@ -70,11 +70,12 @@ const int CountdownIntervalMs = 1200;
 // until the file is done, so nothing can start or close half-way. One exporter serves the
 // whole export, so that it knows every file it wrote; its database connection lives in
 // the worker thread only.
-DataLogExporter::ExportResult exportKeepingWindowAlive(DataLogExporter& exporter, const QString& name, const QString& folder)
+DataLogExporter::ExportResult exportKeepingWindowAlive(DataLogExporter& exporter, const QString& name, const QString& folder,
+                                                       QString* filePath)
 {
     DataLogExporter::ExportResult result = DataLogExporter::Failed;
-    QThread* worker = QThread::create([&result, &exporter, name, folder]() {
-        result = exporter.exportLog(name, folder, true);
+    QThread* worker = QThread::create([&result, &exporter, name, folder, filePath]() {
+        result = exporter.exportLog(name, folder, true, filePath);
         if (result != DataLogExporter::Exported)
             qCWarning(lcApp, "Exporting log %s failed: %s", qPrintable(name), qPrintable(exporter.lastError()));
         exporter.close();
@@ -98,8 +99,16 @@ LogSelectionDialog::LogSelectionDialog(const QString& logFolder, QWidget* parent
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(false);
     setWindowTitle(guiText("Data Log Files"));
+    setAccessibleDescription(guiText("The logs retrieved from the device: choose logs to see their "
+                                     "values in the chart and to write them as text files."));
 
     auto* layout = new QVBoxLayout(this);
+    // The logs are one device's: the window says which, as its row does.
+    m_deviceLabel = new QLabel(this);
+    m_deviceLabel->setObjectName(QStringLiteral("deviceLabel"));
+    m_deviceLabel->setStyleSheet(QStringLiteral("QLabel { font: bold; }"));
+    m_deviceLabel->hide();
+    layout->addWidget(m_deviceLabel);
     m_titleLabel = new QLabel(guiText("Select Log files for download"), this);
     m_titleLabel->setWordWrap(true);
     m_titleLabel->setFocusPolicy(Qt::NoFocus);
@@ -124,7 +133,7 @@ LogSelectionDialog::LogSelectionDialog(const QString& logFolder, QWidget* parent
     layout->addWidget(m_destinationLabel);
     auto* pathRow = new QHBoxLayout;
     m_destinationEdit = new TxPathEdit(TxPathEdit::FolderPath, this);
-    m_destinationEdit->setReadOnly(true);
+    // Typed, pasted, dropped or chosen with "Select": what it shows is where the files go.
     m_destinationEdit->setStyleSheet(QStringLiteral("QLineEdit { min-width: 400px; }"));
     m_selectButton = new QPushButton(guiText("Select"), this);
     m_selectButton->setAutoDefault(false);
@@ -139,6 +148,8 @@ LogSelectionDialog::LogSelectionDialog(const QString& logFolder, QWidget* parent
     m_progressBar->hide();
     layout->addWidget(m_progressBar);
     m_statusLabel = new QLabel(guiText("Retrieving files selected from the data base..."), this);
+    m_statusLabel->setWordWrap(true);
+    m_statusLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_statusLabel->hide();
     layout->addWidget(m_statusLabel);
 
@@ -152,6 +163,13 @@ LogSelectionDialog::LogSelectionDialog(const QString& logFolder, QWidget* parent
     buttonRow->addWidget(m_downloadButton);
     buttonRow->addWidget(m_closeButton);
     layout->addLayout(buttonRow);
+    // The list is named by the line above it, the folder field by its label.
+    m_logList->setAccessibleName(guiText("Logs"));
+    m_logList->setAccessibleDescription(guiText("The chosen logs are drawn in the chart and written when you download."));
+    m_destinationLabel->setBuddy(m_destinationEdit);
+    m_selectButton->setAccessibleName(guiText("Select the destination folder..."));
+    m_downloadButton->setAccessibleDescription(guiText("Writes each chosen log as a text file to the destination folder."));
+    m_defaultCheckBox->setAccessibleDescription(guiText("The next retrieval offers this folder again."));
 
     struct ActionSpec {
         QString text;
@@ -187,10 +205,30 @@ LogSelectionDialog::~LogSelectionDialog()
         disconnect(m_updateRun, nullptr, this, nullptr);
 }
 
-void LogSelectionDialog::setDevice(const QString& serial, RestartWatcher* restart)
+void LogSelectionDialog::setDevice(const QString& serial, RestartWatcher* restart, const QString& deviceLine)
 {
     m_device = DeviceTarget(serial, restart ? restart->port() : QString());
     m_restart = restart;
+    // The device restarts after the retrieval: its line is the row's until it is back.
+    m_deviceLabel->setText(deviceLine.isEmpty() ? m_device.line() : deviceLine);
+    m_deviceLabel->setVisible(!m_deviceLabel->text().isEmpty());
+    if (restart) {
+        connect(restart, &RestartWatcher::finished, this, [this]() {
+            if (m_device.isPresent())
+                m_deviceLabel->setText(m_device.line());
+        });
+    }
+}
+
+QString LogSelectionDialog::deviceLine() const
+{
+    return m_deviceLabel->text();
+}
+
+QString LogSelectionDialog::destinationFolder() const
+{
+    // A relative path is taken from the home folder, where the folder dialog starts too.
+    return DataLogExporter::destinationFolder(m_destinationEdit->text(), QDir::homePath());
 }
 
 QString LogSelectionDialog::databasePath() const
@@ -212,7 +250,7 @@ QString LogSelectionDialog::defaultLocationPath()
 
 void LogSelectionDialog::saveLastPath()
 {
-    const QString path = m_destinationEdit->text();
+    const QString path = destinationFolder();
     if (path.isEmpty() || !QFileInfo(path).isDir())
         return;
     userSettings().setValue(QString::fromLatin1(LastPathKey), path);
@@ -350,8 +388,8 @@ void LogSelectionDialog::onCopyFiles()
     }
     setWorking(true);
 
-    const QString destination = m_destinationEdit->text();
-    if (destination.isEmpty() || !QFileInfo(destination).isDir()) {
+    const QString destination = destinationFolder();
+    if (!DataLogExporter::prepareDestination(destination)) {
         m_progressBar->hide();
         m_statusLabel->hide();
         showBox(new MessageBox(this, guiText("Copy data log files"), guiText("The destination path is not valid, please re-enter"),
@@ -360,8 +398,13 @@ void LogSelectionDialog::onCopyFiles()
         return;
     }
 
+    // The field shows the folder as it is used ("~/logs" as the full path).
+    if (m_destinationEdit->text() != destination)
+        m_destinationEdit->setText(destination);
+
     // Only logs that are now in text files may be offered for deletion from the device.
     QStringList exported;
+    QStringList written;
     QStringList failures;
     if (QFileInfo(m_logFolder).isDir()) {
         DataLogExporter exporter(databasePath());
@@ -372,11 +415,13 @@ void LogSelectionDialog::onCopyFiles()
                                         guiText("This file already exists, do you want to replace"), false)
                     == MessageBox::AcceptCode)
                 result = DataLogExporter::Exported;
+            QString file;
             if (result == DataLogExporter::Exported)
-                result = exportKeepingWindowAlive(exporter, name, destination);
-            if (result == DataLogExporter::Exported)
+                result = exportKeepingWindowAlive(exporter, name, destination, &file);
+            if (result == DataLogExporter::Exported) {
                 exported << name;
-            else if (result == DataLogExporter::Failed)
+                written << file;
+            } else if (result == DataLogExporter::Failed)
                 failures << guiText("%1: %2").arg(name, exporter.lastError());
             m_progressBar->setValue(exported.count());
             m_statusLabel->setText(guiText("Number of files retrived ..... %1/%2").arg(exported.count()).arg(names.count()));
@@ -384,7 +429,9 @@ void LogSelectionDialog::onCopyFiles()
     }
 
     m_progressBar->hide();
-    const QString summary = DataLogExporter::exportSummary(exported.count());
+    QString summary = DataLogExporter::exportSummary(exported.count());
+    if (!written.isEmpty())
+        summary += QLatin1Char('\n') + DataLogExporter::writtenFilesText(destination, written);
     if (!m_statusLabel->isHidden()) {
         m_statusLabel->setText(summary);
         m_downloadButton->hide();
@@ -401,13 +448,17 @@ void LogSelectionDialog::onCopyFiles()
     if (exported.isEmpty())
         return;
     const bool one = exported.count() == 1;
-    auto* box = new MessageBox(this, guiText("Data Log Files"),
-                               one ? guiText("<html><p><b>Delete log file from the device ?</b></p><p>Selected file has been downloaded to destination folder.</p></html>")
-                                   : guiText("<html><p><b>Delete log files from the device ?</b></p><p>Selected files have been downloaded to destination folder.</p></html>"),
+    const QString question = one ? guiText("<html><p>%1</p><p><b>Delete log file from the device ?</b></p><p>%2</p></html>")
+                                 : guiText("<html><p>%1</p><p><b>Delete log files from the device ?</b></p><p>%2</p></html>");
+    const QString where = DataLogExporter::writtenFilesText(destination, written).toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>"));
+    // Without a device (a window opened on its own folder) the first paragraph stays out.
+    const QString text = question.arg(deviceLine().toHtmlEscaped(), where).replace(QStringLiteral("<p></p>"), QString());
+    auto* box = new MessageBox(this, guiText("Data Log Files"), text,
                                MessageBox::Information, QPixmap(), MessageBox::Cancel, MessageBox::OK);
     box->setTextOfButton1(guiText("Keep files"));
     box->setTextOfButton2(guiText("Delete files"));
-    box->setDefaultButton(box->button2());
+    // Enter keeps the logs: deleting them from the device cannot be undone.
+    box->setDefaultButton(box->button1());
     if (showBox(box) == MessageBox::AcceptCode)
         clearLogs(exported, summary);
 }

@@ -60,8 +60,12 @@ public:
 
     // The device the logs came from, and the wait for its return from the restart that
     // ended the retrieval (owned by the caller or the dialog): clearing goes to that
-    // device once it is back, never to another one.
-    void setDevice(const QString& serial, Runtime::RestartWatcher* restart);
+    // device once it is back, never to another one. deviceLine: the device as its row
+    // names it (name, serial, port), shown at the top.
+    void setDevice(const QString& serial, Runtime::RestartWatcher* restart, const QString& deviceLine = QString());
+    QString deviceLine() const;
+    // The folder the destination field names, as the export will use it.
+    QString destinationFolder() const;
     // The edited log is still being sent to the device: its run, whose end is not
     // reported here once the dialog has closed; null when none goes on.
     Runtime::OperationRun* updateRun() const { return m_updateRunning ? m_updateRun.data() : nullptr; }
@@ -103,6 +107,7 @@ private:
 
     QString m_logFolder;
     QList<QAction*> m_actions;
+    QLabel* m_deviceLabel = nullptr;
     QLabel* m_titleLabel = nullptr;
     TxListWidget* m_logList = nullptr;
     DataLogChartWidget* m_chart = nullptr;

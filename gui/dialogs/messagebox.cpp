@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
 #include <QVBoxLayout>
 
 using Orvane::Tavrix::Common::guiText;
@@ -118,6 +119,8 @@ void MessageBox::setText(const QString& text)
         return;
     d->textLabel->setTextFormat(Qt::mightBeRichText(text) ? Qt::RichText : Qt::PlainText);
     d->textLabel->setText(text);
+    // A screen reader reads the box's text with its title, as it does for a standard message box.
+    setAccessibleDescription(d->textLabel->textFormat() == Qt::RichText ? QTextDocumentFragment::fromHtml(text).toPlainText() : text);
 }
 
 QString MessageBox::text() const

@@ -48,6 +48,9 @@ SlotNamesDialog::SlotNamesDialog(QWidget* parent)
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->verticalHeader()->hide();
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setAccessibleName(guiText("USB sockets of this station"));
+    m_table->setAccessibleDescription(explanation->text());
+    setAccessibleDescription(guiText("Names the USB sockets of this station, so that rows, batch lines and the history say which socket a device is in."));
     m_error = new QLabel(this);
     m_error->setObjectName(QStringLiteral("slotNamesError"));
     m_error->setWordWrap(true);

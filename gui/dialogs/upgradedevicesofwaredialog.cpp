@@ -65,6 +65,8 @@ UpgradeDeviceSofwareDialog::UpgradeDeviceSofwareDialog(const QByteArray& package
     , d(new UpgradeDeviceSofwareDialogPrivate)
 {
     d->packageContent = packageContent;
+    setAccessibleDescription(guiText("The device software package and its version; Upgrade sends it "
+                                     "to the device, which installs it and restarts."));
     d->version = version;
     setMinimumWidth(0);
     QVBoxLayout* layout = contentLayout();
@@ -102,6 +104,7 @@ UpgradeDeviceSofwareDialog::UpgradeDeviceSofwareDialog(const QByteArray& package
     d->upgradeButton->setFixedWidth(100);
     d->upgradeButton->setDefault(true);
     d->upgradeButton->setAutoDefault(true);
+    d->upgradeButton->setAccessibleDescription(guiText("Sends the software package to the device, which installs it and restarts."));
     connect(d->upgradeButton, &QPushButton::clicked, this, &UpgradeDeviceSofwareDialog::onUpgrade);
     buttonRow()->insertWidget(1, d->upgradeButton);
 

@@ -4,6 +4,7 @@
 #include "localizationhelper.h"
 
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
 
@@ -84,6 +85,15 @@ QMimeData* AppUserFontsListWidget::mimeData(const QList<QListWidgetItem*>& items
 QMimeData* AppUserFontsListWidget::dragData() const
 {
     return mimeData(selectedItems());
+}
+
+void AppUserFontsListWidget::keyPressEvent(QKeyEvent* event)
+{
+    if ((event->key() == Qt::Key_Insert || event->key() == Qt::Key_Plus) && isEnabled() && !selectedFonts().isEmpty()) {
+        emit addFonts(selectedFonts());
+        return;
+    }
+    QListWidget::keyPressEvent(event);
 }
 
 void AppUserFontsListWidget::contextMenuEvent(QContextMenuEvent* event)

@@ -38,6 +38,8 @@ protected:
     QStringList mimeTypes() const override;
     QMimeData* mimeData(const QList<QListWidgetItem*>& items) const override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    // Insert or + adds the selected fonts, as a drag does: the keyboard's way.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QMenu* m_menu = nullptr;

@@ -10,6 +10,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QImage>
+#include <QKeyEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLegend>
@@ -45,6 +48,8 @@ const int PixelsPerTimeLabel = 110;
 const int DotsUpTo = 200;
 // The tooltip shows the nearest point within this distance of the mouse.
 const double ToolTipReach = 16.0;
+// One value axis mark per this many pixels at most.
+const int PixelsPerValueMark = 40;
 
 } // namespace
 
@@ -60,15 +65,22 @@ DataLogChartWidget::DataLogChartWidget(QWidget* parent)
     m_timeAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     m_valueAxis = new QValueAxis(m_chart);
     m_valueAxis->setLabelFormat(QStringLiteral("%.6g"));
+    // Marks at round values (see refresh()), whatever range a zoom leaves.
+    m_valueAxis->setTickType(QValueAxis::TicksDynamic);
+    m_valueAxis->setTickAnchor(0);
     m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
     m_chart->addAxis(m_valueAxis, Qt::AlignLeft);
 
     m_view = new QChartView(m_chart, this);
+    m_view->setAccessibleName(guiText("Chart of the chosen logs"));
     m_view->setRenderHint(QPainter::Antialiasing);
     m_view->setRubberBand(QChartView::RectangleRubberBand);
     m_view->setMinimumSize(480, 300);
     m_view->viewport()->setMouseTracking(true);
     m_view->viewport()->installEventFilter(this);
+    // The keyboard zooms too: + and - around the middle, 0 for the whole log.
+    m_view->setFocusPolicy(Qt::StrongFocus);
+    m_view->installEventFilter(this);
 
     m_statusLabel = new QLabel(this);
     m_statusLabel->setWordWrap(true);
@@ -76,6 +88,9 @@ DataLogChartWidget::DataLogChartWidget(QWidget* parent)
     m_resetButton->setAutoDefault(false);
     m_saveButton = new QPushButton(guiText("Save chart"), this);
     m_saveButton->setAutoDefault(false);
+    m_resetButton->setAccessibleDescription(guiText("Shows the whole of the chosen logs again."));
+    m_saveButton->setAccessibleDescription(guiText("Saves the chart as shown as a PNG or SVG picture, with the "
+                                                   "device, the logs and the time span as its title."));
     connect(m_resetButton, &QPushButton::clicked, this, &DataLogChartWidget::resetZoom);
     connect(m_saveButton, &QPushButton::clicked, this, &DataLogChartWidget::onSaveChart);
 
@@ -96,6 +111,7 @@ DataLogChartWidget::DataLogChartWidget(QWidget* parent)
     m_refreshTimer.setInterval(0);
     connect(&m_refreshTimer, &QTimer::timeout, this, &DataLogChartWidget::refresh);
     connect(m_timeAxis, &QValueAxis::rangeChanged, &m_refreshTimer, qOverload<>(&QTimer::start));
+    connect(m_valueAxis, &QValueAxis::rangeChanged, &m_refreshTimer, qOverload<>(&QTimer::start));
     connect(m_chart, &QChart::plotAreaChanged, &m_refreshTimer, qOverload<>(&QTimer::start));
 
     showLogs(QString(), QStringList());
@@ -212,6 +228,20 @@ void DataLogChartWidget::onLogsRead(const QList<DataLogSeries>& series)
         any = true;
     }
     m_chart->legend()->setVisible(any);
+    // What the lines show, for those who cannot see them, and how to zoom.
+    QStringList summary;
+    for (const DataLogSeries& log : series) {
+        if (!log.isEmpty())
+            summary << guiText("%1: %2 points from %3 to %4, values from %5 to %6.")
+                           .arg(log.name())
+                           .arg(log.count())
+                           .arg(log.timeText(log.times().constFirst()), log.timeText(log.times().constLast()),
+                                QLocale().toString(log.minimum(), 'g', QLocale::FloatingPointShortest),
+                                QLocale().toString(log.maximum(), 'g', QLocale::FloatingPointShortest));
+    }
+    summary << guiText("Drag a rectangle to zoom in, right click to zoom out, turn the wheel to zoom around the mouse; "
+                       "the keys + and - zoom around the middle, 0 shows the whole log.");
+    m_view->setAccessibleDescription(summary.join(QLatin1Char('\n')));
     m_resetButton->setEnabled(any);
     m_saveButton->setEnabled(any);
     showStatus(notes.join(QLatin1Char('\n')));
@@ -253,6 +283,8 @@ void DataLogChartWidget::refresh()
     const double from = m_timeAxis->min();
     const double to = m_timeAxis->max();
     const int width = std::max(100, int(m_chart->plotArea().width()));
+    m_valueAxis->setTickInterval(DataLogSeries::valueStep(m_valueAxis->min(), m_valueAxis->max(),
+                                                          std::max(2, int(m_chart->plotArea().height()) / PixelsPerValueMark)));
     for (int i = 0; i < m_series.size(); ++i) {
         if (QLineSeries* line = m_lines.value(i))
             line->replace(m_series.at(i).decimated(from, to, width));
@@ -320,6 +352,19 @@ QString DataLogChartWidget::toolTipAt(const QPoint& position) const
 
 bool DataLogChartWidget::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_view && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        const QPointF middle = m_chart->plotArea().center();
+        if (key == Qt::Key_Plus || key == Qt::Key_Equal)
+            zoomAt(middle, 0.8);
+        else if (key == Qt::Key_Minus)
+            zoomAt(middle, 1.25);
+        else if (key == Qt::Key_0 || key == Qt::Key_Home)
+            resetZoom();
+        else
+            return QWidget::eventFilter(watched, event);
+        return true;
+    }
     if (watched == m_view->viewport()) {
         if (event->type() == QEvent::Wheel) {
             auto* wheel = static_cast<QWheelEvent*>(event);
@@ -357,21 +402,74 @@ void DataLogChartWidget::onSaveChart()
         MessageBox::critical(this, guiText("Save chart"), guiText("The chart could not be saved as %1.").arg(QDir::toNativeSeparators(path)));
 }
 
+void DataLogChartWidget::setDeviceTitle(const QString& title)
+{
+    m_deviceTitle = title;
+}
+
+QString DataLogChartWidget::savedTitle() const
+{
+    QStringList logs;
+    double first = 0;
+    double last = 0;
+    const DataLogSeries* timed = nullptr;
+    for (int i = 0; i < m_series.size(); ++i) {
+        const DataLogSeries& log = m_series.at(i);
+        if (!m_lines.value(i))
+            continue;
+        logs << log.name();
+        first = timed ? std::min(first, double(log.times().constFirst())) : double(log.times().constFirst());
+        last = timed ? std::max(last, double(log.times().constLast())) : double(log.times().constLast());
+        timed = &log;
+    }
+    if (!timed)
+        return m_deviceTitle;
+    // The span shown: the zoomed range, or the logs' own when they end inside it.
+    const qint64 from = qint64(std::max(first, m_timeAxis->min()));
+    const qint64 to = qint64(std::min(last, m_timeAxis->max()));
+    const QString what = m_deviceTitle.isEmpty() ? logs.join(QStringLiteral(", "))
+                                                 : guiText("%1: %2").arg(m_deviceTitle, logs.join(QStringLiteral(", ")));
+    return guiText("%1, %2 to %3").arg(what, timed->timeText(from), timed->timeText(to));
+}
+
 bool DataLogChartWidget::saveChart(const QString& path)
 {
+    // The title goes above the chart as shown, so that a picture on its own says what it is.
+    const QString title = savedTitle();
+    QFont font = m_view->font();
+    font.setBold(true);
+    const int width = m_view->width();
+    const QRect titleRect = QFontMetrics(font)
+                                .boundingRect(QRect(8, 0, width - 16, 1000), Qt::AlignHCenter | Qt::TextWordWrap, title)
+                                .adjusted(0, 0, 0, 12);
+    const QSize size(width, titleRect.height() + m_view->height());
+    const auto paint = [&](QPainter* painter) {
+        painter->fillRect(QRect(QPoint(0, 0), size), Qt::white);
+        painter->setFont(font);
+        painter->setPen(Qt::black);
+        painter->drawText(QRect(8, 6, width - 16, titleRect.height()), Qt::AlignHCenter | Qt::TextWordWrap, title);
+        m_view->render(painter, QRectF(0, titleRect.height(), width, m_view->height()));
+    };
     if (QFileInfo(path).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) == 0) {
         QSvgGenerator generator;
         generator.setFileName(path);
-        generator.setSize(m_view->size());
-        generator.setViewBox(QRect(QPoint(0, 0), m_view->size()));
-        generator.setTitle(guiText("Data Log Files"));
+        generator.setSize(size);
+        generator.setViewBox(QRect(QPoint(0, 0), size));
+        generator.setTitle(title);
         QPainter painter;
         if (!painter.begin(&generator))
             return false;
-        m_view->render(&painter);
+        paint(&painter);
         return painter.end();
     }
-    return m_view->grab().save(path, "PNG");
+    // As sharp as the screen shows it.
+    const qreal ratio = m_view->devicePixelRatioF();
+    QImage image(size * ratio, QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    QPainter painter(&image);
+    paint(&painter);
+    painter.end();
+    return image.save(path, "PNG");
 }
 
 void DataLogChartWidget::showStatus(const QString& text)

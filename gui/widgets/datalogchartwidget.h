@@ -55,6 +55,10 @@ public:
     QLineSeries* lineSeries(int index) const { return m_lines.value(index); }
     // The tooltip for a position in the chart view: the nearest point's log, time and value.
     QString toolTipAt(const QPoint& position) const;
+    // The device whose logs these are, "name (serial)", for the title of a saved chart.
+    void setDeviceTitle(const QString& title);
+    // What a saved chart says above the plot: the device, the logs and the time span shown.
+    QString savedTitle() const;
 
 public slots:
     // Draws these logs; reading starts after a short pause, so that a selection made
@@ -98,6 +102,7 @@ private:
     std::shared_ptr<std::atomic_bool> m_cancel;
     int m_generation = 0;
     bool m_loading = false;
+    QString m_deviceTitle;
     QString m_loadNote; // what the status line says besides a log's own notes
     QRectF m_fullRange; // every point drawn, with a margin; null when nothing is drawn
 };

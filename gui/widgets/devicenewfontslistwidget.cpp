@@ -6,6 +6,7 @@
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
 
@@ -103,6 +104,15 @@ void DeviceNewFontsListWidget::dropEvent(QDropEvent* event)
     event->setDropAction(Qt::CopyAction);
     event->accept();
     emit fontsDropped(names);
+}
+
+void DeviceNewFontsListWidget::keyPressEvent(QKeyEvent* event)
+{
+    if ((event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace) && isEnabled()) {
+        removeSelected();
+        return;
+    }
+    QListWidget::keyPressEvent(event);
 }
 
 } // namespace Designer

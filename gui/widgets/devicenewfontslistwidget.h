@@ -38,6 +38,8 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    // Delete takes the selected fonts off the list, as the menu's "Remove" does.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QMenu* m_menu = nullptr;

@@ -67,6 +67,9 @@ FontPreviewWidget::FontPreviewWidget(QWidget* parent)
     m_sample = new TxTextEdit(this);
     m_sample->setAcceptRichText(false);
     m_sample->setPlainText(guiText("Sample Text"));
+    m_pixelSizeLabel->setBuddy(m_pixelSize);
+    m_letterSpacingLabel->setBuddy(m_letterSpacing);
+    m_wordSpacingLabel->setBuddy(m_wordSpacing);
 
     auto* controls = new QHBoxLayout;
     controls->setContentsMargins(0, 0, 0, 0);
@@ -118,6 +121,17 @@ void FontPreviewWidget::retranslate()
     m_overline->setToolTip(guiText("Overline the text"));
     m_letterSpacingLabel->setText(guiText("Letter Spacing:"));
     m_wordSpacingLabel->setText(guiText("Word Spacing:"));
+    // The style buttons show a letter only.
+    m_bold->setAccessibleName(guiText("Bold"));
+    m_italic->setAccessibleName(guiText("Italic"));
+    m_underline->setAccessibleName(guiText("Underline"));
+    m_strikeOut->setAccessibleName(guiText("Strike out"));
+    m_overline->setAccessibleName(guiText("Overline"));
+    m_sample->setAccessibleName(guiText("Sample text"));
+    m_sample->setAccessibleDescription(guiText("Type here to see your text in the chosen font."));
+    m_pixelSize->setAccessibleDescription(guiText("The size of the sample text in pixels."));
+    m_letterSpacing->setAccessibleDescription(guiText("Space added between letters, in pixels."));
+    m_wordSpacing->setAccessibleDescription(guiText("Space added between words, in pixels."));
 }
 
 void FontPreviewWidget::changeEvent(QEvent* event)

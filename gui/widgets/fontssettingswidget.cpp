@@ -90,6 +90,13 @@ FontsSettingsWidget::FontsSettingsWidget(QWidget* parent)
     plainInfo.setBold(false);
     m_information->setFont(plainInfo);
     m_previewGroup->setFont(plainInfo);
+    // The lists and the information are named by their headings.
+    m_builtInList->setAccessibleName(builtInLabel->text());
+    m_builtInList->setAccessibleDescription(guiText("The fonts that come with the program. Choose one to preview it."));
+    m_userList->setAccessibleName(userLabel->text());
+    m_userList->setAccessibleDescription(guiText("Drop font files here to add them; the context menu "
+                                                 "adds fonts and marks them for removal."));
+    m_information->setAccessibleName(infoLabel->text());
 
     auto* grid = new QGridLayout(group);
     grid->addWidget(builtInLabel, 0, 0);

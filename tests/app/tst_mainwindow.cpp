@@ -540,6 +540,10 @@ private slots:
         // Double-clicking a value copies it.
         a->onItemDoubleClicked(a->table()->item(HardwareInfoDialog::SerialRow, 0));
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("2314A001"));
+        // Ctrl+C copies the current value: the keyboard's way.
+        a->table()->setCurrentCell(HardwareInfoDialog::ModelRow, 0);
+        QTest::keyClick(a->table(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("QMX 70-A"));
     }
 
     void hardwareInformationOpensFromTheMenu()

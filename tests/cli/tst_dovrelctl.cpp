@@ -914,9 +914,10 @@ private slots:
         QVERIFY2(!dovrelctl(withPort(device, { "fonts", "list" })).json.value("fonts").toArray().contains(QJsonValue("a%1.ttf")),
                  qPrintable(device.commands().join(' ')));
 
-        // A project whose files hold "%1" and "%2" arrives under those names.
+        // Files holding "%1" and "%2", and one of a sub-folder, arrive flat under their own names.
         const QString source = path("percent-project");
         QVERIFY(put(source + "/project/main.qml", "import QtQuick 2.0\nItem {}\n"));
+        QVERIFY(put(source + "/project/images/background.png", QByteArray(3000, 'b')));
         QVERIFY(put(source + "/project/a%1.qml", "import QtQuick 2.0\nItem { id: a }\n"));
         QVERIFY(put(source + "/project/b%2.png", QByteArray(100, 'p')));
         QVERIFY(put(source + "/config.txrc", "colorDepth: 16;\n"));
@@ -930,6 +931,9 @@ private slots:
         QVERIFY(ZipHelper::zipWithDirectoryContents(source, package, false));
         const Run upload = dovrelctl(withPort(device, { "upload", package, "--yes" }));
         QVERIFY2(upload.exitCode == 0, qPrintable(describe(upload)));
+        QCOMPARE(upload.json.value("files").toInt(), 5);
+        QVERIFY(device.commands().contains("#LOAD<project/background.png>3000#"));
+        QCOMPARE(device.readFile("qml/project/background.png"), QByteArray(3000, 'b'));
         QCOMPARE(device.readFile("qml/project/a%1.qml"), QByteArray("import QtQuick 2.0\nItem { id: a }\n"));
         QCOMPARE(device.readFile("qml/project/b%2.png"), QByteArray(100, 'p'));
     }

@@ -242,8 +242,8 @@ struct SeenBox {
     QString text;
 };
 
-// Plays the user: answers every message box with the next button text given (Escape when none
-// is left), records what each box showed, and runs a handler once for each data log dialog
+// Plays the user: answers every message box with the next button text given (Escape when none is left,
+// Return for "Return"), records what each box showed, and runs a handler once for each data log dialog
 // that comes up. Clicks are posted so that a box they open is answered too.
 class UserScript : public QObject
 {
@@ -295,6 +295,8 @@ private:
                 return;
             }
             const QString answer = m_answers.takeFirst();
+            if (answer == QLatin1String("Return"))
+                return QTest::keyClick(box, Qt::Key_Return);
             for (QPushButton* button : { box->button1(), box->button2(), box->button3() }) {
                 if (button && button->isVisible() && button->text().remove(QLatin1Char('&')) == answer) {
                     QTimer::singleShot(0, button, &QPushButton::click);
@@ -354,6 +356,15 @@ QStringList deviceArgs(const QTemporaryDir& dir, const QString& name, const QByt
     // These dialogs' own cases; the device leaving on its restarts is the main window tests'.
     return { QStringLiteral("--root"), root, QStringLiteral("--serial"), QStringLiteral("DL%1").arg(++devices, 6, 10, QLatin1Char('0')),
              QStringLiteral("--stay-on-reboot"), QStringLiteral("--app-version"), QStringLiteral("2.1.6.2886") };
+}
+
+// The question after an export: the device, then the folder and the files written.
+QString question(int files, const QString& folder, const QStringList& names, const QString& device = QString())
+{
+    const QString key = files == 1 ? QStringLiteral("<html><p>%1</p><p><b>Delete log file from the device ?</b></p><p>%2</p></html>")
+                                   : QStringLiteral("<html><p>%1</p><p><b>Delete log files from the device ?</b></p><p>%2</p></html>");
+    const QString where = (gui("Written to %1:").arg(folder) + "\n" + names.join('\n')).toHtmlEscaped().replace('\n', "<br>");
+    return LocalizationHelper::guiString(key).arg(device.toHtmlEscaped(), where).replace("<p></p>", QString());
 }
 
 QByteArray standardDatabaseBytes(const QTemporaryDir& dir)
@@ -483,6 +494,8 @@ private slots:
         QCOMPARE(chart->toolTipAt(viewPosition({ eight + 60000, -3.25 }) + QPoint(3, -2)),
                  gui("%1\nTime: %2\nValue: %3").arg(QStringLiteral("Température"), QStringLiteral("08:01:00"), QStringLiteral("-3.25")));
         QVERIFY(chart->toolTipAt(QPoint(1, 1)).isEmpty());
+        // A screen reader hears what the lines show.
+        QVERIFY(view->accessibleDescription().startsWith(QStringLiteral("Température: 2 points from 08:00:00 to 08:01:00, values from -3.25 to 21.5.\n")));
 
         auto* timeAxis = qobject_cast<QValueAxis*>(chart->chart()->axes(Qt::Horizontal).constFirst());
         const double fullWidth = timeAxis->max() - timeAxis->min();
@@ -492,12 +505,24 @@ private slots:
         QCoreApplication::sendEvent(view->viewport(), &wheel);
         QVERIFY(timeAxis->max() - timeAxis->min() < fullWidth * 0.7);
         QVERIFY(timeAxis->min() < eight + 30000 && timeAxis->max() > eight + 30000);
+        // The zoomed value range still reads in round marks: 1, 2, 2.5 or 5 times a power of ten.
+        QCoreApplication::processEvents();
+        const double step = qobject_cast<QValueAxis*>(chart->chart()->axes(Qt::Vertical).constFirst())->tickInterval();
+        QVERIFY2(QStringList({ "1", "2", "2.5", "5" }).contains(QString::number(step / std::pow(10.0, std::floor(std::log10(step))))), qPrintable(QString::number(step)));
         chart->resetButton()->click();
         QCOMPARE(timeAxis->max() - timeAxis->min(), fullWidth);
+        // The keyboard zooms as well.
+        QTest::keyClick(view, Qt::Key_Plus);
+        QVERIFY(timeAxis->max() - timeAxis->min() < fullWidth * 0.9);
+        QTest::keyClick(view, Qt::Key_0);
+        QCOMPARE(timeAxis->max() - timeAxis->min(), fullWidth);
 
+        // A saved chart is titled with its device, its log and the time span shown.
+        chart->setDeviceTitle(QStringLiteral("Tank Room (2314A001)"));
+        QCOMPARE(chart->savedTitle(), QStringLiteral("Tank Room (2314A001): Température, 08:00:00 to 08:01:00"));
         QVERIFY(chart->saveChart(dir.filePath(QStringLiteral("chart.png"))));
         const QImage image(dir.filePath(QStringLiteral("chart.png")));
-        QCOMPARE(image.size(), view->size() * view->devicePixelRatio());
+        QVERIFY(image.width() == view->width() * view->devicePixelRatio() && image.height() > view->height() * view->devicePixelRatio());
         QSet<QRgb> colours;
         for (int y = 0; y < image.height(); y += 5) {
             for (int x = 0; x < image.width(); x += 5)
@@ -506,7 +531,7 @@ private slots:
         QVERIFY(colours.size() > 10); // lines, axes and labels, not a blank picture
         QVERIFY(chart->saveChart(dir.filePath(QStringLiteral("chart.svg"))));
         const QByteArray svg = fileBytes(dir.filePath(QStringLiteral("chart.svg")));
-        QVERIFY(svg.contains("<svg") && svg.contains(QStringLiteral("Température").toUtf8()));
+        QVERIFY(svg.contains("<svg") && svg.contains(QStringLiteral("<title>%1</title>").arg(chart->savedTitle()).toUtf8()));
         QVERIFY(!chart->saveChart(dir.filePath(QStringLiteral("missing/chart.png"))));
     }
 
@@ -563,12 +588,12 @@ private slots:
             dialog.onCopyFiles();
             QCOMPARE(user.boxes.size(), 1);
             QCOMPARE(user.boxes.at(0).title, gui("Data Log Files"));
-            QCOMPARE(user.boxes.at(0).text, gui("<html><p><b>Delete log files from the device ?</b></p><p>Selected files have been downloaded to destination folder.</p></html>"));
+            QCOMPARE(user.boxes.at(0).text, question(2, destination, { "Tank Level.txt", "Température.txt" }));
         }
         QCOMPARE(fileBytes(destination + QStringLiteral("/Tank Level.txt")), expectedExport(QStringLiteral("Tank Level")));
         QCOMPARE(fileBytes(destination + QStringLiteral("/Température.txt")), expectedExport(QStringLiteral("Température")));
         QCOMPARE(QDir(destination).entryList(QDir::Files).size(), 2);
-        QCOMPARE(dialog.statusLabel()->text(), gui("Successfully retrieved %1 logged files").arg(2));
+        QCOMPARE(dialog.statusLabel()->text(), gui("Successfully retrieved %1 logged files").arg(2) + "\n" + gui("Written to %1:").arg(destination) + "\nTank Level.txt\nTempérature.txt");
         QVERIFY(dialog.downloadButton()->isHidden());
         QVERIFY(dialog.progressBar()->isHidden());
         QVERIFY(dialog.closeButton()->isEnabled());
@@ -577,21 +602,23 @@ private slots:
                      .value(QStringLiteral("logFilesLastPath")).toString(), destination);
         QCOMPARE(LogSelectionDialog(folder).destinationEdit()->text(), destination);
 
-        // A one-column log has an empty third field; one file gives the singular texts. Its
-        // folder, with the box not ticked, is not remembered.
+        // A one-column log: empty third field, singular texts. A folder typed over the remembered one is
+        // used (made when missing) and, the box not ticked, not remembered. Return keeps the logs.
         const QString second = dir.filePath(QStringLiteral("second"));
-        QVERIFY(QDir().mkpath(second));
         LogSelectionDialog single(folder);
         single.show();
-        single.destinationEdit()->setText(second);
+        single.destinationEdit()->selectAll();
+        QTest::keyClicks(single.destinationEdit(), " " + second + " ");
         single.logList()->item(StandardLogOrder.indexOf(QStringLiteral("One Column")))->setSelected(true);
         {
-            UserScript user({ gui("Keep files") });
+            UserScript user({ "Return" });
             single.onCopyFiles();
-            QCOMPARE(user.boxTexts(), QStringList { gui("<html><p><b>Delete log file from the device ?</b></p><p>Selected file has been downloaded to destination folder.</p></html>") });
+            QCOMPARE(user.boxTexts(), QStringList { question(1, second, { "One Column.txt" }) });
         }
         QCOMPARE(fileBytes(second + QStringLiteral("/One Column.txt")), expectedExport(QStringLiteral("One Column")));
-        QCOMPARE(single.statusLabel()->text(), gui("Successfully retrieved %1 logged file").arg(1));
+        QCOMPARE(QDir(destination).entryList(QDir::Files).size(), 2);
+        QVERIFY(databaseContent(folder + QStringLiteral("/dataLogging.txdb")).contains(QStringLiteral("One Column")));
+        QVERIFY(single.statusLabel()->text().startsWith(gui("Successfully retrieved %1 logged file").arg(1) + "\n" + gui("Written to %1:").arg(second)));
         QCOMPARE(LogSelectionDialog(folder).destinationEdit()->text(), destination);
         // A remembered folder that has gone is not offered.
         QVERIFY(QDir(destination).removeRecursively());
@@ -636,7 +663,7 @@ private slots:
         UserScript again({ gui("No"), gui("Yes"), gui("Delete files") });
         dialog.onCopyFiles();
         QVERIFY2(again.boxes.size() >= 3, qPrintable(again.boxTexts().join(QLatin1Char('|'))));
-        QCOMPARE(again.boxes.at(2).text, gui("<html><p><b>Delete log file from the device ?</b></p><p>Selected file has been downloaded to destination folder.</p></html>"));
+        QCOMPARE(again.boxes.at(2).text, question(1, destination, { "Log10.txt" }));
         QCOMPARE(fileBytes(destination + QStringLiteral("/Log10.txt")), QByteArray("1,a,10\n"));
         QCOMPARE(fileBytes(destination + QStringLiteral("/Log2.txt")), log2Before);
         const QStringList left = databaseContent(folder + QStringLiteral("/dataLogging.txdb")).keys();
@@ -649,7 +676,7 @@ private slots:
         const QString folder = makeLogFolder(dir, QStringLiteral("standard"), standardTables());
         LogSelectionDialog dialog(folder);
         dialog.show();
-        const QString missing = dir.filePath(QStringLiteral("missing/folder"));
+        const QString missing = folder + QStringLiteral("/dataLogging.txdb.zip/folder"); // below a file: cannot be made
         dialog.destinationEdit()->setText(missing);
         dialog.defaultLocationCheckBox()->setChecked(true);
         dialog.logList()->item(0)->setSelected(true);
@@ -658,7 +685,6 @@ private slots:
         QCOMPARE(user.boxes.size(), 1);
         QCOMPARE(user.boxes.at(0).title, gui("Copy data log files"));
         QCOMPARE(user.boxes.at(0).text, gui("The destination path is not valid, please re-enter"));
-        QVERIFY(!QFileInfo::exists(missing));
         QVERIFY(dialog.progressBar()->isHidden());
         QVERIFY(dialog.statusLabel()->isHidden());
         QVERIFY(dialog.closeButton()->isEnabled());
@@ -797,8 +823,10 @@ private slots:
         QString folder;
         QString statusAfterClearing;
         bool closeEnabledAfterClearing = false;
+        QString deviceLine;
         user.onSelectionDialog = [&](LogSelectionDialog* dialog) {
             folder = dialog->logFolder();
+            deviceLine = dialog->findChild<QLabel*>(QStringLiteral("deviceLabel"))->text();
             QCOMPARE(itemTexts(dialog->logList()), StandardLogOrder);
             dialog->destinationEdit()->setText(destination);
             dialog->logList()->item(0)->setSelected(true); // Log2
@@ -816,10 +844,12 @@ private slots:
         row.onRetrieveDeviceLog();
         QCOMPARE(user.retrieveDialogs, 1);
         QCOMPARE(user.selectionDialogs, 1);
-        QCOMPARE(user.boxTexts(), QStringList { gui("<html><p><b>Delete log files from the device ?</b></p><p>Selected files have been downloaded to destination folder.</p></html>") });
+        // The window and its question name the device as its row does.
+        QCOMPARE(deviceLine, row.deviceLine());
+        QCOMPARE(user.boxTexts(), QStringList { question(2, destination, { "Log2.txt", "Tank Level.txt" }, row.deviceLine()) });
         // The device stays on the line through its restart: the update waits a moment for it to leave.
-        QCOMPARE(statusAfterClearing, QStringLiteral("Successfully retrieved 2 logged files\nSuccessfully cleared 2 logged files\n%1")
-                                          .arg(gui("Waiting for the device to restart...")));
+        QCOMPARE(statusAfterClearing, QStringLiteral("Successfully retrieved 2 logged files\n%1\nLog2.txt\nTank Level.txt\nSuccessfully cleared 2 logged files\n%2")
+                                          .arg(gui("Written to %1:").arg(destination), gui("Waiting for the device to restart...")));
         QVERIFY(closeEnabledAfterClearing);
         // The countdown ends the dialog by itself.
         QCOMPARE(user.selectionResult, int(QDialog::Accepted));
@@ -1087,7 +1117,7 @@ private slots:
         QVERIFY2(failure.startsWith(gui("These logs were not written, and stay on the device:\n%1").arg("Log10: \""))
                      && failure.contains(QStringLiteral("Log10.txt\" could not be written: ")) && !failure.contains("Log2"),
                  qPrintable(failure));
-        QCOMPARE(user.boxes.at(2).text, gui("<html><p><b>Delete log file from the device ?</b></p><p>Selected file has been downloaded to destination folder.</p></html>"));
+        QCOMPARE(user.boxes.at(2).text, question(1, destination, { "Log2.txt" }));
         const QStringList left = databaseContent(folder + QStringLiteral("/dataLogging.txdb")).keys();
         QVERIFY(!left.contains(QStringLiteral("Log2")) && left.contains(QStringLiteral("Log10")));
         QVERIFY(idleManager());

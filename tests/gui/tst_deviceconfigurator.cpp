@@ -334,6 +334,31 @@ private slots:
         QCOMPARE(stored.pixel(100, 50), picture.pixel(100, 50));
     }
 
+    // Cancel while the splash image travels: the device keeps its old image, restarts and answers again.
+    void cancelledSplashLeavesTheOldOne()
+    {
+        PtsDevice& device = newDevice();
+        QVERIFY(device.start({ "--serial", "CFGCAN1", "--model", "QMX 50-B", "--screen", "480x272", "--throttle", "30000" }));
+        const QByteArray old = encoded(pattern(480, 272), "BMP");
+        QVERIFY(writeAll(device.emulator.filePath("qml/user_splash480x272.bmp"), old));
+        auto dialog = openFor(device);
+        QVERIFY(writeAll(m_files.filePath("cancelled.png"), encoded(pattern(480, 272).mirrored(), "PNG")));
+        QVERIFY(dialog->loadImage(m_files.filePath("cancelled.png")));
+        QSignalSpy ended(dialog.get(), &DeviceConfigurator::configurationEnded);
+        QTest::mouseClick(dialog->configureButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(dialog->progressBar()->maximum() > 100000 && dialog->progressBar()->value() > 4096, LongWait);
+        SerialPortManager* manager = SerialPortManager::instance();
+        QSignalSpy connected(manager, &SerialPortManager::deviceConnected);
+        auto box = answerNextBox(gui("OK"), LongWait);
+        click(dialog->cancelButton());
+        QTRY_VERIFY_WITH_TIMEOUT(box->seen && !ended.isEmpty() && !ended.first().at(0).toBool(), LongWait);
+        QVERIFY(box->texts.join(' ').contains(gui("What was on its way was discarded; the device keeps what it had and restarts.")));
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->isVisible(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(device.emulator.commands().contains("#UNIX<reboot>#"), 10000);
+        QCOMPARE(device.emulator.readFile("qml/user_splash480x272.bmp"), old);
+        QTRY_VERIFY_WITH_TIMEOUT(!connected.isEmpty() && manager->deviceInformation(device.port).value("serial") == "CFGCAN1", LongWait);
+    }
+
     // Each opening starts from the device: no job, its name and time zone, no image; only
     // the battery check stays as the user left it.
     void choicesOnReopening()

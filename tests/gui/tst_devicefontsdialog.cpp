@@ -174,6 +174,11 @@ private slots:
 
         AppUserFontsListWidget* userList = dialog->userFontsList();
         selectOnly(userList, { ThaiFamily, GeorgianFamily, TwoFileFamily });
+        // The keyboard adds as the menu does (Insert), and Delete takes a font off again.
+        QTest::keyClick(userList, Qt::Key_Insert);
+        selectOnly(dialog->newFontsList(), { ThaiFamily });
+        QTest::keyClick(dialog->newFontsList(), Qt::Key_Delete);
+        QCOMPARE(itemsOf(dialog->newFontsList()), QStringList({ GeorgianFamily, TwoFileFamily }));
         userList->contextMenu()->actions().at(1)->trigger();
         QCOMPARE(itemsOf(dialog->newFontsList()), QStringList({ GeorgianFamily, ThaiFamily, TwoFileFamily }));
 

@@ -242,6 +242,11 @@ private slots:
         QCOMPARE(DataLogExporter::exportSummary(0), QStringLiteral("Successfully retrieved 0 logged files"));
         QCOMPARE(DataLogExporter::clearSummary(DataLogExporter::exportSummary(2), 2),
                  QStringLiteral("Successfully retrieved 2 logged files\nSuccessfully cleared 2 logged files"));
+        const QString written = DataLogExporter::writtenFilesText(QStringLiteral("/out"), QStringList(12, QStringLiteral("/out/Log.txt")));
+        QVERIFY(written.startsWith(QStringLiteral("Written to /out:\nLog.txt\n")) && written.endsWith(QStringLiteral("Log.txt\nand 2 more")));
+        QCOMPARE(DataLogExporter::destinationFolder(QStringLiteral("  /data/logs/ ")), QStringLiteral("/data/logs"));
+        QCOMPARE(DataLogExporter::destinationFolder(QStringLiteral("~/logs")), QDir::homePath() + QStringLiteral("/logs"));
+        QCOMPARE(DataLogExporter::destinationFolder(QStringLiteral("logs/../today"), QStringLiteral("/base")), QStringLiteral("/base/today"));
     }
 };
 

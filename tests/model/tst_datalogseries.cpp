@@ -210,6 +210,30 @@ private slots:
         QCOMPARE(labels.mid(0, 3), firstLabels);
         QCOMPARE(QSet<QString>(labels.cbegin(), labels.cend()).size(), labels.size());
     }
+
+    // Value axis marks: 1, 2, 2.5 or 5 times a power of ten, never "54.4444".
+    void valueStep_data()
+    {
+        QTest::addColumn<double>("from");
+        QTest::addColumn<double>("to");
+        QTest::addColumn<int>("maxTicks");
+        QTest::addColumn<double>("step");
+        QTest::newRow("zoomed in") << 50.0 << 54.4444 << 5 << 2.0;
+        QTest::newRow("quarters") << 0.0 << 100.0 << 5 << 25.0;
+        QTest::newRow("tenths") << 0.0 << 0.3 << 4 << 0.1;
+        QTest::newRow("fives") << -0.01 << 0.03 << 9 << 0.005;
+        QTest::newRow("large") << 1e6 << 1.3e6 << 4 << 1e5;
+        QTest::newRow("no range") << 3.0 << 3.0 << 5 << 1.0;
+    }
+
+    void valueStep()
+    {
+        QFETCH(double, from);
+        QFETCH(double, to);
+        QFETCH(int, maxTicks);
+        QFETCH(double, step);
+        QCOMPARE(DataLogSeries::valueStep(from, to, maxTicks), step);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestDataLogSeries)

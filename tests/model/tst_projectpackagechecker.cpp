@@ -207,7 +207,10 @@ private slots:
         QTest::newRow("line feed") << QStringList { "project/a\nb.png" } << unsupported << "\"project/a\\x0ab.png\"";
         QTest::newRow("same name twice") << QStringList { "project/a.png", "project/./a.png" }
                                          << int(ProjectPackageChecker::DuplicateFileName) << "\"project/a.png\" and \"project/./a.png\"";
-        QTest::newRow("Latin-1, or not sent") << QStringList { "project/Température é.png", "project/sub/图.png", "project/n#1.txt" }
+        QTest::newRow("one name in two folders") << QStringList { "project/a/x.png", "project/b/x.png" } << int(ProjectPackageChecker::DuplicateFileName)
+                                                 << "\"project/a/x.png\" and \"project/b/x.png\" would both reach the device as \"project/x.png\"";
+        QTest::newRow("in a sub-folder") << QStringList { "project/sub/图.png" } << unsupported << "\"project/sub/图.png\"";
+        QTest::newRow("Latin-1, or not sent") << QStringList { "project/Température é.png", "project/sub/n#1.txt", "project/.git/图.png" }
                                               << int(ProjectPackageChecker::Accepted) << "";
     }
 
@@ -230,6 +233,7 @@ private slots:
     {
         const QString path = package(info(QStringLiteral("QMX 70-A"), QStringLiteral("1.0.0.0")), true,
                                      { { QStringLiteral("project/B.QML"), "x" }, { QStringLiteral("project/empty.qml"), "" },
+                                       { QStringLiteral("project/images/background.png"), "png" },
                                        { QStringLiteral("canConfig.txrc"), "can" } });
         ProjectPackageChecker checker(path);
         QCOMPARE(checker.read(), ProjectPackageChecker::Accepted);
@@ -244,8 +248,8 @@ private slots:
             names << QFileInfo(file).fileName();
             sum += QFileInfo(file).size();
         }
-        // Name order ignoring case; notes.txt is not a project file; the empty file cannot be sent.
-        QCOMPARE(names, (QStringList { "B.QML", "logo.PNG", "main.qml", "config.txrc", "canConfig.txrc" }));
+        // Path order ignoring case, sub-folders included; notes.txt and the empty file are not sent.
+        QCOMPARE(names, (QStringList { "B.QML", "background.png", "logo.PNG", "main.qml", "config.txrc", "canConfig.txrc" }));
         QCOMPARE(total, sum);
     }
 

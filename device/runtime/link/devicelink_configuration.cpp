@@ -121,6 +121,10 @@ void DeviceLink::onConfigureStateChange(int state)
             failConfiguration(rt("The serial port was closed."));
             return;
         }
+        // Asked to stop: nothing more is begun; what is done is committed.
+        while (d->m_stopRequested && d->m_configJobIndex < d->m_configJobs.size()
+               && d->m_configJobs.at(d->m_configJobIndex) != JobCommit && d->m_configJobs.at(d->m_configJobIndex) != JobEnd)
+            ++d->m_configJobIndex;
         const int job = d->m_configJobIndex < d->m_configJobs.size() ? d->m_configJobs.at(d->m_configJobIndex) : JobEnd;
         if (job != JobEnd && job != JobInstallSplash) {
             ++d->m_configJobIndex;
