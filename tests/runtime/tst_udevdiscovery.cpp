@@ -317,6 +317,19 @@ private slots:
         QVERIFY(!enumerator.isListing());
     }
 
+    // The emulator's terminal, raw, to be joined to a mocked node.
+    static int openRaw(const QString& path)
+    {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY);
+        if (fd >= 0) {
+            termios tio {};
+            tcgetattr(fd, &tio);
+            cfmakeraw(&tio);
+            tcsetattr(fd, TCSANOW, &tio);
+        }
+        return fd;
+    }
+
     // The manager finds the device through udev, identifies it through the mocked node
     // and serves it there; a port of another device is never opened.
     void deviceIdentifiedThroughMockedNode()
@@ -331,13 +344,9 @@ private slots:
 
         DeviceEmulator emulator;
         QVERIFY(emulator.start({ QStringLiteral("--serial"), QStringLiteral("UDEV1") }));
-        const int emulatorEnd = ::open(QFile::encodeName(emulator.ptyPath()).constData(), O_RDWR | O_NOCTTY);
+        const int emulatorEnd = openRaw(emulator.ptyPath());
         QVERIFY(emulatorEnd >= 0);
         auto closeEnd = qScopeGuard([emulatorEnd] { ::close(emulatorEnd); });
-        termios tio {};
-        tcgetattr(emulatorEnd, &tio);
-        cfmakeraw(&tio);
-        tcsetattr(emulatorEnd, TCSANOW, &tio);
 
         const MockedUsbPort other = plug(QStringLiteral("0403"), QStringLiteral("6001"), true);
         const int otherMaster = umockdev_testbed_get_dev_fd(m_bed, other.node.toUtf8().constData());
@@ -393,13 +402,9 @@ private slots:
         QSignalSpy disconnected(m, &SerialPortManager::deviceDisconnected);
         DeviceEmulator emulator;
         QVERIFY(emulator.start({ QStringLiteral("--serial"), QStringLiteral("SLOT1") }));
-        const int emulatorEnd = ::open(QFile::encodeName(emulator.ptyPath()).constData(), O_RDWR | O_NOCTTY);
+        const int emulatorEnd = openRaw(emulator.ptyPath());
         QVERIFY(emulatorEnd >= 0);
         auto closeEnd = qScopeGuard([emulatorEnd] { ::close(emulatorEnd); });
-        termios tio {};
-        tcgetattr(emulatorEnd, &tio);
-        cfmakeraw(&tio);
-        tcsetattr(emulatorEnd, TCSANOW, &tio);
 
         const MockedUsbPort first = plug(QStringLiteral("1781"), QStringLiteral("0ec6"), true, socket);
         auto joined = join(first, emulatorEnd);
