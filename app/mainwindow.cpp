@@ -547,12 +547,9 @@ void MainWindow::showBatch()
     if (!m_batchWindow) {
         m_batchWindow = new BatchWindow(this);
         // A device whose row has a window open is busy there: the batch skips it.
-        m_batchWindow->setBusyCheck([this](const QString& serial) {
-            for (const Row& row : std::as_const(m_rows)) {
-                if (row.widget->serialNumber() == serial && row.widget->isInteracting())
-                    return true;
-            }
-            return false;
+        m_batchWindow->setBusyCheck([this](const QString& serial, const QString& port) {
+            const int index = indexOfRow(serial, port);
+            return index >= 0 && m_rows.at(index).widget->isInteracting();
         });
     }
     m_batchWindow->show();

@@ -76,6 +76,20 @@ bool CommandLine::parse(const QStringList& arguments)
                 return false;
             }
             m_all = true;
+        } else if (option.first == QLatin1String("canary") || option.first == QLatin1String("max-parallel")
+                   || option.first == QLatin1String("stop-after-failures")) {
+            bool ok = false;
+            const int number = option.second.toInt(&ok);
+            if (!ok || number < 1) {
+                m_error = guiText("The option --%1 needs a whole number of at least 1.").arg(option.first);
+                return false;
+            }
+            if (option.first == QLatin1String("canary"))
+                m_rollout.canary = number;
+            else if (option.first == QLatin1String("max-parallel"))
+                m_rollout.maxParallel = number;
+            else
+                m_rollout.stopAfterFailures = number;
         }
         else if (option.first == QLatin1String("json"))
             m_json = true;
@@ -135,6 +149,11 @@ bool CommandLine::parse(const QStringList& arguments)
     m_operands = words;
     if (m_help)
         return true;
+    if (!severalDevices() && (m_rollout.canary > 0 || m_rollout.maxParallel > 0 || m_rollout.stopAfterFailures > 0)) {
+        m_error = guiText("The options --canary, --max-parallel and --stop-after-failures need several devices: "
+                          "give --port several times, or --all.");
+        return false;
+    }
     if (severalDevices() && !entry->severalDevices) {
         m_error = guiText("The command %1 works on one device; give at most one --port and no --all.").arg(m_command);
         return false;
@@ -181,7 +200,8 @@ QString CommandLine::usage(const QString& command)
 {
     if (const CommandTable::Command* entry = CommandTable::find(command))
         return guiText(entry->usage);
-    return guiText("Usage: dovrelctl [--port PORT]... [--slot SLOT]... [--all] [--json] [--quiet] [--operator NAME] COMMAND [OPTIONS]\n"
+    return guiText("Usage: dovrelctl [--port PORT]... [--slot SLOT]... [--all] [--canary N] [--max-parallel M]\n"
+                   "                 [--stop-after-failures K] [--json] [--quiet] [--operator NAME] COMMAND [OPTIONS]\n"
                    "\n"
                    "Looks after display devices attached over USB serial.\n"
                    "\n"
@@ -193,6 +213,13 @@ QString CommandLine::usage(const QString& command)
                    "  --operator NAME  who runs the command, recorded in the service history (default: the login name)\n"
                    "  --all         run the command on every identified device at once\n"
                    "                (upload, upgrade, logs fetch, configure, fonts and sync-clock)\n"
+                   "  --canary N    on several devices: the first N go first (in the order of --port and --slot, or by port\n"
+                   "                name with --all); the others start once all of those succeeded, else they are skipped\n"
+                   "  --max-parallel M\n"
+                   "                on several devices: at most M at once, in that order\n"
+                   "  --stop-after-failures K\n"
+                   "                on several devices: once K have failed, those not started yet are skipped\n"
+                   "                (skipped devices get nothing and count as a failure in the exit code)\n"
                    "  --json        print exactly one JSON object on standard output; one per device (one a line)\n"
                    "                when the command runs on several devices\n"
                    "  --quiet       no progress on standard error\n"

@@ -1,6 +1,8 @@
 #ifndef COMMANDLINE_H
 #define COMMANDLINE_H
 
+#include "rolloutplan.h"
+
 #include <QList>
 #include <QMap>
 #include <QPair>
@@ -35,6 +37,8 @@ public:
     bool all() const { return m_all; }
     // Several devices at once: --all, or --port and --slot more than once.
     bool severalDevices() const { return m_all || m_targets.size() > 1; }
+    // --canary, --max-parallel and --stop-after-failures: how a run on several devices goes in stages.
+    Orvane::Tavrix::Runtime::RolloutPlan::Rules rollout() const { return m_rollout; }
     bool json() const { return m_json; }
     bool quiet() const { return m_quiet; }
     bool help() const { return m_help; }
@@ -56,6 +60,7 @@ private:
     QList<QPair<bool, QString>> m_targets; // --port (false) and --slot (true), in order
     QString m_operator;
     bool m_all = false;
+    Orvane::Tavrix::Runtime::RolloutPlan::Rules m_rollout;
     bool m_json = false;
     bool m_quiet = false;
     bool m_help = false;

@@ -103,7 +103,8 @@ bool CommandTable::isGroup(const QString& word)
 
 QStringList CommandTable::valueOptions()
 {
-    QStringList names = { QStringLiteral("port"), QStringLiteral("slot"), QStringLiteral("operator") };
+    QStringList names = { QStringLiteral("port"), QStringLiteral("slot"), QStringLiteral("operator"), QStringLiteral("canary"),
+                          QStringLiteral("max-parallel"), QStringLiteral("stop-after-failures") };
     for (const Command& command : commands()) {
         for (const QString& option : command.valueOptions) {
             if (!names.contains(option))

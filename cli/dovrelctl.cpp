@@ -11,6 +11,7 @@
 #include "operationrun.h"
 #include "progressboard.h"
 #include "progressreporter.h"
+#include "rolloutplan.h"
 #include "stopsignals.h"
 
 #include <QEventLoop>
@@ -28,6 +29,7 @@ using Orvane::Tavrix::Common::StopSignals;
 using Orvane::Tavrix::Runtime::OperationRun;
 using Orvane::Tavrix::Runtime::Device;
 using Orvane::Tavrix::Runtime::DeviceRules;
+using Orvane::Tavrix::Runtime::RolloutPlan;
 
 namespace {
 
@@ -144,6 +146,8 @@ ExitCode Dovrelctl::onDevices(const std::function<void(DeviceTask*)>& work)
     const ExitCode found = m_session->connectDevices(m_cl.all() ? QStringList() : m_cl.ports(), &ports, &failures, &error);
     if (found != ExitCode::Success)
         return fail(found, error);
+    if (m_cl.all())
+        ports = RolloutPlan::stationOrder(ports);
 
     // Each device's line starts with its name; a name that two devices share gets the port too.
     auto nameOf = [this](const QString& port) { return DeviceInformation(m_session->manager()->deviceInformation(port)).deviceName(); };
@@ -163,26 +167,77 @@ ExitCode Dovrelctl::onDevices(const std::function<void(DeviceTask*)>& work)
         tasks.push_back(std::make_unique<DeviceTask>(port, reporters.back().get()));
         running << tasks.back().get();
     }
+    // In the order the ports were given, or the station's order for --all; the plan says
+    // which devices go now, which wait and which are skipped.
+    RolloutPlan plan(ports, m_cl.rollout());
+    QMap<QString, QString> skipped; // port -> why
     QEventLoop loop;
     int left = int(running.size());
+    bool advancing = false;
+    bool again = false;
+    auto taskOf = [&running](const QString& port) -> DeviceTask* {
+        for (DeviceTask* task : std::as_const(running)) {
+            if (task->port() == port)
+                return task;
+        }
+        return nullptr;
+    };
+    // A device may end at once (a refusal), which asks the plan again from within.
+    std::function<void()> advance = [&]() {
+        if (advancing) {
+            again = true;
+            return;
+        }
+        advancing = true;
+        do {
+            again = false;
+            RolloutPlan::Step step;
+            if (OperationRun::isStopping())
+                step.skipped = plan.skipWaiting(guiText("Not started: the run was stopped."));
+            else
+                step = plan.next();
+            for (const auto& skip : std::as_const(step.skipped)) {
+                skipped.insert(skip.first, skip.second);
+                if (DeviceTask* task = taskOf(skip.first))
+                    task->progress()->message(skip.second);
+                --left;
+            }
+            for (const QString& port : std::as_const(step.start)) {
+                if (DeviceTask* task = taskOf(port))
+                    work(task);
+            }
+        } while (again);
+        advancing = false;
+        if (left == 0)
+            loop.quit();
+    };
     for (DeviceTask* task : std::as_const(running)) {
-        QObject::connect(task, &DeviceTask::done, &loop, [&left, &loop]() {
-            if (--left == 0)
-                loop.quit();
+        QObject::connect(task, &DeviceTask::done, &loop, [&, task]() {
+            plan.ended(task->port(), task->exitCode() == ExitCode::Success);
+            --left;
+            advance();
         });
     }
-    // Every device starts now; one failing never stops the others.
-    for (DeviceTask* task : std::as_const(running))
-        work(task);
+    // Without rules every device starts now; one failing never stops the others.
+    advance();
+    for (DeviceTask* task : std::as_const(running)) {
+        if (plan.state(task->port()) == RolloutPlan::Waiting)
+            task->progress()->message(guiText("Waiting for its turn"));
+    }
     if (left > 0)
         loop.exec();
-    for (DeviceTask* task : std::as_const(running))
-        task->progress()->message(task->exitCode() == ExitCode::Success ? guiText("Done.") : task->error());
+    for (DeviceTask* task : std::as_const(running)) {
+        if (!skipped.contains(task->port()))
+            task->progress()->message(task->exitCode() == ExitCode::Success ? guiText("Done.") : task->error());
+    }
     board.close();
-    return reportDevices(running, failures);
+    if (plan.hasRules())
+        m_progress->message(plan.stageText());
+    return reportDevices(running, failures, skipped);
 }
 
-ExitCode Dovrelctl::reportDevices(const QList<DeviceTask*>& tasks, const QList<QPair<QString, QString>>& failures)
+ExitCode Dovrelctl::reportDevices(const QList<DeviceTask*>& tasks, const QList<QPair<QString, QString>>& failures,
+                                  const QMap<QString, QString>& skipped)
 {
     struct Row
     {
@@ -191,6 +246,7 @@ ExitCode Dovrelctl::reportDevices(const QList<DeviceTask*>& tasks, const QList<Q
         ExitCode exitCode;
         QString detail;
         QJsonObject object;
+        bool skipped = false;
     };
     QList<Row> rows;
     for (const auto& failure : failures) {
@@ -202,6 +258,23 @@ ExitCode Dovrelctl::reportDevices(const QList<DeviceTask*>& tasks, const QList<Q
         rows.append({ failure.first, failure.first, ExitCode::NoDevice, failure.second, object });
     }
     for (DeviceTask* task : tasks) {
+        if (skipped.contains(task->port())) {
+            // Got nothing: counted as a failure, with why.
+            const QString reason = skipped.value(task->port());
+            const QString name = task->name().isEmpty() ? task->port() : task->name();
+            QJsonObject object;
+            markInterrupted(object);
+            object.insert(QStringLiteral("ok"), false);
+            object.insert(QStringLiteral("port"), task->port());
+            object.insert(QStringLiteral("device"), name);
+            object.insert(QStringLiteral("serial"), task->serial());
+            object.insert(QStringLiteral("result"), QStringLiteral("skipped"));
+            object.insert(QStringLiteral("reason"), reason);
+            object.insert(QStringLiteral("error"), reason);
+            object.insert(QStringLiteral("exitCode"), int(ExitCode::Failed));
+            rows.append({ name, task->port(), ExitCode::Failed, reason, object, true });
+            continue;
+        }
         const bool ok = task->exitCode() == ExitCode::Success;
         QJsonObject object = ok ? task->result() : QJsonObject();
         markInterrupted(object);
@@ -210,6 +283,7 @@ ExitCode Dovrelctl::reportDevices(const QList<DeviceTask*>& tasks, const QList<Q
         const QString name = task->name().isEmpty() ? task->port() : task->name();
         object.insert(QStringLiteral("device"), name);
         object.insert(QStringLiteral("serial"), task->serial());
+        object.insert(QStringLiteral("result"), ok ? QStringLiteral("done") : QStringLiteral("failed"));
         if (!ok) {
             object.insert(QStringLiteral("error"), task->error());
             object.insert(QStringLiteral("exitCode"), int(task->exitCode()));
@@ -248,7 +322,7 @@ ExitCode Dovrelctl::reportDevices(const QList<DeviceTask*>& tasks, const QList<Q
     for (const Row& row : std::as_const(rows)) {
         QString detail = row.detail;
         detail.replace(QLatin1Char('\n'), QStringLiteral("; "));
-        lines.append({ row.device, row.port, resultText(row.exitCode), detail });
+        lines.append({ row.device, row.port, row.skipped ? guiText("skipped") : resultText(row.exitCode), detail });
     }
     QList<int> widths = { int(header.at(0).size()), int(header.at(1).size()), int(header.at(2).size()) };
     for (const QStringList& line : std::as_const(lines)) {

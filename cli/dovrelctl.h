@@ -6,6 +6,7 @@
 #include "servicerecord.h"
 
 #include <QJsonObject>
+#include <QMap>
 #include <QString>
 
 #include <functional>
@@ -74,10 +75,13 @@ private:
     // Starts one single-command operation and waits for its end; recorded as operation.
     ExitCode runCommand(Orvane::Tavrix::Common::ServiceRecord::Operation operation,
                         const std::function<bool(Orvane::Tavrix::Runtime::DeviceLink*)>& start);
-    // Runs work on the one device, or with --all or several --port on every device at
-    // once, each on its own link, and reports each device's result (the worst exit code).
+    // Runs work on the one device, or with --all or several --port on every device, each
+    // on its own link, at once or in the stages --canary, --max-parallel and
+    // --stop-after-failures set, and reports each device's result (the worst exit code).
     ExitCode onDevices(const std::function<void(DeviceTask*)>& work);
-    ExitCode reportDevices(const QList<DeviceTask*>& tasks, const QList<QPair<QString, QString>>& failures);
+    // skipped: the devices a staged run left alone (port -> why).
+    ExitCode reportDevices(const QList<DeviceTask*>& tasks, const QList<QPair<QString, QString>>& failures,
+                           const QMap<QString, QString>& skipped);
     // The device's refusal of the feature, or an empty text.
     static QString featureRefusal(DeviceTask* task, int feature);
 

@@ -31,6 +31,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTableView>
+#include <QSpinBox>
 #include <QTimer>
 #include <QToolButton>
 
@@ -99,16 +100,19 @@ int shootLogChart(DeviceItemWidget* row, const char* path)
     return status;
 }
 
-// Starts the package on every device that takes it and saves the batch window (drawn by
-// itself, not read from the screen) once every running device is a third of the way.
+// Starts the package on every device that takes it in stages (one canary first, then two at
+// once) and saves the batch window (drawn by itself, not read from the screen) once the
+// canary is done and every running device is a third of the way.
 int shootBatch(MainWindow* window, const QString& package, const char* path)
 {
     window->showBatch();
     BatchWindow* batch = window->batchWindow();
     batch->move(20, 20);
-    batch->resize(1160, 300);
+    batch->resize(1160, 360);
     if (!batch->setPackage(package))
         return 1;
+    batch->canaryBox()->setValue(1);
+    batch->maxParallelBox()->setValue(2);
     // The question a project asks is answered with Yes.
     QTimer answer;
     answer.setInterval(100);
@@ -127,7 +131,9 @@ int shootBatch(MainWindow* window, const QString& package, const char* path)
     timer.start();
     const auto ready = [model]() {
         int running = 0;
+        int done = 0;
         for (int row = 0; row < model->rowCount(); ++row) {
+            done += model->resultAt(row).outcome == Orvane::Tavrix::Common::BatchResult::Done ? 1 : 0;
             if (model->phase(model->serialAt(row)) != BatchDeviceModel::Running)
                 continue;
             ++running;
@@ -135,9 +141,9 @@ int shootBatch(MainWindow* window, const QString& package, const char* path)
                 || model->data(model->index(row, BatchDeviceModel::TimeLeftColumn)).toString().isEmpty())
                 return false;
         }
-        return running > 0;
+        return running > 0 && done > 0;
     };
-    while (!ready() && timer.elapsed() < 60000)
+    while (!ready() && timer.elapsed() < 180000)
         waitFor(100);
     if (!ready()) {
         std::fprintf(stderr, "the batch did not get going\n");

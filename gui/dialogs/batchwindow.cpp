@@ -2,6 +2,7 @@
 
 #include "batchdevicemodel.h"
 #include "batchpackage.h"
+#include "devicetarget.h"
 #include "filehelper.h"
 #include "localizationhelper.h"
 #include "messagebox.h"
@@ -27,6 +28,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QSettings>
+#include <QSpinBox>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTimer>
@@ -40,6 +42,7 @@ using Orvane::Tavrix::Common::FileHelper;
 using Orvane::Tavrix::Common::guiText;
 using Orvane::Tavrix::Common::TextHelper;
 using Orvane::Tavrix::Runtime::BatchPackage;
+using Orvane::Tavrix::Runtime::RolloutPlan;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace Orvane {
@@ -112,6 +115,11 @@ public:
     QPushButton* save = nullptr;
     QPushButton* start = nullptr;
     QPushButton* cancel = nullptr;
+    QPushButton* retry = nullptr;
+    QSpinBox* canary = nullptr;
+    QSpinBox* maxParallel = nullptr;
+    QSpinBox* stopAfter = nullptr;
+    QLabel* stage = nullptr;
     bool closing = false; // closes once its lines have ended
     bool asking = false;
     QPushButton* close = nullptr;
@@ -168,6 +176,35 @@ BatchWindow::BatchWindow(QWidget* parent)
     d->counts->setObjectName(QStringLiteral("batchCountsLabel"));
     d->signatureRule = new QLabel(guiText("Only packages signed by a trusted key (Setting > Require signed packages)"), this);
     d->signatureRule->setObjectName(QStringLiteral("batchSignatureRuleLabel"));
+    // The stages of a run: 0 is "no such rule".
+    auto spin = [this](const QString& none, const QString& name) {
+        auto* box = new QSpinBox(this);
+        box->setRange(0, 999);
+        box->setSpecialValueText(none);
+        box->setObjectName(name);
+        return box;
+    };
+    d->canary = spin(guiText("none"), QStringLiteral("batchCanary"));
+    d->canary->setToolTip(guiText("The first devices go first; the others start once all of those succeeded, and are skipped otherwise."));
+    d->maxParallel = spin(guiText("no limit"), QStringLiteral("batchMaxParallel"));
+    d->maxParallel->setToolTip(guiText("At most this many devices at once, in the list's order."));
+    d->stopAfter = spin(guiText("never"), QStringLiteral("batchStopAfterFailures"));
+    d->stopAfter->setToolTip(guiText("Once this many devices have failed, those not started yet are skipped."));
+    d->stage = new QLabel(this);
+    d->stage->setObjectName(QStringLiteral("batchStageLabel"));
+    auto* stagesRow = new QHBoxLayout;
+    auto addSpin = [this, stagesRow](const QString& text, QSpinBox* box) {
+        auto* label = new QLabel(text, this);
+        label->setBuddy(box);
+        stagesRow->addWidget(label);
+        stagesRow->addWidget(box);
+    };
+    addSpin(guiText("Canary devices first:"), d->canary);
+    addSpin(guiText("At most at once:"), d->maxParallel);
+    addSpin(guiText("Stop after failures:"), d->stopAfter);
+    stagesRow->addStretch();
+    stagesRow->addWidget(d->stage);
+
     auto* productionRow = new QHBoxLayout;
     productionRow->addWidget(d->production);
     productionRow->addWidget(d->signatureRule);
@@ -176,11 +213,14 @@ BatchWindow::BatchWindow(QWidget* parent)
 
     d->save = new QPushButton(guiText("Save CSV..."), this);
     d->start = new QPushButton(guiText("Start"), this);
+    d->retry = new QPushButton(guiText("Try failed again"), this);
+    d->retry->setToolTip(guiText("Starts only the lines that failed or were skipped."));
     d->cancel = new QPushButton(guiText("Cancel"), this);
     d->close = new QPushButton(guiText("Close"), this);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(d->save);
     buttons->addStretch();
+    buttons->addWidget(d->retry);
     buttons->addWidget(d->start);
     buttons->addWidget(d->cancel);
     buttons->addWidget(d->close);
@@ -200,11 +240,15 @@ BatchWindow::BatchWindow(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(packageRow);
     layout->addWidget(d->table, 1);
+    layout->addLayout(stagesRow);
     layout->addLayout(productionRow);
     layout->addLayout(buttons);
 
     connect(d->choose, &QPushButton::clicked, this, &BatchWindow::onChoosePackage);
     connect(d->start, &QPushButton::clicked, this, &BatchWindow::onStart);
+    connect(d->retry, &QPushButton::clicked, this, &BatchWindow::onRetryFailed);
+    for (QSpinBox* box : { d->canary, d->maxParallel, d->stopAfter })
+        connect(box, &QSpinBox::valueChanged, this, &BatchWindow::onRulesChanged);
     connect(d->cancel, &QPushButton::clicked, this, &BatchWindow::onCancel);
     connect(d->save, &QPushButton::clicked, this, &BatchWindow::onSaveCsv);
     // Closing only hides the window: the runs go on and it shows them when it is opened again.
@@ -232,6 +276,11 @@ QTableView* BatchWindow::table() const { return d->table; }
 QPushButton* BatchWindow::chooseButton() const { return d->choose; }
 QPushButton* BatchWindow::startButton() const { return d->start; }
 QPushButton* BatchWindow::cancelButton() const { return d->cancel; }
+QPushButton* BatchWindow::retryButton() const { return d->retry; }
+QSpinBox* BatchWindow::canaryBox() const { return d->canary; }
+QSpinBox* BatchWindow::maxParallelBox() const { return d->maxParallel; }
+QSpinBox* BatchWindow::stopAfterFailuresBox() const { return d->stopAfter; }
+QLabel* BatchWindow::stageLabel() const { return d->stage; }
 QPushButton* BatchWindow::saveButton() const { return d->save; }
 QCheckBox* BatchWindow::productionBox() const { return d->production; }
 QLabel* BatchWindow::packageLabel() const { return d->packageLabel; }
@@ -244,7 +293,7 @@ QString BatchWindow::packagePath() const
     return d->package.path();
 }
 
-void BatchWindow::setBusyCheck(const std::function<bool(const QString&)>& check)
+void BatchWindow::setBusyCheck(const std::function<bool(const QString&, const QString&)>& check)
 {
     d->model->setBusyCheck(check);
 }
@@ -259,7 +308,13 @@ void BatchWindow::updateControls()
     const bool required = SignatureRequirement::isRequired();
     const bool allowed = loaded && d->package.signature().allows(required);
     d->choose->setEnabled(!active && !production);
-    d->start->setEnabled(allowed && !d->model->startable().isEmpty());
+    // Another start may join a run in production mode, never a staged run still going.
+    const bool staging = d->model->isStaging();
+    d->start->setEnabled(allowed && !staging && !d->model->startable().isEmpty());
+    d->retry->setEnabled(allowed && !staging && d->model->hasFailed());
+    for (QSpinBox* box : { d->canary, d->maxParallel, d->stopAfter })
+        box->setEnabled(!staging);
+    d->stage->setText(d->model->stageText());
     d->cancel->setEnabled(active || production);
     d->save->setEnabled(!d->model->results().isEmpty());
     d->production->setEnabled(allowed || production);
@@ -357,32 +412,53 @@ void BatchWindow::onChoosePackage()
 
 void BatchWindow::onStart()
 {
-    QStringList serials = d->model->startable();
-    if (!d->package.isLoaded() || serials.isEmpty() || !signatureAllows(d->package.confirmationTitle()))
+    startRun(false);
+}
+
+void BatchWindow::onRetryFailed()
+{
+    if (d->model->isStaging() || d->model->tickFailed() == 0)
         return;
-    SerialPortManager* manager = SerialPortManager::instance();
+    startRun(true);
+}
+
+void BatchWindow::onRulesChanged()
+{
+    RolloutPlan::Rules rules;
+    rules.canary = d->canary->value();
+    rules.maxParallel = d->maxParallel->value();
+    rules.stopAfterFailures = d->stopAfter->value();
+    d->model->setRules(rules);
+}
+
+void BatchWindow::startRun(bool failedOnly)
+{
+    const QStringList devices = d->model->startableDevices();
+    if (!d->package.isLoaded() || devices.isEmpty() || !signatureAllows(d->package.confirmationTitle()))
+        return;
     if (d->package.kind() == BatchPackage::Project) {
         // The row's warning, once for all the devices it concerns.
         QStringList warned;
         QString warning;
-        QString warningTitle;
-        for (const QString& serial : std::as_const(serials)) {
-            const BatchPackage::Fit fit = d->package.fit(manager->deviceInformation(manager->portOfDevice(serial)));
+        for (const QMap<QString, QString>& info : d->model->startableInformation()) {
+            const BatchPackage::Fit fit = d->package.fit(info);
             if (!fit.warning.isEmpty()) {
                 warning = fit.warning;
-                warned << serial;
+                warned << DeviceTarget::line(info);
             }
         }
         if (!warned.isEmpty())
             MessageBox::warning(this, guiText("MAC Address Configuration"),
-                                warning + QStringLiteral("\n\n") + warned.join(QStringLiteral(", ")));
+                                warning + QStringLiteral("\n\n") + warned.join(QStringLiteral("\n")));
     }
-    // Asked once for the batch; a project's question says every device loses its data log.
-    if (MessageBox::question(this, d->package.confirmationTitle(), d->package.confirmationText(int(serials.size())), false)
-        != MessageBox::AcceptCode)
+    // Asked once for the batch, naming every device; a project's question says every device
+    // loses its data log.
+    const QString text = d->package.confirmationText(int(devices.size())) + QStringLiteral("\n\n") + devices.join(QStringLiteral("\n"));
+    if (MessageBox::question(this, d->package.confirmationTitle(), text, false) != MessageBox::AcceptCode)
         return;
+    onRulesChanged();
     // Devices may have come and gone while the question was open.
-    d->model->start();
+    d->model->start(failedOnly);
     updateControls();
 }
 

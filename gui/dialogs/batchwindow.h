@@ -11,6 +11,7 @@
 class QCheckBox;
 class QLabel;
 class QPushButton;
+class QSpinBox;
 class QTableView;
 
 namespace Orvane {
@@ -22,8 +23,10 @@ class BatchWindowPrivate;
 
 // One runtime project or device software package to many devices at once. The window
 // lists every connected device and whether the package fits it, runs the upload or
-// upgrade on every ticked device at the same time, and in production mode gives it to
-// every fitting device plugged in later, once each. The results are saved as CSV.
+// upgrade on every ticked device at the same time or in stages (canary devices first, so
+// many at once, stop after so many failures), tries the failed ones again, and in
+// production mode gives it to every fitting device plugged in later that has not had it.
+// The results are saved as CSV.
 // Not modal: the main window and the rows stay usable while it works.
 class GUI_EXPORT BatchWindow : public QDialog
 {
@@ -33,7 +36,7 @@ public:
     ~BatchWindow() override;
 
     // Tells whether a device is busy with a window of its row; such a device is skipped.
-    void setBusyCheck(const std::function<bool(const QString& serial)>& check);
+    void setBusyCheck(const std::function<bool(const QString& serial, const QString& port)>& check);
 
     // Takes a package (".txdevproj" or ".txsw"); false, with a box saying why, when it
     // cannot be used. Not while a run is going.
@@ -47,6 +50,12 @@ public:
     QPushButton* chooseButton() const;
     QPushButton* startButton() const;
     QPushButton* cancelButton() const;
+    QPushButton* retryButton() const;
+    // The stages: canary devices first, at most so many at once, stop after so many failures.
+    QSpinBox* canaryBox() const;
+    QSpinBox* maxParallelBox() const;
+    QSpinBox* stopAfterFailuresBox() const;
+    QLabel* stageLabel() const;
     QPushButton* saveButton() const;
     QCheckBox* productionBox() const;
     QLabel* packageLabel() const;
@@ -59,6 +68,8 @@ public slots:
     void onChoosePackage();
     // Asks as the row does (a project deletes the data log), then starts.
     void onStart();
+    // Starts only the lines that failed or were skipped, asking as Start does.
+    void onRetryFailed();
     // Stops what has not started; asks before it abandons a running transfer.
     void onCancel();
     void onSaveCsv();
@@ -77,6 +88,9 @@ protected:
 
 private:
     void onProductionToggled(bool on);
+    void onRulesChanged();
+    // Asks once, naming the devices, then starts the ticked lines.
+    void startRun(bool failedOnly);
     // The setting "Require signed packages" changed: production mode stops for a package it refuses.
     void onSignatureRequirementChanged();
     // Whether the package may go to devices under the setting; a box says why not.

@@ -5,7 +5,10 @@
 #include "devicelink.h"
 #include "localizationhelper.h"
 #include "operationresult.h"
+#include "devicetarget.h"
 #include "operationrun.h"
+#include "portenumerator.h"
+#include "rolloutplan.h"
 #include "serialportmanager.h"
 #include "servicehistory.h"
 #include "servicerecord.h"
@@ -18,7 +21,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPointer>
-#include <QSet>
 #include <QTimer>
 
 #include <algorithm>
@@ -31,6 +33,8 @@ using Orvane::Tavrix::Runtime::DeviceInformation;
 using Orvane::Tavrix::Runtime::DeviceLink;
 using Orvane::Tavrix::Runtime::OperationResult;
 using Orvane::Tavrix::Runtime::OperationRun;
+using Orvane::Tavrix::Runtime::PortEnumerator;
+using Orvane::Tavrix::Runtime::RolloutPlan;
 using Orvane::Tavrix::Runtime::SerialPortManager;
 
 namespace Orvane {
@@ -43,17 +47,24 @@ namespace {
 constexpr int RefreshMs = TransferStatusLabel::RefreshMs;
 // A device whose link is busy is tried again this often.
 constexpr int RetryMs = 300;
+// Production mode gives a device that fails again and again no more tries by itself than this.
+constexpr int ProductionTries = 3;
 
 } // namespace
 
 class BatchLine
 {
 public:
+    int id = 0; // twins share a serial number, never a line
     QString serial;
     QString port;
     QMap<QString, QString> info;
     bool present = true;
     bool ticked = false;
+    bool tickedBeforeLeaving = false; // the user's tick comes back with the device
+    bool queued = false;              // in a staged run, waiting for its turn
+    bool servedLater = false;         // here when production mode began: Start serves it, not the mode
+    int productionTries = 0;
     BatchPackage::Fit fit;
     bool judged = false;
     QString busy; // why it is busy, empty when it is not
@@ -67,6 +78,7 @@ public:
     QPointer<OperationRun> run; // from the start to the device's return
 
     QString name() const { return DeviceInformation(info).deviceName(); }
+    QString key() const { return QString::number(id); }
 
     void setDone(qint64 bytes)
     {
@@ -95,9 +107,13 @@ class BatchDeviceModelPrivate
 public:
     QList<BatchLine*> lines;
     const BatchPackage* package = nullptr;
-    std::function<bool(const QString&)> busyCheck;
+    std::function<bool(const QString&, const QString&)> busyCheck;
     bool production = false;
-    QSet<QString> productionSeen;
+    int nextId = 0;
+    RolloutPlan::Rules rules;
+    RolloutPlan plan;
+    bool advancing = false;
+    bool advanceAgain = false;
     QTimer retry;
     QTimer refresh;
 };
@@ -233,7 +249,11 @@ QVariant BatchDeviceModel::data(const QModelIndex& index, int role) const
     case TimeLeftColumn: return running ? timeLeftText(line->secondsLeft()) : QString();
     case StatusColumn:
         switch (line->phase) {
-        case Waiting: return guiText("Waiting for the device to be free");
+        case Waiting:
+            if (line->queued)
+                return d->plan.canariesSucceeded() || d->plan.isCanary(line->key()) ? guiText("Waiting for its turn")
+                                                                                      : guiText("Waiting for the canary devices");
+            return guiText("Waiting for the device to be free");
         case Running: return line->step.isEmpty() ? guiText("Starting...") : line->step;
         case Restarting: return guiText("Installed; the device is restarting...");
         case Idle:
@@ -261,7 +281,7 @@ Qt::ItemFlags BatchDeviceModel::flags(const QModelIndex& index) const
     Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
     if (index.column() == DeviceColumn) {
         // A device that cannot take the package has no tick to give.
-        if (isTickable(line->serial))
+        if (isTickable(line))
             flags |= Qt::ItemIsUserCheckable;
         else if (line->judged && (line->phase == Idle || line->phase == Ended))
             flags &= ~Qt::ItemIsEnabled;
@@ -274,7 +294,7 @@ bool BatchDeviceModel::setData(const QModelIndex& index, const QVariant& value, 
     if (!index.isValid() || index.column() != DeviceColumn || role != Qt::CheckStateRole || index.row() >= d->lines.size())
         return false;
     BatchLine* line = d->lines.at(index.row());
-    if (!isTickable(line->serial))
+    if (!isTickable(line))
         return false;
     line->ticked = value.toInt() == Qt::Checked;
     changed(line, DeviceColumn, DeviceColumn);
@@ -326,7 +346,11 @@ void BatchDeviceModel::setTicked(const QString& serial, bool ticked)
 
 bool BatchDeviceModel::isTickable(const QString& serial) const
 {
-    const BatchLine* found = line(serial);
+    return isTickable(line(serial));
+}
+
+bool BatchDeviceModel::isTickable(const BatchLine* found) const
+{
     return found && found->present && found->judged && found->fit.fits && found->busy.isEmpty()
         && (found->phase == Idle || found->phase == Ended);
 }
@@ -335,6 +359,41 @@ BatchResult BatchDeviceModel::result(const QString& serial) const
 {
     const BatchLine* found = line(serial);
     return found ? found->result : BatchResult();
+}
+
+BatchLine* BatchDeviceModel::lineById(int id) const
+{
+    for (BatchLine* line : std::as_const(d->lines)) {
+        if (line->id == id)
+            return line;
+    }
+    return nullptr;
+}
+
+BatchLine* BatchDeviceModel::lineOf(const QString& serial, const QString& port, bool present) const
+{
+    // Where it is, first: a twin is told apart by its port.
+    const QString name = PortEnumerator::canonicalPortName(port);
+    for (BatchLine* line : std::as_const(d->lines)) {
+        if (line->serial == serial && PortEnumerator::canonicalPortName(line->port) == name)
+            return line;
+    }
+    // Back under another port: the line that waits for a device with its serial number.
+    for (BatchLine* line : std::as_const(d->lines)) {
+        if (line->serial == serial && line->present == present)
+            return line;
+    }
+    return nullptr;
+}
+
+QString BatchDeviceModel::portAt(int row) const
+{
+    return row >= 0 && row < d->lines.size() ? d->lines.at(row)->port : QString();
+}
+
+BatchResult BatchDeviceModel::resultAt(int row) const
+{
+    return row >= 0 && row < d->lines.size() ? d->lines.at(row)->result : BatchResult();
 }
 
 QList<BatchResult> BatchDeviceModel::results() const
@@ -362,16 +421,37 @@ void BatchDeviceModel::changed(BatchLine* line, int first, int last)
 void BatchDeviceModel::setPackage(const BatchPackage* package)
 {
     d->package = package;
+    // Another package is another run: fresh lines and counts, the devices gone leave.
+    d->plan = RolloutPlan();
+    for (int row = int(d->lines.size()) - 1; row >= 0; --row) {
+        BatchLine* line = d->lines.at(row);
+        if (line->phase != Idle && line->phase != Ended)
+            continue;
+        if (!line->present) {
+            beginRemoveRows(QModelIndex(), row, row);
+            d->lines.removeAt(row);
+            endRemoveRows();
+            delete line;
+            continue;
+        }
+        line->phase = Idle;
+        line->result = BatchResult();
+        line->step.clear();
+        line->done = 0;
+        line->total = 0;
+        line->queued = false;
+        line->productionTries = 0;
+    }
     for (BatchLine* line : std::as_const(d->lines)) {
         judge(line);
-        line->ticked = isTickable(line->serial);
+        line->ticked = isTickable(line);
     }
     if (!d->lines.isEmpty())
         emit dataChanged(index(0, 0), index(int(d->lines.size()) - 1, ColumnCount - 1));
     emit runChanged();
 }
 
-void BatchDeviceModel::setBusyCheck(const std::function<bool(const QString&)>& check)
+void BatchDeviceModel::setBusyCheck(const std::function<bool(const QString&, const QString&)>& check)
 {
     d->busyCheck = check;
     refreshBusy();
@@ -390,12 +470,12 @@ void BatchDeviceModel::judgeBusy(BatchLine* line)
     line->busy.clear();
     if (line->present && (line->phase == Idle || line->phase == Ended)) {
         const DeviceLink* link = SerialPortManager::instance()->link(line->port);
-        if (d->busyCheck && d->busyCheck(line->serial))
+        if (d->busyCheck && d->busyCheck(line->serial, line->port))
             line->busy = guiText("Busy: a window of its row is open");
         else if (link && link->isPresent() && !OperationRun::isAvailable(link))
             line->busy = guiText("Busy with another operation");
     }
-    if (!isTickable(line->serial))
+    if (!isTickable(line))
         line->ticked = false;
 }
 
@@ -413,6 +493,7 @@ void BatchDeviceModel::refreshBusy()
 BatchLine* BatchDeviceModel::addLine(const QMap<QString, QString>& info)
 {
     auto* line = new BatchLine;
+    line->id = ++d->nextId;
     line->serial = DeviceInformation(info).serial();
     const int row = int(d->lines.size());
     beginInsertRows(QModelIndex(), row, row);
@@ -423,39 +504,46 @@ BatchLine* BatchDeviceModel::addLine(const QMap<QString, QString>& info)
 
 void BatchDeviceModel::onDeviceConnected(const QMap<QString, QString>& info)
 {
-    const QString serial = DeviceInformation(info).serial();
+    const DeviceInformation device(info);
+    const QString serial = device.serial();
     if (serial.isEmpty())
         return;
-    BatchLine* line = this->line(serial);
+    BatchLine* line = lineOf(serial, device.port(), false);
     const bool isNew = !line;
     if (!line)
         line = addLine(info);
+    const bool returned = !isNew && !line->present;
     line->info = info;
-    line->port = DeviceInformation(info).port();
+    line->port = device.port();
     line->present = true;
     // Back after a run that did not wait for it (it failed, or it was lost): its software now.
     if (line->phase == Ended && line->result.outcome != BatchResult::Pending && line->result.versionAfter.isEmpty())
-        line->result.versionAfter = DeviceInformation(info).softwareVersion();
+        line->result.versionAfter = device.softwareVersion();
     judge(line);
     if (isNew)
-        line->ticked = isTickable(serial);
+        line->ticked = isTickable(line);
+    else if (returned && line->tickedBeforeLeaving)
+        line->ticked = isTickable(line);
 
-    // Production mode serves every device it has not met yet, once; the start waits until
-    // everybody has heard of the device (its row sets its clock first).
-    if (d->production && !d->productionSeen.contains(serial)) {
-        d->productionSeen.insert(serial);
+    // Production mode serves every fitting device that has not had the package yet, a failed
+    // or lost one plugged in again too; the start waits until everybody has heard of the
+    // device (its row sets its clock first).
+    const bool served = line->result.outcome == BatchResult::Done;
+    if (d->production && !line->servedLater && !served && (line->phase == Idle || line->phase == Ended)
+        && line->productionTries < ProductionTries) {
         line->ticked = false;
-        if (line->phase == Idle || line->phase == Ended) {
-            if (!line->fit.fits || !line->busy.isEmpty()) {
+        if (!line->fit.fits || !line->busy.isEmpty()) {
+            if (line->result.outcome != BatchResult::Skipped)
                 finish(line, BatchResult::Skipped, line->busy.isEmpty() ? line->fit.reason : line->busy);
-            } else {
-                line->phase = Waiting;
-                QTimer::singleShot(0, this, [this, serial]() {
-                    if (BatchLine* waiting = this->line(serial); waiting && waiting->phase == Waiting)
-                        startLine(waiting);
-                });
-                emit runChanged();
-            }
+        } else {
+            ++line->productionTries;
+            line->phase = Waiting;
+            const int id = line->id;
+            QTimer::singleShot(0, this, [this, id]() {
+                if (BatchLine* waiting = lineById(id); waiting && waiting->phase == Waiting && !waiting->queued)
+                    startLine(waiting);
+            });
+            emit runChanged();
         }
     }
     changed(line);
@@ -463,7 +551,8 @@ void BatchDeviceModel::onDeviceConnected(const QMap<QString, QString>& info)
 
 void BatchDeviceModel::onDeviceDisconnected(const QMap<QString, QString>& info)
 {
-    BatchLine* line = this->line(DeviceInformation(info).serial());
+    const DeviceInformation device(info);
+    BatchLine* line = lineOf(device.serial(), device.port(), true);
     if (!line)
         return;
     // A device that never took part in a run leaves the list; the others stay with their results.
@@ -477,6 +566,8 @@ void BatchDeviceModel::onDeviceDisconnected(const QMap<QString, QString>& info)
         return;
     }
     line->present = false;
+    line->servedLater = false;
+    line->tickedBeforeLeaving = line->ticked;
     line->ticked = false;
     changed(line);
 }
@@ -485,34 +576,144 @@ QStringList BatchDeviceModel::startable() const
 {
     QStringList serials;
     for (const BatchLine* line : std::as_const(d->lines)) {
-        if (line->ticked && isTickable(line->serial))
+        if (line->ticked && isTickable(line))
             serials << line->serial;
     }
     return serials;
 }
 
-int BatchDeviceModel::start()
+QStringList BatchDeviceModel::startableDevices() const
 {
-    if (!d->package || !d->package->isLoaded())
+    QStringList devices;
+    for (const BatchLine* line : std::as_const(d->lines)) {
+        if (line->ticked && isTickable(line))
+            devices << DeviceTarget::line(line->info);
+    }
+    return devices;
+}
+
+QList<QMap<QString, QString>> BatchDeviceModel::startableInformation() const
+{
+    QList<QMap<QString, QString>> devices;
+    for (const BatchLine* line : std::as_const(d->lines)) {
+        if (line->ticked && isTickable(line))
+            devices << line->info;
+    }
+    return devices;
+}
+
+bool BatchDeviceModel::isRetryable(const BatchLine* line)
+{
+    const BatchResult::Outcome outcome = line->result.outcome;
+    return line->phase == Ended && outcome != BatchResult::Pending && outcome != BatchResult::Done;
+}
+
+int BatchDeviceModel::tickFailed()
+{
+    int ticked = 0;
+    for (BatchLine* line : std::as_const(d->lines)) {
+        line->ticked = isRetryable(line) && isTickable(line);
+        ticked += line->ticked ? 1 : 0;
+    }
+    if (!d->lines.isEmpty())
+        emit dataChanged(index(0, DeviceColumn), index(int(d->lines.size()) - 1, DeviceColumn));
+    emit runChanged();
+    return ticked;
+}
+
+bool BatchDeviceModel::hasFailed() const
+{
+    return std::any_of(d->lines.cbegin(), d->lines.cend(), [this](const BatchLine* line) {
+        return isRetryable(line) && isTickable(line);
+    });
+}
+
+void BatchDeviceModel::setRules(const RolloutPlan::Rules& rules)
+{
+    d->rules = rules;
+}
+
+RolloutPlan::Rules BatchDeviceModel::rules() const
+{
+    return d->rules;
+}
+
+QString BatchDeviceModel::stageText() const
+{
+    return d->plan.stageText();
+}
+
+bool BatchDeviceModel::isStaging() const
+{
+    return !d->plan.isFinished();
+}
+
+int BatchDeviceModel::start(bool failedOnly)
+{
+    // One staged run at a time: its waiting lines are its own.
+    if (!d->package || !d->package->isLoaded() || isStaging())
         return 0;
     refreshBusy();
-    int started = 0;
+    QMap<QString, BatchLine*> going; // by port
     for (BatchLine* line : std::as_const(d->lines)) {
         if (!line->present || (line->phase != Idle && line->phase != Ended))
             continue;
-        if (line->ticked && isTickable(line->serial)) {
+        // Trying the failed ones again leaves the others as they ended.
+        if (failedOnly && !isRetryable(line))
+            continue;
+        if (line->ticked && isTickable(line)) {
             line->ticked = false;
             line->phase = Waiting;
-            startLine(line);
-            ++started;
+            line->queued = true;
+            going.insert(line->port, line);
         } else if (!line->busy.isEmpty()) {
             finish(line, BatchResult::Skipped, line->busy);
         } else if (line->judged && !line->fit.fits) {
             finish(line, BatchResult::Skipped, line->fit.reason);
         }
     }
+    // The station's order, which a staged run follows.
+    QStringList keys;
+    for (const QString& port : RolloutPlan::stationOrder(going.keys()))
+        keys << going.value(port)->key();
+    d->plan = RolloutPlan(keys, d->rules);
+    for (BatchLine* line : std::as_const(going))
+        changed(line);
+    advance();
     emit runChanged();
-    return started;
+    return int(keys.size());
+}
+
+void BatchDeviceModel::advance()
+{
+    // A line may end while others start (a refusal): the plan is asked again, not from within.
+    if (d->advancing) {
+        d->advanceAgain = true;
+        return;
+    }
+    d->advancing = true;
+    do {
+        d->advanceAgain = false;
+        const RolloutPlan::Step step = d->plan.next();
+        for (const auto& skipped : step.skipped) {
+            if (BatchLine* line = lineById(skipped.first.toInt())) {
+                line->queued = false;
+                finish(line, BatchResult::Skipped, skipped.second);
+            }
+        }
+        for (const QString& key : step.start) {
+            BatchLine* line = lineById(key.toInt());
+            if (line && line->phase == Waiting && line->queued) {
+                line->queued = false;
+                startLine(line);
+            } else {
+                d->plan.ended(key, false);
+                d->advanceAgain = true;
+            }
+        }
+    } while (d->advanceAgain);
+    d->advancing = false;
+    emit runChanged();
 }
 
 void BatchDeviceModel::startLine(BatchLine* line)
@@ -554,13 +755,13 @@ void BatchDeviceModel::startLine(BatchLine* line)
     run->setTotalBytes(line->total);
     // "Done" once the device is back from its restart, with the software it came back with.
     run->setFollowRestart(true);
-    const QString serial = line->serial;
-    connect(run, &OperationRun::progressed, this, [this, serial](qint64 done) {
-        if (BatchLine* running = this->line(serial))
+    const int id = line->id;
+    connect(run, &OperationRun::progressed, this, [this, id](qint64 done) {
+        if (BatchLine* running = lineById(id))
             running->setDone(done);
     });
-    connect(run, &OperationRun::stepChanged, this, [this, serial](const QString& text) {
-        BatchLine* running = this->line(serial);
+    connect(run, &OperationRun::stepChanged, this, [this, id](const QString& text) {
+        BatchLine* running = lineById(id);
         // While a project's files go, the file on its way says more than the step.
         if (running && running->run && running->run->link()
             && running->run->link()->currentOperation() == DeviceLink::SendProjectFile && !running->step.isEmpty())
@@ -570,14 +771,14 @@ void BatchDeviceModel::startLine(BatchLine* line)
             changed(running, StatusColumn, StatusColumn);
         }
     });
-    connect(run, &OperationRun::fileChanged, this, [this, serial](const QString& file) {
-        if (BatchLine* running = this->line(serial)) {
+    connect(run, &OperationRun::fileChanged, this, [this, id](const QString& file) {
+        if (BatchLine* running = lineById(id)) {
             running->step = guiText("Sending %1").arg(QFileInfo(file).fileName());
             changed(running, StatusColumn, StatusColumn);
         }
     });
-    connect(run, &OperationRun::restarting, this, [this, serial]() {
-        if (BatchLine* running = this->line(serial)) {
+    connect(run, &OperationRun::restarting, this, [this, id]() {
+        if (BatchLine* running = lineById(id)) {
             running->phase = Restarting;
             running->done = running->total;
             running->step.clear();
@@ -585,8 +786,8 @@ void BatchDeviceModel::startLine(BatchLine* line)
             emit runChanged();
         }
     });
-    connect(run, &OperationRun::ended, this, [this, serial](const OperationResult& ended) {
-        if (BatchLine* running = this->line(serial))
+    connect(run, &OperationRun::ended, this, [this, id](const OperationResult& ended) {
+        if (BatchLine* running = lineById(id))
             onRunEnded(running, ended);
     });
     d->refresh.start();
@@ -608,7 +809,7 @@ void BatchDeviceModel::retryWaiting()
     bool waiting = false;
     const QList<BatchLine*> lines = d->lines;
     for (BatchLine* line : lines) {
-        if (line->phase != Waiting || !d->lines.contains(line))
+        if (line->phase != Waiting || line->queued || !d->lines.contains(line))
             continue;
         startLine(line);
         waiting = waiting || line->phase == Waiting;
@@ -682,7 +883,13 @@ void BatchDeviceModel::finish(BatchLine* line, BatchResult::Outcome outcome, con
     result.reason = reason;
     line->phase = Ended;
     line->ticked = false;
+    line->queued = false;
     changed(line);
+    // Its end may let the next devices of a staged run start, or stop it.
+    if (d->plan.state(line->key()) == RolloutPlan::Running) {
+        d->plan.ended(line->key(), outcome == BatchResult::Done);
+        advance();
+    }
     emit runChanged();
 }
 
@@ -705,6 +912,8 @@ QStringList BatchDeviceModel::transferring() const
 
 int BatchDeviceModel::cancelWaiting()
 {
+    // Nothing more of a staged run starts.
+    d->plan.skipWaiting(guiText("The batch was cancelled before it started on this device."));
     int cancelled = 0;
     for (BatchLine* line : std::as_const(d->lines)) {
         if (line->phase == Waiting) {
@@ -718,10 +927,11 @@ int BatchDeviceModel::cancelWaiting()
 int BatchDeviceModel::abandonTransfers()
 {
     int abandoned = 0;
-    for (const QString& serial : transferring()) {
-        BatchLine* line = this->line(serial);
+    for (BatchLine* line : std::as_const(d->lines)) {
+        if (line->phase != Running || !line->run || !line->run->canCancel())
+            continue;
         // Its end comes through operationEnded, as any other.
-        if (line && line->run && line->run->cancel(guiText("The transfer was abandoned; the device restarts with what it had before.")))
+        if (line->run->cancel(guiText("The transfer was abandoned; the device restarts with what it had before.")))
             ++abandoned;
     }
     return abandoned;
@@ -748,11 +958,11 @@ void BatchDeviceModel::setProductionMode(bool on)
     if (on == d->production)
         return;
     d->production = on;
-    d->productionSeen.clear();
-    if (on) {
-        // The devices here now are not "plugged in from now on"; Start serves them.
-        for (const BatchLine* line : std::as_const(d->lines))
-            d->productionSeen.insert(line->serial);
+    // The devices here now are not "plugged in from now on"; Start serves them. Once they
+    // leave, they count as any other.
+    for (BatchLine* line : std::as_const(d->lines)) {
+        line->servedLater = on && line->present;
+        line->productionTries = 0;
     }
     emit runChanged();
 }

@@ -3,6 +3,7 @@
 
 #include "batchresult.h"
 #include "gui_global.h"
+#include "rolloutplan.h"
 
 #include <QAbstractTableModel>
 #include <QList>
@@ -24,12 +25,15 @@ namespace Designer {
 class BatchDeviceModelPrivate;
 class BatchLine;
 
-// The devices of the batch window, one line each, and the runs of one package on them.
-// Every identified device is listed with whether the package fits it; start() runs the
-// package on every ticked device at once, each on its own device link, and each line
-// follows its device's progress, speed and time left, its result, and its restart and
-// return. In production mode every device that is plugged in later and fits gets the
-// package once. A line stays while its device is gone if it took part in a run.
+// The devices of the batch window, one line each (two devices with one serial number are
+// two lines, told apart by port), and the runs of one package on them. Every identified
+// device is listed with whether the package fits it; start() runs the package on every
+// ticked device, each on its own device link, at once or in the stages of the rules
+// (RolloutPlan), and each line follows its device's progress, speed and time left, its
+// result, and its restart and return. In production mode every fitting device plugged in
+// later that has not had the package gets it, a failed or lost one plugged in again too.
+// A line stays while its device is gone if it took part in a run. Another package starts
+// fresh lines.
 class GUI_EXPORT BatchDeviceModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -67,15 +71,19 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
-    // The package of the next runs (not owned; it outlives the model's use of it). Every
-    // line is judged again and the fitting ones are ticked.
+    // The package of the next runs (not owned; it outlives the model's use of it). The
+    // results of earlier runs go, every line is judged again and the fitting ones are ticked.
     void setPackage(const Runtime::BatchPackage* package);
-    // Tells whether a device is busy elsewhere (a window of its row is open).
-    void setBusyCheck(const std::function<bool(const QString& serial)>& check);
+    // Tells whether a device is busy elsewhere (a window of its row is open); the port tells
+    // twins apart.
+    void setBusyCheck(const std::function<bool(const QString& serial, const QString& port)>& check);
     // Asks the busy check again for every line.
     void refreshBusy();
 
     QString serialAt(int row) const;
+    QString portAt(int row) const;
+    Common::BatchResult resultAt(int row) const;
+    // The first line of a serial number (a twin has a line of its own: see the row functions).
     int rowOf(const QString& serial) const;
     Phase phase(const QString& serial) const;
     bool isTicked(const QString& serial) const;
@@ -86,11 +94,24 @@ public:
     // The lines with a result, in the list's order: one CSV line each.
     QList<Common::BatchResult> results() const;
 
-    // The ticked devices that start() will run the package on.
+    // The ticked devices that start() will run the package on: serial numbers, the devices
+    // as questions name them, and their records.
     QStringList startable() const;
-    // Starts the package on every ticked device; the devices that do not fit or are
-    // busy are skipped. Returns how many were started.
-    int start();
+    QStringList startableDevices() const;
+    QList<QMap<QString, QString>> startableInformation() const;
+    // Ticks the lines that failed or were skipped and can take the package now, and no other.
+    int tickFailed();
+    bool hasFailed() const;
+    // How the next start goes in stages; the stage of the current one.
+    void setRules(const Runtime::RolloutPlan::Rules& rules);
+    Runtime::RolloutPlan::Rules rules() const;
+    QString stageText() const;
+    // Lines of a started run still wait for their turn or run.
+    bool isStaging() const;
+    // Starts the package on every ticked device, in stages when there are rules; the devices
+    // that do not fit or are busy are skipped. With failedOnly, the lines that ended well are
+    // left as they are. Returns how many were started or wait for their turn.
+    int start(bool failedOnly = false);
     // A line waits, runs or waits for its device to come back.
     bool isActive() const;
     // Lines still sending their files (their transfer could be abandoned).
@@ -104,7 +125,7 @@ public:
     // Stops every running line safely (see OperationRun::stopSafely).
     void stopSafely();
 
-    // From now on every newly plugged device that fits gets the package, once per serial number.
+    // From now on every device plugged in that fits and has not had the package gets it.
     void setProductionMode(bool on);
     bool isProductionMode() const;
 
@@ -123,6 +144,13 @@ private:
     void onDeviceConnected(const QMap<QString, QString>& info);
     void onDeviceDisconnected(const QMap<QString, QString>& info);
     BatchLine* line(const QString& serial) const;
+    BatchLine* lineById(int id) const;
+    // The line of the device at port, else one of its serial number that is (not) present.
+    BatchLine* lineOf(const QString& serial, const QString& port, bool present) const;
+    bool isTickable(const BatchLine* line) const;
+    static bool isRetryable(const BatchLine* line);
+    // Starts and skips what the staged run's plan says now.
+    void advance();
     BatchLine* addLine(const QMap<QString, QString>& info);
     void judge(BatchLine* line);
     void judgeBusy(BatchLine* line);

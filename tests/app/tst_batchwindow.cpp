@@ -26,6 +26,7 @@
 #include <QCryptographicHash>
 #include <QLabel>
 #include <QMenuBar>
+#include <QSpinBox>
 #include <QTemporaryDir>
 
 using namespace Orvane::Tavrix::Designer;
@@ -68,6 +69,17 @@ class TestBatchWindow : public QObject
                 action->trigger();
         }
         return m_window->batchWindow();
+    }
+
+    // A device's line: twins share a serial number, never a port.
+    static int lineOf(const BatchDeviceModel* model, const RestartingDevice& device)
+    {
+        const QString port = device.info().value(QStringLiteral("port"));
+        for (int row = 0; row < model->rowCount(); ++row) {
+            if (model->serialAt(row) == device.serial() && model->portAt(row) == port)
+                return row;
+        }
+        return -1;
     }
 
     bool startDevice(RestartingDevice& device, const QStringList& args)
@@ -222,7 +234,7 @@ private slots:
     // restart and return; one that does not fit is counted as skipped; the one already there is left.
     void productionMode()
     {
-        RestartingDevice there, later, otherLater;
+        RestartingDevice there, later, otherLater, lost;
         QVERIFY(startDevice(there, {}));
         BatchWindow* batch = openBatch();
         QVERIFY(batch->setPackage(m_project));
@@ -243,8 +255,100 @@ private slots:
         QVERIFY(there.onlyIdentified());
         QVERIFY(otherLater.onlyIdentified());
         QCOMPARE(batch->countsLabel()->text(), guiText("Done: %1   Failed: %2   Skipped: %3").arg(1).arg(0).arg(1));
+
+        // Pulled out mid-run and plugged in again: served, as any device that has not had it.
+        QVERIFY(startDevice(lost, { "--fault", "unplug-after-bytes:20000" }));
+        QVERIFY(waitUntil([&]() { return model->result(lost.serial()).outcome == BatchResult::DeviceLost; }, 60000));
+        QVERIFY(lost.start({ "--populate", "--serial", lost.serial(), "--name", "Bench again" }));
+        QVERIFY(waitUntil([&]() { return model->result(lost.serial()).outcome == BatchResult::Done; }, 60000));
+        QCOMPARE(model->rowCount(), 4);
+        QCOMPARE(batch->countsLabel()->text(), guiText("Done: %1   Failed: %2   Skipped: %3").arg(2).arg(0).arg(1));
         batch->cancelButton()->click();
         QVERIFY(!model->isProductionMode() && !batch->productionBox()->isChecked());
+
+        // Another package: fresh lines and counts.
+        QVERIFY(waitUntil([&]() { return !model->isActive(); }, 30000));
+        QVERIFY(batch->setPackage(m_software));
+        QCOMPARE(batch->countsLabel()->text(), guiText("Done: %1   Failed: %2   Skipped: %3").arg(0).arg(0).arg(0));
+        QVERIFY(model->results().isEmpty());
+    }
+
+    void stagedRun_data()
+    {
+        QTest::addColumn<int>("canary");
+        QTest::addColumn<int>("maxParallel");
+        QTest::addColumn<int>("stopAfter");
+        QTest::addColumn<int>("faulty"); // refuses the project once; -1: none
+        QTest::addColumn<QString>("results"); // each device: done, failed, skipped
+        QTest::addColumn<QString>("stage");
+        QTest::newRow("a failing canary leaves the rest untouched")
+            << 1 << 0 << 0 << 0 << "fss" << "Canary: 1 of 1 failed; the rest are skipped";
+        QTest::newRow("a good canary lets them start after its end")
+            << 1 << 0 << 0 << -1 << "ddd" << "Canary: 1 of 1 done; the rest start now";
+        QTest::newRow("one at a time, stop after 1 failure")
+            << 0 << 1 << 1 << 1 << "dfs" << "Stopped after 1 failure; the rest are skipped";
+    }
+
+    // Three devices in stages, the last two twins (one serial number, two lines); then
+    // "Try failed again" serves only the lines that failed or were skipped.
+    void stagedRun()
+    {
+        QFETCH(int, canary);
+        QFETCH(int, maxParallel);
+        QFETCH(int, stopAfter);
+        QFETCH(int, faulty);
+        QFETCH(QString, results);
+        QFETCH(QString, stage);
+        RestartingDevice devices[3];
+        const QString twin = nextSerial();
+        for (int i = 0; i < 3; ++i) {
+            QStringList args { "--populate", "--serial", i == 0 ? nextSerial() : twin, "--name", QStringLiteral("Staged %1").arg(i) };
+            if (i == faulty)
+                args << "--fault" << "error:UNIX<mv tmp/project:1";
+            // A slow first device: the others would be seen starting beside it.
+            if (i == 0)
+                args << "--throttle" << "20000";
+            QVERIFY(devices[i].start(args));
+        }
+        BatchWindow* batch = openBatch();
+        QVERIFY(batch->setPackage(m_project));
+        BatchDeviceModel* model = batch->model();
+        QCOMPARE(model->rowCount(), 3);
+        int rows[3];
+        for (int i = 0; i < 3; ++i)
+            rows[i] = lineOf(model, devices[i]);
+        QVERIFY(rows[0] >= 0 && rows[1] >= 0 && rows[2] >= 0 && rows[1] != rows[2]);
+        batch->canaryBox()->setValue(canary);
+        batch->maxParallelBox()->setValue(maxParallel);
+        batch->stopAfterFailuresBox()->setValue(stopAfter);
+        ModalUser user(120000);
+        user.answer(guiText("Upload Project"), guiText("Yes"));
+        user.answer(guiText("Upload Project"), guiText("Yes"));
+        batch->startButton()->click();
+        // The question names every device, the twins by their ports.
+        QVERIFY2(user.describe().contains(model->portAt(rows[1])) && user.describe().contains(model->portAt(rows[2])),
+                 qPrintable(user.describe()));
+        auto loads = [&](int i) { return devices[i].emulator.commandCount(QStringLiteral("#LOAD<config.txrc>")); };
+        QVERIFY(waitUntil([&]() { return loads(1) + loads(2) > 0 || model->resultAt(rows[0]).outcome != BatchResult::Pending; }, 60000));
+        QCOMPARE(loads(1) + loads(2), 0);
+        QVERIFY(waitUntil([&]() { return !model->isActive(); }, 90000));
+        QCOMPARE(batch->stageLabel()->text(), stage);
+        const BatchResult::Outcome outcomes[] = { BatchResult::Done, BatchResult::Failed, BatchResult::Skipped };
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(model->resultAt(rows[i]).outcome, outcomes[QStringLiteral("dfs").indexOf(results.at(i))]);
+            QCOMPARE(loads(i), results.at(i) == 's' ? 0 : 1);
+        }
+
+        QCOMPARE(batch->retryButton()->isEnabled(), results != QLatin1String("ddd"));
+        if (results == QLatin1String("ddd"))
+            return;
+        batch->retryButton()->click();
+        QVERIFY(waitUntil([&]() { return !model->isActive(); }, 90000));
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(model->resultAt(rows[i]).outcome, BatchResult::Done);
+            QCOMPARE(loads(i), results.at(i) == 'd' ? 1 : results.at(i) == 'f' ? 2 : 1);
+        }
+        QVERIFY(!batch->retryButton()->isEnabled());
     }
 
     // Each line follows its device by serial number through the restart that ends the

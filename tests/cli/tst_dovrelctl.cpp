@@ -2,6 +2,7 @@
 #include "devportlink.h"
 #include "dovrelctlrun.h"
 #include "emulator.h"
+#include "eventwait.h"
 #include "filehelper.h"
 #include "projectpackage.h"
 #include "ziphelper.h"
@@ -157,6 +158,8 @@ private slots:
         QTest::newRow("font not a font") << QStringList { "--json", "fonts", "manage", "--add", "/etc/hostname" };
         QTest::newRow("missing package") << QStringList { "--json", "package", "inspect", "/nonexistent.txsw" };
         QTest::newRow("history since no date") << QStringList { "--json", "history", "--since", "yesterday" };
+        QTest::newRow("no canary") << QStringList { "--json", "--all", "--canary", "0", "upload", "x.txdevproj", "--yes" };
+        QTest::newRow("stages of one device") << QStringList { "--json", "--max-parallel", "1", "upload", "x.txdevproj", "--yes" };
     }
 
     void usageErrors()
@@ -358,58 +361,82 @@ private slots:
         QCOMPARE(uploadAgain.exitCode(), 0);
     }
 
-    // One command on several devices at once: --all or --port given twice, one JSON object
-    // per device, and the worst device's exit code when one fails. The devices restart
-    // after the upload as real ones do.
+    // One command on several devices at once: --all or --port given several times, one JSON
+    // object per device, and the worst device's exit code when one fails. The devices restart
+    // after the upload as real ones do. In stages, a device left alone gets nothing and says
+    // why; the others wait for the canary's end.
     void severalDevicesAtOnce_data()
     {
-        QTest::addColumn<bool>("all");
-        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("given"); // --port for the first N devices in order; 0: --all
+        QTest::addColumn<QString>("fault"); // on the second device, or the canary with --canary
+        QTest::addColumn<QStringList>("rules");
         QTest::addColumn<int>("exitCode");
-        QTest::newRow("--all, every device succeeds") << true << QString() << 0;
-        QTest::newRow("--port twice, one refuses") << false << "error:UNIX<mv tmp/project" << 1;
-        QTest::newRow("--all, one is lost") << true << "unplug:UNIX<mv tmp/project" << 3;
+        QTest::addColumn<QString>("results"); // each device: done, failed, skipped, or - (not asked)
+        const QString refuse = "error:UNIX<mv tmp/project";
+        QTest::newRow("--all, every device succeeds") << 0 << QString() << QStringList() << 0 << "ddd";
+        QTest::newRow("--port twice, one refuses") << 2 << refuse << QStringList() << 1 << "df-";
+        QTest::newRow("--all, one is lost") << 0 << "unplug:UNIX<mv tmp/project" << QStringList() << 3 << "dfd";
+        QTest::newRow("a failing canary leaves the rest untouched") << 3 << refuse << QStringList { "--canary", "1" } << 1 << "fss";
+        QTest::newRow("a good canary, then the rest") << 3 << QString() << QStringList { "--canary", "1" } << 0 << "ddd";
+        QTest::newRow("one at a time, stop after 1 failure")
+            << 3 << refuse << QStringList { "--max-parallel", "1", "--stop-after-failures", "1" } << 1 << "dfs";
     }
     void severalDevicesAtOnce()
     {
-        QFETCH(bool, all);
+        QFETCH(int, given);
         QFETCH(QString, fault);
+        QFETCH(QStringList, rules);
         QFETCH(int, exitCode);
+        QFETCH(QString, results);
         const QString package = projectPackage("QMX 70-A", "1.0.0.0");
         QVERIFY(!package.isEmpty());
+        const bool canary = rules.contains("--canary");
+        const int faulty = canary ? 0 : 1;
         DeviceEmulator devices[3];
         QStringList ports;
         for (int i = 0; i < 3; ++i) {
             QStringList args { "--populate", "--serial", QStringLiteral("BENCH-%1").arg(i), "--reboot-replug", "1000" };
-            if (i == 1 && !fault.isEmpty())
+            if (i == faulty && !fault.isEmpty())
                 args << "--fault" << fault;
+            // A slow canary: the others would be seen starting beside it.
+            if (canary && i == 0)
+                args << "--throttle" << "20000";
             QVERIFY(devices[i].start(args));
             ports << devices[i].ptyPath();
         }
-        // With --port only the first two are asked for; the third stays untouched.
-        const QStringList chosen = all ? ports : ports.mid(0, 2);
-        QStringList args { "--json", "--quiet", "upload", package, "--yes" };
-        if (all) {
+        QStringList args = rules + QStringList { "--json", "--quiet", "upload", package, "--yes" };
+        if (given == 0)
             args.prepend("--all");
-        } else {
-            for (const QString& port : chosen)
-                args = QStringList { "--port", port } + args;
+        for (int i = given - 1; i >= 0; --i)
+            args = QStringList { "--port", ports.at(i) } + args;
+        const std::unique_ptr<QProcess> process = Run::launch(args, { { "DOVREL_VIRTUAL_PORTS", ports.join(QDir::listSeparator()) } });
+        if (canary) {
+            // Nothing reaches the others before the canary's upload has ended.
+            const auto others = [&]() { return devices[1].commands().filter("#LOAD<").size() + devices[2].commands().filter("#LOAD<").size(); };
+            const auto canaryEnded = [&]() { return process->state() == QProcess::NotRunning || !devices[0].events("replug").isEmpty()
+                                                || !devices[0].commands().filter("#UNIX<mv tmp/project").isEmpty(); };
+            QVERIFY(waitUntil([&]() { return others() > 0 || canaryEnded(); }, 60000));
+            QCOMPARE(others(), 0);
         }
-        const Run run = dovrelctl(args, { { "DOVREL_VIRTUAL_PORTS", ports.join(QDir::listSeparator()) } });
+        const Run run = Run::collect(*process);
         QVERIFY2(run.exitCode == exitCode, qPrintable(describe(run)));
         const QList<QJsonObject> objects = run.jsonLines();
-        QCOMPARE(objects.size(), chosen.size());
+        QCOMPARE(objects.size(), results.size() - results.count('-'));
         for (const QJsonObject& object : objects) {
             const int device = ports.indexOf(object.value("port").toString());
-            QVERIFY2(chosen.contains(object.value("port").toString()), qPrintable(describe(run)));
+            QVERIFY2(device >= 0 && results.at(device) != '-', qPrintable(describe(run)));
+            const QChar expected = results.at(device);
             QCOMPARE(object.value("serial").toString(), QStringLiteral("BENCH-%1").arg(device));
-            const bool failing = device == 1 && exitCode != 0;
-            QCOMPARE(object.value("ok").toBool(), !failing);
-            QCOMPARE(object.value("exitCode").toInt(), failing ? exitCode : 0);
-            QCOMPARE(devices[device].readFile("qml/project/main.qml").contains("Dovrel sample"), !failing);
+            QCOMPARE(object.value("ok").toBool(), expected == 'd');
+            QCOMPARE(object.value("result").toString(), expected == 'd' ? "done" : expected == 'f' ? "failed" : "skipped");
+            QCOMPARE(object.value("exitCode").toInt(), expected == 'd' ? 0 : expected == 'f' ? exitCode : 1);
+            QCOMPARE(!object.value("reason").toString().isEmpty(), expected == 's');
+            QCOMPARE(devices[device].readFile("qml/project/main.qml").contains("Dovrel sample"), expected == 'd');
         }
-        if (!all)
-            QCOMPARE(devices[2].commands().filter("#LOAD<").size(), 0);
+        for (int i = 0; i < 3; ++i) {
+            if (results.at(i) == '-' || results.at(i) == 's')
+                QCOMPARE(devices[i].commands().filter("#LOAD<").size(), 0);
+        }
     }
 
     void identifyRebootAndClock()
