@@ -146,8 +146,12 @@ ExitCode Dovrelctl::onDevices(const std::function<void(DeviceTask*)>& work)
     const ExitCode found = m_session->connectDevices(m_cl.all() ? QStringList() : m_cl.ports(), &ports, &failures, &error);
     if (found != ExitCode::Success)
         return fail(found, error);
-    if (m_cl.all())
-        ports = RolloutPlan::stationOrder(ports);
+    if (m_cl.all()) {
+        QHash<QString, QString> slotOf;
+        for (const QString& port : std::as_const(ports))
+            slotOf.insert(port, DeviceInformation(m_session->manager()->deviceInformation(port)).slot());
+        ports = RolloutPlan::stationOrder(ports, slotOf);
+    }
 
     // Each device's line starts with its name; a name that two devices share gets the port too.
     auto nameOf = [this](const QString& port) { return DeviceInformation(m_session->manager()->deviceInformation(port)).deviceName(); };

@@ -674,7 +674,10 @@ int BatchDeviceModel::start(bool failedOnly)
     }
     // The station's order, which a staged run follows.
     QStringList keys;
-    for (const QString& port : RolloutPlan::stationOrder(going.keys()))
+    QHash<QString, QString> slotOf;
+    for (const BatchLine* line : std::as_const(going))
+        slotOf.insert(line->port, DeviceInformation(line->info).slot());
+    for (const QString& port : RolloutPlan::stationOrder(going.keys(), slotOf))
         keys << going.value(port)->key();
     d->plan = RolloutPlan(keys, d->rules);
     for (BatchLine* line : std::as_const(going))

@@ -4,6 +4,7 @@
 #include "deviceinformation.h"
 #include "devicerules.h"
 #include "filehelper.h"
+#include "rolloutplan.h"
 #include "operationwaiter.h"
 #include "testutil.h"
 
@@ -45,6 +46,8 @@ private slots:
     void brightnessAfterUpload_data();
     void brightnessAfterUpload();
     void configurationBacksUpToTheRulesPath();
+    void stationOrder_data();
+    void stationOrder();
 
 private:
     QTemporaryDir m_dir;
@@ -223,6 +226,30 @@ void TestDeviceRules::configurationBacksUpToTheRulesPath()
     // Exactly one end, even after the device restarted.
     QTest::qWait(500);
     QCOMPARE(ended.count(), 1);
+}
+
+// The order a station's devices go in when none were named: named slots first, then ports.
+void TestDeviceRules::stationOrder_data()
+{
+    QTest::addColumn<QStringList>("ports");
+    QTest::addColumn<QStringList>("slotNames");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("ports by number") << QStringList { "/dev/ttyACM10", "/dev/ttyACM2", "/dev/ttyACM1" } << QStringList { "", "", "" }
+                                     << QStringList { "/dev/ttyACM1", "/dev/ttyACM2", "/dev/ttyACM10" };
+    QTest::newRow("slots before ports") << QStringList { "/dev/ttyACM0", "/dev/ttyACM1", "/dev/ttyACM2" }
+                                        << QStringList { "", "Slot 10", "Slot 2" }
+                                        << QStringList { "/dev/ttyACM2", "/dev/ttyACM1", "/dev/ttyACM0" };
+}
+
+void TestDeviceRules::stationOrder()
+{
+    QFETCH(QStringList, ports);
+    QFETCH(QStringList, slotNames);
+    QFETCH(QStringList, expected);
+    QHash<QString, QString> slotOf;
+    for (int i = 0; i < ports.size(); ++i)
+        slotOf.insert(ports.at(i), slotNames.at(i));
+    QCOMPARE(RolloutPlan::stationOrder(ports, slotOf), expected);
 }
 
 int main(int argc, char** argv)

@@ -190,10 +190,18 @@ QString RolloutPlan::stageText() const
     return guiText("Started: %1 of %2").arg(started).arg(m_devices.size());
 }
 
-QStringList RolloutPlan::stationOrder(const QStringList& ports)
+QStringList RolloutPlan::stationOrder(const QStringList& ports, const QHash<QString, QString>& slotOf)
 {
     QStringList ordered = ports;
-    std::stable_sort(ordered.begin(), ordered.end(), naturalLess);
+    std::stable_sort(ordered.begin(), ordered.end(), [&slotOf](const QString& a, const QString& b) {
+        const QString slotA = slotOf.value(a);
+        const QString slotB = slotOf.value(b);
+        if (slotA.isEmpty() != slotB.isEmpty())
+            return !slotA.isEmpty();
+        if (!slotA.isEmpty() && slotA != slotB)
+            return naturalLess(slotA, slotB);
+        return naturalLess(a, b);
+    });
     return ordered;
 }
 

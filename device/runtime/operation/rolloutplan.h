@@ -7,6 +7,7 @@
 #include <QMap>
 #include <QPair>
 #include <QString>
+#include <QHash>
 #include <QStringList>
 
 namespace Orvane {
@@ -61,9 +62,10 @@ public:
     // Where the run is: "Canary: 1 of 1 done; the rest start now". Empty without rules.
     QString stageText() const;
 
-    // The order in which a station's devices go when the user named none: by port name
-    // (ttyACM2 before ttyACM10).
-    static QStringList stationOrder(const QStringList& ports);
+    // The order in which a station's devices go when the user named none: devices in named
+    // USB slots first, by slot name ("Slot 2" before "Slot 10"), then the others by port name
+    // (ttyACM2 before ttyACM10). slotOf maps a port to its slot's name.
+    static QStringList stationOrder(const QStringList& ports, const QHash<QString, QString>& slotOf = {});
 
 private:
     int canaryCount() const;
