@@ -16,6 +16,8 @@
 #include "logselectiondialog.h"
 #include "mainwindow.h"
 #include "messagebox.h"
+#include "portenumerator.h"
+#include "slotnames.h"
 #include "transferstatuslabel.h"
 
 #include <QApplication>
@@ -105,6 +107,11 @@ int shootLogChart(DeviceItemWidget* row, const char* path)
 // canary is done and every running device is a third of the way.
 int shootBatch(MainWindow* window, const QString& package, const char* path)
 {
+    // The station's sockets are named, as an operator does once.
+    int slot = 0;
+    for (const QString& port : Orvane::Tavrix::Runtime::PortEnumerator::virtualPorts())
+        Orvane::Tavrix::Common::SlotNames::setName(Orvane::Tavrix::Runtime::PortEnumerator::virtualSlotPath(port),
+                                                   QStringLiteral("Slot %1").arg(++slot));
     window->showBatch();
     BatchWindow* batch = window->batchWindow();
     batch->move(20, 20);

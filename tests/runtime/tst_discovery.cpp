@@ -117,7 +117,9 @@ private slots:
 
     void presentAtStartIsAskedAtOnce()
     {
-        QCOMPARE(m_earlyInfo.size(), 17);
+        // The device's seventeen keys and the slot path of its port (a listed port's own name).
+        QCOMPARE(m_earlyInfo.size(), 17 + 1);
+        QCOMPARE(m_earlyInfo.value(QStringLiteral("slotPath")), PortEnumerator::virtualSlotPath(m_early.portPath()));
         QCOMPARE(m_earlyInfo.value(QStringLiteral("serial")), QStringLiteral("EARLY1"));
         QCOMPARE(m_earlyInfo.value(QStringLiteral("model")), QStringLiteral("QMX 70-A"));
         QCOMPARE(m_earlyInfo.value(QStringLiteral("deviceAppVer")), QStringLiteral("1.1.0.1910"));
@@ -145,7 +147,7 @@ private slots:
     {
         ConnectedDevice device;
         QVERIFY(device.start({ QStringLiteral("--hwcf-chunks"), QStringLiteral("6"), QStringLiteral("--hwcf-incomplete"), QStringLiteral("2") }, false));
-        QCOMPARE(device.info().size(), 17);
+        QCOMPARE(device.info().size(), 17 + 1);
         QVERIFY(device.emulator().commands().count(QStringLiteral("#HWCF#")) >= 3);
     }
 
@@ -154,7 +156,7 @@ private slots:
     {
         ConnectedDevice device;
         QVERIFY(device.start({ QStringLiteral("--throttle"), QStringLiteral("300") }, false));
-        QCOMPARE(device.info().size(), 17);
+        QCOMPARE(device.info().size(), 17 + 1);
     }
 
     void fourteenKeysAnnouncedWithWarning()
@@ -163,7 +165,7 @@ private slots:
         QSignalSpy broadcast(m, &SerialPortManager::broadcastMessage);
         ConnectedDevice device;
         QVERIFY(device.start({ QStringLiteral("--omit"), QStringLiteral("DESAPP,DEVNAM,PHYADD") }, false));
-        QCOMPARE(device.info().size(), 14);
+        QCOMPARE(device.info().size(), 14 + 1);
         QCOMPARE(broadcast.count(), 1);
         QCOMPARE(broadcast.at(0).at(0).toString(), QStringLiteral("warning"));
         QCOMPARE(broadcast.at(0).at(1).toString(), QStringLiteral("Unrecognized Device"));

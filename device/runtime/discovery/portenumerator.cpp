@@ -291,6 +291,11 @@ PortEnumerator::PortList PortEnumerator::systemPorts()
 #endif
 }
 
+QString PortEnumerator::virtualSlotPath(const QString& port)
+{
+    return QStringLiteral("virtual:") + port;
+}
+
 PortEnumerator::PortList PortEnumerator::withVirtualPorts(const PortList& system)
 {
     const QStringList virtuals = virtualPorts();
@@ -315,6 +320,8 @@ PortEnumerator::PortList PortEnumerator::withVirtualPorts(const PortList& system
         map.insert(QStringLiteral("enumName"), QStringLiteral("virtual"));
         map.insert(QStringLiteral("vendorID"), DeviceVendorId);
         map.insert(QStringLiteral("productID"), DeviceProductId);
+        // A listed name stays when its device restarts, as a USB socket does: it can be named as a slot.
+        map.insert(QStringLiteral("slotPath"), virtualSlotPath(path));
         ports << map;
     }
     return ports;

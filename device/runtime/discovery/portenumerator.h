@@ -61,6 +61,8 @@ public:
     static QStringList virtualPorts();
     // The listed port at this physical path ("slotPath", see SlotNames); empty when none is there.
     static QString portAtSlotPath(const QString& slotPath);
+    // The slot path of a port listed in DOVREL_VIRTUAL_PORTS: its listed name.
+    static QString virtualSlotPath(const QString& port);
 
     // The one form of a port name: "ttyACM0", "/dev/ttyACM0" and "/dev/./ttyACM0"
     // all give "/dev/ttyACM0"; a relative path to an existing file becomes absolute.
