@@ -259,6 +259,8 @@ private slots:
         // Pulled out mid-run and plugged in again: served, as any device that has not had it.
         QVERIFY(startDevice(lost, { "--fault", "unplug-after-bytes:20000" }));
         QVERIFY(waitUntil([&]() { return model->result(lost.serial()).outcome == BatchResult::DeviceLost; }, 60000));
+        // The unplugged device's program ends first (slowly under the sanitizers).
+        QVERIFY(lost.emulator.waitForExit(30000));
         QVERIFY(lost.start({ "--populate", "--serial", lost.serial(), "--name", "Bench again" }));
         QVERIFY(waitUntil([&]() { return model->result(lost.serial()).outcome == BatchResult::Done; }, 60000));
         QCOMPARE(model->rowCount(), 4);

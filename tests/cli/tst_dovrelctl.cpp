@@ -372,14 +372,16 @@ private slots:
         QTest::addColumn<QStringList>("rules");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("results"); // each device: done, failed, skipped, or - (not asked)
+        QTest::addColumn<bool>("twins"); // the last two devices share a serial number
         const QString refuse = "error:UNIX<mv tmp/project";
-        QTest::newRow("--all, every device succeeds") << 0 << QString() << QStringList() << 0 << "ddd";
-        QTest::newRow("--port twice, one refuses") << 2 << refuse << QStringList() << 1 << "df-";
-        QTest::newRow("--all, one is lost") << 0 << "unplug:UNIX<mv tmp/project" << QStringList() << 3 << "dfd";
-        QTest::newRow("a failing canary leaves the rest untouched") << 3 << refuse << QStringList { "--canary", "1" } << 1 << "fss";
-        QTest::newRow("a good canary, then the rest") << 3 << QString() << QStringList { "--canary", "1" } << 0 << "ddd";
+        QTest::newRow("--all, every device succeeds") << 0 << QString() << QStringList() << 0 << "ddd" << false;
+        QTest::newRow("--port twice, one refuses") << 2 << refuse << QStringList() << 1 << "df-" << false;
+        QTest::newRow("--all, one is lost") << 0 << "unplug:UNIX<mv tmp/project" << QStringList() << 3 << "dfd" << false;
+        QTest::newRow("a failing canary leaves the rest untouched") << 3 << refuse << QStringList { "--canary", "1" } << 1 << "fss" << false;
+        QTest::newRow("a good canary, then the rest") << 3 << QString() << QStringList { "--canary", "1" } << 0 << "ddd" << false;
         QTest::newRow("one at a time, stop after 1 failure")
-            << 3 << refuse << QStringList { "--max-parallel", "1", "--stop-after-failures", "1" } << 1 << "dfs";
+            << 3 << refuse << QStringList { "--max-parallel", "1", "--stop-after-failures", "1" } << 1 << "dfs" << false;
+        QTest::newRow("--all, twins are two devices") << 0 << QString() << QStringList { "--max-parallel", "1" } << 0 << "ddd" << true;
     }
     void severalDevicesAtOnce()
     {
@@ -388,6 +390,8 @@ private slots:
         QFETCH(QStringList, rules);
         QFETCH(int, exitCode);
         QFETCH(QString, results);
+        QFETCH(bool, twins);
+        const auto serialOf = [twins](int i) { return twins && i > 0 ? QStringLiteral("BENCH-TWIN") : QStringLiteral("BENCH-%1").arg(i); };
         const QString package = projectPackage("QMX 70-A", "1.0.0.0");
         QVERIFY(!package.isEmpty());
         const bool canary = rules.contains("--canary");
@@ -395,7 +399,7 @@ private slots:
         DeviceEmulator devices[3];
         QStringList ports;
         for (int i = 0; i < 3; ++i) {
-            QStringList args { "--populate", "--serial", QStringLiteral("BENCH-%1").arg(i), "--reboot-replug", "1000" };
+            QStringList args { "--populate", "--serial", serialOf(i), "--reboot-replug", "1000" };
             if (i == faulty && !fault.isEmpty())
                 args << "--fault" << fault;
             // A slow canary: the others would be seen starting beside it.
@@ -426,7 +430,7 @@ private slots:
             const int device = ports.indexOf(object.value("port").toString());
             QVERIFY2(device >= 0 && results.at(device) != '-', qPrintable(describe(run)));
             const QChar expected = results.at(device);
-            QCOMPARE(object.value("serial").toString(), QStringLiteral("BENCH-%1").arg(device));
+            QCOMPARE(object.value("serial").toString(), serialOf(device));
             QCOMPARE(object.value("ok").toBool(), expected == 'd');
             QCOMPARE(object.value("result").toString(), expected == 'd' ? "done" : expected == 'f' ? "failed" : "skipped");
             QCOMPARE(object.value("exitCode").toInt(), expected == 'd' ? 0 : expected == 'f' ? exitCode : 1);
