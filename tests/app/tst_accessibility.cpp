@@ -2,6 +2,7 @@
 #include "aboutdialog.h"
 #include "apptestsupport.h"
 #include "configurationinfo.h"
+#include "datalogfile.h"
 #include "devicelistholder.h"
 #include "devicelogretrievedialog.h"
 #include "devicesplashpreviewdialog.h"
@@ -15,8 +16,6 @@
 
 #include <QAbstractItemView>
 #include <QAccessible>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 
 using namespace Orvane::Tavrix::Designer;
@@ -78,11 +77,7 @@ private slots:
         qputenv("XDG_DATA_HOME", temp.filePath(QStringLiteral("data")).toLocal8Bit());
         useEnglishTexts();
         const QString log = temp.filePath(QStringLiteral("log.txdb")); // a data log for the log selection
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), log);
-            db.setDatabaseName(log);
-            QVERIFY(db.open() && QSqlQuery(db).exec(QStringLiteral("CREATE TABLE Temperature (t, v)")));
-        }
+        QVERIFY(writeDataLog(log, { { QStringLiteral("Temperature"), QStringLiteral("t, v"), {} } }));
         QSqlDatabase::removeDatabase(log);
         PtsDevice device;
         QVERIFY(device.start({ "--serial", "2314A001", "--name", "Tank Room", "--app-version", "2.1.6.2886", "--populate", "--sample-datalog", log }));

@@ -1,6 +1,7 @@
 // The main window with rows while devices live as real ones do: every operation that
 // ends with a restart makes the device leave the bus and come back, a cable is pulled
 // in the middle of a run, a second device arrives while the first works.
+#include "datalogfile.h"
 #include "deviceconfigurator.h"
 #include "foldertree.h"
 #include "devicefontsdialog.h"
@@ -196,18 +197,8 @@ class TestDeviceLife : public QObject
         QVERIFY(!m_software.isEmpty());
 
         m_dataLog = m_temp.filePath(QStringLiteral("log.txdb"));
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("maker"));
-            db.setDatabaseName(m_dataLog);
-            QVERIFY(db.open());
-            QSqlQuery q(db);
-            QVERIFY(q.exec(QStringLiteral("CREATE TABLE \"Tank Level\" (t, v)")));
-            QVERIFY(q.exec(QStringLiteral("INSERT INTO \"Tank Level\" VALUES ('2026-01-01 00:00', 1.5)")));
-            QVERIFY(q.exec(QStringLiteral("CREATE TABLE Pressure (t, v)")));
-            QVERIFY(q.exec(QStringLiteral("INSERT INTO Pressure VALUES ('2026-01-01 00:00', 3)")));
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("maker"));
+        QVERIFY(writeDataLog(m_dataLog, { { QStringLiteral("Tank Level"), QStringLiteral("t, v"), { { QStringLiteral("2026-01-01 00:00"), 1.5 } } },
+                                          { QStringLiteral("Pressure"), QStringLiteral("t, v"), { { QStringLiteral("2026-01-01 00:00"), 3 } } } }));
 
         m_splash = m_temp.filePath(QStringLiteral("splash.jpg"));
         QImage image(1024, 600, QImage::Format_RGB32);

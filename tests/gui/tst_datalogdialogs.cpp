@@ -1,5 +1,6 @@
 // The data log dialogs: listing, export, the selection rules and the clearing, in-process,
 // against the emulated device reached through its /dev/pts path.
+#include "datalogfile.h"
 #include "../app/apptestsupport.h"
 #include "englishtexts.h"
 #include "filedialoguser.h"
@@ -71,12 +72,7 @@ QString rtText(const char* key)
     return LocalizationHelper::runtimeString(QString::fromUtf8(key));
 }
 
-// One table of a test database: name, column declarations, rows.
-struct Table {
-    QString name;
-    QString columns;
-    QList<QVariantList> rows;
-};
+using Table = DataLogTable;
 
 // The logs of the standard test database, created out of order on purpose.
 QList<Table> standardTables()
@@ -112,36 +108,6 @@ QByteArray expectedExport(const QString& name)
 QString quoted(const QString& name)
 {
     return DataLogExporter::quotedIdentifier(name);
-}
-
-bool makeDatabase(const QString& path, const QList<Table>& tables)
-{
-    QFile::remove(path);
-    const QString connection = QStringLiteral("make-%1").arg(path);
-    bool ok = true;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        db.setDatabaseName(path);
-        ok = db.open();
-        db.transaction();
-        for (const Table& table : tables) {
-            QSqlQuery query(db);
-            ok = ok && query.exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(table.name), table.columns));
-            for (const QVariantList& row : table.rows) {
-                QStringList marks;
-                for (int i = 0; i < row.size(); ++i)
-                    marks << QStringLiteral("?");
-                ok = ok && query.prepare(QStringLiteral("INSERT INTO %1 VALUES (%2)").arg(quoted(table.name), marks.join(QLatin1Char(','))));
-                for (const QVariant& value : row)
-                    query.addBindValue(value);
-                ok = ok && query.exec();
-            }
-        }
-        db.commit();
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(connection);
-    return ok;
 }
 
 // Every table of a database with its rows as text, for comparing before and after.
@@ -184,7 +150,7 @@ QString makeLogFolder(const QTemporaryDir& dir, const QString& name, const QList
     const QString source = dir.filePath(name + QStringLiteral("-source"));
     QDir().mkpath(source);
     const QString database = source + QStringLiteral("/dataLogging.txdb");
-    if (!makeDatabase(database, tables))
+    if (!writeDataLog(database, tables))
         return QString();
     const QString folder = dir.filePath(name);
     QDir().mkpath(folder);
@@ -370,7 +336,7 @@ QString question(int files, const QString& folder, const QStringList& names, con
 QByteArray standardDatabaseBytes(const QTemporaryDir& dir)
 {
     const QString path = dir.filePath(QStringLiteral("standard.txdb"));
-    if (!makeDatabase(path, standardTables()))
+    if (!writeDataLog(path, standardTables()))
         return QByteArray();
     return fileBytes(path);
 }

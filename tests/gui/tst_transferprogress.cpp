@@ -1,5 +1,6 @@
 // Every progress window against a device on a throttled line: the speed it shows is the
 // line's, and the time left it shows is the time the transfer then takes, within 20%.
+#include "datalogfile.h"
 #include "englishtexts.h"
 #include "modaldriver.h"
 #include "modaluser.h"
@@ -98,21 +99,9 @@ private slots:
             lineBps = int((320 * 200 * 3 + 54) / TransferSeconds);
         } else if (window == QLatin1String("data log")) {
             const QString log = m_files.filePath(QStringLiteral("speed.txdb"));
-            QFile::remove(log);
-            {
-                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("speed"));
-                db.setDatabaseName(log);
-                QVERIFY(db.open());
-                QSqlQuery query(db);
-                QVERIFY(query.exec(QStringLiteral("CREATE TABLE Flow (t, v)")));
-                query.prepare(QStringLiteral("INSERT INTO Flow VALUES (?, ?)"));
-                // Random bytes: the device's zip cannot make them smaller.
-                query.addBindValue(QStringLiteral("2026-01-01 00:00"));
-                query.addBindValue(randomBytes(int(bytes), 7));
-                QVERIFY(query.exec());
-                db.close();
-            }
-            QSqlDatabase::removeDatabase(QStringLiteral("speed"));
+            // Random bytes: the device's zip cannot make them smaller.
+            QVERIFY(writeDataLog(log, { { QStringLiteral("Flow"), QStringLiteral("t, v"),
+                                          { { QStringLiteral("2026-01-01 00:00"), randomBytes(int(bytes), 7) } } } }));
             args << "--app-version" << "2.1.6.2886" << "--sample-datalog" << log;
         }
         args << "--throttle" << QString::number(lineBps);
