@@ -51,6 +51,11 @@ QString osReleasePrettyName()
 
 } // namespace
 
+QSettings SystemHelper::userSettings()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kavendi"), QStringLiteral("Lumatra"));
+}
+
 bool SystemHelper::isWindows()
 {
 #ifdef Q_OS_WIN

@@ -3,6 +3,7 @@
 
 #include "device_global.h"
 
+#include <QSettings>
 #include <QString>
 
 namespace Orvane {
@@ -22,6 +23,8 @@ public:
         PowerPcArchitecture = 4
     };
 
+    // The program's own settings of this user (shared by dovrel and dovrelctl).
+    static QSettings userSettings();
     static bool isWindows();
     static bool isUnix();
     // Windows: "major.minor"; elsewhere the kernel version.

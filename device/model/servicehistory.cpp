@@ -1,4 +1,5 @@
 #include "servicehistory.h"
+#include "systemhelper.h"
 
 #include "diagnostics.h"
 #include "servicehistory_p.h"
@@ -67,11 +68,6 @@ QString& processOperator()
     return name;
 }
 const char* const ServerVariable = "DOVREL_HISTORY_SERVER";
-
-QSettings userSettings()
-{
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kavendi"), QStringLiteral("Lumatra"));
-}
 
 // Whether another process has the file (or its journal) open. Elsewhere than on Linux the
 // system itself refuses to rename an open file.
@@ -437,12 +433,12 @@ QString ServiceHistory::defaultPath()
 
 bool ServiceHistory::isEnabled()
 {
-    return userSettings().value(QStringLiteral("serviceHistory"), true).toBool();
+    return SystemHelper::userSettings().value(QStringLiteral("serviceHistory"), true).toBool();
 }
 
 void ServiceHistory::setEnabled(bool enabled)
 {
-    userSettings().setValue(QStringLiteral("serviceHistory"), enabled);
+    SystemHelper::userSettings().setValue(QStringLiteral("serviceHistory"), enabled);
 }
 
 QString ServiceHistory::station()
@@ -455,12 +451,12 @@ QString ServiceHistory::station()
 
 QString ServiceHistory::stationSetting()
 {
-    return userSettings().value(QStringLiteral("station")).toString().trimmed();
+    return SystemHelper::userSettings().value(QStringLiteral("station")).toString().trimmed();
 }
 
 void ServiceHistory::setStationSetting(const QString& name)
 {
-    userSettings().setValue(QStringLiteral("station"), name.trimmed());
+    SystemHelper::userSettings().setValue(QStringLiteral("station"), name.trimmed());
 }
 
 bool ServiceHistory::stationFromEnvironment()
@@ -478,12 +474,12 @@ QString ServiceHistory::operatorName()
 
 QString ServiceHistory::operatorSetting()
 {
-    return userSettings().value(QStringLiteral("operator")).toString().trimmed();
+    return SystemHelper::userSettings().value(QStringLiteral("operator")).toString().trimmed();
 }
 
 void ServiceHistory::setOperatorSetting(const QString& name)
 {
-    userSettings().setValue(QStringLiteral("operator"), name.trimmed());
+    SystemHelper::userSettings().setValue(QStringLiteral("operator"), name.trimmed());
 }
 
 void ServiceHistory::setProcessOperator(const QString& name)
@@ -509,12 +505,12 @@ QString ServiceHistory::serverUri()
 
 QString ServiceHistory::serverUriSetting()
 {
-    return userSettings().value(QStringLiteral("historyServer")).toString().trimmed();
+    return SystemHelper::userSettings().value(QStringLiteral("historyServer")).toString().trimmed();
 }
 
 void ServiceHistory::setServerUriSetting(const QString& uri)
 {
-    userSettings().setValue(QStringLiteral("historyServer"), uri.trimmed());
+    SystemHelper::userSettings().setValue(QStringLiteral("historyServer"), uri.trimmed());
 }
 
 bool ServiceHistory::serverUriFromEnvironment()

@@ -1,4 +1,5 @@
 #include "slotnames.h"
+#include "systemhelper.h"
 
 #include "localizationhelper.h"
 
@@ -14,11 +15,6 @@ namespace {
 
 const char* const SlotsKey = "usbSlots";
 
-QSettings userSettings()
-{
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kavendi"), QStringLiteral("Lumatra"));
-}
-
 } // namespace
 
 SlotNames* SlotNames::instance()
@@ -32,7 +28,7 @@ SlotNames* SlotNames::instance()
 QMap<QString, QString> SlotNames::all()
 {
     // One value, not a group: physical paths are full of the separators of settings keys.
-    const QVariantMap stored = userSettings().value(QLatin1String(SlotsKey)).toMap();
+    const QVariantMap stored = SystemHelper::userSettings().value(QLatin1String(SlotsKey)).toMap();
     QMap<QString, QString> names;
     for (auto it = stored.constBegin(); it != stored.constEnd(); ++it) {
         const QString name = it.value().toString().trimmed();
@@ -91,7 +87,7 @@ bool SlotNames::setNames(const QMap<QString, QString>& names, QString* error)
     QVariantMap stored;
     for (auto it = merged.constBegin(); it != merged.constEnd(); ++it)
         stored.insert(it.key(), it.value());
-    userSettings().setValue(QLatin1String(SlotsKey), stored);
+    SystemHelper::userSettings().setValue(QLatin1String(SlotsKey), stored);
     if (SlotNames* notifier = instance())
         emit notifier->changed();
     return true;

@@ -1,4 +1,5 @@
 #include "deviceitemwidget.h"
+#include "systemhelper.h"
 
 #include "datalogchartwidget.h"
 #include "deviceconfigurator.h"
@@ -79,11 +80,6 @@ int g_restartReturnMs = RestartWatcher::ReturnMs;
 // Package extensions a row takes by drag and drop: runtime projects and device software.
 const char* const ProjectExtension = ".txdevproj";
 const char* const SoftwareExtension = ".txsw";
-
-QSettings userSettings()
-{
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kavendi"), QStringLiteral("Lumatra"));
-}
 
 // Centred once the dialog has its size: before that its corner would land at the centre.
 void centreOnScreen(QWidget* dialog)
@@ -217,7 +213,7 @@ void DeviceItemWidget::setupWidgets()
     setAcceptDrops(true);
 
     // The software package path was once kept under another key.
-    QSettings settings = userSettings();
+    QSettings settings = Common::SystemHelper::userSettings();
     const QString oldKey = QStringLiteral("lastDeviceSoftwareDir");
     const QString newKey = QStringLiteral("deviceSoftwarePath");
     if (settings.contains(oldKey) && !settings.contains(newKey)) {
@@ -623,7 +619,7 @@ DeviceItemWidget::SoftwareCompatibility DeviceItemWidget::isDeviceCompatible(con
 void DeviceItemWidget::onProjectUpload()
 {
     const Interaction interaction(this);
-    QSettings settings = userSettings();
+    QSettings settings = Common::SystemHelper::userSettings();
     QString folder = settings.value(QStringLiteral("uploadRuntimeDir")).toString();
     if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
         folder = FileHelper::getStandardDocumentLocation();
@@ -641,7 +637,7 @@ void DeviceItemWidget::uploadProjectWithFile(const QString& filePath)
     const QString path = FileHelper::normalizeFilePath(filePath);
     if (path.isEmpty() || !QFileInfo(path).isFile())
         return;
-    userSettings().setValue(QStringLiteral("uploadRuntimeDir"), TextHelper::toStandardPath(QFileInfo(path).absolutePath()));
+    Common::SystemHelper::userSettings().setValue(QStringLiteral("uploadRuntimeDir"), TextHelper::toStandardPath(QFileInfo(path).absolutePath()));
 
     // The checks are the library's, so the program and dovrelctl refuse the same packages.
     ProjectPackageChecker checker(path);
@@ -684,7 +680,7 @@ void DeviceItemWidget::uploadProjectWithFile(const QString& filePath)
 void DeviceItemWidget::onUpgradeDeviceSoftware()
 {
     const Interaction interaction(this);
-    QSettings settings = userSettings();
+    QSettings settings = Common::SystemHelper::userSettings();
     QString start = settings.value(QStringLiteral("deviceSoftwarePath")).toString();
     if (start.isEmpty() || !QFileInfo::exists(start)) {
         start = FileHelper::getStandardDocumentLocation();
@@ -701,7 +697,7 @@ void DeviceItemWidget::upgradeDeviceWithFile(const QString& filePath)
     const Interaction interaction(this);
     const QString path = FileHelper::normalizeFilePath(filePath);
     if (!path.isEmpty() && QFileInfo(path).isFile())
-        userSettings().setValue(QStringLiteral("deviceSoftwarePath"), TextHelper::toStandardPath(QFileInfo(path).absoluteFilePath()));
+        Common::SystemHelper::userSettings().setValue(QStringLiteral("deviceSoftwarePath"), TextHelper::toStandardPath(QFileInfo(path).absoluteFilePath()));
 
     SoftwarePackageChecker checker(path.isEmpty() ? filePath : path);
     checker.setSignatureRequired(SignatureRequirement::isRequired());

@@ -1,4 +1,5 @@
 #include "batchwindow.h"
+#include "systemhelper.h"
 
 #include "batchdevicemodel.h"
 #include "batchpackage.h"
@@ -53,11 +54,6 @@ namespace {
 
 // A window of a row may open or close at any time: the busy marks follow it this often.
 constexpr int BusyRefreshMs = 500;
-
-QSettings userSettings()
-{
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kavendi"), QStringLiteral("Lumatra"));
-}
 
 // The package a drop brings, or empty: one local project or software file.
 QString droppedPackage(const QMimeData* data)
@@ -343,7 +339,7 @@ bool BatchWindow::setPackage(const QString& filePath)
         return false;
     }
     // Remembered as the row remembers its own choices.
-    QSettings settings = userSettings();
+    QSettings settings = Common::SystemHelper::userSettings();
     if (next.kind() == BatchPackage::Project)
         settings.setValue(QStringLiteral("uploadRuntimeDir"), TextHelper::toStandardPath(QFileInfo(next.path()).absolutePath()));
     else
@@ -396,7 +392,7 @@ void BatchWindow::onSignatureRequirementChanged()
 
 void BatchWindow::onChoosePackage()
 {
-    QSettings settings = userSettings();
+    QSettings settings = Common::SystemHelper::userSettings();
     QString folder = settings.value(QStringLiteral("uploadRuntimeDir")).toString();
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         folder = QFileInfo(settings.value(QStringLiteral("deviceSoftwarePath")).toString()).absolutePath();

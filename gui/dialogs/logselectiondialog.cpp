@@ -1,4 +1,5 @@
 #include "logselectiondialog.h"
+#include "systemhelper.h"
 
 #include "devicelink.h"
 
@@ -56,11 +57,6 @@ namespace Tavrix {
 namespace Designer {
 
 namespace {
-
-QSettings userSettings()
-{
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kavendi"), QStringLiteral("Lumatra"));
-}
 
 const char* const LastPathKey = "logFilesLastPath";
 const int CountdownStart = 3;
@@ -238,7 +234,7 @@ QString LogSelectionDialog::databasePath() const
 
 QString LogSelectionDialog::defaultLocationPath()
 {
-    const QSettings settings = userSettings();
+    const QSettings settings = Common::SystemHelper::userSettings();
     const QString key = QString::fromLatin1(LastPathKey);
     if (settings.contains(key)) {
         const QString path = settings.value(key).toString();
@@ -253,7 +249,7 @@ void LogSelectionDialog::saveLastPath()
     const QString path = destinationFolder();
     if (path.isEmpty() || !QFileInfo(path).isDir())
         return;
-    userSettings().setValue(QString::fromLatin1(LastPathKey), path);
+    Common::SystemHelper::userSettings().setValue(QString::fromLatin1(LastPathKey), path);
 }
 
 void LogSelectionDialog::updateFileList()

@@ -1,4 +1,5 @@
 #include "fontssettingswidget.h"
+#include "systemhelper.h"
 
 #include "fontpreviewwidget.h"
 #include "fontscenter.h"
@@ -34,11 +35,6 @@ namespace Tavrix {
 namespace Designer {
 
 namespace {
-
-QSettings userSettings()
-{
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kavendi"), QStringLiteral("Lumatra"));
-}
 
 const char* const ImportFontDirKey = "importFontDir";
 
@@ -229,7 +225,7 @@ void FontsSettingsWidget::onUserListContextMenu(const QPoint& pos)
 
 void FontsSettingsWidget::onAddFonts()
 {
-    QSettings settings = userSettings();
+    QSettings settings = Common::SystemHelper::userSettings();
     const QString directory = settings.value(QLatin1String(ImportFontDirKey)).toString();
     const QStringList paths = QFileDialog::getOpenFileNames(
         this, guiText("Add Fonts"), directory,

@@ -1,4 +1,5 @@
 #include "signaturerequirement.h"
+#include "systemhelper.h"
 
 #include "localizationhelper.h"
 
@@ -16,11 +17,6 @@ namespace {
 
 const char* const SettingKey = "requireSignedPackages";
 
-QSettings userSettings()
-{
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kavendi"), QStringLiteral("Lumatra"));
-}
-
 } // namespace
 
 SignatureRequirement* SignatureRequirement::instance()
@@ -33,14 +29,14 @@ SignatureRequirement* SignatureRequirement::instance()
 
 bool SignatureRequirement::isRequired()
 {
-    return userSettings().value(QLatin1String(SettingKey), false).toBool();
+    return Common::SystemHelper::userSettings().value(QLatin1String(SettingKey), false).toBool();
 }
 
 void SignatureRequirement::setRequired(bool required)
 {
     if (required == isRequired())
         return;
-    userSettings().setValue(QLatin1String(SettingKey), required);
+    Common::SystemHelper::userSettings().setValue(QLatin1String(SettingKey), required);
     emit changed(required);
 }
 
